@@ -1,0 +1,28 @@
+# The two commands a newcomer needs: `make run` and `make test`.
+JOBS ?= $(shell nproc)
+CMAKE_GEN = -G Ninja
+
+.PHONY: all bootstrap build run test bench clean
+
+all: build
+
+bootstrap:
+	@scripts/bootstrap
+
+build: bootstrap
+	@cmake -S . -B build $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVELMORA_TESTS=OFF >/dev/null
+	@cmake --build build -j $(JOBS)
+
+run: build
+	@scripts/run-sample
+
+test: bootstrap
+	@cmake -S . -B build-test $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON >/dev/null
+	@cmake --build build-test -j $(JOBS)
+	@cd build-test && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@bench/run
+
+clean:
+	rm -rf build build-test

@@ -1,0 +1,162 @@
+// The analyzer: the one object that holds everything the analysis engine knows,
+// and the records the whole engine shares (sources, functions, calls, tokens).
+// Records live as the zero-filled data blocks of CB lists.
+#pragma once
+
+#include "foundation/cb.h"
+#include "foundation/hash.h"
+#include "platform/files.h"
+
+struct ProgressSink;
+
+// Token kinds.
+enum {
+  TK_ERROR = -100,   // syntax-error mark of the conditional operator
+  TK_STOP = -3,      // stop requested (Escape)
+  TK_EOF = -2,       // end of the source
+  TK_IDENT = 1000,   // identifier
+  TK_NUMBER = 1001,  // decimal number
+  TK_HEXNUM = 1002,  // 0x number
+  TK_TYPE = 1004,    // basic type words
+  TK_FUNC = 1005,    // a name whose parenthesised list was parsed
+  TK_CAST = 1007,    // cast marker
+  TK_ELLIPSIS = 1008,
+  TK_ARROW = 1009,
+  TK_LITERAL = 1010,
+  TK_LABEL = 1011,
+  TK_SCOPE = 1012,
+  TK_COMMENT = 1015,
+  TK_IF = 1016,
+  TK_ELSE = 1017,
+  TK_SWITCH = 1018,
+  TK_CASE = 1019,
+  TK_DEFAULT = 1020,
+  TK_FOR = 1021,
+  TK_WHILE = 1022,
+  TK_DO = 1023,
+  TK_RETURN = 1024,
+  TK_SIZEOF = 1025,
+  TK_VOID = 1026,
+  TK_TRY = 1027,
+  TK_CATCH = 1028,
+  TK_ASM_GCC = 1030,
+  TK_ASM_WIN = 1031,
+  TK_SHIFT = 1100,
+  TK_INC = 1101,
+  TK_DEC = 1102,
+  TK_ASSIGN = 1200,
+  TK_COMPARE = 1300,
+  TK_OROR = 1307,
+  TK_ANDAND = 1308,
+  TK_PREPRO = 2000,  // 2000..2007, the eight directives
+  TK_PREPRO_LAST = 2007,
+  TK_TYPEDEF = 2008,
+  TK_STRUCT = 2009,
+  TK_CLASS = 2010,
+  TK_ENUM = 2011,
+  TK_EXTERN = 2012,
+};
+
+// Parser modes.
+enum {
+  MODE_TOP = 0,
+  MODE_FUNC_NAME = 1,
+  MODE_TYPEDEF = 2,
+  MODE_STRUCT = 3,
+  MODE_ENUM = 4,
+  MODE_BLOCK = 5,
+};
+
+struct ST_TOKEN {
+  char text[260];  // the token's bytes (at most 255); "--" for TK_EOF
+  char *pos;       // start in line_buf (after the quote for a literal); null at EOF
+  int len;         // bytes spanned in the line (literal: bytes after escapes)
+  int kind;        // token kind
+  int argc;        // parser scratch: argument count of a TK_FUNC
+  int items;       // parser scratch: item count of a head
+};
+
+struct ST_SOURCE {
+  int sid;                          // 1-based position in sources; 0 until listed
+  char path[VELMORA_PATH_MAX];      // native path as registered
+  char name[260];                   // Shift_JIS file-name part of path
+  char *text;                       // whole source in Shift_JIS (size + 16), or null
+  int name_hash;                    // HashString of name
+  int size;                         // file size; then length of the converted text
+  CB funcs;                         // ST_FUNC records, in order of definition
+  char *anchor_pos;                 // start of the current top-level declaration
+  CHBUF *cur_func;                  // element of funcs whose body is parsed
+  int anchor_line;                  // line_no when anchor_pos was set
+  char *read_pos;                   // next byte for the line reader
+  int line_no;                      // physical lines consumed so far
+  char *line_buf;                   // current logical line (owned), or null
+  char *tok_pos;                    // tokenizer cursor in line_buf; null: fetch a line
+  char class_name[264];             // class whose body is being parsed
+  int status;                       // 0 pending/running, -1 completed, -2 stopped
+};
+
+struct ST_FUNC {
+  int fid;              // 1-based position in its source's funcs
+  int sid;              // SID of its source
+  ST_SOURCE *source;    // owner
+  char scope[260];      // scope prefix, "A::" style, or empty
+  char name[260];       // function name
+  int scope_hash;       // HashString of scope
+  int name_hash;        // HashString of name
+  int argc;             // parameters counted in the head
+  int items;            // item count kept with argc
+  char *def_pos;        // first non-blank byte of the definition's text
+  int def_len;          // bytes from def_pos past the closing brace
+  int line;             // line of the definition (0-based)
+  int def_offset;       // def_pos - text, valid after text is freed
+  CB calls;             // ST_CALL records made in the body, in order
+  int expanded;         // call-tree expansion mark
+  int called;           // 1 once some call was linked to it
+};
+
+struct ST_CALL {
+  int to_sid, to_fid;   // linked definition, 0 if none
+  ST_FUNC *to_func;     // linked definition, or null
+  ST_FUNC *caller;      // function whose body holds the call
+  char scope[260];      // scope written before the called name, or empty
+  char name[260];       // called name
+  int scope_hash;       // HashString of scope
+  int name_hash;        // HashString of name
+  int argc;             // arguments at the call
+  int items;            // 0
+  int line;             // line of the call minus the caller's line
+  int skip;             // 1: not shown in call trees
+};
+
+struct ST_ANA {
+  ST_HASH *keywords;      // keyword text to token kind
+  ST_HASH2 *func_index;   // "scope:name" to ST_FUNC, filled by the function list
+  CB sources;             // ST_SOURCE records in order of registration
+  CHBUF *cur_source;      // element of sources that ANA_Exec works on
+  char *tree_line;        // scratch line of the call-tree text (16*MAX_CALL_NEST+772)
+  ST_TOKEN token;         // current token
+  ST_TOKEN prev_token;    // previous token within the logical line
+  int header_done;        // 1 once the current source's banner was written
+  int mode;               // parser mode (MODE_...)
+  int FUNCTION_FLG;       // inside the body of a recorded function
+  int CLASS_FLG;          // inside a class body
+  char scope_text[260];   // text of the last TK_SCOPE token, or empty
+  ST_TOKEN func_name;     // copy of the last TK_FUNC token
+  ST_TOKEN class_token;   // copy of the token after the last "class"
+  int brace_nest;         // brace depth, for trace lines
+  int bracket_nest;       // bracket depth, for trace lines
+  int paren_nest;         // parenthesis depth, for trace lines
+  int depth;              // recursion depth of the parser (guard)
+  int depth_exceeded;     // 1 once the guard ended the current source
+};
+
+// The one analyzer of the process.
+extern ST_ANA ANA;
+
+int CreateANA(void);
+void ReleaseANA(void);
+int ANA_SourceCreate(const char *path);
+int ANA_SourceCreateAll(ProgressSink *window, CB *paths);
+void ANA_SourceRelease(void);
+int ANA_GetFuncCount(void);
+int ANA_Exec(ProgressSink *window, char *name_buffer, int mode);

@@ -1,0 +1,80 @@
+// The ports through which the worker and the engine reach the user. The desktop
+// program implements them with widgets, the terminal program with a terminal,
+// tests with recorders. A missing port (nullptr) means "that window does not
+// exist": every operation on it does nothing. All texts are Shift_JIS.
+//
+// Calls arrive from the worker thread; an implementation must apply them in
+// the order they were made (the desktop program blocks or queues in order).
+#pragma once
+
+// The progress window of the analysis job.
+struct ProgressSink {
+  virtual ~ProgressSink() {}
+  virtual void SetFunctionProgress(int percent) = 0;  // "Function : " bar, 0..100
+  virtual void SetSourceProgress(int percent) = 0;    // "Source : " bar, 0..100
+  virtual void SetPass(int n) = 0;                    // pass line "PASS : %d"
+  virtual void SetDetail(const char *text) = 0;       // detail line; copied at once
+  virtual void SetPhase(int k) = 0;                   // phase caption 0..2
+};
+
+// The wait box of the call-tree job.
+struct WaitBox {
+  virtual ~WaitBox() {}
+  virtual void SetWaitText(const char *text) = 0;  // replaces the message; copied at once
+};
+
+// The main window as the worker sees it.
+struct MainWindowPort {
+  virtual ~MainWindowPort() {}
+  // Modal warning (caption "Warning", warning icon, OK); returns when dismissed.
+  virtual void ShowWarning(const char *text) = 0;
+  virtual void SetStatusText(const char *text) = 0;
+  virtual void SelectView(int view) = 0;
+  virtual int CurrentView() = 0;
+  // Drops are refused while a job runs and accepted again when it ends.
+  virtual void AcceptDrops(int on) = 0;
+  // The job ended (JobState back to 0): close feedback windows.
+  virtual void JobEnded() = 0;
+};
+
+// The four result views behind the tab control.
+enum { VIEW_FUNCTIONS = 0, VIEW_CALLS = 1, VIEW_TREE = 2, VIEW_RESULT = 3 };
+
+typedef void *TREEITEM;  // a node of the CallTree view; nullptr: none / top level
+
+struct ResultViews {
+  virtual ~ResultViews() {}
+  virtual int HasView(int view) = 0;  // 1 when that view exists
+  // Lists (VIEW_FUNCTIONS, VIEW_CALLS).
+  virtual void InsertRow(int list, int index, int subitem, const char *text) = 0;
+  virtual void SetCell(int list, int row, int col, const char *text) = 0;
+  virtual void GetCell(int list, int row, int col, char *buffer, int size) = 0;
+  virtual void SetCellText(int list, int row, int col, const char *text) = 0;
+  virtual int SelectedRow(int list) = 0;
+  virtual int RowCount(int list) = 0;
+  virtual void DeleteRows(int list) = 0;
+  // CallTree view.
+  virtual TREEITEM TreeInsert(TREEITEM parent, const char *text) = 0;
+  virtual void TreeSetImage(TREEITEM item, int k) = 0;
+  virtual void TreeClear() = 0;
+  virtual int TreeItemCount() = 0;
+  // Result view.
+  virtual void AppendResult(const char *text) = 0;
+};
+
+// The ports in force; nullptr when that window does not exist.
+extern ResultViews *g_views;
+
+// Null-safe forms used by the engine, the cross-reference and the worker.
+void InsertRow(int list, int index, int subitem, const char *text);
+void SetCell(int list, int row, int col, const char *text);
+void GetCell(int list, int row, int col, char *buffer, int size);  // "" when absent
+void SetCellText(int list, int row, int col, const char *text);
+int SelectedRow(int list);  // -1 when absent
+int RowCount(int list);     // 0 when absent
+void DeleteRows(int list);
+TREEITEM TreeInsert(TREEITEM parent, const char *text);  // nullptr when absent
+void TreeSetImage(TREEITEM item, int k);
+void TreeClear(void);
+int TreeItemCount(void);
+void AppendResult(const char *text);

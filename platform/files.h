@@ -1,0 +1,46 @@
+// Files and folders: existence, sizes, whole-file reads, appends, the
+// no-replace rename, folder walks and the desktop folder. Paths are native
+// (UTF-8 bytes); nothing here ever truncates a path silently.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+enum { VELMORA_PATH_MAX = 4096 };  // room for a native path and its NUL
+
+int FileExists(const char *path);  // 1 if anything exists at path
+int IsDirectory(const char *path);  // 1 for a folder (links followed)
+// Size of a regular file that can be opened for reading, or -1.
+int64_t FileSizeForRead(const char *path);
+// Reads up to cap bytes of the file into buf; returns bytes read or -1.
+int64_t ReadFileInto(const char *path, void *buf, int64_t cap);
+// Appends bytes (creating the file); 1 written, 0 lost.
+int AppendFile(const char *path, const void *bytes, size_t len);
+// Renames from to to only when to does not exist; 1 done, 0 not.
+int RenameNoReplace(const char *from, const char *to);
+// Cuts a file to length 0 (creating it); 1 done.
+int TruncateFile(const char *path);
+// Creates a folder and its parents; 1 when it exists afterwards.
+int MakeDirs(const char *path);
+
+// The desktop folder: $XDG_DESKTOP_DIR, else DESKTOP of user-dirs.dirs, else
+// $HOME/Desktop; created when missing. 1 with the path in buf, 0 when it cannot
+// be made (buf empty).
+int DesktopFolder(char *buf, size_t cap);
+
+// One entry of a folder walk.
+struct DirEntryInfo {
+  const char *name;  // entry name (native bytes)
+  int is_dir;        // folder (after following a link)
+  int is_file;       // regular file (after following a link)
+  int is_link;       // the entry itself is a symbolic link
+  uint64_t dev, ino; // identity of what it refers to
+};
+// Calls fn for every entry of dir except "." and "..", in name order; fn
+// returning 0 stops the walk. Returns 1, or 0 if dir cannot be read.
+int ForEachDirEntry(const char *dir, int (*fn)(const DirEntryInfo *e, void *ctx), void *ctx);
+// Identity of an existing path (links followed); 1 found.
+int PathIdentity(const char *path, uint64_t *dev, uint64_t *ino);
+
+// Real path of the running executable ("" on failure).
+int ProgramPath(char *buf, size_t cap);
