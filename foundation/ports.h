@@ -33,9 +33,14 @@ struct MainWindowPort {
   virtual int CurrentView() = 0;
   // Drops are refused while a job runs and accepted again when it ends.
   virtual void AcceptDrops(int on) = 0;
-  // The job ended (JobState back to 0): close feedback windows.
-  virtual void JobEnded() = 0;
+  virtual void Repaint() = 0;
+  // Close request to a feedback window (WINDOW_PROGRESS or WINDOW_WAITBOX).
+  virtual void Close(int window) = 0;
+  // Destroys the progress window at once (done on the main thread).
+  virtual void Destroy(int window) = 0;
 };
+
+enum { WINDOW_PROGRESS = 1, WINDOW_WAITBOX = 2 };
 
 // The four result views behind the tab control.
 enum { VIEW_FUNCTIONS = 0, VIEW_CALLS = 1, VIEW_TREE = 2, VIEW_RESULT = 3 };
