@@ -77,77 +77,77 @@ struct ST_TOKEN {
 };
 
 struct ST_SOURCE {
-  int sid;                          // 1-based position in sources; 0 until listed
-  char path[VELMORA_PATH_MAX];      // native path as registered
-  char name[260];                   // Shift_JIS file-name part of path
-  char *text;                       // whole source in Shift_JIS (size + 16), or null
-  int name_hash;                    // HashString of name
-  int size;                         // file size; then length of the converted text
-  CB funcs;                         // ST_FUNC records, in order of definition
-  char *anchor_pos;                 // start of the current top-level declaration
-  CHBUF *cur_func;                  // element of funcs whose body is parsed
-  int anchor_line;                  // line_no when anchor_pos was set
-  char *read_pos;                   // next byte for the line reader
-  int line_no;                      // physical lines consumed so far
-  char *line_buf;                   // current logical line (owned), or null
-  char *tok_pos;                    // tokenizer cursor in line_buf; null: fetch a line
-  char class_name[264];             // class whose body is being parsed
-  int status;                       // 0 pending/running, -1 completed, -2 stopped
+  int sid;                      // 1-based position in sources; 0 until listed
+  char path[VELMORA_PATH_MAX];  // native path as registered
+  char name[260];               // Shift_JIS file-name part of path
+  char *text;                   // whole source in Shift_JIS (size + 16), or null
+  int name_hash;                // HashString of name
+  int size;                     // file size; then length of the converted text
+  CB funcs;                     // ST_FUNC records, in order of definition
+  char *anchor_pos;             // start of the current top-level declaration
+  CHBUF *cur_func;              // element of funcs whose body is parsed
+  int anchor_line;              // line_no when anchor_pos was set
+  char *read_pos;               // next byte for the line reader
+  int line_no;                  // physical lines consumed so far
+  char *line_buf;               // current logical line (owned), or null
+  char *tok_pos;                // tokenizer cursor in line_buf; null: fetch a line
+  char class_name[264];         // class whose body is being parsed
+  int status;                   // 0 pending/running, -1 completed, -2 stopped
 };
 
 struct ST_FUNC {
-  int fid;              // 1-based position in its source's funcs
-  int sid;              // SID of its source
-  ST_SOURCE *source;    // owner
-  char scope[260];      // scope prefix, "A::" style, or empty
-  char name[260];       // function name
-  int scope_hash;       // HashString of scope
-  int name_hash;        // HashString of name
-  int argc;             // parameters counted in the head
-  int items;            // item count kept with argc
-  char *def_pos;        // first non-blank byte of the definition's text
-  int def_len;          // bytes from def_pos past the closing brace
-  int line;             // line of the definition (0-based)
-  int def_offset;       // def_pos - text, valid after text is freed
-  CB calls;             // ST_CALL records made in the body, in order
-  int expanded;         // call-tree expansion mark
-  int called;           // 1 once some call was linked to it
+  int fid;            // 1-based position in its source's funcs
+  int sid;            // SID of its source
+  ST_SOURCE *source;  // owner
+  char scope[260];    // scope prefix, "A::" style, or empty
+  char name[260];     // function name
+  int scope_hash;     // HashString of scope
+  int name_hash;      // HashString of name
+  int argc;           // parameters counted in the head
+  int items;          // item count kept with argc
+  char *def_pos;      // first non-blank byte of the definition's text
+  int def_len;        // bytes from def_pos past the closing brace
+  int line;           // line of the definition (0-based)
+  int def_offset;     // def_pos - text, valid after text is freed
+  CB calls;           // ST_CALL records made in the body, in order
+  int expanded;       // call-tree expansion mark
+  int called;         // 1 once some call was linked to it
 };
 
 struct ST_CALL {
-  int to_sid, to_fid;   // linked definition, 0 if none
-  ST_FUNC *to_func;     // linked definition, or null
-  ST_FUNC *caller;      // function whose body holds the call
-  char scope[260];      // scope written before the called name, or empty
-  char name[260];       // called name
-  int scope_hash;       // HashString of scope
-  int name_hash;        // HashString of name
-  int argc;             // arguments at the call
-  int items;            // 0
-  int line;             // line of the call minus the caller's line
-  int skip;             // 1: not shown in call trees
+  int to_sid, to_fid;  // linked definition, 0 if none
+  ST_FUNC *to_func;    // linked definition, or null
+  ST_FUNC *caller;     // function whose body holds the call
+  char scope[260];     // scope written before the called name, or empty
+  char name[260];      // called name
+  int scope_hash;      // HashString of scope
+  int name_hash;       // HashString of name
+  int argc;            // arguments at the call
+  int items;           // 0
+  int line;            // line of the call minus the caller's line
+  int skip;            // 1: not shown in call trees
 };
 
 struct ST_ANA {
-  ST_HASH *keywords;      // keyword text to token kind
-  ST_HASH2 *func_index;   // "scope:name" to ST_FUNC, filled by the function list
-  CB sources;             // ST_SOURCE records in order of registration
-  CHBUF *cur_source;      // element of sources that ANA_Exec works on
-  char *tree_line;        // scratch line of the call-tree text (16*MAX_CALL_NEST+772)
-  ST_TOKEN token;         // current token
-  ST_TOKEN prev_token;    // previous token within the logical line
-  int header_done;        // 1 once the current source's banner was written
-  int mode;               // parser mode (MODE_...)
-  int FUNCTION_FLG;       // inside the body of a recorded function
-  int CLASS_FLG;          // inside a class body
-  char scope_text[260];   // text of the last TK_SCOPE token, or empty
-  ST_TOKEN func_name;     // copy of the last TK_FUNC token
-  ST_TOKEN class_token;   // copy of the token after the last "class"
-  int brace_nest;         // brace depth, for trace lines
-  int bracket_nest;       // bracket depth, for trace lines
-  int paren_nest;         // parenthesis depth, for trace lines
-  int depth;              // recursion depth of the parser (guard)
-  int depth_exceeded;     // 1 once the guard ended the current source
+  ST_HASH *keywords;     // keyword text to token kind
+  ST_HASH2 *func_index;  // "scope:name" to ST_FUNC, filled by the function list
+  CB sources;            // ST_SOURCE records in order of registration
+  CHBUF *cur_source;     // element of sources that ANA_Exec works on
+  char *tree_line;       // scratch line of the call-tree text (16*MAX_CALL_NEST+772)
+  ST_TOKEN token;        // current token
+  ST_TOKEN prev_token;   // previous token within the logical line
+  int header_done;       // 1 once the current source's banner was written
+  int mode;              // parser mode (MODE_...)
+  int FUNCTION_FLG;      // inside the body of a recorded function
+  int CLASS_FLG;         // inside a class body
+  char scope_text[260];  // text of the last TK_SCOPE token, or empty
+  ST_TOKEN func_name;    // copy of the last TK_FUNC token
+  ST_TOKEN class_token;  // copy of the token after the last "class"
+  int brace_nest;        // brace depth, for trace lines
+  int bracket_nest;      // bracket depth, for trace lines
+  int paren_nest;        // parenthesis depth, for trace lines
+  int depth;             // recursion depth of the parser (guard)
+  int depth_exceeded;    // 1 once the guard ended the current source
 };
 
 // The one analyzer of the process.

@@ -36,6 +36,14 @@ struct MainWindowPort {
   virtual void Repaint() = 0;
   // Close request to a feedback window (WINDOW_PROGRESS or WINDOW_WAITBOX).
   virtual void Close(int window) = 0;
+  // Opens a feedback window before a job starts, on the main thread:
+  // WINDOW_PROGRESS with phase 0 (text nullptr), or WINDOW_WAITBOX with its
+  // message. 1 when it is open, 0 when it cannot be created.
+  virtual int Open(int window, const char *text) {
+    (void)window;
+    (void)text;
+    return 1;
+  }
   // Destroys the progress window at once (done on the main thread).
   virtual void Destroy(int window) = 0;
 };

@@ -3,6 +3,7 @@
 // fixed buffer goes through these, so a long input is cut, never overrun.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 
 // Copies at most cap-1 bytes of src (stopping at its NUL, or after n bytes when
@@ -14,3 +15,6 @@ size_t CopyText(char *dst, size_t cap, const char *src, long n = -1, int sjis_sa
 // snprintf into dst, cut to cap-1 bytes and terminated. Returns the bytes written.
 size_t FormatText(char *dst, size_t cap, const char *format, ...)
     __attribute__((format(printf, 3, 4)));
+
+// FormatText with a va_list (for formatters of other modules).
+size_t FormatTextV(char *dst, size_t cap, const char *format, va_list args);

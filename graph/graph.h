@@ -2,28 +2,81 @@
 // programs around it: the renderer, the picture viewer and the text editor.
 #pragma once
 
+struct ST_FUNC;
+struct ST_CALL;
+
 // 1 while graph output is on (DISPLAY_GRAPH and the tools are there).
 extern int graph_enabled;
 // Running number of anonymous node ids (UQn), reset for each tree request.
 extern int anon_counter;
 
+// Formats one piece (at most 2047 bytes, also in UTF-8) and appends it to the
+// graph file. Pieces are collected in memory and reach the file by
+// GraphFlush, which the end of every tree, GraphFileSize and RunRenderer do.
 void PutGraphText(const char *format, ...) __attribute__((format(printf, 1, 2)));
+// Writes the collected pieces to the graph file (lost silently when it cannot
+// be opened).
+void GraphFlush(void);
+// Empties the graph file (and the pieces not yet written): 0 when it cannot be
+// opened, else 1 (also when graph output is off).
 int ResetGraphFile(void);
+// Size of the graph file in bytes; 0 when off or unreadable.
 int GraphFileSize(void);
-// Node id of function (sid, fid), e.g. "FC1_2"; the text is valid until the next call.
+// Node id of function (sid, fid), e.g. "FC1_2"; (0, 0) gives the next "UQn".
+// The text is valid until the next call.
 const char *MakeNodeId(int sid, int fid);
+// Attribute list of one edge ("[label=...]" or ""); the relationship
+// attributes instead when CORRELATION is on. Valid until the next call.
 const char *MakeEdgeAttr(const char *label, const char *fontcolor, const char *color,
                          const char *fromId, const char *toId);
 
+// The statements of one tree, in the forms of the settings' templates. A
+// template whose placeholders differ from what is passed is replaced by its
+// built-in text; names that would break a quoted dot label are escaped.
+void GraphHeader(void);
+void GraphFunctionNode(const ST_FUNC *f);
+void GraphEdge(const ST_FUNC *from, const ST_FUNC *to);
+void GraphRecursionEdge(const ST_FUNC *from, const ST_FUNC *to);
+void GraphMissingCall(const ST_FUNC *caller, const ST_CALL *call);
+// Remark node below f; cut 1 is the MAX_CALL_TABLE form (no ";" before its edge).
+void GraphRemark(const ST_FUNC *f, const char *text, int cut);
+// "}" and a flush, so the file is complete when the tree ends.
+void GraphFooter(void);
+
+// Start-up: buffers, file names, the viewer association and the tool checks;
+// sets graph_enabled from DISPLAY_GRAPH and narrows it, and connects the call
+// tree to the statements above. May be called again (tests).
 void InitGraphTools(void);
+// Shutdown: writes what is pending and frees the buffers.
 void FreeGraphTools(void);
+// Names the graph file instead of "velmora.dot" beside the program ("" or
+// nullptr: back to that). Takes effect at once and survives InitGraphTools.
+void SetGraphFilePath(const char *path);
+// The graph file in use ("" before InitGraphTools).
+const char *GraphFilePath(void);
+// Chooses FuncGraph[n].<GRAPH_EXT> (n 1..256, first free) on the desktop: 0
+// when all 256 exist (the previous name stays), else 1 (also when off).
 int NextGraphPicture(void);
+// Starts the renderer on the graph file, hidden and remembered: 0 when the
+// renderer or a file is missing, else 1 (also when off).
 int RunRenderer(void);
+// 1 when no renderer runs any more (it ended and was reaped, or none was
+// started), 0 while it runs.
 int PollRenderer(void);
+// Starts the viewer on the picture: 0 when the picture does not exist, else 1.
 int ShowGraphPicture(void);
+// Starts commandLine (show 0: hidden, standard streams on /dev/null); mode 2
+// keeps it as the renderer, any other mode forgets it (it is reaped when it
+// ends). 0 for an empty command line, else 1; a failed start is not reported.
 int RunProgram(int mode, int show, const char *commandLine);
+// Starts "<program> <args> <file>" with file quoted, and forgets it.
 void LaunchProgram(const char *program, const char *file, const char *args);
+// Editor on a private copy of the function's text: 0 when the function is not
+// found, its source cannot be read or the copy cannot be written, else 1.
 int OpenFunctionText(int sid, int fid);
+// Editor on the function's source at its line (EDITOR_CMD): 0 when not found.
 int OpenSourceAtFunction(int sid, int fid);
 // Path of the picture of the last tree ("" when none).
 const char *GraphPictureFile(void);
+// The viewer command template found at start-up ("" when none).
+const char *GraphViewerTemplate(void);

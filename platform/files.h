@@ -8,7 +8,7 @@
 
 enum { VELMORA_PATH_MAX = 4096 };  // room for a native path and its NUL
 
-int FileExists(const char *path);  // 1 if anything exists at path
+int FileExists(const char *path);   // 1 if anything exists at path
 int IsDirectory(const char *path);  // 1 for a folder (links followed)
 // Size of a regular file that can be opened for reading, or -1.
 int64_t FileSizeForRead(const char *path);
@@ -30,11 +30,11 @@ int DesktopFolder(char *buf, size_t cap);
 
 // One entry of a folder walk.
 struct DirEntryInfo {
-  const char *name;  // entry name (native bytes)
-  int is_dir;        // folder (after following a link)
-  int is_file;       // regular file (after following a link)
-  int is_link;       // the entry itself is a symbolic link
-  uint64_t dev, ino; // identity of what it refers to
+  const char *name;   // entry name (native bytes)
+  int is_dir;         // folder (after following a link)
+  int is_file;        // regular file (after following a link)
+  int is_link;        // the entry itself is a symbolic link
+  uint64_t dev, ino;  // identity of what it refers to
 };
 // Calls fn for every entry of dir except "." and "..", in name order; fn
 // returning 0 stops the walk. Returns 1, or 0 if dir cannot be read.
@@ -42,5 +42,22 @@ int ForEachDirEntry(const char *dir, int (*fn)(const DirEntryInfo *e, void *ctx)
 // Identity of an existing path (links followed); 1 found.
 int PathIdentity(const char *path, uint64_t *dev, uint64_t *ino);
 
-// Real path of the running executable ("" on failure).
+// Real path of the running executable ("" on failure); 1 found, 0 not (also
+// when it does not fit in cap).
 int ProgramPath(char *buf, size_t cap);
+
+// A file kept open for appending by a writer that must not lose lines and must
+// notice when the file is moved away or deleted under it (the log channels).
+// Opens (creating) path for appending; returns the descriptor, or -1.
+int OpenAppendFd(const char *path);
+// Writes all len bytes at the end of the file; 1 written, 0 lost.
+int WriteFd(int fd, const void *bytes, size_t len);
+struct FdInfo {
+  uint64_t dev, ino;  // identity of the open file
+  int64_t size;       // its current size
+  uint64_t nlink;     // 0 once the file was deleted
+};
+// State of an open descriptor; 1 done.
+int FdStat(int fd, FdInfo *info);
+// Closes a descriptor from OpenAppendFd (-1 is ignored).
+void CloseFd(int fd);

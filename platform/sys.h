@@ -17,13 +17,15 @@ struct LocalTimeMs {
 };
 void GetLocalTimeMs(LocalTimeMs *out);
 
-// The one process-wide lock (allocation accounting, trace sink).
+// The one process-wide lock (allocation accounting). Held only around short
+// updates; never call out of the module while holding it.
 std::mutex &ProcessLock(void);
 
 // Appends a Shift_JIS trace text, converted to UTF-8, to the file named by
 // VELMORA_TRACE ("-" for stderr); discarded when unset. Never fails loudly.
 void TraceWrite(const char *sjis_text);
-// Test hook: when set, trace texts go to fn instead of the sink.
+// Test hook: when set, trace texts go to fn instead of the sink. Calls of fn
+// are serialised; fn may itself trace (nullptr restores the sink).
 void TraceSetHook(void (*fn)(const char *sjis_text));
 
 // Environment lookup (nullptr when unset); the only getenv of the system.

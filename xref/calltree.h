@@ -1,5 +1,10 @@
 // Call-tree expansion below one function: the indented text in the Result view
 // and the result log, the nodes of the CallTree view, and the graph description.
+//
+// The graph writer (graph/) and the extensions (ext/) sit above this layer, so
+// the expansion reaches them through two tables of function pointers that
+// their owners fill at start-up; an empty entry means "not there" (no graph
+// statement, MUSIC and CORRELATION off).
 #pragma once
 
 #include "engine/ana.h"
@@ -14,17 +19,55 @@ extern int flags_shown;
 enum {
   NODE_ROOT = 0,
   NODE_FUNC = 1,
-  NODE_RECURSIVE = 2,
-  NODE_EXPANDED = 3,
-  NODE_NOT_EXIST = 4,
-  NODE_REMARK = 5,
+  NODE_EXPANDED = 2,   // function already expanded in this tree
+  NODE_RECURSIVE = 3,  // recursive call
+  NODE_NOT_EXIST = 4,  // call to a function no source defines
+  NODE_REMARK = 5,     // cut off at the depth limit or MAX_CALL_TABLE
 };
 
-// 1 built, -1 interrupted by Escape, 0 without a root.
+// The extensions as the expansion and the graph writer see them. ext/ (or the
+// start-up code) fills it; every entry may stay null.
+struct ExtHooks {
+  int (*music_on)(void);                                   // 1 while MUSIC is on
+  void (*midi_start_tree)(void);                           // TQ_MidiStartTree
+  void (*midi_play_node)(int levelPlus2, int kind, const char *name);  // TQ_MidiPlayNode
+  void (*midi_reset)(void);                                // TQ_MidiReset
+  int (*correlation_on)(void);                             // 1 while CORRELATION is on
+  const char *(*make_relation_attr)(const char *fromId, const char *toId);  // MakeRelationAttr
+};
+extern ExtHooks g_ext_hooks;
+
+// The graph statements of one tree, written by graph/ (InitGraphTools fills
+// this table). Each entry may be null: that statement is then not written.
+struct TreeGraphPort {
+  int (*next_picture)(void);                             // NextGraphPicture
+  int (*reset_file)(void);                               // ResetGraphFile
+  void (*header)(void);                                  // "digraph fc1{" and attributes
+  void (*function_node)(const ST_FUNC *f);               // node statement of f
+  void (*edge)(const ST_FUNC *from, const ST_FUNC *to);  // plain edge
+  void (*recursion_edge)(const ST_FUNC *from, const ST_FUNC *to);
+  void (*missing_call)(const ST_FUNC *caller, const ST_CALL *call);  // node + edge
+  // Remark node below f and its edge; cut 1 for the MAX_CALL_TABLE form.
+  void (*remark)(const ST_FUNC *f, const char *text, int cut);
+  void (*footer)(void);  // "}" and everything written to the file
+};
+extern TreeGraphPort g_tree_graph;
+
+// Builds the tree below root with the depth limit clamped to 4..256. Returns 1
+// when built, -1 when interrupted by Escape (the outputs are still closed), 0
+// without a root.
 int ANA_MakeCallStackTree(ST_FUNC *root, int depthLimit);
+// Expands the node of f reached through via (the caller's call element, null
+// for the root) below parentNode. Returns 0 when f is a recursion, else 1.
 int ANA_ExpandFunction(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, int isLast);
+// Formats once and appends the text to the Result view and the result log.
 void PutTreeText(const char *format, ...) __attribute__((format(printf, 1, 2)));
+// Writes the indentation of the current level: type 0 columns only, 1 with
+// INDENT_3, 2 with INDENT_4.
 void PutTreeIndent(int type);
+// Adds a CallTree node "%s%s(argc:%d) [%s]" with picture kind; nullptr (and no
+// sound) when the view does not exist.
 TREEITEM TreeAddNode(TREEITEM parentNode, int kind, const char *sourceName, const char *scope,
                      const char *name, int argc);
+// Changes the picture of node (kinds 0..5) and plays it when MUSIC is on.
 void TreeSetNodeKind(TREEITEM node, int kind, const char *name);

@@ -5,18 +5,41 @@
 
 #include "engine/ana.h"
 
-// Numbers sources and functions, refills func_index, writes the function list
-// to the result log and the Function List view.
-void ANA_MakeFunctionList(void);
-// Returns the number of registered sources and resets the linking position.
+// Linker position, owned by the analyzer for the length of one linking phase:
+// the number of sources and the number already linked.
+extern int link_total;
+extern int link_position;
+
+// Numbers sources (SID) and functions (FID), writes the function list to the
+// result log, adds one Function List row per function and refills func_index.
+// Always 1.
+int ANA_MakeFunctionList(void);
+// Writes the header of the call list to the result log and puts the linker
+// before the first source. Returns the number of registered sources.
 int ANA_BeginCallList(void);
-// Links the calls of the next source; returns the sources linked so far, or -1
-// when nothing is left.
+// Links every call of the next source. Returns the sources linked so far
+// (link_total + 1 after an Escape, which skips the rest), or -1 when nothing
+// is left.
 int ANA_LinkNextSource(void);
+// Links one call to the definition it reaches (or to none), logs it and adds
+// its Call List row. 0 for a missing call record, else 1.
 int ANA_LinkCall(ST_CALL *call);
-void ANA_UpdateCalledColumn(void);
+// Rewrites the "Called" cell of every Function List row, in the order in
+// which ANA_MakeFunctionList added them. Always 1.
+int ANA_UpdateCalledColumn(void);
+// The function (sid, fid), or nullptr.
 ST_FUNC *ANA_FindFunction(int sid, int fid);
+// The first source whose SID is sid, or nullptr.
 ST_SOURCE *ANA_FindSource(int sid);
+// Clears the per-tree `expanded` mark of every function.
 void ANA_ClearExpanded(void);
-void AddFunctionRow(ST_FUNC *f);
-void AddCallRow(ST_CALL *c);
+
+// Appends one Function List row (7 cells); nothing when that view is absent.
+void AddFunctionRow(int sid, const char *sourceName, int fid, const char *scope, const char *name,
+                    int line, int argc, int called);
+// Appends one Call List row (11 cells); toSid <= 0 marks an unlinked call,
+// whose "to" arguments are then ignored. Nothing when that view is absent.
+void AddCallRow(int callerSid, const char *callerSourceName, int callerFid,
+                const char *callerScope, const char *callerName, const char *callScope,
+                const char *callName, int callArgc, int toSid, const char *toSourceName,
+                int toFid, const char *toScope, const char *toName);

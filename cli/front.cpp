@@ -1,0 +1,259 @@
+// The terminal front of velmora-cli. The progress line is redrawn at most five
+// times a second, so a fast analysis costs no terminal traffic worth noting;
+// it is wiped before anything else is written, so stdout and warnings never
+// mix with it on one terminal.
+#include "cli/front.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "foundation/text.h"
+#include "platform/codepage.h"
+#include "platform/sys.h"
+#include "platform/terminal.h"
+
+namespace {
+
+// Phase captions of the progress window, Shift_JIS.
+// "≪ 解析ソース取込中 ≫", "≪ ソース解析中 ≫", "≪ 関数関連付け中 ≫"
+const char kPhase0[] = "\201\341 \211\360\220\315\203\134\201[\203X\216\346\215\236\222\206 \201\342";
+const char kPhase1[] = "\201\341 \203\134\201[\203X\211\360\220\315\222\206 \201\342";
+const char kPhase2[] = "\201\341 \212\326\220\224\212\326\230A\225t\202\257\222\206 \201\342";
+
+const char *const kFunctionHeader[] = {"SID", "Source", "FID", "Function", "LineNo", "Argc",
+                                       "Called"};
+const char *const kCallHeader[] = {"SID",          "Source", "FID", "Function",
+                                   "CallFunction", "Argc",   "-",   "toSID",
+                                   "toSource",     "toFID",  "toFunction"};
+
+enum { kDrawEveryMs = 200 };
+
+void WriteErr(const std::string &s) {
+  fwrite(s.data(), 1, s.size(), stderr);
+  fflush(stderr);
+}
+
+// Shift_JIS text with CR LF (or lone CR) line ends as UTF-8 with LF.
+std::string Shown(const char *sjis) {
+  std::string u = SjisToUtf8(sjis ? sjis : "");
+  std::string out;
+  out.reserve(u.size());
+  for (size_t i = 0; i < u.size(); i++) {
+    if (u[i] == '\r') {
+      if (i + 1 < u.size() && u[i + 1] == '\n') continue;
+      out += '\n';
+      continue;
+    }
+    out += u[i];
+  }
+  return out;
+}
+
+}  // namespace
+
+TerminalFront::TerminalFront(int progress, int bar, int keep_functions, int keep_calls)
+    : progress_(progress), bar_(bar) {
+  keep_[0] = keep_functions;
+  keep_[1] = keep_calls;
+}
+
+// ---- main window ----------------------------------------------------------
+
+void TerminalFront::ShowWarning(const char *text) {
+  warnings++;
+  ClearProgress();
+  std::string t = Shown(text);
+  while (!t.empty() && t.back() == '\n') t.pop_back();
+  WriteErr("velmora: " + t + "\n");
+}
+
+void TerminalFront::Warning(const std::string &utf8) {
+  warnings++;
+  ClearProgress();
+  WriteErr("velmora: " + utf8 + "\n");
+}
+
+void TerminalFront::SetStatusText(const char *) {}
+void TerminalFront::SelectView(int view) { view_ = view; }
+int TerminalFront::CurrentView() { return view_; }
+void TerminalFront::AcceptDrops(int) {}
+void TerminalFront::Repaint() {}
+void TerminalFront::Close(int) { ClearProgress(); }
+void TerminalFront::Destroy(int) { ClearProgress(); }
+
+int TerminalFront::Open(int window, const char *text) {
+  if (window == WINDOW_PROGRESS) {
+    phase_ = 0;
+    pass_ = -1;
+    fpct_ = spct_ = 0;
+    detail_.clear();
+  } else if (text) {
+    SetWaitText(text);
+  }
+  return 1;
+}
+
+// ---- progress -------------------------------------------------------------
+
+void TerminalFront::SetFunctionProgress(int percent) {
+  fpct_ = percent;
+  Draw(0);
+}
+void TerminalFront::SetSourceProgress(int percent) {
+  spct_ = percent;
+  Draw(0);
+}
+void TerminalFront::SetPass(int n) {
+  pass_ = n;
+  Draw(0);
+}
+void TerminalFront::SetDetail(const char *text) {
+  detail_ = text ? text : "";
+  Draw(0);
+}
+void TerminalFront::SetPhase(int k) {
+  phase_ = k;
+  Draw(0);
+}
+
+void TerminalFront::SetWaitText(const char *text) {
+  if (!progress_) return;
+  std::string t = Shown(text);
+  for (char &c : t) {
+    if (c == '\n') c = ' ';
+  }
+  ClearProgress();
+  WriteErr(t + "\n");
+}
+
+void TerminalFront::Draw(int force) {
+  if (!progress_) return;
+  uint32_t now = TickCount();
+  if (!force && ever_drawn_ && (uint32_t)(now - last_draw_) < kDrawEveryMs) return;
+  last_draw_ = now;
+  ever_drawn_ = 1;
+  const char *caption = phase_ == 0 ? kPhase0 : phase_ == 1 ? kPhase1 : phase_ == 2 ? kPhase2 : "";
+  char pass[16] = "";
+  if (pass_ >= 0) FormatText(pass, sizeof pass, "%d", pass_);
+  char line[1024];
+  FormatText(line, sizeof line, "%s PASS : %s  Function : %3d%%  Source : %3d%%  %s", caption, pass,
+             fpct_, spct_, detail_.c_str());
+  if (bar_) {
+    // Shift_JIS bytes are display columns: a double-byte character is wide.
+    int cols = TerminalColumns(2);
+    if (cols <= 0) cols = 80;
+    char cut[1024];
+    CopyText(cut, sizeof cut, line, cols - 1, 1);
+    WriteErr("\r" + SjisToUtf8(cut) + "\x1b[K");
+    drawn_ = 1;
+    return;
+  }
+  std::string u = SjisToUtf8(line);
+  if (u == shown_) return;
+  shown_ = u;
+  WriteErr(u + "\n");
+}
+
+void TerminalFront::ClearProgress() {
+  if (bar_ && drawn_) WriteErr("\r\x1b[K");
+  drawn_ = 0;
+}
+
+// ---- result views ----------------------------------------------------------
+
+std::vector<std::vector<std::string>> *TerminalFront::Rows(int list) {
+  if (list == VIEW_FUNCTIONS && keep_[0]) return &functions_;
+  if (list == VIEW_CALLS && keep_[1]) return &calls_;
+  return nullptr;
+}
+
+int TerminalFront::HasView(int view) {
+  if (view == VIEW_FUNCTIONS) return keep_[0];
+  if (view == VIEW_CALLS) return keep_[1];
+  return view == VIEW_TREE || view == VIEW_RESULT;
+}
+
+void TerminalFront::InsertRow(int list, int index, int, const char *text) {
+  auto *rows = Rows(list);
+  if (!rows) return;
+  if (index < 0 || (size_t)index > rows->size()) index = (int)rows->size();
+  rows->insert(rows->begin() + index, std::vector<std::string>(1, text ? text : ""));
+}
+
+void TerminalFront::SetCell(int list, int row, int col, const char *text) {
+  auto *rows = Rows(list);
+  if (!rows || row < 0 || (size_t)row >= rows->size() || col < 0 || col > 64) return;
+  auto &cells = (*rows)[row];
+  if (cells.size() <= (size_t)col) cells.resize(col + 1);
+  cells[col] = text ? text : "";
+}
+
+void TerminalFront::GetCell(int list, int row, int col, char *buffer, int size) {
+  if (!buffer || size <= 0) return;
+  buffer[0] = 0;
+  auto *rows = Rows(list);
+  if (!rows || row < 0 || (size_t)row >= rows->size() || col < 0) return;
+  const auto &cells = (*rows)[row];
+  if ((size_t)col < cells.size()) CopyText(buffer, (size_t)size, cells[col].c_str(), -1, 1);
+}
+
+void TerminalFront::SetCellText(int list, int row, int col, const char *text) {
+  SetCell(list, row, col, text);
+}
+int TerminalFront::SelectedRow(int) { return -1; }
+int TerminalFront::RowCount(int list) {
+  auto *rows = Rows(list);
+  return rows ? (int)rows->size() : 0;
+}
+void TerminalFront::DeleteRows(int list) {
+  if (auto *rows = Rows(list)) rows->clear();
+}
+
+TREEITEM TerminalFront::TreeInsert(TREEITEM, const char *) { return (TREEITEM)(++tree_items_); }
+void TerminalFront::TreeSetImage(TREEITEM, int) {}
+void TerminalFront::TreeClear() { tree_items_ = 0; }
+int TerminalFront::TreeItemCount() { return (int)tree_items_; }
+
+void TerminalFront::AppendResult(const char *text) {
+  if (!text || !*text) return;
+  ClearProgress();
+  std::string u = SjisToUtf8(text);
+  std::string out;
+  out.reserve(u.size());
+  for (char c : u) {
+    if (pending_cr_) {
+      pending_cr_ = 0;
+      if (c != '\n') out += '\n';
+    }
+    if (c == '\r')
+      pending_cr_ = 1;
+    else
+      out += c;
+  }
+  fwrite(out.data(), 1, out.size(), stdout);
+  if (progress_ && bar_) fflush(stdout);
+}
+
+void TerminalFront::PrintList(int list) {
+  const char *const *header = list == VIEW_FUNCTIONS ? kFunctionHeader : kCallHeader;
+  size_t ncols = list == VIEW_FUNCTIONS ? 7 : 11;
+  std::string out;
+  for (size_t c = 0; c < ncols; c++) {
+    if (c) out += '\t';
+    out += header[c];
+  }
+  out += '\n';
+  fwrite(out.data(), 1, out.size(), stdout);
+  auto *rows = Rows(list);
+  if (!rows) return;
+  for (const auto &cells : *rows) {
+    out.clear();
+    for (size_t c = 0; c < ncols; c++) {
+      if (c) out += '\t';
+      if (c < cells.size()) out += cells[c];
+    }
+    out += '\n';
+    std::string u = SjisToUtf8(out);
+    fwrite(u.data(), 1, u.size(), stdout);
+  }
+}

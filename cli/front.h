@@ -1,0 +1,81 @@
+// The terminal as the worker's windows: warnings and the progress line on
+// stderr, the Result text on stdout, list rows kept for --list. Texts arrive
+// in Shift_JIS and leave as UTF-8 with LF line ends.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "foundation/ports.h"
+
+struct TerminalFront : MainWindowPort, ProgressSink, WaitBox, ResultViews {
+  // progress: draw progress at all; bar: as one redrawn line (a terminal),
+  // else as plain lines. keep_functions / keep_calls: rows are kept.
+  TerminalFront(int progress, int bar, int keep_functions, int keep_calls);
+
+  // MainWindowPort
+  void ShowWarning(const char *text) override;
+  void SetStatusText(const char *text) override;
+  void SelectView(int view) override;
+  int CurrentView() override;
+  void AcceptDrops(int on) override;
+  void Repaint() override;
+  void Close(int window) override;
+  void Destroy(int window) override;
+  int Open(int window, const char *text) override;
+
+  // ProgressSink
+  void SetFunctionProgress(int percent) override;
+  void SetSourceProgress(int percent) override;
+  void SetPass(int n) override;
+  void SetDetail(const char *text) override;
+  void SetPhase(int k) override;
+
+  // WaitBox
+  void SetWaitText(const char *text) override;
+
+  // ResultViews
+  int HasView(int view) override;
+  void InsertRow(int list, int index, int subitem, const char *text) override;
+  void SetCell(int list, int row, int col, const char *text) override;
+  void GetCell(int list, int row, int col, char *buffer, int size) override;
+  void SetCellText(int list, int row, int col, const char *text) override;
+  int SelectedRow(int list) override;
+  int RowCount(int list) override;
+  void DeleteRows(int list) override;
+  TREEITEM TreeInsert(TREEITEM parent, const char *text) override;
+  void TreeSetImage(TREEITEM item, int k) override;
+  void TreeClear() override;
+  int TreeItemCount() override;
+  void AppendResult(const char *text) override;
+
+  // Prints a list (VIEW_FUNCTIONS or VIEW_CALLS) to stdout: header first,
+  // cells separated by tabs.
+  void PrintList(int list);
+  // Removes the progress line from the terminal.
+  void ClearProgress();
+  // Prints one of the program's own messages as a warning.
+  void Warning(const std::string &utf8);
+
+  int warnings = 0;  // warnings shown so far
+
+ private:
+  void Draw(int force);
+  std::vector<std::vector<std::string>> *Rows(int list);
+
+  int progress_;                 // progress is shown
+  int bar_;                      // as one redrawn terminal line
+  int keep_[2];                  // rows of VIEW_FUNCTIONS / VIEW_CALLS are kept
+  int view_ = 0;                 // selected result view
+  int phase_ = 0, pass_ = -1;    // progress window state
+  int fpct_ = 0, spct_ = 0;
+  std::string detail_;           // Shift_JIS
+  std::string shown_;            // last line drawn (UTF-8)
+  int drawn_ = 0;                // a bar line is on the terminal
+  uint32_t last_draw_ = 0;       // tick of the last drawing
+  int ever_drawn_ = 0;           // last_draw_ is valid
+  int pending_cr_ = 0;           // a CR ended the last Result text
+  intptr_t tree_items_ = 0;      // nodes of the CallTree view
+  std::vector<std::vector<std::string>> functions_, calls_;
+};

@@ -1,0 +1,236 @@
+// velmora-cli: the analysis and call-tree jobs of the desktop program, run
+// from a terminal. The PATHs are taken as a drop of those paths; each --tree
+// then runs a call-tree job. Exit status: 0 done, 1 a job ended with a
+// warning (or a --tree name was not found), 2 usage or start-up failure.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/front.h"
+#include "engine/ana.h"
+#include "foundation/settings.h"
+#include "graph/graph.h"
+#include "platform/codepage.h"
+#include "platform/files.h"
+#include "platform/keys.h"
+#include "platform/terminal.h"
+#include "shell/app.h"
+#include "shell/worker.h"
+#include "xref/xref.h"
+
+namespace {
+
+enum { kExitDone = 0, kExitWarning = 1, kExitUsage = 2 };
+
+const char kUsage[] =
+    "Usage: velmora-cli [OPTIONS] PATH...\n"
+    "Analyse the C and C++ sources at or below each PATH and print the results.\n"
+    "\n"
+    "  --tree NAME|SID:FID  build the call tree below a function (scope::name, or the\n"
+    "                       name alone: the first match in SID, FID order); repeatable\n"
+    "  --list functions     print the Function List (header first, tab-separated)\n"
+    "  --list calls         print the Call List\n"
+    "  --render             render each tree's graph with the renderer\n"
+    "  --view               render and open each picture in the viewer\n"
+    "  --ini FILE           read settings from FILE (and FILE without .ini + ENH.ini)\n"
+    "  -q                   no progress\n"
+    "  --progress           progress on stderr even when it is not a terminal\n"
+    "  -h, --help           this text\n"
+    "  --version            the version\n"
+    "\n"
+    "Escape or Ctrl-C stops the running job; a second Ctrl-C ends the program.\n"
+    "Exit status: 0 done, 1 a job ended with a warning, 2 usage or start-up failure.\n";
+
+struct Options {
+  std::vector<std::string> paths;
+  std::vector<std::string> trees;
+  std::vector<int> lists;  // VIEW_FUNCTIONS / VIEW_CALLS in the order asked
+  std::string ini;
+  int quiet = 0;
+  int force_progress = 0;
+  int render = 0;
+  int view = 0;
+};
+
+int UsageError(const std::string &msg) {
+  fprintf(stderr, "velmora: %s\nTry 'velmora-cli --help'.\n", msg.c_str());
+  return kExitUsage;
+}
+
+// Parses argv; returns -1 to go on, else the exit status.
+int ParseArgs(int argc, char **argv, Options *o) {
+  bool options_done = false;
+  for (int i = 1; i < argc; i++) {
+    std::string a = argv[i];
+    if (options_done || a.empty() || a[0] != '-' || a == "-") {
+      o->paths.push_back(a);
+      continue;
+    }
+    auto value = [&](const char *name, std::string *out) -> bool {
+      size_t n = strlen(name);
+      if (a.compare(0, n, name) == 0 && a.size() > n && a[n] == '=') {
+        *out = a.substr(n + 1);
+        return true;
+      }
+      if (a != name) return false;
+      if (i + 1 >= argc) return false;
+      *out = argv[++i];
+      return true;
+    };
+    std::string v;
+    if (a == "--") {
+      options_done = true;
+    } else if (a == "-h" || a == "--help") {
+      fputs(kUsage, stdout);
+      return kExitDone;
+    } else if (a == "--version") {
+      printf("velmora-cli Ver 0.10\n");
+      return kExitDone;
+    } else if (a == "-q" || a == "--quiet") {
+      o->quiet = 1;
+    } else if (a == "--progress") {
+      o->force_progress = 1;
+    } else if (a == "--render") {
+      o->render = 1;
+    } else if (a == "--view") {
+      o->render = o->view = 1;
+    } else if (value("--tree", &v)) {
+      if (v.empty()) return UsageError("--tree needs a function name or SID:FID");
+      o->trees.push_back(v);
+    } else if (value("--list", &v)) {
+      if (v == "functions")
+        o->lists.push_back(VIEW_FUNCTIONS);
+      else if (v == "calls")
+        o->lists.push_back(VIEW_CALLS);
+      else
+        return UsageError("--list takes 'functions' or 'calls', not '" + v + "'");
+    } else if (value("--ini", &v)) {
+      if (v.empty()) return UsageError("--ini needs a file");
+      o->ini = v;
+    } else if (a == "--tree" || a == "--list" || a == "--ini") {
+      return UsageError("option '" + a + "' needs a value");
+    } else {
+      return UsageError("unknown option '" + a + "'");
+    }
+  }
+  if (o->paths.empty()) return UsageError("no PATH given");
+  return -1;
+}
+
+// "SID:FID" as two positive numbers.
+bool ParsePair(const std::string &s, int *sid, int *fid) {
+  size_t colon = s.find(':');
+  if (colon == std::string::npos || colon == 0 || colon + 1 >= s.size()) return false;
+  for (size_t k = 0; k < s.size(); k++) {
+    if (k != colon && (s[k] < '0' || s[k] > '9')) return false;
+  }
+  if (colon > 9 || s.size() - colon - 1 > 9) return false;
+  *sid = atoi(s.c_str());
+  *fid = atoi(s.c_str() + colon + 1);
+  return *sid > 0 && *fid > 0;
+}
+
+// The first function in SID, FID order whose scope and name, or whose name
+// alone when the text has no "::", is the given Shift_JIS text.
+ST_FUNC *FindByName(const std::string &sjis) {
+  bool scoped = sjis.find("::") != std::string::npos;
+  void *sdata = nullptr;
+  for (CHBUF *se = CB_Next(&ANA.sources, &sdata); se; se = CB_Next(se, &sdata)) {
+    if (!sdata) continue;
+    void *fdata = nullptr;
+    for (CHBUF *fe = CB_Next(&((ST_SOURCE *)sdata)->funcs, &fdata); fe; fe = CB_Next(fe, &fdata)) {
+      if (!fdata) continue;
+      ST_FUNC *f = (ST_FUNC *)fdata;
+      if ((!scoped && sjis == f->name) || sjis == std::string(f->scope) + f->name) return f;
+    }
+  }
+  return nullptr;
+}
+
+// Runs every --tree; returns 1 when one of them ended with a warning or was
+// not found.
+int RunTrees(const Options &o, TerminalFront *front) {
+  int status = kExitDone;
+  for (const std::string &t : o.trees) {
+    int sid = 0, fid = 0;
+    ST_FUNC *f = nullptr;
+    if (ParsePair(t, &sid, &fid))
+      f = ANA_FindFunction(sid, fid);
+    else
+      f = FindByName(Utf8ToSjis(t));
+    if (!f) {
+      front->Warning("no function '" + t + "'");
+      status = kExitWarning;
+      continue;
+    }
+    int before = front->warnings;
+    RequestCallTree(f->sid, f->fid);
+    WorkerWait();
+    fflush(stdout);
+    const char *pic = GraphPictureFile();
+    if (o.render && graph_enabled && pic && *pic && FileExists(pic)) {
+      front->ClearProgress();
+      fprintf(stderr, "%s\n", pic);
+    }
+    if (front->warnings != before) {
+      // The user stopped this tree: the rest is not wanted either.
+      status = kExitWarning;
+      break;
+    }
+  }
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  Options o;
+  int rc = ParseArgs(argc, argv, &o);
+  if (rc >= 0) return rc;
+
+  int keep_functions = 0, keep_calls = 0;
+  for (int l : o.lists) (l == VIEW_FUNCTIONS ? keep_functions : keep_calls) = 1;
+  int err_tty = IsTerminal(2);
+  int progress = !o.quiet && (o.force_progress || err_tty);
+  TerminalFront front(progress, progress && err_tty, keep_functions, keep_calls);
+
+  const char *failure = nullptr;
+  if (!AppStart(o.ini.empty() ? nullptr : o.ini.c_str(), 0, nullptr, &failure)) {
+    front.Warning(SjisToUtf8(failure ? failure : "start-up failed"));
+    AppStop();
+    return kExitUsage;
+  }
+  g_worker_timing = kHeadlessTiming;
+  g_views = &front;
+  g_front = ShellFront{&front, progress ? &front : nullptr, &front, o.render, o.view};
+
+  StopKeysBegin();
+  std::vector<const char *> paths;
+  for (const std::string &p : o.paths) paths.push_back(p.c_str());
+  int status = kExitDone;
+  if (!RequestAnalysis(paths.data(), (int)paths.size())) {
+    status = kExitUsage;
+  } else {
+    WorkerWait();
+    fflush(stdout);
+    if (front.warnings)
+      status = kExitWarning;
+    else
+      status = RunTrees(o, &front);
+  }
+  StopKeysEnd();
+  front.ClearProgress();
+
+  for (size_t k = 0; k < o.lists.size(); k++) {
+    if (k) fputs("\n", stdout);
+    front.PrintList(o.lists[k]);
+  }
+  fflush(stdout);
+
+  g_views = nullptr;
+  g_front = ShellFront{nullptr, nullptr, nullptr, 1, 1};
+  AppStop();
+  return status;
+}

@@ -1,0 +1,111 @@
+// The per-source analysis step that the worker calls over and over: loads
+// the current source when its analysis starts, writes its banner, runs up to
+// ten statement steps, polls the stop key and reports progress, completion
+// or a stop, moving on to the next source when one completes.
+#include <cstring>
+#include <string>
+
+#include "engine/parser.h"
+#include "foundation/log.h"
+#include "foundation/memory.h"
+#include "foundation/text.h"
+#include "platform/codepage.h"
+#include "platform/keys.h"
+
+namespace {
+
+const char kTag[] = "ANA_Exec :";
+const char kSeparator[] =
+    ";--------------------------------------------------------------------------\r\n";
+static_assert(sizeof kSeparator == 1 + 74 + 2 + 1, "';', 74 dashes, CR LF");
+
+void WriteBanner(const ST_SOURCE *s) {
+  std::string path = Utf8ToSjis(s->path);
+  LogPrint(1, LOG_RESULT, "\r\n");
+  LogPrint(1, LOG_RESULT, "%s", kSeparator);
+  LogPrint(1, LOG_RESULT, ";[SOURCE] \"%s\"\r\n", path.c_str());
+  LogPrint(1, LOG_RESULT, "%s", kSeparator);
+  LogPrint(1, LOG_DEBUG, "\r\n\r\n");
+  LogPrint(1, LOG_DEBUG, "%s", kSeparator);
+  LogPrint(1, LOG_DEBUG, ";[SOURCE] \"%s\"\r\n", path.c_str());
+  LogPrint(1, LOG_DEBUG, "%s", kSeparator);
+}
+
+// Gives back the source's text and line; its records stay.
+void DropText(ST_SOURCE *s) {
+  MemFree(s->text);
+  s->text = nullptr;
+  MemFree(s->line_buf);
+  s->line_buf = nullptr;
+  s->tok_pos = nullptr;
+  s->read_pos = nullptr;
+}
+
+void ResetParser(void) {
+  ANA.mode = MODE_TOP;
+  ANA.FUNCTION_FLG = 0;
+  ANA.CLASS_FLG = 0;
+  ANA.scope_text[0] = 0;
+  ANA.brace_nest = 0;
+  ANA.bracket_nest = 0;
+  ANA.paren_nest = 0;
+  ANA.depth = 0;
+  ANA.depth_exceeded = 0;
+}
+
+}  // namespace
+
+int ANA_Exec(ProgressSink *window, char *name_buffer, int mode) {
+  (void)window;
+  if (!ANA.cur_source || !ANA.cur_source->data) {
+    DebugPrint("%s Completed.\r\n", kTag);
+    return -2;
+  }
+  ST_SOURCE *s = (ST_SOURCE *)ANA.cur_source->data;
+  if (name_buffer && strcmp(name_buffer, s->name) != 0) CopyText(name_buffer, 260, s->name);
+  if (mode < 0) return 0;
+
+  if (!ANA.header_done) {
+    WriteBanner(s);
+    ANA.header_done = 1;
+  }
+
+  if (s->status == -2) {
+    DebugPrint("%s Stopped \"%s\"\r\n", kTag, Utf8ToSjis(s->path).c_str());
+    DropText(s);
+    return -3;
+  }
+  if (s->status == -1) {
+    DebugPrint("%s Completed \"%s\"\r\n", kTag, Utf8ToSjis(s->path).c_str());
+    ANA.cur_source = CB_Next(ANA.cur_source, nullptr);
+    ANA.header_done = 0;
+    DropText(s);
+    return -1;
+  }
+
+  if (!s->text) {
+    s->size = load_source(s->path, &s->text);
+    if (s->size <= 0) {
+      s->status = -1;
+      return 100;
+    }
+    s->tok_pos = nullptr;
+    s->read_pos = s->anchor_pos = s->text;
+    ResetParser();
+  }
+
+  for (int i = 0; i < 10; i++) {
+    parse_statement(s);
+    if (EscapePressed()) ANA.token.kind = TK_STOP;
+    if (ANA.token.kind == TK_STOP) {
+      s->status = -2;
+      break;
+    }
+    if (ANA.token.kind == TK_EOF) {
+      s->status = -1;
+      break;
+    }
+  }
+  if (!s->read_pos || s->size <= 0) return 100;
+  return (int)((long long)(s->read_pos - s->text) * 100 / s->size);
+}

@@ -1,0 +1,221 @@
+// The line reader: cuts the Shift_JIS text of a source into logical lines
+// with comments removed, continuations joined, adjacent string literals
+// merged and CR/LF dropped, and counts the physical lines consumed.
+#include <cstring>
+
+#include "engine/parser.h"
+#include "foundation/log.h"
+#include "foundation/memory.h"
+
+namespace {
+
+const char kTag[] = "get_line :";
+
+// Bytes that need a rule of their own while scanning a line; every other
+// byte is copied as it is, so runs of them are taken in one sweep.
+enum : unsigned char { PLAIN = 0, SPECIAL = 1 };
+struct LineClass {
+  unsigned char c[256];
+  constexpr LineClass() : c() {
+    c[0] = c['\n'] = c['\r'] = c['\\'] = c['"'] = c['\''] = c['/'] = SPECIAL;
+    for (int b = 0x81; b <= 0x9F; b++) c[b] = SPECIAL;
+    for (int b = 0xE0; b <= 0xFC; b++) c[b] = SPECIAL;
+  }
+};
+constexpr LineClass kLine;
+
+inline bool SjisLead(unsigned char b) {
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+struct LineScan {
+  const char *next;  // where the following logical line starts
+  const char *end;   // the LF or NUL that ended this one
+  size_t out_len;    // bytes of the logical line
+  int lines;         // physical lines consumed
+};
+
+// Scans one logical line from p; with kEmit the line's bytes go to out, which
+// must hold at least the spanned bytes (the line never holds more).
+template <bool kEmit>
+LineScan ScanLine(const char *p, char *out) {
+  LineScan r;
+  int lines = 1;
+  bool in_str = false, in_chr = false, in_comment = false;
+  size_t n = 0;
+  for (;;) {
+    if (!in_comment) {
+      const char *q = p;
+      while (kLine.c[(unsigned char)*q] == PLAIN) q++;
+      if (q != p) {
+        if (kEmit) memcpy(out + n, p, (size_t)(q - p));
+        n += (size_t)(q - p);
+        p = q;
+      }
+    }
+    unsigned char c = (unsigned char)*p;
+    if (c == 0) {
+      r.end = p;
+      break;
+    }
+    if (c == '\n') {
+      r.end = p;
+      p++;
+      break;
+    }
+    if (c == '\r') {
+      p++;
+      continue;
+    }
+    if (SjisLead(c)) {
+      if (p[1] == 0) {  // half a character at the end of the text
+        if (!in_comment) {
+          if (kEmit) out[n] = (char)c;
+          n++;
+        }
+        p++;
+        continue;
+      }
+      if (!in_comment) {
+        if (kEmit) {
+          out[n] = p[0];
+          out[n + 1] = p[1];
+        }
+        n += 2;
+      }
+      p += 2;
+      continue;
+    }
+    if (c == '\\' && (p[1] == '\r' || p[1] == '\n')) {
+      p++;
+      while (*p == '\r' || *p == '\n') {
+        if (*p == '\n') lines++;
+        p++;
+      }
+      continue;
+    }
+    if (in_comment) {
+      p++;
+      continue;
+    }
+    if ((in_str || in_chr) && c == '\\') {
+      if (kEmit) out[n] = p[0];
+      n++;
+      if (p[1] == 0) {
+        p++;
+        continue;
+      }
+      if (kEmit) out[n] = p[1];
+      n++;
+      p += 2;
+      continue;
+    }
+    if (c == '"' && !in_chr) {
+      if (in_str) {
+        // Another literal after only blanks continues this one.
+        const char *q = p + 1;
+        int lf = 0;
+        while (*q == ' ' || *q == '\t' || *q == '\r' || *q == '\n') {
+          if (*q == '\n') lf++;
+          q++;
+        }
+        if (*q == '"') {
+          lines += lf;
+          p = q + 1;
+          continue;
+        }
+        in_str = false;
+      } else {
+        in_str = true;
+      }
+      if (kEmit) out[n] = '"';
+      n++;
+      p++;
+      continue;
+    }
+    if (c == '\'' && !in_str) {
+      in_chr = !in_chr;
+      if (kEmit) out[n] = '\'';
+      n++;
+      p++;
+      continue;
+    }
+    if (c == '/' && !in_str && !in_chr) {
+      if (p[1] == '/') {
+        in_comment = true;
+        p += 2;
+        continue;
+      }
+      if (p[1] == '*') {
+        // Nothing takes the comment's place; the line goes on after it.
+        p += 2;
+        for (;;) {
+          const char *q = p;
+          while (*q && *q != '*' && *q != '\n') q++;
+          p = q;
+          if (*p == 0) break;
+          if (*p == '\n') {
+            lines++;
+            p++;
+            continue;
+          }
+          if (p[1] == '/') {
+            p += 2;
+            break;
+          }
+          p++;
+        }
+        continue;
+      }
+    }
+    if (kEmit) out[n] = (char)c;
+    n++;
+    p++;
+  }
+  r.next = p;
+  r.out_len = n;
+  r.lines = lines;
+  return r;
+}
+
+}  // namespace
+
+char *skip_blank(char *p) {
+  while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') p++;
+  return p;
+}
+
+char *skip_to_eol(char *p) {
+  while (*p && *p != '\n' && *p != 0x1B) p++;
+  return p;
+}
+
+int get_line(ST_SOURCE *s) {
+  if (!s) {
+    DebugPrint("%s Invalid Parameter.\r\n", kTag);
+    return 0;
+  }
+  MemFree(s->line_buf);
+  s->line_buf = nullptr;
+  if (!s->read_pos || *s->read_pos == 0) {
+    DebugPrint("%s Source Terminated.[MAX_LINE:%d]\r\n", kTag, s->line_no);
+    return 0;
+  }
+  LineScan span = ScanLine<false>(s->read_pos, nullptr);
+  size_t spanned = (size_t)(span.end - s->read_pos);
+  char *line = (char *)MemAlloc(spanned + 16);
+  if (!line) {
+    DebugPrint("%s MemoryAlloc Error.\r\n", kTag);
+    return 0;
+  }
+  ScanLine<true>(s->read_pos, line);
+  s->line_buf = line;
+  s->tok_pos = line;
+  s->read_pos = (char *)span.next;
+  s->line_no += span.lines;
+  if (spanned <= 1020)
+    LogPrint(1, LOG_DEBUG, "[LINE] %s\r\n", line);
+  else
+    LogPrint(1, LOG_DEBUG, "[LINE] %.*s....\r\n", 1020, line);
+  return 1;
+}

@@ -1,0 +1,101 @@
+// Source loading: reads a whole file, decides between UTF-16, UTF-8 and
+// Shift_JIS, and brings the text to Shift_JIS. The same rules serve the
+// analysis and the later fetch of one function's text, so recorded offsets
+// stay valid.
+#include <cstring>
+
+#include "engine/parser.h"
+#include "foundation/log.h"
+#include "foundation/memory.h"
+#include "platform/codepage.h"
+#include "platform/files.h"
+
+namespace {
+
+// UTF-8 (mark or not) to Shift_JIS through UTF-16, terminator included.
+// dst holds cap + 1 bytes: a text of only two-byte characters (Greek,
+// Cyrillic) is exactly as long in Shift_JIS as in UTF-8, and its terminator
+// takes one of the spare bytes after the file's size.
+int Utf8ToSjisText(const char *src, int len, char *dst, int cap) {
+  LogPrint(1, LOG_DEBUG, "// encode: UTF-8 ==> SJIS\r\n");
+  size_t n = strnlen(src, (size_t)len);
+  // A UTF-8 byte never yields more than one UTF-16 unit; +1 for the NUL.
+  size_t units = n + 1;
+  char *wide = (char *)MemAlloc(2 * units + 16);
+  if (!wide) {
+    DebugPrint("wchar2sjis:Memory Alloc Error.\r\n");
+    return 0;
+  }
+  int result = 0;
+  long w = ConvertText("UTF-8", "UTF-16LE", src, n + 1, wide, 2 * units);
+  if (w > 0) {
+    long b = ConvertText("UTF-16LE", "CP932", wide, (size_t)w, dst, (size_t)cap + 1);
+    if (b > 0) result = (int)b;
+  }
+  MemFree(wide);
+  return result;
+}
+
+}  // namespace
+
+int wchar2sjis(const char *src, int len, char *dst, int cap) {
+  if (!src || !dst || cap < 0) return 0;
+  const unsigned char *u = (const unsigned char *)src;
+  int known = len < 0 ? (int)strlen(src) : len;
+  // Bytes past the end count as zero, so short inputs are read safely.
+  auto at = [&](int i) -> unsigned char { return i < known ? u[i] : 0; };
+
+  if ((at(0) == 0xFF && at(1) == 0xFE) || (at(0) == 0xFE && at(1) == 0xFF)) {
+    LogPrint(1, LOG_DEBUG, "// encode: UTF-16 ==> SJIS\r\n");
+    // A big-endian mark means big-endian units: read them as such.
+    const char *from = at(0) == 0xFE ? "UTF-16BE" : "UTF-16LE";
+    size_t units = (size_t)known / 2;
+    long b = ConvertText(from, "CP932", src, units * 2, dst, (size_t)cap);
+    return b > 0 ? (int)b : 0;
+  }
+  if (at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) return Utf8ToSjisText(src, known, dst, cap);
+
+  int first = -1;
+  for (int i = 0; i < known; i++) {
+    if (u[i] & 0x80) {
+      first = i;
+      break;
+    }
+  }
+  if (first >= 0) {
+    unsigned char b = u[first];
+    int n = 0;
+    for (int bit = 6; bit >= 0 && (b >> bit) & 1; bit--) n++;
+    int matched = 0;
+    while (matched < n && (at(first + 1 + matched) & 0xC0) == 0x80) matched++;
+    if (n >= 1 && matched == n) return Utf8ToSjisText(src, known, dst, cap);
+  }
+
+  LogPrint(1, LOG_DEBUG, "// encode: SJIS\r\n");
+  memcpy(dst, src, (size_t)(known < cap ? known : cap));
+  return cap;
+}
+
+int load_source(const char *path, char **text) {
+  if (!path || !text) return 0;
+  int64_t size = FileSizeForRead(path);
+  if (size < 0 || size > 0x7FFFFFFF - 64) return 0;
+  int n = (int)size;
+  char *raw = (char *)MemAlloc((size_t)n + 16);
+  char *dst = *text ? *text : (char *)MemAlloc((size_t)n + 16);
+  int result = 0;
+  if (raw && dst) {
+    int64_t got = ReadFileInto(path, raw, n);
+    if (got >= 0) {
+      // A file that shrank since its size was taken converts what is there.
+      result = wchar2sjis(raw, (int)got, dst, (int)got);
+    }
+  }
+  MemFree(raw);
+  if (result > 0) {
+    *text = dst;
+  } else if (dst != *text) {
+    MemFree(dst);
+  }
+  return result;
+}

@@ -1,0 +1,28 @@
+// State shared by the graph writer, the renderer and the launches (private
+// to graph/).
+#pragma once
+
+#include <string>
+
+// Everything graph output keeps between calls.
+struct GraphState {
+  char *piece;                  // 2048-byte piece buffer (MemAlloc), or null
+  char *utf8;                   // 2048-byte conversion buffer (MemAlloc), or null
+  std::string pending;          // UTF-8 pieces not yet appended to graph_file
+  std::string graph_file;       // native path of the description
+  std::string graph_override;   // path set by SetGraphFilePath, or empty
+  std::string desktop_dir;      // native desktop folder
+  std::string picture_file;     // picture of the current tree, or empty
+  std::string viewer_template;  // native viewer command with one %s, or empty
+  long dot_pid;                 // running renderer, or 0
+};
+extern GraphState g_graph;
+
+// tmpl when its conversions are those of expected ("ssss", "sd", ...) or a
+// leading part of them, else builtin: a settings template never reads an
+// argument that is not passed.
+const char *CheckedTemplate(const char *tmpl, const char *builtin, const char *expected);
+// printf into a string; tmpl must have passed CheckedTemplate.
+std::string FormatString(const char *tmpl, ...);
+// Connects the call-tree expansion to the statement writers.
+void InstallTreeGraph(void);

@@ -1,0 +1,259 @@
+// The graph description writer: pieces formatted in Shift_JIS, converted to
+// UTF-8 and appended to the graph file; node ids, edge attribute lists and
+// the statements of one tree.
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "foundation/format_check.h"
+#include "foundation/memory.h"
+#include "foundation/settings.h"
+#include "foundation/text.h"
+#include "graph/graph.h"
+#include "graph/graph_internal.h"
+#include "platform/codepage.h"
+#include "platform/files.h"
+#include "xref/calltree.h"
+
+int graph_enabled = 0;
+int anon_counter = 0;
+GraphState g_graph;
+
+namespace {
+
+enum { PIECE_SIZE = 2048, FLUSH_AT = 64 * 1024 };
+
+const char kAttrGraph[] = "graph[rankdir=LR,overlap=scale,fontname=\"%s\",fontsize=%d,splines=true];";
+const char kAttrNode[] =
+    "node[shape=box,style=bold,style=filled,color=\"#000000\",fillcolor=\"#ffff80\","
+    "fontname=\"%s\",fontsize=%d];";
+const char kAttrEdge[] = "edge[fontname=\"%s\",fontsize=%d,arrowtail=odot];";
+const char kAttrFunc[] = "%s[label=\" %s%s(argc:%d) \\n[%s]\\n\"];";
+const char kAttrNoFunc[] = "%s[shape=box,fillcolor=\"#C0C0C0\" label=\" %s%s(argc:%d) \\n\"];";
+const char kAttrRemark[] = "%s[shape=ellipse,fillcolor=\"#ffffff\",label=\" %s \\n\"];";
+
+char node_id[40];
+char edge_attr[1100];
+
+// A text made safe inside a quoted dot string: '"' and '\' get a backslash,
+// except a '\' that is the second byte of a Shift_JIS character (it becomes
+// another character in UTF-8). Holds any 259-byte field doubled.
+struct Label {
+  char text[2 * 260 + 8];
+  explicit Label(const char *s) {
+    size_t k = 0;
+    for (const unsigned char *p = (const unsigned char *)(s ? s : ""); *p && k + 3 < sizeof text;
+         p++) {
+      if (IsSjisLead(*p) && p[1]) {
+        text[k++] = (char)*p++;
+        text[k++] = (char)*p;
+        continue;
+      }
+      if (*p == '"' || *p == '\\') text[k++] = '\\';
+      text[k++] = (char)*p;
+    }
+    text[k] = 0;
+  }
+};
+
+// Appends one formatted piece: cut to 2047 bytes, converted, dropped when
+// its UTF-8 form does not fit 2047 bytes or is empty.
+void PutGraphV(const char *format, va_list ap) {
+  if (!graph_enabled || !g_graph.piece || !g_graph.utf8) return;
+  int n = vsnprintf(g_graph.piece, PIECE_SIZE, format, ap);
+  if (n <= 0) return;
+  if (n >= PIECE_SIZE) n = PIECE_SIZE - 1;
+  bool ascii = true;
+  for (int i = 0; i < n && ascii; i++) ascii = (unsigned char)g_graph.piece[i] < 0x80;
+  if (ascii) {
+    // Shift_JIS and UTF-8 agree on every byte below 0x80.
+    g_graph.pending.append(g_graph.piece, (size_t)n);
+  } else {
+    long m = ConvertText("CP932", "UTF-8", g_graph.piece, (size_t)n, g_graph.utf8, PIECE_SIZE - 1);
+    if (m <= 0) return;
+    g_graph.pending.append(g_graph.utf8, (size_t)m);
+  }
+  if (g_graph.pending.size() >= FLUSH_AT) GraphFlush();
+}
+
+void PutGraph(const char *format, ...) __attribute__((format(printf, 1, 2)));
+void PutGraph(const char *format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  PutGraphV(format, ap);
+  va_end(ap);
+}
+
+struct NodeId {
+  char text[40];
+  NodeId(int sid, int fid) { CopyText(text, sizeof text, MakeNodeId(sid, fid)); }
+};
+
+void PutEdge(const char *fromId, const char *toId, const char *attr) {
+  PutGraph("%s->%s%s;\n", fromId, toId, attr);
+}
+
+int TreeNextPicture(void) { return NextGraphPicture(); }
+int TreeResetFile(void) { return ResetGraphFile(); }
+
+}  // namespace
+
+const char *CheckedTemplate(const char *tmpl, const char *builtin, const char *expected) {
+  char got[64];
+  if (!tmpl || !FormatConversions(tmpl, got, sizeof got)) return builtin;
+  size_t n = std::strlen(got);
+  if (n > std::strlen(expected)) return builtin;
+  for (size_t i = 0; i < n; i++) {
+    bool wantInt = expected[i] == 'd';
+    bool isInt = std::strchr("diuxXoc", got[i]) != nullptr;
+    if (wantInt ? !isInt : got[i] != expected[i]) return builtin;
+  }
+  return tmpl;
+}
+
+std::string FormatString(const char *tmpl, ...) {
+  va_list ap;
+  va_start(ap, tmpl);
+  va_list again;
+  va_copy(again, ap);
+  int n = vsnprintf(nullptr, 0, tmpl, ap);
+  va_end(ap);
+  std::string out;
+  if (n > 0) {
+    out.resize((size_t)n + 1);
+    vsnprintf(&out[0], out.size(), tmpl, again);
+    out.resize((size_t)n);
+  }
+  va_end(again);
+  return out;
+}
+
+void PutGraphText(const char *format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  PutGraphV(format, ap);
+  va_end(ap);
+}
+
+void GraphFlush(void) {
+  if (g_graph.pending.empty()) return;
+  if (!g_graph.graph_file.empty())
+    AppendFile(g_graph.graph_file.c_str(), g_graph.pending.data(), g_graph.pending.size());
+  g_graph.pending.clear();
+}
+
+int ResetGraphFile(void) {
+  if (!graph_enabled) return 1;
+  g_graph.pending.clear();
+  return TruncateFile(g_graph.graph_file.c_str()) ? 1 : 0;
+}
+
+int GraphFileSize(void) {
+  if (!graph_enabled) return 0;
+  GraphFlush();
+  int64_t n = FileSizeForRead(g_graph.graph_file.c_str());
+  if (n < 0) return 0;
+  return n > 0x7FFFFFFF ? 0x7FFFFFFF : (int)n;
+}
+
+const char *MakeNodeId(int sid, int fid) {
+  if (sid || fid)
+    FormatText(node_id, sizeof node_id, "FC%d_%d", sid, fid);
+  else
+    FormatText(node_id, sizeof node_id, "UQ%d", anon_counter++);
+  return node_id;
+}
+
+const char *MakeEdgeAttr(const char *label, const char *fontcolor, const char *color,
+                         const char *fromId, const char *toId) {
+  if (g_ext_hooks.correlation_on && g_ext_hooks.correlation_on() &&
+      g_ext_hooks.make_relation_attr) {
+    const char *r = g_ext_hooks.make_relation_attr(fromId ? fromId : "", toId ? toId : "");
+    CopyText(edge_attr, sizeof edge_attr, r ? r : "");
+    return edge_attr;
+  }
+  size_t k = CopyText(edge_attr, sizeof edge_attr, "[");
+  if (label && *label)
+    k += FormatText(edge_attr + k, sizeof edge_attr - k, "label=\"%s\",", Label(label).text);
+  if (fontcolor && *fontcolor)
+    k += FormatText(edge_attr + k, sizeof edge_attr - k, "fontcolor=\"%s\",",
+                    Label(fontcolor).text);
+  if (color && *color)
+    k += FormatText(edge_attr + k, sizeof edge_attr - k, "color=\"%s\",", Label(color).text);
+  if (k > 1 && edge_attr[k - 1] == ',') edge_attr[--k] = 0;
+  FormatText(edge_attr + k, sizeof edge_attr - k, "]");
+  if (std::strlen(edge_attr) <= 2) edge_attr[0] = 0;
+  return edge_attr;
+}
+
+void GraphHeader(void) {
+  Label font(g_config.FONT_NAME_GRAPH);
+  int size = g_config.FONT_SIZE_GRAPH;
+  PutGraph("%s", "digraph fc1{\n");
+  PutGraphText(CheckedTemplate(g_config.ATTR_GRAPH, kAttrGraph, "sd"), font.text, size);
+  PutGraph("%s", "\n");
+  PutGraphText(CheckedTemplate(g_config.ATTR_NODE, kAttrNode, "sd"), font.text, size);
+  PutGraph("%s", "\n");
+  PutGraphText(CheckedTemplate(g_config.ATTR_EDGE, kAttrEdge, "sd"), font.text, size);
+  PutGraph("%s", "\n");
+}
+
+void GraphFunctionNode(const ST_FUNC *f) {
+  if (!f) return;
+  NodeId id(f->sid, f->fid);
+  PutGraphText(CheckedTemplate(g_config.ATTR_FUNC, kAttrFunc, "sssds"), id.text,
+               Label(f->scope).text, Label(f->name).text, f->argc,
+               Label(f->source ? f->source->name : "").text);
+  PutGraph("%s", "\n");
+}
+
+void GraphEdge(const ST_FUNC *from, const ST_FUNC *to) {
+  if (!from || !to) return;
+  NodeId a(from->sid, from->fid), b(to->sid, to->fid);
+  PutEdge(a.text, b.text, MakeEdgeAttr(nullptr, nullptr, nullptr, a.text, b.text));
+}
+
+void GraphRecursionEdge(const ST_FUNC *from, const ST_FUNC *to) {
+  if (!from || !to) return;
+  NodeId a(from->sid, from->fid), b(to->sid, to->fid);
+  PutEdge(a.text, b.text,
+          MakeEdgeAttr(g_config.EXPAND_MESS[1], "#FF0000", "#FF0000", a.text, b.text));
+}
+
+void GraphMissingCall(const ST_FUNC *caller, const ST_CALL *call) {
+  if (!caller || !call) return;
+  NodeId id(0, 0);
+  PutGraphText(CheckedTemplate(g_config.ATTR_NO_FUNC, kAttrNoFunc, "sssd"), id.text,
+               Label(call->scope).text, Label(call->name).text, call->argc);
+  PutGraph("%s", ";\n");
+  NodeId from(caller->sid, caller->fid);
+  PutEdge(from.text, id.text, MakeEdgeAttr(nullptr, nullptr, nullptr, from.text, id.text));
+}
+
+void GraphRemark(const ST_FUNC *f, const char *text, int cut) {
+  if (!f) return;
+  NodeId id(0, 0);
+  PutGraphText(CheckedTemplate(g_config.ATTR_REMARK, kAttrRemark, "ss"), id.text,
+               Label(text).text);
+  if (!cut) PutGraph("%s", ";\n");
+  NodeId from(f->sid, f->fid);
+  PutEdge(from.text, id.text, MakeEdgeAttr(nullptr, nullptr, nullptr, from.text, id.text));
+}
+
+void GraphFooter(void) {
+  PutGraph("%s", "}\n");
+  GraphFlush();
+}
+
+void InstallTreeGraph(void) {
+  TreeGraphPort &p = g_tree_graph;
+  p.next_picture = TreeNextPicture;
+  p.reset_file = TreeResetFile;
+  p.header = GraphHeader;
+  p.function_node = GraphFunctionNode;
+  p.edge = GraphEdge;
+  p.recursion_edge = GraphRecursionEdge;
+  p.missing_call = GraphMissingCall;
+  p.remark = GraphRemark;
+  p.footer = GraphFooter;
+}

@@ -1,0 +1,313 @@
+// Files and folders on POSIX. Every descriptor and folder handle is owned by a
+// small guard so that no early return leaks one.
+#include "platform/files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/sys.h"
+
+namespace {
+
+struct Fd {
+  int fd;
+  explicit Fd(int f) : fd(f) {}
+  ~Fd() {
+    if (fd >= 0) close(fd);
+  }
+  Fd(const Fd &) = delete;
+  Fd &operator=(const Fd &) = delete;
+};
+
+struct Dir {
+  DIR *d;
+  explicit Dir(DIR *p) : d(p) {}
+  ~Dir() {
+    if (d) closedir(d);
+  }
+  Dir(const Dir &) = delete;
+  Dir &operator=(const Dir &) = delete;
+};
+
+int OpenRetry(const char *path, int flags, mode_t mode = 0) {
+  int fd;
+  do {
+    fd = open(path, flags | O_CLOEXEC, mode);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+bool WriteAll(int fd, const void *bytes, size_t len) {
+  const char *p = (const char *)bytes;
+  while (len > 0) {
+    ssize_t w = write(fd, p, len);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += w;
+    len -= (size_t)w;
+  }
+  return true;
+}
+
+// Stores s in buf when it fits whole; a path is never cut.
+int Deliver(const std::string &s, char *buf, size_t cap) {
+  if (!buf || cap == 0) return 0;
+  if (s.size() + 1 > cap) {
+    buf[0] = 0;
+    return 0;
+  }
+  memcpy(buf, s.c_str(), s.size() + 1);
+  return 1;
+}
+
+std::string HomeFolder() {
+  const char *home = GetEnv("HOME");
+  if (home && *home) return home;
+  struct passwd pw, *res = nullptr;
+  char tmp[4096];
+  if (getpwuid_r(getuid(), &pw, tmp, sizeof tmp, &res) == 0 && res && res->pw_dir)
+    return res->pw_dir;
+  return std::string();
+}
+
+// The DESKTOP entry of user-dirs.dirs: XDG_DESKTOP_DIR="$HOME/Desktop" or an
+// absolute path, shell-quoted. Empty when absent or malformed.
+std::string DesktopFromUserDirs(const std::string &home) {
+  std::string conf;
+  const char *xch = GetEnv("XDG_CONFIG_HOME");
+  if (xch && *xch == '/')
+    conf = xch;
+  else if (!home.empty())
+    conf = home + "/.config";
+  else
+    return std::string();
+  std::string file = conf + "/user-dirs.dirs";
+  FILE *f = fopen(file.c_str(), "re");
+  if (!f) return std::string();
+  std::string result;
+  char line[4096];
+  while (fgets(line, sizeof line, f)) {
+    const char *p = line;
+    while (*p == ' ' || *p == '\t') p++;
+    if (strncmp(p, "XDG_DESKTOP_DIR", 15) != 0) continue;
+    p += 15;
+    while (*p == ' ' || *p == '\t') p++;
+    if (*p++ != '=') continue;
+    while (*p == ' ' || *p == '\t') p++;
+    if (*p++ != '"') continue;
+    std::string value;
+    if (strncmp(p, "$HOME", 5) == 0 && (p[5] == '/' || p[5] == '"')) {
+      value = home;
+      p += 5;
+    } else if (*p != '/') {
+      continue;
+    }
+    bool closed = false;
+    for (; *p; p++) {
+      if (*p == '\\' && p[1]) {
+        value += *++p;
+      } else if (*p == '"') {
+        closed = true;
+        break;
+      } else {
+        value += *p;
+      }
+    }
+    if (closed && !value.empty()) {
+      result = value;
+      break;
+    }
+  }
+  fclose(f);
+  return result;
+}
+
+}  // namespace
+
+int FileExists(const char *path) {
+  struct stat st;
+  return path && *path && lstat(path, &st) == 0 ? 1 : 0;
+}
+
+int IsDirectory(const char *path) {
+  struct stat st;
+  return path && *path && stat(path, &st) == 0 && S_ISDIR(st.st_mode) ? 1 : 0;
+}
+
+int64_t FileSizeForRead(const char *path) {
+  if (!path || !*path) return -1;
+  Fd f(OpenRetry(path, O_RDONLY | O_NONBLOCK));
+  if (f.fd < 0) return -1;
+  struct stat st;
+  if (fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  return (int64_t)st.st_size;
+}
+
+int64_t ReadFileInto(const char *path, void *buf, int64_t cap) {
+  if (!path || !*path || cap < 0 || (!buf && cap > 0)) return -1;
+  Fd f(OpenRetry(path, O_RDONLY | O_NONBLOCK));
+  if (f.fd < 0) return -1;
+  struct stat st;
+  if (fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  int64_t got = 0;
+  char *p = (char *)buf;
+  while (got < cap) {
+    ssize_t r = read(f.fd, p + got, (size_t)std::min<int64_t>(cap - got, 1 << 30));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (r == 0) break;
+    got += r;
+  }
+  return got;
+}
+
+int AppendFile(const char *path, const void *bytes, size_t len) {
+  if (!path || !*path || (!bytes && len)) return 0;
+  Fd f(OpenRetry(path, O_WRONLY | O_CREAT | O_APPEND, 0666));
+  if (f.fd < 0) return 0;
+  return WriteAll(f.fd, bytes, len) ? 1 : 0;
+}
+
+int RenameNoReplace(const char *from, const char *to) {
+  if (!from || !to || !*from || !*to) return 0;
+  if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 1;
+  if (errno != EINVAL && errno != ENOSYS) return 0;
+  // File systems without the no-replace flag: a hard link fails when the
+  // target exists, which keeps the no-replace promise for regular files.
+  if (link(from, to) == 0) {
+    unlink(from);
+    return 1;
+  }
+  if (errno == EEXIST) return 0;
+  struct stat st;
+  if (lstat(to, &st) == 0) return 0;
+  return rename(from, to) == 0 ? 1 : 0;
+}
+
+int TruncateFile(const char *path) {
+  if (!path || !*path) return 0;
+  Fd f(OpenRetry(path, O_WRONLY | O_CREAT | O_TRUNC, 0666));
+  return f.fd >= 0 ? 1 : 0;
+}
+
+int MakeDirs(const char *path) {
+  if (!path || !*path) return 0;
+  if (IsDirectory(path)) return 1;
+  std::string p(path);
+  for (size_t i = 1; i <= p.size(); i++) {
+    if (i < p.size() && p[i] != '/') continue;
+    std::string part = p.substr(0, i);
+    if (mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return 0;
+  }
+  return IsDirectory(path);
+}
+
+int DesktopFolder(char *buf, size_t cap) {
+  if (!buf || cap == 0) return 0;
+  buf[0] = 0;
+  std::string desk;
+  const char *env = GetEnv("XDG_DESKTOP_DIR");
+  if (env && *env) {
+    desk = env;
+  } else {
+    std::string home = HomeFolder();
+    desk = DesktopFromUserDirs(home);
+    if (desk.empty()) {
+      if (home.empty()) return 0;
+      desk = home + "/Desktop";
+    }
+  }
+  while (desk.size() > 1 && desk.back() == '/') desk.pop_back();
+  if (!MakeDirs(desk.c_str())) return 0;
+  return Deliver(desk, buf, cap);
+}
+
+int ForEachDirEntry(const char *dir, int (*fn)(const DirEntryInfo *e, void *ctx), void *ctx) {
+  if (!dir || !*dir || !fn) return 0;
+  Dir d(opendir(dir));
+  if (!d.d) return 0;
+  std::vector<std::string> names;
+  errno = 0;
+  while (struct dirent *de = readdir(d.d)) {
+    const char *n = de->d_name;
+    if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
+    names.emplace_back(n);
+  }
+  // Byte order, so a walk gives the same result on every machine.
+  std::sort(names.begin(), names.end());
+  int dfd = dirfd(d.d);
+  for (const std::string &name : names) {
+    DirEntryInfo e{};
+    e.name = name.c_str();
+    struct stat lst, st;
+    if (fstatat(dfd, e.name, &lst, AT_SYMLINK_NOFOLLOW) != 0) continue;  // vanished
+    e.is_link = S_ISLNK(lst.st_mode) ? 1 : 0;
+    if (fstatat(dfd, e.name, &st, 0) == 0) {
+      e.is_dir = S_ISDIR(st.st_mode) ? 1 : 0;
+      e.is_file = S_ISREG(st.st_mode) ? 1 : 0;
+      e.dev = (uint64_t)st.st_dev;
+      e.ino = (uint64_t)st.st_ino;
+    } else {  // dangling link
+      e.dev = (uint64_t)lst.st_dev;
+      e.ino = (uint64_t)lst.st_ino;
+    }
+    if (!fn(&e, ctx)) break;
+  }
+  return 1;
+}
+
+int PathIdentity(const char *path, uint64_t *dev, uint64_t *ino) {
+  struct stat st;
+  if (!path || !*path || stat(path, &st) != 0) return 0;
+  if (dev) *dev = (uint64_t)st.st_dev;
+  if (ino) *ino = (uint64_t)st.st_ino;
+  return 1;
+}
+
+int ProgramPath(char *buf, size_t cap) {
+  if (!buf || cap == 0) return 0;
+  buf[0] = 0;
+  char tmp[VELMORA_PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", tmp, sizeof tmp - 1);
+  if (n <= 0 || (size_t)n >= sizeof tmp - 1) return 0;
+  tmp[n] = 0;
+  return Deliver(std::string(tmp, (size_t)n), buf, cap);
+}
+
+int OpenAppendFd(const char *path) {
+  if (!path || !*path) return -1;
+  return OpenRetry(path, O_WRONLY | O_CREAT | O_APPEND, 0666);
+}
+
+int WriteFd(int fd, const void *bytes, size_t len) {
+  if (fd < 0 || (!bytes && len)) return 0;
+  return WriteAll(fd, bytes, len) ? 1 : 0;
+}
+
+int FdStat(int fd, FdInfo *info) {
+  struct stat st;
+  if (fd < 0 || !info || fstat(fd, &st) != 0) return 0;
+  info->dev = (uint64_t)st.st_dev;
+  info->ino = (uint64_t)st.st_ino;
+  info->size = (int64_t)st.st_size;
+  info->nlink = (uint64_t)st.st_nlink;
+  return 1;
+}
+
+void CloseFd(int fd) {
+  if (fd >= 0) close(fd);
+}

@@ -1,0 +1,264 @@
+// Process start over posix_spawnp, the command-line splitter, and the reaper
+// that waits for the children nobody polls any more.
+#include "platform/process.h"
+
+#include "platform/sys.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+extern char **environ;
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Reads one argument by the C runtime rules from p; returns the position after
+// it. p must point at a non-blank character.
+const char *ReadCrtArgument(const char *p, std::string *arg) {
+  bool in_quotes = false;
+  for (;;) {
+    size_t slashes = 0;
+    while (*p == '\\') {
+      slashes++;
+      p++;
+    }
+    if (*p == '"') {
+      arg->append(slashes / 2, '\\');
+      if (slashes % 2) {
+        arg->push_back('"');
+        p++;
+        continue;
+      }
+      if (in_quotes && p[1] == '"') {
+        arg->push_back('"');
+        p += 2;
+        continue;
+      }
+      in_quotes = !in_quotes;
+      p++;
+      continue;
+    }
+    arg->append(slashes, '\\');
+    if (!*p || (!in_quotes && IsBlank(*p))) return p;
+    arg->push_back(*p++);
+  }
+}
+
+// The children given up by their starters, waited for by one background
+// thread that sleeps while there is nothing to wait for.
+struct Reaper {
+  std::mutex lock;
+  std::condition_variable wake;
+  std::vector<pid_t> pids;
+  std::thread thread;
+  bool stop = false;
+
+  // Waits for whatever has ended; called with the lock held.
+  void Sweep() {
+    pids.erase(std::remove_if(pids.begin(), pids.end(),
+                              [](pid_t pid) {
+                                int status;
+                                pid_t r = waitpid(pid, &status, WNOHANG);
+                                return r == pid || (r < 0 && errno != EINTR);
+                              }),
+               pids.end());
+  }
+
+  void Run() {
+    std::unique_lock<std::mutex> held(lock);
+    while (!stop) {
+      Sweep();
+      if (pids.empty())
+        wake.wait(held);
+      else
+        wake.wait_for(held, std::chrono::milliseconds(100));
+    }
+  }
+
+  void Add(pid_t pid) {
+    std::lock_guard<std::mutex> held(lock);
+    pids.push_back(pid);
+    if (!thread.joinable()) thread = std::thread([this] { Run(); });
+    wake.notify_one();
+  }
+
+  ~Reaper() {
+    {
+      std::lock_guard<std::mutex> held(lock);
+      stop = true;
+      wake.notify_one();
+    }
+    if (thread.joinable()) thread.join();
+    // Children still running at exit go to init, which waits for them.
+    std::lock_guard<std::mutex> held(lock);
+    Sweep();
+  }
+};
+
+Reaper &TheReaper() {
+  static Reaper reaper;
+  return reaper;
+}
+
+// posix_spawn attributes and file actions, released on every path.
+struct SpawnSetup {
+  posix_spawnattr_t attr;
+  posix_spawn_file_actions_t actions;
+  bool attr_ok = false, actions_ok = false;
+  SpawnSetup() {
+    attr_ok = posix_spawnattr_init(&attr) == 0;
+    actions_ok = posix_spawn_file_actions_init(&actions) == 0;
+  }
+  ~SpawnSetup() {
+    if (attr_ok) posix_spawnattr_destroy(&attr);
+    if (actions_ok) posix_spawn_file_actions_destroy(&actions);
+  }
+};
+
+}  // namespace
+
+std::vector<std::string> SplitCommandLine(const char *commandLine) {
+  std::vector<std::string> args;
+  if (!commandLine) return args;
+  const char *p = commandLine;
+  while (IsBlank(*p)) p++;
+  if (!*p) return args;
+  // The program: as the process creator finds it, so a quoted program name
+  // followed at once by an option ("dot"-Tgif) still names the program alone.
+  std::string program;
+  if (*p == '"') {
+    const char *end = p + 1;
+    while (*end && *end != '"') end++;
+    program.assign(p + 1, end);
+    p = *end ? end + 1 : end;
+  } else {
+    while (*p && !IsBlank(*p)) {
+      if (*p != '"') program.push_back(*p);
+      p++;
+    }
+  }
+  args.push_back(program);
+  for (;;) {
+    while (IsBlank(*p)) p++;
+    if (!*p) break;
+    std::string arg;
+    p = ReadCrtArgument(p, &arg);
+    args.push_back(arg);
+  }
+  return args;
+}
+
+std::string QuoteArgument(const char *arg) {
+  std::string out("\"");
+  size_t slashes = 0;
+  for (const char *p = arg ? arg : ""; *p; p++) {
+    if (*p == '\\') {
+      slashes++;
+      continue;
+    }
+    if (*p == '"') {
+      out.append(slashes * 2 + 1, '\\');
+      out.push_back('"');
+    } else {
+      out.append(slashes, '\\');
+      out.push_back(*p);
+    }
+    slashes = 0;
+  }
+  out.append(slashes * 2, '\\');
+  out.push_back('"');
+  return out;
+}
+
+long StartProcess(const char *commandLine, int hidden) {
+  std::vector<std::string> args = SplitCommandLine(commandLine);
+  if (args.empty() || args[0].empty()) return -1;
+  std::vector<char *> argv;
+  for (std::string &a : args) argv.push_back(&a[0]);
+  argv.push_back(nullptr);
+
+  SpawnSetup s;
+  if (!s.attr_ok || !s.actions_ok) return -1;
+  // Own process group: a Ctrl-C typed at our terminal stops us, not the viewer
+  // or a renderer the user chose to leave running. Signals we ignore or block
+  // are not passed on.
+  sigset_t none, defaults;
+  sigemptyset(&none);
+  sigemptyset(&defaults);
+  for (int sig : {SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGCHLD, SIGHUP}) sigaddset(&defaults, sig);
+  posix_spawnattr_setsigmask(&s.attr, &none);
+  posix_spawnattr_setsigdefault(&s.attr, &defaults);
+  posix_spawnattr_setpgroup(&s.attr, 0);
+  posix_spawnattr_setflags(&s.attr,
+                           POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+  posix_spawn_file_actions_addopen(&s.actions, 0, "/dev/null", O_RDONLY, 0);
+  if (hidden) {
+    posix_spawn_file_actions_addopen(&s.actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&s.actions, 1, 2);
+  }
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+  // No inherited handles: nothing but the three standard streams.
+  posix_spawn_file_actions_addclosefrom_np(&s.actions, 3);
+#endif
+  pid_t pid = -1;
+  if (posix_spawnp(&pid, argv[0], &s.actions, &s.attr, argv.data(), environ) != 0) return -1;
+  return (long)pid;
+}
+
+int PollProcess(long pid) {
+  if (pid <= 0) return 1;
+  int status;
+  pid_t r;
+  do {
+    r = waitpid((pid_t)pid, &status, WNOHANG);
+  } while (r < 0 && errno == EINTR);
+  return r == 0 ? 0 : 1;
+}
+
+void ForgetProcess(long pid) {
+  if (pid > 0) TheReaper().Add((pid_t)pid);
+}
+
+int PendingReapCount(void) {
+  Reaper &r = TheReaper();
+  std::lock_guard<std::mutex> held(r.lock);
+  r.Sweep();
+  return (int)r.pids.size();
+}
+
+int FindProgram(const char *name, std::string *out) {
+  if (!name || !*name || !out) return 0;
+  struct stat st;
+  if (std::string(name).find('/') != std::string::npos) {
+    if (stat(name, &st) != 0) return 0;
+    *out = name;
+    return 1;
+  }
+  const char *path = GetEnv("PATH");
+  std::string dirs = path && *path ? path : "/usr/local/bin:/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    std::string dir = dirs.substr(start, end - start);
+    std::string full = (dir.empty() ? std::string(".") : dir) + "/" + name;
+    if (stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(full.c_str(), X_OK) == 0) {
+      *out = full;
+      return 1;
+    }
+    start = end + 1;
+  }
+  return 0;
+}

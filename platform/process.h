@@ -1,0 +1,44 @@
+// Starting external programs from one command line: the renderer, the picture
+// viewer and the text editor. A command line is split into arguments the way
+// the Windows C runtime splits one (double quotes group, backslashes before a
+// quote escape it) and the program is started directly, never through a shell.
+// Every child is eventually waited for: a child that nobody polls is handed to
+// a background reaper, so no zombie is left behind.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Splits a command line into arguments. The first word names the program: when
+// it starts with a double quote it ends at the next double quote (whatever
+// follows directly begins the next argument), otherwise at the first blank.
+// The remaining words follow the C runtime rules: blanks separate outside
+// quotes, "" inside quotes is one literal quote, 2n backslashes before a quote
+// give n backslashes and a quote that opens or closes, 2n+1 give n backslashes
+// and a literal quote, other backslashes are literal.
+std::vector<std::string> SplitCommandLine(const char *commandLine);
+
+// Quotes one argument so that SplitCommandLine gives it back unchanged.
+std::string QuoteArgument(const char *arg);
+
+// Starts the command line as a new process in its own process group, with
+// standard input from /dev/null; hidden non-zero also sends its standard
+// output and error to /dev/null. Returns the process id, or -1 when the line
+// is empty or the program cannot be started.
+long StartProcess(const char *commandLine, int hidden);
+
+// Non-blocking look at a started process: 0 while it runs, 1 once it has ended
+// (it is then reaped and its id must not be used again), 1 also for an id
+// that is not a child of ours.
+int PollProcess(long pid);
+
+// Gives up interest in a started process: it is reaped in the background when
+// it ends. Nothing for an id <= 0.
+void ForgetProcess(long pid);
+
+// Number of forgotten processes not yet reaped (tests).
+int PendingReapCount(void);
+
+// Looks a program up: a name with a '/' must exist itself, other names are
+// searched in $PATH for an executable file. 1 with the full path in *out.
+int FindProgram(const char *name, std::string *out);

@@ -1,0 +1,103 @@
+// Start-up and shutdown in their fixed order. The analyzer is released only
+// when it was created, and shutdown first stops a worker that still runs, so
+// nothing is freed under its feet.
+#include "shell/app.h"
+
+#include <cstring>
+#include <strings.h>
+
+#include "engine/ana.h"
+#include "ext/ext_settings.h"
+#include "ext/midi_player.h"
+#include "foundation/cb.h"
+#include "foundation/log.h"
+#include "foundation/memory.h"
+#include "foundation/text.h"
+#include "graph/graph.h"
+#include "platform/files.h"
+#include "shell/config.h"
+#include "shell/paths.h"
+#include "shell/worker.h"
+
+namespace {
+
+// What start-up prepared, so shutdown releases exactly that.
+struct AppState {
+  char program[VELMORA_PATH_MAX];   // real path of the running program
+  char settings[VELMORA_PATH_MAX];  // settings file in force
+  char ext_settings[VELMORA_PATH_MAX + 8];  // extension settings file
+  int ana_created;                  // CreateANA succeeded
+};
+
+AppState g_app;
+
+// FILE.ini -> FILEENH.ini; a name without ".ini" just gets "ENH.ini".
+void ExtensionPathFromSettings(const char *ini, char *out, size_t cap) {
+  size_t len = strlen(ini);
+  if (len >= 4 && strcasecmp(ini + len - 4, ".ini") == 0) len -= 4;
+  if (len + 8 > cap) {
+    out[0] = 0;
+    return;
+  }
+  memcpy(out, ini, len);
+  memcpy(out + len, "ENH.ini", 8);
+}
+
+}  // namespace
+
+int AppStart(const char *ini_path, int n, const char *const *paths, const char **failure) {
+  if (failure) *failure = nullptr;
+  g_app = AppState();
+  JobState = 0;
+  ProgramPath(g_app.program, sizeof g_app.program);
+  if (ini_path && *ini_path) {
+    if (CopyText(g_app.settings, sizeof g_app.settings, ini_path) != strlen(ini_path))
+      g_app.settings[0] = 0;
+  } else if (g_app.program[0]) {
+    SettingsPathFromProgram(g_app.program, ".ini", g_app.settings, sizeof g_app.settings);
+  }
+  if (g_app.settings[0])
+    ExtensionPathFromSettings(g_app.settings, g_app.ext_settings, sizeof g_app.ext_settings);
+
+  LoadConfiguration(g_app.settings[0] ? g_app.settings : nullptr);
+  LogOpen(0, "debug");
+  LogOpen(1, "result");
+  InitGraphTools();
+  LoadExtensionSettings(g_app.ext_settings[0] ? g_app.ext_settings : nullptr);
+
+  if (n > 0 && paths) {
+    ProjectFiles = CreateCB();
+    if (!ProjectFiles) {
+      if (failure) *failure = "Memory Alloc error !";
+      return 0;
+    }
+    JobState = 4;
+    entry_counter = 0;
+    last_report = 0;
+    for (int i = 0; i < n; i++) {
+      if (paths[i]) GetDirFile(nullptr, ProjectFiles, "", paths[i]);
+    }
+  }
+
+  if (!CreateANA()) {
+    JobState = 0;
+    if (failure) *failure = "CreateANA error !";
+    return 0;
+  }
+  g_app.ana_created = 1;
+  return 1;
+}
+
+void AppStop(void) {
+  WorkerStop();
+  WorkerWait();
+  ReleaseCB(&ProjectFiles);
+  if (g_app.ana_created) ReleaseANA();
+  g_app.ana_created = 0;
+  FreeGraphTools();
+  TQ_MidiClose();
+  _MEMCHECK();
+}
+
+const char *AppSettingsPath(void) { return g_app.settings; }
+const char *AppExtensionSettingsPath(void) { return g_app.ext_settings; }

@@ -1,0 +1,25 @@
+// Start-up and shutdown shared by the desktop program and the terminal
+// program: the settings path, the configuration, the log channels, graph
+// output, the extension settings, the paths of the command line and the
+// analyzer; and their release in a fixed order ending with the leak report.
+#pragma once
+
+// Start-up, on the main thread. ini_path names the settings file, or nullptr
+// for velmora.ini beside the program; the extension settings are the same
+// name without ".ini" plus "ENH.ini". n paths (native) are collected at once
+// into ProjectFiles and JobState becomes 4 (the desktop program's command
+// line; the terminal program passes 0 and requests an analysis instead).
+// 1 ready. 0 start-up failed: *failure (when given) is the text to show with
+// the caption "Warning" ("Memory Alloc error !" or "CreateANA error !");
+// AppStop must be called all the same.
+int AppStart(const char *ini_path, int n, const char *const *paths, const char **failure);
+
+// Shutdown, on the main thread: stops a running worker, releases
+// ProjectFiles, the analyzer, the graph buffers and the MIDI output, then
+// writes the leak report (_MEMCHECK) as the very last trace output.
+void AppStop(void);
+
+// The settings file in force and the extension settings file ("" before
+// AppStart), both native paths.
+const char *AppSettingsPath(void);
+const char *AppExtensionSettingsPath(void);

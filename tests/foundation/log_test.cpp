@@ -1,0 +1,242 @@
+// The log channels as a user sees them on the desktop: which lines arrive,
+// how they are cleaned, indented and stamped, how old files are kept, and
+// what happens when a file grows past the limit or disappears.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <regex>
+#include <string>
+#include <thread>
+
+#include "foundation/log.h"
+#include "support/testenv.h"
+
+using velmora_test::Exists;
+using velmora_test::MakeTempDir;
+using velmora_test::ReadFile;
+using velmora_test::WriteFile;
+
+namespace {
+
+// Each test gets its own desktop and leaves the log module closed and the
+// environment as it found it.
+class Log : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char *old = getenv("XDG_DESKTOP_DIR");
+    had_old_ = old != nullptr;
+    if (old) old_ = old;
+    desk_ = MakeTempDir("logdesk");
+    setenv("XDG_DESKTOP_DIR", desk_.c_str(), 1);
+    level_ = LogGetLevel();
+    LogShutdown();
+  }
+  void TearDown() override {
+    LogShutdown();
+    LogSetLevel(level_);
+    if (had_old_)
+      setenv("XDG_DESKTOP_DIR", old_.c_str(), 1);
+    else
+      unsetenv("XDG_DESKTOP_DIR");
+    velmora_test::RemoveTree(desk_);
+  }
+  std::string Path(const std::string &name) const { return desk_ + "/" + name; }
+
+  std::string desk_, old_;
+  bool had_old_ = false;
+  int level_ = -1;
+};
+
+}  // namespace
+
+TEST_F(Log, LevelFiltersLinesPerChannel) {
+  LogOpen(0, "debug");
+  LogOpen(1, "result");
+  EXPECT_EQ(std::string(LogFilePath(0)), Path("debug.txt"));
+  EXPECT_EQ(std::string(LogFilePath(1)), Path("result.txt"));
+  EXPECT_STREQ(LogFilePath(2), "");
+
+  LogSetLevel(-1);
+  LogPrint(0, LOG_RESULT, "before the level is set\r\n");
+  LogSetLevel(0);
+  EXPECT_EQ(LogGetLevel(), 0);
+  LogPrint(0, LOG_RESULT, "func %s %d\r\n", "main", 3);
+  LogPrint(1, LOG_RESULT, "summary\r\n");
+  LogPrint(2, LOG_DEBUG, "trace\r\n");
+  LogPrint(0, 2, "channel two goes nowhere\r\n");
+  EXPECT_EQ(ReadFile(Path("result.txt")), "func main 3\r\n");
+  EXPECT_FALSE(Exists(Path("debug.txt")));
+
+  LogSetLevel(2);
+  LogPrint(2, LOG_DEBUG, "trace %d\r\n", 2);
+  LogPrint(1, LOG_DEBUG, "summary\r\n");
+  EXPECT_EQ(ReadFile(Path("debug.txt")), "trace 2\r\nsummary\r\n");
+}
+
+TEST_F(Log, UnprintableBytesBecomeDotsButSjisPairsStayWhole) {
+  LogOpen(1, "result");
+  LogSetLevel(0);
+  // 0x07 and 0xA1 alone are replaced; 0x88 0xA1 and 0x81 0x80 are characters;
+  // half-width katakana stays; 0x7F, 0xFD and a lead byte at the very end go.
+  LogPrint(0, LOG_RESULT, "%s",
+           "a\x07"
+           "b\xA1"
+           "c\x88\xA1"
+           "d\x81\x80"
+           "e\xB1\xDF\x7F\xFD\t\r\n\x81");
+  EXPECT_EQ(ReadFile(Path("result.txt")),
+            "a.b.c\x88\xA1"
+            "d\x81\x80"
+            "e\xB1\xDF..\t\r\n.");
+}
+
+TEST_F(Log, NestLevelIndentsAndTimeStampLeads) {
+  LogOpen(0, "debug");
+  LogOpen(1, "result");
+  LogSetLevel(0);
+  EXPECT_EQ(NestMove(1), 1);
+  EXPECT_EQ(NestMove(1), 2);
+  LogPrint(0, LOG_RESULT, "two\r\n");
+  LogPrint(0, LOG_RESULT | LOG_TIME, "stamped\r\n");
+  EXPECT_EQ(NestMove(-2), 0);
+  LogPrint(0, LOG_RESULT, "none\r\n");
+  std::string text = ReadFile(Path("result.txt"));
+  std::regex form(
+      "\t\ttwo\r\n"
+      "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} \t\tstamped\r\n"
+      "none\r\n");
+  EXPECT_TRUE(std::regex_match(text, form)) << text;
+}
+
+TEST_F(Log, NestMoveStaysWithinBoundsAndSaysSoInTheDebugFile) {
+  LogOpen(0, "debug");
+  LogSetLevel(0);  // no level applies to these lines
+  EXPECT_EQ(NestMove(-1), 0);
+  EXPECT_EQ(NestMove(20), 16);
+  EXPECT_EQ(NestMove(1), 16);
+  EXPECT_EQ(NestMove(-16), 0);
+  EXPECT_EQ(ReadFile(Path("debug.txt")),
+            "NestMove Error ! : smaller than 0.\n"
+            "NestMove Error ! : larger than 16.\n"
+            "NestMove Error ! : larger than 16.\n");
+}
+
+TEST_F(Log, LongLinesAreCutToTheLineBuffer) {
+  LogOpen(1, "result");
+  LogSetLevel(0);
+  std::string big(3000, 'x');
+  LogPrint(0, LOG_RESULT, "%s", big.c_str());
+  EXPECT_EQ(ReadFile(Path("result.txt")).size(), 2047u);  // the message buffer's limit
+  unlink(Path("result.txt").c_str());
+
+  NestMove(16);
+  LogPrint(0, LOG_RESULT | LOG_TIME, "%s", big.c_str());
+  NestMove(-16);
+  // Stamp (24) + 16 TABs + 2039 message bytes fill the 2080-byte buffer.
+  std::string line = ReadFile(Path("result.txt"));
+  EXPECT_EQ(line.size(), 2079u);
+  EXPECT_EQ(line.substr(24, 17), std::string(16, '\t') + "x");
+}
+
+TEST_F(Log, OpenKeepsOlderFilesUnderNumberedNames) {
+  WriteFile(Path("debug.txt"), "old run\r\n");
+  WriteFile(Path("debug[1].txt"), "1");
+  WriteFile(Path("debug[2].txt"), "2");
+  LogOpen(0, "debug");
+  EXPECT_FALSE(Exists(Path("debug.txt")));
+  EXPECT_EQ(ReadFile(Path("debug[3].txt")), "old run\r\n");
+  EXPECT_EQ(ReadFile(Path("debug[1].txt")), "1");
+
+  // With all five numbered names taken the old file stays and is continued.
+  WriteFile(Path("debug.txt"), "kept\r\n");
+  WriteFile(Path("debug[4].txt"), "4");
+  WriteFile(Path("debug[5].txt"), "5");
+  LogOpen(0, "debug");
+  LogSetLevel(2);
+  LogPrint(1, LOG_DEBUG, "new\r\n");
+  EXPECT_EQ(ReadFile(Path("debug.txt")), "kept\r\nnew\r\n");
+}
+
+TEST_F(Log, FilePastTenMebibytesMovesAfterTheCrossingLine) {
+  LogOpen(1, "result");
+  LogSetLevel(0);
+  LogPrint(0, LOG_RESULT, "first\r\n");
+  // Grow the open file to just below the limit.
+  ASSERT_EQ(truncate(Path("result.txt").c_str(), 10485760 - 2), 0);
+  LogPrint(0, LOG_RESULT, "ab");  // exactly 10485760 bytes: not past the limit
+  EXPECT_FALSE(Exists(Path("result.txt.[1]")));
+  LogPrint(0, LOG_RESULT, "crossing\r\n");
+  ASSERT_TRUE(Exists(Path("result.txt.[1]")));
+  EXPECT_FALSE(Exists(Path("result.txt")));
+  std::string moved = ReadFile(Path("result.txt.[1]"));
+  EXPECT_EQ(moved.size(), 10485760u + 10);
+  EXPECT_EQ(moved.substr(moved.size() - 12), "abcrossing\r\n");
+  LogPrint(0, LOG_RESULT, "fresh\r\n");
+  EXPECT_EQ(ReadFile(Path("result.txt")), "fresh\r\n");
+
+  // The next rotation takes the next free number.
+  ASSERT_EQ(truncate(Path("result.txt").c_str(), 10485761), 0);
+  LogPrint(0, LOG_RESULT, "again\r\n");
+  EXPECT_TRUE(Exists(Path("result.txt.[2]")));
+}
+
+TEST_F(Log, RotateAndAppendWorkOnAnyPath) {
+  std::string p = Path("other.txt");
+  LogAppend(p.c_str(), "abc", 3);
+  LogAppend(p.c_str(), "de", 2);
+  LogAppend(p.c_str(), "ignored", 0);
+  EXPECT_EQ(ReadFile(p), "abcde");
+  LogRotate(p.c_str());
+  EXPECT_TRUE(Exists(p));
+  ASSERT_EQ(truncate(p.c_str(), 10485761), 0);
+  LogRotate(p.c_str());
+  EXPECT_FALSE(Exists(p));
+  EXPECT_TRUE(Exists(p + ".[1]"));
+  LogRotate(Path("missing.txt").c_str());  // nothing to do, no file made
+  EXPECT_FALSE(Exists(Path("missing.txt")));
+}
+
+TEST_F(Log, FileDeletedOrMovedWhileOpenIsFollowedByAFreshFile) {
+  LogOpen(1, "result");
+  LogSetLevel(0);
+  LogPrint(0, LOG_RESULT, "one\r\n");
+  ASSERT_EQ(unlink(Path("result.txt").c_str()), 0);
+  LogPrint(0, LOG_RESULT, "two\r\n");
+  EXPECT_EQ(ReadFile(Path("result.txt")), "two\r\n");
+
+  ASSERT_EQ(rename(Path("result.txt").c_str(), Path("saved.txt").c_str()), 0);
+  usleep(250 * 1000);
+  LogPrint(0, LOG_RESULT, "three\r\n");
+  EXPECT_EQ(ReadFile(Path("saved.txt")), "two\r\n");
+  EXPECT_EQ(ReadFile(Path("result.txt")), "three\r\n");
+}
+
+TEST_F(Log, UnusableDesktopLeavesLoggingOff) {
+  std::string blocker = Path("plainfile");
+  WriteFile(blocker, "x");
+  setenv("XDG_DESKTOP_DIR", (blocker + "/Desktop").c_str(), 1);
+  LogOpen(1, "result");
+  EXPECT_STREQ(LogFilePath(1), "");
+  LogSetLevel(0);
+  LogPrint(0, LOG_RESULT, "lost\r\n");
+  EXPECT_EQ(NestMove(-1), 0);  // no debug file: the message goes nowhere
+}
+
+TEST_F(Log, LinesFromSeveralThreadsStayWhole) {
+  LogOpen(1, "result");
+  LogSetLevel(0);
+  auto writer = [](char tag) {
+    for (int i = 0; i < 500; i++) LogPrint(0, LOG_RESULT, "%c%04d--------\r\n", tag, i);
+  };
+  std::thread a(writer, 'a'), b(writer, 'b');
+  a.join();
+  b.join();
+  std::string text = ReadFile(Path("result.txt"));
+  ASSERT_EQ(text.size(), 1000u * 15);
+  std::regex line("[ab]\\d{4}--------\r\n");
+  for (size_t at = 0; at < text.size(); at += 15)
+    ASSERT_TRUE(std::regex_match(text.substr(at, 15), line)) << at;
+}

@@ -1,0 +1,282 @@
+// Numbering, the two lists and call linking on analyzer records built by hand:
+// the report lines as written to the result log, the cells of the rows, and
+// the choice among several definitions of one name.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/ana.h"
+#include "foundation/cb.h"
+#include "foundation/log.h"
+#include "foundation/ports.h"
+#include "foundation/settings.h"
+#include "foundation/text.h"
+#include "platform/files.h"
+#include "platform/keys.h"
+#include "support/testenv.h"
+#include "xref/xref.h"
+
+namespace {
+
+// Keeps the rows of both lists as the views would show them.
+struct ListRecorder : ResultViews {
+  std::vector<std::vector<std::string>> rows[2];
+  int lists_exist = 1;
+  int set_cell_text_calls = 0;
+
+  int HasView(int view) override { return view <= VIEW_CALLS ? lists_exist : 1; }
+  void InsertRow(int list, int index, int subitem, const char *text) override {
+    ASSERT_EQ(subitem, 0);
+    ASSERT_EQ(index, (int)rows[list].size());  // rows are appended
+    rows[list].push_back(std::vector<std::string>(11));
+    rows[list].back()[0] = text;
+  }
+  void SetCell(int list, int row, int col, const char *text) override {
+    rows[list].at(row).at(col) = text;
+  }
+  void GetCell(int, int, int, char *b, int n) override {
+    if (b && n > 0) b[0] = 0;
+  }
+  void SetCellText(int list, int row, int col, const char *text) override {
+    set_cell_text_calls++;
+    SetCell(list, row, col, text);
+  }
+  int SelectedRow(int) override { return -1; }
+  int RowCount(int list) override { return (int)rows[list].size(); }
+  void DeleteRows(int list) override { rows[list].clear(); }
+  TREEITEM TreeInsert(TREEITEM, const char *) override { return nullptr; }
+  void TreeSetImage(TREEITEM, int) override {}
+  void TreeClear() override {}
+  int TreeItemCount() override { return 0; }
+  void AppendResult(const char *) override {}
+};
+
+struct XrefTest : ::testing::Test {
+  ListRecorder views;
+
+  void SetUp() override {
+    ResetConfiguration();
+    ASSERT_EQ(CreateANA(), 1);
+    g_views = &views;
+    EscapeSetPoll(nullptr);
+    LogSetLevel(0);
+    LogOpen(1, "result");
+    log_path = LogFilePath(1);
+    TruncateFile(log_path.c_str());
+  }
+  void TearDown() override {
+    EscapeSetPoll(nullptr);
+    g_views = nullptr;
+    ReleaseANA();
+    LogShutdown();
+  }
+
+  std::string Log() const { return velmora_test::ReadFile(log_path); }
+
+  // Records as the parser leaves them: no SIDs, FIDs or hashes yet.
+  static ST_SOURCE *Source(const char *name) {
+    CHBUF *e = AddCB(&ANA.sources, nullptr, (int)sizeof(ST_SOURCE));
+    ST_SOURCE *s = static_cast<ST_SOURCE *>(e->data);
+    CopyText(s->name, sizeof s->name, name);
+    CB_Init(&s->funcs);
+    return s;
+  }
+  static ST_FUNC *Func(ST_SOURCE *s, const char *name, int argc, const char *scope = "",
+                       int line = 0) {
+    CHBUF *e = AddCB(&s->funcs, nullptr, (int)sizeof(ST_FUNC));
+    ST_FUNC *f = static_cast<ST_FUNC *>(e->data);
+    f->source = s;
+    CopyText(f->name, sizeof f->name, name);
+    CopyText(f->scope, sizeof f->scope, scope);
+    f->argc = argc;
+    f->line = line;
+    CB_Init(&f->calls);
+    return f;
+  }
+  static ST_CALL *Call(ST_FUNC *caller, const char *name, int argc, const char *scope = "") {
+    CHBUF *e = AddCB(&caller->calls, nullptr, (int)sizeof(ST_CALL));
+    ST_CALL *c = static_cast<ST_CALL *>(e->data);
+    c->caller = caller;
+    CopyText(c->name, sizeof c->name, name);
+    CopyText(c->scope, sizeof c->scope, scope);
+    c->argc = argc;
+    return c;
+  }
+
+  // The whole phase as the worker runs it.
+  void RunAll() {
+    ANA_MakeFunctionList();
+    int total = ANA_BeginCallList();
+    int r, steps = 0;
+    while ((r = ANA_LinkNextSource()) != -1) {
+      ASSERT_LE(r, total + 1);
+      ASSERT_LT(++steps, 1000);
+    }
+    ANA_UpdateCalledColumn();
+  }
+
+  std::string log_path;
+};
+
+TEST_F(XrefTest, FunctionListReportRowsAndNumbering) {
+  ST_SOURCE *a = Source("a.c");
+  Func(a, "main", 2, "", 10);
+  Func(a, "run", 0, "App::", 20);
+  Source("empty.h");  // no function: a SID and its line, no rows
+  ST_SOURCE *b = Source("a.c");  // same name in another folder
+  Func(b, "run", -1);
+  EXPECT_EQ(ANA_MakeFunctionList(), 1);
+
+  EXPECT_EQ(Log(),
+            "\n"
+            "//============================================\r\n"
+            "// List of Function in source\r\n"
+            "//============================================\r\n"
+            "(SID:1)[a.c]\r\n"
+            "\t(FID:1)main (argc:2)\r\n"
+            "\t(FID:2)App::run (argc:0)\r\n"
+            "(SID:2)[empty.h]\r\n"
+            "(SID:3)[a.c]\r\n"
+            "\t(FID:1)run (argc:-1)\r\n");
+  ASSERT_EQ(views.rows[VIEW_FUNCTIONS].size(), 3u);
+  EXPECT_EQ(views.rows[VIEW_FUNCTIONS][1],
+            (std::vector<std::string>{"1", "a.c", "2", "App::run", "20", "0", "0", "", "", "", ""}));
+  EXPECT_EQ(views.rows[VIEW_FUNCTIONS][2][0], "3");
+  EXPECT_EQ(a->name_hash, b->name_hash);
+  EXPECT_NE(a->sid, b->sid);
+  EXPECT_EQ(ANA_FindFunction(3, 1)->source, b);
+  EXPECT_EQ(ANA_FindFunction(2, 1), nullptr);
+  EXPECT_EQ(ANA_FindFunction(1, 3), nullptr);
+  EXPECT_EQ(ANA_FindSource(2)->name, std::string("empty.h"));
+  EXPECT_EQ(ANA_FindSource(4), nullptr);
+
+  // A second run renumbers and does not register the functions twice.
+  views.rows[VIEW_FUNCTIONS].clear();
+  ANA_MakeFunctionList();
+  CB *bucket = HASH2_Search(ANA.func_index, ":main", 0);
+  int entries = 0;
+  for (CHBUF *e = CB_Next(bucket, nullptr); e; e = CB_Next(e, nullptr)) entries++;
+  EXPECT_EQ(entries, 1);
+}
+
+TEST_F(XrefTest, LinkLinesRowsAndCalledColumn) {
+  ST_SOURCE *s = Source("m.c");
+  ST_FUNC *main = Func(s, "main", 0);
+  ST_FUNC *work = Func(s, "work", 1, "Job::");
+  ST_FUNC *idle = Func(s, "idle", 0);
+  Call(main, "work", 1, "Job::");
+  Call(main, "work", 1);  // no class prefix: a different function
+  Call(main, "work", 1, "Job::");
+  RunAll();
+
+  EXPECT_NE(Log().find("// Function call list \r\n"
+                       "//============================================\r\n"
+                       "[m.c] Job::work(argc:1)---[LINK]--->(SID:1,FID:2)[m.c] Job::work\r\n"
+                       "[m.c] work(argc:1)------------>not found.\r\n"
+                       "[m.c] Job::work(argc:1)---[LINK]--->(SID:1,FID:2)[m.c] Job::work\r\n"),
+            std::string::npos);
+  auto &calls = views.rows[VIEW_CALLS];
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[0], (std::vector<std::string>{"1", "m.c", "1", "main", "Job::work", "1", "===>",
+                                                "1", "m.c", "2", "Job::work"}));
+  EXPECT_EQ(calls[1], (std::vector<std::string>{"1", "m.c", "1", "main", "work", "1", "X", "", "",
+                                                "", ""}));
+  EXPECT_EQ(work->called, 1);
+  EXPECT_EQ(idle->called, 0);
+  EXPECT_EQ(main->called, 0);
+  // Called twice, shown as 1; rewritten with SetCellText, row by row.
+  auto &funcs = views.rows[VIEW_FUNCTIONS];
+  EXPECT_EQ(funcs[0][6], "0");
+  EXPECT_EQ(funcs[1][6], "1");
+  EXPECT_EQ(funcs[2][6], "0");
+  EXPECT_EQ(views.set_cell_text_calls, 3);
+}
+
+// Definitions of f in sources 1 and 3, called from 2 and from 3; two
+// definitions of g in one source; argument counts that differ.
+TEST_F(XrefTest, TieBreaksAmongDefinitions) {
+  ST_SOURCE *s1 = Source("one.c");
+  ST_SOURCE *s2 = Source("two.c");
+  ST_SOURCE *s3 = Source("three.c");
+  ST_FUNC *f1 = Func(s1, "f", 1);
+  ST_FUNC *caller2 = Func(s2, "caller2", 0);
+  ST_FUNC *g_first = Func(s2, "g", 0);
+  ST_FUNC *g_second = Func(s2, "g", 0);
+  ST_FUNC *h = Func(s2, "h", 3);
+  ST_FUNC *any = Func(s2, "any", -1);
+  ST_FUNC *f3 = Func(s3, "f", 1);
+  ST_FUNC *caller3 = Func(s3, "caller3", 0);
+  ST_CALL *from2 = Call(caller2, "f", 1);
+  ST_CALL *g_call = Call(caller2, "g", 0);
+  ST_CALL *h_two = Call(caller2, "h", 2);
+  ST_CALL *h_unknown = Call(caller2, "h", -1);
+  ST_CALL *any_call = Call(caller2, "any", 5);
+  ST_CALL *from3 = Call(caller3, "f", 1);
+  ST_CALL *g_from3 = Call(caller3, "g", 0);
+  RunAll();
+
+  EXPECT_EQ(from2->to_func, f1);
+  EXPECT_EQ(from3->to_func, f3);
+  EXPECT_EQ(g_call->to_func, g_second);
+  EXPECT_EQ(g_first->called, 0);
+  EXPECT_EQ(g_from3->to_func, g_first);  // elsewhere: the first in insertion order
+  EXPECT_EQ(h_two->to_func, nullptr);
+  EXPECT_EQ(h_two->to_sid, 0);
+  EXPECT_EQ(h_unknown->to_func, h);
+  EXPECT_EQ(any_call->to_func, any);
+  EXPECT_EQ(from3->to_sid, 3);
+  EXPECT_EQ(from3->to_fid, 1);
+  EXPECT_NE(Log().find("[two.c] h(argc:2)------------>not found.\r\n"), std::string::npos);
+  EXPECT_NE(Log().find("[three.c] f(argc:1)---[LINK]--->(SID:3,FID:1)[three.c] f\r\n"),
+            std::string::npos);
+}
+
+TEST_F(XrefTest, LinkStepsAndEscape) {
+  EXPECT_EQ(ANA_BeginCallList(), 0);
+  EXPECT_EQ(ANA_LinkNextSource(), -1);  // no sources
+
+  ST_SOURCE *s1 = Source("1.c");
+  ST_SOURCE *s2 = Source("2.c");
+  ST_SOURCE *s3 = Source("3.c");
+  ST_FUNC *a = Func(s1, "a", 0);
+  ST_FUNC *b = Func(s2, "b", 0);
+  Func(s3, "c", 0);
+  ST_CALL *first = Call(a, "b", 0);
+  ST_CALL *second = Call(a, "c", 0);
+  ST_CALL *later = Call(b, "a", 0);
+  ANA_MakeFunctionList();
+  ASSERT_EQ(ANA_BeginCallList(), 3);
+
+  // Escape after the first call: it keeps its link, the rest get none.
+  static int polls;
+  polls = 0;
+  EscapeSetPoll([]() { return ++polls == 1 ? 1 : 0; });
+  EXPECT_EQ(ANA_LinkNextSource(), 4);
+  EXPECT_EQ(ANA_LinkNextSource(), -1);
+  EXPECT_EQ(polls, 1);
+  EXPECT_EQ(first->to_sid, 2);
+  EXPECT_EQ(second->to_func, nullptr);
+  EXPECT_EQ(later->to_func, nullptr);
+  EXPECT_EQ(views.rows[VIEW_CALLS].size(), 1u);
+  EXPECT_EQ(ANA_LinkCall(nullptr), 0);
+}
+
+TEST_F(XrefTest, MissingViewsStillReportAndIndex) {
+  views.lists_exist = 0;
+  ST_SOURCE *s = Source("m.c");
+  ST_FUNC *f = Func(s, "f", 0);
+  ST_CALL *c = Call(f, "f", 0);
+  RunAll();
+  EXPECT_EQ(views.rows[VIEW_FUNCTIONS].size(), 0u);
+  EXPECT_EQ(views.rows[VIEW_CALLS].size(), 0u);
+  EXPECT_EQ(c->to_func, f);
+  EXPECT_NE(Log().find("[m.c] f(argc:0)---[LINK]--->(SID:1,FID:1)[m.c] f\r\n"), std::string::npos);
+
+  f->expanded = 1;
+  ANA_ClearExpanded();
+  EXPECT_EQ(f->expanded, 0);
+}
+
+}  // namespace

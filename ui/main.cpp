@@ -1,0 +1,32 @@
+// The desktop program: `velmora [PATH...]`. Every argument is a file or folder
+// whose sources are analysed as soon as the window is open.
+#include <QApplication>
+
+#include <vector>
+
+#include "shell/app.h"
+#include "ui/mainwindow.h"
+#include "ui/screenshots.h"
+
+int main(int argc, char **argv) {
+  QApplication app(argc, argv);  // takes its own options out of argv
+  std::vector<const char *> paths;
+  for (int i = 1; i < argc; i++) paths.push_back(argv[i]);
+
+  const char *failure = nullptr;
+  int code = 0;
+  if (!AppStart(nullptr, (int)paths.size(), paths.data(), &failure)) {
+    ShowWarningBox(nullptr, QString::fromLatin1(failure ? failure : "Program error !"));
+  } else {
+    MainWindow *w = new MainWindow;
+    w->show();
+    w->Start();
+    StartScreenshotTour(w);
+    code = app.exec();
+    // The window is gone for the user; the worker has been stopped by now.
+    w->Shutdown();
+    delete w;
+  }
+  AppStop();
+  return code;
+}

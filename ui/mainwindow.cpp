@@ -1,0 +1,491 @@
+// The main window and the ports over the windows (see mainwindow.h).
+#include "ui/mainwindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QTableView>
+#include <QUrl>
+
+#include <vector>
+
+#include "ext/ext_settings.h"
+#include "foundation/memory.h"
+#include "foundation/settings.h"
+#include "foundation/text.h"
+#include "graph/graph.h"
+#include "platform/codepage.h"
+#include "platform/keys.h"
+#include "shell/worker.h"
+#include "ui/dialogs.h"
+#include "ui/pictures.h"
+#include "ui/qtext.h"
+#include "ui/views.h"
+
+namespace {
+
+const char kTitle[] = "Velmora Ver 0.10";
+
+WarningHandler g_warning_handler;
+ConfirmHandler g_confirm_handler;
+
+// The one application-wide key filter. It looks at key presses as they reach
+// a top-level window, before any widget sees them, so each physical press is
+// seen exactly once whichever window or view has the focus.
+class KeyFilter : public QObject {
+ public:
+  KeyFilter(MainWindow *w) : QObject(w), w_(w) {}
+
+ protected:
+  bool eventFilter(QObject *obj, QEvent *event) override {
+    if (event->type() == QEvent::KeyPress && obj->isWindowType()) {
+      QKeyEvent *k = static_cast<QKeyEvent *>(event);
+      if (k->key() == Qt::Key_Escape)
+        EscapeRequest();
+      else if (!k->isAutoRepeat())
+        w_->KeyCommand(k->key());
+    }
+    return false;
+  }
+
+ private:
+  MainWindow *w_;
+};
+
+}  // namespace
+
+void SetWarningHandler(WarningHandler handler) { g_warning_handler = std::move(handler); }
+void SetConfirmHandler(ConfirmHandler handler) { g_confirm_handler = std::move(handler); }
+
+void ShowWarningBox(QWidget *owner, const QString &text) {
+  if (g_warning_handler) {
+    g_warning_handler(owner, text);
+    return;
+  }
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::Ok, owner);
+  box.exec();
+}
+
+bool AskConfirmation(QWidget *owner, const QString &caption, const QString &text) {
+  if (g_confirm_handler) return g_confirm_handler(owner, caption, text);
+  // Task-modal and without owner: it blocks the whole program, like the
+  // platform's box of that kind.
+  QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok | QMessageBox::Cancel);
+  box.setWindowModality(Qt::ApplicationModal);
+  return box.exec() == QMessageBox::Ok;
+}
+
+// ---------------------------------------------------------------------------
+// Ports
+
+void MainPort::ShowWarning(const char *text) {
+  QString t = FromSjis(text);
+  t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  MainWindow *w = w_;
+  // The closure owns its text: the worker may be released before it ends.
+  w_->Queue()->Run([w, t] {
+    if (!w->IsShutDown()) ShowWarningBox(w, t);
+  });
+}
+
+void MainPort::SetStatusText(const char *text) {
+  PortOp op;
+  std::string t = text ? text : "";
+  MainWindow *w = w_;
+  op.fn = [w, t] { w->SetStatus(t.c_str()); };
+  w_->Queue()->Post(std::move(op));
+}
+
+void MainPort::SelectView(int view) {
+  PortOp op;
+  MainWindow *w = w_;
+  op.fn = [w, view] { w->Views()->SelectView(view); };
+  w_->Queue()->Post(std::move(op));
+}
+
+int MainPort::CurrentView() {
+  int view = 0;
+  MainWindow *w = w_;
+  // Run returns only after the closure ran or was dropped at shutdown; the
+  // value is read through a shared cell so a late closure writes nowhere.
+  auto cell = std::make_shared<int>(0);
+  w_->Queue()->Run([w, cell] { *cell = w->Views()->CurrentView(); });
+  view = *cell;
+  return view;
+}
+
+void MainPort::AcceptDrops(int on) {
+  MainWindow *w = w_;
+  w_->Queue()->Run([w, on] { w->SetDropsAccepted(on != 0); });
+}
+
+void MainPort::Repaint() {
+  PortOp op;
+  MainWindow *w = w_;
+  op.fn = [w] { w->update(); };
+  w_->Queue()->Post(std::move(op));
+}
+
+void MainPort::Close(int window) {
+  MainWindow *w = w_;
+  w_->Queue()->Run([w, window] {
+    if (window == WINDOW_PROGRESS) w->CloseProgress();
+    if (window == WINDOW_WAITBOX) w->CloseWait();
+  });
+}
+
+int MainPort::Open(int window, const char *text) {
+  // Requests come from the main thread; anything else is a misuse we refuse.
+  if (!w_->Queue()->OnGuiThread()) return 0;
+  if (window == WINDOW_PROGRESS) return w_->OpenProgress();
+  if (window == WINDOW_WAITBOX) return w_->OpenWait(FromSjis(text));
+  return 0;
+}
+
+void MainPort::Destroy(int window) {
+  MainWindow *w = w_;
+  w_->Queue()->Run([w, window] {
+    if (window == WINDOW_PROGRESS) w->DestroyProgress();
+    if (window == WINDOW_WAITBOX) w->CloseWait();
+  });
+}
+
+void ProgressPort::SetFunctionProgress(int percent) {
+  std::lock_guard<std::mutex> lock(mu_);
+  function_ = percent;
+  dirty_ |= FUNC;
+}
+
+void ProgressPort::SetSourceProgress(int percent) {
+  std::lock_guard<std::mutex> lock(mu_);
+  source_ = percent;
+  dirty_ |= SOURCE;
+}
+
+void ProgressPort::SetPass(int n) {
+  std::lock_guard<std::mutex> lock(mu_);
+  pass_ = n;
+  dirty_ |= PASS;
+}
+
+void ProgressPort::SetDetail(const char *text) {
+  // Copied at once: the worker reuses its buffer as soon as this returns.
+  std::lock_guard<std::mutex> lock(mu_);
+  detail_ = text ? text : "";
+  dirty_ |= DETAIL;
+}
+
+void ProgressPort::SetPhase(int k) {
+  std::lock_guard<std::mutex> lock(mu_);
+  phase_ = k;
+  dirty_ |= PHASE;
+}
+
+void ProgressPort::ApplyTo(ProgressWindow *window) {
+  unsigned dirty;
+  int function, source, pass, phase;
+  std::string detail;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (!window) return;
+    dirty = dirty_;
+    dirty_ = 0;
+    function = function_;
+    source = source_;
+    pass = pass_;
+    phase = phase_;
+    detail = detail_;
+  }
+  if (dirty & PHASE) window->SetPhase(phase);
+  if (dirty & PASS) window->SetPass(pass);
+  if (dirty & DETAIL) window->SetDetail(detail.c_str());
+  if (dirty & FUNC) window->SetFunctionPos(function);
+  if (dirty & SOURCE) window->SetSourcePos(source);
+}
+
+void ProgressPort::Reset() {
+  std::lock_guard<std::mutex> lock(mu_);
+  dirty_ = 0;
+}
+
+void WaitPort::SetWaitText(const char *text) {
+  PortOp op;
+  QString t = FromSjis(text);
+  MainWindow *w = w_;
+  op.fn = [w, t] {
+    if (w->Wait()) static_cast<WaitBoxWindow *>(w->Wait())->SetText(t);
+  };
+  w_->Queue()->Post(std::move(op));
+}
+
+// ---------------------------------------------------------------------------
+// MainWindow
+
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent) {
+  setObjectName(QStringLiteral("mainWindow"));
+  setWindowTitle(QString::fromLatin1(kTitle));
+  setWindowIcon(ProgramIcon());
+  resize(g_config.WIDTH, g_config.HEIGHT);
+  setAcceptDrops(false);
+
+  BuildMenus();
+  views_ = new ViewsPanel(&queue_, this);
+  setCentralWidget(views_);
+  connect(views_, &ViewsPanel::TreeRequested, this,
+          [this](int, int sid, int fid) { TreeRequest(sid, fid); });
+  connect(views_, &ViewsPanel::TabChosen, this, [this](int view) {
+    if (ProjectIsOpen()) SetStatus(StatusFor(view));
+  });
+  QTableView *functions = views_->ListWidget(VIEW_FUNCTIONS);
+  functions->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(functions, &QWidget::customContextMenuRequested, this,
+          [this, functions](const QPoint &p) { ShowContextMenu(functions->viewport()->mapToGlobal(p)); });
+
+  progress_timer_.setInterval(150);
+  connect(&progress_timer_, &QTimer::timeout, this,
+          [this] { progress_port_.ApplyTo(progress_); });
+
+  key_filter_ = new KeyFilter(this);
+  qApp->installEventFilter(key_filter_);
+
+  g_front.main_window = &port_;
+  g_front.progress = &progress_port_;
+  g_front.wait_box = &wait_port_;
+  SetStatus(g_config.STAT_MESS[0]);
+}
+
+MainWindow::~MainWindow() {
+  Shutdown();
+  qApp->removeEventFilter(key_filter_);
+}
+
+const char *MainWindow::StatusFor(int view) {
+  // The Result view has no entry of its own; it shares the CallTree's text,
+  // which invites a new tree or a new drop.
+  int k = 2 + view;
+  if (k < 0) k = 0;
+  if (k > 4) k = 4;
+  return g_config.STAT_MESS[k];
+}
+
+void MainWindow::BuildMenus() {
+  QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+  QAction *quit = file->addAction(QStringLiteral("&Quit."));
+  quit->setData(CMD_QUIT);
+  QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
+  QAction *about = help->addAction(QStringLiteral("&About"));
+  about->setData(CMD_ABOUT);
+  connect(menuBar(), &QMenuBar::triggered, this,
+          [this](QAction *a) { Command(a->data().toInt()); });
+}
+
+void MainWindow::ShowContextMenu(const QPoint &global) {
+  if (views_->CurrentView() != VIEW_FUNCTIONS) return;
+  QMenu menu(QStringLiteral("dummy"), this);
+  menu.setObjectName(QStringLiteral("contextMenu"));
+  menu.addAction(QStringLiteral("&view Function."))->setData(CMD_VIEW_FUNCTION);
+  menu.addAction(QStringLiteral("view Source"))->setData(CMD_VIEW_SOURCE);
+  QAction *chosen = menu.exec(global);
+  if (chosen) Command(chosen->data().toInt());
+}
+
+void MainWindow::Start() {
+  if (JobState.load() == 4) {
+    if (RequestStartupAnalysis()) return;
+  }
+  SetDropsAccepted(true);
+}
+
+void MainWindow::Command(int id) {
+  switch (id) {
+    case CMD_QUIT:
+      if (WorkerBusy()) {
+        ShowWarningBox(this, QStringLiteral(
+                                 "ソース解析処理中です。解析処理が終わってから終了させてください。"));
+        return;
+      }
+      close();
+      break;
+    case CMD_VIEW_FUNCTION:
+    case CMD_VIEW_SOURCE:
+      OpenFromList(id);
+      break;
+    case CMD_ABOUT: {
+      AboutBox box(this);
+      box.exec();
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void MainWindow::OpenFromList(int id) {
+  // These only read the analysis, so they are served while a job runs too.
+  if (views_->CurrentView() != VIEW_FUNCTIONS) return;
+  int row = views_->SelectedRow(VIEW_FUNCTIONS);
+  if (row < 0) return;
+  char sid_text[260], fid_text[260];
+  views_->GetCell(VIEW_FUNCTIONS, row, 0, sid_text, sizeof sid_text);
+  views_->GetCell(VIEW_FUNCTIONS, row, 2, fid_text, sizeof fid_text);
+  int sid = CellNumber(sid_text);
+  int fid = CellNumber(fid_text);
+  if (sid <= 0 || fid <= 0) return;
+  if (id == CMD_VIEW_FUNCTION)
+    OpenFunctionText(sid, fid);
+  else
+    OpenSourceAtFunction(sid, fid);
+}
+
+void MainWindow::KeyCommand(int key) {
+  if (shut_down_) return;
+  if (key == Qt::Key_F4) {
+    if (WorkerBusy() || !ProjectIsOpen()) return;
+    int i = 0;
+    void *data = nullptr;
+    for (CHBUF *e = CB_Next(ProjectFiles, &data); e; e = CB_Next(e, &data)) {
+      const char *path = (const char *)data;
+      bool ascii = true;
+      for (const char *p = path; *p; p++) ascii = ascii && (unsigned char)*p < 0x80;
+      std::string shown = ascii ? std::string(path) : Utf8ToSjis(path);
+      DebugPrint("[%2d]:%s\r\n", i++, shown.c_str());
+    }
+  } else if (key == Qt::Key_F12) {
+    ToggleMusic();
+  }
+}
+
+void MainWindow::DropPaths(const QStringList &paths) {
+  if (shut_down_ || WorkerBusy()) return;  // ignored silently while busy
+  int n = (int)paths.size();
+  if (n == 0) return;
+  setFocus();
+  activateWindow();
+  if (ProjectIsOpen()) {
+    if (!AskConfirmation(nullptr, QStringLiteral("Confirm."),
+                         QStringLiteral("現在展開中のプロジェクトを破棄して宜しいですか？")))
+      return;
+    DiscardProject();
+    views_->ClearViews();
+  }
+  std::vector<QByteArray> native;
+  native.reserve((size_t)n);
+  for (const QString &p : paths) native.push_back(QFile::encodeName(p));
+  std::vector<const char *> ptrs;
+  for (const QByteArray &b : native) ptrs.push_back(b.constData());
+  RequestAnalysis(ptrs.data(), n);
+}
+
+int MainWindow::TreeRequest(int sid, int fid) {
+  if (shut_down_) return 0;
+  return RequestCallTree(sid, fid);
+}
+
+int MainWindow::OpenProgress() {
+  if (progress_) DestroyProgress();
+  progress_port_.Reset();
+  ProgressWindow *w = new ProgressWindow(this, 0);
+  progress_ = w;
+  w->show();
+  w->raise();
+  w->activateWindow();
+  progress_timer_.start();
+  return 1;
+}
+
+int MainWindow::OpenWait(const QString &text) {
+  if (wait_) CloseWait();
+  QString t = text;
+  t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  WaitBoxWindow *w = new WaitBoxWindow(this, t);
+  wait_ = w;
+  w->show();
+  w->raise();
+  w->activateWindow();
+  return 1;
+}
+
+void MainWindow::CloseProgress() {
+  progress_timer_.stop();
+  if (!progress_) return;
+  progress_port_.ApplyTo(progress_);
+  ProgressWindow *w = progress_;
+  progress_ = nullptr;
+  w->Finish();
+  w->deleteLater();
+}
+
+void MainWindow::DestroyProgress() {
+  progress_timer_.stop();
+  progress_port_.Reset();
+  if (!progress_) return;
+  ProgressWindow *w = progress_;
+  progress_ = nullptr;
+  w->hide();
+  w->deleteLater();
+}
+
+void MainWindow::CloseWait() {
+  if (!wait_) return;
+  WaitBoxWindow *w = wait_;
+  wait_ = nullptr;
+  w->Finish();
+  w->deleteLater();
+}
+
+void MainWindow::SetDropsAccepted(bool on) { setAcceptDrops(on && !shut_down_); }
+
+void MainWindow::SetStatus(const char *sjis) { views_->SetStatusText(sjis); }
+
+void MainWindow::Shutdown() {
+  if (shut_down_) return;
+  shut_down_ = true;
+  // The worker may be waiting for this thread inside a port call: release it
+  // and let later calls fall through, then wait until it has ended, so that
+  // nothing it uses is released under it.
+  queue_.Abandon();
+  WorkerStop();
+  progress_timer_.stop();
+  if (progress_) DestroyProgress();
+  if (wait_) CloseWait();
+  if (g_views == views_) g_views = nullptr;
+  if (g_front.main_window == &port_) g_front = ShellFront{nullptr, nullptr, nullptr, 1, 1};
+  setAcceptDrops(false);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event) {
+  if (!shut_down_ && WorkerBusy())
+    ShowWarningBox(this, QStringLiteral("解析処理中ですが、終了します。"));
+  Shutdown();
+  event->accept();
+  QCoreApplication::exit(0);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event) {
+  if (acceptDrops() && event->mimeData()->hasUrls())
+    event->acceptProposedAction();
+  else
+    event->ignore();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent *event) {
+  if (acceptDrops() && event->mimeData()->hasUrls())
+    event->acceptProposedAction();
+  else
+    event->ignore();
+}
+
+void MainWindow::dropEvent(QDropEvent *event) {
+  QStringList paths;
+  for (const QUrl &url : event->mimeData()->urls())
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  event->acceptProposedAction();
+  DropPaths(paths);
+}

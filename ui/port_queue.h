@@ -1,0 +1,84 @@
+// The one way from the worker thread to the GUI thread. A synchronous window
+// message of the original design becomes either a queued operation (when the
+// caller needs no answer) or a blocking call (when it does). Both travel
+// through one FIFO, and a blocking call first applies everything queued before
+// it, so the GUI sees the operations in exactly the order they were made.
+// Queued operations are applied in batches, so filling a list with many
+// thousands of rows costs a handful of GUI turns instead of one round trip
+// per cell.
+#pragma once
+
+#include <QObject>
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// One queued operation: a fill operation of the views, or a closure.
+struct PortOp {
+  enum Kind : int16_t {
+    INSERT_ROW,   // list, row, text
+    SET_CELL,     // list, row, col, text
+    DELETE_ROWS,  // list
+    TREE_INSERT,  // parent, id, text
+    TREE_IMAGE,   // id, col = picture
+    TREE_CLEAR,   //
+    APPEND,       // text
+    CALL,         // fn
+  };
+  Kind kind = CALL;
+  int list = 0;
+  int row = 0;
+  int col = 0;
+  uintptr_t id = 0;
+  uintptr_t parent = 0;
+  std::string text;
+  std::function<void()> fn;
+};
+
+// Applies batches of fill operations on the GUI thread.
+struct PortApplier {
+  virtual ~PortApplier() {}
+  virtual void ApplyOps(std::vector<PortOp> &ops) = 0;
+};
+
+class PortQueue : public QObject {
+  Q_OBJECT
+ public:
+  explicit PortQueue(QObject *parent = nullptr);
+  ~PortQueue() override;
+
+  void SetApplier(PortApplier *applier) { applier_ = applier; }
+  // True when called on the thread this queue lives in (the GUI thread).
+  bool OnGuiThread() const;
+  // Queues op (any thread). On the GUI thread everything queued is applied
+  // first and op right after, so the caller sees its effect at once. A worker
+  // that runs far ahead of the GUI waits here until the backlog shrinks.
+  void Post(PortOp &&op);
+  // Runs fn on the GUI thread after everything queued before it and returns
+  // when it has run (at once on the GUI thread). After Abandon it returns
+  // without running fn.
+  void Run(const std::function<void()> &fn);
+  // GUI thread: applies everything queued so far, in order.
+  void Drain();
+  // Operations waiting (tests, measurements).
+  size_t Pending();
+  // The GUI thread will serve no more calls: waiting callers are released and
+  // later calls from other threads do nothing.
+  void Abandon();
+
+ private:
+  void OnPosted();
+  void Apply(std::vector<PortOp> &batch);
+
+  PortApplier *applier_ = nullptr;  // the views, or none
+  std::mutex mu_;                   // guards everything below
+  std::condition_variable cv_;      // backlog shrank, or a blocking call ran
+  std::deque<PortOp> ops_;          // FIFO of queued operations
+  bool posted_ = false;             // a drain event is on its way
+  bool abandoned_ = false;          // no GUI thread to serve calls any more
+};

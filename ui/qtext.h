@@ -1,0 +1,16 @@
+// Text crossing between the system (Shift_JIS bytes) and Qt (UTF-16). Most of
+// what the views show is plain ASCII (numbers, identifiers), which skips the
+// converter entirely.
+#pragma once
+
+#include <QString>
+#include <string>
+
+// The Shift_JIS text as a QString; nullptr gives an empty string.
+QString FromSjis(const char *sjis);
+QString FromSjis(const std::string &sjis);
+// The QString as Shift_JIS bytes (characters it cannot hold become '?').
+std::string ToSjis(const QString &text);
+// The number at the start of a cell text, read the way atoi reads it
+// (blanks, a sign, leading digits; no digits gives 0).
+int CellNumber(const char *text);

@@ -1,0 +1,341 @@
+// Call-tree expansion: a depth-first walk along the links of the call list,
+// written at once as indented text, CallTree view nodes and graph statements.
+// The walk is bounded by the depth limit (at most 256 levels of recursion) and
+// by MAX_CALL_TABLE shown calls per node.
+#include "xref/calltree.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "foundation/hash.h"
+#include "foundation/log.h"
+#include "foundation/memory.h"
+#include "foundation/settings.h"
+#include "foundation/text.h"
+#include "platform/keys.h"
+#include "platform/sys.h"
+#include "xref/xref.h"
+
+int output_flags = 0;
+int flags_shown = 0;
+ExtHooks g_ext_hooks;
+TreeGraphPort g_tree_graph;
+
+namespace {
+
+enum { PATH_SLOTS = 257, DEPTH_MIN = 4, DEPTH_MAX = 256 };
+// The log takes at most 2047 characters per line; longer texts go in pieces.
+enum { LOG_PIECE = 2000 };
+
+// The expansion state of the one tree being built.
+struct TreeState {
+  int depth_limit;                       // deepest level still expanded
+  int level;                             // functions on the path above the node
+  ST_FUNC *path_stack[PATH_SLOTS];       // function at each level of the path
+  unsigned char more_below[PATH_SLOTS];  // 1: that level's node has a later sibling
+  int interrupted;                       // Escape was pressed during this tree
+};
+TreeState tree;
+
+// Scratch of the text output: grows to the longest line met, never shrinks.
+std::vector<char> text_buf(1024);
+// The indentation prefix, built without a fixed limit.
+std::string indent_buf;
+// LINE of the node being written; used before the walk goes deeper.
+char line_buf[1100];
+// Key of the repeated-call set.
+char key_buf[1100];
+
+bool TextOn() { return output_flags & 1; }
+bool ViewOn() { return output_flags & 2; }
+bool GraphOn() { return output_flags & 4; }
+bool MusicOn() { return g_ext_hooks.music_on && g_ext_hooks.music_on(); }
+
+const char *SourceName(const ST_FUNC *f) { return f && f->source ? f->source->name : ""; }
+
+// Appends ready text (not a format) to the Result view and the result log.
+void EmitText(const char *text, size_t len) {
+  AppendResult(text);
+  if (len <= LOG_PIECE) {
+    LogPrint(0, LOG_RESULT, "%s", text);
+    return;
+  }
+  // Pieces end on whole Shift_JIS characters, so the log keeps every pair.
+  size_t pos = 0;
+  while (pos < len) {
+    size_t end = pos;
+    while (end < len && end - pos < LOG_PIECE)
+      end += (IsSjisLead((unsigned char)text[end]) && end + 1 < len) ? 2 : 1;
+    LogPrint(0, LOG_RESULT, "%.*s", (int)(end - pos), text + pos);
+    pos = end;
+  }
+}
+
+void OnOffLine(const char *label, int on) { PutTreeText("%s:%s\r\n", label, on ? "ON" : "OFF"); }
+
+// LINE of f: "%s%s(argc:%d); [%s]".
+const char *BuildLine(const ST_FUNC *f) {
+  FormatText(line_buf, sizeof line_buf, "%s%s(argc:%d); [%s]", f->scope, f->name, f->argc,
+             SourceName(f));
+  return line_buf;
+}
+
+// The repeated-call pass: marks every call whose (file, scope, name, argc)
+// key was met before in this body. 0 when the set cannot be made.
+int MarkRepeatedCalls(ST_FUNC *f, int *shownCount) {
+  ST_HASH *seen = CreateHASH(512);
+  if (!seen) return 0;
+  const void *node = &f->calls;
+  for (int i = 0; i < f->calls.count; i++) {
+    void *data = nullptr;
+    node = CB_Next(node, &data);
+    if (!node) break;
+    ST_CALL *c = static_cast<ST_CALL *>(data);
+    FormatText(key_buf, sizeof key_buf, "%s;%s%s;%d", SourceName(c->caller), c->scope, c->name,
+               c->argc);
+    if (HASH_Search(seen, key_buf, 0) != -1) {
+      c->skip = 1;
+    } else {
+      c->skip = 0;
+      HASH_Regist(seen, key_buf, 0, 1);
+      (*shownCount)++;
+    }
+  }
+  ReleaseHASH(&seen);
+  return 1;
+}
+
+// Walks f's calls in order; fn(call) for each.
+template <typename Fn>
+void ForEachCall(ST_FUNC *f, Fn fn) {
+  const void *node = &f->calls;
+  for (int i = 0; i < f->calls.count; i++) {
+    void *data = nullptr;
+    CHBUF *el = CB_Next(node, &data);
+    if (!el) break;
+    node = el;
+    fn(el, static_cast<ST_CALL *>(data));
+  }
+}
+
+}  // namespace
+
+void PutTreeText(const char *format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  int n = vsnprintf(text_buf.data(), text_buf.size(), format, ap);
+  va_end(ap);
+  if (n < 0) return;
+  if ((size_t)n >= text_buf.size()) {
+    text_buf.resize((size_t)n + 1);
+    va_start(ap, format);
+    vsnprintf(text_buf.data(), text_buf.size(), format, ap);
+    va_end(ap);
+  }
+  EmitText(text_buf.data(), (size_t)n);
+}
+
+void PutTreeIndent(int type) {
+  int L = tree.level;
+  if (L <= 0) {
+    PutTreeText("%s", "");
+    return;
+  }
+  indent_buf.assign(g_config.INDENT[0]);
+  for (int i = 1; i < L && i < PATH_SLOTS; i++)
+    indent_buf += tree.more_below[i] ? g_config.INDENT[2] : g_config.INDENT[1];
+  if (type == 1) indent_buf += g_config.INDENT[3];
+  if (type == 2) indent_buf += g_config.INDENT[4];
+  PutTreeText("%s", indent_buf.c_str());
+}
+
+TREEITEM TreeAddNode(TREEITEM parentNode, int kind, const char *sourceName, const char *scope,
+                     const char *name, int argc) {
+  if (!g_views || !g_views->HasView(VIEW_TREE)) return nullptr;
+  char text[1100];
+  FormatText(text, sizeof text, "%s%s(argc:%d) [%s]", scope ? scope : "", name ? name : "", argc,
+             sourceName ? sourceName : "");
+  TREEITEM node = TreeInsert(parentNode, text);
+  TreeSetImage(node, kind);
+  if (MusicOn() && g_ext_hooks.midi_play_node)
+    g_ext_hooks.midi_play_node(tree.level + 2, kind, name ? name : "");
+  return node;
+}
+
+void TreeSetNodeKind(TREEITEM node, int kind, const char *name) {
+  if (node && kind >= 0 && kind <= 5) TreeSetImage(node, kind);
+  if (MusicOn() && g_ext_hooks.midi_play_node)
+    g_ext_hooks.midi_play_node(tree.level + 2, kind, name ? name : "");
+}
+
+int ANA_ExpandFunction(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, int isLast) {
+  if (!f || tree.interrupted) return 1;
+  if (EscapePressed()) {
+    tree.interrupted = 1;
+    return 1;
+  }
+  const TreeGraphPort &g = g_tree_graph;
+  if (TextOn()) PutTreeIndent(isLast + 1);
+  const char *line = BuildLine(f);
+
+  // Recursion: f is already on the path above.
+  for (int i = 0; i < tree.level && i < PATH_SLOTS; i++) {
+    if (tree.path_stack[i] != f) continue;
+    if (TextOn()) PutTreeText(" <=> %s%s \r\n", line, g_config.EXPAND_MESS[1]);
+    if (ViewOn()) TreeAddNode(parentNode, NODE_RECURSIVE, SourceName(f), f->scope, f->name, f->argc);
+    if (GraphOn() && g.recursion_edge) {
+      const ST_CALL *call = via ? static_cast<const ST_CALL *>(via->data) : nullptr;
+      const ST_FUNC *from = call && call->caller ? call->caller : tree.path_stack[tree.level - 1];
+      g.recursion_edge(from, f);
+    }
+    return 0;
+  }
+
+  TREEITEM node = nullptr;
+  if (TextOn()) PutTreeText("%s", line);
+  if (ViewOn()) node = TreeAddNode(parentNode, NODE_FUNC, SourceName(f), f->scope, f->name, f->argc);
+  if (GraphOn() && g.function_node) g.function_node(f);
+  int hasCalls = f->calls.count > 0;
+
+  // Beyond the depth limit: not expanded here, and not marked, so a place
+  // nearer the root can still expand it.
+  if (tree.level > tree.depth_limit) {
+    if (hasCalls) {
+      if (TextOn()) PutTreeText("%s", g_config.EXPAND_MESS[0]);
+      if (ViewOn()) TreeSetNodeKind(node, NODE_REMARK, f->name);
+      if (GraphOn() && g.remark) g.remark(f, g_config.EXPAND_MESS[0], 0);
+    }
+    if (TextOn()) PutTreeText("\r\n");
+    return 1;
+  }
+
+  if (!g_config.FUNC_EXPAND_AGAIN && f->expanded) {
+    if (hasCalls) {
+      if (TextOn()) PutTreeText(" <-- %s", g_config.EXPAND_MESS[2]);
+      if (ViewOn()) TreeSetNodeKind(node, NODE_EXPANDED, f->name);
+    }
+    if (TextOn()) PutTreeText("\r\n");
+    return 1;
+  }
+  if (TextOn()) PutTreeText("\r\n");
+
+  int shownCount = 0;
+  if (!g_config.FUNC_CALL_AGAIN) {
+    if (!MarkRepeatedCalls(f, &shownCount)) {
+      if (TextOn()) PutTreeText("\r\nMemory Alloc Error! (Hash Table)\r\n");
+      return 1;
+    }
+  } else {
+    ForEachCall(f, [&](CHBUF *, ST_CALL *c) {
+      if (!c->skip) shownCount++;
+    });
+  }
+  if (!g_config.FUNC_NOT_EXIST_DISP) {
+    shownCount = 0;
+    ForEachCall(f, [&](CHBUF *, ST_CALL *c) {
+      if (c->skip) return;
+      if (c->to_func)
+        shownCount++;
+      else
+        c->skip = 1;
+    });
+  }
+
+  int L = tree.level;
+  tree.more_below[L] = isLast ? 0 : 1;
+  tree.path_stack[L] = f;
+  tree.level = L + 1;
+
+  int shown = 0;
+  const void *cursor = &f->calls;
+  for (int i = 0; i < f->calls.count; i++) {
+    void *data = nullptr;
+    CHBUF *el = CB_Next(cursor, &data);
+    if (!el) break;
+    cursor = el;
+    ST_CALL *c = static_cast<ST_CALL *>(data);
+    if (c->skip == 1) continue;
+    if (shown >= g_config.MAX_CALL_TABLE) {
+      if (TextOn()) {
+        PutTreeIndent(2);
+        PutTreeText("%s \r\n", g_config.EXPAND_MESS[3]);
+      }
+      if (ViewOn()) TreeSetNodeKind(node, NODE_REMARK, f->name);
+      if (GraphOn() && g.remark) g.remark(f, g_config.EXPAND_MESS[3], 1);
+      break;
+    }
+    int lastChild = shown == shownCount - 1 ? 1 : 0;
+    if (c->to_func) {
+      int r = ANA_ExpandFunction(el, c->to_func, node, lastChild);
+      if (r != 0 && GraphOn() && g.edge) g.edge(f, c->to_func);
+    } else {
+      if (TextOn()) {
+        PutTreeIndent(lastChild + 1);
+        PutTreeText("%s%s(argc:%d);\r\n", c->scope, c->name, c->argc);
+      }
+      if (ViewOn()) TreeAddNode(node, NODE_NOT_EXIST, SourceName(f), c->scope, c->name, c->argc);
+      if (GraphOn() && g.missing_call) g.missing_call(f, c);
+    }
+    shown++;
+  }
+  f->expanded = 1;
+
+  // A blank column line closes the subtree when the caller has a later call.
+  if (hasCalls && via && via->next && via->next->next && TextOn()) {
+    PutTreeIndent(0);
+    PutTreeText("\r\n");
+  }
+  tree.level = L;
+  tree.more_below[L] = 0;
+  tree.path_stack[L] = nullptr;
+  return 1;
+}
+
+int ANA_MakeCallStackTree(ST_FUNC *root, int depthLimit) {
+  DebugPrint("enter ANA_MakeCallStackTree\r\n");
+  if (output_flags & 8) LogPrint(0, LOG_RESULT, "\r\n");
+  if (!root) {
+    if (TextOn()) PutTreeText("ANA_MakeCallStackTree : Invalid Function.\r\n");
+    return 0;
+  }
+  if (output_flags & 8) {
+    static const char kBar[] = "//=====================================================\r\n";
+    LogPrint(0, LOG_RESULT, "%s", kBar);
+    LogPrint(0, LOG_RESULT, "// \"%s\":Call Tee\r\n", root->name);
+    LogPrint(0, LOG_RESULT, "%s", kBar);
+  }
+  if (!flags_shown && TextOn()) {
+    OnOffLine(g_config.FLAG_MESS[0], g_config.FUNC_EXPAND_AGAIN);
+    OnOffLine(g_config.FLAG_MESS[1], g_config.FUNC_CALL_AGAIN);
+    OnOffLine(g_config.FLAG_MESS[2], g_config.FUNC_NOT_EXIST_DISP);
+    PutTreeText("\r\n");
+    flags_shown = 1;
+  }
+  const TreeGraphPort &g = g_tree_graph;
+  if (g.next_picture) g.next_picture();
+  if (g.reset_file) g.reset_file();
+  if (TextOn()) PutTreeText("<< Call Tree >>\r\n\r\n");
+  if (GraphOn() && g.header) g.header();
+
+  tree.depth_limit = depthLimit < DEPTH_MIN ? DEPTH_MIN : depthLimit > DEPTH_MAX ? DEPTH_MAX
+                                                                                 : depthLimit;
+  tree.level = 0;
+  std::memset(tree.more_below, 0, sizeof tree.more_below);
+  std::memset(tree.path_stack, 0, sizeof tree.path_stack);
+  if (MusicOn() && g_ext_hooks.midi_start_tree) g_ext_hooks.midi_start_tree();
+  ANA_ClearExpanded();
+  tree.interrupted = 0;
+
+  ANA_ExpandFunction(nullptr, root, nullptr, 0);
+
+  if (TextOn()) PutTreeText("\r\n\r\n");
+  if (GraphOn() && g.footer) g.footer();
+  if (MusicOn()) {
+    SleepMs(5000);  // the last notes ring out
+    if (g_ext_hooks.midi_reset) g_ext_hooks.midi_reset();
+  }
+  return tree.interrupted ? -1 : 1;
+}

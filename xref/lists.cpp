@@ -1,0 +1,169 @@
+// Numbering and the two lists: after parsing, every source gets its SID and
+// every function its FID, the function list goes to the result log and the
+// Function List view, and func_index is refilled for the linker. Also the
+// (SID, FID) lookups and the reset of the call-tree marks.
+#include "foundation/hash.h"
+#include "foundation/log.h"
+#include "foundation/ports.h"
+#include "foundation/text.h"
+#include "xref/xref.h"
+
+namespace {
+
+const char kRule[] = "//============================================\r\n";
+
+// A list view that is not there takes no rows; the reports are still written.
+int ViewExists(int view) { return g_views && g_views->HasView(view); }
+
+// The "scope:name" key of func_index; both fields hold at most 259 bytes.
+void MakeKey(char *key, size_t cap, const char *scope, const char *name) {
+  FormatText(key, cap, "%s:%s", scope, name);
+}
+
+}  // namespace
+
+void AddFunctionRow(int sid, const char *sourceName, int fid, const char *scope, const char *name,
+                    int line, int argc, int called) {
+  if (!ViewExists(VIEW_FUNCTIONS)) return;
+  char cell[528];
+  int row = RowCount(VIEW_FUNCTIONS);
+  FormatText(cell, sizeof cell, "%d", sid);
+  InsertRow(VIEW_FUNCTIONS, row, 0, cell);
+  SetCell(VIEW_FUNCTIONS, row, 1, sourceName);
+  FormatText(cell, sizeof cell, "%d", fid);
+  SetCell(VIEW_FUNCTIONS, row, 2, cell);
+  FormatText(cell, sizeof cell, "%s%s", scope, name);
+  SetCell(VIEW_FUNCTIONS, row, 3, cell);
+  FormatText(cell, sizeof cell, "%d", line);
+  SetCell(VIEW_FUNCTIONS, row, 4, cell);
+  FormatText(cell, sizeof cell, "%d", argc);
+  SetCell(VIEW_FUNCTIONS, row, 5, cell);
+  FormatText(cell, sizeof cell, "%d", called);
+  SetCell(VIEW_FUNCTIONS, row, 6, cell);
+}
+
+void AddCallRow(int callerSid, const char *callerSourceName, int callerFid,
+                const char *callerScope, const char *callerName, const char *callScope,
+                const char *callName, int callArgc, int toSid, const char *toSourceName,
+                int toFid, const char *toScope, const char *toName) {
+  if (!ViewExists(VIEW_CALLS)) return;
+  char cell[528];
+  int row = RowCount(VIEW_CALLS);
+  FormatText(cell, sizeof cell, "%d", callerSid);
+  InsertRow(VIEW_CALLS, row, 0, cell);
+  SetCell(VIEW_CALLS, row, 1, callerSourceName);
+  FormatText(cell, sizeof cell, "%d", callerFid);
+  SetCell(VIEW_CALLS, row, 2, cell);
+  FormatText(cell, sizeof cell, "%s%s", callerScope, callerName);
+  SetCell(VIEW_CALLS, row, 3, cell);
+  FormatText(cell, sizeof cell, "%s%s", callScope, callName);
+  SetCell(VIEW_CALLS, row, 4, cell);
+  FormatText(cell, sizeof cell, "%d", callArgc);
+  SetCell(VIEW_CALLS, row, 5, cell);
+  if (toSid <= 0) {
+    SetCell(VIEW_CALLS, row, 6, "X");
+    return;
+  }
+  SetCell(VIEW_CALLS, row, 6, "===>");
+  FormatText(cell, sizeof cell, "%d", toSid);
+  SetCell(VIEW_CALLS, row, 7, cell);
+  SetCell(VIEW_CALLS, row, 8, toSourceName);
+  FormatText(cell, sizeof cell, "%d", toFid);
+  SetCell(VIEW_CALLS, row, 9, cell);
+  FormatText(cell, sizeof cell, "%s%s", toScope, toName);
+  SetCell(VIEW_CALLS, row, 10, cell);
+}
+
+int ANA_MakeFunctionList(void) {
+  LogPrint(0, LOG_RESULT, "\n");
+  LogPrint(0, LOG_RESULT, kRule);
+  LogPrint(0, LOG_RESULT, "// List of Function in source\r\n");
+  LogPrint(0, LOG_RESULT, kRule);
+  if (ANA.func_index) HASH2_Init(ANA.func_index);
+
+  char key[528];
+  int i = 0;
+  void *sdata = nullptr;
+  for (CHBUF *se = CB_Next(&ANA.sources, &sdata); se; se = CB_Next(se, &sdata)) {
+    if (!sdata) continue;
+    ST_SOURCE *s = (ST_SOURCE *)sdata;
+    s->sid = ++i;
+    LogPrint(0, LOG_RESULT, "(SID:%d)[%s]\r\n", s->sid, s->name);
+    s->name_hash = (int)HashString(s->name, 0);
+    int j = 0;
+    void *fdata = nullptr;
+    for (CHBUF *fe = CB_Next(&s->funcs, &fdata); fe; fe = CB_Next(fe, &fdata)) {
+      if (!fdata) continue;
+      ST_FUNC *f = (ST_FUNC *)fdata;
+      f->sid = s->sid;
+      f->fid = ++j;
+      LogPrint(0, LOG_RESULT, "\t(FID:%d)%s%s (argc:%d)\r\n", f->fid, f->scope, f->name, f->argc);
+      f->scope_hash = (int)HashString(f->scope, 0);
+      f->name_hash = (int)HashString(f->name, 0);
+      AddFunctionRow(f->sid, s->name, f->fid, f->scope, f->name, f->line, f->argc, f->called);
+      if (ANA.func_index) {
+        MakeKey(key, sizeof key, f->scope, f->name);
+        HASH2_Regist(ANA.func_index, key, 0, s->name_hash, f);
+      }
+    }
+  }
+  return 1;
+}
+
+int ANA_BeginCallList(void) {
+  LogPrint(0, LOG_RESULT, "\r\n");
+  LogPrint(0, LOG_RESULT, kRule);
+  LogPrint(0, LOG_RESULT, "// Function call list \r\n");
+  LogPrint(0, LOG_RESULT, kRule);
+  link_total = ANA.sources.count;
+  link_position = 0;
+  return link_total;
+}
+
+int ANA_UpdateCalledColumn(void) {
+  if (!ViewExists(VIEW_FUNCTIONS)) return 1;
+  char cell[16];
+  int row = 0;
+  void *sdata = nullptr;
+  for (CHBUF *se = CB_Next(&ANA.sources, &sdata); se; se = CB_Next(se, &sdata)) {
+    if (!sdata) continue;
+    void *fdata = nullptr;
+    for (CHBUF *fe = CB_Next(&((ST_SOURCE *)sdata)->funcs, &fdata); fe; fe = CB_Next(fe, &fdata)) {
+      if (!fdata) continue;
+      FormatText(cell, sizeof cell, "%d", ((ST_FUNC *)fdata)->called);
+      SetCellText(VIEW_FUNCTIONS, row++, 6, cell);
+    }
+  }
+  return 1;
+}
+
+ST_SOURCE *ANA_FindSource(int sid) {
+  void *sdata = nullptr;
+  for (CHBUF *se = CB_Next(&ANA.sources, &sdata); se; se = CB_Next(se, &sdata)) {
+    if (sdata && ((ST_SOURCE *)sdata)->sid == sid) return (ST_SOURCE *)sdata;
+  }
+  return nullptr;
+}
+
+ST_FUNC *ANA_FindFunction(int sid, int fid) {
+  void *sdata = nullptr;
+  for (CHBUF *se = CB_Next(&ANA.sources, &sdata); se; se = CB_Next(se, &sdata)) {
+    if (!sdata || ((ST_SOURCE *)sdata)->sid != sid) continue;
+    void *fdata = nullptr;
+    for (CHBUF *fe = CB_Next(&((ST_SOURCE *)sdata)->funcs, &fdata); fe; fe = CB_Next(fe, &fdata)) {
+      if (fdata && ((ST_FUNC *)fdata)->fid == fid) return (ST_FUNC *)fdata;
+    }
+  }
+  return nullptr;
+}
+
+void ANA_ClearExpanded(void) {
+  void *sdata = nullptr;
+  for (CHBUF *se = CB_Next(&ANA.sources, &sdata); se; se = CB_Next(se, &sdata)) {
+    if (!sdata) continue;
+    void *fdata = nullptr;
+    for (CHBUF *fe = CB_Next(&((ST_SOURCE *)sdata)->funcs, &fdata); fe; fe = CB_Next(fe, &fdata)) {
+      if (fdata) ((ST_FUNC *)fdata)->expanded = 0;
+    }
+  }
+}
