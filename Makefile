@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_GEN = -G Ninja
 
-.PHONY: all bootstrap build run test bench clean
+.PHONY: all bootstrap build run test bench clean fuzz fuzz-smoke
 
 all: build
 
@@ -24,5 +24,15 @@ test: bootstrap
 bench: build
 	@bench/run
 
+# Fuzzing (clang + libFuzzer, built apart in build-fuzz/; see fuzz/run).
+# `make fuzz` installs clang when missing and builds the targets; `make
+# fuzz-smoke` runs each for 15 s, and skips (exit 0) without clang/libFuzzer.
+fuzz:
+	@VELMORA_FUZZ=1 scripts/bootstrap
+	@fuzz/run build
+
+fuzz-smoke:
+	@fuzz/run smoke
+
 clean:
-	rm -rf build build-test
+	rm -rf build build-test build-fuzz

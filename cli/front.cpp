@@ -16,15 +16,15 @@ namespace {
 
 // Phase captions of the progress window, Shift_JIS.
 // "≪ 解析ソース取込中 ≫", "≪ ソース解析中 ≫", "≪ 関数関連付け中 ≫"
-const char kPhase0[] = "\201\341 \211\360\220\315\203\134\201[\203X\216\346\215\236\222\206 \201\342";
+const char kPhase0[] =
+    "\201\341 \211\360\220\315\203\134\201[\203X\216\346\215\236\222\206 \201\342";
 const char kPhase1[] = "\201\341 \203\134\201[\203X\211\360\220\315\222\206 \201\342";
 const char kPhase2[] = "\201\341 \212\326\220\224\212\326\230A\225t\202\257\222\206 \201\342";
 
-const char *const kFunctionHeader[] = {"SID", "Source", "FID", "Function", "LineNo", "Argc",
-                                       "Called"};
-const char *const kCallHeader[] = {"SID",          "Source", "FID", "Function",
-                                   "CallFunction", "Argc",   "-",   "toSID",
-                                   "toSource",     "toFID",  "toFunction"};
+const char *const kFunctionHeader[] = {"SID",    "Source", "FID",   "Function",
+                                       "LineNo", "Argc",   "Called"};
+const char *const kCallHeader[] = {"SID", "Source", "FID",      "Function", "CallFunction", "Argc",
+                                   "-",   "toSID",  "toSource", "toFID",    "toFunction"};
 
 enum { kDrawEveryMs = 200 };
 
@@ -73,13 +73,26 @@ void TerminalFront::Warning(const std::string &utf8) {
   WriteErr("velmora: " + utf8 + "\n");
 }
 
+void TerminalFront::Note(const std::string &utf8) {
+  ClearProgress();
+  WriteErr("velmora: " + utf8 + "\n");
+}
+
 void TerminalFront::SetStatusText(const char *) {}
-void TerminalFront::SelectView(int view) { view_ = view; }
-int TerminalFront::CurrentView() { return view_; }
+void TerminalFront::SelectView(int view) {
+  view_ = view;
+}
+int TerminalFront::CurrentView() {
+  return view_;
+}
 void TerminalFront::AcceptDrops(int) {}
 void TerminalFront::Repaint() {}
-void TerminalFront::Close(int) { ClearProgress(); }
-void TerminalFront::Destroy(int) { ClearProgress(); }
+void TerminalFront::Close(int) {
+  ClearProgress();
+}
+void TerminalFront::Destroy(int) {
+  ClearProgress();
+}
 
 int TerminalFront::Open(int window, const char *text) {
   if (window == WINDOW_PROGRESS) {
@@ -122,7 +135,11 @@ void TerminalFront::SetWaitText(const char *text) {
   for (char &c : t) {
     if (c == '\n') c = ' ';
   }
-  ClearProgress();
+  if (bar_) {  // on the progress line, wiped when the job ends
+    WriteErr("\r" + t + "\x1b[K");
+    drawn_ = 1;
+    return;
+  }
   WriteErr(t + "\n");
 }
 
@@ -200,7 +217,9 @@ void TerminalFront::GetCell(int list, int row, int col, char *buffer, int size) 
 void TerminalFront::SetCellText(int list, int row, int col, const char *text) {
   SetCell(list, row, col, text);
 }
-int TerminalFront::SelectedRow(int) { return -1; }
+int TerminalFront::SelectedRow(int) {
+  return -1;
+}
 int TerminalFront::RowCount(int list) {
   auto *rows = Rows(list);
   return rows ? (int)rows->size() : 0;
@@ -209,10 +228,16 @@ void TerminalFront::DeleteRows(int list) {
   if (auto *rows = Rows(list)) rows->clear();
 }
 
-TREEITEM TerminalFront::TreeInsert(TREEITEM, const char *) { return (TREEITEM)(++tree_items_); }
+TREEITEM TerminalFront::TreeInsert(TREEITEM, const char *) {
+  return (TREEITEM)(++tree_items_);
+}
 void TerminalFront::TreeSetImage(TREEITEM, int) {}
-void TerminalFront::TreeClear() { tree_items_ = 0; }
-int TerminalFront::TreeItemCount() { return (int)tree_items_; }
+void TerminalFront::TreeClear() {
+  tree_items_ = 0;
+}
+int TerminalFront::TreeItemCount() {
+  return (int)tree_items_;
+}
 
 void TerminalFront::AppendResult(const char *text) {
   if (!text || !*text) return;

@@ -57,6 +57,8 @@ struct TerminalFront : MainWindowPort, ProgressSink, WaitBox, ResultViews {
   void ClearProgress();
   // Prints one of the program's own messages as a warning.
   void Warning(const std::string &utf8);
+  // Prints a remark in the form of a warning without counting it as one.
+  void Note(const std::string &utf8);
 
   int warnings = 0;  // warnings shown so far
 
@@ -64,18 +66,18 @@ struct TerminalFront : MainWindowPort, ProgressSink, WaitBox, ResultViews {
   void Draw(int force);
   std::vector<std::vector<std::string>> *Rows(int list);
 
-  int progress_;                 // progress is shown
-  int bar_;                      // as one redrawn terminal line
-  int keep_[2];                  // rows of VIEW_FUNCTIONS / VIEW_CALLS are kept
-  int view_ = 0;                 // selected result view
-  int phase_ = 0, pass_ = -1;    // progress window state
+  int progress_;               // progress is shown
+  int bar_;                    // as one redrawn terminal line
+  int keep_[2];                // rows of VIEW_FUNCTIONS / VIEW_CALLS are kept
+  int view_ = 0;               // selected result view
+  int phase_ = 0, pass_ = -1;  // progress window state
   int fpct_ = 0, spct_ = 0;
-  std::string detail_;           // Shift_JIS
-  std::string shown_;            // last line drawn (UTF-8)
-  int drawn_ = 0;                // a bar line is on the terminal
-  uint32_t last_draw_ = 0;       // tick of the last drawing
-  int ever_drawn_ = 0;           // last_draw_ is valid
-  int pending_cr_ = 0;           // a CR ended the last Result text
-  intptr_t tree_items_ = 0;      // nodes of the CallTree view
+  std::string detail_;       // Shift_JIS
+  std::string shown_;        // last line drawn (UTF-8)
+  int drawn_ = 0;            // a bar line is on the terminal
+  uint32_t last_draw_ = 0;   // tick of the last drawing
+  int ever_drawn_ = 0;       // last_draw_ is valid
+  int pending_cr_ = 0;       // a CR ended the last Result text
+  intptr_t tree_items_ = 0;  // nodes of the CallTree view
   std::vector<std::vector<std::string>> functions_, calls_;
 };

@@ -153,6 +153,8 @@ ST_FUNC *FindByName(const std::string &sjis) {
 // not found.
 int RunTrees(const Options &o, TerminalFront *front) {
   int status = kExitDone;
+  if (o.render && !o.trees.empty() && !graph_enabled)
+    front->Note("graph output is off, nothing is rendered (see DISPLAY_GRAPH and DOT_EXE)");
   for (const std::string &t : o.trees) {
     int sid = 0, fid = 0;
     ST_FUNC *f = nullptr;

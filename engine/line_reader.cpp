@@ -33,13 +33,22 @@ struct LineScan {
   const char *end;   // the LF or NUL that ended this one
   size_t out_len;    // bytes of the logical line
   int lines;         // physical lines consumed
+  bool crossed;      // the line went on past limit (scan abandoned)
 };
 
 // Scans one logical line from p; with kEmit the line's bytes go to out, which
-// must hold at least the spanned bytes (the line never holds more).
+// must hold the spanned bytes (the line never holds more). With a limit (the
+// first LF or NUL after p), the scan stops as soon as the line goes on past
+// it; out then needs limit - p + 2 bytes at most.
 template <bool kEmit>
-LineScan ScanLine(const char *p, char *out) {
+LineScan ScanLine(const char *p, char *out, const char *limit) {
   LineScan r;
+  r.crossed = false;
+#define VELMORA_CHECK_LIMIT() \
+  if (limit && p > limit) {   \
+    r.crossed = true;         \
+    return r;                 \
+  }
   int lines = 1;
   bool in_str = false, in_chr = false, in_comment = false;
   size_t n = 0;
@@ -84,6 +93,7 @@ LineScan ScanLine(const char *p, char *out) {
         n += 2;
       }
       p += 2;
+      VELMORA_CHECK_LIMIT();
       continue;
     }
     if (c == '\\' && (p[1] == '\r' || p[1] == '\n')) {
@@ -92,6 +102,7 @@ LineScan ScanLine(const char *p, char *out) {
         if (*p == '\n') lines++;
         p++;
       }
+      VELMORA_CHECK_LIMIT();
       continue;
     }
     if (in_comment) {
@@ -122,6 +133,7 @@ LineScan ScanLine(const char *p, char *out) {
         if (*q == '"') {
           lines += lf;
           p = q + 1;
+          VELMORA_CHECK_LIMIT();
           continue;
         }
         in_str = false;
@@ -165,6 +177,7 @@ LineScan ScanLine(const char *p, char *out) {
           }
           p++;
         }
+        VELMORA_CHECK_LIMIT();
         continue;
       }
     }
@@ -176,6 +189,7 @@ LineScan ScanLine(const char *p, char *out) {
   r.out_len = n;
   r.lines = lines;
   return r;
+#undef VELMORA_CHECK_LIMIT
 }
 
 }  // namespace
@@ -201,14 +215,28 @@ int get_line(ST_SOURCE *s) {
     DebugPrint("%s Source Terminated.[MAX_LINE:%d]\r\n", kTag, s->line_no);
     return 0;
   }
-  LineScan span = ScanLine<false>(s->read_pos, nullptr);
-  size_t spanned = (size_t)(span.end - s->read_pos);
+  // Most logical lines end at the first LF: read them in one pass into a
+  // buffer of that size. A line that goes on past it (block comment,
+  // continuation, merged literal) is measured first and then read.
+  const char *limit = strchrnul(s->read_pos, '\n');
+  size_t spanned = (size_t)(limit - s->read_pos);
   char *line = (char *)MemAlloc(spanned + 16);
   if (!line) {
     DebugPrint("%s MemoryAlloc Error.\r\n", kTag);
     return 0;
   }
-  ScanLine<true>(s->read_pos, line);
+  LineScan span = ScanLine<true>(s->read_pos, line, limit);
+  if (span.crossed) {
+    MemFree(line);
+    span = ScanLine<false>(s->read_pos, nullptr, nullptr);
+    spanned = (size_t)(span.end - s->read_pos);
+    line = (char *)MemAlloc(spanned + 16);
+    if (!line) {
+      DebugPrint("%s MemoryAlloc Error.\r\n", kTag);
+      return 0;
+    }
+    ScanLine<true>(s->read_pos, line, nullptr);
+  }
   s->line_buf = line;
   s->tok_pos = line;
   s->read_pos = (char *)span.next;

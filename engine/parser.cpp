@@ -223,6 +223,10 @@ double parse_primary(ST_SOURCE *s) {
   for (;;) {
     switch (kind) {
       case TK_IDENT:
+      case TK_NUMBER:
+      case TK_HEXNUM:
+        // A name or number is consumed with the token after it, so that what
+        // follows it ('(', '[', ':' of a conditional) is current on return.
         gt_token(s);
         return 0;
 

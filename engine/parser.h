@@ -56,7 +56,7 @@ int scan_number(const char *p, int *hex);
 // function head, follows class heads and brace blocks (recursively).
 int parse_statement(ST_SOURCE *s);
 // Fetches one token and handles it when it is a statement keyword or a
-// skipped construct; after an identifier the token after it is current.
+// skipped construct; after a name or number the token after it is current.
 double parse_primary(ST_SOURCE *s);
 void skip_enum(ST_SOURCE *s);
 void skip_asm_win(ST_SOURCE *s);

@@ -2,6 +2,7 @@
 // Shift_JIS, and brings the text to Shift_JIS. The same rules serve the
 // analysis and the later fetch of one function's text, so recorded offsets
 // stay valid.
+#include <cstdint>
 #include <cstring>
 
 #include "engine/parser.h"
@@ -27,8 +28,11 @@ int Utf8ToSjisText(const char *src, int len, char *dst, int cap) {
     return 0;
   }
   int result = 0;
-  long w = ConvertText("UTF-8", "UTF-16LE", src, n + 1, wide, 2 * units);
-  if (w > 0) {
+  // The terminator is added here rather than read: src holds only len bytes.
+  long w = ConvertText("UTF-8", "UTF-16LE", src, n, wide, 2 * units);
+  if (w >= 0) {
+    wide[w] = wide[w + 1] = 0;
+    w += 2;
     long b = ConvertText("UTF-16LE", "CP932", wide, (size_t)w, dst, (size_t)cap + 1);
     if (b > 0) result = (int)b;
   }
@@ -56,7 +60,13 @@ int wchar2sjis(const char *src, int len, char *dst, int cap) {
   if (at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) return Utf8ToSjisText(src, known, dst, cap);
 
   int first = -1;
-  for (int i = 0; i < known; i++) {
+  int i = 0;
+  for (; i + 8 <= known; i += 8) {  // eight ASCII bytes at a time
+    uint64_t w;
+    memcpy(&w, u + i, 8);
+    if (w & 0x8080808080808080ull) break;
+  }
+  for (; i < known; i++) {
     if (u[i] & 0x80) {
       first = i;
       break;

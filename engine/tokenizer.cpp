@@ -45,17 +45,36 @@ inline void ClearToken(ST_TOKEN *t) {
   t->items = 0;
 }
 
-// Copies a token up to the end of its text (a literal's text may hold a NUL
-// from an escape, so its replaced length bounds the copy too).
+// Copies a token without moving all 260 text bytes: nothing reads text past
+// its terminator, which every token keeps within min(len, 255) bytes (a
+// literal's len is what replace_ESQ wrote; "--" is the one text longer than
+// its len).
 inline void CopyToken(ST_TOKEN *dst, const ST_TOKEN *src) {
   dst->pos = src->pos;
   dst->len = src->len;
   dst->kind = src->kind;
   dst->argc = src->argc;
   dst->items = src->items;
-  size_t n = strlen(src->text);
-  if (src->kind == TK_LITERAL && src->len > (int)n && src->len < 256) n = (size_t)src->len;
+  size_t n = src->len < 255 ? (size_t)(src->len > 3 ? src->len : 3) : 255;
   memcpy(dst->text, src->text, n + 1);
+}
+
+// Level of the debug log, read once per logical line rather than per token.
+int g_trace_level = -1;
+
+// The keyword table searched with a hash computed while the word was
+// scanned: the same probe as HASH_Search, without a second pass over the word.
+int KeywordKind(unsigned h, const char *word, int len) {
+  const ST_HASH *t = ANA.keywords;
+  if (!t || !t->slots || t->size == 0) return HASH_Search(ANA.keywords, word, len);
+  unsigned i = h % t->size;
+  for (unsigned tries = 0; tries < t->size; tries++) {
+    const ST_HASH_INDEX &slot = t->slots[i];
+    if (!slot.used) return -1;
+    if (slot.hash == (int)h) return slot.value;
+    i = i + 1 == t->size ? 0 : i + 1;
+  }
+  return -1;
 }
 
 // The end of the source: the token every later call returns too.
@@ -69,7 +88,7 @@ int EndOfSource(ST_SOURCE *s, bool trace) {
   t->text[1] = '-';
   t->text[2] = 0;
   s->tok_pos = nullptr;
-  LogPrint(2, LOG_DEBUG, "[%4d] %s\r\n", t->kind, t->text);
+  if (LogGetLevel() >= 2) LogPrint(2, LOG_DEBUG, "[%4d] %s\r\n", t->kind, t->text);
   return TK_EOF;
 }
 
@@ -204,7 +223,10 @@ int gt_token(ST_SOURCE *s) {
     s->line_buf = nullptr;
     return EndOfSource(s, false);
   }
-  if (!s->tok_pos && !get_line(s)) return EndOfSource(s, true);
+  if (!s->tok_pos) {
+    if (!get_line(s)) return EndOfSource(s, true);
+    g_trace_level = LogGetLevel();
+  }
   unsigned char *p;
   for (;;) {
     CopyToken(&ANA.prev_token, t);
@@ -212,6 +234,7 @@ int gt_token(ST_SOURCE *s) {
     p = (unsigned char *)skip_blank(s->tok_pos);
     if (*p) break;
     if (!get_line(s)) return EndOfSource(s, true);
+    g_trace_level = LogGetLevel();
   }
 
   unsigned char b = *p;
@@ -224,7 +247,8 @@ int gt_token(ST_SOURCE *s) {
       len = 0;
       break;
     case CC_WORD: {
-      while (IsWordOrDigit(*cur)) cur++;
+      unsigned h = b;  // HashString, computed on the way
+      while (IsWordOrDigit(*cur)) h = h * 7u ^ *cur++;
       len = (int)(cur - p);
       unsigned char *q = (unsigned char *)skip_blank((char *)cur);
       if (q[0] == ':' && q[1] == ':') {
@@ -237,7 +261,7 @@ int gt_token(ST_SOURCE *s) {
         cur = q + 1;
         if (len == 8 && memcmp(p, "default:", 8) == 0) kind = TK_DEFAULT;
       } else {
-        kind = HASH_Search(ANA.keywords, (const char *)p, len);
+        kind = KeywordKind(h, (const char *)p, len);
         if (kind < 0) kind = TK_IDENT;
         if (kind == TK_CLASS && ANA.mode != MODE_TOP) kind = TK_IDENT;
         cur = q;
@@ -362,7 +386,7 @@ int gt_token(ST_SOURCE *s) {
   t->text[n] = 0;
   s->tok_pos = (char *)cur;
   if (kind == TK_LITERAL) {
-    if (LogGetLevel() >= 2) {
+    if (g_trace_level >= 2) {
       char raw[256];
       memcpy(raw, t->text, (size_t)n + 1);
       t->len = replace_ESQ(t->text, n);
@@ -370,7 +394,7 @@ int gt_token(ST_SOURCE *s) {
     } else {
       t->len = replace_ESQ(t->text, n);
     }
-  } else {
+  } else if (g_trace_level >= 2) {
     LogPrint(2, LOG_DEBUG, "[%4d] %s\r\n", kind, t->text);
   }
   return kind;

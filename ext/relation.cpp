@@ -36,3 +36,9 @@ int MakeRelationAttr(const char *from_id, const char *to_id, char *out, int cap)
                                      "[label=\"%s\",style=%s,fontcolor=\"%s\",color=\"%s\"]", label,
                                      style, colour, colour));
 }
+
+const char *MakeRelationAttrText(const char *from_id, const char *to_id) {
+  static thread_local char text[RELATION_ATTR_MAX];
+  MakeRelationAttr(from_id, to_id, text, sizeof text);
+  return text;
+}

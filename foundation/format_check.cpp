@@ -1,5 +1,5 @@
 // Template checking for printf-style settings: a strict little scanner of
-// conversion specifications that refuses anything able to read or write
+// conversion directives that refuses anything able to read or write
 // arguments the caller did not pass.
 #include "foundation/format_check.h"
 

@@ -47,6 +47,10 @@ void GraphFooter(void);
 // sets graph_enabled from DISPLAY_GRAPH and narrows it, and connects the call
 // tree to the statements above. May be called again (tests).
 void InitGraphTools(void);
+// Points the expansion's extension hooks (g_ext_hooks) at ext/: the MUSIC
+// and CORRELATION switches, the MIDI player and the relationship attributes.
+// InitGraphTools does it; tests may replace the hooks afterwards.
+void InstallExtHooks(void);
 // Shutdown: writes what is pending and frees the buffers.
 void FreeGraphTools(void);
 // Names the graph file instead of "velmora.dot" beside the program ("" or

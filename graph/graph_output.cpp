@@ -23,7 +23,8 @@ namespace {
 
 enum { PIECE_SIZE = 2048, FLUSH_AT = 64 * 1024 };
 
-const char kAttrGraph[] = "graph[rankdir=LR,overlap=scale,fontname=\"%s\",fontsize=%d,splines=true];";
+const char kAttrGraph[] =
+    "graph[rankdir=LR,overlap=scale,fontname=\"%s\",fontsize=%d,splines=true];";
 const char kAttrNode[] =
     "node[shape=box,style=bold,style=filled,color=\"#000000\",fillcolor=\"#ffff80\","
     "fontname=\"%s\",fontsize=%d];";
@@ -93,8 +94,12 @@ void PutEdge(const char *fromId, const char *toId, const char *attr) {
   PutGraph("%s->%s%s;\n", fromId, toId, attr);
 }
 
-int TreeNextPicture(void) { return NextGraphPicture(); }
-int TreeResetFile(void) { return ResetGraphFile(); }
+int TreeNextPicture(void) {
+  return NextGraphPicture();
+}
+int TreeResetFile(void) {
+  return ResetGraphFile();
+}
 
 }  // namespace
 
@@ -176,8 +181,8 @@ const char *MakeEdgeAttr(const char *label, const char *fontcolor, const char *c
   if (label && *label)
     k += FormatText(edge_attr + k, sizeof edge_attr - k, "label=\"%s\",", Label(label).text);
   if (fontcolor && *fontcolor)
-    k += FormatText(edge_attr + k, sizeof edge_attr - k, "fontcolor=\"%s\",",
-                    Label(fontcolor).text);
+    k +=
+        FormatText(edge_attr + k, sizeof edge_attr - k, "fontcolor=\"%s\",", Label(fontcolor).text);
   if (color && *color)
     k += FormatText(edge_attr + k, sizeof edge_attr - k, "color=\"%s\",", Label(color).text);
   if (k > 1 && edge_attr[k - 1] == ',') edge_attr[--k] = 0;
@@ -233,8 +238,7 @@ void GraphMissingCall(const ST_FUNC *caller, const ST_CALL *call) {
 void GraphRemark(const ST_FUNC *f, const char *text, int cut) {
   if (!f) return;
   NodeId id(0, 0);
-  PutGraphText(CheckedTemplate(g_config.ATTR_REMARK, kAttrRemark, "ss"), id.text,
-               Label(text).text);
+  PutGraphText(CheckedTemplate(g_config.ATTR_REMARK, kAttrRemark, "ss"), id.text, Label(text).text);
   if (!cut) PutGraph("%s", ";\n");
   NodeId from(f->sid, f->fid);
   PutEdge(from.text, id.text, MakeEdgeAttr(nullptr, nullptr, nullptr, from.text, id.text));

@@ -10,6 +10,7 @@
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "platform/tempdir.h"
 #include "platform/viewer_assoc.h"
 
 namespace {
@@ -19,7 +20,9 @@ enum { PIECE_SIZE = 2048, MAX_PICTURES = 256 };
 const char kDotCmd[] = "\"%s\"-T%s -o \"%s\" \"%s\"";
 const char kViewerCmd[] = "\"%s\" \"%s\"";
 
-std::string Native(const char *sjis) { return SjisToUtf8(sjis ? sjis : ""); }
+std::string Native(const char *sjis) {
+  return SjisToUtf8(sjis ? sjis : "");
+}
 
 void FreeBuffers() {
   if (g_graph.piece) MemFree(g_graph.piece);
@@ -47,19 +50,76 @@ std::string PictureMime(const std::string &ext) {
   return "image/" + ext;
 }
 
+// Drops every ';' that directly follows another ';' outside quoted strings:
+// the node forms of missing functions and depth remarks end in ";;", an empty
+// statement that the renderer rejects. Returns 1 when something was dropped.
+int DropEmptyStatements(const std::string &in, std::string *out) {
+  out->clear();
+  out->reserve(in.size());
+  bool quoted = false, afterSemicolon = false;
+  int dropped = 0;
+  for (size_t i = 0; i < in.size(); i++) {
+    char c = in[i];
+    if (quoted) {
+      out->push_back(c);
+      if (c == '\\' && i + 1 < in.size())
+        out->push_back(in[++i]);
+      else if (c == '"')
+        quoted = false;
+      continue;
+    }
+    if (c == ';' && afterSemicolon) {
+      dropped = 1;
+      continue;
+    }
+    out->push_back(c);
+    if (c == '"') quoted = true;
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') afterSemicolon = c == ';';
+  }
+  return dropped;
+}
+
+// The file the renderer reads: the graph file itself, or, when it holds
+// empty statements, a repaired copy in the private temporary folder. The
+// graph file keeps its bytes either way.
+std::string RenderInput() {
+  const std::string &file = g_graph.graph_file;
+  int64_t size = FileSizeForRead(file.c_str());
+  if (size <= 0) return file;
+  std::string text((size_t)size, '\0');
+  int64_t got = ReadFileInto(file.c_str(), &text[0], size);
+  if (got < 0) return file;
+  text.resize((size_t)got);
+  std::string fixed;
+  if (!DropEmptyStatements(text, &fixed)) return file;
+  char dir[VELMORA_PATH_MAX];
+  if (!PrivateTempDir(dir, sizeof dir)) return file;
+  std::string copy = std::string(dir) + "/velmora-render.dot";
+  if (!WriteFileNoFollow(copy.c_str(), fixed.data(), fixed.size(), nullptr, 0)) return file;
+  return copy;
+}
+
 }  // namespace
 
 void SetGraphFilePath(const char *path) {
   g_graph.graph_override = path ? path : "";
-  g_graph.graph_file = !g_graph.graph_override.empty() ? g_graph.graph_override : DefaultGraphFile();
+  g_graph.graph_file =
+      !g_graph.graph_override.empty() ? g_graph.graph_override : DefaultGraphFile();
 }
 
-const char *GraphFilePath(void) { return g_graph.graph_file.c_str(); }
-const char *GraphPictureFile(void) { return g_graph.picture_file.c_str(); }
-const char *GraphViewerTemplate(void) { return g_graph.viewer_template.c_str(); }
+const char *GraphFilePath(void) {
+  return g_graph.graph_file.c_str();
+}
+const char *GraphPictureFile(void) {
+  return g_graph.picture_file.c_str();
+}
+const char *GraphViewerTemplate(void) {
+  return g_graph.viewer_template.c_str();
+}
 
 void InitGraphTools(void) {
   InstallTreeGraph();
+  InstallExtHooks();
   GraphFlush();
   FreeBuffers();
   graph_enabled = g_config.DISPLAY_GRAPH ? 1 : 0;
@@ -87,7 +147,8 @@ void InitGraphTools(void) {
   // Without an associated viewer the picture could never be shown, unless a
   // viewer is named in the settings.
   std::string found;
-  if (g_graph.viewer_template.empty() && !FindProgram(Native(g_config.GRAPH_VIEWER).c_str(), &found))
+  if (g_graph.viewer_template.empty() &&
+      !FindProgram(Native(g_config.GRAPH_VIEWER).c_str(), &found))
     graph_enabled = 0;
   if (!FindProgram(Native(g_config.DOT_EXE).c_str(), &found)) graph_enabled = 0;
 }
@@ -126,9 +187,10 @@ int RunRenderer(void) {
       !FileExists(g_graph.graph_file.c_str()) || g_graph.picture_file.empty())
     return 0;
   std::string tmpl = Native(g_config.DOT_CMD);
-  std::string cmd = FormatString(CheckedTemplate(tmpl.c_str(), kDotCmd, "ssss"), dot.c_str(),
-                                 Native(g_config.GRAPH_EXT).c_str(),
-                                 g_graph.picture_file.c_str(), g_graph.graph_file.c_str());
+  std::string input = RenderInput();
+  std::string cmd =
+      FormatString(CheckedTemplate(tmpl.c_str(), kDotCmd, "ssss"), dot.c_str(),
+                   Native(g_config.GRAPH_EXT).c_str(), g_graph.picture_file.c_str(), input.c_str());
   RunProgram(2, 0, cmd.c_str());
   return 1;
 }
@@ -148,8 +210,8 @@ int ShowGraphPicture(void) {
   std::string found, cmd;
   if (FindProgram(viewer.c_str(), &found)) {
     std::string tmpl = Native(g_config.GRAPH_VIEWER_CMD);
-    cmd = FormatString(CheckedTemplate(tmpl.c_str(), kViewerCmd, "ss"), viewer.c_str(),
-                       pic.c_str());
+    cmd =
+        FormatString(CheckedTemplate(tmpl.c_str(), kViewerCmd, "ss"), viewer.c_str(), pic.c_str());
   } else if (!g_graph.viewer_template.empty()) {
     // A placeholder already inside quotes takes the path as it is; a bare one
     // gets it quoted, so blanks in the desktop path do not split it.

@@ -22,7 +22,9 @@ extern char **environ;
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 // Reads one argument by the C runtime rules from p; returns the position after
 // it. p must point at a non-blank character.

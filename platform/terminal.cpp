@@ -20,13 +20,13 @@
 namespace {
 
 struct TerminalState {
-  std::atomic<int> watching{0};      // StopKeysBegin ran and StopKeysEnd did not
-  std::atomic<int> interrupts{0};    // Ctrl-C seen while watching
-  std::atomic<int> reader_stop{0};   // asks the reader thread to end
-  int saved_valid = 0;               // saved holds the terminal's settings
-  struct termios saved;              // stdin settings before raw input
+  std::atomic<int> watching{0};     // StopKeysBegin ran and StopKeysEnd did not
+  std::atomic<int> interrupts{0};   // Ctrl-C seen while watching
+  std::atomic<int> reader_stop{0};  // asks the reader thread to end
+  int saved_valid = 0;              // saved holds the terminal's settings
+  struct termios saved;             // stdin settings before raw input
   struct sigaction old_int, old_term, old_hup, old_pipe;  // handlers replaced
-  std::thread reader;                // Escape reader (only with a terminal)
+  std::thread reader;                                     // Escape reader (only with a terminal)
 };
 
 TerminalState g_term;
@@ -88,7 +88,9 @@ void Install(int sig, void (*fn)(int), struct sigaction *old) {
 
 }  // namespace
 
-int IsTerminal(int fd) { return isatty(fd) ? 1 : 0; }
+int IsTerminal(int fd) {
+  return isatty(fd) ? 1 : 0;
+}
 
 int TerminalColumns(int fd) {
   struct winsize ws;

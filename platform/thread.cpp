@@ -9,10 +9,10 @@
 #include <new>
 
 struct ThreadRec {
-  pthread_t id;                // the running thread
-  void (*fn)(void *);          // its function
-  void *arg;                   // and argument
-  std::atomic<int> finished;   // 1 once fn has returned
+  pthread_t id;               // the running thread
+  void (*fn)(void *);         // its function
+  void *arg;                  // and argument
+  std::atomic<int> finished;  // 1 once fn has returned
 };
 
 namespace {

@@ -33,7 +33,9 @@ std::string EnvOr(const char *name, const std::string &fallback) {
   return v && *v ? std::string(v) : fallback;
 }
 
-std::string Home() { return EnvOr("HOME", std::string()); }
+std::string Home() {
+  return EnvOr("HOME", std::string());
+}
 
 std::vector<std::string> ConfigDirs() {
   std::vector<std::string> dirs;
@@ -46,8 +48,7 @@ std::vector<std::string> ConfigDirs() {
 std::vector<std::string> ApplicationDirs() {
   std::vector<std::string> dirs;
   dirs.push_back(EnvOr("XDG_DATA_HOME", Home() + "/.local/share") + "/applications");
-  for (const std::string &d :
-       SplitList(EnvOr("XDG_DATA_DIRS", "/usr/local/share:/usr/share"), ':'))
+  for (const std::string &d : SplitList(EnvOr("XDG_DATA_DIRS", "/usr/local/share:/usr/share"), ':'))
     dirs.push_back(d + "/applications");
   return dirs;
 }

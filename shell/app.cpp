@@ -23,10 +23,10 @@ namespace {
 
 // What start-up prepared, so shutdown releases exactly that.
 struct AppState {
-  char program[VELMORA_PATH_MAX];   // real path of the running program
-  char settings[VELMORA_PATH_MAX];  // settings file in force
+  char program[VELMORA_PATH_MAX];           // real path of the running program
+  char settings[VELMORA_PATH_MAX];          // settings file in force
   char ext_settings[VELMORA_PATH_MAX + 8];  // extension settings file
-  int ana_created;                  // CreateANA succeeded
+  int ana_created;                          // CreateANA succeeded
 };
 
 AppState g_app;
@@ -99,5 +99,9 @@ void AppStop(void) {
   _MEMCHECK();
 }
 
-const char *AppSettingsPath(void) { return g_app.settings; }
-const char *AppExtensionSettingsPath(void) { return g_app.ext_settings; }
+const char *AppSettingsPath(void) {
+  return g_app.settings;
+}
+const char *AppExtensionSettingsPath(void) {
+  return g_app.ext_settings;
+}

@@ -30,7 +30,7 @@ char MessageBuffer[260];
 int entry_counter = 0;
 uint32_t last_report = 0;
 
-const WorkerTiming kDesktopTiming = {16, 0, 500, 100, 200};
+const WorkerTiming kDesktopTiming = {16, PAUSE_YIELD, 500, 100, 200};
 const WorkerTiming kHeadlessTiming = {0, 0, 0, 0, 0};
 WorkerTiming g_worker_timing = kDesktopTiming;
 ShellFront g_front = {nullptr, nullptr, nullptr, 1, 1};
@@ -87,10 +87,10 @@ enum { kHeadlessPollMs = 2 };
 // The job's own copy of its start record and the loop's locals; touched only
 // by the worker thread while it runs.
 struct Job {
-  WorkerParams p;          // the start record
-  const char *next_path;   // next dropped path to collect
-  int i;                   // dropped path, source or link step in progress
-  int count;               // sources registered
+  WorkerParams p;         // the start record
+  const char *next_path;  // next dropped path to collect
+  int i;                  // dropped path, source or link step in progress
+  int count;              // sources registered
 };
 
 Job g_job;
@@ -98,9 +98,16 @@ ThreadHandle g_thread = nullptr;  // the worker thread, until joined
 std::atomic<int> g_stop{0};       // shutdown asks the loop to leave
 int g_fail_next_start = 0;        // test hook
 
-bool Stopping() { return g_stop.load(std::memory_order_acquire) != 0; }
+bool Stopping() {
+  return g_stop.load(std::memory_order_acquire) != 0;
+}
 
-void Pause(unsigned ms) { SleepMs(ms); }
+void Pause(unsigned ms) {
+  if (ms == PAUSE_YIELD)
+    YieldCpu();
+  else if (ms > 0)
+    SleepMs(ms);
+}
 
 // Port calls of the worker: a missing window ignores them, and so does a
 // worker asked to stop for shutdown.
@@ -359,27 +366,52 @@ void WorkerMain(void *) {
         EndJob();
         ReleasePaths();
         return;
-      case 1: StartAnalysis(); break;
-      case 2: CollectOnePath(); break;
-      case 3: CheckCollected(); break;
-      case 4: RegisterSources(); break;
+      case 1:
+        StartAnalysis();
+        break;
+      case 2:
+        CollectOnePath();
+        break;
+      case 3:
+        CheckCollected();
+        break;
+      case 4:
+        RegisterSources();
+        break;
       case 5:
         ParseSource();
         pause = g_worker_timing.busy_turn_ms;
         break;
-      case 6: MakeLists(); break;
+      case 6:
+        MakeLists();
+        break;
       case 7:
         LinkOneSource();
         pause = g_worker_timing.busy_turn_ms;
         break;
-      case 8: FinishAnalysis(); break;
-      case 9: break;
-      case 10: StartTree(); break;
-      case 11: ExpandTree(); break;
-      case 12: StartRenderer(); break;
-      case 13: pause = WaitRenderer(); break;
-      case 14: ShowTree(); break;
-      default: JobState = 0; break;  // no such job: end
+      case 8:
+        FinishAnalysis();
+        break;
+      case 9:
+        break;
+      case 10:
+        StartTree();
+        break;
+      case 11:
+        ExpandTree();
+        break;
+      case 12:
+        StartRenderer();
+        break;
+      case 13:
+        pause = WaitRenderer();
+        break;
+      case 14:
+        ShowTree();
+        break;
+      default:
+        JobState = 0;
+        break;  // no such job: end
     }
     Pause(pause);
   }
@@ -439,7 +471,8 @@ int OnEntry(const DirEntryInfo *e, void *ctx) {
     w->len = keep + nlen;
     if (e->is_dir) {
       bool on_walk = false;
-      for (const auto &f : w->folders) on_walk = on_walk || (f.first == e->dev && f.second == e->ino);
+      for (const auto &f : w->folders)
+        on_walk = on_walk || (f.first == e->dev && f.second == e->ino);
       if (on_walk)
         DebugPrint("GetDirFile :Folder loop! \"%s\"\r\n", ShownText(w->path).c_str());
       else
@@ -527,7 +560,9 @@ int WorkerBusy(void) {
   return JobState.load() != 0 || (g_thread && !ThreadFinished(g_thread)) ? 1 : 0;
 }
 
-void WorkerWait(void) { JoinThread(&g_thread); }
+void WorkerWait(void) {
+  JoinThread(&g_thread);
+}
 
 void WorkerStop(void) {
   if (!g_thread) return;
@@ -539,9 +574,13 @@ void WorkerStop(void) {
   g_stop.store(0);
 }
 
-void WorkerFailNextStart(int on) { g_fail_next_start = on; }
+void WorkerFailNextStart(int on) {
+  g_fail_next_start = on;
+}
 
-int ProjectIsOpen(void) { return ProjectFiles ? 1 : 0; }
+int ProjectIsOpen(void) {
+  return ProjectFiles ? 1 : 0;
+}
 
 void DiscardProject(void) {
   ReleaseCB(&ProjectFiles);
@@ -588,8 +627,8 @@ int RequestStartupAnalysis(void) {
     main->AcceptDrops(1);
     return 0;
   }
-  WorkerParams p = {main, g_front.progress, nullptr, nullptr, 0, nullptr, g_front.render,
-                    g_front.view};
+  WorkerParams p = {main, g_front.progress, nullptr,        nullptr,
+                    0,    nullptr,          g_front.render, g_front.view};
   return WorkerStart(&p);
 }
 

@@ -30,7 +30,11 @@ extern char MessageBuffer[260];
 extern int entry_counter;
 extern uint32_t last_report;
 
-// The pauses of the job loop, in milliseconds; 0 gives the processor away.
+// A pause that only gives the rest of the time slice away.
+enum : unsigned { PAUSE_YIELD = 0xFFFFFFFFu };
+
+// The pauses of the job loop, in milliseconds; 0 is no pause at all,
+// PAUSE_YIELD gives the processor away once.
 struct WorkerTiming {
   unsigned turn_ms;       // end of every turn
   unsigned busy_turn_ms;  // end of a parse (5) or link (7) turn
@@ -39,7 +43,7 @@ struct WorkerTiming {
   unsigned show_ms;       // after the viewer is started
 };
 // The desktop program's pauses (16/yield/500/100/200) and the terminal
-// program's (all 0).
+// program's (all 0: it has no window to keep responsive).
 extern const WorkerTiming kDesktopTiming;
 extern const WorkerTiming kHeadlessTiming;
 // The pauses in force; kDesktopTiming until a program sets another.

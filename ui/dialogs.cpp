@@ -114,8 +114,8 @@ ProgressWindow::ProgressWindow(QWidget *owner, int phase) : QWidget(owner, Feedb
   setFont(DialogFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
   DialogUnits du(font());
   setFixedSize(du.Rect(0, 0, 246, 81).size());
-  phase_ = Static(this, du, 7, 10, 232, 10, QStringLiteral("Message"), Qt::AlignLeft, false,
-                  "phase");
+  phase_ =
+      Static(this, du, 7, 10, 232, 10, QStringLiteral("Message"), Qt::AlignLeft, false, "phase");
   pass_ = Static(this, du, 7, 25, 39, 13, QStringLiteral("PASS:"), Qt::AlignLeft | Qt::AlignVCenter,
                  true, "pass");
   detail_ = Static(this, du, 53, 25, 186, 13, QString(), Qt::AlignLeft | Qt::AlignVCenter, true,
@@ -133,9 +133,15 @@ ProgressWindow::ProgressWindow(QWidget *owner, int phase) : QWidget(owner, Feedb
   CenterOver(owner, this);
 }
 
-void ProgressWindow::SetFunctionPos(int percent) { function_->setValue(qBound(0, percent, 100)); }
-void ProgressWindow::SetSourcePos(int percent) { source_->setValue(qBound(0, percent, 100)); }
-void ProgressWindow::SetPass(int n) { pass_->setText(QStringLiteral("PASS : %1").arg(n)); }
+void ProgressWindow::SetFunctionPos(int percent) {
+  function_->setValue(qBound(0, percent, 100));
+}
+void ProgressWindow::SetSourcePos(int percent) {
+  source_->setValue(qBound(0, percent, 100));
+}
+void ProgressWindow::SetPass(int n) {
+  pass_->setText(QStringLiteral("PASS : %1").arg(n));
+}
 
 void ProgressWindow::SetDetail(const char *sjis) {
   char cut[64];
@@ -143,18 +149,30 @@ void ProgressWindow::SetDetail(const char *sjis) {
   detail_->setText(FromSjis(cut));
 }
 
-void ProgressWindow::SetPhase(int k) { phase_->setText(PhaseCaption(k)); }
+void ProgressWindow::SetPhase(int k) {
+  phase_->setText(PhaseCaption(k));
+}
 
 void ProgressWindow::Finish() {
   finishing_ = true;
   close();
 }
 
-QString ProgressWindow::PhaseText() const { return phase_->text(); }
-QString ProgressWindow::PassText() const { return pass_->text(); }
-QString ProgressWindow::DetailText() const { return detail_->text(); }
-int ProgressWindow::FunctionPos() const { return function_->value(); }
-int ProgressWindow::SourcePos() const { return source_->value(); }
+QString ProgressWindow::PhaseText() const {
+  return phase_->text();
+}
+QString ProgressWindow::PassText() const {
+  return pass_->text();
+}
+QString ProgressWindow::DetailText() const {
+  return detail_->text();
+}
+int ProgressWindow::FunctionPos() const {
+  return function_->value();
+}
+int ProgressWindow::SourcePos() const {
+  return source_->value();
+}
 
 void ProgressWindow::closeEvent(QCloseEvent *event) {
   // Only the job ends this window.
@@ -174,15 +192,15 @@ WaitBoxWindow::WaitBoxWindow(QWidget *owner, const QString &text)
   setFont(DialogFont(QStringLiteral("ＭＳ Ｐゴシック"), 14));
   DialogUnits du(font());
   setFixedSize(du.Rect(0, 0, 146, 51).size());
-  text_ = Static(this, du, 7, 7, 132, 26, QStringLiteral("Message"),
-                 Qt::AlignLeft | Qt::AlignTop, true, "waitText");
+  text_ = Static(this, du, 7, 7, 132, 26, QStringLiteral("Message"), Qt::AlignLeft | Qt::AlignTop,
+                 true, "waitText");
   text_->setWordWrap(true);
-  Static(this, du, 16, 37, 23, 9, QStringLiteral("About"), Qt::AlignRight | Qt::AlignVCenter,
-         false, nullptr);
+  Static(this, du, 16, 37, 23, 9, QStringLiteral("About"), Qt::AlignRight | Qt::AlignVCenter, false,
+         nullptr);
   seconds_ = Static(this, du, 41, 37, 30, 9, QString(), Qt::AlignCenter, true, "seconds");
   seconds_->setAutoFillBackground(true);
-  Static(this, du, 74, 37, 19, 9, QStringLiteral("[sec]"), Qt::AlignLeft | Qt::AlignVCenter,
-         false, nullptr);
+  Static(this, du, 74, 37, 19, 9, QStringLiteral("[sec]"), Qt::AlignLeft | Qt::AlignVCenter, false,
+         nullptr);
 
   SetText(text);
   elapsed_ = 0;
@@ -225,8 +243,12 @@ void WaitBoxWindow::Finish() {
   close();
 }
 
-QString WaitBoxWindow::Text() const { return text_->text(); }
-QString WaitBoxWindow::SecondsText() const { return seconds_->text(); }
+QString WaitBoxWindow::Text() const {
+  return text_->text();
+}
+QString WaitBoxWindow::SecondsText() const {
+  return seconds_->text();
+}
 QColor WaitBoxWindow::ShownColour() const {
   return seconds_->palette().color(QPalette::WindowText);
 }
@@ -258,8 +280,8 @@ AboutBox::AboutBox(QWidget *owner) : QDialog(owner) {
   icon->setPixmap(ProgramIcon().pixmap(32, 32));
   QRect ir = du.Rect(62, 4, 0, 0);
   icon->setGeometry(ir.x(), ir.y(), 32, 32);
-  product_ = Static(this, du, 5, 28, 133, 19, ProductLine(), Qt::AlignHCenter | Qt::AlignTop,
-                    false, "product");
+  product_ = Static(this, du, 5, 28, 133, 19, ProductLine(), Qt::AlignHCenter | Qt::AlignTop, false,
+                    "product");
   Static(this, du, 5, 49, 133, 29, QString(), Qt::AlignHCenter | Qt::AlignTop, false, "note");
   QPushButton *ok = new QPushButton(QStringLiteral("OK"), this);
   ok->setObjectName(QStringLiteral("ok"));
@@ -269,4 +291,6 @@ AboutBox::AboutBox(QWidget *owner) : QDialog(owner) {
   CenterOver(owner, this);
 }
 
-QString AboutBox::ProductText() const { return product_->text(); }
+QString AboutBox::ProductText() const {
+  return product_->text();
+}

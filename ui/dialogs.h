@@ -35,7 +35,7 @@ class ProgressWindow : public QWidget {
   void SetPass(int n);               // "PASS : %d"
   // Shows at most 63 bytes of the Shift_JIS text, never half a character.
   void SetDetail(const char *sjis);
-  void SetPhase(int k);              // caption k, empty for unknown k
+  void SetPhase(int k);  // caption k, empty for unknown k
   // Ends the window for good (the user cannot close it).
   void Finish();
 
@@ -51,12 +51,12 @@ class ProgressWindow : public QWidget {
   void closeEvent(QCloseEvent *event) override;
 
  private:
-  QLabel *phase_;            // 1001
-  QLabel *pass_;             // 1003
-  QLabel *detail_;           // 1004
-  QProgressBar *function_;   // 1000
-  QProgressBar *source_;     // 1002
-  bool finishing_ = false;   // a close from Finish, not from the user
+  QLabel *phase_;           // 1001
+  QLabel *pass_;            // 1003
+  QLabel *detail_;          // 1004
+  QProgressBar *function_;  // 1000
+  QProgressBar *source_;    // 1002
+  bool finishing_ = false;  // a close from Finish, not from the user
 };
 
 // The wait box: a message and the seconds since it opened.
@@ -83,12 +83,12 @@ class WaitBoxWindow : public QWidget {
   void closeEvent(QCloseEvent *event) override;
 
  private:
-  QLabel *text_;           // 1001
-  QLabel *seconds_;        // 1008
-  QTimer *timer_;          // 500 ms refresh
-  uint32_t start_;         // tick count at creation
-  unsigned elapsed_ = 0;   // whole seconds shown
-  bool finishing_ = false; // a close from Finish, not from the user
+  QLabel *text_;            // 1001
+  QLabel *seconds_;         // 1008
+  QTimer *timer_;           // 500 ms refresh
+  uint32_t start_;          // tick count at creation
+  unsigned elapsed_ = 0;    // whole seconds shown
+  bool finishing_ = false;  // a close from Finish, not from the user
 };
 
 // The About box (modal).

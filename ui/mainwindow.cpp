@@ -47,10 +47,13 @@ class KeyFilter : public QObject {
   bool eventFilter(QObject *obj, QEvent *event) override {
     if (event->type() == QEvent::KeyPress && obj->isWindowType()) {
       QKeyEvent *k = static_cast<QKeyEvent *>(event);
-      if (k->key() == Qt::Key_Escape)
-        EscapeRequest();
-      else if (!k->isAutoRepeat())
+      if (k->key() == Qt::Key_Escape) {
+        // Only a running job listens for it; a press while idle (closing a
+        // box, say) must not stop the next job at its first poll.
+        if (WorkerBusy()) EscapeRequest();
+      } else if (!k->isAutoRepeat()) {
         w_->KeyCommand(k->key());
+      }
     }
     return false;
   }
@@ -61,8 +64,12 @@ class KeyFilter : public QObject {
 
 }  // namespace
 
-void SetWarningHandler(WarningHandler handler) { g_warning_handler = std::move(handler); }
-void SetConfirmHandler(ConfirmHandler handler) { g_confirm_handler = std::move(handler); }
+void SetWarningHandler(WarningHandler handler) {
+  g_warning_handler = std::move(handler);
+}
+void SetConfirmHandler(ConfirmHandler handler) {
+  g_confirm_handler = std::move(handler);
+}
 
 void ShowWarningBox(QWidget *owner, const QString &text) {
   if (g_warning_handler) {
@@ -246,11 +253,12 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent) {
   QTableView *functions = views_->ListWidget(VIEW_FUNCTIONS);
   functions->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(functions, &QWidget::customContextMenuRequested, this,
-          [this, functions](const QPoint &p) { ShowContextMenu(functions->viewport()->mapToGlobal(p)); });
+          [this, functions](const QPoint &p) {
+            ShowContextMenu(functions->viewport()->mapToGlobal(p));
+          });
 
   progress_timer_.setInterval(150);
-  connect(&progress_timer_, &QTimer::timeout, this,
-          [this] { progress_port_.ApplyTo(progress_); });
+  connect(&progress_timer_, &QTimer::timeout, this, [this] { progress_port_.ApplyTo(progress_); });
 
   key_filter_ = new KeyFilter(this);
   qApp->installEventFilter(key_filter_);
@@ -264,6 +272,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent) {
 MainWindow::~MainWindow() {
   Shutdown();
   qApp->removeEventFilter(key_filter_);
+  // The views answer to the queue, a member that goes before the children.
+  queue_.SetApplier(nullptr);
+  delete views_;
+  views_ = nullptr;
 }
 
 const char *MainWindow::StatusFor(int view) {
@@ -307,8 +319,9 @@ void MainWindow::Command(int id) {
   switch (id) {
     case CMD_QUIT:
       if (WorkerBusy()) {
-        ShowWarningBox(this, QStringLiteral(
-                                 "ソース解析処理中です。解析処理が終わってから終了させてください。"));
+        ShowWarningBox(
+            this,
+            QStringLiteral("ソース解析処理中です。解析処理が終わってから終了させてください。"));
         return;
       }
       close();
@@ -440,9 +453,13 @@ void MainWindow::CloseWait() {
   w->deleteLater();
 }
 
-void MainWindow::SetDropsAccepted(bool on) { setAcceptDrops(on && !shut_down_); }
+void MainWindow::SetDropsAccepted(bool on) {
+  setAcceptDrops(on && !shut_down_);
+}
 
-void MainWindow::SetStatus(const char *sjis) { views_->SetStatusText(sjis); }
+void MainWindow::SetStatus(const char *sjis) {
+  views_->SetStatusText(sjis);
+}
 
 void MainWindow::Shutdown() {
   if (shut_down_) return;
@@ -464,8 +481,8 @@ void MainWindow::closeEvent(QCloseEvent *event) {
   if (!shut_down_ && WorkerBusy())
     ShowWarningBox(this, QStringLiteral("解析処理中ですが、終了します。"));
   Shutdown();
+  // The program ends with its last window.
   event->accept();
-  QCoreApplication::exit(0);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event) {

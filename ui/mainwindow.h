@@ -12,11 +12,10 @@
 #include <string>
 
 #include "foundation/ports.h"
+#include "ui/dialogs.h"
 #include "ui/port_queue.h"
 
 class ViewsPanel;
-class ProgressWindow;
-class WaitBoxWindow;
 class MainWindow;
 
 // Command ids of menus 101 and 111.

@@ -19,9 +19,13 @@ const size_t kLowWater = 50000;
 
 PortQueue::PortQueue(QObject *parent) : QObject(parent) {}
 
-PortQueue::~PortQueue() { Abandon(); }
+PortQueue::~PortQueue() {
+  Abandon();
+}
 
-bool PortQueue::OnGuiThread() const { return QThread::currentThread() == thread(); }
+bool PortQueue::OnGuiThread() const {
+  return QThread::currentThread() == thread();
+}
 
 void PortQueue::Post(PortOp &&op) {
   if (OnGuiThread()) {
@@ -39,7 +43,8 @@ void PortQueue::Post(PortOp &&op) {
   ops_.push_back(std::move(op));
   if (!posted_) {
     posted_ = true;
-    QMetaObject::invokeMethod(this, [this] { OnPosted(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { OnPosted(); }, Qt::QueuedConnection);
   }
 }
 
@@ -65,7 +70,8 @@ void PortQueue::Run(const std::function<void()> &fn) {
   ops_.push_back(std::move(op));
   if (!posted_) {
     posted_ = true;
-    QMetaObject::invokeMethod(this, [this] { OnPosted(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { OnPosted(); }, Qt::QueuedConnection);
   }
   cv_.wait(lock, [this, done] { return *done || abandoned_; });
 }
@@ -114,7 +120,8 @@ void PortQueue::OnPosted() {
     // What is left gets its own turn, after the window had a chance to paint.
     if (!ops_.empty()) {
       posted_ = true;
-      QMetaObject::invokeMethod(this, [this] { OnPosted(); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          this, [this] { OnPosted(); }, Qt::QueuedConnection);
     }
     cv_.notify_all();
   }

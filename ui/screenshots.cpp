@@ -21,16 +21,17 @@
 namespace {
 
 struct Tour {
-  MainWindow *w;  // the window toured
-  QString dir;    // where the pictures go
-  int step = 0;   // next step
-  int waited = 0; // polls spent waiting for the worker
+  MainWindow *w;   // the window toured
+  QString dir;     // where the pictures go
+  int step = 0;    // next step
+  int waited = 0;  // polls spent waiting for the worker
 };
 
 bool Save(const Tour &t, QWidget *widget, const char *name) {
   QString path = QDir(t.dir).filePath(QString::fromLatin1(name));
   bool ok = widget->grab().save(path, "PNG");
-  fprintf(stderr, "velmora: %s %s\n", ok ? "saved" : "could not save", path.toLocal8Bit().constData());
+  fprintf(stderr, "velmora: %s %s\n", ok ? "saved" : "could not save",
+          path.toLocal8Bit().constData());
   return ok;
 }
 
@@ -97,7 +98,7 @@ void Step(Tour *t) {
       break;
     }
     case 6: {
-      Save(*t, w, "progress.png");
+      Save(*t, w->Progress(), "progress.png");
       w->DestroyProgress();
       w->OpenWait(QStringLiteral("関数呼出木を作成しています。"));
       WaitBoxWindow *b = w->Wait();
@@ -106,7 +107,7 @@ void Step(Tour *t) {
       break;
     }
     case 7: {
-      Save(*t, w, "waitbox.png");
+      Save(*t, w->Wait(), "waitbox.png");
       w->CloseWait();
       AboutBox *a = new AboutBox(w);
       a->setAttribute(Qt::WA_DeleteOnClose);

@@ -34,8 +34,8 @@ bool IsAscii(const char *s, size_t n) {
 
 const char *const kFunctionHeaders[7] = {"SID",    "Source", "FID",   "Function",
                                          "LineNo", "Argc",   "Called"};
-const char *const kCallHeaders[11] = {"SID",          "Source", "FID", "Function",
-                                      "CallFunction", "Argc",   "-",   "toSID",
+const char *const kCallHeaders[11] = {"SID",          "Source", "FID",       "Function",
+                                      "CallFunction", "Argc",   "-",         "toSID",
                                       "toSource",     "toFID",  "toFunction"};
 // Column widths in units of h (FONT_SIZE_LV / 2); 0 is the hidden column.
 const int kFunctionUnits[7] = {6, 20, 6, 20, 8, 6, -1};
@@ -64,7 +64,9 @@ QString FromSjis(const char *sjis) {
   return QString::fromUtf8(SjisToUtf8(std::string(sjis, n)).c_str());
 }
 
-QString FromSjis(const std::string &sjis) { return FromSjis(sjis.c_str()); }
+QString FromSjis(const std::string &sjis) {
+  return FromSjis(sjis.c_str());
+}
 
 std::string ToSjis(const QString &text) {
   bool ascii = true;
@@ -240,14 +242,14 @@ void ListModel::SortBy(int col, bool descending) {
     old.resize((size_t)n);
     for (int i = 0; i < n; i++) old[i] = i;
   }
-  Q_EMIT layoutAboutToBeChanged(QList<QPersistentModelIndex>(), QAbstractItemModel::VerticalSortHint);
+  Q_EMIT layoutAboutToBeChanged(QList<QPersistentModelIndex>(),
+                                QAbstractItemModel::VerticalSortHint);
   std::vector<int> next = old;
   if (IsNumericColumn(list_, col)) {
     std::vector<int> key((size_t)n);
     for (int i = 0; i < n; i++) key[i] = CellNumber(rows_[i][col].c_str());
-    std::stable_sort(next.begin(), next.end(), [&](int a, int b) {
-      return descending ? key[a] > key[b] : key[a] < key[b];
-    });
+    std::stable_sort(next.begin(), next.end(),
+                     [&](int a, int b) { return descending ? key[a] > key[b] : key[a] < key[b]; });
   } else {
     std::stable_sort(next.begin(), next.end(), [&](int a, int b) {
       int c = CompareText(rows_[a][col], rows_[b][col]);
@@ -299,7 +301,9 @@ int TreeModel::rowCount(const QModelIndex &parent) const {
   return (int)p->kids.size();
 }
 
-int TreeModel::columnCount(const QModelIndex &) const { return 1; }
+int TreeModel::columnCount(const QModelIndex &) const {
+  return 1;
+}
 
 QVariant TreeModel::data(const QModelIndex &index, int role) const {
   if (!index.isValid()) return QVariant();
@@ -358,7 +362,8 @@ int TreeModel::ImageOf(quintptr id) const {
 QString TreeModel::Dump() const {
   QString out;
   std::vector<std::pair<const Node *, int>> stack;
-  for (auto it = root_.kids.rbegin(); it != root_.kids.rend(); ++it) stack.push_back({it->get(), 0});
+  for (auto it = root_.kids.rbegin(); it != root_.kids.rend(); ++it)
+    stack.push_back({it->get(), 0});
   while (!stack.empty()) {
     auto [n, depth] = stack.back();
     stack.pop_back();
@@ -378,7 +383,9 @@ ResultEdit::ResultEdit(QWidget *parent) : QPlainTextEdit(parent) {
   setLineWrapMode(QPlainTextEdit::NoWrap);
 }
 
-int ResultEdit::Length() const { return document()->characterCount() - 1; }
+int ResultEdit::Length() const {
+  return document()->characterCount() - 1;
+}
 
 void ResultEdit::Append(const QString &text) {
   if (text.isEmpty()) return;
@@ -504,6 +511,9 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
   result_->setFont(result_font);
   result_->SetLimit(cfg.MAX_RESULT_BUFFER * 1024);
   result_->setContextMenuPolicy(Qt::PreventContextMenu);
+  // Dropped files are for the main window, not text for the edit.
+  result_->setAcceptDrops(false);
+  result_->viewport()->setAcceptDrops(false);
 
   tabs_->addTab(lists_[0], QString());
   tabs_->addTab(lists_[1], QString());
@@ -532,10 +542,11 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
 
 ViewsPanel::~ViewsPanel() {
   if (g_views == this) g_views = nullptr;
-  queue_->SetApplier(nullptr);
 }
 
-bool ViewsPanel::OnGuiThread() const { return queue_->OnGuiThread(); }
+bool ViewsPanel::OnGuiThread() const {
+  return queue_->OnGuiThread();
+}
 
 void ViewsPanel::RelabelTabs() {
   relabelling_ = true;
@@ -561,9 +572,13 @@ void ViewsPanel::SelectView(int view) {
   RelabelTabs();
 }
 
-void ViewsPanel::SetStatusText(const char *text) { status_label_->setText(FromSjis(text)); }
+void ViewsPanel::SetStatusText(const char *text) {
+  status_label_->setText(FromSjis(text));
+}
 
-QString ViewsPanel::StatusText() const { return status_label_->text(); }
+QString ViewsPanel::StatusText() const {
+  return status_label_->text();
+}
 
 int ViewsPanel::SortState(int list, int col) const {
   if (list < 0 || list > 3 || col < 0 || col > 15) return 0;
@@ -606,7 +621,9 @@ void ViewsPanel::ClearTreeView() {
 
 // --- ResultViews -----------------------------------------------------------
 
-int ViewsPanel::HasView(int view) { return view >= 0 && view <= 3; }
+int ViewsPanel::HasView(int view) {
+  return view >= 0 && view <= 3;
+}
 
 void ViewsPanel::InsertRow(int list, int index, int, const char *text) {
   if (list != VIEW_FUNCTIONS && list != VIEW_CALLS) return;

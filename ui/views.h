@@ -66,13 +66,13 @@ class ListModel : public QAbstractTableModel {
 
  private:
   typedef std::vector<std::string> Row;
-  int list_;                   // VIEW_FUNCTIONS or VIEW_CALLS
-  int columns_;                // 7 or 11
-  std::vector<Row> rows_;      // committed rows in store order
-  std::vector<Row> pending_;   // appended rows not yet announced
-  std::vector<int> order_;     // shown row -> store row; empty while unsorted
-  int dirty_lo_ = -1;          // smallest store row changed since Commit
-  int dirty_hi_ = -1;          // largest store row changed since Commit
+  int list_;                  // VIEW_FUNCTIONS or VIEW_CALLS
+  int columns_;               // 7 or 11
+  std::vector<Row> rows_;     // committed rows in store order
+  std::vector<Row> pending_;  // appended rows not yet announced
+  std::vector<int> order_;    // shown row -> store row; empty while unsorted
+  int dirty_lo_ = -1;         // smallest store row changed since Commit
+  int dirty_hi_ = -1;         // largest store row changed since Commit
 };
 
 // The CallTree nodes. A node's handle is a number handed out by the caller.
@@ -101,16 +101,16 @@ class TreeModel : public QAbstractItemModel {
 
  private:
   struct Node {
-    quintptr id = 0;                           // handle given by the caller
-    Node *parent = nullptr;                    // nullptr only for the root
-    int row = 0;                               // place among its siblings
-    int image = 0;                             // picture index 0..5
-    QString text;                              // label
-    std::vector<std::unique_ptr<Node>> kids;   // children in insertion order
+    quintptr id = 0;                          // handle given by the caller
+    Node *parent = nullptr;                   // nullptr only for the root
+    int row = 0;                              // place among its siblings
+    int image = 0;                            // picture index 0..5
+    QString text;                             // label
+    std::vector<std::unique_ptr<Node>> kids;  // children in insertion order
   };
-  Node root_;                                  // invisible top of the tree
-  std::unordered_map<quintptr, Node *> nodes_; // every node by handle
-  QIcon pictures_[6];                          // one per node kind
+  Node root_;                                   // invisible top of the tree
+  std::unordered_map<quintptr, Node *> nodes_;  // every node by handle
+  QIcon pictures_[6];                           // one per node kind
 };
 
 // The Result text: a rolling log of at most Limit() characters that loses
@@ -222,9 +222,9 @@ class ViewsPanel : public QWidget, public ResultViews, public PortApplier {
 
   // Answers that must not wait for the GUI thread, kept in call order.
   std::mutex count_mu_;
-  int row_count_[2] = {0, 0};        // rows inserted minus deleted, per list
-  int tree_count_ = 0;               // tree items since the last clear
-  quintptr next_tree_id_ = 0;        // last handle given out
+  int row_count_[2] = {0, 0};  // rows inserted minus deleted, per list
+  int tree_count_ = 0;         // tree items since the last clear
+  quintptr next_tree_id_ = 0;  // last handle given out
 
-  std::set<quintptr> opened_;        // tree parents that got children this batch
+  std::set<quintptr> opened_;  // tree parents that got children this batch
 };

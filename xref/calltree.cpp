@@ -49,12 +49,22 @@ char line_buf[1100];
 // Key of the repeated-call set.
 char key_buf[1100];
 
-bool TextOn() { return output_flags & 1; }
-bool ViewOn() { return output_flags & 2; }
-bool GraphOn() { return output_flags & 4; }
-bool MusicOn() { return g_ext_hooks.music_on && g_ext_hooks.music_on(); }
+bool TextOn() {
+  return output_flags & 1;
+}
+bool ViewOn() {
+  return output_flags & 2;
+}
+bool GraphOn() {
+  return output_flags & 4;
+}
+bool MusicOn() {
+  return g_ext_hooks.music_on && g_ext_hooks.music_on();
+}
 
-const char *SourceName(const ST_FUNC *f) { return f && f->source ? f->source->name : ""; }
+const char *SourceName(const ST_FUNC *f) {
+  return f && f->source ? f->source->name : "";
+}
 
 // Appends ready text (not a format) to the Result view and the result log.
 void EmitText(const char *text, size_t len) {
@@ -74,7 +84,9 @@ void EmitText(const char *text, size_t len) {
   }
 }
 
-void OnOffLine(const char *label, int on) { PutTreeText("%s:%s\r\n", label, on ? "ON" : "OFF"); }
+void OnOffLine(const char *label, int on) {
+  PutTreeText("%s:%s\r\n", label, on ? "ON" : "OFF");
+}
 
 // LINE of f: "%s%s(argc:%d); [%s]".
 const char *BuildLine(const ST_FUNC *f) {
@@ -185,7 +197,8 @@ int ANA_ExpandFunction(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, int isLast) 
   for (int i = 0; i < tree.level && i < PATH_SLOTS; i++) {
     if (tree.path_stack[i] != f) continue;
     if (TextOn()) PutTreeText(" <=> %s%s \r\n", line, g_config.EXPAND_MESS[1]);
-    if (ViewOn()) TreeAddNode(parentNode, NODE_RECURSIVE, SourceName(f), f->scope, f->name, f->argc);
+    if (ViewOn())
+      TreeAddNode(parentNode, NODE_RECURSIVE, SourceName(f), f->scope, f->name, f->argc);
     if (GraphOn() && g.recursion_edge) {
       const ST_CALL *call = via ? static_cast<const ST_CALL *>(via->data) : nullptr;
       const ST_FUNC *from = call && call->caller ? call->caller : tree.path_stack[tree.level - 1];
@@ -196,7 +209,8 @@ int ANA_ExpandFunction(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, int isLast) 
 
   TREEITEM node = nullptr;
   if (TextOn()) PutTreeText("%s", line);
-  if (ViewOn()) node = TreeAddNode(parentNode, NODE_FUNC, SourceName(f), f->scope, f->name, f->argc);
+  if (ViewOn())
+    node = TreeAddNode(parentNode, NODE_FUNC, SourceName(f), f->scope, f->name, f->argc);
   if (GraphOn() && g.function_node) g.function_node(f);
   int hasCalls = f->calls.count > 0;
 
@@ -320,8 +334,9 @@ int ANA_MakeCallStackTree(ST_FUNC *root, int depthLimit) {
   if (TextOn()) PutTreeText("<< Call Tree >>\r\n\r\n");
   if (GraphOn() && g.header) g.header();
 
-  tree.depth_limit = depthLimit < DEPTH_MIN ? DEPTH_MIN : depthLimit > DEPTH_MAX ? DEPTH_MAX
-                                                                                 : depthLimit;
+  tree.depth_limit = depthLimit < DEPTH_MIN   ? DEPTH_MIN
+                     : depthLimit > DEPTH_MAX ? DEPTH_MAX
+                                              : depthLimit;
   tree.level = 0;
   std::memset(tree.more_below, 0, sizeof tree.more_below);
   std::memset(tree.path_stack, 0, sizeof tree.path_stack);
@@ -334,8 +349,12 @@ int ANA_MakeCallStackTree(ST_FUNC *root, int depthLimit) {
   if (TextOn()) PutTreeText("\r\n\r\n");
   if (GraphOn() && g.footer) g.footer();
   if (MusicOn()) {
-    SleepMs(5000);  // the last notes ring out
-    if (g_ext_hooks.midi_reset) g_ext_hooks.midi_reset();
+    if (g_ext_hooks.midi_end_tree) {
+      g_ext_hooks.midi_end_tree();
+    } else {
+      SleepMs(5000);  // the last notes ring out
+      if (g_ext_hooks.midi_reset) g_ext_hooks.midi_reset();
+    }
   }
   return tree.interrupted ? -1 : 1;
 }

@@ -28,11 +28,14 @@ enum {
 // The extensions as the expansion and the graph writer see them. ext/ (or the
 // start-up code) fills it; every entry may stay null.
 struct ExtHooks {
-  int (*music_on)(void);                                   // 1 while MUSIC is on
-  void (*midi_start_tree)(void);                           // TQ_MidiStartTree
+  int (*music_on)(void);                                               // 1 while MUSIC is on
+  void (*midi_start_tree)(void);                                       // TQ_MidiStartTree
   void (*midi_play_node)(int levelPlus2, int kind, const char *name);  // TQ_MidiPlayNode
-  void (*midi_reset)(void);                                // TQ_MidiReset
-  int (*correlation_on)(void);                             // 1 while CORRELATION is on
+  void (*midi_reset)(void);                                            // TQ_MidiReset
+  // End of a tree (TQ_MidiEndTree: the last notes ring 5000 ms, then reset);
+  // when null the expansion sleeps 5000 ms and calls midi_reset itself.
+  void (*midi_end_tree)(void);
+  int (*correlation_on)(void);  // 1 while CORRELATION is on
   const char *(*make_relation_attr)(const char *fromId, const char *toId);  // MakeRelationAttr
 };
 extern ExtHooks g_ext_hooks;

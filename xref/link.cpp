@@ -36,7 +36,9 @@ ST_SOURCE *NextSourceToLink(int sid) {
   return nullptr;
 }
 
-int ArgcMatches(int a, int b) { return a < 0 || b < 0 || a == b; }
+int ArgcMatches(int a, int b) {
+  return a < 0 || b < 0 || a == b;
+}
 
 }  // namespace
 
@@ -75,8 +77,8 @@ int ANA_LinkCall(ST_CALL *call) {
     found->called = 1;
     const char *to_source = found->source ? found->source->name : "";
     LogPrint(0, LOG_RESULT, "[%s] %s%s(argc:%d)---[LINK]--->(SID:%d,FID:%d)[%s] %s%s\r\n",
-             caller_source, call->scope, call->name, call->argc, found->sid, found->fid,
-             to_source, found->scope, found->name);
+             caller_source, call->scope, call->name, call->argc, found->sid, found->fid, to_source,
+             found->scope, found->name);
     AddCallRow(caller_sid, caller_source, caller_fid, caller_scope, caller_name, call->scope,
                call->name, call->argc, found->sid, to_source, found->fid, found->scope,
                found->name);

@@ -13,7 +13,9 @@ namespace {
 const char kRule[] = "//============================================\r\n";
 
 // A list view that is not there takes no rows; the reports are still written.
-int ViewExists(int view) { return g_views && g_views->HasView(view); }
+int ViewExists(int view) {
+  return g_views && g_views->HasView(view);
+}
 
 // The "scope:name" key of func_index; both fields hold at most 259 bytes.
 void MakeKey(char *key, size_t cap, const char *scope, const char *name) {
@@ -42,10 +44,10 @@ void AddFunctionRow(int sid, const char *sourceName, int fid, const char *scope,
   SetCell(VIEW_FUNCTIONS, row, 6, cell);
 }
 
-void AddCallRow(int callerSid, const char *callerSourceName, int callerFid,
-                const char *callerScope, const char *callerName, const char *callScope,
-                const char *callName, int callArgc, int toSid, const char *toSourceName,
-                int toFid, const char *toScope, const char *toName) {
+void AddCallRow(int callerSid, const char *callerSourceName, int callerFid, const char *callerScope,
+                const char *callerName, const char *callScope, const char *callName, int callArgc,
+                int toSid, const char *toSourceName, int toFid, const char *toScope,
+                const char *toName) {
   if (!ViewExists(VIEW_CALLS)) return;
   char cell[528];
   int row = RowCount(VIEW_CALLS);

@@ -39,7 +39,7 @@ void AddFunctionRow(int sid, const char *sourceName, int fid, const char *scope,
                     int line, int argc, int called);
 // Appends one Call List row (11 cells); toSid <= 0 marks an unlinked call,
 // whose "to" arguments are then ignored. Nothing when that view is absent.
-void AddCallRow(int callerSid, const char *callerSourceName, int callerFid,
-                const char *callerScope, const char *callerName, const char *callScope,
-                const char *callName, int callArgc, int toSid, const char *toSourceName,
-                int toFid, const char *toScope, const char *toName);
+void AddCallRow(int callerSid, const char *callerSourceName, int callerFid, const char *callerScope,
+                const char *callerName, const char *callScope, const char *callName, int callArgc,
+                int toSid, const char *toSourceName, int toFid, const char *toScope,
+                const char *toName);

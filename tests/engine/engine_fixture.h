@@ -98,8 +98,7 @@ class EngineTest : public ::testing::Test {
         ST_FUNC *f = (ST_FUNC *)fd;
         out += std::string(f->scope) + f->name + " " + std::to_string(f->argc) + "/" +
                std::to_string(f->items) + " L" + std::to_string(f->line);
-        if (offsets)
-          out += " @" + std::to_string(f->def_offset) + "+" + std::to_string(f->def_len);
+        if (offsets) out += " @" + std::to_string(f->def_offset) + "+" + std::to_string(f->def_len);
         out += "\n";
         const void *cn = &f->calls;
         void *cd = nullptr;

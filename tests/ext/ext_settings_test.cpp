@@ -155,6 +155,8 @@ TEST_F(ExtSettingsTest, RelationAttributes) {
   char tiny[8];
   EXPECT_EQ(MakeRelationAttr("FC1_1", "FC1_2", tiny, sizeof tiny), 7);
   EXPECT_STREQ(tiny, "[label=");
+  EXPECT_STREQ(MakeRelationAttrText("FC1_1", "FC1_2"),
+               "[label=\"\",style=dashed,fontcolor=\"#0000FF\",color=\"#0000FF\"]");
   EXPECT_EQ(MakeRelationAttr(nullptr, "x", tiny, sizeof tiny), 0);
   EXPECT_STREQ(tiny, "");
 }

@@ -20,7 +20,7 @@ TEST(FormatCheckTest, AcceptsExactlyTheExpectedConversions) {
   EXPECT_FALSE(FormatMatches("", nullptr));
 }
 
-TEST(FormatCheckTest, RefusesDangerousSpecifications) {
+TEST(FormatCheckTest, RefusesDangerousDirectives) {
   EXPECT_FALSE(FormatMatches("%*d", "d"));
   EXPECT_FALSE(FormatMatches("%.*s", "s"));
   EXPECT_FALSE(FormatMatches("%n", ""));

@@ -29,7 +29,9 @@ const char kExampleBody[] =
     "\r\n\r\n";
 
 int polls_left;
-int EscapeAfter() { return --polls_left == 0; }
+int EscapeAfter() {
+  return --polls_left == 0;
+}
 
 }  // namespace
 
@@ -54,7 +56,7 @@ TEST_F(TreeFixture, ExampleTreeTextViewAndLog) {
     const char *text;
     int image;
   } want[] = {{-1, "main(argc:0) [m.c]", NODE_FUNC}, {0, "a(argc:0) [m.c]", NODE_FUNC},
-              {1, "c(argc:0) [m.c]", NODE_FUNC},   {0, "b(argc:0) [m.c]", NODE_FUNC},
+              {1, "c(argc:0) [m.c]", NODE_FUNC},     {0, "b(argc:0) [m.c]", NODE_FUNC},
               {3, "a(argc:0) [m.c]", NODE_EXPANDED}, {3, "d(argc:0) [m.c]", NODE_NOT_EXIST}};
   for (size_t i = 0; i < 6; i++) {
     EXPECT_EQ(views.nodes[i].parent, want[i].parent) << i;
@@ -270,7 +272,9 @@ TEST_F(TreeFixture, WithoutTreeViewNoNodesButText) {
 
 namespace {
 std::vector<std::string> played;
-int MusicOn() { return 1; }
+int MusicOn() {
+  return 1;
+}
 void Play(int levelPlus2, int kind, const char *name) {
   played.push_back(std::to_string(levelPlus2) + "/" + std::to_string(kind) + "/" + name);
 }
@@ -286,7 +290,7 @@ TEST_F(TreeFixture, NodesPlayWhenMusicIsOn) {
   TreeSetNodeKind(n, NODE_REMARK, "f");
   views.tree_view = 0;
   EXPECT_EQ(TreeAddNode(nullptr, NODE_FUNC, "m.c", "", "g", 0), nullptr);  // silent
-  TreeSetNodeKind(nullptr, NODE_EXPANDED, "g");                           // still heard
+  TreeSetNodeKind(nullptr, NODE_EXPANDED, "g");                            // still heard
   g_ext_hooks = ExtHooks();
   EXPECT_EQ(played, (std::vector<std::string>{"2/1/f", "2/5/f", "2/2/g"}));
   EXPECT_EQ(views.nodes[0].image, NODE_REMARK);

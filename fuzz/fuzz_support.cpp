@@ -1,0 +1,212 @@
+// The shared ground of the fuzz targets (see fuzz_support.h). Everything a run
+// writes lands in one private folder below $TMPDIR, so the fuzzers can run
+// for hours without touching the desktop or filling the disk: the log files
+// are emptied before every input and pictures are never rendered.
+#include "fuzz/fuzz_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "engine/ana.h"
+#include "foundation/cb.h"
+#include "foundation/hash.h"
+#include "foundation/log.h"
+#include "foundation/memory.h"
+#include "foundation/ports.h"
+#include "foundation/settings.h"
+#include "foundation/text.h"
+#include "graph/graph.h"
+#include "platform/files.h"
+#include "platform/keys.h"
+#include "xref/calltree.h"
+#include "xref/xref.h"
+
+namespace velmora_fuzz {
+namespace {
+
+// Result views that take everything and keep only what the checks need:
+// every text must be a terminated string, every tree node gets a fresh id.
+struct SinkViews : ResultViews {
+  size_t bytes = 0;    // Result text received for the current input
+  intptr_t nodes = 0;  // CallTree nodes handed out
+  int HasView(int) override { return 1; }
+  void InsertRow(int, int, int, const char *text) override { Touch(text); }
+  void SetCell(int, int, int, const char *text) override { Touch(text); }
+  void GetCell(int, int, int, char *buffer, int size) override {
+    if (buffer && size > 0) buffer[0] = 0;
+  }
+  void SetCellText(int, int, int, const char *text) override { Touch(text); }
+  int SelectedRow(int) override { return -1; }
+  int RowCount(int) override { return 0; }
+  void DeleteRows(int) override {}
+  TREEITEM TreeInsert(TREEITEM, const char *text) override {
+    Touch(text);
+    return reinterpret_cast<TREEITEM>(++nodes);
+  }
+  void TreeSetImage(TREEITEM item, int k) override {
+    if (!item || k < 0 || k > 5) FuzzFail("TreeSetImage: bad node or picture");
+  }
+  void TreeClear() override { nodes = 0; }
+  int TreeItemCount() override { return (int)nodes; }
+  void AppendResult(const char *text) override { Touch(text); }
+  // Reading the whole text lets ASan see a missing terminator.
+  void Touch(const char *text) {
+    if (text) bytes += strlen(text);
+  }
+};
+
+// The progress window: its texts are read like the desktop program would.
+struct SinkProgress : ProgressSink {
+  void SetFunctionProgress(int percent) override { Range(percent); }
+  void SetSourceProgress(int percent) override { Range(percent); }
+  void SetPass(int) override {}
+  void SetDetail(const char *text) override {
+    if (text) (void)strlen(text);
+  }
+  void SetPhase(int) override {}
+  static void Range(int percent) {
+    if (percent < 0 || percent > 100) FuzzFail("progress outside 0..100");
+  }
+};
+
+struct State {
+  bool ready = false;
+  std::string dir;  // private folder of the process
+  SinkViews views;
+  SinkProgress progress;
+};
+
+State &S() {
+  static State s;
+  return s;
+}
+
+}  // namespace
+
+void FuzzFail(const char *what) {
+  fprintf(stderr, "velmora fuzz: %s\n", what);
+  fflush(stderr);
+  abort();
+}
+
+const std::string &FuzzDir(void) {
+  return S().dir;
+}
+
+std::string FuzzWriteFile(const char *name, const uint8_t *data, size_t size) {
+  std::string path = S().dir + "/" + name;
+  FILE *f = fopen(path.c_str(), "wb");
+  if (!f) FuzzFail("cannot write an input file");
+  if (size && fwrite(data, 1, size, f) != size) FuzzFail("cannot write an input file");
+  fclose(f);
+  return path;
+}
+
+void FuzzDefaultSettings(void) {
+  ResetConfiguration();
+  g_config.DISPLAY_GRAPH = 1;
+  g_config.DEBUG_LOG = 2;
+  LogSetLevel(2);
+  for (int ch = 0; ch < 2; ch++) {
+    const char *p = LogFilePath(ch);
+    if (p && *p) TruncateFile(p);
+  }
+  InitGraphTools();
+  // No renderer is ever started here, so graph output stays on whether or
+  // not dot is installed.
+  graph_enabled = 1;
+}
+
+void FuzzInit(void) {
+  State &s = S();
+  if (s.ready) return;
+  const char *tmp = getenv("TMPDIR");
+  std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/velmora-fuzz-XXXXXX";
+  if (!mkdtemp(&tmpl[0])) FuzzFail("cannot make a private folder");
+  s.dir = tmpl;
+  std::string desk = s.dir + "/Desktop";
+  mkdir(desk.c_str(), 0700);
+  setenv("HOME", s.dir.c_str(), 1);
+  setenv("XDG_DESKTOP_DIR", desk.c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (s.dir + "/.config").c_str(), 1);
+  setenv("XDG_DATA_HOME", (s.dir + "/.local/share").c_str(), 1);
+  setenv("XDG_CONFIG_DIRS", (s.dir + "/etc/xdg").c_str(), 1);
+  setenv("XDG_DATA_DIRS", (s.dir + "/usr/share").c_str(), 1);
+  setenv("TMPDIR", s.dir.c_str(), 1);
+  // The trace is converted and written like in a real run, then discarded.
+  setenv("VELMORA_TRACE", "/dev/null", 1);
+
+  LogShutdown();
+  LogOpen(0, "debug");
+  LogOpen(1, "result");
+  SetGraphFilePath((s.dir + "/fuzz.dot").c_str());
+  FuzzDefaultSettings();
+  EscapeSetPoll(nullptr);
+  if (CreateANA() != 1) FuzzFail("CreateANA failed");
+  g_views = &s.views;
+  s.ready = true;
+}
+
+void FuzzAnalyseFile(const char *path, int max_trees) {
+  State &s = S();
+  s.views.bytes = 0;
+  s.views.nodes = 0;
+  unsigned live = MemLiveCount();
+
+  CB paths = {};
+  CB_Init(&paths);
+  AddCB(&paths, path, (int)strlen(path) + 1);
+  ANA_SourceCreateAll(&s.progress, &paths);
+  CB_Init(&paths);
+
+  // The analysis job: one ANA_Exec to name the source, then parse turns.
+  char name[260] = "";
+  ANA_Exec(&s.progress, name, -1);
+  int r = 0;
+  long turns = 0;
+  while ((r = ANA_Exec(&s.progress, name, 0)) != -2) {
+    if (r == -3) FuzzFail("ANA_Exec stopped without a stop request");
+    if (r < -3 || r > 100) FuzzFail("ANA_Exec returned a value outside -3..100");
+    if (++turns > 100000000L) FuzzFail("ANA_Exec does not finish");
+  }
+
+  ANA_MakeFunctionList();
+  int total = ANA_BeginCallList();
+  int linked = 0;
+  while ((r = ANA_LinkNextSource()) != -1) {
+    if (r < 1 || r > total + 1 || ++linked > total) FuzzFail("ANA_LinkNextSource out of step");
+  }
+  ANA_UpdateCalledColumn();
+
+  int trees = 0;
+  void *sdata = nullptr;
+  for (CHBUF *se = CB_Next(&ANA.sources, &sdata); se; se = CB_Next(se, &sdata)) {
+    void *fdata = nullptr;
+    for (CHBUF *fe = CB_Next(&((ST_SOURCE *)sdata)->funcs, &fdata); fe && trees < max_trees;
+         fe = CB_Next(fe, &fdata), trees++) {
+      ST_FUNC *f = (ST_FUNC *)fdata;
+      if (ANA_FindFunction(f->sid, f->fid) != f) FuzzFail("ANA_FindFunction misses a function");
+      TreeClear();
+      anon_counter = 0;
+      output_flags = 15;
+      flags_shown = 0;
+      if (ANA_MakeCallStackTree(f, g_config.MAX_CALL_NEST) != 1)
+        FuzzFail("ANA_MakeCallStackTree did not build a tree");
+    }
+  }
+
+  ANA_SourceRelease();
+  // The index still holds the released functions until the next function
+  // list; emptying it here is what that list would do first.
+  if (ANA.func_index) HASH2_Init(ANA.func_index);
+  if (MemLiveCount() != live) {
+    fprintf(stderr, "velmora fuzz: %u blocks before the input, %u after\n", live, MemLiveCount());
+    FuzzFail("MemAlloc blocks leaked by one analysis");
+  }
+}
+
+}  // namespace velmora_fuzz

@@ -1,0 +1,4 @@
+int f(int x)
+{
+    return x;
+}

@@ -1,0 +1,151 @@
+// The line reader and the tokenizer on texts given in memory: logical lines
+// and their physical line counts, then token kinds and texts, escapes and
+// numbers.
+#include <cstring>
+
+#include "engine_fixture.h"
+
+using namespace velmora_test;
+
+namespace {
+
+// A source whose text is given directly, as the loader would leave it.
+struct TextSource {
+  ST_SOURCE *s;
+  explicit TextSource(const std::string &text) {
+    s = (ST_SOURCE *)MemAlloc(sizeof(ST_SOURCE));
+    s->text = (char *)MemAlloc(text.size() + 16);
+    memcpy(s->text, text.data(), text.size());
+    s->read_pos = s->anchor_pos = s->text;
+  }
+  ~TextSource() {
+    MemFree(s->text);
+    MemFree(s->line_buf);
+    MemFree(s);
+  }
+  // Every logical line, each followed by its physical line count.
+  std::string Lines() {
+    std::string out;
+    int before = s->line_no;
+    while (get_line(s)) {
+      out += std::string(s->line_buf) + "|" + std::to_string(s->line_no - before) + "\n";
+      before = s->line_no;
+    }
+    return out;
+  }
+  // Every token as kind:text, up to the end of the source.
+  std::string Tokens() {
+    std::string out;
+    for (int guard = 0; guard < 1000; guard++) {
+      int k = gt_token(s);
+      if (k == TK_EOF) break;
+      out += std::to_string(k) + ":" + ANA.token.text + " ";
+    }
+    return out;
+  }
+};
+
+class Lexer : public EngineTest {};
+
+}  // namespace
+
+TEST_F(Lexer, LogicalLinesDropCommentsAndJoinContinuations) {
+  EXPECT_EQ(TextSource("int a; // note\r\nb").Lines(), "int a; |1\nb|1\n");
+  EXPECT_EQ(TextSource("a \\\r\nb\nc").Lines(), "a b|2\nc|1\n");
+  EXPECT_EQ(TextSource("a \\\nb\n").Lines(), "a b|2\n");
+  EXPECT_EQ(TextSource("a/* x\n y\n z */b\nc").Lines(), "ab|3\nc|1\n");
+  EXPECT_EQ(TextSource("// x /* y\nz\n").Lines(), "|1\nz|1\n");
+  EXPECT_EQ(TextSource("\n\nx").Lines(), "|1\n|1\nx|1\n");
+  EXPECT_EQ(TextSource("a\rb\n").Lines(), "ab|1\n");
+  // The end of the text inside an open comment ends the last line.
+  TextSource open("a /* never closed\nmore");
+  EXPECT_EQ(open.Lines(), "a |2\n");
+  EXPECT_NE(Trace().find("get_line : Source Terminated.[MAX_LINE:2]\r\n"), std::string::npos);
+}
+
+TEST_F(Lexer, LiteralsKeepTheirBytesAndMerge) {
+  EXPECT_EQ(TextSource("s = \"\\\"\";\n").Lines(), "s = \"\\\"\";|1\n");
+  EXPECT_EQ(TextSource("c = '\\'';\nx").Lines(), "c = '\\'';|1\nx|1\n");
+  EXPECT_EQ(TextSource("c = 'a\nx").Lines(), "c = 'a|1\nx|1\n");
+  EXPECT_EQ(TextSource("f(/*c*/\"//x\");\n").Lines(), "f(\"//x\");|1\n");
+  EXPECT_EQ(TextSource("s = \"abc\"\n  \"def\";\n").Lines(), "s = \"abcdef\";|2\n");
+  EXPECT_EQ(TextSource("s = \"a\" /**/ \"b\";\n").Lines(), "s = \"a\"  \"b\";|1\n");
+  // A Shift_JIS character ending in 0x5C before LF is no continuation.
+  EXPECT_EQ(TextSource("x\x95\\\ny").Lines(), "x\x95\\|1\ny|1\n");
+}
+
+TEST_F(Lexer, LongLinesAreTracedCut) {
+  LogSetLevel(1);
+  std::string shorter(1020, 'a'), longer(1021, 'b');
+  TextSource(shorter + "\n" + longer + "\n").Lines();
+  std::string log = DebugLog();
+  EXPECT_NE(log.find("[LINE] " + shorter + "\r\n"), std::string::npos);
+  EXPECT_NE(log.find("[LINE] " + longer.substr(0, 1020) + "....\r\n"), std::string::npos);
+}
+
+TEST_F(Lexer, TokenKindsAndTexts) {
+  EXPECT_EQ(TextSource("int main(void)").Tokens(), "1004:int 1000:main 40:( 1026:void 41:) ");
+  EXPECT_EQ(TextSource("a->b a - > b").Tokens(),
+            "1000:a 1009:-> 1000:b 1000:a 45:- 1300:> 1000:b ");
+  EXPECT_EQ(TextSource("x <<= 2 < y >>= z ~= != ! ++ -- && || &= |= ...").Tokens(),
+            "1000:x 1200:<<= 1001:2 1300:< 1000:y 1200:>>= 1000:z 1200:~= 1300:!= 33:! "
+            "1101:++ 1102:-- 1308:&& 1307:|| 1200:&= 1200:|= 1008:... ");
+  EXPECT_EQ(TextSource("3.14 1.2.3 0x1FUL 0x").Tokens(),
+            "1001:3.14 1001:1.2 0:. 1001:3 1002:0x1F 1000:UL 1002:0x ");
+  EXPECT_EQ(TextSource("default: default :").Tokens(), "1020:default: 1011:default  ");
+  EXPECT_EQ(TextSource("A::f c ? a : b c ? 1 : 2").Tokens(),
+            "1012:A:: 1000:f 1000:c 63:? 1011:a  1000:b 1000:c 63:? 1001:1 58:: 1001:2 ");
+  EXPECT_EQ(TextSource("#include #pragma # include").Tokens(),
+            "2005:#include 0:#pragma 35:# 1000:include ");
+  EXPECT_EQ(TextSource("j_ union \x82\xA0").Tokens(), "1016:j_ 1000:union 130:\x82 160:\xA0 ");
+  EXPECT_EQ(TextSource("a\x01"
+                       "b")
+                .Tokens(),
+            "1000:a 1: 1000:b ");
+}
+
+TEST_F(Lexer, ClassIsAKeywordOnlyAtTopLevel) {
+  ANA.mode = MODE_TOP;
+  EXPECT_EQ(TextSource("class").Tokens(), "2010:class ");
+  ANA.mode = MODE_BLOCK;
+  EXPECT_EQ(TextSource("class").Tokens(), "1000:class ");
+  ANA.mode = MODE_TOP;
+}
+
+TEST_F(Lexer, EndOfSourceRepeatsAndClearsPrevTokenAcrossLines) {
+  TextSource t("a b\n  \nc");
+  gt_token(t.s);
+  gt_token(t.s);
+  EXPECT_STREQ(ANA.prev_token.text, "a");
+  gt_token(t.s);  // first token of a later line: the cleared record before it
+  EXPECT_STREQ(ANA.token.text, "c");
+  EXPECT_EQ(ANA.prev_token.kind, 0);
+  EXPECT_STREQ(ANA.prev_token.text, "");
+  EXPECT_EQ(gt_token(t.s), TK_EOF);
+  EXPECT_STREQ(ANA.token.text, "--");
+  EXPECT_EQ(ANA.token.pos, nullptr);
+  EXPECT_EQ(gt_token(t.s), TK_EOF);
+  EXPECT_EQ(t.s->tok_pos, nullptr);
+}
+
+TEST_F(Lexer, LiteralsAndEscapes) {
+  TextSource t("f(\"a\\x41n\\q\\65\", 'x')");
+  LogSetLevel(2);
+  EXPECT_EQ(t.Tokens(), "1000:f 40:( 1010:aAn\\qA 44:, 1010:x 41:) ");
+  EXPECT_NE(DebugLog().find("[1010] \"a\\x41n\\q\\65\"\r\n"), std::string::npos);
+
+  char buf[32];
+  memcpy(buf, "\\300\\n\\x\\0z", 12);
+  EXPECT_EQ(replace_ESQ(buf, 11), 6);
+  EXPECT_EQ(std::string(buf, 6), std::string("\xFF\n\\x\0z", 6));
+  EXPECT_NE(Trace().find("replace_ESQ : Over Range Character Code.\r\n"), std::string::npos);
+
+  std::string word(300, 'w');
+  TextSource lng(word + " \"" + std::string(300, 'q') + "\"");
+  gt_token(lng.s);
+  EXPECT_EQ(ANA.token.len, 300);
+  EXPECT_EQ(strlen(ANA.token.text), 255u);
+  gt_token(lng.s);
+  EXPECT_EQ(ANA.token.kind, TK_LITERAL);
+  EXPECT_EQ(ANA.token.len, 255);
+}

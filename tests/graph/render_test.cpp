@@ -1,0 +1,166 @@
+// Rendering with the real renderer, the picture names on the desktop, the
+// viewer (named or associated) and the editor launches, through scripts that
+// record the arguments they were started with.
+#include <unistd.h>
+
+#include <string>
+
+#include "graph/graph_internal.h"
+#include "graph_test_support.h"
+#include "platform/files.h"
+#include "platform/process.h"
+
+using velmora_test::Exists;
+using velmora_test::GraphFixture;
+using velmora_test::ReadFile;
+using velmora_test::WriteFile;
+
+namespace {
+
+bool IsGif(const std::string &path) {
+  return ReadFile(path).compare(0, 4, "GIF8") == 0;
+}
+
+}  // namespace
+
+TEST_F(GraphFixture, ThreeTreesGiveThreePicturesAndAFreedNameIsReused) {
+  ASSERT_EQ(graph_enabled, 1);
+  Example x = BuildExample();
+  for (int n = 1; n <= 3; n++) {
+    ASSERT_EQ(ANA_MakeCallStackTree(x.main, 16), 1);
+    std::string pic = desk + "/FuncGraph[" + std::to_string(n) + "].gif";
+    EXPECT_EQ(GraphPictureFile(), pic);
+    EXPECT_GT(GraphFileSize(), 0);
+    ASSERT_EQ(RunRenderer(), 1);
+    ASSERT_EQ(WaitForRenderer(), 1);
+    EXPECT_TRUE(IsGif(pic)) << pic;
+  }
+  unlink((desk + "/FuncGraph[1].gif").c_str());
+  ANA_MakeCallStackTree(x.main, 16);
+  EXPECT_EQ(GraphPictureFile(), desk + "/FuncGraph[1].gif");
+}
+
+TEST_F(GraphFixture, NamedViewerGetsTheLongPicturePath) {
+  Example x = BuildExample();
+  EXPECT_EQ(ShowGraphPicture(), 0);  // no picture yet
+  ANA_MakeCallStackTree(x.main, 16);
+  ASSERT_EQ(RunRenderer(), 1);
+  ASSERT_EQ(WaitForRenderer(), 1);
+  EXPECT_EQ(ShowGraphPicture(), 1);
+  EXPECT_EQ(WaitForFile(dir + "/viewer.args"), desk + "/FuncGraph[1].gif\n");
+}
+
+TEST_F(GraphFixture, AssociatedViewerFromTheDesktopEntry) {
+  // A desktop folder with a blank in its name, and no viewer in the settings.
+  desk = dir + "/My Desktop";
+  setenv("XDG_DESKTOP_DIR", desk.c_str(), 1);
+  std::string config = dir + "/config", data = dir + "/data";
+  MakeDirs((config).c_str());
+  MakeDirs((data + "/applications").c_str());
+  std::string viewer = Script("assoc", "assoc.args");
+  WriteFile(config + "/mimeapps.list",
+            "[Added Associations]\nimage/gif=other.desktop;\n"
+            "[Default Applications]\nimage/gif=missing.desktop;test-view.desktop;\n");
+  WriteFile(data + "/applications/test-view.desktop",
+            "[Desktop Entry]\nName=View\nExec=" + viewer + " --title %c --open %U --tail\n");
+  setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  setenv("XDG_DATA_HOME", data.c_str(), 1);
+  g_config.GRAPH_VIEWER[0] = 0;
+  InitGraphTools();
+  EXPECT_EQ(std::string(GraphViewerTemplate()), viewer + " --title  --open %s");
+  EXPECT_EQ(graph_enabled, 1);
+
+  Example x = BuildExample();
+  ANA_MakeCallStackTree(x.main, 16);
+  ASSERT_EQ(RunRenderer(), 1);
+  ASSERT_EQ(WaitForRenderer(), 1);
+  EXPECT_EQ(ShowGraphPicture(), 1);
+  EXPECT_EQ(WaitForFile(dir + "/assoc.args"), "--title\n--open\n" + desk + "/FuncGraph[1].gif\n");
+  setenv("XDG_CONFIG_HOME", (std::string(getenv("HOME")) + "/.config").c_str(), 1);
+  unsetenv("XDG_DATA_HOME");
+}
+
+TEST_F(GraphFixture, AwkwardNamesAndBadTemplatesStillRender) {
+  CopyText(g_config.DOT_CMD, sizeof g_config.DOT_CMD, "%s -T%d");  // falls back
+  ST_FUNC *f = Func(Source("q\"uote\\.c"), "f", 1);
+  Call(f, nullptr, "g", 0);
+  ANA_MakeCallStackTree(f, 16);
+  ASSERT_EQ(RunRenderer(), 1);
+  ASSERT_EQ(WaitForRenderer(), 1);
+  EXPECT_TRUE(IsGif(desk + "/FuncGraph[1].gif"));
+}
+
+TEST_F(GraphFixture, RendererNeedsItsFiles) {
+  Example x = BuildExample();
+  ANA_MakeCallStackTree(x.main, 16);
+  unlink(dotfile.c_str());
+  EXPECT_EQ(RunRenderer(), 0);
+  EXPECT_EQ(PollRenderer(), 1);
+}
+
+TEST_F(GraphFixture, ReplacedRendererIsStillReaped) {
+  ASSERT_EQ(RunProgram(2, 0, "/bin/sleep 0.3"), 1);
+  long first = g_graph.dot_pid;
+  ASSERT_GT(first, 0);
+  EXPECT_EQ(PollRenderer(), 0);
+  // Escape ended the wait; the next tree starts another renderer.
+  ASSERT_EQ(RunProgram(2, 0, "/bin/sleep 0.3"), 1);
+  EXPECT_NE(g_graph.dot_pid, first);
+  EXPECT_EQ(WaitForRenderer(), 1);
+  for (int i = 0; i < 300 && PendingReapCount() > 0; i++) usleep(10000);
+  EXPECT_EQ(PendingReapCount(), 0);
+  EXPECT_FALSE(Exists("/proc/" + std::to_string(first)));  // no zombie left
+  EXPECT_EQ(RunProgram(0, 0, ""), 0);
+}
+
+TEST_F(GraphFixture, EditorOnTheSourceAtTheFunctionLine) {
+  FormatText(g_config.EDITOR, sizeof g_config.EDITOR, "%s",
+             Script("editor", "editor.args").c_str());
+  CopyText(g_config.EDITOR_CMD, sizeof g_config.EDITOR_CMD, "+%d");
+  ST_FUNC *f = Func(Source("my file.c"), "f", 1);
+  EXPECT_EQ(OpenSourceAtFunction(1, 1), 1);
+  EXPECT_EQ(WaitForFile(dir + "/editor.args"), "+1\n/src/my file.c\n");
+  unlink((dir + "/editor.args").c_str());
+
+  f->line = 41;
+  CopyText(g_config.EDITOR_CMD, sizeof g_config.EDITOR_CMD, "-l %s");  // unusable: dropped
+  EXPECT_EQ(OpenSourceAtFunction(1, 1), 1);
+  EXPECT_EQ(WaitForFile(dir + "/editor.args"), "/src/my file.c\n");
+  EXPECT_EQ(OpenSourceAtFunction(1, 2), 0);
+}
+
+TEST_F(GraphFixture, EditorOnAPrivateCopyOfTheFunction) {
+  FormatText(g_config.EDITOR, sizeof g_config.EDITOR, "%s",
+             Script("editor", "editor.args").c_str());
+  std::string src = dir + "/src.c";
+  WriteFile(src, "int f(){return 1;}\nint g(){}\n");
+  ST_SOURCE *s = Source("src.c");
+  FormatText(s->path, sizeof s->path, "%s", src.c_str());
+  ST_FUNC *g = Func(s, "g", 1);
+  g->def_offset = 19;
+  g->def_len = 9;
+  std::string tmp = std::string(getenv("TMPDIR")) + "/velmora-" + std::to_string(getuid());
+  std::string copy = tmp + "/VLM174B.TMP";
+
+  EXPECT_EQ(OpenFunctionText(1, 1), 1);
+  EXPECT_EQ(WaitForFile(dir + "/editor.args"), copy + "\n");
+  EXPECT_EQ(ReadFile(copy), "int g(){}\r\n");
+  struct stat st;
+  ASSERT_EQ(stat(tmp.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+  // A link planted under the fixed name is not followed.
+  unlink(copy.c_str());
+  std::string victim = dir + "/victim";
+  ASSERT_EQ(symlink(victim.c_str(), copy.c_str()), 0);
+  EXPECT_EQ(OpenFunctionText(1, 1), 0);
+  EXPECT_FALSE(Exists(victim));
+  unlink(copy.c_str());
+
+  // Offsets beyond the file as it is now, and unknown functions.
+  g->def_offset = 25;
+  EXPECT_EQ(OpenFunctionText(1, 1), 0);
+  g->def_len = 0;
+  EXPECT_EQ(OpenFunctionText(1, 1), 1);
+  EXPECT_EQ(OpenFunctionText(2, 1), 0);
+}

@@ -1,0 +1,66 @@
+// Start-up and shutdown: the settings files in force, the command-line entry
+// that collects files at once, and a leak report that closes every run.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "foundation/settings.h"
+#include "platform/sys.h"
+#include "shell/app.h"
+#include "shell/worker.h"
+#include "support/testenv.h"
+
+namespace {
+
+std::string g_trace;
+
+struct AppTest : ::testing::Test {
+  std::string dir;
+  void SetUp() override {
+    dir = velmora_test::MakeTempDir("app");
+    g_trace.clear();
+    TraceSetHook([](const char *t) { g_trace += t; });
+  }
+  void TearDown() override {
+    TraceSetHook(nullptr);
+    ResetConfiguration();
+    velmora_test::RemoveTree(dir);
+  }
+};
+
+TEST_F(AppTest, SettingsFromGivenFileAndCommandLineFiles) {
+  velmora_test::WriteFile(dir + "/my.ini", "[CONFIG]\nEXT=C;\nMAX_CALL_NEST=20\n");
+  velmora_test::WriteFile(dir + "/a.c", "int a(void) { return 0; }\n");
+  velmora_test::WriteFile(dir + "/b.h", "int b;\n");
+  std::string missing = dir + "/missing";
+  const char *paths[] = {dir.c_str(), missing.c_str()};
+  const char *failure = "unset";
+  ASSERT_EQ(AppStart((dir + "/my.ini").c_str(), 2, paths, &failure), 1);
+  EXPECT_EQ(failure, nullptr);
+  EXPECT_EQ(std::string(AppSettingsPath()), dir + "/my.ini");
+  EXPECT_EQ(std::string(AppExtensionSettingsPath()), dir + "/myENH.ini");
+  EXPECT_EQ(g_config.MAX_CALL_NEST, 20);
+  // Collected at once, waiting for the main window to start the worker.
+  EXPECT_EQ(JobState.load(), 4);
+  ASSERT_NE(ProjectFiles, nullptr);
+  EXPECT_EQ(ProjectFiles->count, 1);  // only EXT=C; passes
+  JobState = 0;
+  AppStop();
+  EXPECT_EQ(ProjectFiles, nullptr);
+  const std::string ok = "_MEMCHECK: Unfreed Allocations Chack :OK\n";
+  ASSERT_GE(g_trace.size(), ok.size());
+  EXPECT_EQ(g_trace.substr(g_trace.size() - ok.size()), ok);
+}
+
+TEST_F(AppTest, SettingsBesideTheProgram) {
+  ASSERT_EQ(AppStart(nullptr, 0, nullptr, nullptr), 1);
+  std::string settings = AppSettingsPath();
+  std::string ext = AppExtensionSettingsPath();
+  AppStop();
+  // The test program is test_shell: test_shell.ini and test_shellENH.ini.
+  EXPECT_EQ(settings.substr(settings.rfind('/')), "/test_shell.ini");
+  EXPECT_EQ(ext.substr(ext.rfind('/')), "/test_shellENH.ini");
+  EXPECT_EQ(JobState.load(), 0);
+}
+
+}  // namespace

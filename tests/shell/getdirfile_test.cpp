@@ -1,0 +1,128 @@
+// Collecting source files below dropped paths: the extension filter, the
+// trace lines, the entry counter, folders reached twice through links, a
+// link loop, and paths that do not fit.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "foundation/cb.h"
+#include "foundation/memory.h"
+#include "foundation/settings.h"
+#include "platform/files.h"
+#include "platform/sys.h"
+#include "shell/worker.h"
+#include "support/testenv.h"
+
+namespace {
+
+std::string g_trace;
+
+struct DetailRecorder : ProgressSink {
+  std::vector<std::string> details;
+  void SetFunctionProgress(int) override {}
+  void SetSourceProgress(int) override {}
+  void SetPass(int) override {}
+  void SetDetail(const char *text) override { details.push_back(text); }
+  void SetPhase(int) override {}
+};
+
+struct GetDirFileTest : ::testing::Test {
+  std::string dir;
+  CB *list = nullptr;
+
+  void SetUp() override {
+    ResetConfiguration();
+    dir = velmora_test::MakeTempDir("dirfile");
+    list = CreateCB();
+    g_trace.clear();
+    TraceSetHook([](const char *t) { g_trace += t; });
+    entry_counter = 0;
+    last_report = 0;
+  }
+  void TearDown() override {
+    TraceSetHook(nullptr);
+    ReleaseCB(&list);
+    velmora_test::RemoveTree(dir);
+  }
+  void Touch(const std::string &rel) { velmora_test::WriteFile(dir + "/" + rel, "x"); }
+  std::vector<std::string> Paths() const {
+    std::vector<std::string> out;
+    void *data = nullptr;
+    for (CHBUF *e = CB_Next(list, &data); e; e = CB_Next(e, &data)) {
+      EXPECT_EQ(((char *)data)[e->len - 1], 0);  // stored with its NUL
+      out.push_back((char *)data);
+    }
+    return out;
+  }
+};
+
+TEST_F(GetDirFileTest, FolderWithMatchingAndOtherFiles) {
+  Touch("a.c");
+  Touch("b.CPP");
+  Touch("readme.txt");
+  Touch("c.h");
+  mkdir((dir + "/sub").c_str(), 0755);
+  Touch("sub/d.c");
+  Touch("sub/d.c.bak");
+  DetailRecorder window;
+  GetDirFile(&window, list, "", dir.c_str());
+  EXPECT_EQ(Paths(), (std::vector<std::string>{dir + "/a.c", dir + "/b.CPP", dir + "/c.h",
+                                               dir + "/sub/d.c"}));
+  EXPECT_EQ(g_trace, "GetDirFile:ADD:" + dir + "/a.c\r\n" + "GetDirFile:ADD:" + dir + "/b.CPP\r\n" +
+                         "GetDirFile:ADD:" + dir + "/c.h\r\n" + "GetDirFile:ADD:" + dir +
+                         "/sub/d.c\r\n");
+  // Every entry counts, "." and ".." of both folders included.
+  EXPECT_EQ(entry_counter, 2 + 5 + 2 + 2);
+  // The first entry is reported at once (the last report was at tick 0).
+  ASSERT_FALSE(window.details.empty());
+  EXPECT_EQ(window.details[0], "[2] a.c");
+}
+
+TEST_F(GetDirFileTest, SingleFilesAndBase) {
+  Touch("one.c");
+  Touch("two.txt");
+  GetDirFile(nullptr, list, dir.c_str(), "one.c");
+  GetDirFile(nullptr, list, (dir + "/").c_str(), "one.c");  // twice: appended twice
+  GetDirFile(nullptr, list, dir.c_str(), "two.txt");
+  EXPECT_EQ(Paths(), (std::vector<std::string>{dir + "/one.c", dir + "/one.c"}));
+
+  g_trace.clear();
+  GetDirFile(nullptr, list, dir.c_str(), "missing.c");
+  EXPECT_EQ(g_trace, "GetDirFile :GetAttribute Error! \"missing.c\"\r\n");
+}
+
+TEST_F(GetDirFileTest, LinkLoopIsNotEnteredAgain) {
+  mkdir((dir + "/top").c_str(), 0755);
+  mkdir((dir + "/top/sub").c_str(), 0755);
+  Touch("top/sub/x.c");
+  ASSERT_EQ(symlink("..", (dir + "/top/sub/up").c_str()), 0);  // back to top
+  ASSERT_EQ(symlink("sub", (dir + "/top/alias").c_str()), 0);  // a second way to sub
+  GetDirFile(nullptr, list, "", (dir + "/top").c_str());
+  // sub is reached twice (through alias and directly), never through the loop.
+  EXPECT_EQ(Paths(), (std::vector<std::string>{dir + "/top/alias/x.c", dir + "/top/sub/x.c"}));
+  EXPECT_NE(g_trace.find("GetDirFile :Folder loop! \"" + dir + "/top/alias/up\"\r\n"),
+            std::string::npos);
+  EXPECT_NE(g_trace.find("GetDirFile :Folder loop! \"" + dir + "/top/sub/up\"\r\n"),
+            std::string::npos);
+}
+
+TEST_F(GetDirFileTest, SelfLinkAndDanglingLink) {
+  ASSERT_EQ(symlink(".", (dir + "/self").c_str()), 0);
+  ASSERT_EQ(symlink("nowhere.c", (dir + "/dangling.c").c_str()), 0);
+  GetDirFile(nullptr, list, "", dir.c_str());
+  // The dangling link is a file by its name; registering will skip it.
+  EXPECT_EQ(Paths(), (std::vector<std::string>{dir + "/dangling.c"}));
+  EXPECT_NE(g_trace.find("Folder loop!"), std::string::npos);
+}
+
+TEST_F(GetDirFileTest, TooLongPathIsSkippedNotCut) {
+  std::string base(VELMORA_PATH_MAX - 3, 'd');
+  GetDirFile(nullptr, list, base.c_str(), "abc.c");
+  EXPECT_TRUE(Paths().empty());
+  EXPECT_EQ(g_trace, "GetDirFile :Path too long! \"abc.c\"\r\n");
+}
+
+}  // namespace

@@ -1,0 +1,305 @@
+// The job loop against recording ports: the order of every port call of an
+// analysis, the endings with a warning (no file, no function, Escape, no
+// thread), the call-tree job and its refusal while busy, and that a job
+// gives back every block it allocated.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/ana.h"
+#include "foundation/memory.h"
+#include "foundation/settings.h"
+#include "platform/codepage.h"
+#include "platform/keys.h"
+#include "shell/worker.h"
+#include "support/testenv.h"
+#include "xref/calltree.h"
+#include "xref/xref.h"
+
+namespace {
+
+// Every port call as one line, in order.
+struct PortRecorder : MainWindowPort, ProgressSink, WaitBox, ResultViews {
+  std::vector<std::string> calls;
+  std::string result;
+  int view = 0;
+  int open_result = 1;
+
+  static std::string Status(const char *text) {
+    for (int k = 0; k < 5; k++) {
+      if (std::string(text) == g_config.STAT_MESS[k]) return "#" + std::to_string(k);
+    }
+    return text;
+  }
+  void Add(const std::string &s) { calls.push_back(s); }
+
+  void ShowWarning(const char *text) override { Add("ShowWarning(" + std::string(text) + ")"); }
+  void SetStatusText(const char *text) override { Add("SetStatusText(" + Status(text) + ")"); }
+  void SelectView(int v) override {
+    view = v;
+    Add("SelectView(" + std::to_string(v) + ")");
+  }
+  int CurrentView() override { return view; }
+  void AcceptDrops(int on) override { Add("AcceptDrops(" + std::to_string(on) + ")"); }
+  void Repaint() override { Add("Repaint()"); }
+  void Close(int w) override { Add("Close(" + std::to_string(w) + ")"); }
+  void Destroy(int w) override { Add("Destroy(" + std::to_string(w) + ")"); }
+  int Open(int w, const char *text) override {
+    Add("Open(" + std::to_string(w) + (text ? "," + std::string(text) : "") + ")");
+    return open_result;
+  }
+  void SetFunctionProgress(int p) override {
+    Add("SetFunctionProgress(" + std::to_string(p) + ")");
+  }
+  void SetSourceProgress(int p) override { Add("SetSourceProgress(" + std::to_string(p) + ")"); }
+  void SetPass(int n) override { Add("SetPass(" + std::to_string(n) + ")"); }
+  void SetDetail(const char *text) override { Add("SetDetail(" + std::string(text) + ")"); }
+  void SetPhase(int k) override { Add("SetPhase(" + std::to_string(k) + ")"); }
+  void SetWaitText(const char *text) override { Add("SetWaitText(" + std::string(text) + ")"); }
+
+  int HasView(int) override { return 1; }
+  void InsertRow(int, int, int, const char *) override {}
+  void SetCell(int, int, int, const char *) override {}
+  void GetCell(int, int, int, char *b, int n) override {
+    if (b && n > 0) b[0] = 0;
+  }
+  void SetCellText(int, int, int, const char *) override {}
+  int SelectedRow(int) override { return -1; }
+  int RowCount(int) override { return 0; }
+  void DeleteRows(int) override {}
+  TREEITEM TreeInsert(TREEITEM, const char *) override { return (TREEITEM)1; }
+  void TreeSetImage(TREEITEM, int) override {}
+  void TreeClear() override { Add("TreeClear()"); }
+  int TreeItemCount() override { return 0; }
+  void AppendResult(const char *text) override { result += text; }
+};
+
+std::string Sjis(const char *utf8) {
+  return Utf8ToSjis(utf8);
+}
+
+struct WorkerTest : ::testing::Test {
+  PortRecorder rec;
+  std::string dir;
+  unsigned live_before = 0;
+
+  void SetUp() override {
+    ResetConfiguration();
+    live_before = MemLiveCount();
+    ASSERT_EQ(CreateANA(), 1);
+    g_worker_timing = kHeadlessTiming;
+    g_front = ShellFront{&rec, &rec, &rec, 0, 0};
+    g_views = &rec;
+    EscapeSetPoll(nullptr);
+    while (EscapePressed()) {
+    }
+    dir = velmora_test::MakeTempDir("worker");
+  }
+  void TearDown() override {
+    WorkerWait();
+    EscapeSetPoll(nullptr);
+    g_views = nullptr;
+    g_front = ShellFront{nullptr, nullptr, nullptr, 1, 1};
+    g_worker_timing = kDesktopTiming;
+    ReleaseCB(&ProjectFiles);
+    ReleaseANA();
+    EXPECT_EQ(MemLiveCount(), live_before);
+    velmora_test::RemoveTree(dir);
+  }
+
+  void Write(const std::string &name, const std::string &text) {
+    velmora_test::WriteFile(dir + "/" + name, text);
+  }
+  void Analyse() {
+    const char *paths[] = {dir.c_str()};
+    ASSERT_EQ(RequestAnalysis(paths, 1), 1);
+    WorkerWait();
+    EXPECT_EQ(JobState.load(), 0);
+    EXPECT_EQ(WorkerBusy(), 0);
+  }
+  // The calls without the progress lines of collection and registering (they
+  // depend on the clock) and with every run of parse slices as one "F*".
+  std::vector<std::string> Steady() const {
+    std::vector<std::string> out;
+    bool parsing = false;
+    for (size_t i = 0; i < rec.calls.size(); i++) {
+      const std::string &c = rec.calls[i];
+      if (c.rfind("SetDetail([", 0) == 0) {
+        if (c.find('/') != std::string::npos && i + 1 < rec.calls.size() &&
+            rec.calls[i + 1].rfind("SetFunctionProgress(", 0) == 0)
+          i++;
+        continue;
+      }
+      if (c == "SetPhase(1)") parsing = true;
+      if (c == "SetPass(2)") parsing = false;
+      if (parsing && c.rfind("SetFunctionProgress(", 0) == 0) {
+        if (out.empty() || out.back() != "F*") out.push_back("F*");
+        continue;
+      }
+      out.push_back(c);
+    }
+    return out;
+  }
+};
+
+TEST_F(WorkerTest, TwoSourcesInOrder) {
+  Write("a.c", "int a(int x)\n{\n  return b(x, 1);\n}\n");
+  Write("b.c", "int b(int x, int y)\n{\n  return x + y;\n}\n");
+  Analyse();
+  std::vector<std::string> expected = {
+      "AcceptDrops(0)", "Open(1)",
+      // start
+      "SetDetail()", "SetPass(0)", "SetSourceProgress(0)", "SetFunctionProgress(0)",
+      "SelectView(0)", "SetStatusText(#2)",
+      // collect
+      "SetSourceProgress(0)", "SetSourceProgress(100)",
+      // register
+      "SetStatusText(#1)", "SetDetail(a.c)", "SetPhase(1)", "SetPass(1)", "SetSourceProgress(50)",
+      // parse
+      "F*", "SetDetail(a.c)", "SetSourceProgress(100)", "F*", "SetDetail(b.c)",
+      "SetSourceProgress(100)", "SetDetail(b.c)",
+      // function list
+      "SetPass(2)", "SetDetail(set ID.)", "SetFunctionProgress(0)", "SetSourceProgress(100)",
+      // link
+      "SetDetail(link Function.)", "SetPhase(2)", "SetFunctionProgress(50)",
+      "SetSourceProgress(100)", "SetDetail(link Function.)", "SetPhase(2)",
+      "SetFunctionProgress(100)", "SetSourceProgress(100)", "SetDetail(link Function.)",
+      "SetPhase(2)", "SetFunctionProgress(100)", "SetSourceProgress(100)",
+      // finish and end
+      "Repaint()", "SetStatusText(#2)", "Close(1)", "AcceptDrops(1)"};
+  EXPECT_EQ(Steady(), expected);
+  EXPECT_EQ(ProjectIsOpen(), 1);
+  EXPECT_EQ(ProjectFiles->count, 2);
+  ASSERT_NE(ANA_FindFunction(2, 1), nullptr);
+  EXPECT_EQ(ANA_FindFunction(2, 1)->called, 1);  // b, called from a
+}
+
+TEST_F(WorkerTest, NoMatchingFile) {
+  Write("notes.txt", "int main(void) { return 0; }\n");
+  Analyse();
+  EXPECT_EQ(
+      rec.calls[rec.calls.size() - 3],
+      "ShowWarning(" + Sjis(u8"解析対象ファイルが存在しません。\r\n処理を中断します。") + ")");
+  EXPECT_EQ(rec.calls[rec.calls.size() - 2], "Close(1)");
+  EXPECT_EQ(rec.calls.back(), "AcceptDrops(1)");
+  EXPECT_EQ(ProjectIsOpen(), 0);
+}
+
+TEST_F(WorkerTest, SourcesWithoutFunctions) {
+  Write("decl.h", "int x;\nextern int y;\n");
+  Write("empty.c", "");  // not registered at all
+  Analyse();
+  std::vector<std::string> tail(rec.calls.end() - 6, rec.calls.end());
+  EXPECT_EQ(tail,
+            (std::vector<std::string>{"Repaint()", "SetStatusText(#2)",
+                                      "ShowWarning(" + Sjis(u8"関数が検出できませんでした。") + ")",
+                                      "SetStatusText(#0)", "Close(1)", "AcceptDrops(1)"}));
+  EXPECT_EQ(ProjectIsOpen(), 0);
+}
+
+TEST_F(WorkerTest, EscapeDuringParsingKeepsTheProject) {
+  Write("a.c", "int a(void)\n{\n  return 1;\n}\nint b(void)\n{\n  return 2;\n}\n");
+  EscapeSetPoll([]() { return 1; });
+  Analyse();
+  std::vector<std::string> tail(rec.calls.end() - 5, rec.calls.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"SetDetail(a.c)",
+                                            "ShowWarning(" + Sjis(u8"中断します。") + ")",
+                                            "Destroy(1)", "AcceptDrops(1)", "AcceptDrops(1)"}));
+  for (const std::string &c : rec.calls) {
+    EXPECT_NE(c, "Close(1)");
+    EXPECT_NE(c, "SetPass(2)");
+  }
+  EXPECT_EQ(ProjectIsOpen(), 1);
+  DiscardProject();
+  EXPECT_EQ(ProjectIsOpen(), 0);
+}
+
+TEST_F(WorkerTest, ThreadThatCannotStartReturnsToIdle) {
+  Write("a.c", "int a(void) { return 1; }\n");
+  WorkerFailNextStart(1);
+  const char *paths[] = {dir.c_str()};
+  EXPECT_EQ(RequestAnalysis(paths, 1), 0);
+  EXPECT_EQ(rec.calls, (std::vector<std::string>{
+                           "AcceptDrops(0)", "Open(1)",
+                           "ShowWarning(" + Sjis(u8"処理スレッドの作成に失敗しました。") + ")",
+                           "Close(1)", "AcceptDrops(1)"}));
+  EXPECT_EQ(JobState.load(), 0);
+  EXPECT_EQ(WorkerBusy(), 0);
+  // The next request works.
+  rec.calls.clear();
+  Analyse();
+  EXPECT_EQ(rec.calls.back(), "AcceptDrops(1)");
+}
+
+TEST_F(WorkerTest, ProgressWindowThatCannotOpen) {
+  rec.open_result = 0;
+  const char *paths[] = {dir.c_str()};
+  EXPECT_EQ(RequestAnalysis(paths, 1), 0);
+  EXPECT_EQ(rec.calls,
+            (std::vector<std::string>{"AcceptDrops(0)", "Open(1)",
+                                      "ShowWarning(CreateDialogParam failed.\r\nstop processing.)",
+                                      "AcceptDrops(1)"}));
+  EXPECT_EQ(JobState.load(), 0);
+  EXPECT_EQ(RequestAnalysis(paths, 0), 0);
+}
+
+TEST_F(WorkerTest, StartupEntryBeginsAtRegistering) {
+  Write("a.c", "int a(void)\n{\n  return 1;\n}\n");
+  ProjectFiles = CreateCB();
+  GetDirFile(nullptr, ProjectFiles, "", dir.c_str());
+  JobState = 4;
+  ASSERT_EQ(RequestStartupAnalysis(), 1);
+  WorkerWait();
+  EXPECT_EQ(rec.calls[0], "AcceptDrops(0)");
+  EXPECT_EQ(rec.calls[1], "Open(1)");
+  EXPECT_EQ(rec.calls[2], "SetStatusText(#1)");
+  EXPECT_EQ(rec.calls.back(), "AcceptDrops(1)");
+  EXPECT_NE(ANA_FindFunction(1, 1), nullptr);
+  EXPECT_EQ(RequestStartupAnalysis(), 0);  // nothing pending any more
+}
+
+TEST_F(WorkerTest, CallTreeJob) {
+  Write("a.c", "int a(void)\n{\n  return b();\n}\nint b(void)\n{\n  return 0;\n}\n");
+  Analyse();
+  rec.calls.clear();
+
+  EXPECT_EQ(RequestCallTree(1, 99), 1);  // no such function: no job
+  EXPECT_EQ(rec.calls, (std::vector<std::string>{"TreeClear()"}));
+  rec.calls.clear();
+
+  ASSERT_EQ(RequestCallTree(1, 1), 1);
+  WorkerWait();
+  ASSERT_GE(rec.calls.size(), 4u);
+  EXPECT_EQ(rec.calls[0], "TreeClear()");
+  EXPECT_EQ(rec.calls[1], "Open(2," + Sjis(u8"関数呼出木を作成しています。") + ")");
+  EXPECT_EQ(rec.calls[2], "SelectView(2)");
+  std::vector<std::string> tail(rec.calls.end() - 3, rec.calls.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"SetStatusText(#4)", "Close(2)", "AcceptDrops(1)"}));
+  EXPECT_NE(rec.result.find("a(argc:0)"), std::string::npos);
+  EXPECT_NE(rec.result.find("b(argc:0)"), std::string::npos);
+
+  // Refused while a job runs.
+  rec.calls.clear();
+  JobState = 9;
+  EXPECT_EQ(RequestCallTree(1, 1), 0);
+  const char *paths[] = {dir.c_str()};
+  EXPECT_EQ(RequestAnalysis(paths, 1), 0);
+  JobState = 0;
+  EXPECT_EQ(rec.calls,
+            (std::vector<std::string>{"ShowWarning(" + Sjis(u8"処理中は受け付けません。") + ")"}));
+}
+
+TEST_F(WorkerTest, CallTreeInterruptedGoesOn) {
+  Write("a.c", "int a(void)\n{\n  return b();\n}\nint b(void)\n{\n  return 0;\n}\n");
+  Analyse();
+  rec.calls.clear();
+  EscapeSetPoll([]() { return 1; });
+  ASSERT_EQ(RequestCallTree(1, 1), 1);
+  WorkerWait();
+  std::vector<std::string> tail(rec.calls.end() - 4, rec.calls.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"ShowWarning(" + Sjis(u8"中断しました。") + ")",
+                                            "SetStatusText(#4)", "Close(2)", "AcceptDrops(1)"}));
+}
+
+}  // namespace
