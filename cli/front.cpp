@@ -178,7 +178,7 @@ void TerminalFront::ClearProgress() {
 
 // ---- result views ----------------------------------------------------------
 
-std::vector<std::vector<std::string>> *TerminalFront::Rows(int list) {
+std::vector<std::string> *TerminalFront::Rows(int list) {
   if (list == VIEW_FUNCTIONS && keep_[0]) return &functions_;
   if (list == VIEW_CALLS && keep_[1]) return &calls_;
   return nullptr;
@@ -194,15 +194,32 @@ void TerminalFront::InsertRow(int list, int index, int, const char *text) {
   auto *rows = Rows(list);
   if (!rows) return;
   if (index < 0 || (size_t)index > rows->size()) index = (int)rows->size();
-  rows->insert(rows->begin() + index, std::vector<std::string>(1, text ? text : ""));
+  rows->insert(rows->begin() + index, std::string());
+  SetCell(list, index, 0, text);
 }
 
 void TerminalFront::SetCell(int list, int row, int col, const char *text) {
   auto *rows = Rows(list);
   if (!rows || row < 0 || (size_t)row >= rows->size() || col < 0 || col > 64) return;
-  auto &cells = (*rows)[row];
-  if (cells.size() <= (size_t)col) cells.resize(col + 1);
-  cells[col] = text ? text : "";
+  std::string &r = (*rows)[row];
+  size_t start = 0;
+  int c = 0;
+  for (; c < col; c++) {
+    size_t tab = r.find('\t', start);
+    if (tab == std::string::npos) break;
+    start = tab + 1;
+  }
+  if (c < col) {  // cells before this one were never set
+    r.append((size_t)(col - c), '\t');
+    start = r.size();
+  }
+  size_t end = r.find('\t', start);
+  if (end == std::string::npos) end = r.size();
+  std::string cell = text ? text : "";
+  for (char &ch : cell) {  // a cell never splits a row
+    if (ch == '\t' || ch == '\n' || ch == '\r') ch = ' ';
+  }
+  r.replace(start, end - start, cell);
 }
 
 void TerminalFront::GetCell(int list, int row, int col, char *buffer, int size) {
@@ -210,8 +227,16 @@ void TerminalFront::GetCell(int list, int row, int col, char *buffer, int size) 
   buffer[0] = 0;
   auto *rows = Rows(list);
   if (!rows || row < 0 || (size_t)row >= rows->size() || col < 0) return;
-  const auto &cells = (*rows)[row];
-  if ((size_t)col < cells.size()) CopyText(buffer, (size_t)size, cells[col].c_str(), -1, 1);
+  const std::string &r = (*rows)[row];
+  size_t start = 0;
+  for (int c = 0; c < col; c++) {
+    size_t tab = r.find('\t', start);
+    if (tab == std::string::npos) return;
+    start = tab + 1;
+  }
+  size_t end = r.find('\t', start);
+  if (end == std::string::npos) end = r.size();
+  CopyText(buffer, (size_t)size, r.c_str() + start, (long)(end - start), 1);
 }
 
 void TerminalFront::SetCellText(int list, int row, int col, const char *text) {
@@ -271,12 +296,11 @@ void TerminalFront::PrintList(int list) {
   fwrite(out.data(), 1, out.size(), stdout);
   auto *rows = Rows(list);
   if (!rows) return;
-  for (const auto &cells : *rows) {
-    out.clear();
-    for (size_t c = 0; c < ncols; c++) {
-      if (c) out += '\t';
-      if (c < cells.size()) out += cells[c];
-    }
+  for (const std::string &r : *rows) {
+    out = r;
+    size_t cells = 1;
+    for (char ch : r) cells += ch == '\t';
+    for (; cells < ncols; cells++) out += '\t';
     out += '\n';
     std::string u = SjisToUtf8(out);
     fwrite(u.data(), 1, u.size(), stdout);

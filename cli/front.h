@@ -64,7 +64,7 @@ struct TerminalFront : MainWindowPort, ProgressSink, WaitBox, ResultViews {
 
  private:
   void Draw(int force);
-  std::vector<std::vector<std::string>> *Rows(int list);
+  std::vector<std::string> *Rows(int list);
 
   int progress_;               // progress is shown
   int bar_;                    // as one redrawn terminal line
@@ -79,5 +79,7 @@ struct TerminalFront : MainWindowPort, ProgressSink, WaitBox, ResultViews {
   int ever_drawn_ = 0;       // last_draw_ is valid
   int pending_cr_ = 0;       // a CR ended the last Result text
   intptr_t tree_items_ = 0;  // nodes of the CallTree view
-  std::vector<std::vector<std::string>> functions_, calls_;
+  // Rows of the kept lists, Shift_JIS, cells joined by tabs (one string per
+  // row keeps a call list of a million rows small).
+  std::vector<std::string> functions_, calls_;
 };

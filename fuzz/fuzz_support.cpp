@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -85,6 +86,23 @@ State &S() {
   return s;
 }
 
+// Empties both log files, so a long run neither fills the disk nor rotates.
+void EmptyLogs(void) {
+  for (int ch = 0; ch < 2; ch++) {
+    const char *p = LogFilePath(ch);
+    if (p && *p) TruncateFile(p);
+  }
+}
+
+// Removes the private folder when the fuzzer ends normally (a crash keeps it).
+void RemoveDir(void) {
+  const std::string &dir = S().dir;
+  if (dir.empty()) return;
+  nftw(
+      dir.c_str(), [](const char *p, const struct stat *, int, struct FTW *) { return remove(p); },
+      16, FTW_DEPTH | FTW_PHYS);
+}
+
 }  // namespace
 
 void FuzzFail(const char *what) {
@@ -111,10 +129,7 @@ void FuzzDefaultSettings(void) {
   g_config.DISPLAY_GRAPH = 1;
   g_config.DEBUG_LOG = 2;
   LogSetLevel(2);
-  for (int ch = 0; ch < 2; ch++) {
-    const char *p = LogFilePath(ch);
-    if (p && *p) TruncateFile(p);
-  }
+  EmptyLogs();
   InitGraphTools();
   // No renderer is ever started here, so graph output stays on whether or
   // not dot is installed.
@@ -128,6 +143,7 @@ void FuzzInit(void) {
   std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/velmora-fuzz-XXXXXX";
   if (!mkdtemp(&tmpl[0])) FuzzFail("cannot make a private folder");
   s.dir = tmpl;
+  atexit(RemoveDir);
   std::string desk = s.dir + "/Desktop";
   mkdir(desk.c_str(), 0700);
   setenv("HOME", s.dir.c_str(), 1);
@@ -155,6 +171,7 @@ void FuzzAnalyseFile(const char *path, int max_trees) {
   State &s = S();
   s.views.bytes = 0;
   s.views.nodes = 0;
+  EmptyLogs();
   unsigned live = MemLiveCount();
 
   CB paths = {};
