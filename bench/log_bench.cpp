@@ -29,7 +29,7 @@ void Report(const char *what, int lines, double secs) {
   printf("%-44s %9d lines %8.3f s %12.0f lines/s\n", what, lines, secs, lines / secs);
 }
 
-// One line written as the original writer does it: open, seek to the end,
+// One line written the simple way: open, seek to the end,
 // write, close, then open again to read the size and rotate past 10 MiB.
 void OpenWriteClose(const char *path, const char *line, size_t len) {
   int fd = open(path, O_WRONLY | O_CREAT, 0666);

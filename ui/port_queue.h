@@ -1,5 +1,5 @@
 // The one way from the worker thread to the GUI thread. A synchronous window
-// message of the original design becomes either a queued operation (when the
+// message between worker and window becomes either a queued operation (when the
 // caller needs no answer) or a blocking call (when it does). Both travel
 // through one FIFO, and a blocking call first applies everything queued before
 // it, so the GUI sees the operations in exactly the order they were made.

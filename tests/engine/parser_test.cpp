@@ -158,7 +158,7 @@ TEST_F(Parser, EncodingsGiveTheSameRecords) {
   EXPECT_EQ(Dump(), one + one + one + one);
 }
 
-// Whole debug logs at DEBUG_LOG 2, checked by hand against the description.
+// Whole debug logs at DEBUG_LOG 2, each line checked by hand.
 TEST_F(Parser, DebugLogsMatchTheCheckedFiles) {
   for (const char *name : {"knr", "classes", "skips"}) {
     SCOPED_TRACE(name);
