@@ -29,10 +29,10 @@ bench: build
 # fuzz-smoke` runs each for 15 s, and skips (exit 0) without clang/libFuzzer.
 fuzz:
 	@VELMORA_FUZZ=1 scripts/bootstrap
-	@fuzz/run build
+	@FUZZ_JOBS=$(JOBS) fuzz/run build
 
 fuzz-smoke:
-	@fuzz/run smoke
+	@FUZZ_JOBS=$(JOBS) fuzz/run smoke
 
 clean:
 	rm -rf build build-test build-fuzz

@@ -167,11 +167,24 @@ void FuzzInit(void) {
   s.ready = true;
 }
 
-void FuzzAnalyseFile(const char *path, int max_trees) {
+namespace {
+
+// Polls of the stop key left until it reads as pressed; 0: never.
+int g_polls_left = 0;
+
+int CountdownPoll(void) {
+  return g_polls_left > 0 && --g_polls_left == 0 ? 1 : 0;
+}
+
+}  // namespace
+
+void FuzzAnalyseFile(const char *path, int max_trees, int stop_at_poll) {
   State &s = S();
   s.views.bytes = 0;
   s.views.nodes = 0;
   EmptyLogs();
+  g_polls_left = stop_at_poll;
+  EscapeSetPoll(stop_at_poll > 0 ? CountdownPoll : nullptr);
   unsigned live = MemLiveCount();
 
   CB paths = {};
@@ -180,41 +193,52 @@ void FuzzAnalyseFile(const char *path, int max_trees) {
   ANA_SourceCreateAll(&s.progress, &paths);
   CB_Init(&paths);
 
-  // The analysis job: one ANA_Exec to name the source, then parse turns.
+  // The analysis job: one ANA_Exec to name the source, then parse turns. A
+  // stop ends the job there, as the worker does.
   char name[260] = "";
   ANA_Exec(&s.progress, name, -1);
   int r = 0;
   long turns = 0;
+  bool stopped = false;
   while ((r = ANA_Exec(&s.progress, name, 0)) != -2) {
-    if (r == -3) FuzzFail("ANA_Exec stopped without a stop request");
+    if (r == -3) {
+      if (!stop_at_poll) FuzzFail("ANA_Exec stopped without a stop request");
+      stopped = true;
+      break;
+    }
     if (r < -3 || r > 100) FuzzFail("ANA_Exec returned a value outside -3..100");
     if (++turns > 100000000L) FuzzFail("ANA_Exec does not finish");
   }
 
-  ANA_MakeFunctionList();
-  int total = ANA_BeginCallList();
-  int linked = 0;
-  while ((r = ANA_LinkNextSource()) != -1) {
-    if (r < 1 || r > total + 1 || ++linked > total) FuzzFail("ANA_LinkNextSource out of step");
-  }
-  ANA_UpdateCalledColumn();
+  if (!stopped) {
+    ANA_MakeFunctionList();
+    int total = ANA_BeginCallList();
+    int linked = 0;
+    while ((r = ANA_LinkNextSource()) != -1) {
+      if (r < 1 || r > total + 1 || ++linked > total + 1)
+        FuzzFail("ANA_LinkNextSource out of step");
+    }
+    ANA_UpdateCalledColumn();
 
-  int trees = 0;
-  void *sdata = nullptr;
-  for (CHBUF *se = CB_Next(&ANA.sources, &sdata); se; se = CB_Next(se, &sdata)) {
-    void *fdata = nullptr;
-    for (CHBUF *fe = CB_Next(&((ST_SOURCE *)sdata)->funcs, &fdata); fe && trees < max_trees;
-         fe = CB_Next(fe, &fdata), trees++) {
-      ST_FUNC *f = (ST_FUNC *)fdata;
-      if (ANA_FindFunction(f->sid, f->fid) != f) FuzzFail("ANA_FindFunction misses a function");
-      TreeClear();
-      anon_counter = 0;
-      output_flags = 15;
-      flags_shown = 0;
-      if (ANA_MakeCallStackTree(f, g_config.MAX_CALL_NEST) != 1)
-        FuzzFail("ANA_MakeCallStackTree did not build a tree");
+    int trees = 0;
+    void *sdata = nullptr;
+    for (CHBUF *se = CB_Next(&ANA.sources, &sdata); se; se = CB_Next(se, &sdata)) {
+      void *fdata = nullptr;
+      for (CHBUF *fe = CB_Next(&((ST_SOURCE *)sdata)->funcs, &fdata); fe && trees < max_trees;
+           fe = CB_Next(fe, &fdata), trees++) {
+        ST_FUNC *f = (ST_FUNC *)fdata;
+        if (ANA_FindFunction(f->sid, f->fid) != f) FuzzFail("ANA_FindFunction misses a function");
+        TreeClear();
+        anon_counter = 0;
+        output_flags = 15;
+        flags_shown = 0;
+        r = ANA_MakeCallStackTree(f, g_config.MAX_CALL_NEST);
+        if (r != 1 && !(r == -1 && stop_at_poll))
+          FuzzFail("ANA_MakeCallStackTree did not build a tree");
+      }
     }
   }
+  EscapeSetPoll(nullptr);
 
   ANA_SourceRelease();
   // The index still holds the released functions until the next function

@@ -39,10 +39,12 @@ void FuzzDefaultSettings(void);
 
 // Analyses the file at path as the analysis job does (register, parse to the
 // end, number, link, refresh the Called column), then expands one call tree
-// below each of the first max_trees functions with every output on. Aborts
-// when the count of live MemAlloc blocks after ANA_SourceRelease differs from
-// the count before, or when a step returns what its contract excludes.
-void FuzzAnalyseFile(const char *path, int max_trees);
+// below each of the first max_trees functions with every output on. With
+// stop_at_poll > 0 the stop key reads as pressed at that poll, and the job
+// ends where the worker would end it. Aborts when the count of live MemAlloc
+// blocks after ANA_SourceRelease differs from the count before, or when a
+// step returns what its contract excludes.
+void FuzzAnalyseFile(const char *path, int max_trees, int stop_at_poll = 0);
 
 // Aborts with a message on stderr; the fuzzer then keeps the input.
 [[noreturn]] void FuzzFail(const char *what);
