@@ -1,14 +1,26 @@
-// Call-tree throughput: a generated project of N functions (each calling up to
-// eight others and one undefined function) expanded from its root with the
-// text tree, a counting stand-in for the views, the result log and the graph
-// description all on. Prints nodes per second.
+// Call-tree throughput. Without --corpus: a generated project of N functions
+// (each calling up to eight others and one undefined function) expanded from
+// its root with the text tree, a counting stand-in for the views, the result
+// log and the graph description all on; prints nodes per second. With
+// --corpus: every .c and .h file below DIR is analysed and linked as the
+// analysis job does it, then the tree below the function NAME (the first of
+// that name, or SID:FID) is built with graph output on and off, each the best
+// of REPEAT runs.
 //
-//   calltree_bench [N=100000] [log 0/1]
-// Links against the graph library and the layers below it (Release build).
+//   bench_calltree [N=100000] [log 0/1]
+//   bench_calltree --corpus DIR NAME [REPEAT=3]
+// Runs on a scratch desktop folder, removed afterwards.
+// bench-links: velmora_graph
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "engine/ana.h"
 #include "foundation/cb.h"
@@ -18,8 +30,9 @@
 #include "foundation/settings.h"
 #include "foundation/text.h"
 #include "graph/graph.h"
-#include "platform/files.h"
+#include "support_scratch.h"
 #include "xref/calltree.h"
+#include "xref/xref.h"
 
 namespace {
 
@@ -47,14 +60,136 @@ struct CountingViews : ResultViews {
   }
 };
 
+double Seconds(std::chrono::steady_clock::time_point t0) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+double CpuSeconds(void) {
+  struct rusage ru;
+  getrusage(RUSAGE_SELF, &ru);
+  return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec +
+         (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+ST_FUNC *FindRoot(const char *name) {
+  int sid = 0, fid = 0;
+  if (sscanf(name, "%d:%d", &sid, &fid) == 2) return ANA_FindFunction(sid, fid);
+  void *sdata = nullptr;
+  for (CHBUF *se = CB_Next(&ANA.sources, &sdata); se; se = CB_Next(se, &sdata)) {
+    void *fdata = nullptr;
+    for (CHBUF *fe = CB_Next(&((ST_SOURCE *)sdata)->funcs, &fdata); fe; fe = CB_Next(fe, &fdata)) {
+      if (strcmp(((ST_FUNC *)fdata)->name, name) == 0) return (ST_FUNC *)fdata;
+    }
+  }
+  return nullptr;
+}
+
+// The largest tree of a real project, as the call-tree job builds it.
+int CorpusMain(const std::string &dir, const char *name, int repeat) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> paths;
+  long long bytes = 0;
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(dir, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    std::string ext = it->path().extension().string();
+    if (!it->is_regular_file(ec) || (ext != ".c" && ext != ".h")) continue;
+    paths.push_back(it->path().string());
+    bytes += (long long)it->file_size(ec);
+  }
+  std::sort(paths.begin(), paths.end());
+  if (paths.empty()) {
+    fprintf(stderr, "bench_calltree: no .c or .h file below %s\n", dir.c_str());
+    return 1;
+  }
+  bench::Scratch scratch("velmora-calltree");
+  if (!scratch.ok()) return 1;
+  setenv("XDG_DESKTOP_DIR", scratch.path().c_str(), 1);
+  ResetConfiguration();
+  g_parse_yield_every = 0;
+  LogSetLevel(0);
+  LogOpen(1, "result");  // the tree's text goes to the result log, as in the job
+  CopyText(g_config.DOT_EXE, sizeof g_config.DOT_EXE, "/usr/bin/dot");
+  CopyText(g_config.GRAPH_VIEWER, sizeof g_config.GRAPH_VIEWER, "/bin/true");
+  SetGraphFilePath((scratch.path() + "/velmora.dot").c_str());
+  CreateANA();
+
+  auto t0 = std::chrono::steady_clock::now();
+  CB list = {};
+  CB_Init(&list);
+  for (const std::string &p : paths) AddCB(&list, p.c_str(), (int)p.size() + 1);
+  ANA_SourceCreateAll(nullptr, &list);
+  CB_Init(&list);
+  char text[260] = "";
+  while (ANA_Exec(nullptr, text, 0) != -2) {
+  }
+  ANA_MakeFunctionList();
+  ANA_BeginCallList();
+  while (ANA_LinkNextSource() != -1) {
+  }
+  ANA_UpdateCalledColumn();
+  printf("corpus: %zu files, %.1f MB, analysed and linked in %.1f s\n", paths.size(), bytes / 1e6,
+         Seconds(t0));
+
+  ST_FUNC *root = FindRoot(name);
+  if (!root) {
+    fprintf(stderr, "bench_calltree: no function %s\n", name);
+    return 1;
+  }
+  CountingViews views;
+  g_views = &views;
+  for (int graph = 1; graph >= 0; graph--) {
+    g_config.DISPLAY_GRAPH = graph;
+    InitGraphTools();
+    double best = 1e30, best_cpu = 1e30;
+    for (int r = 0; r < repeat; r++) {
+      views = CountingViews();
+      TreeClear();
+      anon_counter = 0;
+      flags_shown = 0;
+      output_flags = 15;
+      ResetGraphFile();
+      double c0 = CpuSeconds();
+      auto t1 = std::chrono::steady_clock::now();
+      ANA_MakeCallStackTree(root, g_config.MAX_CALL_NEST);
+      best = std::min(best, Seconds(t1));
+      best_cpu = std::min(best_cpu, CpuSeconds() - c0);
+    }
+    printf(
+        "tree %s%s (SID:%d,FID:%d), graph %s: %zu nodes, %zu text bytes, %d graph bytes, "
+        "%.3f s (cpu %.3f s)\n",
+        root->scope, root->name, root->sid, root->fid, graph_enabled ? "on" : "off", views.nodes,
+        views.text_bytes, GraphFileSize(), best, best_cpu);
+  }
+  g_views = nullptr;
+  struct rusage ru;
+  getrusage(RUSAGE_SELF, &ru);
+  printf("peak RSS %.1f MB\n", ru.ru_maxrss / 1024.0);
+  FreeGraphTools();
+  ReleaseANA();
+  LogShutdown();
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
+  if (argc > 1 && strcmp(argv[1], "--corpus") == 0) {
+    if (argc < 4) {
+      fprintf(stderr, "usage: bench_calltree --corpus DIR NAME [REPEAT]\n");
+      return 2;
+    }
+    return CorpusMain(argv[2], argv[3], argc > 4 ? std::max(1, atoi(argv[4])) : 3);
+  }
   int n = argc > 1 ? atoi(argv[1]) : 100000;
   int with_log = argc > 2 ? atoi(argv[2]) : 1;
   if (n < 1) n = 1;
-  std::string dir = std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") + "/calltree-bench";
-  MakeDirs(dir.c_str());
+  bench::Scratch scratch("velmora-calltree");
+  if (!scratch.ok()) {
+    fprintf(stderr, "bench_calltree: cannot make a scratch folder\n");
+    return 1;
+  }
+  std::string dir = scratch.path();
   setenv("XDG_DESKTOP_DIR", dir.c_str(), 1);
   g_config.DISPLAY_GRAPH = 1;
   g_config.MAX_CALL_TABLE = 1023;
@@ -106,7 +241,7 @@ int main(int argc, char **argv) {
   output_flags = 15;
   auto t0 = std::chrono::steady_clock::now();
   int r = ANA_MakeCallStackTree(funcs[0], 255);
-  double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  double secs = Seconds(t0);
   printf("result %d: %zu view nodes, %zu text bytes, %d graph bytes, log %s\n", r, views.nodes,
          views.text_bytes, GraphFileSize(), with_log ? "on" : "off");
   printf("%.3f s total, %.3f s per 10,000 nodes, %.0f nodes/s\n", secs,

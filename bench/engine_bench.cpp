@@ -1,8 +1,10 @@
 // Engine throughput: loads and parses every .c and .h file below a folder
 // (registration, then ANA_Exec until every source is reported), with the
 // debug log off, and prints MB/s, the functions and calls found, and the
-// peak memory of the process. Usage: bench_engine [FOLDER [REPEAT]]; without
-// a folder it takes the corpus that bench/fetch-corpus prepares, if present.
+// peak memory of the process. Usage: bench_engine [FOLDER [REPEAT [YIELD]]];
+// without a folder it takes the corpus that bench/fetch-corpus prepares, if
+// present. YIELD is the parser's statements between yields of the processor
+// (64, as in the desktop program; 0 never, as in velmora-cli).
 // bench-links: velmora_engine
 #include <sys/resource.h>
 
@@ -70,6 +72,7 @@ int main(int argc, char **argv) {
     return 0;
   }
   int repeat = argc > 2 ? std::max(1, atoi(argv[2])) : 1;
+  if (argc > 3) g_parse_yield_every = std::max(0, atoi(argv[3]));
   std::vector<std::string> paths;
   long long bytes = 0;
   std::error_code ec;
@@ -121,6 +124,8 @@ int main(int argc, char **argv) {
   // On a shared machine the wall clock includes time given to others (the
   // parser yields the processor now and then); CPU time is the one-core rate.
   printf("cpu        %.3f s, %.1f MB/s\n", best_cpu, bytes / 1e6 / best_cpu);
+  printf("yield      every %d statements%s\n", g_parse_yield_every,
+         g_parse_yield_every ? "" : " (never)");
   printf("functions  %lld\n", totals.functions);
   printf("calls      %lld\n", totals.calls);
   printf("peak RSS   %.1f MB\n", ru.ru_maxrss / 1024.0);

@@ -33,9 +33,23 @@ void WriteErr(const std::string &s) {
   fflush(stderr);
 }
 
+bool IsAscii(const char *p, size_t n) {
+  for (size_t i = 0; i < n; i++) {
+    if ((unsigned char)p[i] >= 0x80) return false;
+  }
+  return true;
+}
+
+// Shift_JIS as UTF-8. The single-byte range below 0x80 is the same in both,
+// so most texts of a C project need no conversion at all.
+std::string ToUtf8(const std::string &sjis) {
+  if (IsAscii(sjis.data(), sjis.size())) return sjis;
+  return SjisToUtf8(sjis);
+}
+
 // Shift_JIS text with CR LF (or lone CR) line ends as UTF-8 with LF.
 std::string Shown(const char *sjis) {
-  std::string u = SjisToUtf8(sjis ? sjis : "");
+  std::string u = ToUtf8(sjis ? sjis : "");
   std::string out;
   out.reserve(u.size());
   for (size_t i = 0; i < u.size(); i++) {
@@ -178,7 +192,44 @@ void TerminalFront::ClearProgress() {
 
 // ---- result views ----------------------------------------------------------
 
-std::vector<std::string> *TerminalFront::Rows(int list) {
+void RowStore::Insert(size_t index) {
+  refs_.insert(refs_.begin() + (long)index, Ref{"", 0});
+}
+
+void RowStore::Set(size_t row, std::string_view text) {
+  Ref &r = refs_[row];
+  if (text.size() <= r.len) {  // fits where it was (the texts are ours)
+    memcpy(const_cast<char *>(r.text), text.data(), text.size());
+    r.len = text.size();
+    return;
+  }
+  enum : size_t { kBlock = 1 << 20 };
+  char *at;
+  if (text.size() > kBlock / 4) {  // a row of its own
+    blocks_.emplace_back(new char[text.size()]);
+    at = blocks_.back().get();
+  } else {
+    if (text.size() > room_) {
+      blocks_.emplace_back(new char[kBlock]);
+      free_ = blocks_.back().get();
+      room_ = kBlock;
+    }
+    at = free_;
+    free_ += text.size();
+    room_ -= text.size();
+  }
+  memcpy(at, text.data(), text.size());
+  r = Ref{at, text.size()};
+}
+
+void RowStore::Clear() {
+  std::vector<Ref>().swap(refs_);
+  std::vector<std::unique_ptr<char[]>>().swap(blocks_);
+  free_ = nullptr;
+  room_ = 0;
+}
+
+RowStore *TerminalFront::Rows(int list) {
   if (list == VIEW_FUNCTIONS && keep_[0]) return &functions_;
   if (list == VIEW_CALLS && keep_[1]) return &calls_;
   return nullptr;
@@ -190,18 +241,16 @@ int TerminalFront::HasView(int view) {
   return view == VIEW_TREE || view == VIEW_RESULT;
 }
 
-void TerminalFront::InsertRow(int list, int index, int, const char *text) {
-  auto *rows = Rows(list);
-  if (!rows) return;
-  if (index < 0 || (size_t)index > rows->size()) index = (int)rows->size();
-  rows->insert(rows->begin() + index, std::string());
-  SetCell(list, index, 0, text);
+namespace {
+
+int CellCount(const std::string &r) {
+  int n = 1;
+  for (char ch : r) n += ch == '\t';
+  return n;
 }
 
-void TerminalFront::SetCell(int list, int row, int col, const char *text) {
-  auto *rows = Rows(list);
-  if (!rows || row < 0 || (size_t)row >= rows->size() || col < 0 || col > 64) return;
-  std::string &r = (*rows)[row];
+// Sets cell col of a row (cells before it that were never set stay empty).
+void PutCell(std::string &r, int col, const char *text) {
   size_t start = 0;
   int c = 0;
   for (; c < col; c++) {
@@ -215,28 +264,80 @@ void TerminalFront::SetCell(int list, int row, int col, const char *text) {
   }
   size_t end = r.find('\t', start);
   if (end == std::string::npos) end = r.size();
-  std::string cell = text ? text : "";
-  for (char &ch : cell) {  // a cell never splits a row
-    if (ch == '\t' || ch == '\n' || ch == '\r') ch = ' ';
+  if (!text) text = "";
+  size_t len = strlen(text);
+  r.replace(start, end - start, text, len);
+  for (size_t i = start; i < start + len; i++) {  // a cell never splits a row
+    char ch = r[i];
+    if (ch == '\t' || ch == '\n' || ch == '\r') r[i] = ' ';
   }
-  r.replace(start, end - start, cell);
+}
+
+}  // namespace
+
+void TerminalFront::CloseRow() {
+  if (open_list_ < 0) return;
+  auto *rows = Rows(open_list_);
+  if (rows && open_row_ < rows->size()) rows->Set(open_row_, open_);
+  open_list_ = -1;
+  open_.clear();
+}
+
+void TerminalFront::InsertRow(int list, int index, int, const char *text) {
+  auto *rows = Rows(list);
+  if (!rows) return;
+  CloseRow();
+  if (index < 0 || (size_t)index > rows->size()) index = (int)rows->size();
+  rows->Insert((size_t)index);
+  if ((size_t)index + 1 == rows->size()) {  // appended: built in open_
+    open_list_ = list;
+    open_row_ = (size_t)index;
+    open_cells_ = 1;
+  }
+  SetCell(list, index, 0, text);
+}
+
+void TerminalFront::SetCell(int list, int row, int col, const char *text) {
+  auto *rows = Rows(list);
+  if (!rows || row < 0 || (size_t)row >= rows->size() || col < 0 || col > 64) return;
+  if (list == open_list_ && (size_t)row == open_row_) {
+    if (col == open_cells_) {  // the next cell: appended
+      open_ += '\t';
+      size_t start = open_.size();
+      open_ += text ? text : "";
+      for (size_t i = start; i < open_.size(); i++) {
+        char ch = open_[i];
+        if (ch == '\t' || ch == '\n' || ch == '\r') open_[i] = ' ';
+      }
+      open_cells_++;
+      return;
+    }
+    PutCell(open_, col, text);
+    open_cells_ = CellCount(open_);
+    return;
+  }
+  CloseRow();
+  std::string r(rows->Get((size_t)row));
+  PutCell(r, col, text);
+  rows->Set((size_t)row, r);
 }
 
 void TerminalFront::GetCell(int list, int row, int col, char *buffer, int size) {
   if (!buffer || size <= 0) return;
   buffer[0] = 0;
+  CloseRow();
   auto *rows = Rows(list);
   if (!rows || row < 0 || (size_t)row >= rows->size() || col < 0) return;
-  const std::string &r = (*rows)[row];
+  std::string_view r = rows->Get((size_t)row);
   size_t start = 0;
   for (int c = 0; c < col; c++) {
     size_t tab = r.find('\t', start);
-    if (tab == std::string::npos) return;
+    if (tab == std::string_view::npos) return;
     start = tab + 1;
   }
   size_t end = r.find('\t', start);
-  if (end == std::string::npos) end = r.size();
-  CopyText(buffer, (size_t)size, r.c_str() + start, (long)(end - start), 1);
+  if (end == std::string_view::npos) end = r.size();
+  CopyText(buffer, (size_t)size, r.data() + start, (long)(end - start), 1);
 }
 
 void TerminalFront::SetCellText(int list, int row, int col, const char *text) {
@@ -250,7 +351,8 @@ int TerminalFront::RowCount(int list) {
   return rows ? (int)rows->size() : 0;
 }
 void TerminalFront::DeleteRows(int list) {
-  if (auto *rows = Rows(list)) rows->clear();
+  CloseRow();
+  if (auto *rows = Rows(list)) rows->Clear();
 }
 
 TREEITEM TerminalFront::TreeInsert(TREEITEM, const char *) {
@@ -267,7 +369,7 @@ int TerminalFront::TreeItemCount() {
 void TerminalFront::AppendResult(const char *text) {
   if (!text || !*text) return;
   ClearProgress();
-  std::string u = SjisToUtf8(text);
+  std::string u = ToUtf8(text);
   std::string out;
   out.reserve(u.size());
   for (char c : u) {
@@ -294,15 +396,28 @@ void TerminalFront::PrintList(int list) {
   }
   out += '\n';
   fwrite(out.data(), 1, out.size(), stdout);
+  CloseRow();
   auto *rows = Rows(list);
   if (!rows) return;
-  for (const std::string &r : *rows) {
-    out = r;
+  // Rows are gathered into large blocks: one write per row would cost more
+  // than the rows themselves.
+  out.clear();
+  std::string row;
+  for (size_t k = 0; k < rows->size(); k++) {
+    std::string_view r = rows->Get(k);
+    row.assign(r.data(), r.size());
     size_t cells = 1;
     for (char ch : r) cells += ch == '\t';
-    for (; cells < ncols; cells++) out += '\t';
-    out += '\n';
-    std::string u = SjisToUtf8(out);
-    fwrite(u.data(), 1, u.size(), stdout);
+    for (; cells < ncols; cells++) row += '\t';
+    row += '\n';
+    if (IsAscii(row.data(), row.size()))
+      out += row;
+    else
+      out += SjisToUtf8(row);
+    if (out.size() >= 1 << 16) {
+      fwrite(out.data(), 1, out.size(), stdout);
+      out.clear();
+    }
   }
+  fwrite(out.data(), 1, out.size(), stdout);
 }

@@ -4,10 +4,36 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "foundation/ports.h"
+
+// The rows of one kept list, their texts packed one after another into large
+// blocks: a row costs its bytes and one reference, not an allocation of its
+// own (a call list can have a million rows).
+class RowStore {
+ public:
+  size_t size() const { return refs_.size(); }
+  std::string_view Get(size_t row) const { return {refs_[row].text, refs_[row].len}; }
+  // Inserts an empty row before index (index <= size()).
+  void Insert(size_t index);
+  // Replaces the text of a row.
+  void Set(size_t row, std::string_view text);
+  void Clear();
+
+ private:
+  struct Ref {
+    const char *text;
+    size_t len;
+  };
+  std::vector<Ref> refs_;
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  char *free_ = nullptr;  // unused end of the current block
+  size_t room_ = 0;       // its size
+};
 
 struct TerminalFront : MainWindowPort, ProgressSink, WaitBox, ResultViews {
   // progress: draw progress at all; bar: as one redrawn line (a terminal),
@@ -64,7 +90,8 @@ struct TerminalFront : MainWindowPort, ProgressSink, WaitBox, ResultViews {
 
  private:
   void Draw(int force);
-  std::vector<std::string> *Rows(int list);
+  RowStore *Rows(int list);
+  void CloseRow();
 
   int progress_;               // progress is shown
   int bar_;                    // as one redrawn terminal line
@@ -79,7 +106,12 @@ struct TerminalFront : MainWindowPort, ProgressSink, WaitBox, ResultViews {
   int ever_drawn_ = 0;       // last_draw_ is valid
   int pending_cr_ = 0;       // a CR ended the last Result text
   intptr_t tree_items_ = 0;  // nodes of the CallTree view
-  // Rows of the kept lists, Shift_JIS, cells joined by tabs (one string per
-  // row keeps a call list of a million rows small).
-  std::vector<std::string> functions_, calls_;
+  // Rows of the kept lists, Shift_JIS, cells joined by tabs.
+  RowStore functions_, calls_;
+  // The row appended last is built here, cell after cell, and stored at its
+  // exact size once another row or a reader needs the list.
+  int open_list_ = -1;   // its list, -1 when no row is open
+  size_t open_row_ = 0;  // its index
+  int open_cells_ = 0;   // cells it has
+  std::string open_;     // its text
 };

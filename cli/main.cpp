@@ -205,6 +205,7 @@ int main(int argc, char **argv) {
     return kExitUsage;
   }
   g_worker_timing = kHeadlessTiming;
+  g_parse_yield_every = 0;  // no window to keep responsive
   g_views = &front;
   g_front = ShellFront{&front, progress ? &front : nullptr, &front, o.render, o.view};
 

@@ -152,6 +152,10 @@ struct ST_ANA {
 
 // The one analyzer of the process.
 extern ST_ANA ANA;
+// Statements parsed inside braces between two yields of the processor, so a
+// worker beside a window leaves it time to paint; 0 never yields (a program
+// with no window to keep responsive). 64 unless the program sets it.
+extern int g_parse_yield_every;
 
 int CreateANA(void);
 void ReleaseANA(void);

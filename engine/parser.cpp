@@ -10,16 +10,16 @@
 #include "foundation/text.h"
 #include "platform/sys.h"
 
+// A yield per statement would cost a system call each; one every 64 keeps the
+// worker polite without letting the yields dominate the parse.
+int g_parse_yield_every = 64;
+
 namespace {
 
 const char *const kModeLabel[] = {"MODE_TOP",     "!!!! found FUNC_NAME !!!!",
                                   "MODE_TYPEDEF", "MODE_STRUCT",
                                   "MODE_ENUM",    "MODE_BLOCK"};
 
-// Statements between two yields of the processor inside brace blocks. A
-// yield per statement costs a system call each; this keeps the worker polite
-// without letting the yields dominate the parse.
-enum { kYieldEvery = 64 };
 unsigned g_yield_count = 0;
 
 inline int Kind(void) {
@@ -84,7 +84,8 @@ void BraceBlock(ST_SOURCE *s) {
   set_mode(MODE_BLOCK);
   do {
     parse_statement(s);
-    if (++g_yield_count % kYieldEvery == 0) YieldCpu();
+    int every = g_parse_yield_every;
+    if (every > 0 && ++g_yield_count % (unsigned)every == 0) YieldCpu();
   } while (Kind() != '}' && !token_ends());
   // A '}' is consumed here; the end of the source stays current so that
   // every enclosing loop ends too.

@@ -14,6 +14,20 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
+// A field width or precision of more than three digits would let a settings
+// file make one formatted piece gigabytes long.
+const int kMaxFieldDigits = 3;
+
+// Skips the digits at p; false when there are more than kMaxFieldDigits.
+bool SkipField(const char *&p) {
+  int n = 0;
+  while (IsDigit(*p)) {
+    p++;
+    n++;
+  }
+  return n <= kMaxFieldDigits;
+}
+
 // The argument class a conversion reads: 'd' int, 's' text, 'f' double,
 // 'p' pointer; 0 for a conversion that is never acceptable.
 char ClassOf(char c) {
@@ -35,13 +49,13 @@ int FormatConversions(const char *tmpl, char *out, int cap) {
     p++;
     if (*p == '%') continue;
     while (IsFlag(*p)) p++;
-    while (IsDigit(*p)) p++;
+    bool fits = SkipField(p);
     if (*p == '.') {
       p++;
-      while (IsDigit(*p)) p++;
+      fits = SkipField(p) && fits;
     }
     // A NUL, '*', 'n', a length modifier or any other letter ends up here.
-    if (!*p || !ClassOf(*p)) {
+    if (!fits || !*p || !ClassOf(*p)) {
       out[0] = 0;
       return 0;
     }

@@ -1,9 +1,11 @@
 // The two log channels. Each channel keeps its file open for appending, so a
-// line costs one write (plus an fstat for the size); a line is in the file
-// before LogPrint returns, so nothing is lost if the program stops. The path is
-// checked against the open file every 200 ms, and a deleted file is noticed at
-// once from its link count, so a file moved away or deleted by the user is
-// followed by a fresh one, as with a writer that opens the file for every line.
+// line costs one write and nothing else; the line is in the file before
+// LogPrint returns, so nothing is lost if the program stops. The size for the
+// rotation test is counted in memory (the descriptor is ours and appends).
+// Every 200 ms, and before a rotation, the open file is compared with its path
+// (a deleted file has no links left) and the count is taken again from the
+// file, so a file moved away or deleted by the user is followed by a fresh
+// one, as with a writer that opens the file for every line.
 #include "foundation/log.h"
 
 #include <atomic>
@@ -31,6 +33,7 @@ struct Channel {
   char path[VELMORA_PATH_MAX];  // current file; "" while the channel is off
   int fd;                       // open append descriptor, -1 until the next line
   uint32_t checked;             // TickCount of the last path comparison
+  int64_t size;                 // file size: from the file at each check, plus our writes
 };
 
 // Module state; everything but the threshold is guarded by g_lock.
@@ -44,7 +47,7 @@ struct LogState {
 
 std::mutex g_lock;
 std::atomic<int> g_threshold{-1};  // DEBUG_LOG; read without the lock
-LogState g_log = {{{{0}, -1, 0}, {{0}, -1, 0}}, 0, {0}, {0}, {0}};
+LogState g_log = {{{{0}, -1, 0, 0}, {{0}, -1, 0, 0}}, 0, {0}, {0}, {0}};
 
 void CloseChannel(Channel &c) {
   CloseFd(c.fd);
@@ -68,16 +71,25 @@ int SameFile(const Channel &c, const FdInfo &info) {
   return PathIdentity(c.path, &dev, &ino) && dev == info.dev && ino == info.ino;
 }
 
+// Compares the open file with its path and takes its size again; a file
+// that is gone from its path (or from everywhere) is closed, so the next line
+// starts a new file there. 1 while the file is still the channel's.
+int CheckChannel(Channel &c, uint32_t now) {
+  FdInfo info;
+  c.checked = now;
+  if (!FdStat(c.fd, &info) || info.nlink == 0 || !SameFile(c, info)) {
+    CloseChannel(c);
+    return 0;
+  }
+  c.size = info.size;
+  return 1;
+}
+
 // The rotation test of a channel whose file is open: the size comes from the
 // open file, and the path must still name that file before it is moved.
 void RotateChannel(Channel &c) {
-  FdInfo info;
-  if (!FdStat(c.fd, &info) || info.nlink == 0 || !SameFile(c, info)) {
-    CloseChannel(c);  // moved away or deleted: the next line starts a new file
-    return;
-  }
-  c.checked = TickCount();
-  if (info.size <= kRotateSize) return;
+  if (!CheckChannel(c, TickCount())) return;
+  if (c.size <= kRotateSize) return;
   if (MoveToRotated(c.path)) CloseChannel(c);
 }
 
@@ -91,25 +103,24 @@ void RotateLocked(const char *path) {
   if (FileSizeForRead(path) > kRotateSize) MoveToRotated(path);
 }
 
+// Writes one line: a single write while the file is known and small; the
+// comparison with the path every 200 ms, and the rotation test once the
+// counted size passes the limit, both confirmed from the file itself.
 void WriteLine(Channel &c, const char *bytes, size_t len) {
   uint32_t now = TickCount();
-  FdInfo info;
-  if (c.fd >= 0) {
-    bool stale = !FdStat(c.fd, &info) || info.nlink == 0;
-    if (!stale && now - c.checked >= (uint32_t)kCheckMs) {
-      stale = !SameFile(c, info);
-      c.checked = now;
-    }
-    if (stale) CloseChannel(c);
-  }
+  if (c.fd >= 0 && now - c.checked >= (uint32_t)kCheckMs) CheckChannel(c, now);
   if (c.fd < 0) {
     c.fd = OpenAppendFd(c.path);
     if (c.fd < 0) return;  // the line is lost, as documented
+    FdInfo info;
+    c.size = FdStat(c.fd, &info) ? info.size : 0;
     c.checked = now;
-    if (!FdStat(c.fd, &info)) info.size = 0;
   }
-  WriteFd(c.fd, bytes, len);
-  if (info.size + (int64_t)len > kRotateSize) RotateChannel(c);
+  if (WriteFd(c.fd, bytes, len))
+    c.size += (int64_t)len;
+  else
+    c.checked = now - (uint32_t)kCheckMs;  // a failed write: look at the file next line
+  if (c.size > kRotateSize) RotateChannel(c);
 }
 
 // Unprintable bytes become '.'; a Shift_JIS pair stays whole whatever its
@@ -210,16 +221,24 @@ void LogRotate(const char *path) {
   RotateLocked(path);
 }
 
+void LogCheckFiles(void) {
+  std::lock_guard<std::mutex> guard(g_lock);
+  uint32_t due = TickCount() - (uint32_t)kCheckMs;
+  for (Channel &c : g_log.ch) c.checked = due;
+}
+
 int NestMove(int delta) {
   std::lock_guard<std::mutex> guard(g_lock);
   long long level = (long long)g_log.nest + delta;
   if (level < 0) {
     static const char kSmall[] = "NestMove Error ! : smaller than 0.\n";
     LogAppend(g_log.ch[0].path, kSmall, (int)sizeof kSmall - 1);
+    g_log.ch[0].size += (int64_t)sizeof kSmall - 1;  // too much at worst: checked then
     level = 0;
   } else if (level > kMaxNest) {
     static const char kLarge[] = "NestMove Error ! : larger than 16.\n";
     LogAppend(g_log.ch[0].path, kLarge, (int)sizeof kLarge - 1);
+    g_log.ch[0].size += (int64_t)sizeof kLarge - 1;
     level = kMaxNest;
   }
   g_log.nest = (int)level;

@@ -19,6 +19,9 @@ void LogPrint(int level, int flags, const char *format, ...)
 void LogAppend(const char *path, const void *bytes, int length);
 // Moves the file to "<path>.[n]" once it has grown past 10 MiB.
 void LogRotate(const char *path);
+// Makes the next line of each channel compare its file with the path and take
+// the size from the file, as every 200 ms (tests; after outside changes).
+void LogCheckFiles(void);
 // Adds delta to the nest level (kept within 0..16) and returns the new level.
 int NestMove(int delta);
 

@@ -21,7 +21,7 @@ int main(int argc, char **argv) {
     MainWindow *w = new MainWindow;
     w->show();
     w->Start();
-    StartScreenshotTour(w);
+    if (!StartScreenshotTour(w)) StartBenchQuit(w);
     code = app.exec();
     // The window is gone for the user; the worker has been stopped by now.
     w->Shutdown();

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <QTimer>
 
 #include <memory>
 
@@ -15,6 +16,10 @@ const size_t kBatch = 8192;
 // kLowWater, so a huge analysis cannot pile up unbounded memory.
 const size_t kHighWater = 200000;
 const size_t kLowWater = 50000;
+// Operations from the worker are gathered this long before the GUI takes
+// them: a worker that fills the views without pause would otherwise wake the
+// GUI thread for every few operations. Blocking calls do not wait for it.
+const int kGatherMs = 15;
 }  // namespace
 
 PortQueue::PortQueue(QObject *parent) : QObject(parent) {}
@@ -36,16 +41,59 @@ void PortQueue::Post(PortOp &&op) {
     return;
   }
   std::unique_lock<std::mutex> lock(mu_);
-  if (abandoned_) return;
-  if (ops_.size() >= kHighWater)
-    cv_.wait(lock, [this] { return abandoned_ || ops_.size() <= kLowWater; });
-  if (abandoned_) return;
+  if (!WaitForRoom(lock)) return;
+  Push(std::move(op));
+}
+
+bool PortQueue::WaitForRoom(std::unique_lock<std::mutex> &lock) {
+  if (abandoned_) return false;
+  auto backlog = [this] { return ops_.size() + local_count_.load(std::memory_order_relaxed); };
+  if (backlog() >= kHighWater) cv_.wait(lock, [&] { return abandoned_ || backlog() <= kLowWater; });
+  return !abandoned_;
+}
+
+void PortQueue::Push(PortOp &&op) {
   ops_.push_back(std::move(op));
   if (!posted_) {
     posted_ = true;
     QMetaObject::invokeMethod(
-        this, [this] { OnPosted(); }, Qt::QueuedConnection);
+        this, [this] { QTimer::singleShot(kGatherMs, this, [this] { OnPosted(); }); },
+        Qt::QueuedConnection);
   }
+}
+
+void PortQueue::PostCell(int list, int row, int col, const char *text) {
+  if (!text) text = "";
+  if (!OnGuiThread()) {
+    std::unique_lock<std::mutex> lock(mu_);
+    if (abandoned_) return;
+    if (!ops_.empty()) {
+      PortOp &last = ops_.back();
+      if (last.kind == PortOp::INSERT_ROW && last.list == list && last.row == row &&
+          last.col == col) {
+        last.text.append(text);
+        last.text.push_back('\0');
+        last.col++;
+        return;
+      }
+    }
+    if (!WaitForRoom(lock)) return;
+    PortOp op;
+    op.kind = PortOp::SET_CELL;
+    op.list = list;
+    op.row = row;
+    op.col = col;
+    op.text = text;
+    Push(std::move(op));
+    return;
+  }
+  PortOp op;
+  op.kind = PortOp::SET_CELL;
+  op.list = list;
+  op.row = row;
+  op.col = col;
+  op.text = text;
+  Post(std::move(op));
 }
 
 void PortQueue::Run(const std::function<void()> &fn) {
@@ -67,63 +115,66 @@ void PortQueue::Run(const std::function<void()> &fn) {
   };
   std::unique_lock<std::mutex> lock(mu_);
   if (abandoned_) return;
-  ops_.push_back(std::move(op));
-  if (!posted_) {
-    posted_ = true;
-    QMetaObject::invokeMethod(
-        this, [this] { OnPosted(); }, Qt::QueuedConnection);
-  }
+  Push(std::move(op));
+  QMetaObject::invokeMethod(
+      this, [this] { OnPosted(); }, Qt::QueuedConnection);  // the caller waits: now
   cv_.wait(lock, [this, done] { return *done || abandoned_; });
 }
 
-void PortQueue::Drain() {
-  for (;;) {
-    std::vector<PortOp> batch;
-    {
-      std::lock_guard<std::mutex> lock(mu_);
-      if (ops_.empty()) return;
-      size_t n = ops_.size() < kBatch ? ops_.size() : kBatch;
-      batch.reserve(n);
-      for (size_t i = 0; i < n; i++) {
-        batch.push_back(std::move(ops_.front()));
-        ops_.pop_front();
-      }
-      cv_.notify_all();
-    }
-    Apply(batch);
+bool PortQueue::TakeBatch(std::vector<PortOp> *batch) {
+  if (local_.empty()) {
+    std::lock_guard<std::mutex> lock(mu_);
+    // The whole queue changes hands at once, so the worker never waits long
+    // for the lock while the GUI takes its share.
+    local_.swap(ops_);
+    local_count_.store(local_.size(), std::memory_order_relaxed);
   }
+  if (local_.empty()) return false;
+  size_t n = local_.size() < kBatch ? local_.size() : kBatch;
+  batch->clear();
+  batch->reserve(n);
+  for (size_t i = 0; i < n; i++) {
+    batch->push_back(std::move(local_.front()));
+    local_.pop_front();
+  }
+  local_count_.store(local_.size(), std::memory_order_relaxed);
+  std::lock_guard<std::mutex> lock(mu_);
+  cv_.notify_all();  // a worker may wait for the backlog to shrink
+  return true;
+}
+
+void PortQueue::Drain() {
+  std::vector<PortOp> batch;
+  while (TakeBatch(&batch)) Apply(batch);
 }
 
 size_t PortQueue::Pending() {
   std::lock_guard<std::mutex> lock(mu_);
-  return ops_.size();
+  return ops_.size() + local_count_.load(std::memory_order_relaxed);
 }
 
 void PortQueue::Abandon() {
   std::lock_guard<std::mutex> lock(mu_);
   abandoned_ = true;
   ops_.clear();
+  if (OnGuiThread()) {
+    local_.clear();
+    local_count_.store(0, std::memory_order_relaxed);
+  }
   cv_.notify_all();
 }
 
 void PortQueue::OnPosted() {
-  std::vector<PortOp> batch;
   {
     std::lock_guard<std::mutex> lock(mu_);
     posted_ = false;
-    size_t n = ops_.size() < kBatch ? ops_.size() : kBatch;
-    batch.reserve(n);
-    for (size_t i = 0; i < n; i++) {
-      batch.push_back(std::move(ops_.front()));
-      ops_.pop_front();
-    }
-    // What is left gets its own turn, after the window had a chance to paint.
-    if (!ops_.empty()) {
-      posted_ = true;
-      QMetaObject::invokeMethod(
-          this, [this] { OnPosted(); }, Qt::QueuedConnection);
-    }
-    cv_.notify_all();
+  }
+  std::vector<PortOp> batch;
+  if (!TakeBatch(&batch)) return;
+  // What is left gets its own turn, after the window had a chance to paint.
+  if (!local_.empty()) {
+    QMetaObject::invokeMethod(
+        this, [this] { OnPosted(); }, Qt::QueuedConnection);
   }
   Apply(batch);
 }

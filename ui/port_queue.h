@@ -10,6 +10,7 @@
 
 #include <QObject>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -21,7 +22,7 @@
 // One queued operation: a fill operation of the views, or a closure.
 struct PortOp {
   enum Kind : int16_t {
-    INSERT_ROW,   // list, row, text
+    INSERT_ROW,   // list, row, col = cells in text, text = the cells, each ended by a NUL
     SET_CELL,     // list, row, col, text
     DELETE_ROWS,  // list
     TREE_INSERT,  // parent, id, text
@@ -59,6 +60,11 @@ class PortQueue : public QObject {
   // first and op right after, so the caller sees its effect at once. A worker
   // that runs far ahead of the GUI waits here until the backlog shrinks.
   void Post(PortOp &&op);
+  // Queues a SET_CELL (any thread). When the operation queued last inserted
+  // that very row and col is its next cell, the cell joins it instead, so a
+  // row filled cell by cell right after its insertion travels as one
+  // operation; the order of operations is the same either way.
+  void PostCell(int list, int row, int col, const char *text);
   // Runs fn on the GUI thread after everything queued before it and returns
   // when it has run (at once on the GUI thread). After Abandon it returns
   // without running fn.
@@ -74,11 +80,22 @@ class PortQueue : public QObject {
  private:
   void OnPosted();
   void Apply(std::vector<PortOp> &batch);
+  // With mu_ held: waits while the backlog is too large; false once abandoned.
+  bool WaitForRoom(std::unique_lock<std::mutex> &lock);
+  // GUI thread: the next batch, taken from local_ (refilled from ops_ when
+  // empty). false when nothing is queued.
+  bool TakeBatch(std::vector<PortOp> *batch);
+  // With mu_ held: appends op and makes sure a drain event is on its way.
+  void Push(PortOp &&op);
 
   PortApplier *applier_ = nullptr;  // the views, or none
   std::mutex mu_;                   // guards everything below
   std::condition_variable cv_;      // backlog shrank, or a blocking call ran
   std::deque<PortOp> ops_;          // FIFO of queued operations
-  bool posted_ = false;             // a drain event is on its way
-  bool abandoned_ = false;          // no GUI thread to serve calls any more
+  // Operations the GUI thread has taken over and not yet applied; they come
+  // before everything in ops_. Only the GUI thread touches local_.
+  std::deque<PortOp> local_;
+  std::atomic<size_t> local_count_{0};  // local_.size(), for the backlog test
+  bool posted_ = false;                 // a drain event is on its way
+  bool abandoned_ = false;              // no GUI thread to serve calls any more
 };

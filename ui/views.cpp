@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "foundation/settings.h"
 #include "foundation/text.h"
@@ -43,7 +44,7 @@ const int kCallUnits[11] = {6, 18, 6, 18, 18, 6, 6, 7, 18, 7, 18};
 
 // Text order of two cells: ASCII letters folded to upper case, then the bytes
 // compared as unsigned values; Shift_JIS bytes are left as they are.
-int CompareText(const std::string &a, const std::string &b) {
+int CompareText(std::string_view a, std::string_view b) {
   size_t n = std::min(a.size(), b.size());
   for (size_t i = 0; i < n; i++) {
     unsigned char x = (unsigned char)a[i], y = (unsigned char)b[i];
@@ -110,6 +111,26 @@ int ListModel::IsNumericColumn(int list, int col) {
   return col == 0 || col == 2 || col == 5 || col == 7 || col == 9;
 }
 
+ListModel::Row ListModel::MakeRow(const char *cells, int n) const {
+  Row r;
+  const char *p = cells;
+  for (int c = 0; c < columns_; c++) {
+    if (c < n) {
+      size_t len = strlen(p);
+      r.append(p, len);
+      p += len + 1;
+    }
+    r.push_back('\0');
+  }
+  return r;
+}
+
+const char *ListModel::CellText(const Row &r, int col) {
+  const char *p = r.c_str();
+  for (int c = 0; c < col; c++) p += strlen(p) + 1;
+  return p;
+}
+
 int ListModel::StoreRow(int shown) const {
   if (shown < 0 || shown >= (int)rows_.size()) return -1;
   return order_.empty() ? shown : order_[shown];
@@ -131,13 +152,13 @@ QVariant ListModel::data(const QModelIndex &index, int role) const {
   switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-      return FromSjis(r[c]);
+      return FromSjis(CellText(r, c));
     case Qt::BackgroundRole:
       // Functions nobody calls and calls that reach no definition stand out.
       if (list_ == VIEW_FUNCTIONS && c == 3)
-        return CellNumber(r[6].c_str()) ? QColor(160, 255, 176) : QColor(128, 176, 255);
+        return CellNumber(CellText(r, 6)) ? QColor(160, 255, 176) : QColor(128, 176, 255);
       if (list_ == VIEW_CALLS && c == 4)
-        return CellNumber(r[7].c_str()) ? QColor(255, 255, 160) : QColor(224, 224, 224);
+        return CellNumber(CellText(r, 7)) ? QColor(255, 255, 160) : QColor(224, 224, 224);
       return QColor(255, 255, 255);
     case Qt::ForegroundRole:
       return QColor(0, 0, 0);
@@ -163,8 +184,13 @@ Qt::ItemFlags ListModel::flags(const QModelIndex &index) const {
 }
 
 void ListModel::InsertRow(int index, const char *text) {
-  Row row((size_t)columns_);
-  if (text) row[0] = text;
+  std::string cells = text ? text : "";
+  cells.push_back('\0');
+  InsertRow(index, cells, 1);
+}
+
+void ListModel::InsertRow(int index, const std::string &cells, int n) {
+  Row row = MakeRow(cells.c_str(), std::min(n, (int)std::count(cells.begin(), cells.end(), '\0')));
   int size = Size();
   if (index < 0) index = 0;
   if (index >= size) {
@@ -186,21 +212,26 @@ void ListModel::InsertRow(int index, const char *text) {
 
 void ListModel::SetCell(int row, int col, const char *text) {
   if (col < 0 || col >= columns_ || row < 0) return;
+  Row *r = nullptr;
   if (row >= (int)rows_.size()) {
     size_t p = (size_t)(row - (int)rows_.size());
-    if (p < pending_.size()) pending_[p][col] = text ? text : "";
-    return;
+    if (p >= pending_.size()) return;
+    r = &pending_[p];
+  } else {
+    r = &rows_[row];
+    if (dirty_lo_ < 0 || row < dirty_lo_) dirty_lo_ = row;
+    if (row > dirty_hi_) dirty_hi_ = row;
   }
-  rows_[row][col] = text ? text : "";
-  if (dirty_lo_ < 0 || row < dirty_lo_) dirty_lo_ = row;
-  if (row > dirty_hi_) dirty_hi_ = row;
+  const char *cell = CellText(*r, col);
+  size_t start = (size_t)(cell - r->c_str());
+  r->replace(start, strlen(cell), text ? text : "");
 }
 
 std::string ListModel::Cell(int row, int col) const {
   if (col < 0 || col >= columns_ || row < 0) return std::string();
-  if (row < (int)rows_.size()) return rows_[row][col];
+  if (row < (int)rows_.size()) return CellText(rows_[row], col);
   size_t p = (size_t)(row - (int)rows_.size());
-  return p < pending_.size() ? pending_[p][col] : std::string();
+  return p < pending_.size() ? CellText(pending_[p], col) : std::string();
 }
 
 void ListModel::DeleteRows() {
@@ -247,12 +278,14 @@ void ListModel::SortBy(int col, bool descending) {
   std::vector<int> next = old;
   if (IsNumericColumn(list_, col)) {
     std::vector<int> key((size_t)n);
-    for (int i = 0; i < n; i++) key[i] = CellNumber(rows_[i][col].c_str());
+    for (int i = 0; i < n; i++) key[i] = CellNumber(CellText(rows_[i], col));
     std::stable_sort(next.begin(), next.end(),
                      [&](int a, int b) { return descending ? key[a] > key[b] : key[a] < key[b]; });
   } else {
+    std::vector<std::string_view> key((size_t)n);
+    for (int i = 0; i < n; i++) key[i] = CellText(rows_[i], col);
     std::stable_sort(next.begin(), next.end(), [&](int a, int b) {
-      int c = CompareText(rows_[a][col], rows_[b][col]);
+      int c = CompareText(key[a], key[b]);
       return descending ? c > 0 : c < 0;
     });
   }
@@ -635,19 +668,15 @@ void ViewsPanel::InsertRow(int list, int index, int, const char *text) {
   op.kind = PortOp::INSERT_ROW;
   op.list = list;
   op.row = index;
+  op.col = 1;
   if (text) op.text = text;
+  op.text.push_back('\0');
   queue_->Post(std::move(op));
 }
 
 void ViewsPanel::SetCell(int list, int row, int col, const char *text) {
   if (list != VIEW_FUNCTIONS && list != VIEW_CALLS) return;
-  PortOp op;
-  op.kind = PortOp::SET_CELL;
-  op.list = list;
-  op.row = row;
-  op.col = col;
-  if (text) op.text = text;
-  queue_->Post(std::move(op));
+  queue_->PostCell(list, row, col, text);
 }
 
 void ViewsPanel::SetCellText(int list, int row, int col, const char *text) {
@@ -764,7 +793,7 @@ void ViewsPanel::ApplyOps(std::vector<PortOp> &ops) {
   for (PortOp &op : ops) {
     switch (op.kind) {
       case PortOp::INSERT_ROW:
-        models_[op.list]->InsertRow(op.row, op.text.c_str());
+        models_[op.list]->InsertRow(op.row, op.text, op.col);
         break;
       case PortOp::SET_CELL:
         models_[op.list]->SetCell(op.row, op.col, op.text.c_str());

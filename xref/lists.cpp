@@ -22,26 +22,46 @@ void MakeKey(char *key, size_t cap, const char *scope, const char *name) {
   FormatText(key, cap, "%s:%s", scope, name);
 }
 
+// Cell texts. A list row has up to eleven cells and a call list a million
+// rows, so the cells are put together directly rather than through the
+// general formatter; the texts are those of "%d" and "%s%s".
+enum { kCellSize = 528 };
+
+const char *Number(char *cell, int v) {
+  char digits[16];
+  int n = 0;
+  unsigned u = v < 0 ? 0u - (unsigned)v : (unsigned)v;
+  do {
+    digits[n++] = (char)('0' + u % 10);
+    u /= 10;
+  } while (u);
+  char *at = cell;
+  if (v < 0) *at++ = '-';
+  while (n) *at++ = digits[--n];
+  *at = 0;
+  return cell;
+}
+
+const char *Joined(char *cell, const char *a, const char *b) {
+  size_t n = CopyText(cell, kCellSize, a);
+  CopyText(cell + n, kCellSize - n, b);
+  return cell;
+}
+
 }  // namespace
 
 void AddFunctionRow(int sid, const char *sourceName, int fid, const char *scope, const char *name,
                     int line, int argc, int called) {
   if (!ViewExists(VIEW_FUNCTIONS)) return;
-  char cell[528];
+  char cell[kCellSize];
   int row = RowCount(VIEW_FUNCTIONS);
-  FormatText(cell, sizeof cell, "%d", sid);
-  InsertRow(VIEW_FUNCTIONS, row, 0, cell);
+  InsertRow(VIEW_FUNCTIONS, row, 0, Number(cell, sid));
   SetCell(VIEW_FUNCTIONS, row, 1, sourceName);
-  FormatText(cell, sizeof cell, "%d", fid);
-  SetCell(VIEW_FUNCTIONS, row, 2, cell);
-  FormatText(cell, sizeof cell, "%s%s", scope, name);
-  SetCell(VIEW_FUNCTIONS, row, 3, cell);
-  FormatText(cell, sizeof cell, "%d", line);
-  SetCell(VIEW_FUNCTIONS, row, 4, cell);
-  FormatText(cell, sizeof cell, "%d", argc);
-  SetCell(VIEW_FUNCTIONS, row, 5, cell);
-  FormatText(cell, sizeof cell, "%d", called);
-  SetCell(VIEW_FUNCTIONS, row, 6, cell);
+  SetCell(VIEW_FUNCTIONS, row, 2, Number(cell, fid));
+  SetCell(VIEW_FUNCTIONS, row, 3, Joined(cell, scope, name));
+  SetCell(VIEW_FUNCTIONS, row, 4, Number(cell, line));
+  SetCell(VIEW_FUNCTIONS, row, 5, Number(cell, argc));
+  SetCell(VIEW_FUNCTIONS, row, 6, Number(cell, called));
 }
 
 void AddCallRow(int callerSid, const char *callerSourceName, int callerFid, const char *callerScope,
@@ -49,31 +69,23 @@ void AddCallRow(int callerSid, const char *callerSourceName, int callerFid, cons
                 int toSid, const char *toSourceName, int toFid, const char *toScope,
                 const char *toName) {
   if (!ViewExists(VIEW_CALLS)) return;
-  char cell[528];
+  char cell[kCellSize];
   int row = RowCount(VIEW_CALLS);
-  FormatText(cell, sizeof cell, "%d", callerSid);
-  InsertRow(VIEW_CALLS, row, 0, cell);
+  InsertRow(VIEW_CALLS, row, 0, Number(cell, callerSid));
   SetCell(VIEW_CALLS, row, 1, callerSourceName);
-  FormatText(cell, sizeof cell, "%d", callerFid);
-  SetCell(VIEW_CALLS, row, 2, cell);
-  FormatText(cell, sizeof cell, "%s%s", callerScope, callerName);
-  SetCell(VIEW_CALLS, row, 3, cell);
-  FormatText(cell, sizeof cell, "%s%s", callScope, callName);
-  SetCell(VIEW_CALLS, row, 4, cell);
-  FormatText(cell, sizeof cell, "%d", callArgc);
-  SetCell(VIEW_CALLS, row, 5, cell);
+  SetCell(VIEW_CALLS, row, 2, Number(cell, callerFid));
+  SetCell(VIEW_CALLS, row, 3, Joined(cell, callerScope, callerName));
+  SetCell(VIEW_CALLS, row, 4, Joined(cell, callScope, callName));
+  SetCell(VIEW_CALLS, row, 5, Number(cell, callArgc));
   if (toSid <= 0) {
     SetCell(VIEW_CALLS, row, 6, "X");
     return;
   }
   SetCell(VIEW_CALLS, row, 6, "===>");
-  FormatText(cell, sizeof cell, "%d", toSid);
-  SetCell(VIEW_CALLS, row, 7, cell);
+  SetCell(VIEW_CALLS, row, 7, Number(cell, toSid));
   SetCell(VIEW_CALLS, row, 8, toSourceName);
-  FormatText(cell, sizeof cell, "%d", toFid);
-  SetCell(VIEW_CALLS, row, 9, cell);
-  FormatText(cell, sizeof cell, "%s%s", toScope, toName);
-  SetCell(VIEW_CALLS, row, 10, cell);
+  SetCell(VIEW_CALLS, row, 9, Number(cell, toFid));
+  SetCell(VIEW_CALLS, row, 10, Joined(cell, toScope, toName));
 }
 
 int ANA_MakeFunctionList(void) {

@@ -34,6 +34,13 @@ TEST(FormatCheckTest, RefusesDangerousDirectives) {
   EXPECT_FALSE(FormatMatches("%'d", "d"));
   EXPECT_FALSE(FormatMatches("%k", ""));
 
+  // Field widths and precisions stay small: a settings file must not be able
+  // to make one formatted piece gigabytes long.
+  EXPECT_TRUE(FormatMatches("%255s|%.999d", "sd"));
+  EXPECT_FALSE(FormatMatches("%1999999999s", "s"));
+  EXPECT_FALSE(FormatMatches("%.1999999999d", "d"));
+  EXPECT_FALSE(FormatMatches("%02045808616d", "d"));
+
   char out[4];
   EXPECT_EQ(FormatConversions("%s%d%s", out, sizeof out), 1);
   EXPECT_STREQ(out, "sds");

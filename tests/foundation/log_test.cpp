@@ -131,6 +131,7 @@ TEST_F(Log, LongLinesAreCutToTheLineBuffer) {
   LogPrint(0, LOG_RESULT, "%s", big.c_str());
   EXPECT_EQ(ReadFile(Path("result.txt")).size(), 2047u);  // the message buffer's limit
   unlink(Path("result.txt").c_str());
+  LogCheckFiles();
 
   NestMove(16);
   LogPrint(0, LOG_RESULT | LOG_TIME, "%s", big.c_str());
@@ -164,8 +165,9 @@ TEST_F(Log, FilePastTenMebibytesMovesAfterTheCrossingLine) {
   LogOpen(1, "result");
   LogSetLevel(0);
   LogPrint(0, LOG_RESULT, "first\r\n");
-  // Grow the open file to just below the limit.
+  // Grow the open file to just below the limit, and have the writer look.
   ASSERT_EQ(truncate(Path("result.txt").c_str(), 10485760 - 2), 0);
+  LogCheckFiles();
   LogPrint(0, LOG_RESULT, "ab");  // exactly 10485760 bytes: not past the limit
   EXPECT_FALSE(Exists(Path("result.txt.[1]")));
   LogPrint(0, LOG_RESULT, "crossing\r\n");
@@ -179,8 +181,31 @@ TEST_F(Log, FilePastTenMebibytesMovesAfterTheCrossingLine) {
 
   // The next rotation takes the next free number.
   ASSERT_EQ(truncate(Path("result.txt").c_str(), 10485761), 0);
+  LogCheckFiles();
   LogPrint(0, LOG_RESULT, "again\r\n");
   EXPECT_TRUE(Exists(Path("result.txt.[2]")));
+}
+
+TEST_F(Log, OwnLinesAreCountedToTheExactRotationPoint) {
+  LogOpen(1, "result");
+  LogSetLevel(0);
+  std::string kib(1022, 'k');
+  for (int i = 0; i < 10240; i++) LogPrint(0, LOG_RESULT, "%s\r\n", kib.c_str());
+  EXPECT_FALSE(Exists(Path("result.txt.[1]")));  // exactly 10 MiB: not past the limit
+  LogPrint(0, LOG_RESULT, "crossing\r\n");
+  ASSERT_TRUE(Exists(Path("result.txt.[1]")));
+  EXPECT_EQ(ReadFile(Path("result.txt.[1]")).size(), 10485760u + 10);
+  LogPrint(0, LOG_RESULT, "fresh\r\n");
+  EXPECT_EQ(ReadFile(Path("result.txt")), "fresh\r\n");
+
+  // A file emptied from outside is looked at before it would be moved: the
+  // count alone does not move it.
+  for (int i = 0; i < 10239; i++) LogPrint(0, LOG_RESULT, "%s\r\n", kib.c_str());
+  EXPECT_FALSE(Exists(Path("result.txt.[2]")));
+  ASSERT_EQ(truncate(Path("result.txt").c_str(), 0), 0);
+  LogPrint(0, LOG_RESULT, "%s\r\n", kib.c_str());  // past the limit by the count alone
+  EXPECT_FALSE(Exists(Path("result.txt.[2]")));
+  EXPECT_EQ(ReadFile(Path("result.txt")), kib + "\r\n");
 }
 
 TEST_F(Log, RotateAndAppendWorkOnAnyPath) {
@@ -204,6 +229,7 @@ TEST_F(Log, FileDeletedOrMovedWhileOpenIsFollowedByAFreshFile) {
   LogSetLevel(0);
   LogPrint(0, LOG_RESULT, "one\r\n");
   ASSERT_EQ(unlink(Path("result.txt").c_str()), 0);
+  LogCheckFiles();  // as after 200 ms
   LogPrint(0, LOG_RESULT, "two\r\n");
   EXPECT_EQ(ReadFile(Path("result.txt")), "two\r\n");
 
@@ -212,6 +238,12 @@ TEST_F(Log, FileDeletedOrMovedWhileOpenIsFollowedByAFreshFile) {
   LogPrint(0, LOG_RESULT, "three\r\n");
   EXPECT_EQ(ReadFile(Path("saved.txt")), "two\r\n");
   EXPECT_EQ(ReadFile(Path("result.txt")), "three\r\n");
+
+  // A deletion is noticed by the timer too, from the link count.
+  ASSERT_EQ(unlink(Path("result.txt").c_str()), 0);
+  usleep(250 * 1000);
+  LogPrint(0, LOG_RESULT, "four\r\n");
+  EXPECT_EQ(ReadFile(Path("result.txt")), "four\r\n");
 }
 
 TEST_F(Log, UnusableDesktopLeavesLoggingOff) {

@@ -393,8 +393,12 @@ class GuiTest : public QObject {
         snprintf(text, sizeof text, "%d", i + 1);
         int row = g_views->RowCount(VIEW_CALLS);
         g_views->InsertRow(VIEW_CALLS, row, 0, text);
+        // Cells that follow their insertion travel with it; the others alone.
+        if (i % 3 == 0) g_views->SetCell(VIEW_CALLS, row, 1, "a.c");
+        if (i % 3 == 0) g_views->SetCell(VIEW_CALLS, row, 2, "\t7");
         g_views->SetCell(VIEW_CALLS, row, 4, "call");
         if (i % 2) g_views->SetCell(VIEW_CALLS, row, 7, "1");
+        if (i % 3 == 0 && row > 0) g_views->SetCell(VIEW_CALLS, row - 1, 5, "prev");
       }
       g_views->SetCell(VIEW_CALLS, 123, 4, "changed");
       char buf[32];
@@ -418,6 +422,16 @@ class GuiTest : public QObject {
     QCOMPARE(items_seen, 3);
     QCOMPARE(Views()->Model(1)->rowCount(), 20000);
     QCOMPARE(Views()->Model(1)->index(19999, 0).data().toString(), QStringLiteral("20000"));
+    ListModel *m = Views()->Model(1);
+    for (int r : {0, 1, 2, 3, 299, 19998, 19999}) {
+      QCOMPARE(m->Cell(r, 0), std::to_string(r + 1));
+      QCOMPARE(m->Cell(r, 1), std::string(r % 3 ? "" : "a.c"));
+      QCOMPARE(m->Cell(r, 2), std::string(r % 3 ? "" : "\t7"));
+      QCOMPARE(m->Cell(r, 3), std::string());
+      QCOMPARE(m->Cell(r, 4), std::string(r == 123 ? "changed" : "call"));
+      QCOMPARE(m->Cell(r, 5), std::string((r + 1) % 3 == 0 ? "prev" : ""));
+      QCOMPARE(m->Cell(r, 7), std::string(r % 2 ? "1" : ""));
+    }
     QCOMPARE(Views()->Tree()->Dump(), QStringLiteral("0 top\n  4 kid\n    0 grandchild\n"));
     // Numbers sort as numbers: 20000 after 9999.
     Views()->ClickColumn(VIEW_CALLS, 0);

@@ -233,6 +233,48 @@ TEST_F(XrefTest, TieBreaksAmongDefinitions) {
             std::string::npos);
 }
 
+// A crowded function index: every three-letter name, defined in one of three
+// sources with varying argument counts, most names more than once. The
+// phase's linking must choose exactly what a walk of the hash bucket chooses,
+// also where two names share both hashes and so count as one.
+TEST_F(XrefTest, PhaseLinkingMatchesTheBucketWalk) {
+  views.lists_exist = 0;
+  ST_SOURCE *src[3] = {Source("x.c"), Source("y.c"), Source("z.c")};
+  std::vector<ST_FUNC *> callers;
+  for (ST_SOURCE *s : src) callers.push_back(Func(s, "caller", 0));
+  char name[4] = {0};
+  int k = 0;
+  for (char a = 'a'; a <= 'z'; a++) {
+    for (char b = 'a'; b <= 'z'; b++) {
+      for (char c = 'a'; c <= 'z'; c++, k++) {
+        name[0] = a, name[1] = b, name[2] = c;
+        Func(src[k % 3], name, k % 4 - 1);
+        if (k % 5 == 0) Func(src[(k + 1) % 3], name, k % 3 - 1, k % 2 ? "" : "N::");
+        if (k % 7 == 0) Call(callers[k % 3], name, k % 3 - 1);
+        if (k % 11 == 0) Call(callers[(k + 2) % 3], name, -1, k % 2 ? "" : "N::");
+      }
+    }
+  }
+  RunAll();
+
+  int linked = 0, across_names = 0, calls = 0;
+  for (ST_FUNC *caller : callers) {
+    void *data = nullptr;
+    for (CHBUF *e = CB_Next(&caller->calls, &data); e; e = CB_Next(e, &data)) {
+      ST_CALL *c = static_cast<ST_CALL *>(data);
+      ST_FUNC *by_phase = c->to_func;
+      ASSERT_EQ(ANA_LinkCall(c), 1);  // alone: walks the bucket
+      ASSERT_EQ(c->to_func, by_phase) << c->scope << c->name << " argc " << c->argc;
+      calls++;
+      if (by_phase) linked++;
+      if (by_phase && std::string(by_phase->name) != c->name) across_names++;
+    }
+  }
+  EXPECT_GT(calls, 3000);
+  EXPECT_GT(linked, calls / 2);
+  EXPECT_GT(across_names, 0);  // the weak hash did join different names
+}
+
 TEST_F(XrefTest, LinkStepsAndEscape) {
   EXPECT_EQ(ANA_BeginCallList(), 0);
   EXPECT_EQ(ANA_LinkNextSource(), -1);  // no sources

@@ -1,0 +1,107 @@
+// The Call List of the desktop program with many rows: N rows (default
+// 500,000) sent from a worker thread through the port queue as the analysis
+// sends them, then column clicks that sort them (a number column and two text
+// columns, each ascending and descending), each followed by a repaint of the
+// view. Prints the seconds of each step. Runs offscreen unless
+// QT_QPA_PLATFORM says otherwise.
+//
+//   bench_gui_sort [N=500000]
+// bench-links: velmora_ui
+#include <QApplication>
+#include <QTableView>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "foundation/ports.h"
+#include "foundation/settings.h"
+#include "foundation/text.h"
+#include "ui/port_queue.h"
+#include "ui/views.h"
+
+namespace {
+
+double Seconds(std::chrono::steady_clock::time_point t0) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// One Call List row the way the linker sends it: an insertion, then the
+// cells one by one.
+void SendRow(int i) {
+  char cell[64];
+  int sid = 1 + i / 120, fid = 1 + i % 40;
+  FormatText(cell, sizeof cell, "%d", sid);
+  InsertRow(VIEW_CALLS, i, 0, cell);
+  FormatText(cell, sizeof cell, "file_%05d.c", sid);
+  SetCell(VIEW_CALLS, i, 1, cell);
+  FormatText(cell, sizeof cell, "%d", fid);
+  SetCell(VIEW_CALLS, i, 2, cell);
+  FormatText(cell, sizeof cell, "caller_%08x", (unsigned)(sid * 40 + fid) * 2654435761u);
+  SetCell(VIEW_CALLS, i, 3, cell);
+  FormatText(cell, sizeof cell, "Callee_%08x", (unsigned)i * 40503u);
+  SetCell(VIEW_CALLS, i, 4, cell);
+  FormatText(cell, sizeof cell, "%d", i % 5);
+  SetCell(VIEW_CALLS, i, 5, cell);
+  if (i % 3 == 0) {
+    SetCell(VIEW_CALLS, i, 6, "X");
+    return;
+  }
+  SetCell(VIEW_CALLS, i, 6, "===>");
+  int to = 1 + (int)(((unsigned)i * 7919u) % 4000u);
+  FormatText(cell, sizeof cell, "%d", to);
+  SetCell(VIEW_CALLS, i, 7, cell);
+  FormatText(cell, sizeof cell, "file_%05d.c", to);
+  SetCell(VIEW_CALLS, i, 8, cell);
+  SetCell(VIEW_CALLS, i, 9, "1");
+  FormatText(cell, sizeof cell, "Callee_%08x", (unsigned)i * 40503u);
+  SetCell(VIEW_CALLS, i, 10, cell);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  int n = argc > 1 ? atoi(argv[1]) : 500000;
+  if (n < 1) n = 1;
+  if (!getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
+  ResetConfiguration();
+  PortQueue queue;
+  ViewsPanel panel(&queue);
+  panel.resize(1200, 800);
+  panel.show();
+  panel.SelectView(VIEW_CALLS);
+  g_views = &panel;
+
+  auto t0 = std::chrono::steady_clock::now();
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    for (int i = 0; i < n; i++) SendRow(i);
+    done = true;
+  });
+  while (!done || queue.Pending()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  worker.join();
+  queue.Drain();
+  QCoreApplication::processEvents();
+  printf("%-40s %8.3f s (%d rows)\n", "fill from a worker thread", Seconds(t0),
+         panel.Model(VIEW_CALLS)->rowCount());
+
+  struct Click {
+    int col;
+    const char *what;
+  } clicks[] = {{0, "sort SID (number), ascending"},        {0, "sort SID (number), descending"},
+                {4, "sort CallFunction (text), ascending"}, {4, "sort CallFunction, descending"},
+                {1, "sort Source (text), ascending"},       {1, "sort Source, descending"}};
+  for (const Click &c : clicks) {
+    t0 = std::chrono::steady_clock::now();
+    panel.ClickColumn(VIEW_CALLS, c.col);
+    panel.ListWidget(VIEW_CALLS)->viewport()->repaint();
+    QCoreApplication::processEvents();
+    printf("%-40s %8.3f s\n", c.what, Seconds(t0));
+  }
+  g_views = nullptr;
+  queue.SetApplier(nullptr);
+  return 0;
+}
