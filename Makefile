@@ -16,9 +16,13 @@ build: bootstrap
 run: build
 	@scripts/run-sample
 
-test: bootstrap
+# The fuzz smoke run (about a minute) comes before ctest, so ctest's summary
+# closes the output.
+test:
+	@VELMORA_FUZZ=1 scripts/bootstrap
 	@cmake -S . -B build-test $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON >/dev/null
 	@cmake --build build-test -j $(JOBS)
+	@FUZZ_JOBS=$(JOBS) fuzz/run smoke
 	@cd build-test && ctest --output-on-failure -j $(JOBS)
 
 bench: build
