@@ -54,7 +54,14 @@ int AppStart(const char *ini_path, int n, const char *const *paths, const char *
     if (CopyText(g_app.settings, sizeof g_app.settings, ini_path) != strlen(ini_path))
       g_app.settings[0] = 0;
   } else if (g_app.program[0]) {
-    SettingsPathFromProgram(g_app.program, ".ini", g_app.settings, sizeof g_app.settings);
+    // Both programs read the settings of the name "velmora" in their folder, so
+    // one file serves the desktop program and velmora-cli alike.
+    char base[sizeof g_app.program];
+    CopyText(base, sizeof base, g_app.program);
+    CutToFolder(base);
+    if (AddTrailingBackslash(base, sizeof base) &&
+        CopyText(base + strlen(base), sizeof base - strlen(base), "velmora") == 7)
+      SettingsPathFromProgram(base, ".ini", g_app.settings, sizeof g_app.settings);
   }
   if (g_app.settings[0])
     ExtensionPathFromSettings(g_app.settings, g_app.ext_settings, sizeof g_app.ext_settings);

@@ -57,9 +57,11 @@ TEST_F(AppTest, SettingsBesideTheProgram) {
   std::string settings = AppSettingsPath();
   std::string ext = AppExtensionSettingsPath();
   AppStop();
-  // The test program is test_shell: test_shell.ini and test_shellENH.ini.
-  EXPECT_EQ(settings.substr(settings.rfind('/')), "/test_shell.ini");
-  EXPECT_EQ(ext.substr(ext.rfind('/')), "/test_shellENH.ini");
+  // Whatever the program is called (here test_shell), it reads the settings of
+  // the name velmora in its own folder, as velmora and velmora-cli both do.
+  EXPECT_EQ(settings.substr(settings.rfind('/')), "/velmora.ini");
+  EXPECT_EQ(ext.substr(ext.rfind('/')), "/velmoraENH.ini");
+  EXPECT_EQ(settings.substr(0, settings.rfind('/')), VELMORA_BINARY_DIR);
   EXPECT_EQ(JobState.load(), 0);
 }
 
