@@ -9,7 +9,7 @@ struct GraphState {
   char *piece;                  // 2048-byte piece buffer (MemAlloc), or null
   char *utf8;                   // 2048-byte conversion buffer (MemAlloc), or null
   std::string pending;          // UTF-8 pieces not yet appended to graph_file
-  std::string graph_file;       // native path of the description
+  std::string graph_file;       // native path of the graph file
   std::string graph_override;   // path set by SetGraphFilePath, or empty
   std::string desktop_dir;      // native desktop folder
   std::string picture_file;     // picture of the current tree, or empty

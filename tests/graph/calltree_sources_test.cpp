@@ -84,7 +84,7 @@ TEST_F(GraphFixture, ExampleProjectFromItsSources) {
             "FC1_4->UQ0;\n"
             "FC1_1->FC1_4;\n"
             "}\n");
-  // The description keeps its bytes; the renderer still makes the picture.
+  // The graph file keeps its bytes; the renderer still makes the picture.
   ASSERT_EQ(RunRenderer(), 1);
   ASSERT_EQ(WaitForRenderer(), 1);
   EXPECT_EQ(velmora_test::ReadFile(desk + "/FuncGraph[1].gif").compare(0, 4, "GIF8"), 0);
