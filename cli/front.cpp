@@ -11,6 +11,7 @@
 #include "platform/codepage.h"
 #include "platform/sys.h"
 #include "platform/terminal.h"
+#include "xref/list_columns.h"
 
 namespace {
 
@@ -20,11 +21,6 @@ const char kPhase0[] =
     "\201\341 \211\360\220\315\203\134\201[\203X\216\346\215\236\222\206 \201\342";
 const char kPhase1[] = "\201\341 \203\134\201[\203X\211\360\220\315\222\206 \201\342";
 const char kPhase2[] = "\201\341 \212\326\220\224\212\326\230A\225t\202\257\222\206 \201\342";
-
-const char *const kFunctionHeader[] = {"SID",    "Source", "FID",   "Function",
-                                       "LineNo", "Argc",   "Called"};
-const char *const kCallHeader[] = {"SID", "Source", "FID",      "Function", "CallFunction", "Argc",
-                                   "-",   "toSID",  "toSource", "toFID",    "toFunction"};
 
 enum { kDrawEveryMs = 200 };
 
@@ -387,8 +383,8 @@ void TerminalFront::AppendResult(const char *text) {
 }
 
 void TerminalFront::PrintList(int list) {
-  const char *const *header = list == VIEW_FUNCTIONS ? kFunctionHeader : kCallHeader;
-  size_t ncols = list == VIEW_FUNCTIONS ? 7 : 11;
+  const char *const *header = list == VIEW_FUNCTIONS ? kFunctionListHeaders : kCallListHeaders;
+  size_t ncols = list == VIEW_FUNCTIONS ? FL_COLUMNS : CL_COLUMNS;
   std::string out;
   for (size_t c = 0; c < ncols; c++) {
     if (c) out += '\t';

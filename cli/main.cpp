@@ -17,6 +17,7 @@
 #include "platform/keys.h"
 #include "platform/terminal.h"
 #include "shell/app.h"
+#include "shell/requests.h"
 #include "shell/worker.h"
 #include "xref/xref.h"
 

@@ -164,3 +164,11 @@ int ANA_SourceCreateAll(ProgressSink *window, CB *paths);
 void ANA_SourceRelease(void);
 int ANA_GetFuncCount(void);
 int ANA_Exec(ProgressSink *window, char *name_buffer, int mode);
+
+// What ANA_Exec returns in mode 0 besides the progress of the current source
+// (0..100, in percent of its bytes).
+enum AnaExecResult {
+  ANA_EXEC_SOURCE_DONE = -1,  // the current source completed; the next call moves on
+  ANA_EXEC_NO_SOURCE = -2,    // no source is left to analyse
+  ANA_EXEC_STOPPED = -3,      // the user stopped the analysis with Escape
+};

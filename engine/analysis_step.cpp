@@ -59,7 +59,7 @@ int ANA_Exec(ProgressSink *window, char *name_buffer, int mode) {
   (void)window;
   if (!ANA.cur_source || !ANA.cur_source->data) {
     DebugPrint("%s Completed.\r\n", kTag);
-    return -2;
+    return ANA_EXEC_NO_SOURCE;
   }
   ST_SOURCE *s = (ST_SOURCE *)ANA.cur_source->data;
   if (name_buffer && strcmp(name_buffer, s->name) != 0) CopyText(name_buffer, 260, s->name);
@@ -73,14 +73,14 @@ int ANA_Exec(ProgressSink *window, char *name_buffer, int mode) {
   if (s->status == -2) {
     DebugPrint("%s Stopped \"%s\"\r\n", kTag, Utf8ToSjis(s->path).c_str());
     DropText(s);
-    return -3;
+    return ANA_EXEC_STOPPED;
   }
   if (s->status == -1) {
     DebugPrint("%s Completed \"%s\"\r\n", kTag, Utf8ToSjis(s->path).c_str());
     ANA.cur_source = CB_Next(ANA.cur_source, nullptr);
     ANA.header_done = 0;
     DropText(s);
-    return -1;
+    return ANA_EXEC_SOURCE_DONE;
   }
 
   if (!s->text) {

@@ -7,36 +7,48 @@ struct ST_CALL;
 
 // 1 while graph output is on (DISPLAY_GRAPH and the tools are there).
 extern int graph_enabled;
-// Running number of anonymous node ids (UQn), reset for each tree request.
+// Running number of anonymous node ids (UQn); ResetGraphOutput restarts it.
 extern int anon_counter;
+
+// A new tree request: anonymous node ids start again at UQ0. Never fails.
+void ResetGraphOutput(void);
 
 // Formats one piece (at most 2047 bytes, also in UTF-8) and appends it to the
 // graph file. Pieces are collected in memory and reach the file by
 // GraphFlush, which the end of every tree, GraphFileSize and RunRenderer do.
+// Nothing when graph output is off; a longer piece is cut, and one whose
+// UTF-8 form does not fit is dropped.
 void PutGraphText(const char *format, ...) __attribute__((format(printf, 1, 2)));
 // Writes the collected pieces to the graph file (lost silently when it cannot
-// be opened).
+// be opened); afterwards nothing is pending either way.
 void GraphFlush(void);
 // Empties the graph file (and the pieces not yet written): 0 when it cannot be
 // opened, else 1 (also when graph output is off).
 int ResetGraphFile(void);
-// Size of the graph file in bytes; 0 when off or unreadable.
+// Size of the graph file in bytes after a flush; 0 when off or unreadable.
 int GraphFileSize(void);
 // Node id of function (sid, fid), e.g. "FC1_2"; (0, 0) gives the next "UQn".
-// The text is valid until the next call.
+// The text is a static buffer, valid until the next call.
 const char *MakeNodeId(int sid, int fid);
 // Attribute list of one edge ("[label=...]" or ""); the relationship
-// attributes instead when CORRELATION is on. Valid until the next call.
+// attributes instead when CORRELATION is on. Null texts are left out. A
+// static buffer, valid until the next call.
 const char *MakeEdgeAttr(const char *label, const char *fontcolor, const char *color,
                          const char *fromId, const char *toId);
 
 // The statements of one tree, in the forms of the settings' templates. A
 // template whose placeholders differ from what is passed is replaced by its
-// built-in text; names that would break a quoted dot label are escaped.
+// built-in text; names that would break a quoted dot label are escaped. Each
+// appends to the pending pieces (PutGraphText) and never fails.
+// "digraph fc1{" and the graph, node and edge attributes.
 void GraphHeader(void);
+// The node statement of f.
 void GraphFunctionNode(const ST_FUNC *f);
+// A plain edge from -> to.
 void GraphEdge(const ST_FUNC *from, const ST_FUNC *to);
+// The red edge of a recursion from -> to, labelled EXPAND_MESS_1.
 void GraphRecursionEdge(const ST_FUNC *from, const ST_FUNC *to);
+// An anonymous node for a call no source defines, and the edge to it.
 void GraphMissingCall(const ST_FUNC *caller, const ST_CALL *call);
 // Remark node below f; cut 1 is the MAX_CALL_TABLE form (no ";" before its edge).
 void GraphRemark(const ST_FUNC *f, const char *text, int cut);
@@ -45,18 +57,16 @@ void GraphFooter(void);
 
 // Start-up: buffers, file names, the viewer association and the tool checks;
 // sets graph_enabled from DISPLAY_GRAPH and narrows it, and connects the call
-// tree to the statements above. May be called again (tests).
+// tree to the statements above. Without buffers graph output stays off. May
+// be called again (tests).
 void InitGraphTools(void);
-// Points the expansion's extension hooks (g_ext_hooks) at ext/: the MUSIC
-// and CORRELATION switches, the MIDI player and the relationship attributes.
-// InitGraphTools does it; tests may replace the hooks afterwards.
-void InstallExtHooks(void);
-// Shutdown: writes what is pending and frees the buffers.
+// Shutdown: writes what is pending, frees the buffers (nothing more is
+// written until InitGraphTools) and forgets a running renderer.
 void FreeGraphTools(void);
 // Names the graph file instead of "velmora.dot" beside the program ("" or
 // nullptr: back to that). Takes effect at once and survives InitGraphTools.
 void SetGraphFilePath(const char *path);
-// The graph file in use ("" before InitGraphTools).
+// The graph file in use ("" before InitGraphTools); owned by graph/.
 const char *GraphFilePath(void);
 // Chooses FuncGraph[n].<GRAPH_EXT> (n 1..256, first free) on the desktop: 0
 // when all 256 exist (the previous name stays), else 1 (also when off).
@@ -67,20 +77,24 @@ int RunRenderer(void);
 // 1 when no renderer runs any more (it ended and was reaped, or none was
 // started), 0 while it runs.
 int PollRenderer(void);
-// Starts the viewer on the picture: 0 when the picture does not exist, else 1.
+// Starts the viewer on the picture: 0 when the picture does not exist, else 1
+// (also when off).
 int ShowGraphPicture(void);
 // Starts commandLine (show 0: hidden, standard streams on /dev/null); mode 2
 // keeps it as the renderer, any other mode forgets it (it is reaped when it
 // ends). 0 for an empty command line, else 1; a failed start is not reported.
 int RunProgram(int mode, int show, const char *commandLine);
-// Starts "<program> <args> <file>" with file quoted, and forgets it.
+// Starts "<program> <args> <file>" with file quoted, and forgets it; a failed
+// start is not reported.
 void LaunchProgram(const char *program, const char *file, const char *args);
 // Editor on a private copy of the function's text: 0 when the function is not
 // found, its source cannot be read or the copy cannot be written, else 1.
 int OpenFunctionText(int sid, int fid);
-// Editor on the function's source at its line (EDITOR_CMD): 0 when not found.
+// Editor on the function's source at its line (EDITOR_CMD): 0 when not found,
+// else 1.
 int OpenSourceAtFunction(int sid, int fid);
-// Path of the picture of the last tree ("" when none).
+// Path of the picture of the last tree ("" when none); owned by graph/.
 const char *GraphPictureFile(void);
-// The viewer command template found at start-up ("" when none).
+// The viewer command template found at start-up ("" when none); owned by
+// graph/.
 const char *GraphViewerTemplate(void);

@@ -22,7 +22,9 @@ extern GraphState g_graph;
 // leading part of them, else builtin: a settings template never reads an
 // argument that is not passed.
 const char *CheckedTemplate(const char *tmpl, const char *builtin, const char *expected);
-// printf into a string; tmpl must have passed CheckedTemplate.
+// printf into a new string ("" when nothing or an error comes out); tmpl must
+// have passed CheckedTemplate.
 std::string FormatString(const char *tmpl, ...);
-// Connects the call-tree expansion to the statement writers.
+// Points the call-tree expansion's g_tree_graph at the statement writers.
+// Never fails.
 void InstallTreeGraph(void);

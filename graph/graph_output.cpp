@@ -161,6 +161,10 @@ int GraphFileSize(void) {
   return n > 0x7FFFFFFF ? 0x7FFFFFFF : (int)n;
 }
 
+void ResetGraphOutput(void) {
+  anon_counter = 0;
+}
+
 const char *MakeNodeId(int sid, int fid) {
   if (sid || fid)
     FormatText(node_id, sizeof node_id, "FC%d_%d", sid, fid);

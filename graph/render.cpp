@@ -119,7 +119,6 @@ const char *GraphViewerTemplate(void) {
 
 void InitGraphTools(void) {
   InstallTreeGraph();
-  InstallExtHooks();
   GraphFlush();
   FreeBuffers();
   graph_enabled = g_config.DISPLAY_GRAPH ? 1 : 0;

@@ -16,6 +16,8 @@
 #include "graph/graph.h"
 #include "platform/files.h"
 #include "shell/config.h"
+#include "shell/ext_hooks.h"
+#include "shell/file_collect.h"
 #include "shell/paths.h"
 #include "shell/worker.h"
 
@@ -48,7 +50,7 @@ void ExtensionPathFromSettings(const char *ini, char *out, size_t cap) {
 int AppStart(const char *ini_path, int n, const char *const *paths, const char **failure) {
   if (failure) *failure = nullptr;
   g_app = AppState();
-  JobState = 0;
+  JobState = JobStep::Idle;
   ProgramPath(g_app.program, sizeof g_app.program);
   if (ini_path && *ini_path) {
     if (CopyText(g_app.settings, sizeof g_app.settings, ini_path) != strlen(ini_path))
@@ -70,6 +72,7 @@ int AppStart(const char *ini_path, int n, const char *const *paths, const char *
   LogOpen(0, "debug");
   LogOpen(1, "result");
   InitGraphTools();
+  InstallExtHooks();
   LoadExtensionSettings(g_app.ext_settings[0] ? g_app.ext_settings : nullptr);
 
   if (n > 0 && paths) {
@@ -78,16 +81,15 @@ int AppStart(const char *ini_path, int n, const char *const *paths, const char *
       if (failure) *failure = "Memory Alloc error !";
       return 0;
     }
-    JobState = 4;
-    entry_counter = 0;
-    last_report = 0;
+    JobState = JobStep::RegisterSources;  // the main window starts the job
+    BeginCollection(nullptr);
     for (int i = 0; i < n; i++) {
       if (paths[i]) GetDirFile(nullptr, ProjectFiles, "", paths[i]);
     }
   }
 
   if (!CreateANA()) {
-    JobState = 0;
+    JobState = JobStep::Idle;
     if (failure) *failure = "CreateANA error !";
     return 0;
   }

@@ -7,8 +7,9 @@
 // Start-up, on the main thread. ini_path names the settings file, or nullptr
 // for velmora.ini beside the program; the extension settings are the same
 // name without ".ini" plus "ENH.ini". n paths (native) are collected at once
-// into ProjectFiles and JobState becomes 4 (the desktop program's command
-// line; the terminal program passes 0 and requests an analysis instead).
+// into ProjectFiles and JobState becomes RegisterSources (the desktop
+// program's command line; the terminal program passes 0 and requests an
+// analysis instead).
 // 1 ready. 0 start-up failed: *failure (when given) is the text to show with
 // the caption "Warning" ("Memory Alloc error !" or "CreateANA error !");
 // AppStop must be called all the same.
@@ -19,7 +20,9 @@ int AppStart(const char *ini_path, int n, const char *const *paths, const char *
 // writes the leak report (_MEMCHECK) as the very last trace output.
 void AppStop(void);
 
-// The settings file in force and the extension settings file ("" before
-// AppStart), both native paths.
+// The settings file in force ("" before AppStart, or when it does not fit a
+// path); a native path owned by shell/.
 const char *AppSettingsPath(void);
+// The extension settings file ("" before AppStart or without a settings
+// file); a native path owned by shell/.
 const char *AppExtensionSettingsPath(void);

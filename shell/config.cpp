@@ -10,6 +10,7 @@
 #include "foundation/settings.h"
 #include "foundation/text.h"
 #include "platform/ini.h"
+#include "xref/calltree.h"
 
 namespace {
 
@@ -100,7 +101,7 @@ void LoadConfiguration(const char *ini_path) {
   c.DISPLAY_GRAPH = Flag(Int(r, "DISPLAY_GRAPH", 0));
   c.WIDTH = AtLeast(Int(r, "WIDTH", 800), 128);
   c.HEIGHT = AtLeast(Int(r, "HEIGHT", 400), 80);
-  c.MAX_CALL_NEST = Clamp(Int(r, "MAX_CALL_NEST", 16), 4, 255);
+  c.MAX_CALL_NEST = Clamp(Int(r, "MAX_CALL_NEST", 16), CALL_NEST_MIN, CALL_NEST_MAX);
   c.MAX_CALL_TABLE = Clamp(Int(r, "MAX_CALL_TABLE", 256), 4, 1023);
   c.FUNC_EXPAND_AGAIN = Flag(Int(r, "FUNC_EXPAND_AGAIN", 0));
   c.FUNC_CALL_AGAIN = Flag(Int(r, "FUNC_CALL_AGAIN", 0));

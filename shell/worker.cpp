@@ -1,34 +1,28 @@
 // The analysis worker and its job loop. One turn reads JobState, performs that
-// state's step and pauses; the job ends when the state returns to 0. The user
-// is reached only through the ports of the job's start record; a stop request
+// step and pauses; the job ends when the state returns to Idle. The user is
+// reached only through the ports of the job's start record; a stop request
 // from shutdown makes the loop leave at its next check without touching them.
 #include "shell/worker.h"
 
 #include <algorithm>
 #include <cstring>
-#include <string>
-#include <utility>
-#include <vector>
 
-#include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
 #include "graph/graph.h"
-#include "platform/codepage.h"
-#include "platform/files.h"
 #include "platform/keys.h"
 #include "platform/sys.h"
 #include "platform/thread.h"
-#include "shell/paths.h"
+#include "shell/file_collect.h"
+#include "shell/worker_internal.h"
 #include "xref/calltree.h"
 #include "xref/xref.h"
 
-std::atomic<int> JobState{0};
+std::atomic<JobStep> JobState{JobStep::Idle};
 CB *ProjectFiles = nullptr;
 char MessageBuffer[260];
-int entry_counter = 0;
-uint32_t last_report = 0;
+const char kAllocError[] = "Memory Alloc Error!";
 
 const WorkerTiming kDesktopTiming = {16, PAUSE_YIELD, 500, 100, 200};
 const WorkerTiming kHeadlessTiming = {0, 0, 0, 0, 0};
@@ -69,15 +63,6 @@ const char kGraphLarge[] =
 const char kGraphSmall[] =
     "\203O\203\211\203t\202\360\215\354\220\254\202\265\202\304\202\242\202\334\202\267\201B\r\n"
     "\217\255\201X\202\250\221\322\202\277\202\255\202\276\202\263\202\242\201B";
-// "処理中は受け付けません。"
-const char kBusy[] =
-    "\217\210\227\235\222\206\202\315\216\363\202\257\225t\202\257\202\334\202\271\202\361\201B";
-// "関数呼出木を作成しています。"
-const char kMakingTree[] =
-    "\212\326\220\224\214\304\217o\226\330\202\360\215\354\220\254\202\265\202\304\202\242\202\334"
-    "\202\267\201B";
-const char kAllocError[] = "Memory Alloc Error!";
-const char kNoDialog[] = "CreateDialogParam failed.\r\nstop processing.";
 
 // Graph descriptions above these sizes get the longer waiting messages.
 enum { kLargeGraph = 10240, kHugeGraph = 30720 };
@@ -101,6 +86,10 @@ int g_fail_next_start = 0;        // test hook
 bool Stopping() {
   return g_stop.load(std::memory_order_acquire) != 0;
 }
+// The same for the folder walk, which polls it before each entry.
+int StopRequested() {
+  return Stopping() ? 1 : 0;
+}
 
 void Pause(unsigned ms) {
   if (ms == PAUSE_YIELD)
@@ -110,10 +99,7 @@ void Pause(unsigned ms) {
 }
 
 // Port calls of the worker: a missing window ignores them, and so does a
-// worker asked to stop for shutdown.
-void Warn(const char *text) {
-  if (!Stopping() && g_job.p.main_window) g_job.p.main_window->ShowWarning(text);
-}
+// worker asked to stop for shutdown. Warnings go through Warn.
 void Status(const char *text) {
   if (!Stopping() && g_job.p.main_window) g_job.p.main_window->SetStatusText(text);
 }
@@ -164,12 +150,12 @@ void ReleasePaths() {
 
 // ---- analysis job --------------------------------------------------------
 
-void StartAnalysis() {  // state 1
+void StartAnalysis() {
   if (ProjectFiles) ReleaseCB(&ProjectFiles);
   ProjectFiles = CreateCB();
   if (!ProjectFiles) {
-    Warn(kAllocError);
-    JobState = 0;
+    Warn(g_job.p.main_window, kAllocError);
+    JobState = JobStep::Idle;
     return;
   }
   MessageBuffer[0] = 0;
@@ -179,14 +165,13 @@ void StartAnalysis() {  // state 1
   FuncBar(0);
   Select(VIEW_FUNCTIONS);
   Status(StatusText(2));
-  entry_counter = 0;
-  last_report = 0;
+  BeginCollection(StopRequested);
   g_job.i = 0;
   g_job.next_path = g_job.p.paths;
-  JobState = 2;
+  JobState = JobStep::CollectFiles;
 }
 
-void CollectOnePath() {  // state 2
+void CollectOnePath() {
   int n = g_job.p.path_count;
   if (g_job.i < n && g_job.next_path) {
     SourceBar(g_job.i * 100 / n);
@@ -197,25 +182,25 @@ void CollectOnePath() {  // state 2
   if (g_job.i >= n || !g_job.next_path) {
     SourceBar(100);
     ReleasePaths();
-    JobState = 3;
+    JobState = JobStep::CheckCollected;
   }
 }
 
-void CheckCollected() {  // state 3
+void CheckCollected() {
   if (!ProjectFiles || ProjectFiles->count == 0) {
-    Warn(kNoFiles);
+    Warn(g_job.p.main_window, kNoFiles);
     ReleaseCB(&ProjectFiles);
-    JobState = 0;
+    JobState = JobStep::Idle;
     return;
   }
   Pause(g_worker_timing.settle_ms);
-  JobState = 4;
+  JobState = JobStep::RegisterSources;
 }
 
-void RegisterSources() {  // state 4
+void RegisterSources() {
   g_job.count = ProjectFiles ? ProjectFiles->count : 0;
   if (g_job.count == 0) {
-    JobState = 0;
+    JobState = JobStep::Idle;
     return;
   }
   Status(StatusText(1));
@@ -227,34 +212,34 @@ void RegisterSources() {  // state 4
   SourceBar(100 / g_job.count);
   FuncBar(0);
   g_job.i = 1;
-  JobState = 5;
+  JobState = JobStep::ParseSource;
 }
 
-void ParseSource() {  // state 5
+void ParseSource() {
   int r;
   for (;;) {
     r = ANA_Exec(g_job.p.progress, MessageBuffer, 0);
     if (r < 0 || r > 100 || Stopping()) break;
-    FuncBar(r);
+    FuncBar(r);  // the current source's progress
   }
   if (Stopping()) return;
   Detail(MessageBuffer);
-  if (r == -3) {
-    Warn(kStopping);
+  if (r == ANA_EXEC_STOPPED) {
+    Warn(g_job.p.main_window, kStopping);
     if (g_job.p.main_window) g_job.p.main_window->Destroy(WINDOW_PROGRESS);
-    g_job.p.progress = nullptr;  // gone: state 0 must not close it again
+    g_job.p.progress = nullptr;  // gone: Idle must not close it again
     Pause(g_worker_timing.short_ms);
     Drops(1);
-    JobState = 0;
-  } else if (r == -1) {
+    JobState = JobStep::Idle;
+  } else if (r == ANA_EXEC_SOURCE_DONE) {
     g_job.i++;
     SourceBar(std::min(100, g_job.i * 100 / g_job.count));
-  } else if (r < 0) {
-    JobState = 6;
+  } else if (r == ANA_EXEC_NO_SOURCE) {
+    JobState = JobStep::MakeFunctionList;
   }
 }
 
-void MakeLists() {  // state 6
+void MakeLists() {
   PassLine(2);
   ANA_MakeFunctionList();
   g_job.count = ANA_BeginCallList();
@@ -263,17 +248,17 @@ void MakeLists() {  // state 6
   FuncBar(0);
   SourceBar(100);
   g_job.i = 0;
-  JobState = 7;
+  JobState = JobStep::LinkCalls;
 }
 
-void LinkOneSource() {  // state 7
+void LinkOneSource() {
   CopyText(MessageBuffer, sizeof MessageBuffer, "link Function.");
   Detail(MessageBuffer);
   PhaseLine(2);
   int r = ANA_LinkNextSource();
   int bar;
-  if (r == -1) {
-    JobState = 8;
+  if (r == -1) {  // nothing left to link
+    JobState = JobStep::FinishAnalysis;
     bar = 100;
   } else {
     bar = g_job.count > 0 ? std::min(100, r * 100 / g_job.count) : 0;
@@ -282,14 +267,14 @@ void LinkOneSource() {  // state 7
   SourceBar(100);
 }
 
-void FinishAnalysis() {  // state 8
+void FinishAnalysis() {
   Pause(g_worker_timing.short_ms);
-  JobState = 0;
+  JobState = JobStep::Idle;
   ANA_UpdateCalledColumn();
   Redraw();
   Status(StatusText(2 + Current()));
   if (ANA_GetFuncCount() == 0) {
-    Warn(kNoFunctions);
+    Warn(g_job.p.main_window, kNoFunctions);
     ReleaseCB(&ProjectFiles);
     Status(StatusText(0));
   }
@@ -297,24 +282,24 @@ void FinishAnalysis() {  // state 8
 
 // ---- call-tree job -------------------------------------------------------
 
-void StartTree() {  // state 10
-  JobState = 11;
+void StartTree() {
+  JobState = JobStep::ExpandTree;
   Pause(g_worker_timing.short_ms);
   Select(VIEW_TREE);
 }
 
-void ExpandTree() {  // state 11
+void ExpandTree() {
   int r = 0;
   if (g_job.p.root) {
-    output_flags = 15;
+    SetTreeOutputs(OUTPUT_ALL);
     r = ANA_MakeCallStackTree(g_job.p.root, g_config.MAX_CALL_NEST);
   }
   Pause(g_worker_timing.settle_ms);
-  if (r < 0) Warn(kInterrupted);
-  JobState = 12;
+  if (r < 0) Warn(g_job.p.main_window, kInterrupted);
+  JobState = JobStep::StartRenderer;
 }
 
-void StartRenderer() {  // state 12
+void StartRenderer() {
   if (g_job.p.render) {
     int s = GraphFileSize();
     if (s > 0) {
@@ -325,209 +310,109 @@ void StartRenderer() {  // state 12
   }
   Pause(g_worker_timing.short_ms);
   if (g_job.p.render) RunRenderer();
-  JobState = 13;
+  JobState = JobStep::WaitForRenderer;
 }
 
-// state 13; returns the pause of this turn.
+// Returns the pause of this turn.
 unsigned WaitRenderer() {
   if (!g_job.p.render || PollRenderer() == 1) {
     Pause(g_worker_timing.short_ms);
-    JobState = 14;
+    JobState = JobStep::ShowPicture;
   } else if (EscapePressed()) {
     Pause(g_worker_timing.short_ms);
-    Warn(kInterrupted);
-    JobState = 0;
+    Warn(g_job.p.main_window, kInterrupted);
+    JobState = JobStep::Idle;
   }
   return g_worker_timing.turn_ms ? g_worker_timing.turn_ms : (unsigned)kHeadlessPollMs;
 }
 
-void ShowTree() {  // state 14
+void ShowTree() {
   if (g_job.p.render && g_job.p.view) ShowGraphPicture();
   Status(StatusText(2 + VIEW_RESULT));
   Pause(g_worker_timing.show_ms);
-  JobState = 0;
+  JobState = JobStep::Idle;
 }
 
-void EndJob() {  // state 0
-  if (g_job.p.main_window && !Stopping()) {
-    if (g_job.p.wait_box) g_job.p.main_window->Close(WINDOW_WAITBOX);
-    if (g_job.p.progress) g_job.p.main_window->Close(WINDOW_PROGRESS);
-    g_job.p.main_window->AcceptDrops(1);
+// ---- the loop ------------------------------------------------------------
+
+// One turn: the step of the current state. Returns the pause after it, or -1
+// when the job has ended and the thread returns.
+long Turn(JobStep step) {
+  switch (step) {
+    case JobStep::Idle:
+      ReturnToIdle(Stopping() ? nullptr : g_job.p.main_window, g_job.p.wait_box != nullptr,
+                   g_job.p.progress != nullptr);
+      return -1;
+    case JobStep::StartAnalysis:
+      StartAnalysis();
+      break;
+    case JobStep::CollectFiles:
+      CollectOnePath();
+      break;
+    case JobStep::CheckCollected:
+      CheckCollected();
+      break;
+    case JobStep::RegisterSources:
+      RegisterSources();
+      break;
+    case JobStep::ParseSource:
+      ParseSource();
+      return g_worker_timing.busy_turn_ms;
+    case JobStep::MakeFunctionList:
+      MakeLists();
+      break;
+    case JobStep::LinkCalls:
+      LinkOneSource();
+      return g_worker_timing.busy_turn_ms;
+    case JobStep::FinishAnalysis:
+      FinishAnalysis();
+      break;
+    case JobStep::StartTree:
+      StartTree();
+      break;
+    case JobStep::ExpandTree:
+      ExpandTree();
+      break;
+    case JobStep::StartRenderer:
+      StartRenderer();
+      break;
+    case JobStep::WaitForRenderer:
+      return WaitRenderer();
+    case JobStep::ShowPicture:
+      ShowTree();
+      break;
+    default:
+      JobState = JobStep::Idle;  // no such step: end
+      break;
   }
+  return g_worker_timing.turn_ms;
 }
 
 void WorkerMain(void *) {
-  for (;;) {
-    if (Stopping()) break;
-    int state = JobState.load();
-    unsigned pause = g_worker_timing.turn_ms;
-    switch (state) {
-      case 0:
-        EndJob();
-        ReleasePaths();
-        return;
-      case 1:
-        StartAnalysis();
-        break;
-      case 2:
-        CollectOnePath();
-        break;
-      case 3:
-        CheckCollected();
-        break;
-      case 4:
-        RegisterSources();
-        break;
-      case 5:
-        ParseSource();
-        pause = g_worker_timing.busy_turn_ms;
-        break;
-      case 6:
-        MakeLists();
-        break;
-      case 7:
-        LinkOneSource();
-        pause = g_worker_timing.busy_turn_ms;
-        break;
-      case 8:
-        FinishAnalysis();
-        break;
-      case 9:
-        break;
-      case 10:
-        StartTree();
-        break;
-      case 11:
-        ExpandTree();
-        break;
-      case 12:
-        StartRenderer();
-        break;
-      case 13:
-        pause = WaitRenderer();
-        break;
-      case 14:
-        ShowTree();
-        break;
-      default:
-        JobState = 0;
-        break;  // no such job: end
-    }
-    Pause(pause);
+  while (!Stopping()) {
+    long pause = Turn(JobState.load());
+    if (pause < 0) break;
+    Pause((unsigned)pause);
   }
   ReleasePaths();
 }
 
-// ---- folder walk ----------------------------------------------------------
-
-// Shift_JIS form of a native path for trace and progress texts.
-std::string ShownText(const char *native) {
-  for (const char *p = native; *p; p++) {
-    if ((unsigned char)*p >= 0x80) return Utf8ToSjis(native);
-  }
-  return std::string(native);
-}
-
-struct Walk {
-  ProgressSink *window;                                // detail lines, or nullptr
-  CB *list;                                            // collected paths
-  char path[VELMORA_PATH_MAX];                         // path being visited
-  size_t len;                                          // its length
-  std::vector<std::pair<uint64_t, uint64_t>> folders;  // folders on the current walk
-};
-
-void AddFile(Walk *w) {
-  DebugPrint("GetDirFile:ADD:%s\r\n", ShownText(w->path).c_str());
-  if (w->list) AddCB(w->list, w->path, (int)w->len + 1);
-}
-
-int OnEntry(const DirEntryInfo *e, void *ctx);
-
-void EnterFolder(Walk *w, uint64_t dev, uint64_t ino) {
-  size_t keep = w->len;
-  if (!AddTrailingBackslash(w->path, sizeof w->path)) {
-    DebugPrint("GetDirFile :Path too long! \"%s\"\r\n", ShownText(w->path).c_str());
-    return;
-  }
-  w->len = strlen(w->path);
-  w->folders.emplace_back(dev, ino);
-  entry_counter += 2;  // the "." and ".." entries the walk does not show
-  if (!ForEachDirEntry(w->path, OnEntry, w))
-    DebugPrint("GetDirFile :Open Folder Error! \"%s\"\r\n", ShownText(w->path).c_str());
-  w->folders.pop_back();
-  w->len = keep;
-  w->path[keep] = 0;
-}
-
-int OnEntry(const DirEntryInfo *e, void *ctx) {
-  Walk *w = (Walk *)ctx;
-  if (Stopping()) return 0;
-  size_t keep = w->len;
-  size_t nlen = strlen(e->name);
-  if (keep + nlen + 1 > sizeof w->path) {
-    DebugPrint("GetDirFile :Path too long! \"%s\"\r\n", ShownText(e->name).c_str());
-  } else {
-    memcpy(w->path + keep, e->name, nlen + 1);
-    w->len = keep + nlen;
-    if (e->is_dir) {
-      bool on_walk = false;
-      for (const auto &f : w->folders)
-        on_walk = on_walk || (f.first == e->dev && f.second == e->ino);
-      if (on_walk)
-        DebugPrint("GetDirFile :Folder loop! \"%s\"\r\n", ShownText(w->path).c_str());
-      else
-        EnterFolder(w, e->dev, e->ino);
-    } else if (MatchExtension(e->name, g_config.EXT)) {
-      AddFile(w);
-    }
-    w->len = keep;
-    w->path[keep] = 0;
-  }
-  uint32_t now = TickCount();
-  if ((uint32_t)(now - last_report) > 100) {
-    if (w->window) {
-      char shown[128];
-      CopyText(shown, sizeof shown, ShownText(e->name).c_str(), -1, 1);
-      char text[160];
-      FormatText(text, sizeof text, "[%d] %s", entry_counter, shown);
-      w->window->SetDetail(text);
-    }
-    last_report = now;
-  }
-  entry_counter++;
-  return 1;
-}
-
 }  // namespace
 
-void GetDirFile(ProgressSink *window, CB *list, const char *base, const char *name) {
-  if (!name) return;
-  Walk walk;  // one per call: the recursion below shares it
-  Walk *w = &walk;
-  w->window = window;
-  w->list = list;
-  w->path[0] = 0;
-  bool fits = true;
-  if (base && *base) {
-    fits = CopyText(w->path, sizeof w->path, base) == strlen(base) &&
-           AddTrailingBackslash(w->path, sizeof w->path);
-  }
-  size_t blen = strlen(w->path);
-  size_t nlen = strlen(name);
-  if (!fits || blen + nlen + 1 > sizeof w->path) {
-    DebugPrint("GetDirFile :Path too long! \"%s\"\r\n", ShownText(name).c_str());
-    return;
-  }
-  memcpy(w->path + blen, name, nlen + 1);
-  w->len = blen + nlen;
-  uint64_t dev = 0, ino = 0;
-  if (!PathIdentity(w->path, &dev, &ino)) {
-    DebugPrint("GetDirFile :GetAttribute Error! \"%s\"\r\n", ShownText(name).c_str());
-  } else if (IsDirectory(w->path)) {
-    EnterFolder(w, dev, ino);
-  } else if (MatchExtension(w->path, g_config.EXT)) {
-    AddFile(w);
-  }
+void Warn(MainWindowPort *main, const char *text) {
+  if (main && !Stopping()) main->ShowWarning(text);
+}
+
+void ReturnToIdle(MainWindowPort *main, bool wait_box_open, bool progress_open) {
+  JobState = JobStep::Idle;
+  if (!main) return;
+  if (wait_box_open) main->Close(WINDOW_WAITBOX);
+  if (progress_open) main->Close(WINDOW_PROGRESS);
+  main->AcceptDrops(1);
+}
+
+int WorkerThreadRunning(void) {
+  return g_thread && !ThreadFinished(g_thread) ? 1 : 0;
 }
 
 int WorkerStart(const WorkerParams *params) {
@@ -543,21 +428,15 @@ int WorkerStart(const WorkerParams *params) {
     started = StartThread(WorkerMain, nullptr, WORKER_STACK_BYTES, &g_thread) != 0;
   }
   if (started) return 1;
-  // Back to idle, so the program accepts work again.
-  if (p.main_window) p.main_window->ShowWarning(kNoThread);
-  JobState = 0;
-  if (p.main_window) {
-    if (p.wait_box) p.main_window->Close(WINDOW_WAITBOX);
-    if (p.progress) p.main_window->Close(WINDOW_PROGRESS);
-    p.main_window->AcceptDrops(1);
-  }
+  Warn(p.main_window, kNoThread);
+  ReturnToIdle(p.main_window, p.wait_box != nullptr, p.progress != nullptr);
   MemFree(p.paths);
   g_job = Job();
   return 0;
 }
 
 int WorkerBusy(void) {
-  return JobState.load() != 0 || (g_thread && !ThreadFinished(g_thread)) ? 1 : 0;
+  return JobState.load() != JobStep::Idle || WorkerThreadRunning() ? 1 : 0;
 }
 
 void WorkerWait(void) {
@@ -570,83 +449,10 @@ void WorkerStop(void) {
   EscapeRequest();
   JoinThread(&g_thread);
   EscapePressed();  // the stop request must not reach a later poll
-  JobState = 0;
+  JobState = JobStep::Idle;
   g_stop.store(0);
 }
 
 void WorkerFailNextStart(int on) {
   g_fail_next_start = on;
-}
-
-int ProjectIsOpen(void) {
-  return ProjectFiles ? 1 : 0;
-}
-
-void DiscardProject(void) {
-  ReleaseCB(&ProjectFiles);
-  ANA_SourceRelease();
-}
-
-int RequestAnalysis(const char *const *paths, int n) {
-  if (WorkerBusy() || !paths || n <= 0) return 0;
-  MainWindowPort *main = g_front.main_window;
-  if (ProjectFiles) DiscardProject();
-  size_t total = 1;
-  for (int k = 0; k < n; k++) total += (paths[k] ? strlen(paths[k]) : 0) + 1;
-  char *buf = (char *)MemAlloc(total);
-  if (!buf) {
-    if (main) main->ShowWarning(kAllocError);
-    return 0;
-  }
-  char *at = buf;
-  for (int k = 0; k < n; k++) {
-    size_t len = paths[k] ? strlen(paths[k]) : 0;
-    if (len) memcpy(at, paths[k], len);
-    at += len + 1;  // MemAlloc zero-fills: the NUL is there
-  }
-  if (main) main->AcceptDrops(0);
-  JobState = 1;
-  if (main && !main->Open(WINDOW_PROGRESS, nullptr)) {
-    main->ShowWarning(kNoDialog);
-    JobState = 0;
-    main->AcceptDrops(1);
-    MemFree(buf);
-    return 0;
-  }
-  WorkerParams p = {main, g_front.progress, nullptr, nullptr, n, buf, g_front.render, g_front.view};
-  return WorkerStart(&p);
-}
-
-int RequestStartupAnalysis(void) {
-  if (JobState.load() != 4 || (g_thread && !ThreadFinished(g_thread))) return 0;
-  MainWindowPort *main = g_front.main_window;
-  if (main) main->AcceptDrops(0);
-  if (main && !main->Open(WINDOW_PROGRESS, nullptr)) {
-    main->ShowWarning(kNoDialog);
-    JobState = 0;
-    main->AcceptDrops(1);
-    return 0;
-  }
-  WorkerParams p = {main, g_front.progress, nullptr,        nullptr,
-                    0,    nullptr,          g_front.render, g_front.view};
-  return WorkerStart(&p);
-}
-
-int RequestCallTree(int sid, int fid) {
-  MainWindowPort *main = g_front.main_window;
-  if (WorkerBusy()) {
-    if (main) main->ShowWarning(kBusy);
-    return 0;
-  }
-  TreeClear();
-  anon_counter = 0;
-  ST_FUNC *root = ANA_FindFunction(sid, fid);
-  if (!root) return 1;
-  JobState = 10;
-  WaitBox *wait = g_front.wait_box;
-  // Without its box the tree is still built; only the waiting texts are lost.
-  if (main && !main->Open(WINDOW_WAITBOX, kMakingTree)) wait = nullptr;
-  WorkerParams p = {main, nullptr, wait, root, 0, nullptr, g_front.render, g_front.view};
-  WorkerStart(&p);
-  return 1;
 }

@@ -1,34 +1,49 @@
 // The analysis worker: one thread that walks the job state JobState a step per
-// turn, for the analysis job (states 1-8) and the call-tree job (10-14), and
-// the requests that start those jobs. Both programs use it: the desktop
-// program with its windows as ports, the terminal program with a terminal.
+// turn, for the analysis job and the call-tree job. Both programs use it: the
+// desktop program with its windows as ports, the terminal program with a
+// terminal. The requests that start the jobs are in shell/requests.h.
 //
-// Threads: the requests, WorkerWait and WorkerStop run on the program's main
-// thread; everything else here runs on the worker. The main thread writes
-// JobState only while it is 0 and before the worker starts; afterwards only the
-// worker writes it. The main thread touches ProjectFiles, the analyzer and the
-// views only while no job runs (WorkerBusy() is 0).
+// Threads: WorkerStart, WorkerWait and WorkerStop run on the program's main
+// thread; the job steps run on the worker. The main thread writes JobState
+// only while it is Idle and before the worker starts; afterwards only the
+// worker writes it. The main thread touches ProjectFiles, the analyzer and
+// the views only while no job runs (WorkerBusy() is 0).
 #pragma once
 
 #include <atomic>
-#include <cstdint>
 
 #include "engine/ana.h"
 #include "foundation/cb.h"
 #include "foundation/ports.h"
 
-// The job state; any value but 0 means a job runs.
-extern std::atomic<int> JobState;
+// The steps of the two jobs, one per turn of the worker. Each step names what
+// it does; the numbers are those of the job state the main window and the
+// start-up set.
+enum class JobStep : int {
+  Idle = 0,              // no job; the worker seeing it closes the job's windows and ends
+  StartAnalysis = 1,     // analysis job: a new ProjectFiles, the progress window reset
+  CollectFiles = 2,      // collect the files below one dropped path per turn
+  CheckCollected = 3,    // warn and end when no file was collected
+  RegisterSources = 4,   // register the collected files as sources (start-up begins here)
+  ParseSource = 5,       // parse the current source, in slices of ten statements
+  MakeFunctionList = 6,  // number the functions, fill the Function List, open the Call List
+  LinkCalls = 7,         // link the calls of one source per turn
+  FinishAnalysis = 8,    // refresh the Called column and the status; warn without functions
+  StartTree = 10,        // call-tree job: select the CallTree view
+  ExpandTree = 11,       // expand the tree below the root into every output
+  StartRenderer = 12,    // the waiting message for the graph's size, then the renderer
+  WaitForRenderer = 13,  // poll the renderer once per turn; Escape gives up waiting
+  ShowPicture = 14,      // open the picture in the viewer and set the status
+};
+
+// The job state; any step but Idle means a job runs.
+extern std::atomic<JobStep> JobState;
 // The collected paths of the open project (native, each with its NUL), or
 // nullptr when no project is open.
 extern CB *ProjectFiles;
 // Shift_JIS text shared by the worker and the analyzer (source names, phase
 // texts, the graph-size messages).
 extern char MessageBuffer[260];
-// Folder entries seen by the current collection, and the tick count of its
-// last progress line; both reset at the start of every collection.
-extern int entry_counter;
-extern uint32_t last_report;
 
 // A pause that only gives the rest of the time slice away.
 enum : unsigned { PAUSE_YIELD = 0xFFFFFFFFu };
@@ -37,7 +52,7 @@ enum : unsigned { PAUSE_YIELD = 0xFFFFFFFFu };
 // PAUSE_YIELD gives the processor away once.
 struct WorkerTiming {
   unsigned turn_ms;       // end of every turn
-  unsigned busy_turn_ms;  // end of a parse (5) or link (7) turn
+  unsigned busy_turn_ms;  // end of a ParseSource or LinkCalls turn
   unsigned settle_ms;     // before sources are registered, after a tree expands
   unsigned short_ms;      // around the other transitions
   unsigned show_ms;       // after the viewer is started
@@ -63,8 +78,8 @@ struct WorkerParams {
   int view;                     // call-tree job: open the viewer on the picture
 };
 
-// The ports and choices of the program, used by the requests below. Set once
-// by the program before the first request; null ports are absent windows.
+// The ports and choices of the program, used by the requests. Set once by the
+// program before the first request; null ports are absent windows.
 struct ShellFront {
   MainWindowPort *main_window;
   ProgressSink *progress;
@@ -75,48 +90,19 @@ struct ShellFront {
 extern ShellFront g_front;
 
 // Starts the worker thread on a copy of params (JobState must already hold the
-// job's first state). Joins the previous worker first. 1 started; 0 after the
+// job's first step). Joins the previous worker first. 1 started; 0 after the
 // warning "処理スレッドの作成に失敗しました。", with the program back to idle
-// (JobState 0, the feedback window closed, drops accepted, paths released).
+// (JobState Idle, the feedback window closed, drops accepted, paths released).
 int WorkerStart(const WorkerParams *params);
-// 1 while a job runs or the worker thread has not yet ended.
+// 1 while a job runs or the worker thread has not yet ended, else 0.
 int WorkerBusy(void);
-// Waits until the worker thread has ended (nothing when none runs).
+// Waits until the worker thread has ended (returns at once when none runs).
 void WorkerWait(void);
 // Shutdown while a job may run: asks the worker to end at its next check
 // without touching any port, requests a stop of the long loops (Escape), and
-// waits for it. The caller's ports must not wait for the calling thread.
+// waits for it; JobState is Idle afterwards. The caller's ports must not wait
+// for the calling thread.
 void WorkerStop(void);
-
-// 1 when a project is open (ProjectFiles exists).
-int ProjectIsOpen(void);
-// Discards the open project: releases ProjectFiles and every source of the
-// analyzer. The views are the caller's to clear. Only while idle.
-void DiscardProject(void);
-
-// The analysis of dropped paths (native, count n). Refused (0) while busy or
-// when n is 0. Stops drops, sets JobState 1, opens the progress window
-// (MainWindowPort::Open) and starts the worker. 1 started; 0 refused or failed
-// after its warning ("Memory Alloc Error!", "CreateDialogParam
-// failed.\r\nstop processing.", or the thread warning), drops accepted again.
-int RequestAnalysis(const char *const *paths, int n);
-// Starts the analysis of the files collected at start-up (JobState 4), the
-// way the main window does once it exists. 1 started; 0 when nothing is
-// pending or the start failed (JobState 0 afterwards).
-int RequestStartupAnalysis(void);
-// The call tree below function (sid, fid). While busy: the warning
-// "処理中は受け付けません。" and 0. Otherwise clears the CallTree view and the
-// anonymous node numbering; when the function exists, sets JobState 10, opens
-// the wait box with "関数呼出木を作成しています。" and starts the worker. 1 (also
-// when no such function exists, without a job).
-int RequestCallTree(int sid, int fid);
-
-// Appends to list every file at or below base + name ("" base: name alone)
-// whose extension is in EXT. window (may be null) gets "[%d] %s" detail lines
-// at most every 100 ms. A folder already on the current walk (a link loop) is
-// not entered again, and a path longer than VELMORA_PATH_MAX is skipped; both
-// leave a trace line.
-void GetDirFile(ProgressSink *window, CB *list, const char *base, const char *name);
 
 // Test hook: when on, the next WorkerStart fails as if no thread could be made.
 void WorkerFailNextStart(int on);

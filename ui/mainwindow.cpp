@@ -23,11 +23,13 @@
 #include "graph/graph.h"
 #include "platform/codepage.h"
 #include "platform/keys.h"
+#include "shell/requests.h"
 #include "shell/worker.h"
 #include "ui/dialogs.h"
 #include "ui/pictures.h"
 #include "ui/qtext.h"
 #include "ui/views.h"
+#include "xref/list_columns.h"
 
 namespace {
 
@@ -309,7 +311,7 @@ void MainWindow::ShowContextMenu(const QPoint &global) {
 }
 
 void MainWindow::Start() {
-  if (JobState.load() == 4) {
+  if (JobState.load() == JobStep::RegisterSources) {
     if (RequestStartupAnalysis()) return;
   }
   SetDropsAccepted(true);
@@ -346,8 +348,8 @@ void MainWindow::OpenFromList(int id) {
   int row = views_->SelectedRow(VIEW_FUNCTIONS);
   if (row < 0) return;
   char sid_text[260], fid_text[260];
-  views_->GetCell(VIEW_FUNCTIONS, row, 0, sid_text, sizeof sid_text);
-  views_->GetCell(VIEW_FUNCTIONS, row, 2, fid_text, sizeof fid_text);
+  views_->GetCell(VIEW_FUNCTIONS, row, FL_SID, sid_text, sizeof sid_text);
+  views_->GetCell(VIEW_FUNCTIONS, row, FL_FID, fid_text, sizeof fid_text);
   int sid = CellNumber(sid_text);
   int fid = CellNumber(fid_text);
   if (sid <= 0 || fid <= 0) return;

@@ -20,6 +20,7 @@
 #include "ui/mainwindow.h"
 #include "ui/qtext.h"
 #include "ui/views.h"
+#include "xref/list_columns.h"
 
 namespace {
 
@@ -42,9 +43,9 @@ bool Save(const Tour &t, QWidget *widget, const char *name) {
 int FindFunction(ViewsPanel *v, const char *name, int *sid, int *fid) {
   ListModel *m = v->Model(VIEW_FUNCTIONS);
   for (int r = 0; r < m->Size(); r++) {
-    if (m->Cell(r, 3) == name) {
-      *sid = CellNumber(m->Cell(r, 0).c_str());
-      *fid = CellNumber(m->Cell(r, 2).c_str());
+    if (m->Cell(r, FL_FUNCTION) == name) {
+      *sid = CellNumber(m->Cell(r, FL_SID).c_str());
+      *fid = CellNumber(m->Cell(r, FL_FID).c_str());
       return 1;
     }
   }
@@ -92,7 +93,7 @@ void Step(Tour *t) {
       v->SelectView(VIEW_FUNCTIONS);
       w->OpenProgress();
       ProgressWindow *p = w->Progress();
-      std::string name = v->Model(VIEW_FUNCTIONS)->Cell(0, 1);
+      std::string name = v->Model(VIEW_FUNCTIONS)->Cell(0, FL_SOURCE);
       p->SetPhase(1);
       p->SetPass(1);
       p->SetDetail(name.empty() ? "main.c" : name.c_str());

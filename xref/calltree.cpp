@@ -24,9 +24,19 @@ int flags_shown = 0;
 ExtHooks g_ext_hooks;
 TreeGraphPort g_tree_graph;
 
+void SetTreeOutputs(int outputs) {
+  output_flags = outputs;
+}
+
+void ResetTreeOutput(void) {
+  flags_shown = 0;
+}
+
 namespace {
 
-enum { PATH_SLOTS = 257, DEPTH_MIN = 4, DEPTH_MAX = 256 };
+// The expansion takes one level more than the setting allows, and its path
+// holds every level from the root (0) to the deepest.
+enum { DEPTH_MIN = CALL_NEST_MIN, DEPTH_MAX = CALL_NEST_MAX + 1, PATH_SLOTS = DEPTH_MAX + 1 };
 // The log takes at most 2047 characters per line; longer texts go in pieces.
 enum { LOG_PIECE = 2000 };
 
@@ -50,13 +60,13 @@ char line_buf[1100];
 char key_buf[1100];
 
 bool TextOn() {
-  return output_flags & 1;
+  return output_flags & OUTPUT_TEXT;
 }
 bool ViewOn() {
-  return output_flags & 2;
+  return output_flags & OUTPUT_VIEW;
 }
 bool GraphOn() {
-  return output_flags & 4;
+  return output_flags & OUTPUT_GRAPH;
 }
 bool MusicOn() {
   return g_ext_hooks.music_on && g_ext_hooks.music_on();
@@ -310,12 +320,12 @@ int ANA_ExpandFunction(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, int isLast) 
 
 int ANA_MakeCallStackTree(ST_FUNC *root, int depthLimit) {
   DebugPrint("enter ANA_MakeCallStackTree\r\n");
-  if (output_flags & 8) LogPrint(0, LOG_RESULT, "\r\n");
+  if (output_flags & OUTPUT_LOG_HEADING) LogPrint(0, LOG_RESULT, "\r\n");
   if (!root) {
     if (TextOn()) PutTreeText("ANA_MakeCallStackTree : Invalid Function.\r\n");
     return 0;
   }
-  if (output_flags & 8) {
+  if (output_flags & OUTPUT_LOG_HEADING) {
     static const char kBar[] = "//=====================================================\r\n";
     LogPrint(0, LOG_RESULT, "%s", kBar);
     LogPrint(0, LOG_RESULT, "// \"%s\":Call Tee\r\n", root->name);

@@ -10,10 +10,29 @@
 #include "engine/ana.h"
 #include "foundation/ports.h"
 
-// Outputs of a tree: bit 1 text, 2 tree view, 4 graph, 8 result-log header.
+// The outputs of a tree, bits of output_flags.
+enum TreeOutput {
+  OUTPUT_TEXT = 1,         // indented text in the Result view and the result log
+  OUTPUT_VIEW = 2,         // CallTree view nodes (and, through them, MIDI notes)
+  OUTPUT_GRAPH = 4,        // graph description
+  OUTPUT_LOG_HEADING = 8,  // banner lines in the result log only
+  OUTPUT_ALL = OUTPUT_TEXT | OUTPUT_VIEW | OUTPUT_GRAPH | OUTPUT_LOG_HEADING
+};
+// The outputs of the next trees (TreeOutput bits).
 extern int output_flags;
 // 1 once the display-switch lines were written since the Result view was cleared.
 extern int flags_shown;
+
+// Depth limits of a call tree. The MAX_CALL_NEST setting is read as
+// CALL_NEST_MIN..CALL_NEST_MAX; ANA_MakeCallStackTree accepts one level more
+// (its argument is clamped to CALL_NEST_MIN..CALL_NEST_MAX + 1).
+enum { CALL_NEST_MIN = 4, CALL_NEST_MAX = 255 };
+
+// Chooses the outputs (TreeOutput bits) of the trees that follow. Never fails.
+void SetTreeOutputs(int outputs);
+// The Result view was emptied: the next tree writes its display-switch lines
+// again. Never fails.
+void ResetTreeOutput(void);
 
 // Node pictures of the CallTree view.
 enum {

@@ -6,6 +6,7 @@
 #include "foundation/log.h"
 #include "foundation/ports.h"
 #include "foundation/text.h"
+#include "xref/list_columns.h"
 #include "xref/xref.h"
 
 namespace {
@@ -55,13 +56,13 @@ void AddFunctionRow(int sid, const char *sourceName, int fid, const char *scope,
   if (!ViewExists(VIEW_FUNCTIONS)) return;
   char cell[kCellSize];
   int row = RowCount(VIEW_FUNCTIONS);
-  InsertRow(VIEW_FUNCTIONS, row, 0, Number(cell, sid));
-  SetCell(VIEW_FUNCTIONS, row, 1, sourceName);
-  SetCell(VIEW_FUNCTIONS, row, 2, Number(cell, fid));
-  SetCell(VIEW_FUNCTIONS, row, 3, Joined(cell, scope, name));
-  SetCell(VIEW_FUNCTIONS, row, 4, Number(cell, line));
-  SetCell(VIEW_FUNCTIONS, row, 5, Number(cell, argc));
-  SetCell(VIEW_FUNCTIONS, row, 6, Number(cell, called));
+  InsertRow(VIEW_FUNCTIONS, row, FL_SID, Number(cell, sid));
+  SetCell(VIEW_FUNCTIONS, row, FL_SOURCE, sourceName);
+  SetCell(VIEW_FUNCTIONS, row, FL_FID, Number(cell, fid));
+  SetCell(VIEW_FUNCTIONS, row, FL_FUNCTION, Joined(cell, scope, name));
+  SetCell(VIEW_FUNCTIONS, row, FL_LINE, Number(cell, line));
+  SetCell(VIEW_FUNCTIONS, row, FL_ARGC, Number(cell, argc));
+  SetCell(VIEW_FUNCTIONS, row, FL_CALLED, Number(cell, called));
 }
 
 void AddCallRow(int callerSid, const char *callerSourceName, int callerFid, const char *callerScope,
@@ -71,21 +72,21 @@ void AddCallRow(int callerSid, const char *callerSourceName, int callerFid, cons
   if (!ViewExists(VIEW_CALLS)) return;
   char cell[kCellSize];
   int row = RowCount(VIEW_CALLS);
-  InsertRow(VIEW_CALLS, row, 0, Number(cell, callerSid));
-  SetCell(VIEW_CALLS, row, 1, callerSourceName);
-  SetCell(VIEW_CALLS, row, 2, Number(cell, callerFid));
-  SetCell(VIEW_CALLS, row, 3, Joined(cell, callerScope, callerName));
-  SetCell(VIEW_CALLS, row, 4, Joined(cell, callScope, callName));
-  SetCell(VIEW_CALLS, row, 5, Number(cell, callArgc));
+  InsertRow(VIEW_CALLS, row, CL_SID, Number(cell, callerSid));
+  SetCell(VIEW_CALLS, row, CL_SOURCE, callerSourceName);
+  SetCell(VIEW_CALLS, row, CL_FID, Number(cell, callerFid));
+  SetCell(VIEW_CALLS, row, CL_FUNCTION, Joined(cell, callerScope, callerName));
+  SetCell(VIEW_CALLS, row, CL_CALL, Joined(cell, callScope, callName));
+  SetCell(VIEW_CALLS, row, CL_ARGC, Number(cell, callArgc));
   if (toSid <= 0) {
-    SetCell(VIEW_CALLS, row, 6, "X");
+    SetCell(VIEW_CALLS, row, CL_LINK, "X");
     return;
   }
-  SetCell(VIEW_CALLS, row, 6, "===>");
-  SetCell(VIEW_CALLS, row, 7, Number(cell, toSid));
-  SetCell(VIEW_CALLS, row, 8, toSourceName);
-  SetCell(VIEW_CALLS, row, 9, Number(cell, toFid));
-  SetCell(VIEW_CALLS, row, 10, Joined(cell, toScope, toName));
+  SetCell(VIEW_CALLS, row, CL_LINK, "===>");
+  SetCell(VIEW_CALLS, row, CL_TO_SID, Number(cell, toSid));
+  SetCell(VIEW_CALLS, row, CL_TO_SOURCE, toSourceName);
+  SetCell(VIEW_CALLS, row, CL_TO_FID, Number(cell, toFid));
+  SetCell(VIEW_CALLS, row, CL_TO_FUNCTION, Joined(cell, toScope, toName));
 }
 
 int ANA_MakeFunctionList(void) {
@@ -145,7 +146,7 @@ int ANA_UpdateCalledColumn(void) {
     for (CHBUF *fe = CB_Next(&((ST_SOURCE *)sdata)->funcs, &fdata); fe; fe = CB_Next(fe, &fdata)) {
       if (!fdata) continue;
       FormatText(cell, sizeof cell, "%d", ((ST_FUNC *)fdata)->called);
-      SetCellText(VIEW_FUNCTIONS, row++, 6, cell);
+      SetCellText(VIEW_FUNCTIONS, row++, FL_CALLED, cell);
     }
   }
   return 1;

@@ -5,6 +5,7 @@
 #include "ext/ext_settings.h"
 #include "ext/midi_player.h"
 #include "graph_test_support.h"
+#include "shell/ext_hooks.h"
 #include "xref/xref.h"
 
 using velmora_test::GraphFixture;
@@ -97,9 +98,11 @@ TEST_F(GraphFixture, MusicPlaysEveryNodeAndRingsOut) {
   FakeClock clock;
   TQ_MidiSetPorts(&midi, &clock);
   TQ_MidiOpen();
+  InstallExtHooks();  // the MIDI player behind the expansion, as start-up wires it
   SetMusicEnabled(1);
   ASSERT_EQ(ANA_MakeCallStackTree(ANA_FindFunction(1, 1), 16), 1);
   SetMusicEnabled(0);
+  g_ext_hooks = ExtHooks();
   TQ_MidiClose();
   TQ_MidiSetPorts(nullptr, nullptr);
   EXPECT_GT(midi.messages, 6);   // six nodes, each at least one note

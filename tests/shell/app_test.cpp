@@ -1,5 +1,6 @@
 // Start-up and shutdown: the settings files in force, the command-line entry
-// that collects files at once, and a leak report that closes every run.
+// that collects files at once, the extensions wired below the call tree, and
+// a leak report that closes every run.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,6 +10,7 @@
 #include "shell/app.h"
 #include "shell/worker.h"
 #include "support/testenv.h"
+#include "xref/calltree.h"
 
 namespace {
 
@@ -41,10 +43,10 @@ TEST_F(AppTest, SettingsFromGivenFileAndCommandLineFiles) {
   EXPECT_EQ(std::string(AppExtensionSettingsPath()), dir + "/myENH.ini");
   EXPECT_EQ(g_config.MAX_CALL_NEST, 20);
   // Collected at once, waiting for the main window to start the worker.
-  EXPECT_EQ(JobState.load(), 4);
+  EXPECT_EQ(JobState.load(), JobStep::RegisterSources);
   ASSERT_NE(ProjectFiles, nullptr);
   EXPECT_EQ(ProjectFiles->count, 1);  // only EXT=C; passes
-  JobState = 0;
+  JobState = JobStep::Idle;
   AppStop();
   EXPECT_EQ(ProjectFiles, nullptr);
   const std::string ok = "_MEMCHECK: Unfreed Allocations Chack :OK\n";
@@ -53,16 +55,22 @@ TEST_F(AppTest, SettingsFromGivenFileAndCommandLineFiles) {
 }
 
 TEST_F(AppTest, SettingsBesideTheProgram) {
+  g_ext_hooks = ExtHooks();
   ASSERT_EQ(AppStart(nullptr, 0, nullptr, nullptr), 1);
   std::string settings = AppSettingsPath();
   std::string ext = AppExtensionSettingsPath();
+  // The call tree reaches the MIDI player and the relationship table.
+  EXPECT_NE(g_ext_hooks.music_on, nullptr);
+  EXPECT_NE(g_ext_hooks.midi_play_node, nullptr);
+  EXPECT_NE(g_ext_hooks.make_relation_attr, nullptr);
   AppStop();
+  g_ext_hooks = ExtHooks();
   // Whatever the program is called (here test_shell), it reads the settings of
   // the name velmora in its own folder, as velmora and velmora-cli both do.
   EXPECT_EQ(settings.substr(settings.rfind('/')), "/velmora.ini");
   EXPECT_EQ(ext.substr(ext.rfind('/')), "/velmoraENH.ini");
   EXPECT_EQ(settings.substr(0, settings.rfind('/')), VELMORA_BINARY_DIR);
-  EXPECT_EQ(JobState.load(), 0);
+  EXPECT_EQ(JobState.load(), JobStep::Idle);
 }
 
 }  // namespace

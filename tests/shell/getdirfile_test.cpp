@@ -1,6 +1,6 @@
 // Collecting source files below dropped paths: the extension filter, the
-// trace lines, the entry counter, folders reached twice through links, a
-// link loop, and paths that do not fit.
+// trace lines, the entry counter, a stop request, folders reached twice
+// through links, a link loop, and paths that do not fit.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -13,7 +13,7 @@
 #include "foundation/settings.h"
 #include "platform/files.h"
 #include "platform/sys.h"
-#include "shell/worker.h"
+#include "shell/file_collect.h"
 #include "support/testenv.h"
 
 namespace {
@@ -39,8 +39,7 @@ struct GetDirFileTest : ::testing::Test {
     list = CreateCB();
     g_trace.clear();
     TraceSetHook([](const char *t) { g_trace += t; });
-    entry_counter = 0;
-    last_report = 0;
+    BeginCollection(nullptr);
   }
   void TearDown() override {
     TraceSetHook(nullptr);
@@ -75,10 +74,24 @@ TEST_F(GetDirFileTest, FolderWithMatchingAndOtherFiles) {
                          "GetDirFile:ADD:" + dir + "/c.h\r\n" + "GetDirFile:ADD:" + dir +
                          "/sub/d.c\r\n");
   // Every entry counts, "." and ".." of both folders included.
-  EXPECT_EQ(entry_counter, 2 + 5 + 2 + 2);
+  EXPECT_EQ(CollectedEntryCount(), 2 + 5 + 2 + 2);
   // The first entry is reported at once (the last report was at tick 0).
   ASSERT_FALSE(window.details.empty());
   EXPECT_EQ(window.details[0], "[2] a.c");
+}
+
+// Shutdown stops a walk at its next entry; a new collection counts from 0.
+TEST_F(GetDirFileTest, StopRequestEndsTheWalk) {
+  Touch("a.c");
+  Touch("b.c");
+  BeginCollection([]() { return 1; });
+  GetDirFile(nullptr, list, "", dir.c_str());
+  EXPECT_TRUE(Paths().empty());
+  EXPECT_EQ(CollectedEntryCount(), 2);  // only "." and ".."
+  BeginCollection(nullptr);
+  EXPECT_EQ(CollectedEntryCount(), 0);
+  GetDirFile(nullptr, list, "", dir.c_str());
+  EXPECT_EQ(Paths().size(), 2u);
 }
 
 TEST_F(GetDirFileTest, SingleFilesAndBase) {

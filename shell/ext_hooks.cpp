@@ -1,9 +1,10 @@
-// Connects the call-tree expansion, which sits below the extensions, to the
-// MIDI player and the relationship table of ext/.
+// Connects the call-tree expansion and the graph writer, which sit below the
+// extensions, to the MIDI player and the relationship table of ext/.
+#include "shell/ext_hooks.h"
+
 #include "ext/ext_settings.h"
 #include "ext/midi_player.h"
 #include "ext/relation.h"
-#include "graph/graph.h"
 #include "xref/calltree.h"
 
 void InstallExtHooks(void) {

@@ -1,139 +1,34 @@
-// The desktop program driven through its real windows (Qt Test, offscreen):
-// drops, double-clicks, sorting, the Result log, the confirmation, refusals
-// while busy, Escape, the dialogs and closing while a job runs. The worker
+// The result views of the desktop program driven through its real windows
+// (Qt Test, offscreen): the window's shape, a drop that fills both lists, a
+// double-click that builds a tree, sorting, the Result log's trimming, and
+// the ports that carry the worker's fill operations in order. The worker
 // runs for real on the fixture projects in tests/data.
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QHeaderView>
-#include <QFile>
 #include <QMenu>
-#include <QMimeData>
-#include <QUrl>
 #include <QMenuBar>
-#include <QPushButton>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTabWidget>
-#include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
+#include <QUrl>
 
 #include <atomic>
 #include <string>
 #include <thread>
-#include <vector>
 
-#include "ext/ext_settings.h"
-#include "foundation/settings.h"
-#include "platform/keys.h"
+#include "gui_fixture.h"
 #include "platform/sys.h"
-#include "shell/app.h"
-#include "shell/worker.h"
-#include "ui/dialogs.h"
-#include "ui/mainwindow.h"
 #include "ui/qtext.h"
-#include "ui/views.h"
 
-namespace {
+using namespace velmora_gui;
 
-std::vector<std::string> g_trace;  // trace texts while hooked
-void TraceInto(const char *text) {
-  g_trace.push_back(text ? text : "");
-}
-
-QString Project() {
-  return QStringLiteral(VELMORA_TEST_DATA "/gui_project");
-}
-QString NoMatch() {
-  return QStringLiteral(VELMORA_TEST_DATA "/gui_nomatch");
-}
-
-// The shown texts of one column, top to bottom.
-QStringList Column(QTableView *v, int col) {
-  QStringList out;
-  for (int r = 0; r < v->model()->rowCount(); r++)
-    out << v->model()->index(r, col).data().toString();
-  return out;
-}
-
-// Shown row whose column col reads text, or -1.
-int FindShown(QTableView *v, int col, const QString &text) {
-  for (int r = 0; r < v->model()->rowCount(); r++)
-    if (v->model()->index(r, col).data().toString() == text) return r;
-  return -1;
-}
-
-}  // namespace
-
-class GuiTest : public QObject {
+class GuiViewsTest : public GuiFixture {
   Q_OBJECT
 
- private:
-  QTemporaryDir home_;
-  MainWindow *w_ = nullptr;
-  QStringList warnings_;                             // texts of the warnings shown
-  QStringList questions_;                            // caption + text of the confirmations
-  bool answer_ = true;                               // the confirmation's answer
-  std::function<void(const QString &)> on_warning_;  // extra reaction
-
-  bool WaitIdle(int ms = 30000) {
-    QElapsedTimer t;
-    t.start();
-    while (WorkerBusy() && t.elapsed() < ms) QTest::qWait(20);
-    QTest::qWait(20);
-    return !WorkerBusy();
-  }
-
-  void DropProject() {
-    w_->DropPaths({Project()});
-    QVERIFY(WaitIdle());
-  }
-
-  ViewsPanel *Views() { return w_->Views(); }
-  QTableView *List(int i) { return Views()->ListWidget(i); }
-
  private Q_SLOTS:
-  void initTestCase() {
-    QVERIFY(home_.isValid());
-    QByteArray h = home_.path().toUtf8();
-    qputenv("HOME", h);
-    qputenv("XDG_DESKTOP_DIR", h + "/Desktop");
-    qputenv("XDG_CONFIG_HOME", h + "/config");
-    qputenv("TMPDIR", h);
-    QByteArray ini = h + "/none.ini";
-    const char *failure = nullptr;
-    QVERIFY(AppStart(ini.constData(), 0, nullptr, &failure));
-    SetWarningHandler([this](QWidget *, const QString &text) {
-      warnings_ << text;
-      if (on_warning_) on_warning_(text);
-    });
-    SetConfirmHandler([this](QWidget *, const QString &caption, const QString &text) {
-      questions_ << caption + QLatin1Char('|') + text;
-      return answer_;
-    });
-  }
-
-  void cleanupTestCase() { AppStop(); }
-
-  void init() {
-    warnings_.clear();
-    questions_.clear();
-    answer_ = true;
-    on_warning_ = nullptr;
-    w_ = new MainWindow;
-    g_front.render = 0;
-    g_front.view = 0;
-    w_->show();
-    w_->Start();
-  }
-
-  void cleanup() {
-    QVERIFY(WaitIdle());
-    delete w_;
-    w_ = nullptr;
-    if (ProjectIsOpen()) DiscardProject();
-  }
-
   void windowShape() {
     QCOMPARE(w_->windowTitle(), QStringLiteral("Velmora Ver 0.10"));
     QTabWidget *tabs = Views()->Tabs();
@@ -441,240 +336,7 @@ class GuiTest : public QObject {
     QCOMPARE(Views()->Model(1)->rowCount(), 0);
     QCOMPARE(g_views->TreeItemCount(), 0);
   }
-
-  void confirmationCancelKeepsProject() {
-    DropProject();
-    int rows = List(0)->model()->rowCount();
-    answer_ = false;
-    w_->DropPaths({Project()});
-    QCOMPARE(questions_.size(), 1);
-    QCOMPARE(questions_[0],
-             QStringLiteral("Confirm.|現在展開中のプロジェクトを破棄して宜しいですか？"));
-    QVERIFY(!WorkerBusy());
-    QVERIFY(ProjectIsOpen());
-    QCOMPARE(List(0)->model()->rowCount(), rows);
-    // OK discards it and analyses the drop instead.
-    answer_ = true;
-    w_->DropPaths({QStringLiteral(VELMORA_TEST_DATA "/gui_project/sub")});
-    QCOMPARE(questions_.size(), 2);
-    QVERIFY(WaitIdle());
-    QCOMPARE(Column(List(0), 3), QStringList({"twice", "fact"}));
-  }
-
-  void refusalsWhileBusy() {
-    w_->DropPaths({Project()});
-    QVERIFY(WorkerBusy());
-    // A call-tree request is refused with its message; the job goes on.
-    QCOMPARE(w_->TreeRequest(1, 1), 0);
-    QCOMPARE(warnings_, QStringList({QStringLiteral("処理中は受け付けません。")}));
-    // Quit is refused with its message; the window stays.
-    w_->Command(CMD_QUIT);
-    QCOMPARE(warnings_.size(), 2);
-    QCOMPARE(warnings_[1],
-             QStringLiteral("ソース解析処理中です。解析処理が終わってから終了させてください。"));
-    QVERIFY(w_->isVisible());
-    // A drop is ignored without a word.
-    w_->DropPaths({Project()});
-    QCOMPARE(warnings_.size(), 2);
-    QVERIFY(questions_.isEmpty());
-    QVERIFY(WaitIdle());
-    QCOMPARE(List(0)->model()->rowCount(), 5);
-  }
-
-  void emptyDropsWarn() {
-    w_->DropPaths({NoMatch()});
-    QVERIFY(WaitIdle());
-    QCOMPARE(warnings_,
-             QStringList({QStringLiteral("解析対象ファイルが存在しません。\n処理を中断します。")}));
-    QVERIFY(!ProjectIsOpen());
-    QVERIFY(w_->acceptDrops());
-    QVERIFY(w_->Progress() == nullptr);
-  }
-
-  void escapeDuringAnalysis() {
-    w_->DropPaths({Project()});
-    QVERIFY(w_->windowHandle());
-    QTest::keyClick(w_->windowHandle(), Qt::Key_Escape);
-    QVERIFY(WaitIdle());
-    QCOMPARE(warnings_, QStringList({QStringLiteral("中断します。")}));
-    QVERIFY(w_->Progress() == nullptr);
-    QVERIFY(w_->acceptDrops());
-    QVERIFY(ProjectIsOpen());  // the project stays; the lists stay empty
-    QCOMPARE(List(0)->model()->rowCount(), 0);
-    // So the next drop asks first.
-    answer_ = false;
-    w_->DropPaths({Project()});
-    QCOMPARE(questions_.size(), 1);
-  }
-
-  void functionKeysActOncePerPress() {
-    // Escape while idle is not kept for the next job.
-    QTest::keyClick(w_->windowHandle(), Qt::Key_Escape);
-    QCOMPARE(EscapePressed(), 0);
-    int before = MusicEnabled();
-    QTest::keyClick(w_->windowHandle(), Qt::Key_F12);
-    QCOMPARE(MusicEnabled(), before ? 0 : 1);
-    // Held down: the repeats do not toggle it again.
-    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_F12, Qt::NoModifier, QString(), true);
-    QApplication::sendEvent(w_->windowHandle(), &repeat);
-    QCOMPARE(MusicEnabled(), before ? 0 : 1);
-    QTest::keyClick(w_->windowHandle(), Qt::Key_F12);
-    QCOMPARE(MusicEnabled(), before);
-    // F4 with no project writes nothing.
-    g_trace.clear();
-    TraceSetHook(TraceInto);
-    QTest::keyClick(w_->windowHandle(), Qt::Key_F4);
-    TraceSetHook(nullptr);
-    QVERIFY(g_trace.empty());
-  }
-
-  void aboutBox() {
-    QString seen;
-    int result = -1;
-    QTimer::singleShot(50, this, [&] {
-      AboutBox *box = qobject_cast<AboutBox *>(QApplication::activeModalWidget());
-      QVERIFY(box);
-      seen = box->windowTitle() + QLatin1Char('|') + box->ProductText();
-      QTest::mouseClick(box->findChild<QPushButton *>(QStringLiteral("ok")), Qt::LeftButton);
-      result = box->result();
-    });
-    w_->Command(CMD_ABOUT);
-    QCOMPARE(seen, QStringLiteral("About|Velmora Ver 0.10\nbuild 20081211"));
-    QCOMPARE(result, 1);
-    AboutBox box(w_);
-    box.reject();  // a close request ends it like OK
-    QCOMPARE(box.result(), 1);
-  }
-
-  void progressWindowMessages() {
-    ProgressWindow p(nullptr, 0);
-    QCOMPARE(p.PhaseText(), QStringLiteral("≪ 解析ソース取込中 ≫"));
-    QCOMPARE(p.PassText(), QStringLiteral("PASS : "));
-    QCOMPARE(p.DetailText(), QString());
-    QCOMPARE(p.FunctionPos(), 0);
-    QCOMPARE(p.SourcePos(), 0);
-
-    ProgressPort port;
-    port.SetPass(2);
-    port.SetPhase(1);
-    port.SetFunctionProgress(40);
-    port.SetSourceProgress(75);
-    std::string detail(100, 'x');
-    for (int i = 0; i < 100; i++) detail[i] = (char)('a' + i % 26);
-    port.SetDetail(detail.c_str());
-    detail.assign(100, '?');  // the port copied it
-    port.ApplyTo(&p);
-    QCOMPARE(p.PassText(), QStringLiteral("PASS : 2"));
-    QCOMPARE(p.PhaseText(), QStringLiteral("≪ ソース解析中 ≫"));
-    QCOMPARE(p.DetailText().size(), 63);
-    QVERIFY(p.DetailText().startsWith(QStringLiteral("abcdefghij")));
-    QCOMPARE(p.FunctionPos(), 40);
-    QCOMPARE(p.SourcePos(), 75);
-    port.SetPhase(2);
-    port.ApplyTo(&p);
-    QCOMPARE(p.PhaseText(), QStringLiteral("≪ 関数関連付け中 ≫"));
-    QCOMPARE(p.PassText(), QStringLiteral("PASS : 2"));  // unchanged values stay
-    port.SetPhase(7);
-    port.ApplyTo(&p);
-    QCOMPARE(p.PhaseText(), QString());
-
-    // A double-byte character across the 63-byte mark is left out whole.
-    std::string sjis(62, 'a');
-    sjis += "\x8A\xD6";  // one Shift_JIS character
-    sjis += "tail";
-    p.SetDetail(sjis.c_str());
-    QCOMPARE(p.DetailText(), QString(62, QLatin1Char('a')));
-    sjis.assign(61, 'a');
-    sjis += "\x8A\xD6";
-    p.SetDetail(sjis.c_str());
-    QCOMPARE(p.DetailText(), QString(61, QLatin1Char('a')) + QStringLiteral("関"));
-  }
-
-  void waitBoxSecondsAndColours() {
-    WaitBoxWindow b(nullptr, QStringLiteral("関数呼出木を作成しています。"));
-    QCOMPARE(b.Text(), QStringLiteral("関数呼出木を作成しています。"));
-    QCOMPARE(b.SecondsText(), QStringLiteral("0"));
-    QCOMPARE(b.ShownColour(), QColor(40, 255, 40));
-    b.SetStart(1000);
-    b.Tick(2500);
-    QCOMPARE(b.SecondsText(), QStringLiteral("1"));
-    b.Tick(1000 + 59999);
-    QCOMPARE(b.SecondsText(), QStringLiteral("59"));
-    QCOMPARE(b.ShownColour(), QColor(40, 255, 40));
-    b.Tick(1000 + 60000);
-    QCOMPARE(b.ShownColour(), QColor(255, 255, 0));
-    b.Tick(1000 + 299999);
-    QCOMPARE(b.SecondsText(), QStringLiteral("299"));
-    QCOMPARE(b.ShownColour(), QColor(255, 255, 0));
-    b.Tick(1000 + 300000);
-    QCOMPARE(b.ShownColour(), QColor(255, 20, 20));
-    // The tick count wraps; the difference does not.
-    b.SetStart(0xFFFFF000u);
-    b.Tick(0x00000800u);
-    QCOMPARE(b.SecondsText(), QStringLiteral("6"));
-    b.SetText(QStringLiteral("A\r\nB"));
-    QCOMPARE(b.Text(), QStringLiteral("A\nB"));
-    // The user cannot close it; the job can.
-    b.show();
-    b.close();
-    QVERIFY(b.isVisible());
-    b.Finish();
-    QVERIFY(!b.isVisible());
-  }
-
-  void closingWhileJobRuns() {
-    // The worker blocks in its warning about the empty drop; the user closes
-    // the window right then. The window must say so, stop the worker and wait
-    // for it, without either thread waiting for the other forever.
-    bool closed = false;
-    on_warning_ = [&](const QString &text) {
-      if (closed || !text.startsWith(QStringLiteral("解析対象"))) return;
-      closed = true;
-      w_->close();
-    };
-    w_->DropPaths({NoMatch()});
-    QTRY_VERIFY_WITH_TIMEOUT(closed, 20000);
-    QVERIFY(w_->IsShutDown());
-    QVERIFY(!WorkerBusy());
-    QCOMPARE(warnings_.size(), 2);
-    QCOMPARE(warnings_[1], QStringLiteral("解析処理中ですが、終了します。"));
-    QVERIFY(g_views == nullptr);
-
-    // The same in the middle of parsing a larger project.
-    delete w_;
-    warnings_.clear();
-    on_warning_ = nullptr;
-    w_ = new MainWindow;
-    g_front.render = 0;
-    g_front.view = 0;
-    w_->show();
-    w_->Start();
-    QTemporaryDir big;
-    for (int f = 0; f < 200; f++) {
-      QFile file(big.filePath(QStringLiteral("s%1.c").arg(f)));
-      QVERIFY(file.open(QIODevice::WriteOnly));
-      for (int i = 0; i < 60; i++)
-        file.write(QStringLiteral("int f%1_%2(int a) { return g%2(a, %1) + h(a); }\n")
-                       .arg(f)
-                       .arg(i)
-                       .toLatin1());
-    }
-    w_->DropPaths({big.path()});
-    QTest::qWait(800);  // past the pause before parsing
-    QVERIFY(WorkerBusy());
-    w_->close();
-    QVERIFY(!WorkerBusy());
-    QCOMPARE(warnings_, QStringList({QStringLiteral("解析処理中ですが、終了します。")}));
-
-    // Closing idle says nothing.
-    delete w_;
-    warnings_.clear();
-    w_ = new MainWindow;
-    w_->show();
-    w_->close();
-    QVERIFY(warnings_.isEmpty());
-  }
 };
 
-QTEST_MAIN(GuiTest)
-#include "gui_test.moc"
+QTEST_MAIN(GuiViewsTest)
+#include "gui_views_test.moc"

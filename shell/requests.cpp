@@ -1,0 +1,104 @@
+// The requests that start the worker's jobs, on the program's main thread:
+// each checks that no job runs, prepares the job's feedback window and start
+// record, and hands them to WorkerStart; a request that cannot start puts the
+// program back to idle.
+#include "shell/requests.h"
+
+#include <cstring>
+
+#include "foundation/memory.h"
+#include "graph/graph.h"
+#include "shell/worker.h"
+#include "shell/worker_internal.h"
+#include "xref/calltree.h"
+#include "xref/xref.h"
+
+namespace {
+
+// Texts of the requests, Shift_JIS.
+// "処理中は受け付けません。"
+const char kBusy[] =
+    "\217\210\227\235\222\206\202\315\216\363\202\257\225t\202\257\202\334\202\271\202\361\201B";
+// "関数呼出木を作成しています。"
+const char kMakingTree[] =
+    "\212\326\220\224\214\304\217o\226\330\202\360\215\354\220\254\202\265\202\304\202\242\202\334"
+    "\202\267\201B";
+const char kNoDialog[] = "CreateDialogParam failed.\r\nstop processing.";
+
+}  // namespace
+
+int ProjectIsOpen(void) {
+  return ProjectFiles ? 1 : 0;
+}
+
+void DiscardProject(void) {
+  ReleaseCB(&ProjectFiles);
+  ANA_SourceRelease();
+}
+
+void ResultViewCleared(void) {
+  ResetTreeOutput();
+  ResetGraphOutput();
+}
+
+int RequestAnalysis(const char *const *paths, int n) {
+  if (WorkerBusy() || !paths || n <= 0) return 0;
+  MainWindowPort *main = g_front.main_window;
+  if (ProjectFiles) DiscardProject();
+  size_t total = 1;
+  for (int k = 0; k < n; k++) total += (paths[k] ? strlen(paths[k]) : 0) + 1;
+  char *buf = (char *)MemAlloc(total);
+  if (!buf) {
+    Warn(main, kAllocError);
+    return 0;
+  }
+  char *at = buf;
+  for (int k = 0; k < n; k++) {
+    size_t len = paths[k] ? strlen(paths[k]) : 0;
+    if (len) memcpy(at, paths[k], len);
+    at += len + 1;  // MemAlloc zero-fills: the NUL is there
+  }
+  if (main) main->AcceptDrops(0);
+  JobState = JobStep::StartAnalysis;
+  if (main && !main->Open(WINDOW_PROGRESS, nullptr)) {
+    Warn(main, kNoDialog);
+    ReturnToIdle(main, false, false);
+    MemFree(buf);
+    return 0;
+  }
+  WorkerParams p = {main, g_front.progress, nullptr, nullptr, n, buf, g_front.render, g_front.view};
+  return WorkerStart(&p);
+}
+
+int RequestStartupAnalysis(void) {
+  if (JobState.load() != JobStep::RegisterSources || WorkerThreadRunning()) return 0;
+  MainWindowPort *main = g_front.main_window;
+  if (main) main->AcceptDrops(0);
+  if (main && !main->Open(WINDOW_PROGRESS, nullptr)) {
+    Warn(main, kNoDialog);
+    ReturnToIdle(main, false, false);
+    return 0;
+  }
+  WorkerParams p = {main, g_front.progress, nullptr,        nullptr,
+                    0,    nullptr,          g_front.render, g_front.view};
+  return WorkerStart(&p);
+}
+
+int RequestCallTree(int sid, int fid) {
+  MainWindowPort *main = g_front.main_window;
+  if (WorkerBusy()) {
+    Warn(main, kBusy);
+    return 0;
+  }
+  TreeClear();
+  ResetGraphOutput();
+  ST_FUNC *root = ANA_FindFunction(sid, fid);
+  if (!root) return 1;
+  JobState = JobStep::StartTree;
+  WaitBox *wait = g_front.wait_box;
+  // Without its box the tree is still built; only the waiting texts are lost.
+  if (main && !main->Open(WINDOW_WAITBOX, kMakingTree)) wait = nullptr;
+  WorkerParams p = {main, nullptr, wait, root, 0, nullptr, g_front.render, g_front.view};
+  WorkerStart(&p);
+  return 1;
+}

@@ -1,0 +1,32 @@
+// The requests of the two programs to the worker: start an analysis of
+// dropped paths or of the files collected at start-up, build a call tree,
+// discard the open project. They run on the program's main thread and use the
+// ports of g_front (shell/worker.h).
+#pragma once
+
+// 1 when a project is open (ProjectFiles exists), else 0.
+int ProjectIsOpen(void);
+// Discards the open project: releases ProjectFiles and every source of the
+// analyzer. The views are the caller's to clear. Only while idle.
+void DiscardProject(void);
+// The program has emptied its Result view: the next tree writes its
+// display-switch lines again, and anonymous graph nodes are numbered from 0.
+// Only while idle; never fails.
+void ResultViewCleared(void);
+
+// The analysis of dropped paths (native, count n). Refused (0) while busy or
+// when n is 0. Stops drops, sets JobState StartAnalysis, opens the progress
+// window (MainWindowPort::Open) and starts the worker. 1 started; 0 refused
+// or failed after its warning ("Memory Alloc Error!", "CreateDialogParam
+// failed.\r\nstop processing.", or the thread warning), drops accepted again.
+int RequestAnalysis(const char *const *paths, int n);
+// Starts the analysis of the files collected at start-up (JobState
+// RegisterSources), the way the main window does once it exists. 1 started; 0
+// when nothing is pending or the start failed (JobState Idle afterwards).
+int RequestStartupAnalysis(void);
+// The call tree below function (sid, fid). While busy: the warning
+// "処理中は受け付けません。" and 0. Otherwise clears the CallTree view and the
+// anonymous node numbering; when the function exists, sets JobState
+// StartTree, opens the wait box with "関数呼出木を作成しています。" and starts
+// the worker. 1 (also when no such function exists, without a job).
+int RequestCallTree(int sid, int fid);

@@ -1,0 +1,261 @@
+// The list views' rows, their sorting and their background (see list_view.h).
+#include "ui/list_view.h"
+
+#include <QColor>
+#include <QPainter>
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "foundation/ports.h"
+#include "ui/qtext.h"
+#include "xref/list_columns.h"
+
+namespace {
+
+// Text order of two cells: ASCII letters folded to upper case, then the bytes
+// compared as unsigned values; Shift_JIS bytes are left as they are.
+int CompareText(std::string_view a, std::string_view b) {
+  size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; i++) {
+    unsigned char x = (unsigned char)a[i], y = (unsigned char)b[i];
+    if (x >= 'a' && x <= 'z') x = (unsigned char)(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = (unsigned char)(y - 'a' + 'A');
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// ListModel
+
+ListModel::ListModel(int list, QObject *parent)
+    : QAbstractTableModel(parent),
+      list_(list),
+      columns_(list == VIEW_FUNCTIONS ? FL_COLUMNS : CL_COLUMNS) {}
+
+int ListModel::rowCount(const QModelIndex &parent) const {
+  return parent.isValid() ? 0 : (int)rows_.size();
+}
+
+int ListModel::columnCount(const QModelIndex &parent) const {
+  return parent.isValid() ? 0 : columns_;
+}
+
+int ListModel::IsNumericColumn(int list, int col) {
+  if (list == VIEW_FUNCTIONS)
+    return col == FL_SID || col == FL_FID || col == FL_LINE || col == FL_ARGC || col == FL_CALLED;
+  return col == CL_SID || col == CL_FID || col == CL_ARGC || col == CL_TO_SID || col == CL_TO_FID;
+}
+
+ListModel::Row ListModel::MakeRow(const char *cells, int n) const {
+  Row r;
+  const char *p = cells;
+  for (int c = 0; c < columns_; c++) {
+    if (c < n) {
+      size_t len = strlen(p);
+      r.append(p, len);
+      p += len + 1;
+    }
+    r.push_back('\0');
+  }
+  return r;
+}
+
+const char *ListModel::CellText(const Row &r, int col) {
+  const char *p = r.c_str();
+  for (int c = 0; c < col; c++) p += strlen(p) + 1;
+  return p;
+}
+
+int ListModel::StoreRow(int shown) const {
+  if (shown < 0 || shown >= (int)rows_.size()) return -1;
+  return order_.empty() ? shown : order_[shown];
+}
+
+int ListModel::ShownRow(int store) const {
+  if (store < 0 || store >= (int)rows_.size()) return -1;
+  if (order_.empty()) return store;
+  for (size_t i = 0; i < order_.size(); i++)
+    if (order_[i] == store) return (int)i;
+  return -1;
+}
+
+QVariant ListModel::data(const QModelIndex &index, int role) const {
+  int s = StoreRow(index.row());
+  if (s < 0 || index.column() < 0 || index.column() >= columns_) return QVariant();
+  const Row &r = rows_[s];
+  int c = index.column();
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+      return FromSjis(CellText(r, c));
+    case Qt::BackgroundRole:
+      // Functions nobody calls and calls that reach no definition stand out.
+      if (list_ == VIEW_FUNCTIONS && c == FL_FUNCTION)
+        return CellNumber(CellText(r, FL_CALLED)) ? QColor(160, 255, 176) : QColor(128, 176, 255);
+      if (list_ == VIEW_CALLS && c == CL_CALL)
+        return CellNumber(CellText(r, CL_TO_SID)) ? QColor(255, 255, 160) : QColor(224, 224, 224);
+      return QColor(255, 255, 255);
+    case Qt::ForegroundRole:
+      return QColor(0, 0, 0);
+    case Qt::TextAlignmentRole:
+      return int(Qt::AlignLeft | Qt::AlignVCenter);
+    default:
+      return QVariant();
+  }
+}
+
+QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || section < 0 || section >= columns_) return QVariant();
+  if (role == Qt::DisplayRole)
+    return QString::fromLatin1(list_ == VIEW_FUNCTIONS ? kFunctionListHeaders[section]
+                                                       : kCallListHeaders[section]);
+  if (role == Qt::TextAlignmentRole) return int(Qt::AlignLeft | Qt::AlignVCenter);
+  return QVariant();
+}
+
+Qt::ItemFlags ListModel::flags(const QModelIndex &index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
+}
+
+void ListModel::InsertRow(int index, const char *text) {
+  std::string cells = text ? text : "";
+  cells.push_back('\0');
+  InsertRow(index, cells, 1);
+}
+
+void ListModel::InsertRow(int index, const std::string &cells, int n) {
+  Row row = MakeRow(cells.c_str(), std::min(n, (int)std::count(cells.begin(), cells.end(), '\0')));
+  int size = Size();
+  if (index < 0) index = 0;
+  if (index >= size) {
+    pending_.push_back(std::move(row));
+    return;
+  }
+  // An insertion inside the list: rows after it move down by one.
+  Commit();
+  int shown = order_.empty() ? index : (int)rows_.size();
+  beginInsertRows(QModelIndex(), shown, shown);
+  rows_.insert(rows_.begin() + index, std::move(row));
+  if (!order_.empty()) {
+    for (int &o : order_)
+      if (o >= index) o++;
+    order_.push_back(index);
+  }
+  endInsertRows();
+}
+
+void ListModel::SetCell(int row, int col, const char *text) {
+  if (col < 0 || col >= columns_ || row < 0) return;
+  Row *r = nullptr;
+  if (row >= (int)rows_.size()) {
+    size_t p = (size_t)(row - (int)rows_.size());
+    if (p >= pending_.size()) return;
+    r = &pending_[p];
+  } else {
+    r = &rows_[row];
+    if (dirty_lo_ < 0 || row < dirty_lo_) dirty_lo_ = row;
+    if (row > dirty_hi_) dirty_hi_ = row;
+  }
+  const char *cell = CellText(*r, col);
+  size_t start = (size_t)(cell - r->c_str());
+  r->replace(start, strlen(cell), text ? text : "");
+}
+
+std::string ListModel::Cell(int row, int col) const {
+  if (col < 0 || col >= columns_ || row < 0) return std::string();
+  if (row < (int)rows_.size()) return CellText(rows_[row], col);
+  size_t p = (size_t)(row - (int)rows_.size());
+  return p < pending_.size() ? CellText(pending_[p], col) : std::string();
+}
+
+void ListModel::DeleteRows() {
+  beginResetModel();
+  rows_.clear();
+  pending_.clear();
+  order_.clear();
+  dirty_lo_ = dirty_hi_ = -1;
+  endResetModel();
+}
+
+void ListModel::Commit() {
+  if (dirty_lo_ >= 0) {
+    int lo = order_.empty() ? dirty_lo_ : 0;
+    int hi = order_.empty() ? dirty_hi_ : (int)rows_.size() - 1;
+    dirty_lo_ = dirty_hi_ = -1;
+    if (hi >= lo) Q_EMIT dataChanged(index(lo, 0), index(hi, columns_ - 1));
+  }
+  if (!pending_.empty()) {
+    // New rows go to the end of the shown order: a sorted list is not
+    // sorted again until the next column click.
+    int first = (int)rows_.size();
+    int last = first + (int)pending_.size() - 1;
+    beginInsertRows(QModelIndex(), first, last);
+    for (Row &r : pending_) rows_.push_back(std::move(r));
+    if (!order_.empty())
+      for (int i = first; i <= last; i++) order_.push_back(i);
+    pending_.clear();
+    endInsertRows();
+  }
+}
+
+void ListModel::SortBy(int col, bool descending) {
+  if (col < 0 || col >= columns_) return;
+  Commit();
+  int n = (int)rows_.size();
+  std::vector<int> old = order_;
+  if (old.empty()) {
+    old.resize((size_t)n);
+    for (int i = 0; i < n; i++) old[i] = i;
+  }
+  Q_EMIT layoutAboutToBeChanged(QList<QPersistentModelIndex>(),
+                                QAbstractItemModel::VerticalSortHint);
+  std::vector<int> next = old;
+  if (IsNumericColumn(list_, col)) {
+    std::vector<int> key((size_t)n);
+    for (int i = 0; i < n; i++) key[i] = CellNumber(CellText(rows_[i], col));
+    std::stable_sort(next.begin(), next.end(),
+                     [&](int a, int b) { return descending ? key[a] > key[b] : key[a] < key[b]; });
+  } else {
+    std::vector<std::string_view> key((size_t)n);
+    for (int i = 0; i < n; i++) key[i] = CellText(rows_[i], col);
+    std::stable_sort(next.begin(), next.end(), [&](int a, int b) {
+      int c = CompareText(key[a], key[b]);
+      return descending ? c > 0 : c < 0;
+    });
+  }
+  // Keep selections and the current row on the same store rows.
+  std::vector<int> where((size_t)n);
+  for (int i = 0; i < n; i++) where[next[i]] = i;
+  const QModelIndexList from = persistentIndexList();
+  QModelIndexList to;
+  to.reserve(from.size());
+  for (const QModelIndex &pi : from) {
+    int s = pi.row() < n ? old[pi.row()] : -1;
+    to.append(s < 0 ? QModelIndex() : index(where[s], pi.column()));
+  }
+  changePersistentIndexList(from, to);
+  order_ = std::move(next);
+  Q_EMIT layoutChanged(QList<QPersistentModelIndex>(), QAbstractItemModel::VerticalSortHint);
+}
+
+// ---------------------------------------------------------------------------
+// ListView
+
+ListView::ListView(const QPixmap &picture, QWidget *parent)
+    : QTableView(parent), picture_(picture) {}
+
+void ListView::paintEvent(QPaintEvent *event) {
+  {
+    QPainter p(viewport());
+    QRect r = viewport()->rect();
+    p.drawPixmap(r.right() - picture_.width() + 1, r.bottom() - picture_.height() + 1, picture_);
+  }
+  QTableView::paintEvent(event);
+}

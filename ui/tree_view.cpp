@@ -1,0 +1,106 @@
+// The CallTree view's nodes (see tree_view.h).
+#include "ui/tree_view.h"
+
+#include "ui/pictures.h"
+#include "ui/qtext.h"
+
+TreeModel::TreeModel(QObject *parent) : QAbstractItemModel(parent) {
+  for (int k = 0; k < 6; k++) pictures_[k] = QIcon(TreePicture(k));
+}
+
+TreeModel::~TreeModel() {}
+
+QModelIndex TreeModel::index(int row, int column, const QModelIndex &parent) const {
+  if (column != 0 || row < 0) return QModelIndex();
+  const Node *p = parent.isValid() ? static_cast<const Node *>(parent.internalPointer()) : &root_;
+  if (row >= (int)p->kids.size()) return QModelIndex();
+  return createIndex(row, 0, p->kids[row].get());
+}
+
+QModelIndex TreeModel::parent(const QModelIndex &child) const {
+  if (!child.isValid()) return QModelIndex();
+  const Node *n = static_cast<const Node *>(child.internalPointer());
+  const Node *p = n->parent;
+  if (!p || p == &root_) return QModelIndex();
+  return createIndex(p->row, 0, const_cast<Node *>(p));
+}
+
+int TreeModel::rowCount(const QModelIndex &parent) const {
+  if (parent.column() > 0) return 0;
+  const Node *p = parent.isValid() ? static_cast<const Node *>(parent.internalPointer()) : &root_;
+  return (int)p->kids.size();
+}
+
+int TreeModel::columnCount(const QModelIndex &) const {
+  return 1;
+}
+
+QVariant TreeModel::data(const QModelIndex &index, int role) const {
+  if (!index.isValid()) return QVariant();
+  const Node *n = static_cast<const Node *>(index.internalPointer());
+  if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return n->text;
+  if (role == Qt::DecorationRole) return pictures_[n->image];
+  return QVariant();
+}
+
+void TreeModel::Insert(quintptr parent, quintptr id, const char *text) {
+  if (!id || nodes_.count(id)) return;
+  Node *p = &root_;
+  if (parent) {
+    auto it = nodes_.find(parent);
+    if (it != nodes_.end()) p = it->second;
+  }
+  auto node = std::make_unique<Node>();
+  node->id = id;
+  node->parent = p;
+  node->row = (int)p->kids.size();
+  node->text = FromSjis(text);
+  QModelIndex pi = p == &root_ ? QModelIndex() : createIndex(p->row, 0, p);
+  beginInsertRows(pi, node->row, node->row);
+  nodes_[id] = node.get();
+  p->kids.push_back(std::move(node));
+  endInsertRows();
+}
+
+void TreeModel::SetImage(quintptr id, int k) {
+  if (k < 0 || k > 5) return;
+  auto it = nodes_.find(id);
+  if (it == nodes_.end()) return;
+  it->second->image = k;
+  QModelIndex i = createIndex(it->second->row, 0, it->second);
+  Q_EMIT dataChanged(i, i, {Qt::DecorationRole});
+}
+
+void TreeModel::Clear() {
+  beginResetModel();
+  root_.kids.clear();
+  nodes_.clear();
+  endResetModel();
+}
+
+QModelIndex TreeModel::IndexOf(quintptr id) const {
+  auto it = nodes_.find(id);
+  if (it == nodes_.end()) return QModelIndex();
+  return createIndex(it->second->row, 0, it->second);
+}
+
+int TreeModel::ImageOf(quintptr id) const {
+  auto it = nodes_.find(id);
+  return it == nodes_.end() ? -1 : it->second->image;
+}
+
+QString TreeModel::Dump() const {
+  QString out;
+  std::vector<std::pair<const Node *, int>> stack;
+  for (auto it = root_.kids.rbegin(); it != root_.kids.rend(); ++it)
+    stack.push_back({it->get(), 0});
+  while (!stack.empty()) {
+    auto [n, depth] = stack.back();
+    stack.pop_back();
+    out += QString(depth * 2, QLatin1Char(' ')) + QString::number(n->image) + QLatin1Char(' ') +
+           n->text + QLatin1Char('\n');
+    for (auto it = n->kids.rbegin(); it != n->kids.rend(); ++it)
+      stack.push_back({it->get(), depth + 1});
+  }
+  return out;
+}

@@ -1,0 +1,49 @@
+// The CallTree view's nodes: a tree model whose item handles are plain
+// numbers, so the worker can name an item before the GUI thread has created
+// it.
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QIcon>
+
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+// The CallTree nodes. A node's handle is a number handed out by the caller.
+class TreeModel : public QAbstractItemModel {
+  Q_OBJECT
+ public:
+  explicit TreeModel(QObject *parent = nullptr);
+  ~TreeModel() override;
+
+  QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override;
+  QModelIndex parent(const QModelIndex &child) const override;
+  int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex &index, int role) const override;
+
+  // Adds node id as the last child of parent (0, or an unknown id: top level).
+  void Insert(quintptr parent, quintptr id, const char *text);
+  // Picture k (0..5) of node id; other values and unknown ids are ignored.
+  void SetImage(quintptr id, int k);
+  void Clear();
+  int Count() const { return (int)nodes_.size(); }
+  QModelIndex IndexOf(quintptr id) const;
+  int ImageOf(quintptr id) const;  // -1 for an unknown id
+  // The whole tree as indented text, one node per line (tests, screenshots).
+  QString Dump() const;
+
+ private:
+  struct Node {
+    quintptr id = 0;                          // handle given by the caller
+    Node *parent = nullptr;                   // nullptr only for the root
+    int row = 0;                              // place among its siblings
+    int image = 0;                            // picture index 0..5
+    QString text;                             // label
+    std::vector<std::unique_ptr<Node>> kids;  // children in insertion order
+  };
+  Node root_;                                   // invisible top of the tree
+  std::unordered_map<quintptr, Node *> nodes_;  // every node by handle
+  QIcon pictures_[6];                           // one per node kind
+};
