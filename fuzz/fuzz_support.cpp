@@ -23,6 +23,7 @@
 #include "graph/graph.h"
 #include "platform/files.h"
 #include "platform/keys.h"
+#include "shell/ext_hooks.h"
 #include "xref/calltree.h"
 #include "xref/xref.h"
 
@@ -131,6 +132,7 @@ void FuzzDefaultSettings(void) {
   LogSetLevel(2);
   EmptyLogs();
   InitGraphTools();
+  InstallExtHooks();  // as start-up does: MUSIC and CORRELATION reach ext/
   // No renderer is ever started here, so graph output stays on whether or
   // not dot is installed.
   graph_enabled = 1;

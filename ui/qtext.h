@@ -1,6 +1,6 @@
 // Text crossing between the system (Shift_JIS bytes) and Qt (UTF-16). Most of
 // what the views show is plain ASCII (numbers, identifiers), which skips the
-// converter entirely. (Defined in views.cpp, their main user.)
+// converter entirely.
 #pragma once
 
 #include <QString>

@@ -179,6 +179,8 @@ TEST_F(Parser, DebugLogsMatchTheCheckedFiles) {
     for (size_t at; (at = log.find(path)) != std::string::npos;)
       log.replace(at, path.size(), "<SRC>");
     std::string expected = ReadFile(dir + "/debug.txt");
+    // VELMORA_WRITE_EXPECTED=1 rewrites the checked file from this run; a
+    // human reviews the rewritten file line by line before it is committed.
     if (getenv("VELMORA_WRITE_EXPECTED")) WriteFile(dir + "/debug.txt", log);
     EXPECT_EQ(log, expected);
   }
