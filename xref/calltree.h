@@ -2,9 +2,10 @@
 // and the result log, the nodes of the CallTree view, and the graph description.
 //
 // The graph writer (graph/) and the extensions (ext/) sit above this layer, so
-// the expansion reaches them through two tables of function pointers that
-// their owners fill at start-up; an empty entry means "not there" (no graph
-// statement, MUSIC and CORRELATION off).
+// the expansion reaches them through two tables of function pointers filled
+// at start-up (g_tree_graph by InitGraphTools, g_ext_hooks by shell/'s
+// InstallExtHooks); an empty entry means "not there" (no graph statement,
+// MUSIC and CORRELATION off).
 #pragma once
 
 #include "engine/ana.h"
@@ -44,8 +45,8 @@ enum {
   NODE_REMARK = 5,     // cut off at the depth limit or MAX_CALL_TABLE
 };
 
-// The extensions as the expansion and the graph writer see them. ext/ (or the
-// start-up code) fills it; every entry may stay null.
+// The extensions as the expansion and the graph writer see them. Start-up
+// fills it (InstallExtHooks); every entry may stay null.
 struct ExtHooks {
   int (*music_on)(void);                                               // 1 while MUSIC is on
   void (*midi_start_tree)(void);                                       // TQ_MidiStartTree

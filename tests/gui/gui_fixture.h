@@ -76,6 +76,21 @@ class GuiFixture : public QObject {
     QVERIFY(WaitIdle());
   }
 
+  // A fresh main window as every test begins with: the old one gone, nothing
+  // recorded, confirmations answered with OK, shown and started.
+  void NewWindow() {
+    delete w_;
+    warnings_.clear();
+    questions_.clear();
+    answer_ = true;
+    on_warning_ = nullptr;
+    w_ = new MainWindow;
+    g_front.render = 0;
+    g_front.view = 0;
+    w_->show();
+    w_->Start();
+  }
+
   ViewsPanel *Views() { return w_->Views(); }
   QTableView *List(int i) { return Views()->ListWidget(i); }
 
@@ -102,17 +117,7 @@ class GuiFixture : public QObject {
 
   void cleanupTestCase() { AppStop(); }
 
-  void init() {
-    warnings_.clear();
-    questions_.clear();
-    answer_ = true;
-    on_warning_ = nullptr;
-    w_ = new MainWindow;
-    g_front.render = 0;
-    g_front.view = 0;
-    w_->show();
-    w_->Start();
-  }
+  void init() { NewWindow(); }
 
   void cleanup() {
     QVERIFY(WaitIdle());

@@ -219,14 +219,7 @@ class GuiWindowTest : public GuiFixture {
     QVERIFY(g_views == nullptr);
 
     // The same in the middle of parsing a larger project.
-    delete w_;
-    warnings_.clear();
-    on_warning_ = nullptr;
-    w_ = new MainWindow;
-    g_front.render = 0;
-    g_front.view = 0;
-    w_->show();
-    w_->Start();
+    NewWindow();
     QTemporaryDir big;
     for (int f = 0; f < 200; f++) {
       QFile file(big.filePath(QStringLiteral("s%1.c").arg(f)));
