@@ -335,14 +335,15 @@ void ShowTree() {
 
 // ---- the loop ------------------------------------------------------------
 
-// One turn: the step of the current state. Returns the pause after it, or -1
-// when the job has ended and the thread returns.
-long Turn(JobStep step) {
+// One turn: the step of the current state, and in *pause the pause after it.
+// false when the job has ended and the thread returns.
+bool Turn(JobStep step, unsigned *pause) {
+  *pause = g_worker_timing.turn_ms;
   switch (step) {
     case JobStep::Idle:
       ReturnToIdle(Stopping() ? nullptr : g_job.p.main_window, g_job.p.wait_box != nullptr,
                    g_job.p.progress != nullptr);
-      return -1;
+      return false;
     case JobStep::StartAnalysis:
       StartAnalysis();
       break;
@@ -357,13 +358,15 @@ long Turn(JobStep step) {
       break;
     case JobStep::ParseSource:
       ParseSource();
-      return g_worker_timing.busy_turn_ms;
+      *pause = g_worker_timing.busy_turn_ms;
+      break;
     case JobStep::MakeFunctionList:
       MakeLists();
       break;
     case JobStep::LinkCalls:
       LinkOneSource();
-      return g_worker_timing.busy_turn_ms;
+      *pause = g_worker_timing.busy_turn_ms;
+      break;
     case JobStep::FinishAnalysis:
       FinishAnalysis();
       break;
@@ -377,7 +380,8 @@ long Turn(JobStep step) {
       StartRenderer();
       break;
     case JobStep::WaitForRenderer:
-      return WaitRenderer();
+      *pause = WaitRenderer();
+      break;
     case JobStep::ShowPicture:
       ShowTree();
       break;
@@ -385,15 +389,12 @@ long Turn(JobStep step) {
       JobState = JobStep::Idle;  // no such step: end
       break;
   }
-  return g_worker_timing.turn_ms;
+  return true;
 }
 
 void WorkerMain(void *) {
-  while (!Stopping()) {
-    long pause = Turn(JobState.load());
-    if (pause < 0) break;
-    Pause((unsigned)pause);
-  }
+  unsigned pause = 0;
+  while (!Stopping() && Turn(JobState.load(), &pause)) Pause(pause);
   ReleasePaths();
 }
 
