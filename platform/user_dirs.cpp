@@ -18,16 +18,6 @@ namespace {
 
 enum : int64_t { kMaxCopy = 16 << 20 };  // far above any settings file
 
-std::string Home() {
-  const char *home = GetEnv("HOME");
-  if (home && *home) return home;
-  struct passwd pw, *res = nullptr;
-  char tmp[4096];
-  if (getpwuid_r(getuid(), &pw, tmp, sizeof tmp, &res) == 0 && res && res->pw_dir)
-    return res->pw_dir;
-  return std::string();
-}
-
 bool WriteAll(int fd, const char *p, size_t len) {
   while (len > 0) {
     ssize_t w = write(fd, p, len);
@@ -39,7 +29,29 @@ bool WriteAll(int fd, const char *p, size_t len) {
   return true;
 }
 
+// Stores s when it fits whole; a path is never cut.
+int Deliver(const std::string &s, char *buf, size_t cap) {
+  if (s.size() + 1 > cap) {
+    buf[0] = 0;
+    return 0;
+  }
+  memcpy(buf, s.c_str(), s.size() + 1);
+  return 1;
+}
+
 }  // namespace
+
+int UserHomeDir(char *buf, size_t cap) {
+  if (!buf || cap == 0) return 0;
+  buf[0] = 0;
+  const char *home = GetEnv("HOME");
+  if (home && *home) return Deliver(home, buf, cap);
+  struct passwd pw, *res = nullptr;
+  char tmp[4096];
+  if (getpwuid_r(getuid(), &pw, tmp, sizeof tmp, &res) == 0 && res && res->pw_dir)
+    return Deliver(res->pw_dir, buf, cap);
+  return 0;
+}
 
 int UserBaseDir(UserDir which, char *buf, size_t cap) {
   if (!buf || cap == 0) return 0;
@@ -51,14 +63,12 @@ int UserBaseDir(UserDir which, char *buf, size_t cap) {
   if (env && env[0] == '/') {
     dir = env;
   } else {
-    std::string home = Home();
-    if (home.empty()) return 0;
-    dir = home + below_home;
+    char home[VELMORA_PATH_MAX];
+    if (!UserHomeDir(home, sizeof home)) return 0;
+    dir = std::string(home) + below_home;
   }
   while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-  if (dir.size() + 1 > cap) return 0;
-  memcpy(buf, dir.c_str(), dir.size() + 1);
-  return 1;
+  return Deliver(dir, buf, cap);
 }
 
 int MakeUserDir(const char *path) {

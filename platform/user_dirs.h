@@ -11,6 +11,10 @@ enum class UserDir {
   kState,   // $XDG_STATE_HOME, else ~/.local/state: files the program rewrites
 };
 
+// The home folder: $HOME, else the password database's entry. 1 with the
+// path in buf; 0 when there is none or it does not fit (buf empty).
+int UserHomeDir(char *buf, size_t cap);
+
 // The base folder of that kind: the variable when it holds an absolute path
 // (a relative one is ignored, as the rules say), else the default below the
 // home folder ($HOME, else the password database). 1 with the path in buf;

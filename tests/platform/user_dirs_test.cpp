@@ -14,6 +14,7 @@
 
 using velmora_test::EnvScope;
 using velmora_test::Exists;
+using velmora_test::Listing;
 using velmora_test::ReadFile;
 using velmora_test::WriteFile;
 
@@ -27,19 +28,6 @@ std::string Base(UserDir which) {
 int Mode(const std::string &path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 ? (int)(st.st_mode & 07777) : -1;
-}
-
-// The names in a folder, one per line, in name order.
-std::string Listing(const std::string &dir) {
-  std::string out;
-  ForEachDirEntry(
-      dir.c_str(),
-      [](const DirEntryInfo *e, void *ctx) {
-        *static_cast<std::string *>(ctx) += std::string(e->name) + "\n";
-        return 1;
-      },
-      &out);
-  return out;
 }
 
 struct UserDirsTest : ::testing::Test {

@@ -48,17 +48,7 @@ struct FilePlacesTest : ::testing::Test {
     FindFilePlaces(program.c_str(), ini, &p);
     return p;
   }
-  std::string BinListing() {
-    std::string out;
-    ForEachDirEntry(
-        bin.c_str(),
-        [](const DirEntryInfo *e, void *ctx) {
-          *static_cast<std::string *>(ctx) += std::string(e->name) + "\n";
-          return 1;
-        },
-        &out);
-    return out;
-  }
+  std::string BinListing() { return velmora_test::Listing(bin); }
 };
 
 int Mode(const std::string &path) {

@@ -4,11 +4,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include <dirent.h>
 #include <ftw.h>
 #include <unistd.h>
 
@@ -70,6 +72,23 @@ class EnvScope {
   }
   std::vector<Saved> saved_;
 };
+
+// The names in a folder (without "." and ".."), one per line, in byte order;
+// "" for an empty or unreadable folder.
+inline std::string Listing(const std::string &dir) {
+  std::vector<std::string> names;
+  if (DIR *d = opendir(dir.c_str())) {
+    while (struct dirent *e = readdir(d)) {
+      std::string n = e->d_name;
+      if (n != "." && n != "..") names.push_back(n);
+    }
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  std::string out;
+  for (const std::string &n : names) out += n + "\n";
+  return out;
+}
 
 inline bool Exists(const std::string &path) {
   return access(path.c_str(), F_OK) == 0;
