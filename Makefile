@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_GEN = -G Ninja
 
-.PHONY: all bootstrap build run test bench clean fuzz fuzz-smoke
+.PHONY: all bootstrap build run test bench clean fuzz fuzz-smoke install deb
 
 all: build
 
@@ -28,6 +28,28 @@ test:
 bench: build
 	@bench/run
 
+# `sudo make install` installs the Release build below PREFIX; DESTDIR stages
+# it elsewhere (for packagers). `make deb` builds the Debian package apart in
+# build-deb/, with Debian's hardening flags, and leaves velmora_*.deb here.
+PREFIX ?= /usr/local
+DESTDIR ?=
+
+install: build
+	@DESTDIR="$(DESTDIR)" cmake --install build --prefix "$(PREFIX)"
+
+deb: bootstrap
+	@export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
+	cmake -S . -B build-deb $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DVELMORA_TESTS=OFF \
+	  -DCMAKE_INSTALL_PREFIX=/usr \
+	  "-DCMAKE_C_FLAGS=$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CFLAGS)" \
+	  "-DCMAKE_CXX_FLAGS=$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
+	  "-DCMAKE_EXE_LINKER_FLAGS=$$(dpkg-buildflags --get LDFLAGS)" >/dev/null
+	@cmake --build build-deb -j $(JOBS)
+	@rm -f build-deb/velmora_*.deb
+	@cd build-deb && cpack -G DEB >/dev/null
+	@cp build-deb/velmora_*.deb .
+	@ls build-deb/velmora_*.deb | sed 's|^build-deb/||'
+
 # Fuzzing (clang + libFuzzer, built apart in build-fuzz/; see fuzz/run).
 # `make fuzz` installs clang when missing and builds the targets; `make
 # fuzz-smoke` runs each for 15 s, and skips (exit 0) without clang/libFuzzer.
@@ -39,4 +61,4 @@ fuzz-smoke:
 	@FUZZ_JOBS=$(JOBS) fuzz/run smoke
 
 clean:
-	rm -rf build build-test build-fuzz
+	rm -rf build build-test build-fuzz build-deb

@@ -17,6 +17,7 @@
 #include "platform/keys.h"
 #include "platform/terminal.h"
 #include "shell/app.h"
+#include "shell/file_places.h"
 #include "shell/requests.h"
 #include "shell/worker.h"
 #include "xref/xref.h"
@@ -55,6 +56,33 @@ struct Options {
   int view = 0;
 };
 
+// The usage, then the settings file this run would read (the last --ini of
+// the whole command line, else the placement rule's own file).
+void PrintHelp(int argc, char **argv) {
+  fputs(kUsage, stdout);
+  const char *ini = nullptr;
+  for (int i = 1; i < argc; i++) {
+    if (strcmp(argv[i], "--") == 0) break;
+    if (strcmp(argv[i], "--ini") == 0 && i + 1 < argc)
+      ini = argv[++i];
+    else if (strncmp(argv[i], "--ini=", 6) == 0)
+      ini = argv[i] + 6;
+  }
+  char program[VELMORA_PATH_MAX];
+  ProgramPath(program, sizeof program);
+  FilePlaces places;
+  FindFilePlaces(program, ini, &places);
+  std::string why;
+  if (places.named)
+    why = "named by --ini";
+  else if (places.placement == FilePlacement::kBesideProgram)
+    why = "beside the program";
+  else
+    why = std::string("made from ") + places.sample + " when missing";
+  printf("\nSettings file: %s\n  (%s)\n", places.settings[0] ? places.settings : "none",
+         why.c_str());
+}
+
 int UsageError(const std::string &msg) {
   fprintf(stderr, "velmora: %s\nTry 'velmora-cli --help'.\n", msg.c_str());
   return kExitUsage;
@@ -84,7 +112,7 @@ int ParseArgs(int argc, char **argv, Options *o) {
     if (a == "--") {
       options_done = true;
     } else if (a == "-h" || a == "--help") {
-      fputs(kUsage, stdout);
+      PrintHelp(argc, argv);
       return kExitDone;
     } else if (a == "--version") {
       printf("velmora-cli Ver 0.10\n");

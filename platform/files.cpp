@@ -4,7 +4,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "platform/sys.h"
+#include "platform/user_dirs.h"
 
 namespace {
 
@@ -73,13 +73,8 @@ int Deliver(const std::string &s, char *buf, size_t cap) {
 }
 
 std::string HomeFolder() {
-  const char *home = GetEnv("HOME");
-  if (home && *home) return home;
-  struct passwd pw, *res = nullptr;
-  char tmp[4096];
-  if (getpwuid_r(getuid(), &pw, tmp, sizeof tmp, &res) == 0 && res && res->pw_dir)
-    return res->pw_dir;
-  return std::string();
+  char home[VELMORA_PATH_MAX];
+  return UserHomeDir(home, sizeof home) ? std::string(home) : std::string();
 }
 
 // The DESKTOP entry of user-dirs.dirs: XDG_DESKTOP_DIR="$HOME/Desktop" or an

@@ -18,6 +18,7 @@
 #include "shell/config.h"
 #include "shell/ext_hooks.h"
 #include "shell/file_collect.h"
+#include "shell/file_places.h"
 #include "shell/paths.h"
 #include "shell/worker.h"
 
@@ -52,19 +53,11 @@ int AppStart(const char *ini_path, int n, const char *const *paths, const char *
   g_app = AppState();
   JobState = JobStep::Idle;
   ProgramPath(g_app.program, sizeof g_app.program);
-  if (ini_path && *ini_path) {
-    if (CopyText(g_app.settings, sizeof g_app.settings, ini_path) != strlen(ini_path))
-      g_app.settings[0] = 0;
-  } else if (g_app.program[0]) {
-    // Both programs read the settings of the name "velmora" in their folder, so
-    // one file serves the desktop program and velmora-cli alike.
-    char base[sizeof g_app.program];
-    CopyText(base, sizeof base, g_app.program);
-    CutToFolder(base);
-    if (AddTrailingBackslash(base, sizeof base) &&
-        CopyText(base + strlen(base), sizeof base - strlen(base), "velmora") == 7)
-      SettingsPathFromProgram(base, ".ini", g_app.settings, sizeof g_app.settings);
-  }
+  FilePlaces places;
+  FindFilePlaces(g_app.program, ini_path, &places);
+  PrepareFilePlaces(&places);
+  CopyText(g_app.settings, sizeof g_app.settings, places.settings);
+  if (places.graph_file[0]) SetGraphFilePath(places.graph_file);
   if (g_app.settings[0])
     ExtensionPathFromSettings(g_app.settings, g_app.ext_settings, sizeof g_app.ext_settings);
 

@@ -5,7 +5,9 @@
 #pragma once
 
 // Start-up, on the main thread. ini_path names the settings file, or nullptr
-// for velmora.ini beside the program; the extension settings are the same
+// for the one of the placement rules (shell/file_places.h: velmora.ini beside
+// the program, or the user's config folder for an installed program, made
+// from the sample on the first run); the extension settings are the same
 // name without ".ini" plus "ENH.ini". n paths (native) are collected at once
 // into ProjectFiles and JobState becomes RegisterSources (the desktop
 // program's command line; the terminal program passes 0 and requests an

@@ -12,43 +12,13 @@
 #include "platform/files.h"
 #include "support/testenv.h"
 
+using velmora_test::EnvScope;
 using velmora_test::Exists;
 using velmora_test::MakeTempDir;
 using velmora_test::ReadFile;
 using velmora_test::WriteFile;
 
 namespace {
-
-// Sets or clears environment variables for one scope and puts them back.
-class EnvScope {
- public:
-  void Set(const char *name, const char *value) {
-    Remember(name);
-    if (value)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  ~EnvScope() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      if (it->present)
-        setenv(it->name.c_str(), it->value.c_str(), 1);
-      else
-        unsetenv(it->name.c_str());
-    }
-  }
-
- private:
-  struct Saved {
-    std::string name, value;
-    bool present;
-  };
-  void Remember(const char *name) {
-    const char *v = getenv(name);
-    saved_.push_back({name, v ? v : "", v != nullptr});
-  }
-  std::vector<Saved> saved_;
-};
 
 std::string Desktop() {
   char buf[VELMORA_PATH_MAX];

@@ -1,5 +1,5 @@
 // Entry point of every unit-test program. Before any test runs it points HOME,
-// XDG_DESKTOP_DIR and TMPDIR at a fresh folder, so no test can touch the desktop,
+// the XDG folders and TMPDIR at a fresh folder, so no test can touch the desktop,
 // home or temporary folder of the machine it runs on.
 #include <gtest/gtest.h>
 
@@ -15,6 +15,7 @@ int main(int argc, char **argv) {
   setenv("HOME", root.c_str(), 1);
   setenv("XDG_DESKTOP_DIR", desk.c_str(), 1);
   setenv("XDG_CONFIG_HOME", (root + "/.config").c_str(), 1);
+  setenv("XDG_STATE_HOME", (root + "/.local/state").c_str(), 1);
   setenv("TMPDIR", root.c_str(), 1);
   unsetenv("VELMORA_TRACE");
   int rc = RUN_ALL_TESTS();

@@ -1,13 +1,16 @@
 // Small helpers shared by the unit tests: temporary folders, whole-file reads
-// and writes, and a switch to capture the developer trace into a string.
+// and writes, and environment variables set for one scope.
 #pragma once
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include <dirent.h>
 #include <ftw.h>
 #include <unistd.h>
 
@@ -23,9 +26,8 @@ inline std::string MakeTempDir(const char *tag) {
 
 inline void RemoveTree(const std::string &path) {
   nftw(
-      path.c_str(),
-      [](const char *p, const struct stat *, int, struct FTW *) { return remove(p); }, 16,
-      FTW_DEPTH | FTW_PHYS);
+      path.c_str(), [](const char *p, const struct stat *, int, struct FTW *) { return remove(p); },
+      16, FTW_DEPTH | FTW_PHYS);
 }
 
 inline std::string ReadFile(const std::string &path) {
@@ -40,6 +42,56 @@ inline void WriteFile(const std::string &path, const std::string &bytes) {
   out << bytes;
 }
 
-inline bool Exists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
+// Sets or clears environment variables for one scope and puts them back.
+class EnvScope {
+ public:
+  void Set(const char *name, const char *value) {
+    Remember(name);
+    if (value)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
+  }
+  ~EnvScope() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+      if (it->present)
+        setenv(it->name.c_str(), it->value.c_str(), 1);
+      else
+        unsetenv(it->name.c_str());
+    }
+  }
+
+ private:
+  struct Saved {
+    std::string name, value;
+    bool present;
+  };
+  void Remember(const char *name) {
+    const char *v = getenv(name);
+    saved_.push_back({name, v ? v : "", v != nullptr});
+  }
+  std::vector<Saved> saved_;
+};
+
+// The names in a folder (without "." and ".."), one per line, in byte order;
+// "" for an empty or unreadable folder.
+inline std::string Listing(const std::string &dir) {
+  std::vector<std::string> names;
+  if (DIR *d = opendir(dir.c_str())) {
+    while (struct dirent *e = readdir(d)) {
+      std::string n = e->d_name;
+      if (n != "." && n != "..") names.push_back(n);
+    }
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  std::string out;
+  for (const std::string &n : names) out += n + "\n";
+  return out;
+}
+
+inline bool Exists(const std::string &path) {
+  return access(path.c_str(), F_OK) == 0;
+}
 
 }  // namespace velmora_test
