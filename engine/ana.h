@@ -48,8 +48,16 @@ enum {
   TK_COMPARE = 1300,
   TK_OROR = 1307,
   TK_ANDAND = 1308,
-  TK_PREPRO = 2000,  // 2000..2007, the eight directives
-  TK_PREPRO_LAST = 2007,
+  TK_PP_IF = 2000,  // the eight directives, 2000..2007
+  TK_PP_IFDEF = 2001,
+  TK_PP_IFNDEF = 2002,
+  TK_PP_ELSE = 2003,
+  TK_PP_ENDIF = 2004,
+  TK_PP_INCLUDE = 2005,
+  TK_PP_DEFINE = 2006,
+  TK_PP_UNDEF = 2007,
+  TK_PREPRO = TK_PP_IF,          // first directive kind
+  TK_PREPRO_LAST = TK_PP_UNDEF,  // last directive kind
   TK_TYPEDEF = 2008,
   TK_STRUCT = 2009,
   TK_CLASS = 2010,
@@ -133,7 +141,6 @@ struct ST_ANA {
   ST_HASH2 *func_index;  // "scope:name" to ST_FUNC, filled by the function list
   CB sources;            // ST_SOURCE records in order of registration
   CHBUF *cur_source;     // element of sources that ANA_Exec works on
-  char *tree_line;       // scratch line of the call-tree text (16*MAX_CALL_NEST+772)
   ST_TOKEN token;        // current token
   ST_TOKEN prev_token;   // previous token within the logical line
   int header_done;       // 1 once the current source's banner was written

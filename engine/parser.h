@@ -61,6 +61,9 @@ double parse_primary(ST_SOURCE *s);
 void skip_enum(ST_SOURCE *s);
 void skip_asm_win(ST_SOURCE *s);
 void skip_asm_gcc(ST_SOURCE *s);
+// Puts the parser state of ANA back to the start of a source: top mode, no
+// function or class flag, no scope text, nesting counters and guard at 0.
+void reset_parser(void);
 // Mode, flag and anchor setters with their trace lines.
 int set_mode(int value);
 int set_function_flg(int on);

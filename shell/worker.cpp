@@ -14,6 +14,7 @@
 #include "foundation/memory.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
+#include "foundation/trace.h"
 #include "graph/graph.h"
 #include "platform/codepage.h"
 #include "platform/files.h"

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/ana.h"
+#include "engine/record_walk.h"
 #include "foundation/cb.h"
 #include "foundation/ports.h"
 #include "foundation/settings.h"

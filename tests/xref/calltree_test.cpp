@@ -35,15 +35,41 @@ int EscapeAfter() {
 
 }  // namespace
 
-TEST_F(TreeFixture, ExampleTreeTextViewAndLog) {
-  std::string desk = velmora_test::MakeTempDir("calltree-desk");
-  setenv("XDG_DESKTOP_DIR", desk.c_str(), 1);
-  LogSetLevel(0);
-  LogOpen(1, "result");
+// A tree fixture whose result log goes to a desktop folder of its own; the
+// folder and the previous desktop setting are given back whatever the test's
+// outcome.
+struct TreeLogFixture : TreeFixture {
+  std::string desk;
+  std::string old_desk;  // XDG_DESKTOP_DIR before the test
+  bool had_desk = false;
+
+  void SetUp() override {
+    TreeFixture::SetUp();
+    const char *old = getenv("XDG_DESKTOP_DIR");
+    had_desk = old != nullptr;
+    old_desk = old ? old : "";
+    desk = velmora_test::MakeTempDir("calltree-desk");
+    ASSERT_FALSE(desk.empty());
+    setenv("XDG_DESKTOP_DIR", desk.c_str(), 1);
+    LogSetLevel(0);
+    LogOpen(1, "result");
+  }
+  void TearDown() override {
+    LogShutdown();
+    LogSetLevel(-1);
+    if (had_desk)
+      setenv("XDG_DESKTOP_DIR", old_desk.c_str(), 1);
+    else
+      unsetenv("XDG_DESKTOP_DIR");
+    velmora_test::RemoveTree(desk);
+    TreeFixture::TearDown();
+  }
+};
+
+TEST_F(TreeLogFixture, ExampleTreeTextViewAndLog) {
   Example x = BuildExample();
   EXPECT_EQ(ANA_MakeCallStackTree(x.main, 16), 1);
   LogShutdown();
-  LogSetLevel(-1);
 
   EXPECT_EQ(views.result, std::string(kOptionLines) + "<< Call Tree >>\r\n\r\n" + kExampleBody);
   std::string bar = "//=====================================================\r\n";
@@ -63,7 +89,6 @@ TEST_F(TreeFixture, ExampleTreeTextViewAndLog) {
     EXPECT_EQ(views.nodes[i].text, want[i].text) << i;
     EXPECT_EQ(views.nodes[i].image, want[i].image) << i;
   }
-  setenv("XDG_DESKTOP_DIR", (std::string(getenv("HOME")) + "/Desktop").c_str(), 1);
 }
 
 TEST_F(TreeFixture, OptionLinesOnlyBeforeTheFirstTreeAfterAClear) {
@@ -118,8 +143,7 @@ TEST_F(TreeFixture, RepeatedCallsShownOnceUnlessCallAgain) {
 
   views.result.clear();
   g_config.FUNC_CALL_AGAIN = 1;
-  for (void *d = nullptr, *n = CB_Next(&f->calls, &d); n; n = CB_Next(n, &d))
-    static_cast<ST_CALL *>(d)->skip = 0;
+  ForEachCall(f, [](ST_CALL *c) { c->skip = 0; });
   ANA_MakeCallStackTree(f, 16);
   EXPECT_EQ(TreeBody(),
             "f(argc:0); [g.c]\r\n"
