@@ -164,10 +164,25 @@ extern ST_ANA ANA;
 // with no window to keep responsive). 64 unless the program sets it.
 extern int g_parse_yield_every;
 
+// Creates the keyword table and the function index (once) and empties ANA for
+// a new analysis (settings must be read first). 1 ready; 0 when a table
+// cannot be created (traced; what exists stays for ReleaseANA).
 int CreateANA(void);
+// Releases the tables and every source with its records; ANA is then empty.
 void ReleaseANA(void);
+// Registers the file at the native path as a new source at the end of the
+// list. 1 added; 0 when it cannot be read, is empty or too large for the
+// records, or memory runs out (the list is then unchanged).
 int ANA_SourceCreate(const char *path);
+// Registers every path of the list (a CB of NUL-terminated native paths, the
+// caller's) in order, reporting progress to window (may be null) at most every
+// 200 ms, and points the analysis at the first source. Returns the number of
+// sources added; paths that cannot be registered are skipped.
 int ANA_SourceCreateAll(ProgressSink *window, CB *paths);
+// Frees every source with its text, functions and calls; the list is empty
+// and no source is current. func_index still refers to the freed records
+// until the next function list refills it.
 void ANA_SourceRelease(void);
+// The number of functions found in all sources.
 int ANA_GetFuncCount(void);
 int ANA_Exec(ProgressSink *window, char *name_buffer, int mode);

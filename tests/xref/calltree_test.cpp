@@ -18,15 +18,18 @@ const char kOptionLines[] =
     "Display the Non-existence Function:ON\r\n"
     "\r\n";
 
-const char kExampleBody[] =
+// The example tree down to b: the same whatever b shows below it.
+const std::string kExampleTop =
     "main(argc:0); [m.c]\r\n"
     "  +- a(argc:0); [m.c]\r\n"
     "  |   *- c(argc:0); [m.c]\r\n"
     "  |   \r\n"
-    "  *- b(argc:0); [m.c]\r\n"
-    "      +- a(argc:0); [m.c] <--  <-- (Already Expanded)\r\n"
-    "      *- d(argc:0);\r\n"
-    "\r\n\r\n";
+    "  *- b(argc:0); [m.c]\r\n";
+
+const std::string kExampleBody = kExampleTop +
+                                 "      +- a(argc:0); [m.c] <--  <-- (Already Expanded)\r\n"
+                                 "      *- d(argc:0);\r\n"
+                                 "\r\n\r\n";
 
 int polls_left;
 int EscapeAfter() {
@@ -71,7 +74,7 @@ TEST_F(TreeLogFixture, ExampleTreeTextViewAndLog) {
   EXPECT_EQ(ANA_MakeCallStackTree(x.main, 16), 1);
   LogShutdown();
 
-  EXPECT_EQ(views.result, std::string(kOptionLines) + "<< Call Tree >>\r\n\r\n" + kExampleBody);
+  EXPECT_EQ(views.result, kOptionLines + std::string("<< Call Tree >>\r\n\r\n") + kExampleBody);
   std::string bar = "//=====================================================\r\n";
   EXPECT_EQ(velmora_test::ReadFile(desk + "/result.txt"),
             "\r\n" + bar + "// \"main\":Call Tee\r\n" + bar + views.result);
@@ -157,17 +160,12 @@ TEST_F(TreeFixture, ExpandAgainAndHiddenMissingCalls) {
   g_config.FUNC_EXPAND_AGAIN = 1;
   Example x = BuildExample();
   ANA_MakeCallStackTree(x.main, 16);
-  EXPECT_EQ(TreeBody(),
-            "main(argc:0); [m.c]\r\n"
-            "  +- a(argc:0); [m.c]\r\n"
-            "  |   *- c(argc:0); [m.c]\r\n"
-            "  |   \r\n"
-            "  *- b(argc:0); [m.c]\r\n"
-            "      +- a(argc:0); [m.c]\r\n"
-            "      |   *- c(argc:0); [m.c]\r\n"
-            "      |   \r\n"
-            "      *- d(argc:0);\r\n"
-            "\r\n\r\n");
+  EXPECT_EQ(TreeBody(), kExampleTop +
+                            "      +- a(argc:0); [m.c]\r\n"
+                            "      |   *- c(argc:0); [m.c]\r\n"
+                            "      |   \r\n"
+                            "      *- d(argc:0);\r\n"
+                            "\r\n\r\n");
 
   // Without missing functions the linked a is b's last shown call, although
   // the call of d follows it in the body.
@@ -177,14 +175,9 @@ TEST_F(TreeFixture, ExpandAgainAndHiddenMissingCalls) {
   flags_shown = 0;
   ANA_MakeCallStackTree(x.main, 16);
   EXPECT_NE(views.result.find("Display the Non-existence Function:OFF\r\n"), std::string::npos);
-  EXPECT_EQ(TreeBody(),
-            "main(argc:0); [m.c]\r\n"
-            "  +- a(argc:0); [m.c]\r\n"
-            "  |   *- c(argc:0); [m.c]\r\n"
-            "  |   \r\n"
-            "  *- b(argc:0); [m.c]\r\n"
-            "      *- a(argc:0); [m.c] <--  <-- (Already Expanded)\r\n"
-            "\r\n\r\n");
+  EXPECT_EQ(TreeBody(), kExampleTop +
+                            "      *- a(argc:0); [m.c] <--  <-- (Already Expanded)\r\n"
+                            "\r\n\r\n");
 }
 
 TEST_F(TreeFixture, DepthLimitMarksAndLaterExpansion) {
