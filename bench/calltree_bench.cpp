@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "engine/ana.h"
+#include "engine/record_walk.h"
 #include "foundation/cb.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
@@ -74,14 +75,12 @@ double CpuSeconds(void) {
 ST_FUNC *FindRoot(const char *name) {
   int sid = 0, fid = 0;
   if (sscanf(name, "%d:%d", &sid, &fid) == 2) return ANA_FindFunction(sid, fid);
-  void *sdata = nullptr;
-  for (CHBUF *se = CB_Next(&ANA.sources, &sdata); se; se = CB_Next(se, &sdata)) {
-    void *fdata = nullptr;
-    for (CHBUF *fe = CB_Next(&((ST_SOURCE *)sdata)->funcs, &fdata); fe; fe = CB_Next(fe, &fdata)) {
-      if (strcmp(((ST_FUNC *)fdata)->name, name) == 0) return (ST_FUNC *)fdata;
-    }
-  }
-  return nullptr;
+  ST_FUNC *found = nullptr;
+  ForEachFunction([&](ST_FUNC *f) {
+    if (strcmp(f->name, name) == 0) found = f;
+    return found ? WalkResult::kStop : WalkResult::kGoOn;
+  });
+  return found;
 }
 
 // The largest tree of a real project, as the call-tree job builds it.

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "engine/ana.h"
+#include "engine/record_walk.h"
 #include "foundation/cb.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
@@ -42,15 +43,10 @@ struct Totals {
 
 Totals Count(void) {
   Totals t;
-  const void *sn = &ANA.sources;
-  void *sd = nullptr;
-  while ((sn = CB_Next(sn, &sd)) != nullptr) {
-    ST_SOURCE *s = (ST_SOURCE *)sd;
-    t.functions += s->funcs.count;
-    const void *fn = &s->funcs;
-    void *fd = nullptr;
-    while ((fn = CB_Next(fn, &fd)) != nullptr) t.calls += ((ST_FUNC *)fd)->calls.count;
-  }
+  ForEachFunction([&t](const ST_FUNC *f) {
+    t.functions++;
+    t.calls += f->calls.count;
+  });
   return t;
 }
 

@@ -161,23 +161,6 @@ bool ParsePair(const std::string &s, int *sid, int *fid) {
   return *sid > 0 && *fid > 0;
 }
 
-// The first function in SID, FID order whose scope and name, or whose name
-// alone when the text has no "::", is the given Shift_JIS text.
-ST_FUNC *FindByName(const std::string &sjis) {
-  bool scoped = sjis.find("::") != std::string::npos;
-  void *sdata = nullptr;
-  for (CHBUF *se = CB_Next(&ANA.sources, &sdata); se; se = CB_Next(se, &sdata)) {
-    if (!sdata) continue;
-    void *fdata = nullptr;
-    for (CHBUF *fe = CB_Next(&((ST_SOURCE *)sdata)->funcs, &fdata); fe; fe = CB_Next(fe, &fdata)) {
-      if (!fdata) continue;
-      ST_FUNC *f = (ST_FUNC *)fdata;
-      if ((!scoped && sjis == f->name) || sjis == std::string(f->scope) + f->name) return f;
-    }
-  }
-  return nullptr;
-}
-
 // Runs every --tree; returns 1 when one of them ended with a warning or was
 // not found.
 int RunTrees(const Options &o, TerminalFront *front) {
@@ -190,7 +173,7 @@ int RunTrees(const Options &o, TerminalFront *front) {
     if (ParsePair(t, &sid, &fid))
       f = ANA_FindFunction(sid, fid);
     else
-      f = FindByName(Utf8ToSjis(t));
+      f = ANA_FindFunctionByName(Utf8ToSjis(t).c_str());
     if (!f) {
       front->Warning("no function '" + t + "'");
       status = kExitWarning;

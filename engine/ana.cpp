@@ -5,10 +5,12 @@
 #include <string>
 
 #include "engine/parser.h"
+#include "engine/record_walk.h"
 #include "foundation/memory.h"
 #include "foundation/ports.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
+#include "foundation/trace.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/sys.h"
@@ -24,16 +26,48 @@ struct Keyword {
 
 // Registered in this order; the table keeps only their hashes.
 const Keyword kKeywords[] = {
-    {"#if", 2000},          {"#ifdef", 2001},   {"#ifndef", 2002}, {"#else", 2003},
-    {"#endif", 2004},       {"#include", 2005}, {"#define", 2006}, {"#undef", 2007},
-    {"typedef", 2008},      {"struct", 2009},   {"class", 2010},   {"enum", 2011},
-    {"extern", 2012},       {"if", 1016},       {"else", 1017},    {"switch", 1018},
-    {"case", 1019},         {"default", 1020},  {"for", 1021},     {"while", 1022},
-    {"do", 1023},           {"return", 1024},   {"sizeof", 1025},  {"try", 1027},
-    {"catch", 1028},        {"asm", 1030},      {"_asm", 1031},    {"__asm", 1031},
-    {"__asm__", 1030},      {"void", 1026},     {"int", 1004},     {"short", 1004},
-    {"long", 1004},         {"unsigned", 1004}, {"char", 1004},    {"volatile", 1004},
-    {"__volatile__", 1004},
+    // The directives: the tokenizer joins '#' and the word before the lookup.
+    {"#if", TK_PP_IF},
+    {"#ifdef", TK_PP_IFDEF},
+    {"#ifndef", TK_PP_IFNDEF},
+    {"#else", TK_PP_ELSE},
+    {"#endif", TK_PP_ENDIF},
+    {"#include", TK_PP_INCLUDE},
+    {"#define", TK_PP_DEFINE},
+    {"#undef", TK_PP_UNDEF},
+    // Words that make the parser skip or enter a declaration.
+    {"typedef", TK_TYPEDEF},
+    {"struct", TK_STRUCT},
+    {"class", TK_CLASS},
+    {"enum", TK_ENUM},
+    {"extern", TK_EXTERN},
+    // Statement words.
+    {"if", TK_IF},
+    {"else", TK_ELSE},
+    {"switch", TK_SWITCH},
+    {"case", TK_CASE},
+    {"default", TK_DEFAULT},
+    {"for", TK_FOR},
+    {"while", TK_WHILE},
+    {"do", TK_DO},
+    {"return", TK_RETURN},
+    {"sizeof", TK_SIZEOF},
+    {"try", TK_TRY},
+    {"catch", TK_CATCH},
+    // The two families of inline assembler.
+    {"asm", TK_ASM_GCC},
+    {"_asm", TK_ASM_WIN},
+    {"__asm", TK_ASM_WIN},
+    {"__asm__", TK_ASM_GCC},
+    // void, and the basic type words, which share one kind.
+    {"void", TK_VOID},
+    {"int", TK_TYPE},
+    {"short", TK_TYPE},
+    {"long", TK_TYPE},
+    {"unsigned", TK_TYPE},
+    {"char", TK_TYPE},
+    {"volatile", TK_TYPE},
+    {"__volatile__", TK_TYPE},
 };
 static_assert(sizeof kKeywords / sizeof kKeywords[0] == 37, "37 keywords");
 
@@ -65,29 +99,15 @@ int CreateANA(void) {
       return 0;
     }
   }
-  // A second creation must not leak the previous line or sources.
+  // A second creation must not leak the previous sources.
   ANA_SourceRelease();
-  MemFree(ANA.tree_line);
-  int bytes = 16 * g_config.MAX_CALL_NEST + 772;
-  ANA.tree_line = (char *)MemAlloc((size_t)bytes);
-  if (!ANA.tree_line) {
-    ReleaseANA();
-    DebugPrint("CreateANA :Memory Alloc Error.(%d[Byte])\r\n", bytes);
-    return 0;
-  }
   ANA.cur_source = nullptr;
   HASH_Init(ANA.keywords);
   HASH2_Init(ANA.func_index);
   for (const Keyword &k : kKeywords) HASH_Regist(ANA.keywords, k.word, 0, k.kind);
   CB_Init(&ANA.sources);
   memset(&ANA.token, 0, sizeof ANA.token);
-  ANA.FUNCTION_FLG = 0;
-  ANA.CLASS_FLG = 0;
-  ANA.brace_nest = 0;
-  ANA.bracket_nest = 0;
-  ANA.paren_nest = 0;
-  ANA.depth = 0;
-  ANA.depth_exceeded = 0;
+  reset_parser();
   return 1;
 }
 
@@ -95,8 +115,6 @@ void ReleaseANA(void) {
   if (ANA.keywords) ReleaseHASH(&ANA.keywords);
   if (ANA.func_index) ReleaseHASH2(&ANA.func_index);
   ANA_SourceRelease();
-  MemFree(ANA.tree_line);
-  ANA.tree_line = nullptr;
 }
 
 int ANA_SourceCreate(const char *path) {
@@ -131,67 +149,47 @@ int ANA_SourceCreate(const char *path) {
 
 int ANA_SourceCreateAll(ProgressSink *window, CB *paths) {
   int n = paths ? paths->count : 0;
+  int added = 0;
+  int i = 0;
   uint32_t last = 0;
-  const void *node = paths;
-  for (int i = 0; i < n; i++) {
-    void *data = nullptr;
-    node = CB_Next(node, &data);
-    if (!node) break;
-    if (data) ANA_SourceCreate((const char *)data);
-    if (window) {
-      uint32_t now = TickCount();
-      if ((uint32_t)(now - last) > 200) {
-        char detail[64];
-        FormatText(detail, sizeof detail, "[%d/%d]", i + 1, n);
-        window->SetDetail(detail);
-        window->SetFunctionProgress((int)((long long)i * 100 / n));
-        last = now;
+  if (paths) {
+    CB_ForEach<const char>(*paths, [&](const char *path) {
+      added += ANA_SourceCreate(path);
+      i++;
+      if (window) {
+        uint32_t now = TickCount();
+        if ((uint32_t)(now - last) > 200) {
+          char detail[64];
+          FormatText(detail, sizeof detail, "[%d/%d]", i, n);
+          window->SetDetail(detail);
+          window->SetFunctionProgress((int)((long long)(i - 1) * 100 / n));
+          last = now;
+        }
       }
-    }
+    });
   }
   ANA.header_done = 0;
   ANA.cur_source = CB_Next(&ANA.sources, nullptr);
-  return 1;
+  return added;
 }
 
 void ANA_SourceRelease(void) {
-  const void *node = &ANA.sources;
-  int n = ANA.sources.count;
-  for (int i = 0; i < n; i++) {
-    void *data = nullptr;
-    node = CB_Next(node, &data);
-    if (!node) break;
-    ST_SOURCE *s = (ST_SOURCE *)data;
-    if (!s) continue;
+  ForEachSource([](ST_SOURCE *s) {
     MemFree(s->text);
     s->text = nullptr;
     MemFree(s->line_buf);
     s->line_buf = nullptr;
     s->tok_pos = s->read_pos = s->anchor_pos = nullptr;
-    const void *fnode = &s->funcs;
-    int fn = s->funcs.count;
-    for (int j = 0; j < fn; j++) {
-      void *fdata = nullptr;
-      fnode = CB_Next(fnode, &fdata);
-      if (!fnode) break;
-      if (fdata) CB_Init(&((ST_FUNC *)fdata)->calls);
-    }
+    ForEachFunction(s, [](ST_FUNC *f) { CB_Init(&f->calls); });
     CB_Init(&s->funcs);  // frees each function record with its element
     s->cur_func = nullptr;
-  }
+  });
   CB_Init(&ANA.sources);
   ANA.cur_source = nullptr;
 }
 
 int ANA_GetFuncCount(void) {
   int total = 0;
-  const void *node = &ANA.sources;
-  int n = ANA.sources.count;
-  for (int i = 0; i < n; i++) {
-    void *data = nullptr;
-    node = CB_Next(node, &data);
-    if (!node) break;
-    if (data) total += ((ST_SOURCE *)data)->funcs.count;
-  }
+  ForEachSource([&total](const ST_SOURCE *s) { total += s->funcs.count; });
   return total;
 }

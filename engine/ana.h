@@ -48,8 +48,16 @@ enum {
   TK_COMPARE = 1300,
   TK_OROR = 1307,
   TK_ANDAND = 1308,
-  TK_PREPRO = 2000,  // 2000..2007, the eight directives
-  TK_PREPRO_LAST = 2007,
+  TK_PP_IF = 2000,  // the eight directives, 2000..2007
+  TK_PP_IFDEF = 2001,
+  TK_PP_IFNDEF = 2002,
+  TK_PP_ELSE = 2003,
+  TK_PP_ENDIF = 2004,
+  TK_PP_INCLUDE = 2005,
+  TK_PP_DEFINE = 2006,
+  TK_PP_UNDEF = 2007,
+  TK_PREPRO = TK_PP_IF,          // first directive kind
+  TK_PREPRO_LAST = TK_PP_UNDEF,  // last directive kind
   TK_TYPEDEF = 2008,
   TK_STRUCT = 2009,
   TK_CLASS = 2010,
@@ -133,7 +141,6 @@ struct ST_ANA {
   ST_HASH2 *func_index;  // "scope:name" to ST_FUNC, filled by the function list
   CB sources;            // ST_SOURCE records in order of registration
   CHBUF *cur_source;     // element of sources that ANA_Exec works on
-  char *tree_line;       // scratch line of the call-tree text (16*MAX_CALL_NEST+772)
   ST_TOKEN token;        // current token
   ST_TOKEN prev_token;   // previous token within the logical line
   int header_done;       // 1 once the current source's banner was written
@@ -157,11 +164,26 @@ extern ST_ANA ANA;
 // with no window to keep responsive). 64 unless the program sets it.
 extern int g_parse_yield_every;
 
+// Creates the keyword table and the function index (once) and empties ANA for
+// a new analysis (settings must be read first). 1 ready; 0 when a table
+// cannot be created (traced; what exists stays for ReleaseANA).
 int CreateANA(void);
+// Releases the tables and every source with its records; ANA is then empty.
 void ReleaseANA(void);
+// Registers the file at the native path as a new source at the end of the
+// list. 1 added; 0 when it cannot be read, is empty or too large for the
+// records, or memory runs out (the list is then unchanged).
 int ANA_SourceCreate(const char *path);
+// Registers every path of the list (a CB of NUL-terminated native paths, the
+// caller's) in order, reporting progress to window (may be null) at most every
+// 200 ms, and points the analysis at the first source. Returns the number of
+// sources added; paths that cannot be registered are skipped.
 int ANA_SourceCreateAll(ProgressSink *window, CB *paths);
+// Frees every source with its text, functions and calls; the list is empty
+// and no source is current. func_index still refers to the freed records
+// until the next function list refills it.
 void ANA_SourceRelease(void);
+// The number of functions found in all sources.
 int ANA_GetFuncCount(void);
 int ANA_Exec(ProgressSink *window, char *name_buffer, int mode);
 

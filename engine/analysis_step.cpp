@@ -9,6 +9,7 @@
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/text.h"
+#include "foundation/trace.h"
 #include "platform/codepage.h"
 #include "platform/keys.h"
 
@@ -39,18 +40,6 @@ void DropText(ST_SOURCE *s) {
   s->line_buf = nullptr;
   s->tok_pos = nullptr;
   s->read_pos = nullptr;
-}
-
-void ResetParser(void) {
-  ANA.mode = MODE_TOP;
-  ANA.FUNCTION_FLG = 0;
-  ANA.CLASS_FLG = 0;
-  ANA.scope_text[0] = 0;
-  ANA.brace_nest = 0;
-  ANA.bracket_nest = 0;
-  ANA.paren_nest = 0;
-  ANA.depth = 0;
-  ANA.depth_exceeded = 0;
 }
 
 }  // namespace
@@ -91,7 +80,7 @@ int ANA_Exec(ProgressSink *window, char *name_buffer, int mode) {
     }
     s->tok_pos = nullptr;
     s->read_pos = s->anchor_pos = s->text;
-    ResetParser();
+    reset_parser();
   }
 
   for (int i = 0; i < 10; i++) {

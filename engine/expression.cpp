@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "engine/parser.h"
-#include "foundation/memory.h"
+#include "foundation/trace.h"
 
 namespace {
 

@@ -6,6 +6,8 @@
 #include "engine/parser.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
+#include "foundation/trace.h"
+#include "platform/codepage.h"
 
 namespace {
 
@@ -18,15 +20,11 @@ struct LineClass {
   unsigned char c[256];
   constexpr LineClass() : c() {
     c[0] = c['\n'] = c['\r'] = c['\\'] = c['"'] = c['\''] = c['/'] = SPECIAL;
-    for (int b = 0x81; b <= 0x9F; b++) c[b] = SPECIAL;
-    for (int b = 0xE0; b <= 0xFC; b++) c[b] = SPECIAL;
+    for (int b = 0x80; b <= 0xFF; b++)
+      if (IsSjisLead((unsigned char)b)) c[b] = SPECIAL;
   }
 };
 constexpr LineClass kLine;
-
-inline bool SjisLead(unsigned char b) {
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
 
 struct LineScan {
   const char *next;  // where the following logical line starts
@@ -35,6 +33,44 @@ struct LineScan {
   int lines;         // physical lines consumed
   bool crossed;      // the line went on past limit (scan abandoned)
 };
+
+// The bytes after a block comment's opening at p, counting its line feeds
+// into *lines; the end of the text when it is not closed.
+inline const char *SkipBlockComment(const char *p, int *lines) {
+  for (;;) {
+    while (*p && *p != '*' && *p != '\n') p++;
+    if (*p == 0) return p;
+    if (*p == '\n') {
+      (*lines)++;
+    } else if (p[1] == '/') {
+      return p + 2;
+    }
+    p++;
+  }
+}
+
+// The first byte after the CR and LF bytes at p, counting the LFs into *lines.
+inline const char *SkipLineBreaks(const char *p, int *lines) {
+  while (*p == '\r' || *p == '\n') {
+    if (*p == '\n') (*lines)++;
+    p++;
+  }
+  return p;
+}
+
+// After a closing quote at p - 1: when only blanks and line breaks come before
+// another opening quote, the byte after that quote (the two literals are one)
+// with the line feeds counted into *lines; else nullptr and *lines unchanged.
+inline const char *NextLiteralAfterBlanks(const char *p, int *lines) {
+  int lf = 0;
+  while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') {
+    if (*p == '\n') lf++;
+    p++;
+  }
+  if (*p != '"') return nullptr;
+  *lines += lf;
+  return p + 1;
+}
 
 // Scans one logical line from p; with kEmit the line's bytes go to out, which
 // must hold the spanned bytes (the line never holds more). With a limit (the
@@ -76,32 +112,21 @@ LineScan ScanLine(const char *p, char *out, const char *limit) {
       p++;
       continue;
     }
-    if (SjisLead(c)) {
-      if (p[1] == 0) {  // half a character at the end of the text
-        if (!in_comment) {
-          if (kEmit) out[n] = (char)c;
-          n++;
-        }
-        p++;
-        continue;
-      }
+    if (IsSjisLead(c)) {  // a pair whole; half a character at the end alone
+      int k = p[1] ? 2 : 1;
       if (!in_comment) {
         if (kEmit) {
           out[n] = p[0];
-          out[n + 1] = p[1];
+          if (k == 2) out[n + 1] = p[1];
         }
-        n += 2;
+        n += k;
       }
-      p += 2;
+      p += k;
       VELMORA_CHECK_LIMIT();
       continue;
     }
-    if (c == '\\' && (p[1] == '\r' || p[1] == '\n')) {
-      p++;
-      while (*p == '\r' || *p == '\n') {
-        if (*p == '\n') lines++;
-        p++;
-      }
+    if (c == '\\' && (p[1] == '\r' || p[1] == '\n')) {  // a continued line
+      p = SkipLineBreaks(p + 1, &lines);
       VELMORA_CHECK_LIMIT();
       continue;
     }
@@ -109,30 +134,21 @@ LineScan ScanLine(const char *p, char *out, const char *limit) {
       p++;
       continue;
     }
-    if ((in_str || in_chr) && c == '\\') {
-      if (kEmit) out[n] = p[0];
-      n++;
-      if (p[1] == 0) {
-        p++;
-        continue;
+    if ((in_str || in_chr) && c == '\\') {  // an escape takes the byte after it
+      int k = p[1] ? 2 : 1;
+      if (kEmit) {
+        out[n] = p[0];
+        if (k == 2) out[n + 1] = p[1];
       }
-      if (kEmit) out[n] = p[1];
-      n++;
-      p += 2;
+      n += k;
+      p += k;
       continue;
     }
     if (c == '"' && !in_chr) {
       if (in_str) {
         // Another literal after only blanks continues this one.
-        const char *q = p + 1;
-        int lf = 0;
-        while (*q == ' ' || *q == '\t' || *q == '\r' || *q == '\n') {
-          if (*q == '\n') lf++;
-          q++;
-        }
-        if (*q == '"') {
-          lines += lf;
-          p = q + 1;
+        if (const char *q = NextLiteralAfterBlanks(p + 1, &lines)) {
+          p = q;
           VELMORA_CHECK_LIMIT();
           continue;
         }
@@ -160,23 +176,7 @@ LineScan ScanLine(const char *p, char *out, const char *limit) {
       }
       if (p[1] == '*') {
         // Nothing takes the comment's place; the line goes on after it.
-        p += 2;
-        for (;;) {
-          const char *q = p;
-          while (*q && *q != '*' && *q != '\n') q++;
-          p = q;
-          if (*p == 0) break;
-          if (*p == '\n') {
-            lines++;
-            p++;
-            continue;
-          }
-          if (p[1] == '/') {
-            p += 2;
-            break;
-          }
-          p++;
-        }
+        p = SkipBlockComment(p + 2, &lines);
         VELMORA_CHECK_LIMIT();
         continue;
       }

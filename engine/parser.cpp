@@ -6,8 +6,8 @@
 
 #include "engine/parser.h"
 #include "foundation/log.h"
-#include "foundation/memory.h"
 #include "foundation/text.h"
+#include "foundation/trace.h"
 #include "platform/sys.h"
 
 // A yield per statement would cost a system call each; one every 64 keeps the
@@ -140,6 +140,18 @@ int nest_enter(const char *who) {
   }
   ANA.depth++;
   return 1;
+}
+
+void reset_parser(void) {
+  ANA.mode = MODE_TOP;
+  ANA.FUNCTION_FLG = 0;
+  ANA.CLASS_FLG = 0;
+  ANA.scope_text[0] = 0;
+  ANA.brace_nest = 0;
+  ANA.bracket_nest = 0;
+  ANA.paren_nest = 0;
+  ANA.depth = 0;
+  ANA.depth_exceeded = 0;
 }
 
 int set_mode(int value) {

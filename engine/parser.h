@@ -58,9 +58,17 @@ int parse_statement(ST_SOURCE *s);
 // Fetches one token and handles it when it is a statement keyword or a
 // skipped construct; after a name or number the token after it is current.
 double parse_primary(ST_SOURCE *s);
+// The skipped constructs, entered with their keyword current: an enum
+// declaration and the two families of inline assembler, read past with their
+// trace lines. Current afterwards: the ';' ending the enum declaration (or the
+// end of the source); a TK_COMMENT mark after the Windows form; the token
+// after the operands of the gcc form (normally ';').
 void skip_enum(ST_SOURCE *s);
 void skip_asm_win(ST_SOURCE *s);
 void skip_asm_gcc(ST_SOURCE *s);
+// Puts the parser state of ANA back to the start of a source: top mode, no
+// function or class flag, no scope text, nesting counters and guard at 0.
+void reset_parser(void);
 // Mode, flag and anchor setters with their trace lines.
 int set_mode(int value);
 int set_function_flg(int on);
@@ -69,6 +77,10 @@ void set_anchor(ST_SOURCE *s);
 
 // ---- expression chain (expression.cpp) ----
 
+// One precedence level each, from the comma (0) to the unary operators (13):
+// parses that level from the current token, leaves the token after it
+// current, and returns the value of constant operands (a by-product; 0 for
+// anything else). After the nesting guard ended the source, TK_EOF is current.
 double Expression_0(ST_SOURCE *s);
 double Expression_1(ST_SOURCE *s);
 double Expression_2(ST_SOURCE *s);

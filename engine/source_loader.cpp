@@ -8,6 +8,7 @@
 #include "engine/parser.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
+#include "foundation/trace.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 

@@ -6,6 +6,8 @@
 #include "engine/parser.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
+#include "foundation/trace.h"
+#include "platform/codepage.h"
 
 namespace {
 
@@ -29,10 +31,6 @@ inline bool IsWordOrDigit(unsigned char b) {
 
 inline bool IsHexDigit(unsigned char b) {
   return (b >= '0' && b <= '9') || (b >= 'a' && b <= 'f') || (b >= 'A' && b <= 'F');
-}
-
-inline bool SjisLead(unsigned char b) {
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
 // Clears the token the cheap way: nothing reads text past its terminator.
@@ -62,19 +60,13 @@ inline void CopyToken(ST_TOKEN *dst, const ST_TOKEN *src) {
 // Level of the debug log, read once per logical line rather than per token.
 int g_trace_level = -1;
 
-// The keyword table searched with a hash computed while the word was
-// scanned: the same probe as HASH_Search, without a second pass over the word.
+// The keyword kind of a word whose HashString h was computed while it was
+// scanned, so the word is not read a second time. A missing table takes the
+// traced path of HASH_Search.
 int KeywordKind(unsigned h, const char *word, int len) {
   const ST_HASH *t = ANA.keywords;
   if (!t || !t->slots || t->size == 0) return HASH_Search(ANA.keywords, word, len);
-  unsigned i = h % t->size;
-  for (unsigned tries = 0; tries < t->size; tries++) {
-    const ST_HASH_INDEX &slot = t->slots[i];
-    if (!slot.used) return -1;
-    if (slot.hash == (int)h) return slot.value;
-    i = i + 1 == t->size ? 0 : i + 1;
-  }
-  return -1;
+  return HASH_SearchHash(t, h);
 }
 
 // The end of the source: the token every later call returns too.
@@ -90,6 +82,143 @@ int EndOfSource(ST_SOURCE *s, bool trace) {
   s->tok_pos = nullptr;
   if (LogGetLevel() >= 2) LogPrint(2, LOG_DEBUG, "[%4d] %s\r\n", t->kind, t->text);
   return TK_EOF;
+}
+
+// One lexeme as the tokenizer reports it.
+struct Lexeme {
+  unsigned char *start;  // first byte of the text (after the quote of a literal)
+  unsigned char *next;   // where the following lexeme starts
+  int len;               // bytes of the token (a literal's content only)
+  int kind;              // token kind
+};
+
+// A word starting at p: a scope or a label when colons follow (after blanks),
+// else a keyword or an identifier. Its hash is computed on the way.
+__attribute__((always_inline)) inline Lexeme ScanWord(unsigned char *p) {
+  unsigned char *cur = p + 1;
+  unsigned h = *p;  // HashString, computed on the way
+  while (IsWordOrDigit(*cur)) h = h * 7u ^ *cur++;
+  Lexeme x{p, cur, (int)(cur - p), TK_IDENT};
+  unsigned char *q = (unsigned char *)skip_blank((char *)cur);
+  if (q[0] == ':' && q[1] == ':') {
+    x.kind = TK_SCOPE;
+    x.len += 2;
+    x.next = q + 2;
+  } else if (q[0] == ':') {
+    x.kind = TK_LABEL;
+    x.len += 1;
+    x.next = q + 1;
+    if (x.len == 8 && memcmp(p, "default:", 8) == 0) x.kind = TK_DEFAULT;
+  } else {
+    int kind = KeywordKind(h, (const char *)p, x.len);
+    if (kind >= 0 && !(kind == TK_CLASS && ANA.mode != MODE_TOP)) x.kind = kind;
+    x.next = q;
+  }
+  return x;
+}
+
+// A string or character literal whose opening quote is at p: its content runs
+// to the matching quote or the end of the line; a backslash takes the next
+// byte, a lead byte its pair.
+__attribute__((always_inline)) inline Lexeme ScanLiteral(unsigned char *p) {
+  unsigned char quote = *p++;
+  unsigned char *q = p;
+  while (*q && *q != quote) {
+    if ((*q == '\\' || IsSjisLead(*q)) && q[1]) q++;
+    q++;
+  }
+  return Lexeme{p, *q ? q + 1 : q, (int)(q - p), TK_LITERAL};
+}
+
+// Any other byte at p: an operator of one to three bytes, a directive, a
+// literal, or the byte itself as its kind.
+__attribute__((always_inline)) inline Lexeme ScanOther(unsigned char *p) {
+  unsigned char b = *p, f = p[1];
+  int kind = b, len = 1;
+  switch (b) {
+    case '!':
+      if (f == '=') kind = TK_COMPARE, len = 2;
+      break;
+    case '%':
+    case '*':
+    case '^':
+    case '~':
+      if (f == '=') kind = TK_ASSIGN, len = 2;
+      break;
+    case '&':
+      if (f == '&')
+        kind = TK_ANDAND, len = 2;
+      else if (f == '=')
+        kind = TK_ASSIGN, len = 2;
+      break;
+    case '+':
+      if (f == '+')
+        kind = TK_INC, len = 2;
+      else if (f == '=')
+        kind = TK_ASSIGN, len = 2;
+      break;
+    case '-':
+      if (f == '-')
+        kind = TK_DEC, len = 2;
+      else if (f == '=')
+        kind = TK_ASSIGN, len = 2;
+      else if (f == '>')
+        kind = TK_ARROW, len = 2;
+      break;
+    case '.':
+      if (f == '.' && p[2] == '.')
+        kind = TK_ELLIPSIS, len = 3;
+      else
+        kind = 0;
+      break;
+    case '/':
+      if (f == '/')
+        kind = TK_COMMENT, len = 2;
+      else if (f == '=')
+        kind = TK_ASSIGN, len = 2;
+      break;
+    case '<':
+      if (f == '=')
+        kind = TK_COMPARE, len = 2;
+      else if (f == '<')
+        kind = p[2] == '=' ? TK_ASSIGN : TK_SHIFT, len = p[2] == '=' ? 3 : 2;
+      else
+        kind = TK_COMPARE;
+      break;
+    case '=':
+      kind = f == '=' ? TK_COMPARE : TK_ASSIGN;
+      if (f == '=') len = 2;
+      break;
+    case '>':
+      if (f == '=')
+        kind = TK_COMPARE, len = 2;
+      else if (f == '>')
+        kind = p[2] == '=' ? TK_ASSIGN : TK_SHIFT, len = p[2] == '=' ? 3 : 2;
+      else
+        kind = TK_COMPARE;
+      break;
+    case '|':
+      if (f == '|')
+        kind = TK_OROR, len = 2;
+      else if (f == '=')
+        kind = TK_ASSIGN, len = 2;
+      break;
+    case '#':
+      if (char_class.c[f] == CC_WORD) {
+        unsigned char *w = p + 1;
+        while (IsWordOrDigit(*w)) w++;
+        len = (int)(w - p);
+        kind = HASH_Search(ANA.keywords, (const char *)p, len);
+        if (kind < 0) kind = 0;
+      }
+      break;
+    case '"':
+    case '\'':
+      return ScanLiteral(p);
+    default:
+      break;
+  }
+  return Lexeme{p, p + len, len, kind};
 }
 
 }  // namespace
@@ -124,7 +253,7 @@ int replace_ESQ(char *text, int len) {
   int i = 0;
   while (i < len && src[i]) {
     unsigned char c = src[i];
-    if (SjisLead(c) && i + 1 < len && src[i + 1]) {  // a pair is never an escape
+    if (IsSjisLead(c) && i + 1 < len && src[i + 1]) {  // a pair is never an escape
       text[w++] = (char)c;
       text[w++] = (char)src[i + 1];
       i += 2;
@@ -237,146 +366,27 @@ int gt_token(ST_SOURCE *s) {
     g_trace_level = LogGetLevel();
   }
 
-  unsigned char b = *p;
-  unsigned char *cur = p + 1;
-  int len = 1;
-  int kind;
-  switch (char_class.c[b]) {
+  Lexeme x;
+  switch (char_class.c[*p]) {
     case CC_BLANK:  // a control byte: its value, empty text
-      kind = b;
-      len = 0;
+      x = Lexeme{p, p + 1, 0, *p};
       break;
-    case CC_WORD: {
-      unsigned h = b;  // HashString, computed on the way
-      while (IsWordOrDigit(*cur)) h = h * 7u ^ *cur++;
-      len = (int)(cur - p);
-      unsigned char *q = (unsigned char *)skip_blank((char *)cur);
-      if (q[0] == ':' && q[1] == ':') {
-        kind = TK_SCOPE;
-        len += 2;
-        cur = q + 2;
-      } else if (q[0] == ':') {
-        kind = TK_LABEL;
-        len += 1;
-        cur = q + 1;
-        if (len == 8 && memcmp(p, "default:", 8) == 0) kind = TK_DEFAULT;
-      } else {
-        kind = KeywordKind(h, (const char *)p, len);
-        if (kind < 0) kind = TK_IDENT;
-        if (kind == TK_CLASS && ANA.mode != MODE_TOP) kind = TK_IDENT;
-        cur = q;
-      }
+    case CC_WORD:
+      x = ScanWord(p);
       break;
-    }
     case CC_DIGIT: {
       int hex = 0;
-      len = scan_number((const char *)p, &hex);
-      cur = p + len;
-      kind = hex ? TK_HEXNUM : TK_NUMBER;
+      int len = scan_number((const char *)p, &hex);
+      x = Lexeme{p, p + len, len, hex ? TK_HEXNUM : TK_NUMBER};
       break;
     }
-    default: {
-      unsigned char f = p[1];
-      kind = b;
-      switch (b) {
-        case '!':
-          if (f == '=') kind = TK_COMPARE, len = 2;
-          break;
-        case '%':
-        case '*':
-        case '^':
-        case '~':
-          if (f == '=') kind = TK_ASSIGN, len = 2;
-          break;
-        case '&':
-          if (f == '&')
-            kind = TK_ANDAND, len = 2;
-          else if (f == '=')
-            kind = TK_ASSIGN, len = 2;
-          break;
-        case '+':
-          if (f == '+')
-            kind = TK_INC, len = 2;
-          else if (f == '=')
-            kind = TK_ASSIGN, len = 2;
-          break;
-        case '-':
-          if (f == '-')
-            kind = TK_DEC, len = 2;
-          else if (f == '=')
-            kind = TK_ASSIGN, len = 2;
-          else if (f == '>')
-            kind = TK_ARROW, len = 2;
-          break;
-        case '.':
-          if (f == '.' && p[2] == '.')
-            kind = TK_ELLIPSIS, len = 3;
-          else
-            kind = 0;
-          break;
-        case '/':
-          if (f == '/')
-            kind = TK_COMMENT, len = 2;
-          else if (f == '=')
-            kind = TK_ASSIGN, len = 2;
-          break;
-        case '<':
-          if (f == '=')
-            kind = TK_COMPARE, len = 2;
-          else if (f == '<')
-            kind = p[2] == '=' ? TK_ASSIGN : TK_SHIFT, len = p[2] == '=' ? 3 : 2;
-          else
-            kind = TK_COMPARE;
-          break;
-        case '=':
-          kind = f == '=' ? TK_COMPARE : TK_ASSIGN;
-          if (f == '=') len = 2;
-          break;
-        case '>':
-          if (f == '=')
-            kind = TK_COMPARE, len = 2;
-          else if (f == '>')
-            kind = p[2] == '=' ? TK_ASSIGN : TK_SHIFT, len = p[2] == '=' ? 3 : 2;
-          else
-            kind = TK_COMPARE;
-          break;
-        case '|':
-          if (f == '|')
-            kind = TK_OROR, len = 2;
-          else if (f == '=')
-            kind = TK_ASSIGN, len = 2;
-          break;
-        case '#':
-          if (char_class.c[f] == CC_WORD) {
-            unsigned char *w = p + 1;
-            while (IsWordOrDigit(*w)) w++;
-            len = (int)(w - p);
-            kind = HASH_Search(ANA.keywords, (const char *)p, len);
-            if (kind < 0) kind = 0;
-          }
-          break;
-        case '"':
-        case '\'': {
-          // The literal's content runs to the matching quote or the end of
-          // the line; a backslash takes the next byte, a lead byte its pair.
-          kind = TK_LITERAL;
-          p++;
-          unsigned char *q = p;
-          while (*q && *q != b) {
-            if ((*q == '\\' || SjisLead(*q)) && q[1]) q++;
-            q++;
-          }
-          len = (int)(q - p);
-          cur = *q ? q + 1 : q;
-          break;
-        }
-        default:
-          break;
-      }
-      if (kind != TK_LITERAL) cur = p + len;
+    default:
+      x = ScanOther(p);
       break;
-    }
   }
+  p = x.start;
+  int kind = x.kind, len = x.len;
+  unsigned char *cur = x.next;
 
   t->kind = kind;
   t->len = len;

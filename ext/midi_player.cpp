@@ -5,7 +5,7 @@
 
 #include "ext/ext_settings.h"
 #include "foundation/hash.h"
-#include "foundation/memory.h"
+#include "foundation/trace.h"
 #include "platform/midi.h"
 #include "platform/sys.h"
 

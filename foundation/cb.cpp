@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "foundation/memory.h"
+#include "foundation/trace.h"
 
 namespace {
 

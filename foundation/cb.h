@@ -3,6 +3,8 @@
 // text is always terminated and a record always starts all zero).
 #pragma once
 
+#include <type_traits>
+
 struct CB;
 
 struct CHBUF {
@@ -34,3 +36,42 @@ CHBUF *AddCB(CB *cb, const void *src, int len);
 // The element after node (an element or the CB itself) and its data in *data
 // (data may be nullptr); nullptr and nullptr at the end.
 CHBUF *CB_Next(const void *node, void **data);
+
+// What a walk's callable returns: go on with the next element, or stop here.
+enum class WalkResult { kGoOn, kStop };
+
+namespace cb_walk_detail {
+
+template <typename T, typename Fn>
+inline WalkResult Visit(Fn &fn, CHBUF *element) {
+  T *data = static_cast<T *>(element->data);
+  if constexpr (std::is_invocable_v<Fn &, T *, CHBUF *>) {
+    if constexpr (std::is_void_v<std::invoke_result_t<Fn &, T *, CHBUF *>>) {
+      fn(data, element);
+      return WalkResult::kGoOn;
+    } else {
+      return fn(data, element);
+    }
+  } else if constexpr (std::is_void_v<std::invoke_result_t<Fn &, T *>>) {
+    fn(data);
+    return WalkResult::kGoOn;
+  } else {
+    return fn(data);
+  }
+}
+
+}  // namespace cb_walk_detail
+
+// Calls fn for the data of every element of list that has data, in append
+// order, as a T*; fn may take the element too (fn(T *, CHBUF *)), for a caller
+// that keeps its place in the list. fn returns nothing to go on always, or a
+// WalkResult. Returns kStop when fn stopped the walk, else kGoOn. A
+// zero-filled list is empty. fn may change the data but must not append to or
+// empty the list being walked. Inline, so a walk costs a plain pointer chase.
+template <typename T, typename Fn>
+inline WalkResult CB_ForEach(const CB &list, Fn &&fn) {
+  for (CHBUF *e = list.head.next; e && e->next; e = e->next) {
+    if (e->data && cb_walk_detail::Visit<T>(fn, e) == WalkResult::kStop) return WalkResult::kStop;
+  }
+  return WalkResult::kGoOn;
+}

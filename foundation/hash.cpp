@@ -3,6 +3,7 @@
 #include "foundation/hash.h"
 
 #include "foundation/memory.h"
+#include "foundation/trace.h"
 
 namespace {
 
@@ -53,13 +54,12 @@ ST_HASH *CreateHASH(int size) {
   return t;
 }
 
-int ReleaseHASH(ST_HASH **ref) {
+void ReleaseHASH(ST_HASH **ref) {
   DebugPrint("ReleaseHASH OK!\r\n");
-  if (!ref || !*ref) return 0;
+  if (!ref || !*ref) return;
   MemFree((*ref)->slots);
   MemFree(*ref);
   *ref = nullptr;
-  return 0;
 }
 
 void HASH_Init(ST_HASH *t) {
@@ -97,16 +97,7 @@ int HASH_Search(ST_HASH *t, const char *key, int len) {
     DebugPrint("HASH_Search :Invalid Argument!\r\n");
     return -1;
   }
-  if (!key) key = "";
-  unsigned h = HashString(key, len);
-  unsigned i = h % t->size;
-  for (unsigned tries = 0; tries < t->size; tries++) {
-    const ST_HASH_INDEX &s = t->slots[i];
-    if (!s.used) return -1;
-    if (s.hash == (int)h) return s.value;
-    i = i + 1 == t->size ? 0 : i + 1;
-  }
-  return -1;
+  return HASH_SearchHash(t, HashString(key ? key : "", len));
 }
 
 ST_HASH2 *CreateHASH2(int size) {
@@ -128,9 +119,9 @@ ST_HASH2 *CreateHASH2(int size) {
   return t;
 }
 
-int ReleaseHASH2(ST_HASH2 **ref) {
+void ReleaseHASH2(ST_HASH2 **ref) {
   DebugPrint("ReleaseHASH2 OK!\r\n");
-  if (!ref || !*ref) return 0;
+  if (!ref || !*ref) return;
   ST_HASH2 *t = *ref;
   if (t->buckets) {
     for (unsigned i = 0; i < t->size; i++) CB_Init(&t->buckets[i]);
@@ -138,7 +129,6 @@ int ReleaseHASH2(ST_HASH2 **ref) {
   }
   MemFree(t);
   *ref = nullptr;
-  return 0;
 }
 
 void HASH2_Init(ST_HASH2 *t) {

@@ -14,8 +14,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "foundation/memory.h"
 #include "foundation/text.h"
+#include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/sys.h"
 

@@ -1,15 +1,14 @@
-// Counted heap allocation and the developer trace. The tracking table keeps the
-// first 1024 live blocks in slot order for the shutdown report; a small address
-// index beside it finds a block's slot without scanning the table, so a free
-// costs the same whether the table is empty or full.
+// Counted heap allocation. The tracking table keeps the first 1024 live blocks
+// in slot order for the shutdown report; a small address index beside it finds
+// a block's slot without scanning the table, so a free costs the same whether
+// the table is empty or full.
 #include "foundation/memory.h"
 
-#include <cstdarg>
 #include <cstdint>
 #include <cstdlib>
 #include <mutex>
 
-#include "foundation/text.h"
+#include "foundation/trace.h"
 #include "platform/sys.h"
 
 namespace {
@@ -71,15 +70,6 @@ int IndexRemove(void *p) {
 
 }  // namespace
 
-void DebugPrint(const char *format, ...) {
-  char buf[256];
-  va_list args;
-  va_start(args, format);
-  FormatTextV(buf, sizeof buf, format, args);
-  va_end(args);
-  TraceWrite(buf);
-}
-
 void *MemAlloc(size_t n) {
   {
     std::lock_guard<std::mutex> guard(ProcessLock());
@@ -135,10 +125,6 @@ void _MEMCHECK(void) {
     // Full 64-bit addresses: eight hex digits at least, never cut.
     if (snapshot[i]) DebugPrint("----[%d]0x%08lx\n", i, (unsigned long)(uintptr_t)snapshot[i]);
   }
-}
-
-int IsSjisLead(unsigned char b) {
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
 unsigned MemLiveCount(void) {

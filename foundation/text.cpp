@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "foundation/memory.h"
+#include "platform/codepage.h"
 
 size_t CopyText(char *dst, size_t cap, const char *src, long n, int sjis_safe) {
   if (!dst || cap == 0) return 0;

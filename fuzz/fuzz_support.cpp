@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "engine/ana.h"
+#include "engine/record_walk.h"
 #include "foundation/cb.h"
 #include "foundation/hash.h"
 #include "foundation/log.h"
@@ -223,22 +224,18 @@ void FuzzAnalyseFile(const char *path, int max_trees, int stop_at_poll) {
     ANA_UpdateCalledColumn();
 
     int trees = 0;
-    void *sdata = nullptr;
-    for (CHBUF *se = CB_Next(&ANA.sources, &sdata); se; se = CB_Next(se, &sdata)) {
-      void *fdata = nullptr;
-      for (CHBUF *fe = CB_Next(&((ST_SOURCE *)sdata)->funcs, &fdata); fe && trees < max_trees;
-           fe = CB_Next(fe, &fdata), trees++) {
-        ST_FUNC *f = (ST_FUNC *)fdata;
-        if (ANA_FindFunction(f->sid, f->fid) != f) FuzzFail("ANA_FindFunction misses a function");
-        TreeClear();
-        anon_counter = 0;
-        output_flags = 15;
-        flags_shown = 0;
-        r = ANA_MakeCallStackTree(f, g_config.MAX_CALL_NEST);
-        if (r != 1 && !(r == -1 && stop_at_poll))
-          FuzzFail("ANA_MakeCallStackTree did not build a tree");
-      }
-    }
+    ForEachFunction([&](ST_FUNC *f) {
+      if (trees++ >= max_trees) return WalkResult::kStop;
+      if (ANA_FindFunction(f->sid, f->fid) != f) FuzzFail("ANA_FindFunction misses a function");
+      TreeClear();
+      anon_counter = 0;
+      output_flags = 15;
+      flags_shown = 0;
+      r = ANA_MakeCallStackTree(f, g_config.MAX_CALL_NEST);
+      if (r != 1 && !(r == -1 && stop_at_poll))
+        FuzzFail("ANA_MakeCallStackTree did not build a tree");
+      return WalkResult::kGoOn;
+    });
   }
   EscapeSetPoll(nullptr);
 

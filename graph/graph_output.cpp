@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "foundation/format_check.h"
-#include "foundation/memory.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
 #include "graph/graph.h"

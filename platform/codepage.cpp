@@ -69,9 +69,7 @@ bool IsCont(unsigned char b) {
 size_t BadCharLength(Enc enc, const unsigned char *p, size_t n) {
   switch (enc) {
     case ENC_CP932: {
-      unsigned char b = p[0];
-      bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-      if (lead && n >= 2) {
+      if (IsSjisLead(p[0]) && n >= 2) {
         unsigned char t = p[1];
         if ((t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFC)) return 2;
       }

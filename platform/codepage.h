@@ -1,9 +1,17 @@
-// Conversion between Shift_JIS (CP932), UTF-8 and UTF-16LE. Characters that
-// the target cannot hold, and invalid input, become '?'.
+// Conversion between Shift_JIS (CP932), UTF-8 and UTF-16LE, and the Shift_JIS
+// lead-byte test every text scan uses. Characters that the target cannot hold,
+// and invalid input, become '?'.
 #pragma once
 
 #include <cstddef>
 #include <string>
+
+// 1 for a Shift_JIS lead byte (0x81-0x9F, 0xE0-0xFC), else 0: the byte and the
+// one after it are one character, so a scan takes them as a pair. Inline: the
+// line reader and the tokenizer ask for every byte of every source.
+constexpr inline int IsSjisLead(unsigned char b) {
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
 
 // Converts srclen bytes from one encoding ("CP932", "UTF-8", "UTF-16LE",
 // "UTF-16BE") to another into dst. Returns the bytes written, or -1 when the

@@ -1,5 +1,5 @@
 // Files and folders on POSIX. Every descriptor and folder handle is owned by a
-// small guard so that no early return leaks one.
+// small guard (UniqueFd, Dir) so that no early return leaks one.
 #include "platform/files.h"
 
 #include <dirent.h>
@@ -15,19 +15,10 @@
 #include <vector>
 
 #include "platform/sys.h"
+#include "platform/unique_fd.h"
 #include "platform/user_dirs.h"
 
 namespace {
-
-struct Fd {
-  int fd;
-  explicit Fd(int f) : fd(f) {}
-  ~Fd() {
-    if (fd >= 0) close(fd);
-  }
-  Fd(const Fd &) = delete;
-  Fd &operator=(const Fd &) = delete;
-};
 
 struct Dir {
   DIR *d;
@@ -143,23 +134,23 @@ int IsDirectory(const char *path) {
 
 int64_t FileSizeForRead(const char *path) {
   if (!path || !*path) return -1;
-  Fd f(OpenRetry(path, O_RDONLY | O_NONBLOCK));
-  if (f.fd < 0) return -1;
+  UniqueFd f(OpenRetry(path, O_RDONLY | O_NONBLOCK));
+  if (f.get() < 0) return -1;
   struct stat st;
-  if (fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  if (fstat(f.get(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
   return (int64_t)st.st_size;
 }
 
 int64_t ReadFileInto(const char *path, void *buf, int64_t cap) {
   if (!path || !*path || cap < 0 || (!buf && cap > 0)) return -1;
-  Fd f(OpenRetry(path, O_RDONLY | O_NONBLOCK));
-  if (f.fd < 0) return -1;
+  UniqueFd f(OpenRetry(path, O_RDONLY | O_NONBLOCK));
+  if (f.get() < 0) return -1;
   struct stat st;
-  if (fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  if (fstat(f.get(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
   int64_t got = 0;
   char *p = (char *)buf;
   while (got < cap) {
-    ssize_t r = read(f.fd, p + got, (size_t)std::min<int64_t>(cap - got, 1 << 30));
+    ssize_t r = read(f.get(), p + got, (size_t)std::min<int64_t>(cap - got, 1 << 30));
     if (r < 0) {
       if (errno == EINTR) continue;
       return -1;
@@ -172,9 +163,9 @@ int64_t ReadFileInto(const char *path, void *buf, int64_t cap) {
 
 int AppendFile(const char *path, const void *bytes, size_t len) {
   if (!path || !*path || (!bytes && len)) return 0;
-  Fd f(OpenRetry(path, O_WRONLY | O_CREAT | O_APPEND, 0666));
-  if (f.fd < 0) return 0;
-  return WriteAll(f.fd, bytes, len) ? 1 : 0;
+  UniqueFd f(OpenRetry(path, O_WRONLY | O_CREAT | O_APPEND, 0666));
+  if (f.get() < 0) return 0;
+  return WriteAll(f.get(), bytes, len) ? 1 : 0;
 }
 
 int RenameNoReplace(const char *from, const char *to) {
@@ -195,8 +186,8 @@ int RenameNoReplace(const char *from, const char *to) {
 
 int TruncateFile(const char *path) {
   if (!path || !*path) return 0;
-  Fd f(OpenRetry(path, O_WRONLY | O_CREAT | O_TRUNC, 0666));
-  return f.fd >= 0 ? 1 : 0;
+  UniqueFd f(OpenRetry(path, O_WRONLY | O_CREAT | O_TRUNC, 0666));
+  return f.get() >= 0 ? 1 : 0;
 }
 
 int MakeDirs(const char *path) {

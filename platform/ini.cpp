@@ -48,10 +48,6 @@ IniCache &Cache() {
   return cache;
 }
 
-bool IsLead(unsigned char b) {
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
 unsigned char Fold(unsigned char c) {
   return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
 }
@@ -63,7 +59,7 @@ bool SameName(const std::string &a, const char *b) {
   if (a.size() != n) return false;
   for (size_t i = 0; i < n; i++) {
     unsigned char x = a[i], y = b[i];
-    if (IsLead(x) && i + 1 < n) {
+    if (IsSjisLead(x) && i + 1 < n) {
       if (x != y || a[i + 1] != b[i + 1]) return false;
       i++;
       continue;
@@ -210,7 +206,7 @@ size_t Store(char *buf, size_t cap, const char *src, size_t n) {
   if (!buf || cap == 0) return 0;
   size_t k = 0;
   while (k < n && k + 1 < cap) {
-    if (IsLead(static_cast<unsigned char>(src[k])) && k + 1 < n) {
+    if (IsSjisLead(static_cast<unsigned char>(src[k])) && k + 1 < n) {
       if (k + 2 >= cap) break;
       k += 2;
     } else {

@@ -9,19 +9,9 @@
 #include <cstring>
 #include <string>
 
+#include "platform/files.h"
 #include "platform/sys.h"
-
-namespace {
-
-struct Fd {
-  int fd;
-  explicit Fd(int f) : fd(f) {}
-  ~Fd() {
-    if (fd >= 0) close(fd);
-  }
-};
-
-}  // namespace
+#include "platform/unique_fd.h"
 
 int PrivateTempDir(char *buf, size_t cap) {
   if (!buf || cap == 0) return 0;
@@ -33,11 +23,11 @@ int PrivateTempDir(char *buf, size_t cap) {
   if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return 0;
   // Open the folder itself (not a link to one) and check it through the
   // descriptor, so a swap after the check cannot fool us.
-  Fd d(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  if (d.fd < 0) return 0;
+  UniqueFd d(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (d.get() < 0) return 0;
   struct stat st;
-  if (fstat(d.fd, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) return 0;
-  if ((st.st_mode & 0777) != 0700 && fchmod(d.fd, 0700) != 0) return 0;
+  if (fstat(d.get(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) return 0;
+  if ((st.st_mode & 0777) != 0700 && fchmod(d.get(), 0700) != 0) return 0;
   if (dir.size() + 1 > cap) return 0;
   std::memcpy(buf, dir.c_str(), dir.size() + 1);
   return 1;
@@ -45,20 +35,9 @@ int PrivateTempDir(char *buf, size_t cap) {
 
 int WriteFileNoFollow(const char *path, const void *a, size_t alen, const void *b, size_t blen) {
   if (!path || !*path || (!a && alen) || (!b && blen)) return 0;
-  Fd f(open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
-  if (f.fd < 0) return 0;
+  UniqueFd f(open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (f.get() < 0) return 0;
   struct stat st;
-  if (fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return 0;
-  const char *parts[2] = {static_cast<const char *>(a), static_cast<const char *>(b)};
-  size_t lens[2] = {alen, blen};
-  for (int i = 0; i < 2; i++) {
-    size_t done = 0;
-    while (done < lens[i]) {
-      ssize_t n = write(f.fd, parts[i] + done, lens[i] - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return 0;
-      done += (size_t)n;
-    }
-  }
-  return 1;
+  if (fstat(f.get(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+  return WriteFd(f.get(), a, alen) && WriteFd(f.get(), b, blen) ? 1 : 0;
 }

@@ -60,10 +60,3 @@ void JoinThread(ThreadHandle *h) {
 int ThreadFinished(ThreadHandle h) {
   return h && h->finished.load(std::memory_order_acquire) ? 1 : 0;
 }
-
-int RunWithLargeStack(void (*fn)(void *), void *arg) {
-  ThreadHandle h = nullptr;
-  if (!StartThread(fn, arg, WORKER_STACK_BYTES, &h)) return 0;
-  JoinThread(&h);
-  return 1;
-}

@@ -20,6 +20,3 @@ int StartThread(void (*fn)(void *), void *arg, size_t stack_bytes, ThreadHandle 
 void JoinThread(ThreadHandle *h);
 // 1 once the thread function has returned (the handle still needs JoinThread).
 int ThreadFinished(ThreadHandle h);
-// Runs fn(arg) on a thread with a large stack and waits for it. 1 when it ran,
-// 0 when no thread could be started (fn was not called).
-int RunWithLargeStack(void (*fn)(void *), void *arg);

@@ -1,17 +1,15 @@
 // The developer trace sink. Texts arrive in Shift_JIS and leave as UTF-8, to
 // stderr or appended to the file named by VELMORA_TRACE; with the variable unset
 // they are dropped without any work beyond one getenv.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <atomic>
-#include <cerrno>
 #include <cstring>
 #include <mutex>
 #include <string>
 
 #include "platform/codepage.h"
+#include "platform/files.h"
 #include "platform/sys.h"
+#include "platform/unique_fd.h"
 
 namespace {
 
@@ -22,18 +20,6 @@ std::atomic<void (*)(const char *)> g_hook{nullptr};
 std::recursive_mutex &TraceLock() {
   static std::recursive_mutex *lock = new std::recursive_mutex;
   return *lock;
-}
-
-void WriteAll(int fd, const char *p, size_t n) {
-  while (n > 0) {
-    ssize_t w = write(fd, p, n);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    p += w;
-    n -= (size_t)w;
-  }
 }
 
 }  // namespace
@@ -67,13 +53,11 @@ void TraceWrite(const char *sjis_text) {
 
   std::lock_guard<std::recursive_mutex> guard(TraceLock());
   if (strcmp(target, "-") == 0) {
-    WriteAll(2, out, outlen);
+    WriteFd(2, out, outlen);
     return;
   }
-  int fd = open(target, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-  if (fd < 0) return;
-  WriteAll(fd, out, outlen);
-  close(fd);
+  UniqueFd fd(OpenAppendFd(target));
+  if (fd.valid()) WriteFd(fd.get(), out, outlen);
 }
 
 void TraceSetHook(void (*fn)(const char *sjis_text)) {

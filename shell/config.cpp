@@ -6,9 +6,9 @@
 
 #include "foundation/format_check.h"
 #include "foundation/log.h"
-#include "foundation/memory.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
+#include "foundation/trace.h"
 #include "platform/ini.h"
 #include "xref/calltree.h"
 

@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/memory.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
+#include "foundation/trace.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/sys.h"

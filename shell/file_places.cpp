@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "foundation/memory.h"
 #include "foundation/text.h"
+#include "foundation/trace.h"
 #include "platform/codepage.h"
 #include "platform/tempdir.h"
 #include "platform/user_dirs.h"

@@ -6,8 +6,8 @@
 
 #include <cstring>
 
-#include "foundation/memory.h"
 #include "foundation/text.h"
+#include "platform/codepage.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include "foundation/memory.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
+#include "foundation/trace.h"
 #include "graph/graph.h"
 #include "platform/keys.h"
 #include "platform/sys.h"

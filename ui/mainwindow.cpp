@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "ext/ext_settings.h"
-#include "foundation/memory.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
+#include "foundation/trace.h"
 #include "graph/graph.h"
 #include "platform/codepage.h"
 #include "platform/keys.h"

@@ -10,11 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/record_walk.h"
 #include "foundation/hash.h"
 #include "foundation/log.h"
-#include "foundation/memory.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
+#include "foundation/trace.h"
+#include "platform/codepage.h"
 #include "platform/keys.h"
 #include "platform/sys.h"
 #include "xref/xref.h"
@@ -110,12 +112,7 @@ const char *BuildLine(const ST_FUNC *f) {
 int MarkRepeatedCalls(ST_FUNC *f, int *shownCount) {
   ST_HASH *seen = CreateHASH(512);
   if (!seen) return 0;
-  const void *node = &f->calls;
-  for (int i = 0; i < f->calls.count; i++) {
-    void *data = nullptr;
-    node = CB_Next(node, &data);
-    if (!node) break;
-    ST_CALL *c = static_cast<ST_CALL *>(data);
+  ForEachCall(f, [&](ST_CALL *c) {
     FormatText(key_buf, sizeof key_buf, "%s;%s%s;%d", SourceName(c->caller), c->scope, c->name,
                c->argc);
     if (HASH_Search(seen, key_buf, 0) != -1) {
@@ -125,22 +122,78 @@ int MarkRepeatedCalls(ST_FUNC *f, int *shownCount) {
       HASH_Regist(seen, key_buf, 0, 1);
       (*shownCount)++;
     }
-  }
+  });
   ReleaseHASH(&seen);
   return 1;
 }
 
-// Walks f's calls in order; fn(call) for each.
-template <typename Fn>
-void ForEachCall(ST_FUNC *f, Fn fn) {
-  const void *node = &f->calls;
-  for (int i = 0; i < f->calls.count; i++) {
-    void *data = nullptr;
-    CHBUF *el = CB_Next(node, &data);
-    if (!el) break;
-    node = el;
-    fn(el, static_cast<ST_CALL *>(data));
+// Decides which calls of f the tree shows (the skip marks) and counts them
+// into *shownCount. 0 when the repeated-call set cannot be made.
+int MarkShownCalls(ST_FUNC *f, int *shownCount) {
+  *shownCount = 0;
+  if (!g_config.FUNC_CALL_AGAIN) {
+    if (!MarkRepeatedCalls(f, shownCount)) return 0;
+  } else {
+    ForEachCall(f, [&](const ST_CALL *c) {
+      if (!c->skip) (*shownCount)++;
+    });
   }
+  if (!g_config.FUNC_NOT_EXIST_DISP) {
+    *shownCount = 0;
+    ForEachCall(f, [&](ST_CALL *c) {
+      if (c->skip) return;
+      if (c->to_func)
+        (*shownCount)++;
+      else
+        c->skip = 1;
+    });
+  }
+  return 1;
+}
+
+// The node of f when f is already on the path above: a recursion mark.
+void WriteRecursion(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, const char *line) {
+  const TreeGraphPort &g = g_tree_graph;
+  if (TextOn()) PutTreeText(" <=> %s%s \r\n", line, g_config.EXPAND_MESS[1]);
+  if (ViewOn()) TreeAddNode(parentNode, NODE_RECURSIVE, SourceName(f), f->scope, f->name, f->argc);
+  if (GraphOn() && g.recursion_edge) {
+    const ST_CALL *call = via ? static_cast<const ST_CALL *>(via->data) : nullptr;
+    const ST_FUNC *from = call && call->caller ? call->caller : tree.path_stack[tree.level - 1];
+    g.recursion_edge(from, f);
+  }
+}
+
+// The shown calls of f below its node, in body order: linked ones expanded,
+// unlinked ones as non-existence nodes, cut after MAX_CALL_TABLE of them.
+void ExpandCalls(ST_FUNC *f, TREEITEM node, int shownCount) {
+  const TreeGraphPort &g = g_tree_graph;
+  int shown = 0;
+  ForEachCall(f, [&](ST_CALL *c, CHBUF *el) {
+    if (c->skip == 1) return WalkResult::kGoOn;
+    if (shown >= g_config.MAX_CALL_TABLE) {
+      if (TextOn()) {
+        PutTreeIndent(2);
+        PutTreeText("%s \r\n", g_config.EXPAND_MESS[3]);
+      }
+      if (ViewOn()) TreeSetNodeKind(node, NODE_REMARK, f->name);
+      if (GraphOn() && g.remark) g.remark(f, g_config.EXPAND_MESS[3], 1);
+      return WalkResult::kStop;
+    }
+    int lastChild = shown == shownCount - 1 ? 1 : 0;
+    if (c->to_func) {
+      int r = ANA_ExpandFunction(el, c->to_func, node, lastChild);
+      if (r != 0 && GraphOn() && g.edge) g.edge(f, c->to_func);
+    } else {
+      if (TextOn()) {
+        PutTreeIndent(lastChild + 1);
+        PutTreeText("%s%s(argc:%d);\r\n", c->scope, c->name, c->argc);
+      }
+      if (ViewOn()) TreeAddNode(node, NODE_NOT_EXIST, SourceName(f), c->scope, c->name, c->argc);
+      if (GraphOn() && g.missing_call) g.missing_call(f, c);
+    }
+    shown++;
+    return WalkResult::kGoOn;
+  });
 }
 
 }  // namespace
@@ -206,14 +259,7 @@ int ANA_ExpandFunction(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, int isLast) 
   // Recursion: f is already on the path above.
   for (int i = 0; i < tree.level && i < PATH_SLOTS; i++) {
     if (tree.path_stack[i] != f) continue;
-    if (TextOn()) PutTreeText(" <=> %s%s \r\n", line, g_config.EXPAND_MESS[1]);
-    if (ViewOn())
-      TreeAddNode(parentNode, NODE_RECURSIVE, SourceName(f), f->scope, f->name, f->argc);
-    if (GraphOn() && g.recursion_edge) {
-      const ST_CALL *call = via ? static_cast<const ST_CALL *>(via->data) : nullptr;
-      const ST_FUNC *from = call && call->caller ? call->caller : tree.path_stack[tree.level - 1];
-      g.recursion_edge(from, f);
-    }
+    WriteRecursion(via, f, parentNode, line);
     return 0;
   }
 
@@ -247,64 +293,16 @@ int ANA_ExpandFunction(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, int isLast) 
   if (TextOn()) PutTreeText("\r\n");
 
   int shownCount = 0;
-  if (!g_config.FUNC_CALL_AGAIN) {
-    if (!MarkRepeatedCalls(f, &shownCount)) {
-      if (TextOn()) PutTreeText("\r\nMemory Alloc Error! (Hash Table)\r\n");
-      return 1;
-    }
-  } else {
-    ForEachCall(f, [&](CHBUF *, ST_CALL *c) {
-      if (!c->skip) shownCount++;
-    });
-  }
-  if (!g_config.FUNC_NOT_EXIST_DISP) {
-    shownCount = 0;
-    ForEachCall(f, [&](CHBUF *, ST_CALL *c) {
-      if (c->skip) return;
-      if (c->to_func)
-        shownCount++;
-      else
-        c->skip = 1;
-    });
+  if (!MarkShownCalls(f, &shownCount)) {
+    if (TextOn()) PutTreeText("\r\nMemory Alloc Error! (Hash Table)\r\n");
+    return 1;
   }
 
   int L = tree.level;
   tree.more_below[L] = isLast ? 0 : 1;
   tree.path_stack[L] = f;
   tree.level = L + 1;
-
-  int shown = 0;
-  const void *cursor = &f->calls;
-  for (int i = 0; i < f->calls.count; i++) {
-    void *data = nullptr;
-    CHBUF *el = CB_Next(cursor, &data);
-    if (!el) break;
-    cursor = el;
-    ST_CALL *c = static_cast<ST_CALL *>(data);
-    if (c->skip == 1) continue;
-    if (shown >= g_config.MAX_CALL_TABLE) {
-      if (TextOn()) {
-        PutTreeIndent(2);
-        PutTreeText("%s \r\n", g_config.EXPAND_MESS[3]);
-      }
-      if (ViewOn()) TreeSetNodeKind(node, NODE_REMARK, f->name);
-      if (GraphOn() && g.remark) g.remark(f, g_config.EXPAND_MESS[3], 1);
-      break;
-    }
-    int lastChild = shown == shownCount - 1 ? 1 : 0;
-    if (c->to_func) {
-      int r = ANA_ExpandFunction(el, c->to_func, node, lastChild);
-      if (r != 0 && GraphOn() && g.edge) g.edge(f, c->to_func);
-    } else {
-      if (TextOn()) {
-        PutTreeIndent(lastChild + 1);
-        PutTreeText("%s%s(argc:%d);\r\n", c->scope, c->name, c->argc);
-      }
-      if (ViewOn()) TreeAddNode(node, NODE_NOT_EXIST, SourceName(f), c->scope, c->name, c->argc);
-      if (GraphOn() && g.missing_call) g.missing_call(f, c);
-    }
-    shown++;
-  }
+  ExpandCalls(f, node, shownCount);
   f->expanded = 1;
 
   // A blank column line closes the subtree when the caller has a later call.

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/record_walk.h"
 #include "foundation/hash.h"
 #include "foundation/log.h"
 #include "foundation/text.h"
@@ -38,13 +39,14 @@ ST_SOURCE *NextSourceToLink(int sid) {
       return (ST_SOURCE *)data;
     }
   }
-  for (CHBUF *e = CB_Next(&ANA.sources, &data); e; e = CB_Next(e, &data)) {
-    if (data && ((ST_SOURCE *)data)->sid == sid) {
-      g_link_cursor = e;
-      return (ST_SOURCE *)data;
-    }
-  }
-  return nullptr;
+  ST_SOURCE *found = nullptr;
+  ForEachSource([&](ST_SOURCE *s, CHBUF *e) {
+    if (s->sid != sid) return WalkResult::kGoOn;
+    g_link_cursor = e;
+    found = s;
+    return WalkResult::kStop;
+  });
+  return found;
 }
 
 int ArgcMatches(int a, int b) {
@@ -86,13 +88,11 @@ void BuildIndex() {
   if (!t || !t->buckets || t->size == 0) return;
   for (uint32_t b = 0; b < t->size; b++) {
     uint32_t order = 0;
-    void *data = nullptr;
-    for (CHBUF *e = CB_Next(&t->buckets[b], &data); e; e = CB_Next(e, &data)) {
-      if (!data) continue;
-      ST_FUNC *f = (ST_FUNC *)((ST_HASH2_ENTRY *)data)->record;
-      if (!f) continue;
-      g_index.push_back(IndexEntry{b, f->scope_hash, f->name_hash, f->argc, f->sid, order++, f});
-    }
+    CB_ForEach<ST_HASH2_ENTRY>(t->buckets[b], [&](const ST_HASH2_ENTRY *entry) {
+      ST_FUNC *f = (ST_FUNC *)entry->record;
+      if (f)
+        g_index.push_back(IndexEntry{b, f->scope_hash, f->name_hash, f->argc, f->sid, order++, f});
+    });
   }
   std::sort(g_index.begin(), g_index.end(), EntryLess);
   g_index_ready = true;
@@ -103,15 +103,14 @@ void BuildIndex() {
 ST_FUNC *FindByBucketWalk(const char *key, const ST_CALL *call, int caller_sid) {
   ST_FUNC *found = nullptr;
   CB *bucket = HASH2_Search(ANA.func_index, key, 0);
-  void *data = nullptr;
-  for (CHBUF *e = bucket ? CB_Next(bucket, &data) : nullptr; e; e = CB_Next(e, &data)) {
-    if (!data) continue;
-    ST_FUNC *f = (ST_FUNC *)((ST_HASH2_ENTRY *)data)->record;
+  if (!bucket) return nullptr;
+  CB_ForEach<ST_HASH2_ENTRY>(*bucket, [&](const ST_HASH2_ENTRY *entry) {
+    ST_FUNC *f = (ST_FUNC *)entry->record;
     if (!f || f->scope_hash != call->scope_hash || f->name_hash != call->name_hash ||
         !ArgcMatches(f->argc, call->argc))
-      continue;
+      return;
     if (!found || f->sid == caller_sid) found = f;
-  }
+  });
   return found;
 }
 
@@ -198,24 +197,14 @@ int ANA_LinkNextSource(void) {
     return -1;
   }
 
-  int stopped = 0;
-  void *fdata = nullptr;
-  for (CHBUF *fe = CB_Next(&s->funcs, &fdata); fe && !stopped; fe = CB_Next(fe, &fdata)) {
-    if (!fdata) continue;
-    void *cdata = nullptr;
-    for (CHBUF *ce = CB_Next(&((ST_FUNC *)fdata)->calls, &cdata); ce; ce = CB_Next(ce, &cdata)) {
-      if (!cdata) continue;
-      ST_CALL *c = (ST_CALL *)cdata;
-      c->scope_hash = (int)HashString(c->scope, 0);
-      c->name_hash = (int)HashString(c->name, 0);
-      LinkOneCall(c, true);
-      if (EscapePressed()) {
-        link_position = link_total;
-        stopped = 1;
-        break;
-      }
-    }
-  }
+  ForEachCall(s, [](ST_CALL *c) {
+    c->scope_hash = (int)HashString(c->scope, 0);
+    c->name_hash = (int)HashString(c->name, 0);
+    LinkOneCall(c, true);
+    if (!EscapePressed()) return WalkResult::kGoOn;
+    link_position = link_total;
+    return WalkResult::kStop;
+  });
   if (++link_position >= link_total) DropIndex();
   return link_position;
 }

@@ -1,7 +1,10 @@
 // Numbering and the two lists: after parsing, every source gets its SID and
 // every function its FID, the function list goes to the result log and the
 // Function List view, and func_index is refilled for the linker. Also the
-// (SID, FID) lookups and the reset of the call-tree marks.
+// lookups by (SID, FID) and by name, and the reset of the call-tree marks.
+#include <cstring>
+
+#include "engine/record_walk.h"
 #include "foundation/hash.h"
 #include "foundation/log.h"
 #include "foundation/ports.h"
@@ -97,21 +100,15 @@ int ANA_MakeFunctionList(void) {
   if (ANA.func_index) HASH2_Init(ANA.func_index);
 
   char key[528];
-  int i = 0;
-  void *sdata = nullptr;
-  for (CHBUF *se = CB_Next(&ANA.sources, &sdata); se; se = CB_Next(se, &sdata)) {
-    if (!sdata) continue;
-    ST_SOURCE *s = (ST_SOURCE *)sdata;
-    s->sid = ++i;
+  int sid = 0;
+  ForEachSource([&](ST_SOURCE *s) {
+    s->sid = ++sid;
     LogPrint(0, LOG_RESULT, "(SID:%d)[%s]\r\n", s->sid, s->name);
     s->name_hash = (int)HashString(s->name, 0);
-    int j = 0;
-    void *fdata = nullptr;
-    for (CHBUF *fe = CB_Next(&s->funcs, &fdata); fe; fe = CB_Next(fe, &fdata)) {
-      if (!fdata) continue;
-      ST_FUNC *f = (ST_FUNC *)fdata;
+    int fid = 0;
+    ForEachFunction(s, [&](ST_FUNC *f) {
       f->sid = s->sid;
-      f->fid = ++j;
+      f->fid = ++fid;
       LogPrint(0, LOG_RESULT, "\t(FID:%d)%s%s (argc:%d)\r\n", f->fid, f->scope, f->name, f->argc);
       f->scope_hash = (int)HashString(f->scope, 0);
       f->name_hash = (int)HashString(f->name, 0);
@@ -120,8 +117,8 @@ int ANA_MakeFunctionList(void) {
         MakeKey(key, sizeof key, f->scope, f->name);
         HASH2_Regist(ANA.func_index, key, 0, s->name_hash, f);
       }
-    }
-  }
+    });
+  });
   return 1;
 }
 
@@ -139,46 +136,50 @@ int ANA_UpdateCalledColumn(void) {
   if (!ViewExists(VIEW_FUNCTIONS)) return 1;
   char cell[16];
   int row = 0;
-  void *sdata = nullptr;
-  for (CHBUF *se = CB_Next(&ANA.sources, &sdata); se; se = CB_Next(se, &sdata)) {
-    if (!sdata) continue;
-    void *fdata = nullptr;
-    for (CHBUF *fe = CB_Next(&((ST_SOURCE *)sdata)->funcs, &fdata); fe; fe = CB_Next(fe, &fdata)) {
-      if (!fdata) continue;
-      FormatText(cell, sizeof cell, "%d", ((ST_FUNC *)fdata)->called);
-      SetCellText(VIEW_FUNCTIONS, row++, FL_CALLED, cell);
-    }
-  }
+  ForEachFunction([&](const ST_FUNC *f) {
+    SetCellText(VIEW_FUNCTIONS, row++, FL_CALLED, Number(cell, f->called));
+  });
   return 1;
 }
 
 ST_SOURCE *ANA_FindSource(int sid) {
-  void *sdata = nullptr;
-  for (CHBUF *se = CB_Next(&ANA.sources, &sdata); se; se = CB_Next(se, &sdata)) {
-    if (sdata && ((ST_SOURCE *)sdata)->sid == sid) return (ST_SOURCE *)sdata;
-  }
-  return nullptr;
+  ST_SOURCE *found = nullptr;
+  ForEachSource([&](ST_SOURCE *s) {
+    if (s->sid != sid) return WalkResult::kGoOn;
+    found = s;
+    return WalkResult::kStop;
+  });
+  return found;
 }
 
 ST_FUNC *ANA_FindFunction(int sid, int fid) {
-  void *sdata = nullptr;
-  for (CHBUF *se = CB_Next(&ANA.sources, &sdata); se; se = CB_Next(se, &sdata)) {
-    if (!sdata || ((ST_SOURCE *)sdata)->sid != sid) continue;
-    void *fdata = nullptr;
-    for (CHBUF *fe = CB_Next(&((ST_SOURCE *)sdata)->funcs, &fdata); fe; fe = CB_Next(fe, &fdata)) {
-      if (fdata && ((ST_FUNC *)fdata)->fid == fid) return (ST_FUNC *)fdata;
-    }
-  }
-  return nullptr;
+  ST_FUNC *found = nullptr;
+  ForEachSource([&](const ST_SOURCE *s) {
+    if (s->sid != sid) return WalkResult::kGoOn;
+    return ForEachFunction(s, [&](ST_FUNC *f) {
+      if (f->fid != fid) return WalkResult::kGoOn;
+      found = f;
+      return WalkResult::kStop;
+    });
+  });
+  return found;
+}
+
+ST_FUNC *ANA_FindFunctionByName(const char *name) {
+  if (!name) return nullptr;
+  bool scoped = strstr(name, "::") != nullptr;
+  size_t len = strlen(name);
+  ST_FUNC *found = nullptr;
+  ForEachFunction([&](ST_FUNC *f) {
+    if (!scoped && strcmp(name, f->name) == 0) found = f;
+    // scope and name written together: "A::" and "f" match "A::f".
+    size_t n = strlen(f->scope);
+    if (n <= len && memcmp(name, f->scope, n) == 0 && strcmp(name + n, f->name) == 0) found = f;
+    return found ? WalkResult::kStop : WalkResult::kGoOn;
+  });
+  return found;
 }
 
 void ANA_ClearExpanded(void) {
-  void *sdata = nullptr;
-  for (CHBUF *se = CB_Next(&ANA.sources, &sdata); se; se = CB_Next(se, &sdata)) {
-    if (!sdata) continue;
-    void *fdata = nullptr;
-    for (CHBUF *fe = CB_Next(&((ST_SOURCE *)sdata)->funcs, &fdata); fe; fe = CB_Next(fe, &fdata)) {
-      if (fdata) ((ST_FUNC *)fdata)->expanded = 0;
-    }
-  }
+  ForEachFunction([](ST_FUNC *f) { f->expanded = 0; });
 }

@@ -11,25 +11,32 @@ extern int link_total;
 extern int link_position;
 
 // Numbers sources (SID) and functions (FID), writes the function list to the
-// result log, adds one Function List row per function and refills func_index.
-// Always 1.
+// result log, adds one Function List row per function and refills func_index
+// (without an index the rest is still done). Always 1.
 int ANA_MakeFunctionList(void);
 // Writes the header of the call list to the result log and puts the linker
 // before the first source. Returns the number of registered sources.
 int ANA_BeginCallList(void);
-// Links every call of the next source. Returns the sources linked so far
-// (link_total + 1 after an Escape, which skips the rest), or -1 when nothing
-// is left.
+// Links every call of the next source (after ANA_BeginCallList). Returns the
+// sources linked so far (link_total + 1 after an Escape, which skips the
+// rest), or -1 when nothing is left.
 int ANA_LinkNextSource(void);
 // Links one call to the definition it reaches (or to none), logs it and adds
-// its Call List row. 0 for a missing call record, else 1.
+// its Call List row. 0 for a missing call record (nothing changed), else 1.
 int ANA_LinkCall(ST_CALL *call);
 // Rewrites the "Called" cell of every Function List row, in the order in
 // which ANA_MakeFunctionList added them. Always 1.
 int ANA_UpdateCalledColumn(void);
-// The function (sid, fid), or nullptr.
+// The function (sid, fid) as numbered by the last function list, or nullptr.
+// The record stays the analyzer's.
 ST_FUNC *ANA_FindFunction(int sid, int fid);
-// The first source whose SID is sid, or nullptr.
+// The first function in SID, FID order whose scope and name written together
+// ("A::f"), or whose name alone when the text has no "::", is the Shift_JIS
+// text name; nullptr when none is (or name is null). The record stays the
+// analyzer's.
+ST_FUNC *ANA_FindFunctionByName(const char *name);
+// The first source whose SID is sid, or nullptr. The record stays the
+// analyzer's.
 ST_SOURCE *ANA_FindSource(int sid);
 // Clears the per-tree `expanded` mark of every function.
 void ANA_ClearExpanded(void);

@@ -12,6 +12,7 @@
 
 #include "engine/ana.h"
 #include "engine/parser.h"
+#include "engine/record_walk.h"
 #include "foundation/cb.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
@@ -88,27 +89,16 @@ class EngineTest : public ::testing::Test {
   // call.
   static std::string Dump(bool offsets = false) {
     std::string out;
-    const void *sn = &ANA.sources;
-    void *sd = nullptr;
-    while ((sn = CB_Next(sn, &sd)) != nullptr) {
-      ST_SOURCE *s = (ST_SOURCE *)sd;
-      const void *fn = &s->funcs;
-      void *fd = nullptr;
-      while ((fn = CB_Next(fn, &fd)) != nullptr) {
-        ST_FUNC *f = (ST_FUNC *)fd;
-        out += std::string(f->scope) + f->name + " " + std::to_string(f->argc) + "/" +
-               std::to_string(f->items) + " L" + std::to_string(f->line);
-        if (offsets) out += " @" + std::to_string(f->def_offset) + "+" + std::to_string(f->def_len);
-        out += "\n";
-        const void *cn = &f->calls;
-        void *cd = nullptr;
-        while ((cn = CB_Next(cn, &cd)) != nullptr) {
-          ST_CALL *c = (ST_CALL *)cd;
-          out += std::string("  ") + c->scope + c->name + " " + std::to_string(c->argc) + " L" +
-                 std::to_string(c->line) + "\n";
-        }
-      }
-    }
+    ForEachFunction([&](const ST_FUNC *f) {
+      out += std::string(f->scope) + f->name + " " + std::to_string(f->argc) + "/" +
+             std::to_string(f->items) + " L" + std::to_string(f->line);
+      if (offsets) out += " @" + std::to_string(f->def_offset) + "+" + std::to_string(f->def_len);
+      out += "\n";
+      ForEachCall(f, [&](const ST_CALL *c) {
+        out += std::string("  ") + c->scope + c->name + " " + std::to_string(c->argc) + " L" +
+               std::to_string(c->line) + "\n";
+      });
+    });
     return out;
   }
 

@@ -47,16 +47,21 @@ struct TextSource {
 
 class Lexer : public EngineTest {};
 
+// Each case: a text and its logical lines, each with its physical line count.
+void ExpectLines(const std::vector<std::pair<std::string, std::string>> &cases) {
+  for (const auto &c : cases) EXPECT_EQ(TextSource(c.first).Lines(), c.second) << c.first;
+}
+
 }  // namespace
 
 TEST_F(Lexer, LogicalLinesDropCommentsAndJoinContinuations) {
-  EXPECT_EQ(TextSource("int a; // note\r\nb").Lines(), "int a; |1\nb|1\n");
-  EXPECT_EQ(TextSource("a \\\r\nb\nc").Lines(), "a b|2\nc|1\n");
-  EXPECT_EQ(TextSource("a \\\nb\n").Lines(), "a b|2\n");
-  EXPECT_EQ(TextSource("a/* x\n y\n z */b\nc").Lines(), "ab|3\nc|1\n");
-  EXPECT_EQ(TextSource("// x /* y\nz\n").Lines(), "|1\nz|1\n");
-  EXPECT_EQ(TextSource("\n\nx").Lines(), "|1\n|1\nx|1\n");
-  EXPECT_EQ(TextSource("a\rb\n").Lines(), "ab|1\n");
+  ExpectLines({{"int a; // note\r\nb", "int a; |1\nb|1\n"},
+               {"a \\\r\nb\nc", "a b|2\nc|1\n"},
+               {"a \\\nb\n", "a b|2\n"},
+               {"a/* x\n y\n z */b\nc", "ab|3\nc|1\n"},
+               {"// x /* y\nz\n", "|1\nz|1\n"},
+               {"\n\nx", "|1\n|1\nx|1\n"},
+               {"a\rb\n", "ab|1\n"}});
   // The end of the text inside an open comment ends the last line.
   TextSource open("a /* never closed\nmore");
   EXPECT_EQ(open.Lines(), "a |2\n");
@@ -64,14 +69,14 @@ TEST_F(Lexer, LogicalLinesDropCommentsAndJoinContinuations) {
 }
 
 TEST_F(Lexer, LiteralsKeepTheirBytesAndMerge) {
-  EXPECT_EQ(TextSource("s = \"\\\"\";\n").Lines(), "s = \"\\\"\";|1\n");
-  EXPECT_EQ(TextSource("c = '\\'';\nx").Lines(), "c = '\\'';|1\nx|1\n");
-  EXPECT_EQ(TextSource("c = 'a\nx").Lines(), "c = 'a|1\nx|1\n");
-  EXPECT_EQ(TextSource("f(/*c*/\"//x\");\n").Lines(), "f(\"//x\");|1\n");
-  EXPECT_EQ(TextSource("s = \"abc\"\n  \"def\";\n").Lines(), "s = \"abcdef\";|2\n");
-  EXPECT_EQ(TextSource("s = \"a\" /**/ \"b\";\n").Lines(), "s = \"a\"  \"b\";|1\n");
-  // A Shift_JIS character ending in 0x5C before LF is no continuation.
-  EXPECT_EQ(TextSource("x\x95\\\ny").Lines(), "x\x95\\|1\ny|1\n");
+  ExpectLines({{"s = \"\\\"\";\n", "s = \"\\\"\";|1\n"},
+               {"c = '\\'';\nx", "c = '\\'';|1\nx|1\n"},
+               {"c = 'a\nx", "c = 'a|1\nx|1\n"},
+               {"f(/*c*/\"//x\");\n", "f(\"//x\");|1\n"},
+               {"s = \"abc\"\n  \"def\";\n", "s = \"abcdef\";|2\n"},
+               {"s = \"a\" /**/ \"b\";\n", "s = \"a\"  \"b\";|1\n"},
+               // A Shift_JIS character ending in 0x5C before LF is no continuation.
+               {"x\x95\\\ny", "x\x95\\|1\ny|1\n"}});
 }
 
 TEST_F(Lexer, LongLinesAreTracedCut) {

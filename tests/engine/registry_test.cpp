@@ -72,19 +72,19 @@ TEST_F(EngineTest, SourcesAreRegisteredWithTheirShiftJisNames) {
 TEST_F(EngineTest, RegisteringReportsProgressAndPointsAtTheFirstSource) {
   CB list = {};
   CB_Init(&list);
-  ANA_SourceCreateAll(nullptr, &list);
+  EXPECT_EQ(ANA_SourceCreateAll(nullptr, &list), 0);
   EXPECT_EQ(ANA.cur_source, nullptr);
   EXPECT_EQ(ANA_Exec(nullptr, nullptr, 0), -2);
   EXPECT_NE(Trace().find("ANA_Exec : Completed.\r\n"), std::string::npos);
 
   std::string a = Source("a.c", "int a;"), b = Source("b.c", "int b;");
-  AddCB(&list, a.c_str(), (int)a.size() + 1);
-  AddCB(&list, b.c_str(), (int)b.size() + 1);
+  std::string none = dir_ + "/none.c";
+  for (const std::string &p : {a, none, b}) AddCB(&list, p.c_str(), (int)p.size() + 1);
   ProgressRecorder rec;
-  EXPECT_EQ(ANA_SourceCreateAll(&rec, &list), 1);
+  EXPECT_EQ(ANA_SourceCreateAll(&rec, &list), 2);  // the sources added
   CB_Init(&list);
   ASSERT_EQ(rec.details.size(), 1u);  // at most one report per 200 ms
-  EXPECT_EQ(rec.details[0], "[1/2]");
+  EXPECT_EQ(rec.details[0], "[1/3]");
   EXPECT_EQ(rec.percents[0], 0);
   EXPECT_EQ(ANA.cur_source->data, SourceAt(0));
   EXPECT_EQ(ANA.header_done, 0);
@@ -172,4 +172,32 @@ TEST_F(EngineTest, FailedRecordsLeaveNothingHalfMade) {
     if (d == "h 0/0 L1\n  k 0 L1\n") saw_f_missing = true;
   }
   EXPECT_TRUE(saw_f_missing) << "no run failed exactly f's record";
+}
+
+TEST_F(EngineTest, RecordWalksFollowListOrderAndStopWhereAsked) {
+  RunPaths(
+      {Source("a.c", "int f() { x(); y(); }\nint g() { }\n"), Source("b.c", "int h() { z(); }\n")});
+  std::string order;
+  ForEachSource([&](const ST_SOURCE *s) {
+    order += std::string("[") + s->name + "]";
+    ForEachFunction(s, [&](const ST_FUNC *f) {
+      order += f->name;
+      ForEachCall(f, [&](const ST_CALL *c) { order += std::string(".") + c->name; });
+    });
+  });
+  EXPECT_EQ(order, "[a.c]f.x.yg[b.c]h.z");
+
+  // A stop inside the walk over every function ends the walk over the sources
+  // too; the calls of a source run function by function.
+  std::string seen;
+  WalkResult r = ForEachFunction([&](const ST_FUNC *f) {
+    seen += f->name;
+    return f->name[0] == 'g' ? WalkResult::kStop : WalkResult::kGoOn;
+  });
+  EXPECT_EQ(r, WalkResult::kStop);
+  EXPECT_EQ(seen, "fg");
+  std::string calls;
+  EXPECT_EQ(ForEachCall(SourceAt(0), [&](const ST_CALL *c) { calls += c->name; }),
+            WalkResult::kGoOn);
+  EXPECT_EQ(calls, "xy");
 }

@@ -110,3 +110,34 @@ TEST(CB, InvalidArgumentsAndAllocationFailuresLeaveTheListAlone) {
   MemFailAt(0);
   ReleaseCB(&cb);
 }
+
+TEST(CB, ForEachWalksInOrderAndStopsWhereAsked) {
+  unsigned base = MemLiveCount();
+  CB *cb = CreateCB();
+  for (const char *t : {"a", "bb", "ccc"}) AddCB(cb, t, (int)strlen(t) + 1);
+  std::string seen;
+  EXPECT_EQ(CB_ForEach<const char>(*cb, [&](const char *t) { seen += t; }), WalkResult::kGoOn);
+  EXPECT_EQ(seen, "abbccc");
+
+  // A callable that asks for the element gets the one holding its data; one
+  // that stops ends the walk there and the walk says so.
+  std::vector<CHBUF *> visited;
+  WalkResult r = CB_ForEach<const char>(*cb, [&](const char *t, CHBUF *e) {
+    EXPECT_EQ(e->data, t);
+    visited.push_back(e);
+    return t[0] == 'b' ? WalkResult::kStop : WalkResult::kGoOn;
+  });
+  EXPECT_EQ(r, WalkResult::kStop);
+  ASSERT_EQ(visited.size(), 2u);
+  EXPECT_EQ(visited[0], CB_Next(cb, nullptr));
+
+  // A list never initialised (all zero) and an emptied one hold nothing.
+  CB zero = {};
+  int calls = 0;
+  CB_ForEach<char>(zero, [&](char *) { calls++; });
+  CB_Init(cb);
+  CB_ForEach<char>(*cb, [&](char *) { calls++; });
+  EXPECT_EQ(calls, 0);
+  ReleaseCB(&cb);
+  EXPECT_EQ(MemLiveCount(), base);
+}

@@ -5,34 +5,27 @@
 
 namespace {
 
+// Each case: a template and the conversions it must have.
+struct Case {
+  const char *format;
+  const char *conversions;
+};
+
 TEST(FormatCheckTest, AcceptsExactlyTheExpectedConversions) {
-  EXPECT_TRUE(FormatMatches("%s and %d then %s", "sds"));
-  EXPECT_TRUE(FormatMatches("no placeholders", ""));
-  EXPECT_TRUE(FormatMatches("100%% %s%%", "s"));
-  EXPECT_TRUE(FormatMatches("%-10s|%08d|%.3s|%+5.2d|%#x", "sdsdd"));
-  EXPECT_TRUE(FormatMatches("%i %u %X %c", "dddd"));
-  EXPECT_FALSE(FormatMatches("%s", "sd"));
-  EXPECT_FALSE(FormatMatches("%s %d %s", "sd"));
-  EXPECT_FALSE(FormatMatches("%d %s", "sd"));
-  EXPECT_FALSE(FormatMatches("%x", "s"));
-  EXPECT_FALSE(FormatMatches("%f", "d"));
-  EXPECT_FALSE(FormatMatches(nullptr, ""));
-  EXPECT_FALSE(FormatMatches("", nullptr));
+  for (Case c :
+       {Case{"%s and %d then %s", "sds"}, Case{"no placeholders", ""}, Case{"100%% %s%%", "s"},
+        Case{"%-10s|%08d|%.3s|%+5.2d|%#x", "sdsdd"}, Case{"%i %u %X %c", "dddd"}})
+    EXPECT_TRUE(FormatMatches(c.format, c.conversions)) << c.format;
+  for (Case c : {Case{"%s", "sd"}, Case{"%s %d %s", "sd"}, Case{"%d %s", "sd"}, Case{"%x", "s"},
+                 Case{"%f", "d"}, Case{nullptr, ""}, Case{"", nullptr}})
+    EXPECT_FALSE(FormatMatches(c.format, c.conversions)) << (c.format ? c.format : "null");
 }
 
 TEST(FormatCheckTest, RefusesDangerousDirectives) {
-  EXPECT_FALSE(FormatMatches("%*d", "d"));
-  EXPECT_FALSE(FormatMatches("%.*s", "s"));
-  EXPECT_FALSE(FormatMatches("%n", ""));
-  EXPECT_FALSE(FormatMatches("%s%n", "s"));
-  EXPECT_FALSE(FormatMatches("%ld", "d"));
-  EXPECT_FALSE(FormatMatches("%hhd", "d"));
-  EXPECT_FALSE(FormatMatches("%ls", "s"));
-  EXPECT_FALSE(FormatMatches("%1$s", "s"));
-  EXPECT_FALSE(FormatMatches("trailing %", ""));
-  EXPECT_FALSE(FormatMatches("%-", ""));
-  EXPECT_FALSE(FormatMatches("%'d", "d"));
-  EXPECT_FALSE(FormatMatches("%k", ""));
+  for (Case c : {Case{"%*d", "d"}, Case{"%.*s", "s"}, Case{"%n", ""}, Case{"%s%n", "s"},
+                 Case{"%ld", "d"}, Case{"%hhd", "d"}, Case{"%ls", "s"}, Case{"%1$s", "s"},
+                 Case{"trailing %", ""}, Case{"%-", ""}, Case{"%'d", "d"}, Case{"%k", ""}})
+    EXPECT_FALSE(FormatMatches(c.format, c.conversions)) << c.format;
 
   // Field widths and precisions stay small: a settings file must not be able
   // to make one formatted piece gigabytes long.

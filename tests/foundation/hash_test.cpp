@@ -66,6 +66,9 @@ TEST(HASH, ProbingWrapsAndAFullTableRefuses) {
   EXPECT_EQ(h->slots[h->size - 1].value, 100);
   EXPECT_EQ(h->slots[0].value, 101);
   EXPECT_EQ(HASH_Search(h, keys[2].c_str(), 0), 102);
+  // The probe by a ready hash follows the same wrapped sequence.
+  EXPECT_EQ(HASH_SearchHash(h, HashString(keys[2].c_str(), 0)), 102);
+  EXPECT_EQ(HASH_SearchHash(h, HashString("k-none", 0)), -1);
 
   for (unsigned i = 0; i < h->size; i++) h->slots[i].used = 1;
   TraceCapture trace;
@@ -75,6 +78,7 @@ TEST(HASH, ProbingWrapsAndAFullTableRefuses) {
             "HASH_Regist : Entry was filled. (\"more\")\r\n"
             "HASH_Regist : Entry was filled. (\"abc\")\r\n");
   EXPECT_EQ(HASH_Search(h, "unknown-key", 0), -1);  // every slot probed, no hang
+  EXPECT_EQ(HASH_SearchHash(h, HashString("unknown-key", 0)), -1);
   ReleaseHASH(&h);
 }
 
@@ -83,7 +87,7 @@ TEST(HASH, MissingTableMessages) {
   HASH_Regist(nullptr, "a", 0, 1);
   EXPECT_EQ(HASH_Search(nullptr, "a", 0), -1);
   HASH_Init(nullptr);
-  EXPECT_EQ(ReleaseHASH(nullptr), 0);
+  ReleaseHASH(nullptr);
   HASH2_Regist(nullptr, "a", 0, 1, nullptr);
   EXPECT_EQ(HASH2_Search(nullptr, "a", 0), nullptr);
   HASH2_Init(nullptr);

@@ -1,5 +1,4 @@
-// Allocation accounting, the shutdown report, fault injection and the trace
-// line limit.
+// Allocation accounting, the shutdown report and fault injection.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -86,22 +85,4 @@ TEST(Memory, FaultInjectionFailsTheNthAllocationOnce) {
   MemFree(a);
   MemFree(c);
   MemFailAt(0);
-}
-
-TEST(Memory, SjisLeadBytes) {
-  for (int b : {0x81, 0x9F, 0xE0, 0xFC}) EXPECT_EQ(IsSjisLead((unsigned char)b), 1) << b;
-  for (int b : {0x00, 0x5C, 0x80, 0xA0, 0xDF, 0xFD, 0xFF})
-    EXPECT_EQ(IsSjisLead((unsigned char)b), 0) << b;
-}
-
-TEST(DebugPrint, FormatsWithoutAddingAndCutsAt255) {
-  TraceCapture trace;
-  DebugPrint("%s :%d [%4d] %08x\r\n", "Op", -3, 7, 0xBEEFu);
-  EXPECT_EQ(trace.text(), "Op :-3 [   7] 0000beef\r\n");
-
-  trace.clear();
-  std::string path(400, 'p');
-  DebugPrint("%s open \"%s\" \r\n", "Src", path.c_str());
-  EXPECT_EQ(trace.text().size(), 255u);
-  EXPECT_EQ(trace.text(), ("Src open \"" + path).substr(0, 255));
 }

@@ -10,7 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/ana.h"
+#include "foundation/memory.h"
+#include "foundation/settings.h"
 #include "fuzz/fuzz_support.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "shell/config.h"
+#include "shell/paths.h"
 #include "support/testenv.h"
 
 namespace {
@@ -64,14 +71,62 @@ TEST(FuzzRegressions, Paths) {
   EXPECT_GT(Replay("paths", velmora_fuzz::FuzzPaths), 0u);
 }
 
-// The empty input and a lone byte reach every target's shortest path.
+// The empty input and a lone byte reach every target's shortest path. Each
+// must give what a user would get from the same bytes and leave nothing
+// behind.
 TEST(FuzzRegressions, TinyInputs) {
-  const uint8_t one[1] = {0xFF};
-  for (Target fn : {velmora_fuzz::FuzzSourceText, velmora_fuzz::FuzzSettings,
-                    velmora_fuzz::FuzzCommandLine, velmora_fuzz::FuzzPaths}) {
-    fn(one, 0);
-    fn(one, 1);
+  using namespace velmora_fuzz;
+  using velmora_test::ReadFile;
+  const uint8_t lone[1] = {0xFF};
+  FuzzInit();
+  unsigned live = MemLiveCount();
+  const std::string desk = FuzzDir() + "/Desktop/";
+
+  // An empty source file is not registered: both lists are there, empty.
+  FuzzSourceText(lone, 0);
+  std::string result = ReadFile(desk + "result.txt");
+  EXPECT_NE(result.find("// List of Function in source\r\n"), std::string::npos);
+  EXPECT_NE(result.find("// Function call list \r\n"), std::string::npos);
+  EXPECT_EQ(result.find("(SID:"), std::string::npos) << result;
+  // A lone byte is one source without a function: the byte is a token of its
+  // own (shown as '.' in the log), then the source ends.
+  FuzzSourceText(lone, 1);
+  result = ReadFile(desk + "result.txt");
+  EXPECT_NE(result.find("(SID:1)[fuzz.c]\r\n\r\n"), std::string::npos) << result;
+  EXPECT_EQ(result.find("(FID:"), std::string::npos) << result;
+  EXPECT_NE(ReadFile(desk + "debug.txt").find("[ 255] .\r\n[  -2] --\r\n"), std::string::npos);
+  EXPECT_EQ(ANA.sources.count, 0);
+  EXPECT_EQ(MemLiveCount(), live);
+
+  // A settings file with nothing usable in it leaves the built-in values.
+  for (size_t n : {0, 1}) {
+    FuzzSettings(lone, n);
+    LoadConfiguration(FuzzWriteFile("tiny.ini", lone, n).c_str());
+    EXPECT_EQ(g_config.MAX_CALL_NEST, 16) << n;
+    EXPECT_EQ(g_config.FUNC_NOT_EXIST_DISP, 1) << n;
+    EXPECT_STREQ(g_config.EXT, "C;CPP;H;");
+    EXPECT_STREQ(g_config.INDENT[3], "+- ");
+    EXPECT_STREQ(g_config.DOT_CMD, "\"%s\"-T%s -o \"%s\" \"%s\"");
   }
+  FuzzDefaultSettings();
+  EXPECT_EQ(MemLiveCount(), live);
+
+  // A command line of nothing has no program; a lone byte is the program.
+  FuzzCommandLine(lone, 0);
+  FuzzCommandLine(lone, 1);
+  EXPECT_TRUE(SplitCommandLine("").empty());
+  EXPECT_EQ(SplitCommandLine("\xFF"), std::vector<std::string>{"\xFF"});
+
+  // The lone byte asks for the largest buffer and gives an empty path: no
+  // name, nothing to replace or append, no extension to match.
+  FuzzPaths(lone, 0);
+  FuzzPaths(lone, 1);
+  std::vector<char> path(VELMORA_PATH_MAX, 0);
+  EXPECT_STREQ(FileNamePart(path.data()), "");
+  EXPECT_EQ(ReplaceExtension(path.data(), path.size(), ""), 0);
+  EXPECT_EQ(AddTrailingBackslash(path.data(), path.size()), 1);
+  EXPECT_STREQ(path.data(), "");
+  EXPECT_EQ(MatchExtension("", ""), 0);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Conversions between Shift_JIS, UTF-8 and UTF-16: round trips, '?' for what
-// the target cannot hold, and the capacity rule.
+// the target cannot hold, and the capacity rule; the lead-byte test.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -20,6 +20,13 @@ std::string Convert(const char *from, const char *to, const std::string &in, siz
 }
 
 }  // namespace
+
+TEST(Codepage, SjisLeadBytes) {
+  for (int b : {0x81, 0x9F, 0xE0, 0xFC}) EXPECT_EQ(IsSjisLead((unsigned char)b), 1) << b;
+  for (int b : {0x00, 0x5C, 0x80, 0xA0, 0xDF, 0xFD, 0xFF})
+    EXPECT_EQ(IsSjisLead((unsigned char)b), 0) << b;
+  static_assert(IsSjisLead(0x88) && !IsSjisLead('\\'), "usable in constant tables");
+}
 
 TEST(Codepage, RoundTrips) {
   EXPECT_EQ(SjisToUtf8(kSjis), kUtf8);

@@ -1,7 +1,9 @@
 // Files and folders: the desktop folder rule, no-replace renames, folder walks
-// in name order and the append descriptor used by the log writer.
+// in name order, the append descriptor used by the log writer, and the owned
+// descriptor handle.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/unique_fd.h"
 #include "support/testenv.h"
 
 using velmora_test::EnvScope;
@@ -172,4 +175,37 @@ TEST(Files, AppendDescriptorSeesDeletion) {
   CloseFd(-1);
   EXPECT_EQ(OpenAppendFd((dir + "/no/such").c_str()), -1);
   velmora_test::RemoveTree(dir);
+}
+
+namespace {
+bool IsOpen(int fd) {
+  return fcntl(fd, F_GETFD) != -1;
+}
+}  // namespace
+
+TEST(UniqueFd, OneOwnerClosesOnce) {
+  int raw = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(raw, 0);
+  {
+    UniqueFd a(raw);
+    UniqueFd b(std::move(a));  // ownership moves; the source forgets it
+    EXPECT_FALSE(a.valid());
+    EXPECT_EQ(b.get(), raw);
+    UniqueFd c;
+    c = std::move(b);
+    EXPECT_EQ(c.get(), raw);
+    EXPECT_TRUE(IsOpen(raw));
+  }
+  EXPECT_FALSE(IsOpen(raw));  // closed when the last owner went
+
+  int first = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  int second = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  UniqueFd h(first);
+  h.Reset(second);  // closes the one it held
+  EXPECT_FALSE(IsOpen(first));
+  int given = h.Release();  // the caller owns it now
+  EXPECT_EQ(given, second);
+  EXPECT_FALSE(h.valid());
+  EXPECT_TRUE(IsOpen(second));
+  close(second);
 }

@@ -62,13 +62,10 @@ TEST_F(IniTest, QuotesEmptyValuesAndLf) {
                         "e=\n"
                         "f=\"\"\n"
                         "g=a;not a comment\n");
-  EXPECT_EQ(Str(f, "S", "a"), "quoted value");
-  EXPECT_EQ(Str(f, "S", "b"), "\"two\"");
-  EXPECT_EQ(Str(f, "S", "c"), "single");
-  EXPECT_EQ(Str(f, "S", "d"), "\"open");
-  EXPECT_EQ(Str(f, "S", "e"), "");
-  EXPECT_EQ(Str(f, "S", "f"), "");
-  EXPECT_EQ(Str(f, "S", "g"), "a;not a comment");
+  const char *const want[][2] = {{"a", "quoted value"},   {"b", "\"two\""}, {"c", "single"},
+                                 {"d", "\"open"},         {"e", ""},        {"f", ""},
+                                 {"g", "a;not a comment"}};
+  for (const auto &kv : want) EXPECT_EQ(Str(f, "S", kv[0]), kv[1]) << kv[0];
 }
 
 TEST_F(IniTest, IntegersLikeAtoi) {

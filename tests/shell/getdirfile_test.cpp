@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "foundation/cb.h"
-#include "foundation/memory.h"
 #include "foundation/settings.h"
 #include "platform/files.h"
 #include "platform/sys.h"

@@ -8,17 +8,19 @@
 #include <vector>
 
 #include "engine/ana.h"
+#include "engine/record_walk.h"
 #include "foundation/cb.h"
 #include "foundation/ports.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
 #include "platform/keys.h"
+#include "support/null_views.h"
 #include "xref/calltree.h"
 
 namespace velmora_test {
 
 // Records what the expansion sends to the Result and CallTree views.
-struct TreeRecorder : ResultViews {
+struct TreeRecorder : NullViews {
   struct Node {
     int parent;  // index of the parent node, -1 at top level
     std::string text;
@@ -29,15 +31,6 @@ struct TreeRecorder : ResultViews {
   int tree_view = 1;
 
   int HasView(int view) override { return view == VIEW_TREE ? tree_view : 1; }
-  void InsertRow(int, int, int, const char *) override {}
-  void SetCell(int, int, int, const char *) override {}
-  void GetCell(int, int, int, char *b, int n) override {
-    if (b && n > 0) b[0] = 0;
-  }
-  void SetCellText(int, int, int, const char *) override {}
-  int SelectedRow(int) override { return -1; }
-  int RowCount(int) override { return 0; }
-  void DeleteRows(int) override {}
   TREEITEM TreeInsert(TREEITEM parent, const char *text) override {
     nodes.push_back({parent ? (int)(reinterpret_cast<intptr_t>(parent) - 1) : -1, text, -1});
     return reinterpret_cast<TREEITEM>((intptr_t)nodes.size());

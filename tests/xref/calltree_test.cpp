@@ -18,15 +18,18 @@ const char kOptionLines[] =
     "Display the Non-existence Function:ON\r\n"
     "\r\n";
 
-const char kExampleBody[] =
+// The example tree down to b: the same whatever b shows below it.
+const std::string kExampleTop =
     "main(argc:0); [m.c]\r\n"
     "  +- a(argc:0); [m.c]\r\n"
     "  |   *- c(argc:0); [m.c]\r\n"
     "  |   \r\n"
-    "  *- b(argc:0); [m.c]\r\n"
-    "      +- a(argc:0); [m.c] <--  <-- (Already Expanded)\r\n"
-    "      *- d(argc:0);\r\n"
-    "\r\n\r\n";
+    "  *- b(argc:0); [m.c]\r\n";
+
+const std::string kExampleBody = kExampleTop +
+                                 "      +- a(argc:0); [m.c] <--  <-- (Already Expanded)\r\n"
+                                 "      *- d(argc:0);\r\n"
+                                 "\r\n\r\n";
 
 int polls_left;
 int EscapeAfter() {
@@ -35,17 +38,43 @@ int EscapeAfter() {
 
 }  // namespace
 
-TEST_F(TreeFixture, ExampleTreeTextViewAndLog) {
-  std::string desk = velmora_test::MakeTempDir("calltree-desk");
-  setenv("XDG_DESKTOP_DIR", desk.c_str(), 1);
-  LogSetLevel(0);
-  LogOpen(1, "result");
+// A tree fixture whose result log goes to a desktop folder of its own; the
+// folder and the previous desktop setting are given back whatever the test's
+// outcome.
+struct TreeLogFixture : TreeFixture {
+  std::string desk;
+  std::string old_desk;  // XDG_DESKTOP_DIR before the test
+  bool had_desk = false;
+
+  void SetUp() override {
+    TreeFixture::SetUp();
+    const char *old = getenv("XDG_DESKTOP_DIR");
+    had_desk = old != nullptr;
+    old_desk = old ? old : "";
+    desk = velmora_test::MakeTempDir("calltree-desk");
+    ASSERT_FALSE(desk.empty());
+    setenv("XDG_DESKTOP_DIR", desk.c_str(), 1);
+    LogSetLevel(0);
+    LogOpen(1, "result");
+  }
+  void TearDown() override {
+    LogShutdown();
+    LogSetLevel(-1);
+    if (had_desk)
+      setenv("XDG_DESKTOP_DIR", old_desk.c_str(), 1);
+    else
+      unsetenv("XDG_DESKTOP_DIR");
+    velmora_test::RemoveTree(desk);
+    TreeFixture::TearDown();
+  }
+};
+
+TEST_F(TreeLogFixture, ExampleTreeTextViewAndLog) {
   Example x = BuildExample();
   EXPECT_EQ(ANA_MakeCallStackTree(x.main, 16), 1);
   LogShutdown();
-  LogSetLevel(-1);
 
-  EXPECT_EQ(views.result, std::string(kOptionLines) + "<< Call Tree >>\r\n\r\n" + kExampleBody);
+  EXPECT_EQ(views.result, kOptionLines + std::string("<< Call Tree >>\r\n\r\n") + kExampleBody);
   std::string bar = "//=====================================================\r\n";
   EXPECT_EQ(velmora_test::ReadFile(desk + "/result.txt"),
             "\r\n" + bar + "// \"main\":Call Tee\r\n" + bar + views.result);
@@ -63,7 +92,6 @@ TEST_F(TreeFixture, ExampleTreeTextViewAndLog) {
     EXPECT_EQ(views.nodes[i].text, want[i].text) << i;
     EXPECT_EQ(views.nodes[i].image, want[i].image) << i;
   }
-  setenv("XDG_DESKTOP_DIR", (std::string(getenv("HOME")) + "/Desktop").c_str(), 1);
 }
 
 TEST_F(TreeFixture, OptionLinesOnlyBeforeTheFirstTreeAfterAClear) {
@@ -118,8 +146,7 @@ TEST_F(TreeFixture, RepeatedCallsShownOnceUnlessCallAgain) {
 
   views.result.clear();
   g_config.FUNC_CALL_AGAIN = 1;
-  for (void *d = nullptr, *n = CB_Next(&f->calls, &d); n; n = CB_Next(n, &d))
-    static_cast<ST_CALL *>(d)->skip = 0;
+  ForEachCall(f, [](ST_CALL *c) { c->skip = 0; });
   ANA_MakeCallStackTree(f, 16);
   EXPECT_EQ(TreeBody(),
             "f(argc:0); [g.c]\r\n"
@@ -133,17 +160,12 @@ TEST_F(TreeFixture, ExpandAgainAndHiddenMissingCalls) {
   g_config.FUNC_EXPAND_AGAIN = 1;
   Example x = BuildExample();
   ANA_MakeCallStackTree(x.main, 16);
-  EXPECT_EQ(TreeBody(),
-            "main(argc:0); [m.c]\r\n"
-            "  +- a(argc:0); [m.c]\r\n"
-            "  |   *- c(argc:0); [m.c]\r\n"
-            "  |   \r\n"
-            "  *- b(argc:0); [m.c]\r\n"
-            "      +- a(argc:0); [m.c]\r\n"
-            "      |   *- c(argc:0); [m.c]\r\n"
-            "      |   \r\n"
-            "      *- d(argc:0);\r\n"
-            "\r\n\r\n");
+  EXPECT_EQ(TreeBody(), kExampleTop +
+                            "      +- a(argc:0); [m.c]\r\n"
+                            "      |   *- c(argc:0); [m.c]\r\n"
+                            "      |   \r\n"
+                            "      *- d(argc:0);\r\n"
+                            "\r\n\r\n");
 
   // Without missing functions the linked a is b's last shown call, although
   // the call of d follows it in the body.
@@ -153,14 +175,9 @@ TEST_F(TreeFixture, ExpandAgainAndHiddenMissingCalls) {
   flags_shown = 0;
   ANA_MakeCallStackTree(x.main, 16);
   EXPECT_NE(views.result.find("Display the Non-existence Function:OFF\r\n"), std::string::npos);
-  EXPECT_EQ(TreeBody(),
-            "main(argc:0); [m.c]\r\n"
-            "  +- a(argc:0); [m.c]\r\n"
-            "  |   *- c(argc:0); [m.c]\r\n"
-            "  |   \r\n"
-            "  *- b(argc:0); [m.c]\r\n"
-            "      *- a(argc:0); [m.c] <--  <-- (Already Expanded)\r\n"
-            "\r\n\r\n");
+  EXPECT_EQ(TreeBody(), kExampleTop +
+                            "      *- a(argc:0); [m.c] <--  <-- (Already Expanded)\r\n"
+                            "\r\n\r\n");
 }
 
 TEST_F(TreeFixture, DepthLimitMarksAndLaterExpansion) {

@@ -15,13 +15,14 @@
 #include "foundation/text.h"
 #include "platform/files.h"
 #include "platform/keys.h"
+#include "support/null_views.h"
 #include "support/testenv.h"
 #include "xref/xref.h"
 
 namespace {
 
 // Keeps the rows of both lists as the views would show them.
-struct ListRecorder : ResultViews {
+struct ListRecorder : velmora_test::NullViews {
   std::vector<std::vector<std::string>> rows[2];
   int lists_exist = 1;
   int set_cell_text_calls = 0;
@@ -36,21 +37,12 @@ struct ListRecorder : ResultViews {
   void SetCell(int list, int row, int col, const char *text) override {
     rows[list].at(row).at(col) = text;
   }
-  void GetCell(int, int, int, char *b, int n) override {
-    if (b && n > 0) b[0] = 0;
-  }
   void SetCellText(int list, int row, int col, const char *text) override {
     set_cell_text_calls++;
     SetCell(list, row, col, text);
   }
-  int SelectedRow(int) override { return -1; }
   int RowCount(int list) override { return (int)rows[list].size(); }
   void DeleteRows(int list) override { rows[list].clear(); }
-  TREEITEM TreeInsert(TREEITEM, const char *) override { return nullptr; }
-  void TreeSetImage(TREEITEM, int) override {}
-  void TreeClear() override {}
-  int TreeItemCount() override { return 0; }
-  void AppendResult(const char *) override {}
 };
 
 struct XrefTest : ::testing::Test {
@@ -119,6 +111,24 @@ struct XrefTest : ::testing::Test {
 
   std::string log_path;
 };
+
+TEST_F(XrefTest, LookupByNameTakesTheFirstInSidFidOrder) {
+  ST_SOURCE *a = Source("a.c");
+  ST_FUNC *area = Func(a, "area", 0, "Shape::");
+  ST_FUNC *run = Func(a, "run", 0);
+  ST_SOURCE *b = Source("b.c");
+  Func(b, "area", 1);
+  ST_FUNC *app_run = Func(b, "run", 1, "App::");
+  EXPECT_EQ(ANA_FindFunctionByName("area"), area);  // the name alone: any scope
+  EXPECT_EQ(ANA_FindFunctionByName("run"), run);
+  EXPECT_EQ(ANA_FindFunctionByName("Shape::area"), area);  // scope and name together
+  EXPECT_EQ(ANA_FindFunctionByName("App::run"), app_run);
+  EXPECT_EQ(ANA_FindFunctionByName("App::area"), nullptr);  // a written scope must match
+  EXPECT_EQ(ANA_FindFunctionByName("::area"), nullptr);
+  EXPECT_EQ(ANA_FindFunctionByName("Shape::"), nullptr);
+  EXPECT_EQ(ANA_FindFunctionByName("are"), nullptr);
+  EXPECT_EQ(ANA_FindFunctionByName(nullptr), nullptr);
+}
 
 TEST_F(XrefTest, FunctionListReportRowsAndNumbering) {
   ST_SOURCE *a = Source("a.c");

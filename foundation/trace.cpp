@@ -1,0 +1,17 @@
+// The developer trace: formatting is bounded here, conversion and the sink
+// itself live in platform/.
+#include "foundation/trace.h"
+
+#include <cstdarg>
+
+#include "foundation/text.h"
+#include "platform/sys.h"
+
+void DebugPrint(const char *format, ...) {
+  char buf[256];
+  va_list args;
+  va_start(args, format);
+  FormatTextV(buf, sizeof buf, format, args);
+  va_end(args);
+  TraceWrite(buf);
+}
