@@ -185,6 +185,11 @@ int ANA_SourceCreateAll(ProgressSink *window, CB *paths);
 void ANA_SourceRelease(void);
 // The number of functions found in all sources.
 int ANA_GetFuncCount(void);
+// One step of the current source: with mode < 0 only copies its name into
+// name_buffer (260 bytes, may be null) and returns 0; otherwise parses up to ten
+// statements and returns its progress 0..100 or an AnaExecResult. window is
+// unused (the worker reports progress itself). A source that cannot be loaded
+// completes at once; its records stay when it is stopped.
 int ANA_Exec(ProgressSink *window, char *name_buffer, int mode);
 
 // What ANA_Exec returns in mode 0 besides the progress of the current source
