@@ -216,7 +216,10 @@ int main(int argc, char **argv) {
     f->source = s;
     // Scrambled names: the 32-bit key hash is weak on names that differ
     // in a digit or two, and colliding calls would be hidden as repeats.
-    FormatText(f->name, sizeof f->name, "fn_%08x", (unsigned)i * 2654435761u);
+    char name[16];
+    FormatText(name, sizeof name, "fn_%08x", (unsigned)i * 2654435761u);
+    f->name = ANA_Intern(name);
+    f->scope = "";
     CB_Init(&f->calls);
     funcs[i] = f;
   }
@@ -226,12 +229,14 @@ int main(int argc, char **argv) {
           static_cast<ST_CALL *>(AddCB(&funcs[i]->calls, nullptr, (int)sizeof(ST_CALL))->data);
       c->caller = funcs[i];
       c->to_func = funcs[k];
-      CopyText(c->name, sizeof c->name, funcs[k]->name);
+      c->name = funcs[k]->name;
+      c->scope = "";
     }
     ST_CALL *c =
         static_cast<ST_CALL *>(AddCB(&funcs[i]->calls, nullptr, (int)sizeof(ST_CALL))->data);
     c->caller = funcs[i];
-    CopyText(c->name, sizeof c->name, "printf");
+    c->name = ANA_Intern("printf");
+    c->scope = "";
     c->argc = 1;
   }
 

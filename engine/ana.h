@@ -3,8 +3,10 @@
 // Records live as the zero-filled data blocks of CB lists.
 #pragma once
 
+#include "foundation/arena.h"
 #include "foundation/cb.h"
 #include "foundation/hash.h"
+#include "foundation/string_pool.h"
 #include "platform/files.h"
 
 struct ProgressSink;
@@ -92,23 +94,16 @@ struct ST_SOURCE {
   int name_hash;                // HashString of name
   int size;                     // file size; then length of the converted text
   CB funcs;                     // ST_FUNC records, in order of definition
-  char *anchor_pos;             // start of the current top-level declaration
-  CHBUF *cur_func;              // element of funcs whose body is parsed
-  int anchor_line;              // line_no when anchor_pos was set
-  char *read_pos;               // next byte for the line reader
-  int line_no;                  // physical lines consumed so far
-  char *line_buf;               // current logical line (owned), or null
-  char *tok_pos;                // tokenizer cursor in line_buf; null: fetch a line
-  char class_name[264];         // class whose body is being parsed
   int status;                   // 0 pending/running, -1 completed, -2 stopped
+  ARENA records;                // where its function and call records live
 };
 
 struct ST_FUNC {
   int fid;            // 1-based position in its source's funcs
   int sid;            // SID of its source
   ST_SOURCE *source;  // owner
-  char scope[260];    // scope prefix, "A::" style, or empty
-  char name[260];     // function name
+  const char *scope;  // scope prefix, "A::" style, or "" (interned, ANA.names)
+  const char *name;   // function name (interned)
   int scope_hash;     // HashString of scope
   int name_hash;      // HashString of name
   int argc;           // parameters counted in the head
@@ -126,8 +121,8 @@ struct ST_CALL {
   int to_sid, to_fid;  // linked definition, 0 if none
   ST_FUNC *to_func;    // linked definition, or null
   ST_FUNC *caller;     // function whose body holds the call
-  char scope[260];     // scope written before the called name, or empty
-  char name[260];      // called name
+  const char *scope;   // scope written before the called name, or "" (interned)
+  const char *name;    // called name (interned)
   int scope_hash;      // HashString of scope
   int name_hash;       // HashString of name
   int argc;            // arguments at the call
@@ -136,14 +131,22 @@ struct ST_CALL {
   int skip;            // 1: not shown in call trees
 };
 
-struct ST_ANA {
-  ST_HASH *keywords;     // keyword text to token kind
-  ST_HASH2 *func_index;  // "scope:name" to ST_FUNC, filled by the function list
-  CB sources;            // ST_SOURCE records in order of registration
-  CHBUF *cur_source;     // element of sources that ANA_Exec works on
+// Everything that belongs to one source while it is parsed: the reader's
+// place in its text, the current tokens and the parser's state. Passed first
+// to every step of the engine, so a source is parsed by whoever holds its
+// context and nothing else of the analyzer changes meanwhile.
+struct ST_PARSE {
+  ST_SOURCE *src;        // source being parsed
+  char *read_pos;        // next byte for the line reader
+  int line_no;           // physical lines consumed so far
+  char *line_buf;        // current logical line (owned), or null
+  char *tok_pos;         // tokenizer cursor in line_buf; null: fetch a line
+  char *anchor_pos;      // start of the current top-level declaration
+  int anchor_line;       // line_no when anchor_pos was set
+  CHBUF *cur_func;       // element of src->funcs whose body is parsed
+  char class_name[264];  // class whose body is being parsed
   ST_TOKEN token;        // current token
   ST_TOKEN prev_token;   // previous token within the logical line
-  int header_done;       // 1 once the current source's banner was written
   int mode;              // parser mode (MODE_...)
   int FUNCTION_FLG;      // inside the body of a recorded function
   int CLASS_FLG;         // inside a class body
@@ -155,6 +158,17 @@ struct ST_ANA {
   int paren_nest;        // parenthesis depth, for trace lines
   int depth;             // recursion depth of the parser (guard)
   int depth_exceeded;    // 1 once the guard ended the current source
+  int trace_level;       // log level, read once per logical line
+  unsigned yield_count;  // statements in braces since the last yield
+};
+
+struct ST_ANA {
+  ST_HASH *keywords;     // keyword text to token kind (read-only once created)
+  ST_HASH2 *func_index;  // "scope:name" to ST_FUNC, filled by the function list
+  CB sources;            // ST_SOURCE records in order of registration
+  CHBUF *cur_source;     // element of sources that ANA_Exec works on
+  int header_done;       // 1 once the current source's banner was written
+  STR_POOL *names;       // the texts of every record's scope and name
 };
 
 // The one analyzer of the process.
@@ -170,6 +184,10 @@ extern int g_parse_yield_every;
 int CreateANA(void);
 // Releases the tables and every source with its records; ANA is then empty.
 void ReleaseANA(void);
+// The analyzer's one copy of text (cut to 259 bytes), for the scope and name
+// fields of records: valid until the sources are released; "" when memory
+// runs out (or text is null).
+const char *ANA_Intern(const char *text);
 // Registers the file at the native path as a new source at the end of the
 // list. 1 added; 0 when it cannot be read, is empty or too large for the
 // records, or memory runs out (the list is then unchanged).

@@ -32,17 +32,22 @@ void WriteBanner(const ST_SOURCE *s) {
   LogPrint(1, LOG_DEBUG, "%s", kSeparator);
 }
 
-// Gives back the source's text and line; its records stay.
-void DropText(ST_SOURCE *s) {
+// Gives back the source's text and the context's line; the records stay.
+void DropText(ST_PARSE *ctx, ST_SOURCE *s) {
   MemFree(s->text);
   s->text = nullptr;
-  MemFree(s->line_buf);
-  s->line_buf = nullptr;
-  s->tok_pos = nullptr;
-  s->read_pos = nullptr;
+  end_source(ctx);
+  ctx->read_pos = nullptr;
 }
 
+// The worker's context: owned by the thread that calls ANA_Exec.
+ST_PARSE g_exec;
+
 }  // namespace
+
+ST_PARSE *exec_context(void) {
+  return &g_exec;
+}
 
 int ANA_Exec(ProgressSink *window, char *name_buffer, int mode) {
   (void)window;
@@ -61,14 +66,14 @@ int ANA_Exec(ProgressSink *window, char *name_buffer, int mode) {
 
   if (s->status == -2) {
     DebugPrint("%s Stopped \"%s\"\r\n", kTag, Utf8ToSjis(s->path).c_str());
-    DropText(s);
+    DropText(&g_exec, s);
     return ANA_EXEC_STOPPED;
   }
   if (s->status == -1) {
     DebugPrint("%s Completed \"%s\"\r\n", kTag, Utf8ToSjis(s->path).c_str());
     ANA.cur_source = CB_Next(ANA.cur_source, nullptr);
     ANA.header_done = 0;
-    DropText(s);
+    DropText(&g_exec, s);
     return ANA_EXEC_SOURCE_DONE;
   }
 
@@ -78,23 +83,22 @@ int ANA_Exec(ProgressSink *window, char *name_buffer, int mode) {
       s->status = -1;
       return 100;
     }
-    s->tok_pos = nullptr;
-    s->read_pos = s->anchor_pos = s->text;
-    reset_parser();
+    begin_source(&g_exec, s);
   }
 
+  ST_PARSE *ctx = &g_exec;
   for (int i = 0; i < 10; i++) {
-    parse_statement(s);
-    if (EscapePressed()) ANA.token.kind = TK_STOP;
-    if (ANA.token.kind == TK_STOP) {
+    parse_statement(ctx);
+    if (EscapePressed()) ctx->token.kind = TK_STOP;
+    if (ctx->token.kind == TK_STOP) {
       s->status = -2;
       break;
     }
-    if (ANA.token.kind == TK_EOF) {
+    if (ctx->token.kind == TK_EOF) {
       s->status = -1;
       break;
     }
   }
-  if (!s->read_pos || s->size <= 0) return 100;
-  return (int)((long long)(s->read_pos - s->text) * 100 / s->size);
+  if (!ctx->read_pos || s->size <= 0) return 100;
+  return (int)((long long)(ctx->read_pos - s->text) * 100 / s->size);
 }

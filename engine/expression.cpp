@@ -10,8 +10,8 @@
 
 namespace {
 
-inline int Kind(void) {
-  return ANA.token.kind;
+inline int Kind(const ST_PARSE *ctx) {
+  return ctx->token.kind;
 }
 
 // Truncates toward zero to 64 bits and keeps the low 32 bits, as the
@@ -22,56 +22,56 @@ int32_t ToInt32(double v) {
 }
 
 // Unary levels recurse on themselves; each level is one guarded step.
-double Unary(ST_SOURCE *s);
+double Unary(ST_PARSE *ctx);
 
-double UnaryGuarded(ST_SOURCE *s) {
-  if (!nest_enter("Expression_13")) return 0;
-  double v = Unary(s);
-  nest_leave();
+double UnaryGuarded(ST_PARSE *ctx) {
+  if (!nest_enter(ctx, "Expression_13")) return 0;
+  double v = Unary(ctx);
+  nest_leave(ctx);
   return v;
 }
 
-double Unary(ST_SOURCE *s) {
-  switch (Kind()) {
+double Unary(ST_PARSE *ctx) {
+  switch (Kind(ctx)) {
     case '!': {
-      gt_token(s);
-      double v = UnaryGuarded(s);
+      gt_token(ctx);
+      double v = UnaryGuarded(ctx);
       return v == 0 ? 1 : 0;
     }
     case '~': {
-      gt_token(s);
-      double v = UnaryGuarded(s);
+      gt_token(ctx);
+      double v = UnaryGuarded(ctx);
       return (double)(int32_t) ~(uint32_t)ToInt32(v);
     }
     case '*':
     case '&': {
       // '*)' and '&)' close a cast such as (char *) or (T &).
-      if (gt_token(s) == ')') {
-        ANA.token.kind = TK_CAST;
+      if (gt_token(ctx) == ')') {
+        ctx->token.kind = TK_CAST;
         return 0;
       }
-      return UnaryGuarded(s);
+      return UnaryGuarded(ctx);
     }
     case TK_SIZEOF:
-      gt_token(s);
-      UnaryGuarded(s);
+      gt_token(ctx);
+      UnaryGuarded(ctx);
       return 0;
     case TK_INC: {
-      gt_token(s);
-      return UnaryGuarded(s) + 1;
+      gt_token(ctx);
+      return UnaryGuarded(ctx) + 1;
     }
     case TK_DEC: {
-      gt_token(s);
-      return UnaryGuarded(s) - 1;
+      gt_token(ctx);
+      return UnaryGuarded(ctx) - 1;
     }
     default: {
-      double v = parse_postfix(s);
-      if (Kind() == TK_INC) {
-        gt_token(s);
+      double v = parse_postfix(ctx);
+      if (Kind(ctx) == TK_INC) {
+        gt_token(ctx);
         return v + 1;
       }
-      if (Kind() == TK_DEC) {
-        gt_token(s);
+      if (Kind(ctx) == TK_DEC) {
+        gt_token(ctx);
         return v - 1;
       }
       return v;
@@ -81,98 +81,98 @@ double Unary(ST_SOURCE *s) {
 
 }  // namespace
 
-double Expression_0(ST_SOURCE *s) {
-  Expression_1(s);
-  if (Kind() == ',') Expression_1(s);
+double Expression_0(ST_PARSE *ctx) {
+  Expression_1(ctx);
+  if (Kind(ctx) == ',') Expression_1(ctx);
   return 0;
 }
 
-double Expression_1(ST_SOURCE *s) {
-  double left = Expression_2(s);
-  if (Kind() >= TK_ASSIGN && Kind() <= TK_ASSIGN + 11) return Expression_2(s);
+double Expression_1(ST_PARSE *ctx) {
+  double left = Expression_2(ctx);
+  if (Kind(ctx) >= TK_ASSIGN && Kind(ctx) <= TK_ASSIGN + 11) return Expression_2(ctx);
   return left;
 }
 
-double Expression_2(ST_SOURCE *s) {
-  if (!nest_enter("Expression_2")) return 0;
-  double left = Expression_3(s);
-  if (Kind() != '?') {
-    nest_leave();
+double Expression_2(ST_PARSE *ctx) {
+  if (!nest_enter(ctx, "Expression_2")) return 0;
+  double left = Expression_3(ctx);
+  if (Kind(ctx) != '?') {
+    nest_leave(ctx);
     return left;
   }
-  double b = Expression_2(s);
-  if (Kind() != ':') {
+  double b = Expression_2(ctx);
+  if (Kind(ctx) != ':') {
     DebugPrint("Expression_2 : Ternary Operator Error.\r\n");
-    ANA.token.kind = TK_ERROR;
-    nest_leave();
+    ctx->token.kind = TK_ERROR;
+    nest_leave(ctx);
     return left;
   }
-  double c = Expression_2(s);
-  nest_leave();
+  double c = Expression_2(ctx);
+  nest_leave(ctx);
   return left != 0 ? b : c;
 }
 
-double Expression_3(ST_SOURCE *s) {
-  double left = Expression_4(s);
-  if (Kind() != TK_OROR) return left;
-  double right = Expression_4(s);
+double Expression_3(ST_PARSE *ctx) {
+  double left = Expression_4(ctx);
+  if (Kind(ctx) != TK_OROR) return left;
+  double right = Expression_4(ctx);
   return (left != 0 || right != 0) ? 1 : 0;
 }
 
-double Expression_4(ST_SOURCE *s) {
-  double left = Expression_5(s);
-  if (Kind() != TK_ANDAND) return left;
-  double right = Expression_5(s);
+double Expression_4(ST_PARSE *ctx) {
+  double left = Expression_5(ctx);
+  if (Kind(ctx) != TK_ANDAND) return left;
+  double right = Expression_5(ctx);
   return (left != 0 && right != 0) ? 1 : 0;
 }
 
-double Expression_5(ST_SOURCE *s) {
-  double left = Expression_6(s);
-  if (Kind() != '|') return left;
-  double right = Expression_6(s);
+double Expression_5(ST_PARSE *ctx) {
+  double left = Expression_6(ctx);
+  if (Kind(ctx) != '|') return left;
+  double right = Expression_6(ctx);
   return (double)(ToInt32(left) | ToInt32(right));
 }
 
-double Expression_6(ST_SOURCE *s) {
-  double left = Expression_7(s);
-  if (Kind() != '^') return left;
-  double right = Expression_7(s);
+double Expression_6(ST_PARSE *ctx) {
+  double left = Expression_7(ctx);
+  if (Kind(ctx) != '^') return left;
+  double right = Expression_7(ctx);
   return (double)(ToInt32(left) ^ ToInt32(right));
 }
 
-double Expression_7(ST_SOURCE *s) {
-  double left = Expression_8(s);
-  if (Kind() != '&') return left;
-  double right = Expression_8(s);
+double Expression_7(ST_PARSE *ctx) {
+  double left = Expression_8(ctx);
+  if (Kind(ctx) != '&') return left;
+  double right = Expression_8(ctx);
   return (double)(ToInt32(left) & ToInt32(right));
 }
 
 // Equality, relational and shift levels: the tokenizer reports comparisons
 // and shifts as TK_COMPARE and TK_SHIFT, which no level takes, so these pass
 // the value through.
-double Expression_8(ST_SOURCE *s) {
-  return Expression_9(s);
+double Expression_8(ST_PARSE *ctx) {
+  return Expression_9(ctx);
 }
-double Expression_9(ST_SOURCE *s) {
-  return Expression_10(s);
+double Expression_9(ST_PARSE *ctx) {
+  return Expression_10(ctx);
 }
-double Expression_10(ST_SOURCE *s) {
-  return Expression_11(s);
+double Expression_10(ST_PARSE *ctx) {
+  return Expression_11(ctx);
 }
 
-double Expression_11(ST_SOURCE *s) {
-  double left = Expression_12(s);
-  if (Kind() == '+') return left + Expression_12(s);
-  if (Kind() == '-') return left - Expression_12(s);
+double Expression_11(ST_PARSE *ctx) {
+  double left = Expression_12(ctx);
+  if (Kind(ctx) == '+') return left + Expression_12(ctx);
+  if (Kind(ctx) == '-') return left - Expression_12(ctx);
   return left;
 }
 
-double Expression_12(ST_SOURCE *s) {
-  double left = Expression_13(s);
-  int k = Kind();
-  if (k == '*') return left * Expression_13(s);
+double Expression_12(ST_PARSE *ctx) {
+  double left = Expression_13(ctx);
+  int k = Kind(ctx);
+  if (k == '*') return left * Expression_13(ctx);
   if (k == '/') {
-    double right = Expression_13(s);
+    double right = Expression_13(ctx);
     if (right == 0) {
       DebugPrint("ZERO-DIVIDE.\n");
       return left;
@@ -180,7 +180,7 @@ double Expression_12(ST_SOURCE *s) {
     return left / right;
   }
   if (k == '%') {
-    double right = Expression_13(s);
+    double right = Expression_13(ctx);
     int32_t l = ToInt32(left), r = ToInt32(right);
     if (r == 0) {
       DebugPrint("ZERO-DIVIDE.\n");
@@ -192,6 +192,6 @@ double Expression_12(ST_SOURCE *s) {
   return left;
 }
 
-double Expression_13(ST_SOURCE *s) {
-  return UnaryGuarded(s);
+double Expression_13(ST_PARSE *ctx) {
+  return UnaryGuarded(ctx);
 }

@@ -204,43 +204,43 @@ char *skip_to_eol(char *p) {
   return p;
 }
 
-int get_line(ST_SOURCE *s) {
-  if (!s) {
+int get_line(ST_PARSE *ctx) {
+  if (!ctx) {
     DebugPrint("%s Invalid Parameter.\r\n", kTag);
     return 0;
   }
-  MemFree(s->line_buf);
-  s->line_buf = nullptr;
-  if (!s->read_pos || *s->read_pos == 0) {
-    DebugPrint("%s Source Terminated.[MAX_LINE:%d]\r\n", kTag, s->line_no);
+  MemFree(ctx->line_buf);
+  ctx->line_buf = nullptr;
+  if (!ctx->read_pos || *ctx->read_pos == 0) {
+    DebugPrint("%s Source Terminated.[MAX_LINE:%d]\r\n", kTag, ctx->line_no);
     return 0;
   }
   // Most logical lines end at the first LF: read them in one pass into a
   // buffer of that size. A line that goes on past it (block comment,
   // continuation, merged literal) is measured first and then read.
-  const char *limit = strchrnul(s->read_pos, '\n');
-  size_t spanned = (size_t)(limit - s->read_pos);
+  const char *limit = strchrnul(ctx->read_pos, '\n');
+  size_t spanned = (size_t)(limit - ctx->read_pos);
   char *line = (char *)MemAlloc(spanned + 16);
   if (!line) {
     DebugPrint("%s MemoryAlloc Error.\r\n", kTag);
     return 0;
   }
-  LineScan span = ScanLine<true>(s->read_pos, line, limit);
+  LineScan span = ScanLine<true>(ctx->read_pos, line, limit);
   if (span.crossed) {
     MemFree(line);
-    span = ScanLine<false>(s->read_pos, nullptr, nullptr);
-    spanned = (size_t)(span.end - s->read_pos);
+    span = ScanLine<false>(ctx->read_pos, nullptr, nullptr);
+    spanned = (size_t)(span.end - ctx->read_pos);
     line = (char *)MemAlloc(spanned + 16);
     if (!line) {
       DebugPrint("%s MemoryAlloc Error.\r\n", kTag);
       return 0;
     }
-    ScanLine<true>(s->read_pos, line, nullptr);
+    ScanLine<true>(ctx->read_pos, line, nullptr);
   }
-  s->line_buf = line;
-  s->tok_pos = line;
-  s->read_pos = (char *)span.next;
-  s->line_no += span.lines;
+  ctx->line_buf = line;
+  ctx->tok_pos = line;
+  ctx->read_pos = (char *)span.next;
+  ctx->line_no += span.lines;
   if (spanned <= 1020)
     LogPrint(1, LOG_DEBUG, "[LINE] %s\r\n", line);
   else

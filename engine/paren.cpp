@@ -8,162 +8,162 @@
 
 namespace {
 
-inline int Kind(void) {
-  return ANA.token.kind;
+inline int Kind(const ST_PARSE *ctx) {
+  return ctx->token.kind;
 }
 
 // The tokenizer gives a lone full stop kind 0 with the text ".".
-inline bool IsMemberDot(void) {
-  return ANA.token.kind == 0 && ANA.token.text[0] == '.' && ANA.token.text[1] == 0;
+inline bool IsMemberDot(const ST_PARSE *ctx) {
+  return ctx->token.kind == 0 && ctx->token.text[0] == '.' && ctx->token.text[1] == 0;
 }
 
 // Appends the call just recognised (the TK_FUNC token current) to the
 // function being parsed; a call that cannot be allocated is skipped.
-void RecordCall(ST_SOURCE *s) {
-  if (!s->cur_func || !s->cur_func->data) return;
-  ST_FUNC *f = (ST_FUNC *)s->cur_func->data;
-  CHBUF *e = AddCB(&f->calls, nullptr, (int)sizeof(ST_CALL));
+void RecordCall(ST_PARSE *ctx) {
+  if (!ctx->cur_func || !ctx->cur_func->data) return;
+  ST_FUNC *f = (ST_FUNC *)ctx->cur_func->data;
+  CHBUF *e = AddCBFrom(&ctx->src->records, &f->calls, (int)sizeof(ST_CALL));
   if (!e) return;
   ST_CALL *c = (ST_CALL *)e->data;
   c->caller = f;
-  if (ANA.scope_text[0]) CopyText(c->scope, sizeof c->scope, ANA.scope_text);
-  CopyText(c->name, sizeof c->name, ANA.token.text);
-  c->argc = ANA.token.argc;
+  c->scope = ctx->scope_text[0] ? ANA_Intern(ctx->scope_text) : "";
+  c->name = ANA_Intern(ctx->token.text);
+  c->argc = ctx->token.argc;
   c->items = 0;
-  c->line = s->line_no - f->line;
+  c->line = ctx->line_no - f->line;
   LogPrint(1, LOG_DEBUG, "//oooooooooo  calling FUNCTION  oooooooooo\r\n");
   LogPrint(1, LOG_DEBUG, "// %s%s(argc:%d) LINE:%d ----> %s%s(argc:%d)\r\n", f->scope, f->name,
            f->argc, c->line, c->scope, c->name, c->argc);
 }
 
 // "PAREN Type Func Arg": a head's parameter list, first token current.
-double Head(ST_SOURCE *s, const ST_TOKEN &name) {
+double Head(ST_PARSE *ctx, const ST_TOKEN &name) {
   LogPrint(2, LOG_DEBUG, "//-------- PAREN Type Func Arg\r\n");
   double v = 0;
   int argc = 1, items = 1;
-  switch (Kind()) {
+  switch (Kind(ctx)) {
     case ')':
       argc = 0;
       items = 0;
       break;
     case TK_VOID:
-      if (gt_token(s) == ')') {
+      if (gt_token(ctx) == ')') {
         argc = 0;
-      } else if (Kind() == '(') {
-        parse_paren(s);  // a parenthesised declarator
+      } else if (Kind(ctx) == '(') {
+        parse_paren(ctx);  // a parenthesised declarator
       }
       break;
     case '(':
-      parse_paren(s);
+      parse_paren(ctx);
       break;
     default:
       break;
   }
-  if (Kind() != TK_EOF) {
-    while (Kind() != ')' && Kind() != TK_CAST && Kind() != TK_STOP) {
+  if (Kind(ctx) != TK_EOF) {
+    while (Kind(ctx) != ')' && Kind(ctx) != TK_CAST && Kind(ctx) != TK_STOP) {
       items++;
-      v = Expression_1(s);
-      if (Kind() == ',') {
+      v = Expression_1(ctx);
+      if (Kind(ctx) == ',') {
         argc++;
         items--;
       }
-      if (Kind() == TK_EOF) break;
+      if (Kind(ctx) == TK_EOF) break;
     }
   }
-  ANA.token = name;
-  ANA.token.argc = argc;
-  ANA.token.items = items;
-  ANA.token.kind = TK_FUNC;
+  ctx->token = name;
+  ctx->token.argc = argc;
+  ctx->token.items = items;
+  ctx->token.kind = TK_FUNC;
   return v;
 }
 
 // "PAREN Call Func Arg": a call's argument list, first token current.
-double Call(ST_SOURCE *s, const ST_TOKEN &name) {
+double Call(ST_PARSE *ctx, const ST_TOKEN &name) {
   LogPrint(2, LOG_DEBUG, "//-------- PAREN Call Func Arg\r\n");
   double v = 0;
   int argc = 1;
-  if (Kind() == ')')
+  if (Kind(ctx) == ')')
     argc = 0;
-  else if (Kind() == '(')
-    parse_paren(s);
-  if (Kind() != TK_EOF) {
-    while (Kind() != ')' && Kind() != TK_CAST && Kind() != TK_STOP) {
-      if (Kind() == ',') argc++;
-      v = Expression_1(s);
-      if (Kind() == TK_EOF) break;
+  else if (Kind(ctx) == '(')
+    parse_paren(ctx);
+  if (Kind(ctx) != TK_EOF) {
+    while (Kind(ctx) != ')' && Kind(ctx) != TK_CAST && Kind(ctx) != TK_STOP) {
+      if (Kind(ctx) == ',') argc++;
+      v = Expression_1(ctx);
+      if (Kind(ctx) == TK_EOF) break;
     }
   }
-  if (Kind() == TK_CAST) LogPrint(2, LOG_DEBUG, "//------ CAST\r\n");
-  if (Kind() != ')') {
+  if (Kind(ctx) == TK_CAST) LogPrint(2, LOG_DEBUG, "//------ CAST\r\n");
+  if (Kind(ctx) != ')') {
     // A macro-like use with a cast-like argument, or the end of the source.
     LogPrint(1, LOG_DEBUG, "//syntax error.\r\n");
     return v;
   }
-  ANA.token = name;
-  ANA.token.kind = TK_FUNC;
-  ANA.token.argc = argc;
-  RecordCall(s);
+  ctx->token = name;
+  ctx->token.kind = TK_FUNC;
+  ctx->token.argc = argc;
+  RecordCall(ctx);
   return v;
 }
 
 // "PAREN Calc": a grouping or a cast.
-double Group(ST_SOURCE *s) {
+double Group(ST_PARSE *ctx) {
   LogPrint(2, LOG_DEBUG, "//-------- PAREN Calc\r\n");
   double v = 0;
   do {
-    v = Expression_1(s);
-  } while (Kind() != ')' && Kind() != TK_CAST && !token_ends());
-  if (Kind() == TK_CAST) LogPrint(2, LOG_DEBUG, "//------ CAST\r\n");
-  gt_token(s);  // the ')', or after a cast the operand that follows
+    v = Expression_1(ctx);
+  } while (Kind(ctx) != ')' && Kind(ctx) != TK_CAST && !token_ends(ctx));
+  if (Kind(ctx) == TK_CAST) LogPrint(2, LOG_DEBUG, "//------ CAST\r\n");
+  gt_token(ctx);  // the ')', or after a cast the operand that follows
   return v;
 }
 
 }  // namespace
 
-double parse_postfix(ST_SOURCE *s) {
-  if (!nest_enter("parse_postfix")) return 0;
-  double v = parse_primary(s);
-  int k = Kind();
-  if (k == TK_ARROW || IsMemberDot()) {
-    v = parse_postfix(s);  // the member name is read as a new primary
+double parse_postfix(ST_PARSE *ctx) {
+  if (!nest_enter(ctx, "parse_postfix")) return 0;
+  double v = parse_primary(ctx);
+  int k = Kind(ctx);
+  if (k == TK_ARROW || IsMemberDot(ctx)) {
+    v = parse_postfix(ctx);  // the member name is read as a new primary
   } else if (k == '(') {
     NestMove(+1);
-    ANA.paren_nest++;
-    LogPrint(2, LOG_DEBUG, "//>>>>>>>> PAREN nest[%d]\r\n", ANA.paren_nest);
-    v = parse_paren(s);
+    ctx->paren_nest++;
+    LogPrint(2, LOG_DEBUG, "//>>>>>>>> PAREN nest[%d]\r\n", ctx->paren_nest);
+    v = parse_paren(ctx);
     NestMove(-1);
-    ANA.paren_nest--;
-    LogPrint(2, LOG_DEBUG, "//<<<<<<<< PAREN nest[%d]\r\n", ANA.paren_nest);
+    ctx->paren_nest--;
+    LogPrint(2, LOG_DEBUG, "//<<<<<<<< PAREN nest[%d]\r\n", ctx->paren_nest);
   } else if (k == '[') {
     NestMove(+1);
-    ANA.bracket_nest++;
-    LogPrint(2, LOG_DEBUG, "//>>>>>>>> BRACKET nest[%d]\r\n", ANA.bracket_nest);
+    ctx->bracket_nest++;
+    LogPrint(2, LOG_DEBUG, "//>>>>>>>> BRACKET nest[%d]\r\n", ctx->bracket_nest);
     do {
-      v = Expression_0(s);
-    } while (Kind() != ']' && !token_ends());
-    ANA.bracket_nest--;
-    LogPrint(2, LOG_DEBUG, "//<<<<<< BRACKET nest[%d]\r\n", ANA.bracket_nest);
+      v = Expression_0(ctx);
+    } while (Kind(ctx) != ']' && !token_ends(ctx));
+    ctx->bracket_nest--;
+    LogPrint(2, LOG_DEBUG, "//<<<<<< BRACKET nest[%d]\r\n", ctx->bracket_nest);
     NestMove(-1);
   } else if (k == TK_SCOPE) {
-    CopyText(ANA.scope_text, sizeof ANA.scope_text, ANA.token.text);
-    LogPrint(1, LOG_DEBUG, "//&&&&&&&& found CLASS SCOPE (%s) &&&&&&&&\r\n", ANA.scope_text);
+    CopyText(ctx->scope_text, sizeof ctx->scope_text, ctx->token.text);
+    LogPrint(1, LOG_DEBUG, "//&&&&&&&& found CLASS SCOPE (%s) &&&&&&&&\r\n", ctx->scope_text);
   }
-  nest_leave();
+  nest_leave(ctx);
   return v;
 }
 
-double parse_paren(ST_SOURCE *s) {
-  if (!nest_enter("parse_paren")) return 0;
+double parse_paren(ST_PARSE *ctx) {
+  if (!nest_enter(ctx, "parse_paren")) return 0;
   // Only within one logical line does prev_token hold the token before the
   // '(': at the start of a line it is the cleared record, so a grouping.
-  ST_TOKEN name = ANA.prev_token;
+  ST_TOKEN name = ctx->prev_token;
   double v;
   if (name.kind == TK_IDENT) {
-    gt_token(s);
-    v = ANA.FUNCTION_FLG ? Call(s, name) : Head(s, name);
+    gt_token(ctx);
+    v = ctx->FUNCTION_FLG ? Call(ctx, name) : Head(ctx, name);
   } else {
-    v = Group(s);
+    v = Group(ctx);
   }
-  nest_leave();
+  nest_leave(ctx);
   return v;
 }

@@ -1,5 +1,5 @@
 // The tokenizer: splits logical lines into identifiers, keywords, numbers,
-// literals and operators, one token per call, into ANA.token. Bytes are
+// literals and operators, one token per call, into the context's token. Bytes are
 // classed through one 256-entry table; keywords are found by hash alone.
 #include <cstring>
 
@@ -57,9 +57,6 @@ inline void CopyToken(ST_TOKEN *dst, const ST_TOKEN *src) {
   memcpy(dst->text, src->text, n + 1);
 }
 
-// Level of the debug log, read once per logical line rather than per token.
-int g_trace_level = -1;
-
 // The keyword kind of a word whose HashString h was computed while it was
 // scanned, so the word is not read a second time. A missing table takes the
 // traced path of HASH_Search.
@@ -70,16 +67,16 @@ int KeywordKind(unsigned h, const char *word, int len) {
 }
 
 // The end of the source: the token every later call returns too.
-int EndOfSource(ST_SOURCE *s, bool trace) {
+int EndOfSource(ST_PARSE *ctx, bool trace) {
   if (trace) DebugPrint("gt_token : EOF.\r\n");
-  ST_TOKEN *t = &ANA.token;
+  ST_TOKEN *t = &ctx->token;
   t->kind = TK_EOF;
   t->pos = nullptr;
   t->len = 0;
   t->text[0] = '-';
   t->text[1] = '-';
   t->text[2] = 0;
-  s->tok_pos = nullptr;
+  ctx->tok_pos = nullptr;
   if (LogGetLevel() >= 2) LogPrint(2, LOG_DEBUG, "[%4d] %s\r\n", t->kind, t->text);
   return TK_EOF;
 }
@@ -94,7 +91,7 @@ struct Lexeme {
 
 // A word starting at p: a scope or a label when colons follow (after blanks),
 // else a keyword or an identifier. Its hash is computed on the way.
-__attribute__((always_inline)) inline Lexeme ScanWord(unsigned char *p) {
+__attribute__((always_inline)) inline Lexeme ScanWord(const ST_PARSE *ctx, unsigned char *p) {
   unsigned char *cur = p + 1;
   unsigned h = *p;  // HashString, computed on the way
   while (IsWordOrDigit(*cur)) h = h * 7u ^ *cur++;
@@ -111,7 +108,7 @@ __attribute__((always_inline)) inline Lexeme ScanWord(unsigned char *p) {
     if (x.len == 8 && memcmp(p, "default:", 8) == 0) x.kind = TK_DEFAULT;
   } else {
     int kind = KeywordKind(h, (const char *)p, x.len);
-    if (kind >= 0 && !(kind == TK_CLASS && ANA.mode != MODE_TOP)) x.kind = kind;
+    if (kind >= 0 && !(kind == TK_CLASS && ctx->mode != MODE_TOP)) x.kind = kind;
     x.next = q;
   }
   return x;
@@ -344,26 +341,26 @@ int replace_ESQ(char *text, int len) {
   return w;
 }
 
-int gt_token(ST_SOURCE *s) {
-  ST_TOKEN *t = &ANA.token;
-  if (ANA.depth_exceeded) {
+int gt_token(ST_PARSE *ctx) {
+  ST_TOKEN *t = &ctx->token;
+  if (ctx->depth_exceeded) {
     // The nesting guard ended this source: nothing more is read from it.
-    MemFree(s->line_buf);
-    s->line_buf = nullptr;
-    return EndOfSource(s, false);
+    MemFree(ctx->line_buf);
+    ctx->line_buf = nullptr;
+    return EndOfSource(ctx, false);
   }
-  if (!s->tok_pos) {
-    if (!get_line(s)) return EndOfSource(s, true);
-    g_trace_level = LogGetLevel();
+  if (!ctx->tok_pos) {
+    if (!get_line(ctx)) return EndOfSource(ctx, true);
+    ctx->trace_level = LogGetLevel();
   }
   unsigned char *p;
   for (;;) {
-    CopyToken(&ANA.prev_token, t);
+    CopyToken(&ctx->prev_token, t);
     ClearToken(t);
-    p = (unsigned char *)skip_blank(s->tok_pos);
+    p = (unsigned char *)skip_blank(ctx->tok_pos);
     if (*p) break;
-    if (!get_line(s)) return EndOfSource(s, true);
-    g_trace_level = LogGetLevel();
+    if (!get_line(ctx)) return EndOfSource(ctx, true);
+    ctx->trace_level = LogGetLevel();
   }
 
   Lexeme x;
@@ -372,7 +369,7 @@ int gt_token(ST_SOURCE *s) {
       x = Lexeme{p, p + 1, 0, *p};
       break;
     case CC_WORD:
-      x = ScanWord(p);
+      x = ScanWord(ctx, p);
       break;
     case CC_DIGIT: {
       int hex = 0;
@@ -394,9 +391,9 @@ int gt_token(ST_SOURCE *s) {
   int n = len < 255 ? len : 255;
   memcpy(t->text, p, (size_t)n);
   t->text[n] = 0;
-  s->tok_pos = (char *)cur;
+  ctx->tok_pos = (char *)cur;
   if (kind == TK_LITERAL) {
-    if (g_trace_level >= 2) {
+    if (ctx->trace_level >= 2) {
       char raw[256];
       memcpy(raw, t->text, (size_t)n + 1);
       t->len = replace_ESQ(t->text, n);
@@ -404,7 +401,7 @@ int gt_token(ST_SOURCE *s) {
     } else {
       t->len = replace_ESQ(t->text, n);
     }
-  } else if (g_trace_level >= 2) {
+  } else if (ctx->trace_level >= 2) {
     LogPrint(2, LOG_DEBUG, "[%4d] %s\r\n", kind, t->text);
   }
   return kind;

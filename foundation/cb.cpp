@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "foundation/arena.h"
 #include "foundation/memory.h"
 #include "foundation/trace.h"
 
@@ -24,11 +25,24 @@ int FreeElements(CB *cb) {
   CHBUF *node = cb->head.next;
   while (node && node != &cb->tail) {
     CHBUF *next = node->next;
-    if (node->data) MemFree(node->data);
-    result = MemFree(node);
+    if (!node->arena) {
+      if (node->data) MemFree(node->data);
+      result = MemFree(node);
+    }
     node = next;
   }
   return result;
+}
+
+// Links e after the last element of cb.
+void LinkLast(CB *cb, CHBUF *e) {
+  if (!cb->head.next || !cb->tail.prev) LinkEmpty(cb);
+  CHBUF *last = cb->tail.prev;
+  e->prev = last;
+  e->next = &cb->tail;
+  last->next = e;
+  cb->tail.prev = e;
+  cb->count++;
 }
 
 }  // namespace
@@ -78,13 +92,27 @@ CHBUF *AddCB(CB *cb, const void *src, int len) {
   e->data = data;
   e->len = len;
   e->owner = cb;
-  if (!cb->head.next || !cb->tail.prev) LinkEmpty(cb);
-  CHBUF *last = cb->tail.prev;
-  e->prev = last;
-  e->next = &cb->tail;
-  last->next = e;
-  cb->tail.prev = e;
-  cb->count++;
+  LinkLast(cb, e);
+  return e;
+}
+
+CHBUF *AddCBFrom(ARENA *arena, CB *cb, int len) {
+  if (!arena || !cb || len <= 0) {
+    DebugPrint("AddCB :Invalid Argument!\r\n");
+    return nullptr;
+  }
+  // The data follows its element, with the 16 spare bytes of AddCB.
+  size_t head = (sizeof(CHBUF) + 7) & ~(size_t)7;
+  CHBUF *e = (CHBUF *)ArenaAlloc(arena, head + (size_t)len + 16);
+  if (!e) {
+    DebugPrint("AddCB :Memory Alloc Error! (CHBUF)\r\n");
+    return nullptr;
+  }
+  e->data = (char *)e + head;
+  e->len = len;
+  e->owner = cb;
+  e->arena = 1;
+  LinkLast(cb, e);
   return e;
 }
 

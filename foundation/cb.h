@@ -5,6 +5,7 @@
 
 #include <type_traits>
 
+struct ARENA;
 struct CB;
 
 struct CHBUF {
@@ -13,6 +14,7 @@ struct CHBUF {
   CB *owner;    // list the element was appended to
   void *data;   // owned copy of the appended bytes (len + 16, zero-filled)
   int len;      // bytes requested, without the 16 spare ones
+  int arena;    // 1: element and data are pieces of an arena, freed with it
 };
 
 // The head sentinel comes first, so a CB* may be passed wherever an iteration
@@ -33,6 +35,10 @@ void CB_Init(CB *cb);
 // Appends a copy of len bytes of src (zeros when src is nullptr). Returns the new
 // element, or nullptr with the list unchanged.
 CHBUF *AddCB(CB *cb, const void *src, int len);
+// Appends len zero bytes taken, with their element, from arena (one piece):
+// the list no longer frees that element, the arena's release does. Returns
+// the new element, or nullptr with the list unchanged.
+CHBUF *AddCBFrom(ARENA *arena, CB *cb, int len);
 // The element after node (an element or the CB itself) and its data in *data
 // (data may be nullptr); nullptr and nullptr at the end.
 CHBUF *CB_Next(const void *node, void **data);

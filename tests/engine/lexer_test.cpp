@@ -12,24 +12,28 @@ namespace {
 // A source whose text is given directly, as the loader would leave it.
 struct TextSource {
   ST_SOURCE *s;
-  explicit TextSource(const std::string &text) {
+  ST_PARSE *ctx;
+  explicit TextSource(const std::string &text, int mode = MODE_TOP) {
     s = (ST_SOURCE *)MemAlloc(sizeof(ST_SOURCE));
     s->text = (char *)MemAlloc(text.size() + 16);
     memcpy(s->text, text.data(), text.size());
-    s->read_pos = s->anchor_pos = s->text;
+    ctx = (ST_PARSE *)MemAlloc(sizeof(ST_PARSE));
+    begin_source(ctx, s);
+    ctx->mode = mode;
   }
   ~TextSource() {
+    end_source(ctx);
+    MemFree(ctx);
     MemFree(s->text);
-    MemFree(s->line_buf);
     MemFree(s);
   }
   // Every logical line, each followed by its physical line count.
   std::string Lines() {
     std::string out;
-    int before = s->line_no;
-    while (get_line(s)) {
-      out += std::string(s->line_buf) + "|" + std::to_string(s->line_no - before) + "\n";
-      before = s->line_no;
+    int before = ctx->line_no;
+    while (get_line(ctx)) {
+      out += std::string(ctx->line_buf) + "|" + std::to_string(ctx->line_no - before) + "\n";
+      before = ctx->line_no;
     }
     return out;
   }
@@ -37,9 +41,9 @@ struct TextSource {
   std::string Tokens() {
     std::string out;
     for (int guard = 0; guard < 1000; guard++) {
-      int k = gt_token(s);
+      int k = gt_token(ctx);
       if (k == TK_EOF) break;
-      out += std::to_string(k) + ":" + ANA.token.text + " ";
+      out += std::to_string(k) + ":" + ctx->token.text + " ";
     }
     return out;
   }
@@ -110,27 +114,24 @@ TEST_F(Lexer, TokenKindsAndTexts) {
 }
 
 TEST_F(Lexer, ClassIsAKeywordOnlyAtTopLevel) {
-  ANA.mode = MODE_TOP;
-  EXPECT_EQ(TextSource("class").Tokens(), "2010:class ");
-  ANA.mode = MODE_BLOCK;
-  EXPECT_EQ(TextSource("class").Tokens(), "1000:class ");
-  ANA.mode = MODE_TOP;
+  EXPECT_EQ(TextSource("class", MODE_TOP).Tokens(), "2010:class ");
+  EXPECT_EQ(TextSource("class", MODE_BLOCK).Tokens(), "1000:class ");
 }
 
 TEST_F(Lexer, EndOfSourceRepeatsAndClearsPrevTokenAcrossLines) {
   TextSource t("a b\n  \nc");
-  gt_token(t.s);
-  gt_token(t.s);
-  EXPECT_STREQ(ANA.prev_token.text, "a");
-  gt_token(t.s);  // first token of a later line: the cleared record before it
-  EXPECT_STREQ(ANA.token.text, "c");
-  EXPECT_EQ(ANA.prev_token.kind, 0);
-  EXPECT_STREQ(ANA.prev_token.text, "");
-  EXPECT_EQ(gt_token(t.s), TK_EOF);
-  EXPECT_STREQ(ANA.token.text, "--");
-  EXPECT_EQ(ANA.token.pos, nullptr);
-  EXPECT_EQ(gt_token(t.s), TK_EOF);
-  EXPECT_EQ(t.s->tok_pos, nullptr);
+  gt_token(t.ctx);
+  gt_token(t.ctx);
+  EXPECT_STREQ(t.ctx->prev_token.text, "a");
+  gt_token(t.ctx);  // first token of a later line: the cleared record before it
+  EXPECT_STREQ(t.ctx->token.text, "c");
+  EXPECT_EQ(t.ctx->prev_token.kind, 0);
+  EXPECT_STREQ(t.ctx->prev_token.text, "");
+  EXPECT_EQ(gt_token(t.ctx), TK_EOF);
+  EXPECT_STREQ(t.ctx->token.text, "--");
+  EXPECT_EQ(t.ctx->token.pos, nullptr);
+  EXPECT_EQ(gt_token(t.ctx), TK_EOF);
+  EXPECT_EQ(t.ctx->tok_pos, nullptr);
 }
 
 TEST_F(Lexer, LiteralsAndEscapes) {
@@ -147,10 +148,10 @@ TEST_F(Lexer, LiteralsAndEscapes) {
 
   std::string word(300, 'w');
   TextSource lng(word + " \"" + std::string(300, 'q') + "\"");
-  gt_token(lng.s);
-  EXPECT_EQ(ANA.token.len, 300);
-  EXPECT_EQ(strlen(ANA.token.text), 255u);
-  gt_token(lng.s);
-  EXPECT_EQ(ANA.token.kind, TK_LITERAL);
-  EXPECT_EQ(ANA.token.len, 255);
+  gt_token(lng.ctx);
+  EXPECT_EQ(lng.ctx->token.len, 300);
+  EXPECT_EQ(strlen(lng.ctx->token.text), 255u);
+  gt_token(lng.ctx);
+  EXPECT_EQ(lng.ctx->token.kind, TK_LITERAL);
+  EXPECT_EQ(lng.ctx->token.len, 255);
 }

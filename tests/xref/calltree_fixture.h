@@ -80,8 +80,8 @@ struct TreeFixture : ::testing::Test {
     f->fid = fid;
     f->sid = s->sid;
     f->source = s;
-    CopyText(f->name, sizeof f->name, name);
-    CopyText(f->scope, sizeof f->scope, scope);
+    f->name = ANA_Intern(name);
+    f->scope = ANA_Intern(scope);
     f->argc = argc;
     f->def_len = 1;
     CB_Init(&f->calls);
@@ -96,11 +96,12 @@ struct TreeFixture : ::testing::Test {
     if (to) {
       c->to_sid = to->sid;
       c->to_fid = to->fid;
-      CopyText(c->scope, sizeof c->scope, to->scope);
-      CopyText(c->name, sizeof c->name, to->name);
+      c->scope = ANA_Intern(to->scope);
+      c->name = ANA_Intern(to->name);
       c->argc = to->argc;
     } else {
-      CopyText(c->name, sizeof c->name, name ? name : "");
+      c->scope = "";
+      c->name = ANA_Intern(name ? name : "");
       c->argc = argc;
     }
     return c;

@@ -80,8 +80,8 @@ struct XrefTest : ::testing::Test {
     CHBUF *e = AddCB(&s->funcs, nullptr, (int)sizeof(ST_FUNC));
     ST_FUNC *f = static_cast<ST_FUNC *>(e->data);
     f->source = s;
-    CopyText(f->name, sizeof f->name, name);
-    CopyText(f->scope, sizeof f->scope, scope);
+    f->name = ANA_Intern(name);
+    f->scope = ANA_Intern(scope);
     f->argc = argc;
     f->line = line;
     CB_Init(&f->calls);
@@ -91,8 +91,8 @@ struct XrefTest : ::testing::Test {
     CHBUF *e = AddCB(&caller->calls, nullptr, (int)sizeof(ST_CALL));
     ST_CALL *c = static_cast<ST_CALL *>(e->data);
     c->caller = caller;
-    CopyText(c->name, sizeof c->name, name);
-    CopyText(c->scope, sizeof c->scope, scope);
+    c->name = ANA_Intern(name);
+    c->scope = ANA_Intern(scope);
     c->argc = argc;
     return c;
   }
