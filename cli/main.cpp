@@ -10,6 +10,7 @@
 
 #include "cli/front.h"
 #include "engine/ana.h"
+#include "foundation/log.h"
 #include "foundation/settings.h"
 #include "graph/graph.h"
 #include "platform/codepage.h"
@@ -221,6 +222,7 @@ int main(int argc, char **argv) {
   g_views = &front;
   g_front = ShellFront{&front, progress ? &front : nullptr, &front, o.render, o.view};
 
+  StopKeysSetExitHook(LogFlushFromSignal);  // buffered log lines survive a second Ctrl-C
   StopKeysBegin();
   std::vector<const char *> paths;
   for (const std::string &p : o.paths) paths.push_back(p.c_str());

@@ -139,7 +139,7 @@ struct ST_PARSE {
   ST_SOURCE *src;        // source being parsed
   char *read_pos;        // next byte for the line reader
   int line_no;           // physical lines consumed so far
-  char *line_buf;        // current logical line (owned), or null
+  char *line_buf;        // current logical line (in scratch), or null
   char *tok_pos;         // tokenizer cursor in line_buf; null: fetch a line
   char *anchor_pos;      // start of the current top-level declaration
   int anchor_line;       // line_no when anchor_pos was set
@@ -160,6 +160,7 @@ struct ST_PARSE {
   int depth_exceeded;    // 1 once the guard ended the current source
   int trace_level;       // log level, read once per logical line
   unsigned yield_count;  // statements in braces since the last yield
+  ARENA scratch;         // the current line's bytes, reused line after line
 };
 
 struct ST_ANA {

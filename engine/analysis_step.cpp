@@ -87,6 +87,7 @@ int ANA_Exec(ProgressSink *window, char *name_buffer, int mode) {
   }
 
   ST_PARSE *ctx = &g_exec;
+  LogFlushDue();  // a long source must not keep its lines from the file
   for (int i = 0; i < 10; i++) {
     parse_statement(ctx);
     if (EscapePressed()) ctx->token.kind = TK_STOP;

@@ -209,7 +209,7 @@ int get_line(ST_PARSE *ctx) {
     DebugPrint("%s Invalid Parameter.\r\n", kTag);
     return 0;
   }
-  MemFree(ctx->line_buf);
+  ArenaReset(&ctx->scratch);  // the previous line's bytes
   ctx->line_buf = nullptr;
   if (!ctx->read_pos || *ctx->read_pos == 0) {
     DebugPrint("%s Source Terminated.[MAX_LINE:%d]\r\n", kTag, ctx->line_no);
@@ -220,17 +220,17 @@ int get_line(ST_PARSE *ctx) {
   // continuation, merged literal) is measured first and then read.
   const char *limit = strchrnul(ctx->read_pos, '\n');
   size_t spanned = (size_t)(limit - ctx->read_pos);
-  char *line = (char *)MemAlloc(spanned + 16);
+  char *line = (char *)ArenaAlloc(&ctx->scratch, spanned + 16);
   if (!line) {
     DebugPrint("%s MemoryAlloc Error.\r\n", kTag);
     return 0;
   }
   LineScan span = ScanLine<true>(ctx->read_pos, line, limit);
   if (span.crossed) {
-    MemFree(line);
+    ArenaReset(&ctx->scratch);
     span = ScanLine<false>(ctx->read_pos, nullptr, nullptr);
     spanned = (size_t)(span.end - ctx->read_pos);
-    line = (char *)MemAlloc(spanned + 16);
+    line = (char *)ArenaAlloc(&ctx->scratch, spanned + 16);
     if (!line) {
       DebugPrint("%s MemoryAlloc Error.\r\n", kTag);
       return 0;

@@ -168,7 +168,7 @@ void begin_source(ST_PARSE *ctx, ST_SOURCE *s) {
 }
 
 void end_source(ST_PARSE *ctx) {
-  MemFree(ctx->line_buf);
+  ArenaRelease(&ctx->scratch);
   ctx->line_buf = nullptr;
   ctx->tok_pos = nullptr;
 }

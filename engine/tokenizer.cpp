@@ -345,7 +345,7 @@ int gt_token(ST_PARSE *ctx) {
   ST_TOKEN *t = &ctx->token;
   if (ctx->depth_exceeded) {
     // The nesting guard ended this source: nothing more is read from it.
-    MemFree(ctx->line_buf);
+    ArenaReset(&ctx->scratch);
     ctx->line_buf = nullptr;
     return EndOfSource(ctx, false);
   }

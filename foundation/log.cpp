@@ -1,11 +1,14 @@
-// The two log channels. Each channel keeps its file open for appending, so a
-// line costs one write and nothing else; the line is in the file before
-// LogPrint returns, so nothing is lost if the program stops. The size for the
-// rotation test is counted in memory (the descriptor is ours and appends).
-// Every 200 ms, and before a rotation, the open file is compared with its path
-// (a deleted file has no links left) and the count is taken again from the
-// file, so a file moved away or deleted by the user is followed by a fresh
-// one, as with a writer that opens the file for every line.
+// The two log channels. Each channel keeps its file open for appending and
+// gathers its lines in a 64 KiB buffer, written when it is full, when its
+// oldest line is 200 ms old, before a rotation or a look at the file, and
+// whenever the program asks (end of a phase, stop, exit; LogFlush). The size
+// for the rotation test is counted in memory, buffered lines included, so a
+// file still moves right after the line that crosses 10 MiB: the buffer is
+// written up to that line, then the file is moved. Every 200 ms, and before a
+// rotation, the open file is compared with its path (a deleted file has no
+// links left) and the count is taken again from the file, so a file moved
+// away or deleted by the user is followed by a fresh one, as with a writer
+// that opens the file for every line.
 #include "foundation/log.h"
 
 #include <atomic>
@@ -26,6 +29,8 @@ enum {
   kMessageSize = 2048,
   kLineSize = 2080,
   kCheckMs = 200,  // how often the path is compared with the open file
+  kFlushMs = 200,  // the longest a line waits in a buffer while lines come
+  kBufferSize = 64 * 1024,
 };
 const int64_t kRotateSize = 10485760;  // 10 MiB
 
@@ -33,7 +38,13 @@ struct Channel {
   char path[VELMORA_PATH_MAX];  // current file; "" while the channel is off
   int fd;                       // open append descriptor, -1 until the next line
   uint32_t checked;             // TickCount of the last path comparison
-  int64_t size;                 // file size: from the file at each check, plus our writes
+  int64_t size;                 // file size: from the file at each check, plus our lines
+  uint32_t since;               // TickCount when the buffer took its oldest line
+  // Lines not yet written, for fd. `used` and `writing` are also read by
+  // LogFlushFromSignal, which cannot take the lock.
+  std::atomic<size_t> used;  // bytes of whole lines in buf
+  std::atomic<int> writing;  // 1 while buf is being written and emptied
+  char buf[kBufferSize];
 };
 
 // Module state; everything but the threshold is guarded by g_lock.
@@ -47,9 +58,43 @@ struct LogState {
 
 std::mutex g_lock;
 std::atomic<int> g_threshold{-1};  // DEBUG_LOG; read without the lock
-LogState g_log = {{{{0}, -1, 0, 0}, {{0}, -1, 0, 0}}, 0, {0}, {0}, {0}};
+LogState g_log = {
+    {{{0}, -1, 0, 0, 0, {0}, {0}, {0}}, {{0}, -1, 0, 0, 0, {0}, {0}, {0}}}, 0, {0}, {0}, {0}};
+
+// Writes the buffered lines; after a failed write the file is looked at
+// with the next line (the lines are lost, as a line that cannot be written).
+void Flush(Channel &c) {
+  size_t n = c.used.load(std::memory_order_relaxed);
+  if (n == 0) return;
+  c.writing.store(1, std::memory_order_relaxed);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  int ok = c.fd >= 0 && WriteFd(c.fd, c.buf, n);
+  c.used.store(0, std::memory_order_relaxed);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  c.writing.store(0, std::memory_order_relaxed);
+  if (!ok) c.checked = TickCount() - (uint32_t)kCheckMs;
+}
+
+// Puts bytes after the buffered ones (the buffer is written first when they
+// do not fit; what is larger than the buffer is written at once).
+void Buffer(Channel &c, const char *bytes, size_t len, uint32_t now) {
+  size_t used = c.used.load(std::memory_order_relaxed);
+  if (used + len > kBufferSize) {
+    Flush(c);
+    used = 0;
+  }
+  if (len > kBufferSize) {
+    if (!WriteFd(c.fd, bytes, len)) c.checked = now - (uint32_t)kCheckMs;
+    return;
+  }
+  if (used == 0) c.since = now;
+  memcpy(c.buf + used, bytes, len);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  c.used.store(used + len, std::memory_order_relaxed);
+}
 
 void CloseChannel(Channel &c) {
+  Flush(c);
   CloseFd(c.fd);
   c.fd = -1;
 }
@@ -76,6 +121,7 @@ int SameFile(const Channel &c, const FdInfo &info) {
 // starts a new file there. 1 while the file is still the channel's.
 int CheckChannel(Channel &c, uint32_t now) {
   FdInfo info;
+  Flush(c);  // what was printed before the look belongs to the file looked at
   c.checked = now;
   if (!FdStat(c.fd, &info) || info.nlink == 0 || !SameFile(c, info)) {
     CloseChannel(c);
@@ -93,6 +139,12 @@ void RotateChannel(Channel &c) {
   if (MoveToRotated(c.path)) CloseChannel(c);
 }
 
+// Writes the buffer of a channel whose file is path.
+void FlushPath(const char *path) {
+  for (Channel &c : g_log.ch)
+    if (c.path[0] && strcmp(c.path, path) == 0) Flush(c);
+}
+
 void RotateLocked(const char *path) {
   for (Channel &c : g_log.ch) {
     if (c.fd >= 0 && c.path[0] && strcmp(c.path, path) == 0) {
@@ -103,9 +155,9 @@ void RotateLocked(const char *path) {
   if (FileSizeForRead(path) > kRotateSize) MoveToRotated(path);
 }
 
-// Writes one line: a single write while the file is known and small; the
-// comparison with the path every 200 ms, and the rotation test once the
-// counted size passes the limit, both confirmed from the file itself.
+// Buffers one line: the comparison with the path every 200 ms, and the
+// rotation test once the counted size passes the limit, both confirmed from
+// the file itself after the buffer has been written.
 void WriteLine(Channel &c, const char *bytes, size_t len) {
   uint32_t now = TickCount();
   if (c.fd >= 0 && now - c.checked >= (uint32_t)kCheckMs) CheckChannel(c, now);
@@ -116,11 +168,26 @@ void WriteLine(Channel &c, const char *bytes, size_t len) {
     c.size = FdStat(c.fd, &info) ? info.size : 0;
     c.checked = now;
   }
-  if (WriteFd(c.fd, bytes, len))
-    c.size += (int64_t)len;
-  else
-    c.checked = now - (uint32_t)kCheckMs;  // a failed write: look at the file next line
-  if (c.size > kRotateSize) RotateChannel(c);
+  Buffer(c, bytes, len, now);
+  c.size += (int64_t)len;
+  if (c.size > kRotateSize) {
+    Flush(c);
+    RotateChannel(c);
+  } else if (now - c.since >= (uint32_t)kFlushMs) {
+    Flush(c);
+  }
+}
+
+// A NestMove error line: after the lines before it, without the level test,
+// indentation, cleaning or rotation test of a printed line.
+void AppendRawDebug(const char *bytes, size_t len) {
+  Channel &c = g_log.ch[0];
+  if (c.fd >= 0) {
+    Buffer(c, bytes, len, TickCount());
+  } else {
+    LogAppend(c.path, bytes, (int)len);
+  }
+  c.size += (int64_t)len;  // too much at worst: checked then
 }
 
 // Unprintable bytes become '.'; a Shift_JIS pair stays whole whatever its
@@ -218,7 +285,31 @@ void LogAppend(const char *path, const void *bytes, int length) {
 void LogRotate(const char *path) {
   if (!path || !*path) return;
   std::lock_guard<std::mutex> guard(g_lock);
+  FlushPath(path);
   RotateLocked(path);
+}
+
+void LogFlush(void) {
+  std::lock_guard<std::mutex> guard(g_lock);
+  for (Channel &c : g_log.ch) Flush(c);
+}
+
+void LogFlushDue(void) {
+  uint32_t now = TickCount();
+  std::lock_guard<std::mutex> guard(g_lock);
+  for (Channel &c : g_log.ch)
+    if (c.used.load(std::memory_order_relaxed) && now - c.since >= (uint32_t)kFlushMs) Flush(c);
+}
+
+void LogFlushFromSignal(void) {
+  // Only atomics and write(2): the lock may be held by the thread the
+  // signal interrupted. A buffer that is being written is left to it.
+  for (Channel &c : g_log.ch) {
+    if (c.writing.load(std::memory_order_relaxed) || c.fd < 0) continue;
+    size_t n = c.used.load(std::memory_order_relaxed);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    if (n && WriteFd(c.fd, c.buf, n)) c.used.store(0, std::memory_order_relaxed);
+  }
 }
 
 void LogCheckFiles(void) {
@@ -232,13 +323,11 @@ int NestMove(int delta) {
   long long level = (long long)g_log.nest + delta;
   if (level < 0) {
     static const char kSmall[] = "NestMove Error ! : smaller than 0.\n";
-    LogAppend(g_log.ch[0].path, kSmall, (int)sizeof kSmall - 1);
-    g_log.ch[0].size += (int64_t)sizeof kSmall - 1;  // too much at worst: checked then
+    AppendRawDebug(kSmall, sizeof kSmall - 1);
     level = 0;
   } else if (level > kMaxNest) {
     static const char kLarge[] = "NestMove Error ! : larger than 16.\n";
-    LogAppend(g_log.ch[0].path, kLarge, (int)sizeof kLarge - 1);
-    g_log.ch[0].size += (int64_t)sizeof kLarge - 1;
+    AppendRawDebug(kLarge, sizeof kLarge - 1);
     level = kMaxNest;
   }
   g_log.nest = (int)level;

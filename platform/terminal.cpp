@@ -30,6 +30,13 @@ struct TerminalState {
 };
 
 TerminalState g_term;
+// Called (async-signal-safe) before a signal ends the process.
+std::atomic<void (*)(void)> g_exit_hook{nullptr};
+
+void RunExitHook() {
+  void (*fn)(void) = g_exit_hook.load();
+  if (fn) fn();
+}
 
 void RestoreTerminal() {
   if (g_term.saved_valid) tcsetattr(0, TCSANOW, &g_term.saved);
@@ -41,6 +48,7 @@ void OnInterrupt(int) {
     return;
   }
   RestoreTerminal();
+  RunExitHook();
   static const char msg[] = "\n";
   ssize_t unused = write(2, msg, sizeof msg - 1);
   (void)unused;
@@ -50,6 +58,7 @@ void OnInterrupt(int) {
 // Termination by another signal: give the terminal back, then die of it.
 void OnFatal(int sig) {
   RestoreTerminal();
+  RunExitHook();
   signal(sig, SIG_DFL);
   raise(sig);
 }
@@ -123,6 +132,10 @@ int StopKeysBegin(void) {
     }
   }
   return 1;
+}
+
+void StopKeysSetExitHook(void (*fn)(void)) {
+  g_exit_hook.store(fn);
 }
 
 void StopKeysEnd(void) {

@@ -14,5 +14,8 @@ int TerminalColumns(int fd);
 // non-canonical input without echo and a reader for the Escape key. 1 started
 // (or already watching).
 int StopKeysBegin(void);
+// fn (async-signal-safe, or nullptr) runs when a signal ends the process
+// while the keys are watched: the second Ctrl-C, a termination or a hangup.
+void StopKeysSetExitHook(void (*fn)(void));
 // Stops watching and restores the terminal settings and signal handlers.
 void StopKeysEnd(void);

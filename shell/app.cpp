@@ -93,6 +93,7 @@ int AppStart(const char *ini_path, int n, const char *const *paths, const char *
 void AppStop(void) {
   WorkerStop();
   WorkerWait();
+  LogFlush();
   ReleaseCB(&ProjectFiles);
   if (g_app.ana_created) ReleaseANA();
   g_app.ana_created = 0;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
@@ -225,6 +226,7 @@ void ParseSource() {
   }
   if (Stopping()) return;
   Detail(MessageBuffer);
+  if (r == ANA_EXEC_STOPPED || r == ANA_EXEC_NO_SOURCE) LogFlush();  // the analysis ended
   if (r == ANA_EXEC_STOPPED) {
     Warn(g_job.p.main_window, kStopping);
     if (g_job.p.main_window) g_job.p.main_window->Destroy(WINDOW_PROGRESS);
@@ -244,6 +246,7 @@ void MakeLists() {
   PassLine(2);
   ANA_MakeFunctionList();
   g_job.count = ANA_BeginCallList();
+  LogFlush();
   CopyText(MessageBuffer, sizeof MessageBuffer, "set ID.");
   Detail(MessageBuffer);
   FuncBar(0);
@@ -259,6 +262,7 @@ void LinkOneSource() {
   int r = ANA_LinkNextSource();
   int bar;
   if (r == -1) {  // nothing left to link
+    LogFlush();
     JobState = JobStep::FinishAnalysis;
     bar = 100;
   } else {
@@ -294,6 +298,7 @@ void ExpandTree() {
   if (g_job.p.root) {
     SetTreeOutputs(OUTPUT_ALL);
     r = ANA_MakeCallStackTree(g_job.p.root, g_config.MAX_CALL_NEST);
+    LogFlush();
   }
   Pause(g_worker_timing.settle_ms);
   if (r < 0) Warn(g_job.p.main_window, kInterrupted);
@@ -395,7 +400,11 @@ bool Turn(JobStep step, unsigned *pause) {
 
 void WorkerMain(void *) {
   unsigned pause = 0;
-  while (!Stopping() && Turn(JobState.load(), &pause)) Pause(pause);
+  while (!Stopping() && Turn(JobState.load(), &pause)) {
+    LogFlushDue();
+    Pause(pause);
+  }
+  LogFlush();
   ReleasePaths();
 }
 

@@ -102,8 +102,14 @@ class EngineTest : public ::testing::Test {
     return out;
   }
 
-  std::string DebugLog() const { return ReadFile(desk_ + "/debug.txt"); }
-  std::string ResultLog() const { return ReadFile(desk_ + "/result.txt"); }
+  std::string DebugLog() const {
+    LogFlush();
+    return ReadFile(desk_ + "/debug.txt");
+  }
+  std::string ResultLog() const {
+    LogFlush();
+    return ReadFile(desk_ + "/result.txt");
+  }
   static const std::string &Trace() { return EngineTrace(); }
 
   std::string dir_, desk_;

@@ -44,6 +44,11 @@ class Log : public ::testing::Test {
     velmora_test::RemoveTree(desk_);
   }
   std::string Path(const std::string &name) const { return desk_ + "/" + name; }
+  // The file as it stands once the buffered lines are written.
+  static std::string Flushed(const std::string &path) {
+    LogFlush();
+    return ReadFile(path);
+  }
 
   std::string desk_, old_;
   bool had_old_ = false;
@@ -67,13 +72,13 @@ TEST_F(Log, LevelFiltersLinesPerChannel) {
   LogPrint(1, LOG_RESULT, "summary\r\n");
   LogPrint(2, LOG_DEBUG, "trace\r\n");
   LogPrint(0, 2, "channel two goes nowhere\r\n");
-  EXPECT_EQ(ReadFile(Path("result.txt")), "func main 3\r\n");
+  EXPECT_EQ(Flushed(Path("result.txt")), "func main 3\r\n");
   EXPECT_FALSE(Exists(Path("debug.txt")));
 
   LogSetLevel(2);
   LogPrint(2, LOG_DEBUG, "trace %d\r\n", 2);
   LogPrint(1, LOG_DEBUG, "summary\r\n");
-  EXPECT_EQ(ReadFile(Path("debug.txt")), "trace 2\r\nsummary\r\n");
+  EXPECT_EQ(Flushed(Path("debug.txt")), "trace 2\r\nsummary\r\n");
 }
 
 TEST_F(Log, UnprintableBytesBecomeDotsButSjisPairsStayWhole) {
@@ -87,7 +92,7 @@ TEST_F(Log, UnprintableBytesBecomeDotsButSjisPairsStayWhole) {
            "c\x88\xA1"
            "d\x81\x80"
            "e\xB1\xDF\x7F\xFD\t\r\n\x81");
-  EXPECT_EQ(ReadFile(Path("result.txt")),
+  EXPECT_EQ(Flushed(Path("result.txt")),
             "a.b.c\x88\xA1"
             "d\x81\x80"
             "e\xB1\xDF..\t\r\n.");
@@ -103,7 +108,7 @@ TEST_F(Log, NestLevelIndentsAndTimeStampLeads) {
   LogPrint(0, LOG_RESULT | LOG_TIME, "stamped\r\n");
   EXPECT_EQ(NestMove(-2), 0);
   LogPrint(0, LOG_RESULT, "none\r\n");
-  std::string text = ReadFile(Path("result.txt"));
+  std::string text = Flushed(Path("result.txt"));
   std::regex form(
       "\t\ttwo\r\n"
       "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} \t\tstamped\r\n"
@@ -118,7 +123,7 @@ TEST_F(Log, NestMoveStaysWithinBoundsAndSaysSoInTheDebugFile) {
   EXPECT_EQ(NestMove(20), 16);
   EXPECT_EQ(NestMove(1), 16);
   EXPECT_EQ(NestMove(-16), 0);
-  EXPECT_EQ(ReadFile(Path("debug.txt")),
+  EXPECT_EQ(Flushed(Path("debug.txt")),
             "NestMove Error ! : smaller than 0.\n"
             "NestMove Error ! : larger than 16.\n"
             "NestMove Error ! : larger than 16.\n");
@@ -129,7 +134,7 @@ TEST_F(Log, LongLinesAreCutToTheLineBuffer) {
   LogSetLevel(0);
   std::string big(3000, 'x');
   LogPrint(0, LOG_RESULT, "%s", big.c_str());
-  EXPECT_EQ(ReadFile(Path("result.txt")).size(), 2047u);  // the message buffer's limit
+  EXPECT_EQ(Flushed(Path("result.txt")).size(), 2047u);  // the message buffer's limit
   unlink(Path("result.txt").c_str());
   LogCheckFiles();
 
@@ -137,7 +142,7 @@ TEST_F(Log, LongLinesAreCutToTheLineBuffer) {
   LogPrint(0, LOG_RESULT | LOG_TIME, "%s", big.c_str());
   NestMove(-16);
   // Stamp (24) + 16 TABs + 2039 message bytes fill the 2080-byte buffer.
-  std::string line = ReadFile(Path("result.txt"));
+  std::string line = Flushed(Path("result.txt"));
   EXPECT_EQ(line.size(), 2079u);
   EXPECT_EQ(line.substr(24, 17), std::string(16, '\t') + "x");
 }
@@ -148,8 +153,8 @@ TEST_F(Log, OpenKeepsOlderFilesUnderNumberedNames) {
   WriteFile(Path("debug[2].txt"), "2");
   LogOpen(0, "debug");
   EXPECT_FALSE(Exists(Path("debug.txt")));
-  EXPECT_EQ(ReadFile(Path("debug[3].txt")), "old run\r\n");
-  EXPECT_EQ(ReadFile(Path("debug[1].txt")), "1");
+  EXPECT_EQ(Flushed(Path("debug[3].txt")), "old run\r\n");
+  EXPECT_EQ(Flushed(Path("debug[1].txt")), "1");
 
   // With all five numbered names taken the old file stays and is continued.
   WriteFile(Path("debug.txt"), "kept\r\n");
@@ -158,13 +163,14 @@ TEST_F(Log, OpenKeepsOlderFilesUnderNumberedNames) {
   LogOpen(0, "debug");
   LogSetLevel(2);
   LogPrint(1, LOG_DEBUG, "new\r\n");
-  EXPECT_EQ(ReadFile(Path("debug.txt")), "kept\r\nnew\r\n");
+  EXPECT_EQ(Flushed(Path("debug.txt")), "kept\r\nnew\r\n");
 }
 
 TEST_F(Log, FilePastTenMebibytesMovesAfterTheCrossingLine) {
   LogOpen(1, "result");
   LogSetLevel(0);
   LogPrint(0, LOG_RESULT, "first\r\n");
+  LogFlush();
   // Grow the open file to just below the limit, and have the writer look.
   ASSERT_EQ(truncate(Path("result.txt").c_str(), 10485760 - 2), 0);
   LogCheckFiles();
@@ -173,11 +179,11 @@ TEST_F(Log, FilePastTenMebibytesMovesAfterTheCrossingLine) {
   LogPrint(0, LOG_RESULT, "crossing\r\n");
   ASSERT_TRUE(Exists(Path("result.txt.[1]")));
   EXPECT_FALSE(Exists(Path("result.txt")));
-  std::string moved = ReadFile(Path("result.txt.[1]"));
+  std::string moved = Flushed(Path("result.txt.[1]"));
   EXPECT_EQ(moved.size(), 10485760u + 10);
   EXPECT_EQ(moved.substr(moved.size() - 12), "abcrossing\r\n");
   LogPrint(0, LOG_RESULT, "fresh\r\n");
-  EXPECT_EQ(ReadFile(Path("result.txt")), "fresh\r\n");
+  EXPECT_EQ(Flushed(Path("result.txt")), "fresh\r\n");
 
   // The next rotation takes the next free number.
   ASSERT_EQ(truncate(Path("result.txt").c_str(), 10485761), 0);
@@ -194,18 +200,19 @@ TEST_F(Log, OwnLinesAreCountedToTheExactRotationPoint) {
   EXPECT_FALSE(Exists(Path("result.txt.[1]")));  // exactly 10 MiB: not past the limit
   LogPrint(0, LOG_RESULT, "crossing\r\n");
   ASSERT_TRUE(Exists(Path("result.txt.[1]")));
-  EXPECT_EQ(ReadFile(Path("result.txt.[1]")).size(), 10485760u + 10);
+  EXPECT_EQ(Flushed(Path("result.txt.[1]")).size(), 10485760u + 10);
   LogPrint(0, LOG_RESULT, "fresh\r\n");
-  EXPECT_EQ(ReadFile(Path("result.txt")), "fresh\r\n");
+  EXPECT_EQ(Flushed(Path("result.txt")), "fresh\r\n");
 
   // A file emptied from outside is looked at before it would be moved: the
   // count alone does not move it.
   for (int i = 0; i < 10239; i++) LogPrint(0, LOG_RESULT, "%s\r\n", kib.c_str());
   EXPECT_FALSE(Exists(Path("result.txt.[2]")));
+  LogFlush();
   ASSERT_EQ(truncate(Path("result.txt").c_str(), 0), 0);
   LogPrint(0, LOG_RESULT, "%s\r\n", kib.c_str());  // past the limit by the count alone
   EXPECT_FALSE(Exists(Path("result.txt.[2]")));
-  EXPECT_EQ(ReadFile(Path("result.txt")), kib + "\r\n");
+  EXPECT_EQ(Flushed(Path("result.txt")), kib + "\r\n");
 }
 
 TEST_F(Log, RotateAndAppendWorkOnAnyPath) {
@@ -231,19 +238,19 @@ TEST_F(Log, FileDeletedOrMovedWhileOpenIsFollowedByAFreshFile) {
   ASSERT_EQ(unlink(Path("result.txt").c_str()), 0);
   LogCheckFiles();  // as after 200 ms
   LogPrint(0, LOG_RESULT, "two\r\n");
-  EXPECT_EQ(ReadFile(Path("result.txt")), "two\r\n");
+  EXPECT_EQ(Flushed(Path("result.txt")), "two\r\n");
 
   ASSERT_EQ(rename(Path("result.txt").c_str(), Path("saved.txt").c_str()), 0);
   usleep(250 * 1000);
   LogPrint(0, LOG_RESULT, "three\r\n");
-  EXPECT_EQ(ReadFile(Path("saved.txt")), "two\r\n");
-  EXPECT_EQ(ReadFile(Path("result.txt")), "three\r\n");
+  EXPECT_EQ(Flushed(Path("saved.txt")), "two\r\n");
+  EXPECT_EQ(Flushed(Path("result.txt")), "three\r\n");
 
   // A deletion is noticed by the timer too, from the link count.
   ASSERT_EQ(unlink(Path("result.txt").c_str()), 0);
   usleep(250 * 1000);
   LogPrint(0, LOG_RESULT, "four\r\n");
-  EXPECT_EQ(ReadFile(Path("result.txt")), "four\r\n");
+  EXPECT_EQ(Flushed(Path("result.txt")), "four\r\n");
 }
 
 TEST_F(Log, UnusableDesktopLeavesLoggingOff) {
@@ -266,9 +273,52 @@ TEST_F(Log, LinesFromSeveralThreadsStayWhole) {
   std::thread a(writer, 'a'), b(writer, 'b');
   a.join();
   b.join();
-  std::string text = ReadFile(Path("result.txt"));
+  std::string text = Flushed(Path("result.txt"));
   ASSERT_EQ(text.size(), 1000u * 15);
   std::regex line("[ab]\\d{4}--------\r\n");
   for (size_t at = 0; at < text.size(); at += 15)
     ASSERT_TRUE(std::regex_match(text.substr(at, 15), line)) << at;
+}
+
+TEST_F(Log, LinesWaitInTheBufferUntilAFlushPoint) {
+  LogOpen(0, "debug");
+  LogOpen(1, "result");
+  LogSetLevel(1);
+  const std::string result = Path("result.txt"), debug = Path("debug.txt");
+  LogPrint(0, LOG_RESULT, "a\r\n");
+  LogFlushDue();  // not yet 200 ms old
+  EXPECT_EQ(ReadFile(result), "");
+  usleep(210 * 1000);
+  LogFlushDue();  // the worker's tick
+  EXPECT_EQ(ReadFile(result), "a\r\n");
+
+  // A line printed 200 ms after the oldest buffered one writes that one
+  // (the look at the file comes first) and waits itself.
+  LogPrint(0, LOG_RESULT, "b\r\n");
+  usleep(210 * 1000);
+  LogPrint(0, LOG_RESULT, "c\r\n");
+  EXPECT_EQ(ReadFile(result), "a\r\nb\r\n");
+
+  // A full buffer (64 KiB) is written before the line that does not fit.
+  std::string line(1022, 'x');
+  line += "\r\n";
+  for (int i = 0; i < 70; i++) LogPrint(0, LOG_RESULT, "%s", line.c_str());
+  std::string part = ReadFile(result);
+  EXPECT_EQ(part.size(), 6u + 3 + 63 * line.size());
+  EXPECT_EQ(Flushed(result).size(), 9u + 70 * line.size());
+
+  // NestMove's error lines keep their place among the buffered lines.
+  LogPrint(1, LOG_DEBUG, "before\r\n");
+  NestMove(-1);
+  LogPrint(1, LOG_DEBUG, "after\r\n");
+  EXPECT_EQ(ReadFile(debug), "");
+  EXPECT_EQ(Flushed(debug), "before\r\nNestMove Error ! : smaller than 0.\nafter\r\n");
+
+  // The signal-safe flush writes what is buffered, once.
+  LogPrint(1, LOG_DEBUG, "last\r\n");
+  LogFlushFromSignal();
+  LogFlushFromSignal();
+  EXPECT_EQ(ReadFile(debug), "before\r\nNestMove Error ! : smaller than 0.\nafter\r\nlast\r\n");
+  LogShutdown();  // writes nothing more
+  EXPECT_EQ(ReadFile(debug), "before\r\nNestMove Error ! : smaller than 0.\nafter\r\nlast\r\n");
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/ana.h"
+#include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/settings.h"
 #include "fuzz/fuzz_support.h"
@@ -84,6 +85,7 @@ TEST(FuzzRegressions, TinyInputs) {
 
   // An empty source file is not registered: both lists are there, empty.
   FuzzSourceText(lone, 0);
+  LogFlush();
   std::string result = ReadFile(desk + "result.txt");
   EXPECT_NE(result.find("// List of Function in source\r\n"), std::string::npos);
   EXPECT_NE(result.find("// Function call list \r\n"), std::string::npos);
@@ -91,6 +93,7 @@ TEST(FuzzRegressions, TinyInputs) {
   // A lone byte is one source without a function: the byte is a token of its
   // own (shown as '.' in the log), then the source ends.
   FuzzSourceText(lone, 1);
+  LogFlush();
   result = ReadFile(desk + "result.txt");
   EXPECT_NE(result.find("(SID:1)[fuzz.c]\r\n\r\n"), std::string::npos) << result;
   EXPECT_EQ(result.find("(FID:"), std::string::npos) << result;

@@ -65,7 +65,10 @@ struct XrefTest : ::testing::Test {
     LogShutdown();
   }
 
-  std::string Log() const { return velmora_test::ReadFile(log_path); }
+  std::string Log() const {
+    LogFlush();
+    return velmora_test::ReadFile(log_path);
+  }
 
   // Records as the parser leaves them: no SIDs, FIDs or hashes yet.
   static ST_SOURCE *Source(const char *name) {
