@@ -38,6 +38,8 @@ const char kUsage[] =
     "  --render             render each tree's graph with the renderer\n"
     "  --view               render and open each picture in the viewer\n"
     "  --ini FILE           read settings from FILE (and FILE without .ini + ENH.ini)\n"
+    "  --jobs N             analyse with N threads (0: one per processor; the\n"
+    "                       JOBS setting otherwise)\n"
     "  -q                   no progress\n"
     "  --progress           progress on stderr even when it is not a terminal\n"
     "  -h, --help           this text\n"
@@ -55,6 +57,7 @@ struct Options {
   int force_progress = 0;
   int render = 0;
   int view = 0;
+  int jobs = -1;  // -1: the JOBS setting
 };
 
 // The usage, then the settings file this run would read (the last --ini of
@@ -139,7 +142,13 @@ int ParseArgs(int argc, char **argv, Options *o) {
     } else if (value("--ini", &v)) {
       if (v.empty()) return UsageError("--ini needs a file");
       o->ini = v;
-    } else if (a == "--tree" || a == "--list" || a == "--ini") {
+    } else if (value("--jobs", &v)) {
+      char *end = nullptr;
+      long n = strtol(v.c_str(), &end, 10);
+      if (v.empty() || *end || n < 0 || n > 64)
+        return UsageError("--jobs takes a number from 0 to 64, not '" + v + "'");
+      o->jobs = (int)n;
+    } else if (a == "--tree" || a == "--list" || a == "--ini" || a == "--jobs") {
       return UsageError("option '" + a + "' needs a value");
     } else {
       return UsageError("unknown option '" + a + "'");
@@ -217,6 +226,7 @@ int main(int argc, char **argv) {
     AppStop();
     return kExitUsage;
   }
+  if (o.jobs >= 0) g_config.JOBS = o.jobs;
   g_worker_timing = kHeadlessTiming;
   g_parse_yield_every = 0;  // no window to keep responsive
   g_views = &front;

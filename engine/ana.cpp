@@ -164,6 +164,7 @@ int ANA_SourceCreate(const char *path) {
 }
 
 int ANA_SourceCreateAll(ProgressSink *window, CB *paths) {
+  pool_stop(nullptr);  // sources parsed ahead go back to registered
   int n = paths ? paths->count : 0;
   int added = 0;
   int i = 0;
@@ -190,6 +191,7 @@ int ANA_SourceCreateAll(ProgressSink *window, CB *paths) {
 }
 
 void ANA_SourceRelease(void) {
+  pool_stop(nullptr);
   ST_PARSE *ctx = exec_context();
   end_source(ctx);
   ctx->src = nullptr;

@@ -10,6 +10,7 @@
 #include "platform/files.h"
 
 struct ProgressSink;
+struct LOG_GATHER;
 
 // Token kinds.
 enum {
@@ -67,6 +68,14 @@ enum {
   TK_EXTERN = 2012,
 };
 
+// Where a source stands with the analysis threads (ST_SOURCE.ahead).
+enum {
+  AHEAD_NONE = 0,     // not taken by a thread (yet)
+  AHEAD_PARSING = 1,  // a thread parses it
+  AHEAD_PARSED = 2,   // parsed; its records and gathered lines wait for its turn
+  AHEAD_DIRECT = 3,   // parsed again in its turn (what was gathered was incomplete)
+};
+
 // Parser modes.
 enum {
   MODE_TOP = 0,
@@ -96,6 +105,8 @@ struct ST_SOURCE {
   CB funcs;                     // ST_FUNC records, in order of definition
   int status;                   // 0 pending/running, -1 completed, -2 stopped
   ARENA records;                // where its function and call records live
+  LOG_GATHER *gathered;         // what parsing it ahead printed, until reported
+  int ahead;                    // parse ahead: AHEAD_... (analysis threads' lock)
 };
 
 struct ST_FUNC {
@@ -210,6 +221,12 @@ int ANA_GetFuncCount(void);
 // unused (the worker reports progress itself). A source that cannot be loaded
 // completes at once; its records stay when it is stopped.
 int ANA_Exec(ProgressSink *window, char *name_buffer, int mode);
+
+// Stops the analysis threads, if any run, and waits for them; what they
+// parsed of sources not yet reported is released (those sources are then
+// as registered). ANA_Exec does this itself when every source has been
+// reported or one was stopped; a worker leaving a job early calls it.
+void ANA_StopParsing(void);
 
 // What ANA_Exec returns in mode 0 besides the progress of the current source
 // (0..100, in percent of its bytes).

@@ -49,9 +49,18 @@ ST_PARSE *exec_context(void) {
   return &g_exec;
 }
 
+int report_completed(ST_SOURCE *s) {
+  DebugPrint("%s Completed \"%s\"\r\n", kTag, Utf8ToSjis(s->path).c_str());
+  ANA.cur_source = CB_Next(ANA.cur_source, nullptr);
+  ANA.header_done = 0;
+  DropText(&g_exec, s);
+  return ANA_EXEC_SOURCE_DONE;
+}
+
 int ANA_Exec(ProgressSink *window, char *name_buffer, int mode) {
   (void)window;
   if (!ANA.cur_source || !ANA.cur_source->data) {
+    pool_stop(nullptr);  // every source reported: the threads have ended
     DebugPrint("%s Completed.\r\n", kTag);
     return ANA_EXEC_NO_SOURCE;
   }
@@ -59,23 +68,23 @@ int ANA_Exec(ProgressSink *window, char *name_buffer, int mode) {
   if (name_buffer && strcmp(name_buffer, s->name) != 0) CopyText(name_buffer, 260, s->name);
   if (mode < 0) return 0;
 
+  LogFlushDue();  // a long source must not keep its lines from the file
   if (!ANA.header_done) {
     WriteBanner(s);
     ANA.header_done = 1;
   }
+  // The threads start with the first source that nothing has parsed yet;
+  // while they run, only pool_exec looks at the sources they take.
+  if (!pool_active() && s->status == 0 && !s->text) pool_start(ANA.cur_source);
+  if (pool_active() && s->ahead != AHEAD_DIRECT) return pool_exec(s);
 
   if (s->status == -2) {
+    pool_stop(ANA.cur_source);  // nothing after a stopped source is reported
     DebugPrint("%s Stopped \"%s\"\r\n", kTag, Utf8ToSjis(s->path).c_str());
     DropText(&g_exec, s);
     return ANA_EXEC_STOPPED;
   }
-  if (s->status == -1) {
-    DebugPrint("%s Completed \"%s\"\r\n", kTag, Utf8ToSjis(s->path).c_str());
-    ANA.cur_source = CB_Next(ANA.cur_source, nullptr);
-    ANA.header_done = 0;
-    DropText(&g_exec, s);
-    return ANA_EXEC_SOURCE_DONE;
-  }
+  if (s->status == -1) return report_completed(s);
 
   if (!s->text) {
     s->size = load_source(s->path, &s->text);
@@ -87,7 +96,6 @@ int ANA_Exec(ProgressSink *window, char *name_buffer, int mode) {
   }
 
   ST_PARSE *ctx = &g_exec;
-  LogFlushDue();  // a long source must not keep its lines from the file
   for (int i = 0; i < 10; i++) {
     parse_statement(ctx);
     if (EscapePressed()) ctx->token.kind = TK_STOP;

@@ -130,3 +130,25 @@ inline void nest_leave(ST_PARSE *ctx) {
 inline bool token_ends(const ST_PARSE *ctx) {
   return ctx->token.kind == TK_EOF || ctx->token.kind == TK_STOP;
 }
+
+// ---- analysis threads (parse_pool.cpp) ----
+
+// Starts threads that parse the sources from `from` on ahead of ANA_Exec,
+// when JOBS asks for more than one, the debug log is below level 2, the log
+// indentation is at 0 and more than one source is left. 1 when they run
+// (or already ran for these sources), 0 when ANA_Exec parses alone.
+int pool_start(CHBUF *from);
+// 1 while the current sources are parsed ahead (pool_exec reports them).
+int pool_active(void);
+// ANA_Exec's step for s, the current source, parsed ahead: waits until it is
+// parsed, then writes what it printed up to its next slice of ten statements
+// and returns that slice's progress; once everything is written, reports it
+// completed and moves on (ANA_EXEC_SOURCE_DONE). Polls Escape once per slice
+// (a stop ends the threads; the next call reports the source stopped).
+int pool_exec(ST_SOURCE *s);
+// Stops and joins the threads; sources after `keep` (every source not yet
+// reported when keep is null) lose what was parsed ahead.
+void pool_stop(CHBUF *keep);
+// ANA_Exec's way of reporting a source completed: the trace, the move to the
+// next source, the text given back.
+int report_completed(ST_SOURCE *s);

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "foundation/memory.h"
 #include "foundation/text.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
@@ -33,6 +34,8 @@ enum {
   kBufferSize = 64 * 1024,
 };
 const int64_t kRotateSize = 10485760;  // 10 MiB
+const char kNestSmall[] = "NestMove Error ! : smaller than 0.\n";
+const char kNestLarge[] = "NestMove Error ! : larger than 16.\n";
 
 struct Channel {
   char path[VELMORA_PATH_MAX];  // current file; "" while the channel is off
@@ -212,6 +215,75 @@ size_t Min(size_t a, size_t b) {
   return a < b ? a : b;
 }
 
+// The line as written: time stamp when asked, the indentation of nest, the
+// message, cleaned. Returns its length (line holds kLineSize bytes).
+size_t BuildLine(char *line, const char *message, int nest, int flags) {
+  char indent[20];
+  for (int i = 0; i < nest; i++) indent[i] = '\t';
+  indent[nest] = 0;
+  size_t pos = 0;
+  size_t message_max = 2076;
+  if (flags & LOG_TIME) {
+    LocalTimeMs t;
+    GetLocalTimeMs(&t);
+    pos = FormatText(line, kLineSize, "%04d-%02d-%02d %02d:%02d:%02d.%03d ", t.year, t.month, t.day,
+                     t.hour, t.minute, t.second, t.millisecond);
+    message_max = 2048;
+  }
+  pos += CopyText(line + pos, Min(20, kLineSize - pos), indent);
+  pos += CopyText(line + pos, Min(message_max + 1, kLineSize - pos), message);
+  CleanLine(line, pos);
+  return pos;
+}
+
+// ---- gathering ----------------------------------------------------------
+
+// What a gathered entry is: a printed line of channel 0 or 1, a NestMove
+// error line, a trace line, or a mark with a number.
+enum : unsigned char {
+  kGatherLine0 = 1,
+  kGatherLine1 = 2,
+  kGatherRaw0 = 3,
+  kGatherTrace = 4,
+  kGatherMark = 5,
+};
+enum : size_t { kGatherFirst = 1024, kGatherMax = (size_t)1 << 20, kEntryHead = 5 };
+
+// The gathering of the calling thread, or nullptr (its lines are written).
+thread_local LOG_GATHER *tl_gather = nullptr;
+thread_local char tl_message[kMessageSize];
+thread_local char tl_line[kLineSize];
+
+// Appends one entry: its kind, its length (4 bytes) and its bytes.
+void Gather(LOG_GATHER *g, unsigned char kind, const void *bytes, size_t len) {
+  if (g->failed) return;
+  size_t need = kEntryHead + len;
+  LOG_GATHER_BLOCK *b = g->last;
+  if (!b || b->cap - b->used < need) {
+    size_t cap = g->next_cap ? g->next_cap : (size_t)kGatherFirst;
+    while (cap < need) cap *= 2;
+    b = (LOG_GATHER_BLOCK *)MemAlloc(sizeof(LOG_GATHER_BLOCK) + cap);
+    if (!b) {
+      g->failed = 1;  // the whole gathering is void: the caller does it again
+      return;
+    }
+    b->cap = cap;
+    if (g->last)
+      g->last->next = b;
+    else
+      g->first = b;
+    g->last = b;
+    g->next_cap = cap * 2 < kGatherMax ? cap * 2 : (size_t)kGatherMax;
+    g->bytes += sizeof(LOG_GATHER_BLOCK) + cap;
+  }
+  char *at = b->data + b->used;
+  uint32_t n = (uint32_t)len;
+  at[0] = (char)kind;
+  memcpy(at + 1, &n, 4);
+  memcpy(at + kEntryHead, bytes, len);
+  b->used += need;
+}
+
 }  // namespace
 
 void LogOpen(int channel, const char *name) {
@@ -247,6 +319,18 @@ int LogGetLevel(void) {
 
 void LogPrint(int level, int flags, const char *format, ...) {
   if (level > g_threshold.load(std::memory_order_relaxed)) return;
+  if (LOG_GATHER *g = tl_gather) {
+    // Gathered apart: formatted, indented and cleaned here, written later.
+    int channel = flags & 0x0F;
+    if (channel > 1 || !g_log.ch[channel].path[0]) return;
+    va_list args;
+    va_start(args, format);
+    FormatTextV(tl_message, sizeof tl_message, format, args);
+    va_end(args);
+    size_t len = BuildLine(tl_line, tl_message, g->nest, flags);
+    Gather(g, channel == 0 ? kGatherLine0 : kGatherLine1, tl_line, len);
+    return;
+  }
   std::lock_guard<std::mutex> guard(g_lock);
   va_list args;
   va_start(args, format);
@@ -256,25 +340,8 @@ void LogPrint(int level, int flags, const char *format, ...) {
   if (channel > 1) return;
   Channel &c = g_log.ch[channel];
   if (!c.path[0]) return;
-
-  int nest = g_log.nest;
-  for (int i = 0; i < nest; i++) g_log.indent[i] = '\t';
-  g_log.indent[nest] = 0;
-
-  char *line = g_log.line;
-  size_t pos = 0;
-  size_t message_max = 2076;
-  if (flags & LOG_TIME) {
-    LocalTimeMs t;
-    GetLocalTimeMs(&t);
-    pos = FormatText(line, kLineSize, "%04d-%02d-%02d %02d:%02d:%02d.%03d ", t.year, t.month, t.day,
-                     t.hour, t.minute, t.second, t.millisecond);
-    message_max = 2048;
-  }
-  pos += CopyText(line + pos, Min(20, kLineSize - pos), g_log.indent);
-  pos += CopyText(line + pos, Min(message_max + 1, kLineSize - pos), g_log.message);
-  CleanLine(line, pos);
-  WriteLine(c, line, pos);
+  size_t len = BuildLine(g_log.line, g_log.message, g_log.nest, flags);
+  WriteLine(c, g_log.line, len);
 }
 
 void LogAppend(const char *path, const void *bytes, int length) {
@@ -319,15 +386,25 @@ void LogCheckFiles(void) {
 }
 
 int NestMove(int delta) {
+  if (LOG_GATHER *g = tl_gather) {
+    long long level = (long long)g->nest + delta;
+    if (level < 0) {
+      Gather(g, kGatherRaw0, kNestSmall, sizeof kNestSmall - 1);
+      level = 0;
+    } else if (level > kMaxNest) {
+      Gather(g, kGatherRaw0, kNestLarge, sizeof kNestLarge - 1);
+      level = kMaxNest;
+    }
+    g->nest = (int)level;
+    return g->nest;
+  }
   std::lock_guard<std::mutex> guard(g_lock);
   long long level = (long long)g_log.nest + delta;
   if (level < 0) {
-    static const char kSmall[] = "NestMove Error ! : smaller than 0.\n";
-    AppendRawDebug(kSmall, sizeof kSmall - 1);
+    AppendRawDebug(kNestSmall, sizeof kNestSmall - 1);
     level = 0;
   } else if (level > kMaxNest) {
-    static const char kLarge[] = "NestMove Error ! : larger than 16.\n";
-    AppendRawDebug(kLarge, sizeof kLarge - 1);
+    AppendRawDebug(kNestLarge, sizeof kNestLarge - 1);
     level = kMaxNest;
   }
   g_log.nest = (int)level;
@@ -346,4 +423,90 @@ void LogShutdown(void) {
     c.path[0] = 0;
   }
   g_log.nest = 0;
+}
+
+int LogNestLevel(void) {
+  std::lock_guard<std::mutex> guard(g_lock);
+  return g_log.nest;
+}
+
+void LogGatherInit(LOG_GATHER *g, int nest) {
+  memset(g, 0, sizeof *g);
+  g->nest = nest;
+}
+
+void LogGatherBegin(LOG_GATHER *g) {
+  tl_gather = g;
+}
+
+void LogGatherEnd(void) {
+  tl_gather = nullptr;
+}
+
+LOG_GATHER *LogGatherCurrent(void) {
+  return tl_gather;
+}
+
+void LogGatherTrace(LOG_GATHER *g, const char *text) {
+  Gather(g, kGatherTrace, text, strlen(text) + 1);
+}
+
+void LogGatherMark(LOG_GATHER *g, int value) {
+  Gather(g, kGatherMark, &value, sizeof value);
+}
+
+int LogGatherReplay(const LOG_GATHER *g, LOG_REPLAY *at, int *mark) {
+  if (!at->block) {
+    if (at->started) return 0;
+    at->started = 1;
+    at->block = g->first;
+    at->pos = 0;
+  }
+  std::unique_lock<std::mutex> guard(g_lock);
+  while (at->block) {
+    const LOG_GATHER_BLOCK *b = at->block;
+    if (at->pos >= b->used) {
+      at->block = b->next;
+      at->pos = 0;
+      continue;
+    }
+    const char *entry = b->data + at->pos;
+    uint32_t len;
+    memcpy(&len, entry + 1, 4);
+    const char *bytes = entry + kEntryHead;
+    at->pos += kEntryHead + len;
+    switch ((unsigned char)entry[0]) {
+      case kGatherLine0:
+      case kGatherLine1: {
+        Channel &c = g_log.ch[entry[0] == kGatherLine0 ? 0 : 1];
+        if (c.path[0]) WriteLine(c, bytes, len);
+        break;
+      }
+      case kGatherRaw0:
+        AppendRawDebug(bytes, len);
+        break;
+      case kGatherTrace:
+        guard.unlock();  // the trace sink may print itself
+        TraceWrite(bytes);
+        guard.lock();
+        break;
+      case kGatherMark:
+        memcpy(mark, bytes, sizeof *mark);
+        return 1;
+      default:
+        break;
+    }
+  }
+  return 0;
+}
+
+void LogGatherRelease(LOG_GATHER *g) {
+  for (LOG_GATHER_BLOCK *b = g->first; b;) {
+    LOG_GATHER_BLOCK *next = b->next;
+    MemFree(b);
+    b = next;
+  }
+  g->first = g->last = nullptr;
+  g->bytes = 0;
+  g->next_cap = 0;
 }

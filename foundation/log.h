@@ -7,6 +7,8 @@
 // at every LogFlush.
 #pragma once
 
+#include <cstddef>
+
 enum { LOG_DEBUG = 0, LOG_RESULT = 1, LOG_TIME = 0x10 };
 
 // Prepares channel 0 or 1 with its file "<desktop>/<name>.txt", moving an old
@@ -40,3 +42,54 @@ const char *LogFilePath(int channel);
 // Writes the buffers, closes the channels and forgets their paths and the nest level (tests,
 // shutdown). Lines printed afterwards go nowhere until LogOpen.
 void LogShutdown(void);
+
+// The nest level in force (what the next line printed would be indented by).
+int LogNestLevel(void);
+
+// ---- gathering: lines printed on one thread, written later by another ----
+//
+// A thread that works ahead (a source parsed before its turn) gathers what it
+// prints: LogPrint lines already level-filtered, indented by the gathering's
+// own nest level and cleaned; NestMove error lines; trace lines (DebugPrint);
+// and marks it sets itself. The thread whose turn it is then replays them, so
+// the files receive exactly what printing in turn would have written.
+
+struct LOG_GATHER_BLOCK {
+  LOG_GATHER_BLOCK *next;  // the block after, or nullptr
+  size_t cap;              // bytes of data
+  size_t used;             // bytes of entries in data
+  char data[1];            // entries: kind, 4-byte length, bytes
+};
+
+struct LOG_GATHER {
+  LOG_GATHER_BLOCK *first;  // entries in order (MemAlloc blocks)
+  LOG_GATHER_BLOCK *last;   // the block being filled
+  size_t next_cap;          // data bytes of the next block
+  size_t bytes;             // bytes held, for the bound on work ahead
+  int nest;                 // nest level as the gathered lines find it
+  int failed;               // 1 when memory ran out: the gathering is incomplete
+};
+
+// Where a replay has got to; zero-filled before the first replay.
+struct LOG_REPLAY {
+  const LOG_GATHER_BLOCK *block;  // block of the next entry
+  size_t pos;                     // its offset in the block
+  int started;                    // 1 once the first entry was looked for
+};
+
+// An empty gathering whose lines start at nest level nest.
+void LogGatherInit(LOG_GATHER *g, int nest);
+// From now on what the calling thread prints (LogPrint, NestMove,
+// DebugPrint) goes to g instead of the files, until LogGatherEnd.
+void LogGatherBegin(LOG_GATHER *g);
+void LogGatherEnd(void);
+// The calling thread's gathering, or nullptr.
+LOG_GATHER *LogGatherCurrent(void);
+// Adds a trace line (for DebugPrint) or a mark carrying value.
+void LogGatherTrace(LOG_GATHER *g, const char *text);
+void LogGatherMark(LOG_GATHER *g, int value);
+// Writes the entries of g after *at, in order, up to the next mark: 1 with
+// the mark's value in *mark, 0 when the entries have run out.
+int LogGatherReplay(const LOG_GATHER *g, LOG_REPLAY *at, int *mark);
+// Gives the entries' memory back; g is empty.
+void LogGatherRelease(LOG_GATHER *g);

@@ -77,6 +77,7 @@ void ResetConfiguration(void) {
   SetAll(c.EXPAND_MESS, {"(......)", " <=> (Recursive Call)", " <-- (Already Expanded)",
                          "(Interrupt [MaxItems])"});
   c.MAX_HASH_BUFFER = 8191;
+  c.JOBS = 0;
   SetAll(c.FLAG_MESS, {"Display the Expanded Function", "Display the Called Function",
                        "Display the Non-existence Function"});
   SetAll(c.STAT_MESS, {kStatDrop, kStatBusy, kStatPick, kStatPick, kStatIdle});

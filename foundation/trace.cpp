@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 
+#include "foundation/log.h"
 #include "foundation/text.h"
 #include "platform/sys.h"
 
@@ -13,5 +14,8 @@ void DebugPrint(const char *format, ...) {
   va_start(args, format);
   FormatTextV(buf, sizeof buf, format, args);
   va_end(args);
-  TraceWrite(buf);
+  if (LOG_GATHER *g = LogGatherCurrent())
+    LogGatherTrace(g, buf);  // written when the gathering is replayed
+  else
+    TraceWrite(buf);
 }

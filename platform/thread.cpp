@@ -4,6 +4,7 @@
 #include "platform/thread.h"
 
 #include <pthread.h>
+#include <sched.h>
 
 #include <atomic>
 #include <new>
@@ -59,4 +60,13 @@ void JoinThread(ThreadHandle *h) {
 
 int ThreadFinished(ThreadHandle h) {
   return h && h->finished.load(std::memory_order_acquire) ? 1 : 0;
+}
+
+int ProcessorCount(void) {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0) {
+    int n = CPU_COUNT(&set);
+    if (n > 0) return n;
+  }
+  return 1;
 }

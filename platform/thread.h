@@ -20,3 +20,5 @@ int StartThread(void (*fn)(void *), void *arg, size_t stack_bytes, ThreadHandle 
 void JoinThread(ThreadHandle *h);
 // 1 once the thread function has returned (the handle still needs JoinThread).
 int ThreadFinished(ThreadHandle h);
+// Processors this process may run on (at least 1).
+int ProcessorCount(void);

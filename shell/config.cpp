@@ -121,6 +121,7 @@ void LoadConfiguration(const char *ini_path) {
   Family(r, "INDENT_", c.INDENT[0], sizeof c.INDENT[0], 5);
   Family(r, "EXPAND_MESS_", c.EXPAND_MESS[0], sizeof c.EXPAND_MESS[0], 4);
   c.MAX_HASH_BUFFER = Clamp(Int(r, "MAX_HASH_BUFFER", 8191), 8191, 524287);
+  c.JOBS = Clamp(Int(r, "JOBS", 0), 0, 64);
   Family(r, "FLAG_MESS_", c.FLAG_MESS[0], sizeof c.FLAG_MESS[0], 3);
   Family(r, "STAT_MESS_", c.STAT_MESS[0], sizeof c.STAT_MESS[0], 5);
 

@@ -404,6 +404,7 @@ void WorkerMain(void *) {
     LogFlushDue();
     Pause(pause);
   }
+  ANA_StopParsing();  // no analysis thread outlives the job
   LogFlush();
   ReleasePaths();
 }

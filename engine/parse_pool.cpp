@@ -1,0 +1,279 @@
+// The analysis threads: sources parsed ahead of the worker, each by one
+// thread from its start to its end, into its own records, with everything
+// it prints gathered apart (foundation/log.h). The worker still takes the
+// sources one per turn in registration order (ANA_Exec) and replays each
+// one's gathered lines then, slice by slice, with the progress the slice
+// would have shown; so the logs, the trace, the progress calls and the
+// records are those of a single thread. At most a bounded number of sources,
+// and of gathered bytes, wait ahead of the worker.
+//
+// Threads: the pool record below is shared; every field is guarded by
+// g_pool.lock except `stop` (atomic) and the thread handles (owned by the
+// worker). A source taken by a thread is written only by that thread until
+// it is marked AHEAD_PARSED under the lock; the worker reads it only after.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+
+#include "engine/parser.h"
+#include "engine/record_walk.h"
+#include "foundation/log.h"
+#include "foundation/memory.h"
+#include "foundation/settings.h"
+#include "platform/keys.h"
+#include "platform/thread.h"
+
+namespace {
+
+enum {
+  kMaxThreads = 64,
+  kAheadPerThread = 4,  // sources parsed ahead of the worker, per thread
+  kWaitMs = 20,         // the worker's Escape poll while it waits for a source
+};
+const size_t kMaxGathered = (size_t)64 << 20;  // gathered bytes waiting ahead
+
+struct Pool {
+  std::mutex lock;                    // guards the fields below but stop and threads
+  std::condition_variable room;       // threads wait here for room ahead
+  std::condition_variable ready;      // the worker waits here for its source
+  int active;                         // 1 from pool_start until pool_stop
+  CHBUF *next;                        // next source to take, or nullptr
+  int taken;                          // sources taken since the start
+  int reported;                       // sources the worker has finished with
+  int max_ahead;                      // taken - reported stays below this
+  size_t gathered;                    // gathered bytes of sources not yet reported
+  LOG_REPLAY replay;                  // how far the current source is replayed
+  std::atomic<int> stop;              // 1: threads end their source at once and leave
+  ThreadHandle threads[kMaxThreads];  // worker's
+  int nthreads;                       // worker's
+};
+
+Pool g_pool;
+
+// The parse of one source on a thread: ANA_Exec's slices, one after another,
+// each ending with a mark that carries its progress.
+void ParseAhead(ST_PARSE *ctx, ST_SOURCE *s, LOG_GATHER *g) {
+  LogGatherBegin(g);
+  s->size = load_source(s->path, &s->text);
+  if (s->size <= 0) {
+    s->status = -1;
+    LogGatherMark(g, 100);
+  } else {
+    begin_source(ctx, s);
+    while (s->status == 0) {
+      for (int i = 0; i < 10; i++) {
+        parse_statement(ctx);
+        if (g_pool.stop.load(std::memory_order_relaxed)) ctx->token.kind = TK_STOP;
+        if (ctx->token.kind == TK_STOP) {
+          s->status = -2;
+          break;
+        }
+        if (ctx->token.kind == TK_EOF) {
+          s->status = -1;
+          break;
+        }
+      }
+      int progress = !ctx->read_pos || s->size <= 0
+                         ? 100
+                         : (int)((long long)(ctx->read_pos - s->text) * 100 / s->size);
+      LogGatherMark(g, progress);
+    }
+    end_source(ctx);
+    ctx->read_pos = nullptr;
+    ctx->src = nullptr;
+  }
+  MemFree(s->text);  // the records keep offsets, not the text
+  s->text = nullptr;
+  LogGatherEnd();
+}
+
+void ThreadMain(void *) {
+  ST_PARSE *ctx = (ST_PARSE *)MemAlloc(sizeof(ST_PARSE));
+  for (;;) {
+    ST_SOURCE *s = nullptr;
+    {
+      std::unique_lock<std::mutex> guard(g_pool.lock);
+      g_pool.room.wait(guard, [] {
+        return g_pool.stop.load() || !g_pool.next ||
+               (g_pool.taken - g_pool.reported < g_pool.max_ahead &&
+                g_pool.gathered < kMaxGathered);
+      });
+      if (g_pool.stop.load() || !g_pool.next || !ctx) break;
+      s = (ST_SOURCE *)g_pool.next->data;
+      g_pool.next = CB_Next(g_pool.next, nullptr);
+      g_pool.taken++;
+      if (!s) continue;
+      s->ahead = AHEAD_PARSING;
+    }
+    LOG_GATHER *g = (LOG_GATHER *)MemAlloc(sizeof(LOG_GATHER));
+    if (g) {
+      LogGatherInit(g, 0);
+      ParseAhead(ctx, s, g);
+    }
+    std::lock_guard<std::mutex> guard(g_pool.lock);
+    s->gathered = g;
+    s->ahead = g && !g->failed ? AHEAD_PARSED : AHEAD_DIRECT;
+    if (g) g_pool.gathered += g->bytes;
+    g_pool.ready.notify_all();
+  }
+  if (ctx) {
+    end_source(ctx);
+    MemFree(ctx);
+  }
+}
+
+// Puts a source parsed ahead back as registered: no records, nothing
+// gathered, not taken.
+void Forget(ST_SOURCE *s) {
+  if (s->gathered) {
+    LogGatherRelease(s->gathered);
+    MemFree(s->gathered);
+    s->gathered = nullptr;
+  }
+  if (s->ahead == AHEAD_NONE) return;
+  ForEachFunction(s, [](ST_FUNC *f) { CB_Init(&f->calls); });
+  CB_Init(&s->funcs);
+  ArenaRelease(&s->records);
+  MemFree(s->text);
+  s->text = nullptr;
+  s->status = 0;
+  s->ahead = AHEAD_NONE;
+}
+
+// The worker is done with s (reported or stopped): its gathering goes.
+void Finished(ST_SOURCE *s) {
+  std::lock_guard<std::mutex> guard(g_pool.lock);
+  if (s->gathered) {
+    g_pool.gathered -= s->gathered->bytes;
+    LogGatherRelease(s->gathered);
+    MemFree(s->gathered);
+    s->gathered = nullptr;
+  }
+  g_pool.reported++;
+  g_pool.replay = LOG_REPLAY{};
+  g_pool.room.notify_all();
+}
+
+}  // namespace
+
+int pool_active(void) {
+  std::lock_guard<std::mutex> guard(g_pool.lock);
+  return g_pool.active;
+}
+
+int pool_start(CHBUF *from) {
+  if (pool_active()) return 1;
+  int jobs = g_config.JOBS > 0 ? g_config.JOBS : ProcessorCount();
+  if (jobs > kMaxThreads) jobs = kMaxThreads;
+  // The full trace is written as it happens, and gathered lines are indented
+  // from level 0: anything else is parsed by the worker alone.
+  if (jobs < 2 || LogGetLevel() >= 2 || LogNestLevel() != 0 || !from) return 0;
+  int left = 0;
+  for (CHBUF *e = (CHBUF *)from; e && left < 2; e = CB_Next(e, nullptr)) left += e->data != nullptr;
+  if (left < 2) return 0;
+  {
+    std::lock_guard<std::mutex> guard(g_pool.lock);
+    g_pool.next = (CHBUF *)from;
+    g_pool.taken = g_pool.reported = 0;
+    g_pool.max_ahead = jobs * kAheadPerThread;
+    g_pool.gathered = 0;
+    g_pool.replay = LOG_REPLAY{};
+    g_pool.stop.store(0);
+    g_pool.active = 1;
+  }
+  g_pool.nthreads = 0;
+  for (int i = 0; i < jobs; i++) {
+    if (!StartThread(ThreadMain, nullptr, WORKER_STACK_BYTES, &g_pool.threads[g_pool.nthreads]))
+      break;
+    g_pool.nthreads++;
+  }
+  if (g_pool.nthreads == 0) {
+    std::lock_guard<std::mutex> guard(g_pool.lock);
+    g_pool.active = 0;
+    return 0;
+  }
+  return 1;
+}
+
+void pool_stop(CHBUF *keep) {
+  {
+    std::lock_guard<std::mutex> guard(g_pool.lock);
+    if (!g_pool.active) return;
+    g_pool.stop.store(1);
+    g_pool.room.notify_all();
+  }
+  for (int i = 0; i < g_pool.nthreads; i++) JoinThread(&g_pool.threads[i]);
+  g_pool.nthreads = 0;
+  std::lock_guard<std::mutex> guard(g_pool.lock);
+  g_pool.active = 0;
+  g_pool.next = nullptr;
+  g_pool.gathered = 0;
+  g_pool.replay = LOG_REPLAY{};
+  g_pool.stop.store(0);
+  CHBUF *from = keep ? CB_Next(keep, nullptr) : ANA.cur_source;
+  if (keep && keep->data) {
+    ST_SOURCE *k = (ST_SOURCE *)keep->data;
+    if (k->gathered) {  // the rest of what it printed is not written
+      LogGatherRelease(k->gathered);
+      MemFree(k->gathered);
+      k->gathered = nullptr;
+    }
+    k->ahead = AHEAD_NONE;
+  }
+  for (CHBUF *e = from; e; e = CB_Next(e, nullptr))
+    if (e->data) Forget((ST_SOURCE *)e->data);
+}
+
+int pool_exec(ST_SOURCE *s) {
+  {
+    std::unique_lock<std::mutex> guard(g_pool.lock);
+    while (s->ahead == AHEAD_NONE || s->ahead == AHEAD_PARSING) {
+      g_pool.ready.wait_for(guard, std::chrono::milliseconds(kWaitMs));
+      if (s->ahead == AHEAD_PARSED || s->ahead == AHEAD_DIRECT) break;
+      guard.unlock();
+      int pressed = EscapePressed();
+      guard.lock();
+      if (pressed) {
+        // Stopped before anything of it was written.
+        guard.unlock();
+        pool_stop(ANA.cur_source);
+        s->status = -2;
+        return 0;
+      }
+    }
+    if (s->ahead == AHEAD_DIRECT) {
+      // What was gathered is incomplete: the worker parses it again itself.
+      if (s->gathered) {
+        g_pool.gathered -= s->gathered->bytes;
+        LogGatherRelease(s->gathered);
+        MemFree(s->gathered);
+        s->gathered = nullptr;
+      }
+      ForEachFunction(s, [](ST_FUNC *f) { CB_Init(&f->calls); });
+      CB_Init(&s->funcs);
+      ArenaRelease(&s->records);
+      s->status = 0;
+      g_pool.reported++;
+      g_pool.room.notify_all();
+      guard.unlock();
+      return ANA_Exec(nullptr, nullptr, 0);
+    }
+  }
+  int mark = 0;
+  if (LogGatherReplay(s->gathered, &g_pool.replay, &mark)) {
+    if (EscapePressed()) {
+      pool_stop(ANA.cur_source);
+      s->status = -2;
+    }
+    return mark;
+  }
+  Finished(s);
+  s->ahead = AHEAD_NONE;
+  return report_completed(s);
+}
+
+void ANA_StopParsing(void) {
+  pool_stop(nullptr);
+}
