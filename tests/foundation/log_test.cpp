@@ -12,6 +12,9 @@
 #include <thread>
 
 #include "foundation/log.h"
+#include "foundation/memory.h"
+#include "foundation/trace.h"
+#include "foundation/trace_capture.h"
 #include "support/testenv.h"
 
 using velmora_test::Exists;
@@ -321,4 +324,70 @@ TEST_F(Log, LinesWaitInTheBufferUntilAFlushPoint) {
   EXPECT_EQ(ReadFile(debug), "before\r\nNestMove Error ! : smaller than 0.\nafter\r\nlast\r\n");
   LogShutdown();  // writes nothing more
   EXPECT_EQ(ReadFile(debug), "before\r\nNestMove Error ! : smaller than 0.\nafter\r\nlast\r\n");
+}
+
+namespace {
+
+// What one unit of work prints: lines of both channels, one filtered out by
+// its level, nesting past both bounds of the indentation, and trace lines.
+// mark (may be null) sets a mark where a slice would end.
+void PrintSomeWork(LOG_GATHER *mark) {
+  LogPrint(1, LOG_DEBUG, "start %d\r\n", 1);
+  LogPrint(2, LOG_DEBUG, "filtered\r\n");
+  for (int i = 0; i < 18; i++) NestMove(+1);
+  LogPrint(0, LOG_RESULT, "deep \x07\x82\xa0\r\n");
+  DebugPrint("trace %s\r\n", "one");
+  if (mark) LogGatherMark(mark, 40);
+  for (int i = 0; i < 20; i++) NestMove(-1);
+  for (int i = 0; i < 2; i++) NestMove(+1);
+  LogPrint(1, LOG_DEBUG, "back\r\n");
+  DebugPrint("trace two\r\n");
+  for (int i = 0; i < 2; i++) NestMove(-1);
+  if (mark) LogGatherMark(mark, 100);
+}
+
+}  // namespace
+
+TEST_F(Log, GatheredOnAnotherThreadAndReplayedWritesWhatPrintingWould) {
+  velmora_test::TraceCapture trace;
+  LogOpen(0, "debug");
+  LogOpen(1, "result");
+  LogSetLevel(1);
+  PrintSomeWork(nullptr);
+  std::string debug = Flushed(Path("debug.txt")), result = Flushed(Path("result.txt"));
+  std::string traced = trace.text();
+  ASSERT_NE(debug.find("NestMove Error ! : larger than 16.\n"), std::string::npos);
+  ASSERT_NE(debug.find("NestMove Error ! : smaller than 0.\n"), std::string::npos);
+  ASSERT_EQ(NestMove(0), 0);
+
+  LogShutdown();
+  velmora_test::RemoveTree(desk_);
+  desk_ = MakeTempDir("logdesk");
+  setenv("XDG_DESKTOP_DIR", desk_.c_str(), 1);
+  LogOpen(0, "debug");
+  LogOpen(1, "result");
+  trace.clear();
+  unsigned live = MemLiveCount();
+  LOG_GATHER g;
+  LogGatherInit(&g, 0);
+  std::thread worker([&g] {
+    LogGatherBegin(&g);
+    PrintSomeWork(&g);
+    LogGatherEnd();
+  });
+  worker.join();
+  EXPECT_EQ(trace.text(), "");  // nothing written yet
+  EXPECT_EQ(Flushed(Path("debug.txt")), "");
+  LOG_REPLAY at = {};
+  std::vector<int> marks;
+  int mark = 0;
+  while (LogGatherReplay(&g, &at, &mark)) marks.push_back(mark);
+  EXPECT_EQ(marks, (std::vector<int>{40, 100}));
+  EXPECT_EQ(LogGatherReplay(&g, &at, &mark), 0);  // stays at the end
+  EXPECT_EQ(Flushed(Path("debug.txt")), debug);
+  EXPECT_EQ(Flushed(Path("result.txt")), result);
+  EXPECT_EQ(trace.text(), traced);
+  EXPECT_EQ(NestMove(0), 0);  // the gathering had its own level
+  LogGatherRelease(&g);
+  EXPECT_EQ(MemLiveCount(), live);
 }
