@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_GEN = -G Ninja
 
-.PHONY: all bootstrap build run test bench clean fuzz fuzz-smoke install deb
+.PHONY: all bootstrap build run test bench clean fuzz fuzz-smoke install deb tsan
 
 all: build
 
@@ -23,7 +23,24 @@ test:
 	@cmake -S . -B build-test $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON >/dev/null
 	@cmake --build build-test -j $(JOBS)
 	@FUZZ_JOBS=$(JOBS) fuzz/run smoke
+	@$(MAKE) --no-print-directory tsan
 	@cd build-test && ctest --output-on-failure -j $(JOBS)
+
+# ThreadSanitizer, built apart in build-tsan/ (tests and velmora-cli only, no
+# desktop program): the unit tests of the arenas, the string pool, the log
+# buffer and the analysis threads, then one thread against many on a small
+# generated corpus, the sample and the fixtures (tests/e2e/jobs-compare).
+TSAN_ENV = TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+tsan: bootstrap
+	@cmake -S . -B build-tsan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_TSAN=ON \
+	  -DVELMORA_GUI=OFF >/dev/null
+	@cmake --build build-tsan -j $(JOBS) --target test_foundation test_engine velmora-cli \
+	  velmora_corpus_gen
+	@cd build-tsan && $(TSAN_ENV) ./test_foundation --gtest_brief=1 \
+	  --gtest_filter='Arena*:StrPool*:Log.*'
+	@cd build-tsan && $(TSAN_ENV) ./test_engine --gtest_brief=1 --gtest_filter='PoolTest*:EngineTest*'
+	@$(TSAN_ENV) bash tests/e2e/jobs-compare build-tsan/velmora-cli build-tsan/velmora_corpus_gen \
+	  "$(CURDIR)" 60
 
 bench: build
 	@bench/run
@@ -61,4 +78,4 @@ fuzz-smoke:
 	@FUZZ_JOBS=$(JOBS) fuzz/run smoke
 
 clean:
-	rm -rf build build-test build-fuzz build-deb
+	rm -rf build build-test build-fuzz build-deb build-tsan
