@@ -142,12 +142,19 @@ int ANA_SourceCreate(const char *path) {
   // Records hold sizes and offsets as 32-bit ints; a larger file cannot be
   // represented and is skipped like one that cannot be read.
   if (size > 0x7FFFFFFF - 64) return 0;
-  CHBUF *e = AddCB(&ANA.sources, nullptr, (int)sizeof(ST_SOURCE));
+  // The path has its own block: a source costs its path's length, not the
+  // longest path the system allows.
+  size_t path_len = strlen(path);
+  char *own_path = (char *)MemAlloc(path_len + 1);
+  CHBUF *e = own_path ? AddCB(&ANA.sources, nullptr, (int)sizeof(ST_SOURCE)) : nullptr;
   if (!e) {
+    MemFree(own_path);
     DebugPrint("%s AddCB error!\r\n", kCreateTag);
     return 0;
   }
   ST_SOURCE *s = (ST_SOURCE *)e->data;
+  memcpy(own_path, path, path_len);
+  s->path = own_path;
   s->size = (int)size;
   s->text = nullptr;
   s->status = 0;
@@ -155,7 +162,6 @@ int ANA_SourceCreate(const char *path) {
   // spares a small source a large block and a large one many small ones.
   size_t first = (size_t)size / 8;
   ArenaInit(&s->records, first < 1024 ? 1024 : first > 65536 ? 65536 : first, (size_t)1 << 20);
-  CopyText(s->path, sizeof s->path, path);
   std::string name = Utf8ToSjis(NamePart(path));
   CopyText(s->name, sizeof s->name, name.c_str(), -1, 1);
   CB_Init(&s->funcs);
@@ -202,6 +208,8 @@ void ANA_SourceRelease(void) {
     ForEachFunction(s, [](ST_FUNC *f) { CB_Init(&f->calls); });
     CB_Init(&s->funcs);  // frees each function record with its element
     ArenaRelease(&s->records);
+    MemFree(s->path);
+    s->path = nullptr;
   });
   StrPoolClear(ANA.names);
   CB_Init(&ANA.sources);

@@ -96,17 +96,17 @@ struct ST_TOKEN {
 };
 
 struct ST_SOURCE {
-  int sid;                      // 1-based position in sources; 0 until listed
-  char path[VELMORA_PATH_MAX];  // native path as registered
-  char name[260];               // Shift_JIS file-name part of path
-  char *text;                   // whole source in Shift_JIS (size + 16), or null
-  int name_hash;                // HashString of name
-  int size;                     // file size; then length of the converted text
-  CB funcs;                     // ST_FUNC records, in order of definition
-  int status;                   // 0 pending/running, -1 completed, -2 stopped
-  ARENA records;                // where its function and call records live
-  LOG_GATHER *gathered;         // what parsing it ahead printed, until reported
-  int ahead;                    // parse ahead: AHEAD_... (analysis threads' lock)
+  int sid;               // 1-based position in sources; 0 until listed
+  char *path;            // native path as registered (owned, MemAlloc)
+  char name[260];        // Shift_JIS file-name part of path
+  char *text;            // whole source in Shift_JIS (size + 16), or null
+  int name_hash;         // HashString of name
+  int size;              // file size; then length of the converted text
+  CB funcs;              // ST_FUNC records, in order of definition
+  int status;            // 0 pending/running, -1 completed, -2 stopped
+  ARENA records;         // where its function and call records live
+  LOG_GATHER *gathered;  // what parsing it ahead printed, until reported
+  int ahead;             // parse ahead: AHEAD_... (analysis threads' lock)
 };
 
 struct ST_FUNC {

@@ -101,9 +101,9 @@ CHBUF *AddCBFrom(ARENA *arena, CB *cb, int len) {
     DebugPrint("AddCB :Invalid Argument!\r\n");
     return nullptr;
   }
-  // The data follows its element, with the 16 spare bytes of AddCB.
+  // The data follows its element. Records are not texts: no spare bytes.
   size_t head = (sizeof(CHBUF) + 7) & ~(size_t)7;
-  CHBUF *e = (CHBUF *)ArenaAlloc(arena, head + (size_t)len + 16);
+  CHBUF *e = (CHBUF *)ArenaAlloc(arena, head + (size_t)len);
   if (!e) {
     DebugPrint("AddCB :Memory Alloc Error! (CHBUF)\r\n");
     return nullptr;

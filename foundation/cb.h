@@ -35,7 +35,8 @@ void CB_Init(CB *cb);
 // Appends a copy of len bytes of src (zeros when src is nullptr). Returns the new
 // element, or nullptr with the list unchanged.
 CHBUF *AddCB(CB *cb, const void *src, int len);
-// Appends len zero bytes taken, with their element, from arena (one piece):
+// Appends len zero bytes (without AddCB's 16 spare ones) taken, with their
+// element, from arena (one piece):
 // the list no longer frees that element, the arena's release does. Returns
 // the new element, or nullptr with the list unchanged.
 CHBUF *AddCBFrom(ARENA *arena, CB *cb, int len);

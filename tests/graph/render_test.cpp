@@ -135,7 +135,9 @@ TEST_F(GraphFixture, EditorOnAPrivateCopyOfTheFunction) {
   std::string src = dir + "/src.c";
   WriteFile(src, "int f(){return 1;}\nint g(){}\n");
   ST_SOURCE *s = Source("src.c");
-  FormatText(s->path, sizeof s->path, "%s", src.c_str());
+  MemFree(s->path);
+  s->path = (char *)MemAlloc(src.size() + 1);
+  memcpy(s->path, src.c_str(), src.size());
   ST_FUNC *g = Func(s, "g", 1);
   g->def_offset = 19;
   g->def_len = 9;

@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "engine/ana.h"
 #include "engine/record_walk.h"
 #include "foundation/cb.h"
+#include "foundation/memory.h"
 #include "foundation/ports.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
@@ -68,7 +70,9 @@ struct TreeFixture : ::testing::Test {
     ST_SOURCE *s = static_cast<ST_SOURCE *>(e->data);
     s->sid = ANA.sources.count;
     CopyText(s->name, sizeof s->name, name);
-    FormatText(s->path, sizeof s->path, "/src/%s", name);
+    std::string path = std::string("/src/") + name;
+    s->path = (char *)MemAlloc(path.size() + 1);  // freed with the sources
+    memcpy(s->path, path.c_str(), path.size());
     CB_Init(&s->funcs);
     return s;
   }
