@@ -220,7 +220,8 @@ int get_line(ST_PARSE *ctx) {
   // continuation, merged literal) is measured first and then read.
   const char *limit = strchrnul(ctx->read_pos, '\n');
   size_t spanned = (size_t)(limit - ctx->read_pos);
-  char *line = (char *)ArenaAlloc(&ctx->scratch, spanned + 16);
+  // Bytes past the line are zero, as far as the tokenizer looks ahead.
+  char *line = (char *)ArenaTake(&ctx->scratch, spanned + 16);
   if (!line) {
     DebugPrint("%s MemoryAlloc Error.\r\n", kTag);
     return 0;
@@ -230,13 +231,14 @@ int get_line(ST_PARSE *ctx) {
     ArenaReset(&ctx->scratch);
     span = ScanLine<false>(ctx->read_pos, nullptr, nullptr);
     spanned = (size_t)(span.end - ctx->read_pos);
-    line = (char *)ArenaAlloc(&ctx->scratch, spanned + 16);
+    line = (char *)ArenaTake(&ctx->scratch, spanned + 16);
     if (!line) {
       DebugPrint("%s MemoryAlloc Error.\r\n", kTag);
       return 0;
     }
     ScanLine<true>(ctx->read_pos, line, nullptr);
   }
+  memset(line + span.out_len, 0, spanned + 16 - span.out_len);
   ctx->line_buf = line;
   ctx->tok_pos = line;
   ctx->read_pos = (char *)span.next;

@@ -43,31 +43,27 @@ int Utf8ToSjisText(const char *src, int len, char *dst, int cap) {
 
 }  // namespace
 
-int wchar2sjis(const char *src, int len, char *dst, int cap) {
-  if (!src || !dst || cap < 0) return 0;
+namespace {
+
+enum class Encoding { kUtf16, kUtf8, kSjis };
+
+// The encoding of the first len bytes of src: a UTF-16 mark (either order),
+// a UTF-8 mark, or the first non-ASCII byte starting a valid UTF-8 sequence
+// mean what they say; anything else is Shift_JIS.
+Encoding Detect(const char *src, int len) {
   const unsigned char *u = (const unsigned char *)src;
-  int known = len < 0 ? (int)strlen(src) : len;
   // Bytes past the end count as zero, so short inputs are read safely.
-  auto at = [&](int i) -> unsigned char { return i < known ? u[i] : 0; };
-
-  if ((at(0) == 0xFF && at(1) == 0xFE) || (at(0) == 0xFE && at(1) == 0xFF)) {
-    LogPrint(1, LOG_DEBUG, "// encode: UTF-16 ==> SJIS\r\n");
-    // A big-endian mark means big-endian units: read them as such.
-    const char *from = at(0) == 0xFE ? "UTF-16BE" : "UTF-16LE";
-    size_t units = (size_t)known / 2;
-    long b = ConvertText(from, "CP932", src, units * 2, dst, (size_t)cap);
-    return b > 0 ? (int)b : 0;
-  }
-  if (at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) return Utf8ToSjisText(src, known, dst, cap);
-
+  auto at = [&](int i) -> unsigned char { return i < len ? u[i] : 0; };
+  if ((at(0) == 0xFF && at(1) == 0xFE) || (at(0) == 0xFE && at(1) == 0xFF)) return Encoding::kUtf16;
+  if (at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) return Encoding::kUtf8;
   int first = -1;
   int i = 0;
-  for (; i + 8 <= known; i += 8) {  // eight ASCII bytes at a time
+  for (; i + 8 <= len; i += 8) {  // eight ASCII bytes at a time
     uint64_t w;
     memcpy(&w, u + i, 8);
     if (w & 0x8080808080808080ull) break;
   }
-  for (; i < known; i++) {
+  for (; i < len; i++) {
     if (u[i] & 0x80) {
       first = i;
       break;
@@ -79,12 +75,33 @@ int wchar2sjis(const char *src, int len, char *dst, int cap) {
     for (int bit = 6; bit >= 0 && (b >> bit) & 1; bit--) n++;
     int matched = 0;
     while (matched < n && (at(first + 1 + matched) & 0xC0) == 0x80) matched++;
-    if (n >= 1 && matched == n) return Utf8ToSjisText(src, known, dst, cap);
+    if (n >= 1 && matched == n) return Encoding::kUtf8;
   }
+  return Encoding::kSjis;
+}
 
-  LogPrint(1, LOG_DEBUG, "// encode: SJIS\r\n");
-  memcpy(dst, src, (size_t)(known < cap ? known : cap));
-  return cap;
+}  // namespace
+
+int wchar2sjis(const char *src, int len, char *dst, int cap) {
+  if (!src || !dst || cap < 0) return 0;
+  int known = len < 0 ? (int)strlen(src) : len;
+  switch (Detect(src, known)) {
+    case Encoding::kUtf16: {
+      LogPrint(1, LOG_DEBUG, "// encode: UTF-16 ==> SJIS\r\n");
+      // A big-endian mark means big-endian units: read them as such.
+      const char *from = (unsigned char)src[0] == 0xFE ? "UTF-16BE" : "UTF-16LE";
+      size_t units = (size_t)known / 2;
+      long b = ConvertText(from, "CP932", src, units * 2, dst, (size_t)cap);
+      return b > 0 ? (int)b : 0;
+    }
+    case Encoding::kUtf8:
+      return Utf8ToSjisText(src, known, dst, cap);
+    case Encoding::kSjis:
+    default:
+      LogPrint(1, LOG_DEBUG, "// encode: SJIS\r\n");
+      memcpy(dst, src, (size_t)(known < cap ? known : cap));
+      return cap;
+  }
 }
 
 int load_source(const char *path, char **text) {
@@ -93,14 +110,24 @@ int load_source(const char *path, char **text) {
   if (size < 0 || size > 0x7FFFFFFF - 64) return 0;
   int n = (int)size;
   char *raw = (char *)MemAlloc((size_t)n + 16);
+  if (!raw) return 0;
+  int64_t got = ReadFileInto(path, raw, n);
+  if (got < 0) {
+    MemFree(raw);
+    return 0;
+  }
+  // Shift_JIS text is already what the analysis reads: the buffer it was
+  // read into (zero past the bytes read) becomes the text.
+  if (!*text && got > 0 && Detect(raw, (int)got) == Encoding::kSjis) {
+    LogPrint(1, LOG_DEBUG, "// encode: SJIS\r\n");
+    *text = raw;
+    return (int)got;
+  }
   char *dst = *text ? *text : (char *)MemAlloc((size_t)n + 16);
   int result = 0;
-  if (raw && dst) {
-    int64_t got = ReadFileInto(path, raw, n);
-    if (got >= 0) {
-      // A file that shrank since its size was taken converts what is there.
-      result = wchar2sjis(raw, (int)got, dst, (int)got);
-    }
+  if (dst) {
+    // A file that shrank since its size was taken converts what is there.
+    result = wchar2sjis(raw, (int)got, dst, (int)got);
   }
   MemFree(raw);
   if (result > 0) {

@@ -32,6 +32,8 @@ ARENA_BLOCK *NewBlock(size_t size) {
   return b;
 }
 
+void *Take(ARENA *a, size_t n, bool clear);
+
 }  // namespace
 
 void ArenaInit(ARENA *a, size_t first, size_t max_block) {
@@ -41,6 +43,16 @@ void ArenaInit(ARENA *a, size_t first, size_t max_block) {
 }
 
 void *ArenaAlloc(ARENA *a, size_t n) {
+  return Take(a, n, true);
+}
+
+void *ArenaTake(ARENA *a, size_t n) {
+  return Take(a, n, false);
+}
+
+namespace {
+
+void *Take(ARENA *a, size_t n, bool clear) {
   if (!a) return nullptr;
   if (!a->next_size) ArenaInit(a, kDefaultFirst, kDefaultMax);
   size_t need = RoundUp(n ? n : 1);
@@ -63,7 +75,7 @@ void *ArenaAlloc(ARENA *a, size_t n) {
         a->room = 0;
       }
       char *piece = (char *)b + kHeader;
-      if (a->dirty) memset(piece, 0, need);  // never dirty: fresh from MemAlloc
+      (void)clear;  // fresh from MemAlloc: zero already
       return piece;
     }
     ARENA_BLOCK *b = NewBlock(size);
@@ -81,9 +93,11 @@ void *ArenaAlloc(ARENA *a, size_t n) {
   char *piece = a->free;
   a->free += need;
   a->room -= need;
-  if (a->dirty) memset(piece, 0, need);
+  if (clear && a->dirty) memset(piece, 0, need);
   return piece;
 }
+
+}  // namespace
 
 void ArenaRelease(ARENA *a) {
   if (!a) return;

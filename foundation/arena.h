@@ -26,6 +26,9 @@ void ArenaInit(ARENA *a, size_t first, size_t max_block);
 // released or reset; nullptr when a new block cannot be had (the arena is
 // then unchanged). A piece larger than a block gets a block of its own.
 void *ArenaAlloc(ARENA *a, size_t n);
+// ArenaAlloc without the clearing: the piece's bytes are whatever an earlier
+// piece left there (for a buffer the caller fills at once).
+void *ArenaTake(ARENA *a, size_t n);
 // Gives every block back; the arena is empty and may be used again.
 void ArenaRelease(ARENA *a);
 // Forgets every piece but keeps the newest block for the pieces that follow

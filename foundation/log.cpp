@@ -52,17 +52,14 @@ struct Channel {
 
 // Module state; everything but the threshold is guarded by g_lock.
 struct LogState {
-  Channel ch[2];               // channel 0 debug log, 1 result log
-  int nest;                    // indentation depth, 0..16
-  char message[kMessageSize];  // the formatted message
-  char line[kLineSize];        // the line as written
-  char indent[20];             // TABs of the current nest level
+  Channel ch[2];         // channel 0 debug log, 1 result log
+  int nest;              // indentation depth, 0..16
+  char line[kLineSize];  // the line as written
 };
 
 std::mutex g_lock;
 std::atomic<int> g_threshold{-1};  // DEBUG_LOG; read without the lock
-LogState g_log = {
-    {{{0}, -1, 0, 0, 0, {0}, {0}, {0}}, {{0}, -1, 0, 0, 0, {0}, {0}, {0}}}, 0, {0}, {0}, {0}};
+LogState g_log = {{{{0}, -1, 0, 0, 0, {0}, {0}, {0}}, {{0}, -1, 0, 0, 0, {0}, {0}, {0}}}, 0, {0}};
 
 // Writes the buffered lines; after a failed write the file is looked at
 // with the next line (the lines are lost, as a line that cannot be written).
@@ -216,8 +213,9 @@ size_t Min(size_t a, size_t b) {
 }
 
 // The line as written: time stamp when asked, the indentation of nest, the
-// message, cleaned. Returns its length (line holds kLineSize bytes).
-size_t BuildLine(char *line, const char *message, int nest, int flags) {
+// message (its first len bytes), cleaned. Returns its length (line holds
+// kLineSize bytes).
+size_t BuildLine(char *line, const char *message, size_t len, int nest, int flags) {
   char indent[20];
   for (int i = 0; i < nest; i++) indent[i] = '\t';
   indent[nest] = 0;
@@ -231,7 +229,7 @@ size_t BuildLine(char *line, const char *message, int nest, int flags) {
     message_max = 2048;
   }
   pos += CopyText(line + pos, Min(20, kLineSize - pos), indent);
-  pos += CopyText(line + pos, Min(message_max + 1, kLineSize - pos), message);
+  pos += CopyText(line + pos, Min(message_max + 1, kLineSize - pos), message, (long)len);
   CleanLine(line, pos);
   return pos;
 }
@@ -317,31 +315,45 @@ int LogGetLevel(void) {
   return g_threshold.load(std::memory_order_relaxed);
 }
 
-void LogPrint(int level, int flags, const char *format, ...) {
-  if (level > g_threshold.load(std::memory_order_relaxed)) return;
+namespace {
+
+// Prints a message already formatted (at most kMessageSize - 1 bytes of it,
+// as the formatter would have left): gathered on a gathering thread, else
+// written to its channel.
+void PrintMessage(int flags, const char *message, size_t len) {
+  int channel = flags & 0x0F;
+  if (channel > 1) return;
+  if (len > kMessageSize - 1) len = kMessageSize - 1;
   if (LOG_GATHER *g = tl_gather) {
-    // Gathered apart: formatted, indented and cleaned here, written later.
-    int channel = flags & 0x0F;
-    if (channel > 1 || !g_log.ch[channel].path[0]) return;
-    va_list args;
-    va_start(args, format);
-    FormatTextV(tl_message, sizeof tl_message, format, args);
-    va_end(args);
-    size_t len = BuildLine(tl_line, tl_message, g->nest, flags);
-    Gather(g, channel == 0 ? kGatherLine0 : kGatherLine1, tl_line, len);
+    // Gathered apart: indented and cleaned here, written later.
+    if (!g_log.ch[channel].path[0]) return;
+    size_t n = BuildLine(tl_line, message, len, g->nest, flags);
+    Gather(g, channel == 0 ? kGatherLine0 : kGatherLine1, tl_line, n);
     return;
   }
   std::lock_guard<std::mutex> guard(g_lock);
-  va_list args;
-  va_start(args, format);
-  FormatTextV(g_log.message, sizeof g_log.message, format, args);
-  va_end(args);
-  int channel = flags & 0x0F;
-  if (channel > 1) return;
   Channel &c = g_log.ch[channel];
   if (!c.path[0]) return;
-  size_t len = BuildLine(g_log.line, g_log.message, g_log.nest, flags);
-  WriteLine(c, g_log.line, len);
+  size_t n = BuildLine(g_log.line, message, len, g_log.nest, flags);
+  WriteLine(c, g_log.line, n);
+}
+
+}  // namespace
+
+void LogPrint(int level, int flags, const char *format, ...) {
+  if (level > g_threshold.load(std::memory_order_relaxed)) return;
+  if ((flags & 0x0F) > 1) return;
+  // The formatting needs no lock: the buffer is the calling thread's.
+  va_list args;
+  va_start(args, format);
+  size_t len = FormatTextV(tl_message, sizeof tl_message, format, args);
+  va_end(args);
+  PrintMessage(flags, tl_message, len);
+}
+
+void LogPrintText(int level, int flags, const char *text, size_t len) {
+  if (level > g_threshold.load(std::memory_order_relaxed) || !text) return;
+  PrintMessage(flags, text, strnlen(text, len));
 }
 
 void LogAppend(const char *path, const void *bytes, int length) {

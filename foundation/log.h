@@ -26,6 +26,9 @@ void LogRotate(const char *path);
 // Makes the next line of each channel compare its file with the path and take
 // the size from the file, as every 200 ms (tests; after outside changes).
 void LogCheckFiles(void);
+// LogPrint(level, flags, "%s", text) for the first len bytes of text (up to
+// a NUL), without the formatter: for lines built piece by piece.
+void LogPrintText(int level, int flags, const char *text, size_t len);
 // Writes every buffered line to its file (end of a phase, stop, exit).
 void LogFlush(void);
 // Writes the buffers whose oldest line waits for 200 ms or more; cheap, for

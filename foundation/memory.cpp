@@ -71,14 +71,15 @@ int IndexRemove(void *p) {
 }  // namespace
 
 void *MemAlloc(size_t n) {
-  {
-    std::lock_guard<std::mutex> guard(ProcessLock());
-    if (g_mem.fail_countdown && --g_mem.fail_countdown == 0) return nullptr;
-  }
   // calloc(0) may legally return nullptr; a zero-byte request still gets a block.
   void *p = calloc(n ? n : 1, 1);
-  if (!p) return nullptr;
-  std::lock_guard<std::mutex> guard(ProcessLock());
+  std::unique_lock<std::mutex> guard(ProcessLock());  // once per block: threads allocate too
+  bool refused = g_mem.fail_countdown && --g_mem.fail_countdown == 0;
+  if (refused || !p) {
+    guard.unlock();
+    free(p);
+    return nullptr;
+  }
   g_mem.live++;
   int i = g_mem.free_hint;
   while (i < kSlots && g_mem.slots[i]) i++;

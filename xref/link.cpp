@@ -19,6 +19,7 @@
 #include "foundation/log.h"
 #include "foundation/text.h"
 #include "platform/keys.h"
+#include "xref/report_line.h"
 #include "xref/xref.h"
 
 int link_total = 0;
@@ -161,15 +162,20 @@ int LinkOneCall(ST_CALL *call, bool use_index) {
     call->to_func = found;
     found->called = 1;
     const char *to_source = found->source ? found->source->name : "";
-    LogPrint(0, LOG_RESULT, "[%s] %s%s(argc:%d)---[LINK]--->(SID:%d,FID:%d)[%s] %s%s\r\n",
-             caller_source, call->scope, call->name, call->argc, found->sid, found->fid, to_source,
-             found->scope, found->name);
+    // "[%s] %s%s(argc:%d)---[LINK]--->(SID:%d,FID:%d)[%s] %s%s\r\n"
+    ReportLine line;
+    line.Add("[").Add(caller_source).Add("] ").Add(call->scope).Add(call->name).Add("(argc:");
+    line.Add(call->argc).Add(")---[LINK]--->(SID:").Add(found->sid).Add(",FID:").Add(found->fid);
+    line.Add(")[").Add(to_source).Add("] ").Add(found->scope).Add(found->name).Add("\r\n");
+    line.Print();
     AddCallRow(caller_sid, caller_source, caller_fid, caller_scope, caller_name, call->scope,
                call->name, call->argc, found->sid, to_source, found->fid, found->scope,
                found->name);
   } else {
-    LogPrint(0, LOG_RESULT, "[%s] %s%s(argc:%d)------------>not found.\r\n", caller_source,
-             call->scope, call->name, call->argc);
+    // "[%s] %s%s(argc:%d)------------>not found.\r\n"
+    ReportLine line;
+    line.Add("[").Add(caller_source).Add("] ").Add(call->scope).Add(call->name).Add("(argc:");
+    line.Add(call->argc).Add(")------------>not found.\r\n").Print();
     AddCallRow(caller_sid, caller_source, caller_fid, caller_scope, caller_name, call->scope,
                call->name, call->argc, 0, "", 0, "", "");
   }

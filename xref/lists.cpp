@@ -10,6 +10,7 @@
 #include "foundation/ports.h"
 #include "foundation/text.h"
 #include "xref/list_columns.h"
+#include "xref/report_line.h"
 #include "xref/xref.h"
 
 namespace {
@@ -103,13 +104,16 @@ int ANA_MakeFunctionList(void) {
   int sid = 0;
   ForEachSource([&](ST_SOURCE *s) {
     s->sid = ++sid;
-    LogPrint(0, LOG_RESULT, "(SID:%d)[%s]\r\n", s->sid, s->name);
+    ReportLine().Add("(SID:").Add(s->sid).Add(")[").Add(s->name).Add("]\r\n").Print();
     s->name_hash = (int)HashString(s->name, 0);
     int fid = 0;
     ForEachFunction(s, [&](ST_FUNC *f) {
       f->sid = s->sid;
       f->fid = ++fid;
-      LogPrint(0, LOG_RESULT, "\t(FID:%d)%s%s (argc:%d)\r\n", f->fid, f->scope, f->name, f->argc);
+      // "\t(FID:%d)%s%s (argc:%d)\r\n"
+      ReportLine line;
+      line.Add("\t(FID:").Add(f->fid).Add(")").Add(f->scope).Add(f->name).Add(" (argc:");
+      line.Add(f->argc).Add(")\r\n").Print();
       f->scope_hash = (int)HashString(f->scope, 0);
       f->name_hash = (int)HashString(f->name, 0);
       AddFunctionRow(f->sid, s->name, f->fid, f->scope, f->name, f->line, f->argc, f->called);
