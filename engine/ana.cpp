@@ -205,8 +205,12 @@ void ANA_SourceRelease(void) {
   ForEachSource([](ST_SOURCE *s) {
     MemFree(s->text);
     s->text = nullptr;
-    ForEachFunction(s, [](ST_FUNC *f) { CB_Init(&f->calls); });
-    CB_Init(&s->funcs);  // frees each function record with its element
+    // A function made by the parser has its calls in the arena too: only
+    // lists of the heap need a walk to free them.
+    ForEachFunction(s, [](ST_FUNC *f, CHBUF *e) {
+      if (!e->arena) CB_Init(&f->calls);
+    });
+    CB_Init(&s->funcs);  // frees each function record of the heap with its element
     ArenaRelease(&s->records);
     MemFree(s->path);
     s->path = nullptr;

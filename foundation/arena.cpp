@@ -38,7 +38,7 @@ void *Take(ARENA *a, size_t n, bool clear);
 
 void ArenaInit(ARENA *a, size_t first, size_t max_block) {
   memset(a, 0, sizeof *a);
-  a->next_size = first ? first : kDefaultFirst;
+  a->next_size = a->first = first ? first : kDefaultFirst;
   a->max_block = max_block >= a->next_size ? max_block : a->next_size;
 }
 
@@ -111,6 +111,7 @@ void ArenaRelease(ARENA *a) {
   a->room = 0;
   a->held = 0;
   a->dirty = 0;
+  if (a->first) a->next_size = a->first;
 }
 
 void ArenaReset(ARENA *a) {

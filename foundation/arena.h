@@ -12,6 +12,7 @@ struct ARENA {
   ARENA_BLOCK *blocks;  // newest first; nullptr while empty
   char *free;           // next unused byte of the newest block
   size_t room;          // bytes left there
+  size_t first;         // size of the first block (again after a release)
   size_t next_size;     // size of the next block taken (grows to max_block)
   size_t max_block;     // largest block taken for small pieces
   size_t held;          // bytes of all blocks held (accounting, tests)
@@ -29,7 +30,8 @@ void *ArenaAlloc(ARENA *a, size_t n);
 // ArenaAlloc without the clearing: the piece's bytes are whatever an earlier
 // piece left there (for a buffer the caller fills at once).
 void *ArenaTake(ARENA *a, size_t n);
-// Gives every block back; the arena is empty and may be used again.
+// Gives every block back; the arena is empty and may be used again, its
+// blocks growing from the first size again.
 void ArenaRelease(ARENA *a);
 // Forgets every piece but keeps the newest block for the pieces that follow
 // (the others are given back), so a scratch arena costs nothing per use.

@@ -190,21 +190,32 @@ void AppendRawDebug(const char *bytes, size_t len) {
   c.size += (int64_t)len;  // too much at worst: checked then
 }
 
+// What CleanLine does with each byte: keep it, make it '.', or take it with
+// the byte after it (a Shift_JIS lead byte).
+enum : unsigned char { kKeep = 0, kDot = 1, kLead = 2 };
+struct CleanTable {
+  unsigned char c[256];
+  constexpr CleanTable() : c() {
+    for (int b = 0; b < 256; b++) {
+      bool keep = b == '\t' || b == '\n' || b == '\r' || (b >= 0x20 && b <= 0x7E) ||
+                  (b >= 0xA2 && b <= 0xDF);
+      bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+      c[b] = lead ? kLead : keep ? kKeep : kDot;
+    }
+  }
+};
+constexpr CleanTable kClean;
+
 // Unprintable bytes become '.'; a Shift_JIS pair stays whole whatever its
 // second byte is. A lead byte with nothing after it is half a character.
 void CleanLine(char *line, size_t len) {
   for (size_t i = 0; i < len; i++) {
-    unsigned char b = (unsigned char)line[i];
-    if (IsSjisLead(b)) {
-      if (i + 1 < len)
-        i++;
-      else
-        line[i] = '.';
-      continue;
-    }
-    bool keep =
-        b == '\t' || b == '\n' || b == '\r' || (b >= 0x20 && b <= 0x7E) || (b >= 0xA2 && b <= 0xDF);
-    if (!keep) line[i] = '.';
+    unsigned char k = kClean.c[(unsigned char)line[i]];
+    if (k == kKeep) continue;
+    if (k == kLead && i + 1 < len)
+      i++;
+    else
+      line[i] = '.';
   }
 }
 
