@@ -171,6 +171,7 @@ struct ST_PARSE {
   int depth_exceeded;    // 1 once the guard ended the current source
   int trace_level;       // log level, read once per logical line
   unsigned yield_count;  // statements in braces since the last yield
+  int yield_every;       // statements in braces between two yields; 0 never
   ARENA scratch;         // the current line's bytes, reused line after line
 };
 

@@ -62,6 +62,7 @@ void ParseAhead(ST_PARSE *ctx, ST_SOURCE *s, LOG_GATHER *g) {
     LogGatherMark(g, 100);
   } else {
     begin_source(ctx, s);
+    ctx->yield_every = 0;  // not the worker: no window waits for it
     while (s->status == 0) {
       for (int i = 0; i < 10; i++) {
         parse_statement(ctx);

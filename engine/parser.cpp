@@ -86,7 +86,7 @@ void BraceBlock(ST_PARSE *ctx) {
   set_mode(ctx, MODE_BLOCK);
   do {
     parse_statement(ctx);
-    int every = g_parse_yield_every;
+    int every = ctx->yield_every;
     if (every > 0 && ++ctx->yield_count % (unsigned)every == 0) YieldCpu();
   } while (Kind(ctx) != '}' && !token_ends(ctx));
   // A '}' is consumed here; the end of the source stays current so that
@@ -164,6 +164,7 @@ void begin_source(ST_PARSE *ctx, ST_SOURCE *s) {
   ctx->anchor_line = 0;
   ctx->cur_func = nullptr;
   ctx->class_name[0] = 0;
+  ctx->yield_every = g_parse_yield_every;
   reset_parser(ctx);
 }
 

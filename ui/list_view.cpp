@@ -52,18 +52,20 @@ int ListModel::IsNumericColumn(int list, int col) {
   return col == CL_SID || col == CL_FID || col == CL_ARGC || col == CL_TO_SID || col == CL_TO_FID;
 }
 
-ListModel::Row ListModel::MakeRow(const char *cells, int n) const {
-  Row r;
-  const char *p = cells;
-  for (int c = 0; c < columns_; c++) {
-    if (c < n) {
-      size_t len = strlen(p);
-      r.append(p, len);
-      p += len + 1;
-    }
-    r.push_back('\0');
+ListModel::Row ListModel::MakeRow(std::string cells, int n) const {
+  // The first n texts (at most one per column) are kept in place, the other
+  // columns added empty: a row of the list's own width, without a copy.
+  int keep = std::min(n, columns_);
+  size_t end = 0;
+  int c = 0;
+  for (; c < keep; c++) {
+    size_t nul = cells.find('\0', end);
+    if (nul == std::string::npos) break;
+    end = nul + 1;
   }
-  return r;
+  cells.resize(end);
+  for (; c < columns_; c++) cells.push_back('\0');
+  return cells;
 }
 
 const char *ListModel::CellText(const Row &r, int col) {
@@ -127,11 +129,11 @@ Qt::ItemFlags ListModel::flags(const QModelIndex &index) const {
 void ListModel::InsertRow(int index, const char *text) {
   std::string cells = text ? text : "";
   cells.push_back('\0');
-  InsertRow(index, cells, 1);
+  InsertRow(index, std::move(cells), 1);
 }
 
-void ListModel::InsertRow(int index, const std::string &cells, int n) {
-  Row row = MakeRow(cells.c_str(), std::min(n, (int)std::count(cells.begin(), cells.end(), '\0')));
+void ListModel::InsertRow(int index, std::string cells, int n) {
+  Row row = MakeRow(std::move(cells), n);
   int size = Size();
   if (index < 0) index = 0;
   if (index >= size) {

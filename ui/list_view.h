@@ -28,7 +28,7 @@ class ListModel : public QAbstractTableModel {
   void InsertRow(int index, const char *text);
   // The same with its first n cells, each ended by a NUL in cells (cells past
   // the last column are ignored).
-  void InsertRow(int index, const std::string &cells, int n);
+  void InsertRow(int index, std::string cells, int n);
   // Sets one cell; out-of-range rows and columns are ignored.
   void SetCell(int row, int col, const char *text);
   // The Shift_JIS text of one cell, "" when out of range.
@@ -52,7 +52,7 @@ class ListModel : public QAbstractTableModel {
   // A row is its cells one after another, each ended by a NUL, always
   // columns_ of them: one block per row, and every cell a C string in place.
   typedef std::string Row;
-  Row MakeRow(const char *cells, int n) const;
+  Row MakeRow(std::string cells, int n) const;
   static const char *CellText(const Row &r, int col);
   int list_;                  // VIEW_FUNCTIONS or VIEW_CALLS
   int columns_;               // FL_COLUMNS or CL_COLUMNS

@@ -53,6 +53,10 @@ bool PortQueue::WaitForRoom(std::unique_lock<std::mutex> &lock) {
 }
 
 void PortQueue::Push(PortOp &&op) {
+  if (has_open_) {  // the row being filled comes first
+    has_open_ = false;
+    ops_.push_back(std::move(open_));
+  }
   ops_.push_back(std::move(op));
   if (!posted_) {
     posted_ = true;
@@ -62,21 +66,32 @@ void PortQueue::Push(PortOp &&op) {
   }
 }
 
+void PortQueue::PostRow(PortOp &&op) {
+  if (OnGuiThread()) {
+    Post(std::move(op));
+    return;
+  }
+  if (has_open_) {
+    std::unique_lock<std::mutex> lock(mu_);
+    if (!WaitForRoom(lock)) return;
+    has_open_ = false;
+    Push(std::move(open_));
+  }
+  open_ = std::move(op);
+  has_open_ = true;
+}
+
 void PortQueue::PostCell(int list, int row, int col, const char *text) {
   if (!text) text = "";
   if (!OnGuiThread()) {
+    if (has_open_ && open_.list == list && open_.row == row && open_.col == col) {
+      open_.text.append(text);
+      open_.text.push_back('\0');
+      open_.col++;
+      return;
+    }
     std::unique_lock<std::mutex> lock(mu_);
     if (abandoned_) return;
-    if (!ops_.empty()) {
-      PortOp &last = ops_.back();
-      if (last.kind == PortOp::INSERT_ROW && last.list == list && last.row == row &&
-          last.col == col) {
-        last.text.append(text);
-        last.text.push_back('\0');
-        last.col++;
-        return;
-      }
-    }
     if (!WaitForRoom(lock)) return;
     PortOp op;
     op.kind = PortOp::SET_CELL;

@@ -60,10 +60,15 @@ class PortQueue : public QObject {
   // first and op right after, so the caller sees its effect at once. A worker
   // that runs far ahead of the GUI waits here until the backlog shrinks.
   void Post(PortOp &&op);
-  // Queues a SET_CELL (any thread). When the operation queued last inserted
-  // that very row and col is its next cell, the cell joins it instead, so a
-  // row filled cell by cell right after its insertion travels as one
-  // operation; the order of operations is the same either way.
+  // Queues an INSERT_ROW (any thread). From the worker the row stays open
+  // on its side until another operation comes: the cells set right after it
+  // (PostCell) join it without a lock, and the whole row is queued then.
+  // One thread at a time posts (the analysis worker).
+  void PostRow(PortOp &&op);
+  // Queues a SET_CELL (any thread). When it is the next cell of the row
+  // inserted last, the cell joins that row instead, so a row filled cell by
+  // cell right after its insertion travels as one operation; the order of
+  // operations is the same either way.
   void PostCell(int list, int row, int col, const char *text);
   // Runs fn on the GUI thread after everything queued before it and returns
   // when it has run (at once on the GUI thread). After Abandon it returns
@@ -98,4 +103,8 @@ class PortQueue : public QObject {
   std::atomic<size_t> local_count_{0};  // local_.size(), for the backlog test
   bool posted_ = false;                 // a drain event is on its way
   bool abandoned_ = false;              // no GUI thread to serve calls any more
+  // The row the worker is filling, queued before the next operation; only
+  // the posting thread touches them (Push runs on it too).
+  PortOp open_;
+  bool has_open_ = false;
 };

@@ -216,9 +216,10 @@ void ViewsPanel::InsertRow(int list, int index, int, const char *text) {
   op.list = list;
   op.row = index;
   op.col = 1;
+  op.text.reserve(192);  // the cells that follow are appended here
   if (text) op.text = text;
   op.text.push_back('\0');
-  queue_->Post(std::move(op));
+  queue_->PostRow(std::move(op));
 }
 
 void ViewsPanel::SetCell(int list, int row, int col, const char *text) {
@@ -340,7 +341,7 @@ void ViewsPanel::ApplyOps(std::vector<PortOp> &ops) {
   for (PortOp &op : ops) {
     switch (op.kind) {
       case PortOp::INSERT_ROW:
-        models_[op.list]->InsertRow(op.row, op.text, op.col);
+        models_[op.list]->InsertRow(op.row, std::move(op.text), op.col);
         break;
       case PortOp::SET_CELL:
         models_[op.list]->SetCell(op.row, op.col, op.text.c_str());
