@@ -135,8 +135,11 @@ ST_FUNC *FindByIndex(const char *key, const ST_CALL *call, int caller_sid) {
 // sorted copy from the func_index of this phase.
 ST_FUNC *FindDefinition(const ST_CALL *call, int caller_sid, bool use_index) {
   if (!ANA.func_index) return nullptr;
+  // "%s:%s" put together directly: this runs once per call.
   char key[528];
-  FormatText(key, sizeof key, "%s:%s", call->scope, call->name);
+  size_t n = CopyText(key, sizeof key, call->scope);
+  n += CopyText(key + n, sizeof key - n, ":");
+  CopyText(key + n, sizeof key - n, call->name);
   if (use_index && g_index_ready && ANA.func_index->buckets && ANA.func_index->size)
     return FindByIndex(key, call, caller_sid);
   return FindByBucketWalk(key, call, caller_sid);

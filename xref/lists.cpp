@@ -24,7 +24,9 @@ int ViewExists(int view) {
 
 // The "scope:name" key of func_index; both fields hold at most 259 bytes.
 void MakeKey(char *key, size_t cap, const char *scope, const char *name) {
-  FormatText(key, cap, "%s:%s", scope, name);
+  size_t n = CopyText(key, cap, scope);
+  n += CopyText(key + n, cap - n, ":");
+  CopyText(key + n, cap - n, name);
 }
 
 // Cell texts. A list row has up to eleven cells and a call list a million
