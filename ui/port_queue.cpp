@@ -5,6 +5,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -20,6 +21,8 @@ const size_t kLowWater = 50000;
 // them: a worker that fills the views without pause would otherwise wake the
 // GUI thread for every few operations. Blocking calls do not wait for it.
 const int kGatherMs = 15;
+// Bytes of rows the worker gathers in one block before it is queued.
+const size_t kBlockBytes = 64 * 1024;
 }  // namespace
 
 PortQueue::PortQueue(QObject *parent) : QObject(parent) {}
@@ -53,11 +56,19 @@ bool PortQueue::WaitForRoom(std::unique_lock<std::mutex> &lock) {
 }
 
 void PortQueue::Push(PortOp &&op) {
-  if (has_open_) {  // the row being filled comes first
-    has_open_ = false;
-    ops_.push_back(std::move(open_));
-  }
+  QueueOpen();  // the rows being filled come first
   ops_.push_back(std::move(op));
+  Wake();
+}
+
+void PortQueue::QueueOpen() {
+  if (!has_open_) return;
+  has_open_ = false;
+  ops_.push_back(std::move(open_));
+  Wake();
+}
+
+void PortQueue::Wake() {
   if (!posted_) {
     posted_ = true;
     QMetaObject::invokeMethod(
@@ -66,28 +77,50 @@ void PortQueue::Push(PortOp &&op) {
   }
 }
 
-void PortQueue::PostRow(PortOp &&op) {
+void PortQueue::PostRow(int list, int row, const char *text) {
+  if (!text) text = "";
   if (OnGuiThread()) {
+    PortOp op;
+    op.kind = PortOp::INSERT_ROW;
+    op.list = list;
+    op.row = row;
+    op.col = 1;
+    op.text = text;
+    op.text.push_back('\0');
     Post(std::move(op));
     return;
   }
-  if (has_open_) {
+  bool next = has_open_ && open_.list == list && open_.row + open_.col == row;
+  if (has_open_ && (!next || open_.text.size() >= kBlockBytes)) {
     std::unique_lock<std::mutex> lock(mu_);
     if (!WaitForRoom(lock)) return;
-    has_open_ = false;
-    Push(std::move(open_));
+    QueueOpen();
   }
-  open_ = std::move(op);
-  has_open_ = true;
+  if (!has_open_) {
+    open_ = PortOp();
+    open_.kind = PortOp::INSERT_ROWS;
+    open_.list = list;
+    open_.row = row;
+    open_.col = 0;
+    open_.text.reserve(kBlockBytes + 1024);
+    has_open_ = true;
+  }
+  open_count_at_ = open_.text.size();
+  open_cells_ = 1;
+  open_.text.append((const char *)&open_cells_, sizeof open_cells_);
+  open_.text.append(text);
+  open_.text.push_back('\0');
+  open_.col++;
 }
 
 void PortQueue::PostCell(int list, int row, int col, const char *text) {
   if (!text) text = "";
   if (!OnGuiThread()) {
-    if (has_open_ && open_.list == list && open_.row == row && open_.col == col) {
+    if (has_open_ && open_.list == list && open_.row + open_.col - 1 == row && open_cells_ == col) {
       open_.text.append(text);
       open_.text.push_back('\0');
-      open_.col++;
+      open_cells_++;
+      memcpy(&open_.text[open_count_at_], &open_cells_, sizeof open_cells_);
       return;
     }
     std::unique_lock<std::mutex> lock(mu_);

@@ -30,6 +30,8 @@ struct PortOp {
     TREE_CLEAR,   //
     APPEND,       // text
     CALL,         // fn
+    INSERT_ROWS,  // list, row = the first row, col = rows; text = each row as a 4-byte cell
+                  // count followed by its cells, each ended by a NUL
   };
   Kind kind = CALL;
   int list = 0;
@@ -60,11 +62,14 @@ class PortQueue : public QObject {
   // first and op right after, so the caller sees its effect at once. A worker
   // that runs far ahead of the GUI waits here until the backlog shrinks.
   void Post(PortOp &&op);
-  // Queues an INSERT_ROW (any thread). From the worker the row stays open
-  // on its side until another operation comes: the cells set right after it
-  // (PostCell) join it without a lock, and the whole row is queued then.
-  // One thread at a time posts (the analysis worker).
-  void PostRow(PortOp &&op);
+  // Inserts a row with its first cell (any thread). On the GUI thread it is
+  // an INSERT_ROW posted at once. From the worker, rows inserted one after
+  // another gather with the cells set right after each (PostCell) in one
+  // INSERT_ROWS block on the worker's side, without a lock or an allocation
+  // per row; the block is queued when it is full or before any other
+  // operation, so the order is the same. One thread at a time posts (the
+  // analysis worker).
+  void PostRow(int list, int row, const char *text);
   // Queues a SET_CELL (any thread). When it is the next cell of the row
   // inserted last, the cell joins that row instead, so a row filled cell by
   // cell right after its insertion travels as one operation; the order of
@@ -90,8 +95,13 @@ class PortQueue : public QObject {
   // GUI thread: the next batch, taken from local_ (refilled from ops_ when
   // empty). false when nothing is queued.
   bool TakeBatch(std::vector<PortOp> *batch);
-  // With mu_ held: appends op and makes sure a drain event is on its way.
+  // With mu_ held: appends the open rows (if any), then op, and makes sure
+  // a drain event is on its way.
   void Push(PortOp &&op);
+  // With mu_ held: appends the open rows, if any (posting thread).
+  void QueueOpen();
+  // With mu_ held: makes sure a drain event is on its way.
+  void Wake();
 
   PortApplier *applier_ = nullptr;  // the views, or none
   std::mutex mu_;                   // guards everything below
@@ -103,8 +113,10 @@ class PortQueue : public QObject {
   std::atomic<size_t> local_count_{0};  // local_.size(), for the backlog test
   bool posted_ = false;                 // a drain event is on its way
   bool abandoned_ = false;              // no GUI thread to serve calls any more
-  // The row the worker is filling, queued before the next operation; only
-  // the posting thread touches them (Push runs on it too).
-  PortOp open_;
-  bool has_open_ = false;
+  // The block of rows the worker is filling, queued before the next
+  // operation; only the posting thread touches them (Push runs on it too).
+  PortOp open_;               // INSERT_ROWS
+  bool has_open_ = false;     // open_ holds rows
+  size_t open_count_at_ = 0;  // offset of the last row's cell count in open_.text
+  int open_cells_ = 0;        // cells of that row so far
 };

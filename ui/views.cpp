@@ -2,6 +2,8 @@
 // (see views.h).
 #include "ui/views.h"
 
+#include <cstring>
+
 #include <QHeaderView>
 #include <QLabel>
 #include <QStatusBar>
@@ -211,15 +213,7 @@ void ViewsPanel::InsertRow(int list, int index, int, const char *text) {
     std::lock_guard<std::mutex> lock(count_mu_);
     row_count_[list]++;
   }
-  PortOp op;
-  op.kind = PortOp::INSERT_ROW;
-  op.list = list;
-  op.row = index;
-  op.col = 1;
-  op.text.reserve(192);  // the cells that follow are appended here
-  if (text) op.text = text;
-  op.text.push_back('\0');
-  queue_->PostRow(std::move(op));
+  queue_->PostRow(list, index, text);
 }
 
 void ViewsPanel::SetCell(int list, int row, int col, const char *text) {
@@ -343,6 +337,18 @@ void ViewsPanel::ApplyOps(std::vector<PortOp> &ops) {
       case PortOp::INSERT_ROW:
         models_[op.list]->InsertRow(op.row, std::move(op.text), op.col);
         break;
+      case PortOp::INSERT_ROWS: {
+        const char *p = op.text.data(), *end = p + op.text.size();
+        for (int k = 0; k < op.col && p + sizeof(int) <= end; k++) {
+          int cells;
+          memcpy(&cells, p, sizeof cells);
+          p += sizeof cells;
+          const char *start = p;
+          for (int c = 0; c < cells && p < end; c++) p += strlen(p) + 1;
+          models_[op.list]->InsertRow(op.row + k, std::string(start, p), cells);
+        }
+        break;
+      }
       case PortOp::SET_CELL:
         models_[op.list]->SetCell(op.row, op.col, op.text.c_str());
         break;
