@@ -49,6 +49,24 @@ ST_PARSE *exec_context(void) {
   return &g_exec;
 }
 
+int parse_slice(ST_PARSE *ctx, int (*stop)(void)) {
+  ST_SOURCE *s = ctx->src;
+  for (int i = 0; i < 10; i++) {
+    parse_statement(ctx);
+    if (stop()) ctx->token.kind = TK_STOP;
+    if (ctx->token.kind == TK_STOP) {
+      s->status = -2;
+      break;
+    }
+    if (ctx->token.kind == TK_EOF) {
+      s->status = -1;
+      break;
+    }
+  }
+  if (!ctx->read_pos || s->size <= 0) return 100;
+  return (int)((long long)(ctx->read_pos - s->text) * 100 / s->size);
+}
+
 int report_completed(ST_SOURCE *s) {
   DebugPrint("%s Completed \"%s\"\r\n", kTag, Utf8ToSjis(s->path).c_str());
   ANA.cur_source = CB_Next(ANA.cur_source, nullptr);
@@ -95,19 +113,5 @@ int ANA_Exec(ProgressSink *window, char *name_buffer, int mode) {
     begin_source(&g_exec, s);
   }
 
-  ST_PARSE *ctx = &g_exec;
-  for (int i = 0; i < 10; i++) {
-    parse_statement(ctx);
-    if (EscapePressed()) ctx->token.kind = TK_STOP;
-    if (ctx->token.kind == TK_STOP) {
-      s->status = -2;
-      break;
-    }
-    if (ctx->token.kind == TK_EOF) {
-      s->status = -1;
-      break;
-    }
-  }
-  if (!ctx->read_pos || s->size <= 0) return 100;
-  return (int)((long long)(ctx->read_pos - s->text) * 100 / s->size);
+  return parse_slice(&g_exec, EscapePressed);
 }

@@ -52,6 +52,10 @@ struct Pool {
 
 Pool g_pool;
 
+int StopRequested(void) {
+  return g_pool.stop.load(std::memory_order_relaxed);
+}
+
 // The parse of one source on a thread: ANA_Exec's slices, one after another,
 // each ending with a mark that carries its progress.
 void ParseAhead(ST_PARSE *ctx, ST_SOURCE *s, LOG_GATHER *g) {
@@ -63,24 +67,7 @@ void ParseAhead(ST_PARSE *ctx, ST_SOURCE *s, LOG_GATHER *g) {
   } else {
     begin_source(ctx, s);
     ctx->yield_every = 0;  // not the worker: no window waits for it
-    while (s->status == 0) {
-      for (int i = 0; i < 10; i++) {
-        parse_statement(ctx);
-        if (g_pool.stop.load(std::memory_order_relaxed)) ctx->token.kind = TK_STOP;
-        if (ctx->token.kind == TK_STOP) {
-          s->status = -2;
-          break;
-        }
-        if (ctx->token.kind == TK_EOF) {
-          s->status = -1;
-          break;
-        }
-      }
-      int progress = !ctx->read_pos || s->size <= 0
-                         ? 100
-                         : (int)((long long)(ctx->read_pos - s->text) * 100 / s->size);
-      LogGatherMark(g, progress);
-    }
+    while (s->status == 0) LogGatherMark(g, parse_slice(ctx, StopRequested));
     end_source(ctx);
     ctx->read_pos = nullptr;
     ctx->src = nullptr;

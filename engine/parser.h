@@ -149,6 +149,11 @@ int pool_exec(ST_SOURCE *s);
 // Stops and joins the threads; sources after `keep` (every source not yet
 // reported when keep is null) lose what was parsed ahead.
 void pool_stop(CHBUF *keep);
+// Up to ten statement steps of the context's source (begun with
+// begin_source), as one call of ANA_Exec makes: after each, stop() is asked
+// and a yes makes the current token TK_STOP. The source's status becomes -2
+// at a stop, -1 at its end. Returns how far its text is read, in percent.
+int parse_slice(ST_PARSE *ctx, int (*stop)(void));
 // ANA_Exec's way of reporting a source completed: the trace, the move to the
 // next source, the text given back.
 int report_completed(ST_SOURCE *s);

@@ -35,18 +35,7 @@ void MakeKey(char *key, size_t cap, const char *scope, const char *name) {
 enum { kCellSize = 528 };
 
 const char *Number(char *cell, int v) {
-  char digits[16];
-  int n = 0;
-  unsigned u = v < 0 ? 0u - (unsigned)v : (unsigned)v;
-  do {
-    digits[n++] = (char)('0' + u % 10);
-    u /= 10;
-  } while (u);
-  char *at = cell;
-  if (v < 0) *at++ = '-';
-  while (n) *at++ = digits[--n];
-  *at = 0;
-  return cell;
+  return DecimalText(cell, v);
 }
 
 const char *Joined(char *cell, const char *a, const char *b) {

@@ -49,6 +49,14 @@ class PoolTest : public EngineTest {
     for (const auto &s : Sources()) paths.push_back(Source(s.first, s.second));
     return paths;
   }
+  // Registers the paths as sources, as the worker does.
+  static void Register(const std::vector<std::string> &paths) {
+    CB list = {};
+    CB_Init(&list);
+    for (const std::string &p : paths) AddCB(&list, p.c_str(), (int)p.size() + 1);
+    ANA_SourceCreateAll(nullptr, &list);
+    CB_Init(&list);
+  }
   Outputs Analyse(int jobs, const std::vector<std::string> &paths) {
     ANA_SourceRelease();
     LogShutdown();
@@ -96,11 +104,7 @@ TEST_F(PoolTest, StopReportsNothingAfterTheStoppedSource) {
   for (int polls : {1, 3, 9, 25}) {
     ANA_SourceRelease();
     g_config.JOBS = 4;
-    CB list = {};
-    CB_Init(&list);
-    for (const std::string &p : paths) AddCB(&list, p.c_str(), (int)p.size() + 1);
-    ANA_SourceCreateAll(nullptr, &list);
-    CB_Init(&list);
+    Register(paths);
     g_polls_left = polls;
     EscapeSetPoll(CountdownPoll);
     std::vector<int> results;
@@ -137,11 +141,7 @@ TEST_F(PoolTest, StopReportsNothingAfterTheStoppedSource) {
 TEST_F(PoolTest, ReleaseWhileThreadsWorkEndsThemAndLeavesNothing) {
   std::vector<std::string> paths = Paths();
   g_config.JOBS = 4;
-  CB list = {};
-  CB_Init(&list);
-  for (const std::string &p : paths) AddCB(&list, p.c_str(), (int)p.size() + 1);
-  ANA_SourceCreateAll(nullptr, &list);
-  CB_Init(&list);
+  Register(paths);
   EXPECT_GE(ANA_Exec(nullptr, nullptr, 0), 0);  // the threads start
   ANA_SourceRelease();                          // and are ended here
   g_config.JOBS = 0;
