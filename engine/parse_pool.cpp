@@ -38,6 +38,8 @@ struct Pool {
   std::mutex lock;                    // guards the fields below but stop and threads
   std::condition_variable room;       // threads wait here for room ahead
   std::condition_variable ready;      // the worker waits here for its source
+  ST_SOURCE *awaited;                 // the source the worker waits for, or nullptr
+  int idle;                           // threads waiting for room
   int active;                         // 1 from pool_start until pool_stop
   CHBUF *next;                        // next source to take, or nullptr
   int taken;                          // sources taken since the start
@@ -83,11 +85,13 @@ void ThreadMain(void *) {
     ST_SOURCE *s = nullptr;
     {
       std::unique_lock<std::mutex> guard(g_pool.lock);
+      g_pool.idle++;
       g_pool.room.wait(guard, [] {
         return g_pool.stop.load() || !g_pool.next ||
                (g_pool.taken - g_pool.reported < g_pool.max_ahead &&
                 g_pool.gathered < kMaxGathered);
       });
+      g_pool.idle--;
       if (g_pool.stop.load() || !g_pool.next || !ctx) break;
       s = (ST_SOURCE *)g_pool.next->data;
       g_pool.next = CB_Next(g_pool.next, nullptr);
@@ -104,7 +108,7 @@ void ThreadMain(void *) {
     s->gathered = g;
     s->ahead = g && !g->failed ? AHEAD_PARSED : AHEAD_DIRECT;
     if (g) g_pool.gathered += g->bytes;
-    g_pool.ready.notify_all();
+    if (g_pool.awaited == s) g_pool.ready.notify_one();  // only the worker waits there
   }
   if (ctx) {
     end_source(ctx);
@@ -141,7 +145,7 @@ void Finished(ST_SOURCE *s) {
   }
   g_pool.reported++;
   g_pool.replay = LOG_REPLAY{};
-  g_pool.room.notify_all();
+  if (g_pool.idle) g_pool.room.notify_all();
 }
 
 }  // namespace
@@ -169,6 +173,8 @@ int pool_start(CHBUF *from) {
     g_pool.gathered = 0;
     g_pool.replay = LOG_REPLAY{};
     g_pool.stop.store(0);
+    g_pool.awaited = nullptr;
+    g_pool.idle = 0;
     g_pool.active = 1;
   }
   g_pool.nthreads = 0;
@@ -218,7 +224,9 @@ int pool_exec(ST_SOURCE *s) {
   {
     std::unique_lock<std::mutex> guard(g_pool.lock);
     while (s->ahead == AHEAD_NONE || s->ahead == AHEAD_PARSING) {
+      g_pool.awaited = s;
       g_pool.ready.wait_for(guard, std::chrono::milliseconds(kWaitMs));
+      g_pool.awaited = nullptr;
       if (s->ahead == AHEAD_PARSED || s->ahead == AHEAD_DIRECT) break;
       guard.unlock();
       int pressed = EscapePressed();
