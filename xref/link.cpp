@@ -8,8 +8,9 @@
 // dependent loads per entry; a linking phase over a large project would spend
 // most of its time there. So the phase first copies the buckets into one
 // array sorted by (bucket, scope hash, name hash), registration order kept,
-// and each call then finds exactly the entries a bucket walk would accept, in
-// the same order, by a binary search.
+// with a hash table of where each run of equal keys starts, and each call
+// then finds exactly the entries a bucket walk would accept, in the same
+// order, with a probe or two.
 #include <algorithm>
 #include <cstdint>
 #include <vector>
@@ -78,8 +79,28 @@ bool EntryLess(const IndexEntry &a, const IndexEntry &b) {
 std::vector<IndexEntry> g_index;
 bool g_index_ready = false;
 
+// Where each run of equal (bucket, scope hash, name hash) starts in g_index,
+// found by hashing: a lookup costs a probe or two instead of a binary search
+// through the whole array. `first` is the run's index plus one; 0 is empty.
+struct RunSlot {
+  uint32_t bucket;
+  int scope_hash;
+  int name_hash;
+  uint32_t first;
+};
+std::vector<RunSlot> g_runs;  // a power of two in size, at most half full
+
+size_t RunHome(uint32_t bucket, int scope_hash, int name_hash) {
+  uint64_t h = bucket * 0x9E3779B97F4A7C15ull;
+  h ^= (uint32_t)scope_hash * 0xC2B2AE3D27D4EB4Full;
+  h ^= (uint32_t)name_hash * 0x165667B19E3779F9ull;
+  h ^= h >> 29;
+  return (size_t)(h & (g_runs.size() - 1));
+}
+
 void DropIndex() {
   std::vector<IndexEntry>().swap(g_index);
+  std::vector<RunSlot>().swap(g_runs);
   g_index_ready = false;
 }
 
@@ -96,6 +117,18 @@ void BuildIndex() {
     });
   }
   std::sort(g_index.begin(), g_index.end(), EntryLess);
+  size_t size = 16;
+  while (size < 2 * g_index.size()) size *= 2;
+  g_runs.assign(size, RunSlot{0, 0, 0, 0});
+  for (size_t i = 0; i < g_index.size(); i++) {
+    const IndexEntry &e = g_index[i];
+    if (i > 0 && g_index[i - 1].bucket == e.bucket && g_index[i - 1].scope_hash == e.scope_hash &&
+        g_index[i - 1].name_hash == e.name_hash)
+      continue;  // inside a run
+    size_t k = RunHome(e.bucket, e.scope_hash, e.name_hash);
+    while (g_runs[k].first) k = (k + 1) & (size - 1);
+    g_runs[k] = RunSlot{e.bucket, e.scope_hash, e.name_hash, (uint32_t)i + 1};
+  }
   g_index_ready = true;
 }
 
@@ -120,7 +153,13 @@ ST_FUNC *FindByIndex(const char *key, const ST_CALL *call, int caller_sid) {
   ST_HASH2 *t = ANA.func_index;
   IndexEntry probe{
       HashString(key, 0) % t->size, call->scope_hash, call->name_hash, 0, 0, 0, nullptr};
-  auto it = std::lower_bound(g_index.begin(), g_index.end(), probe, EntryLess);
+  size_t k = RunHome(probe.bucket, probe.scope_hash, probe.name_hash);
+  while (g_runs[k].first &&
+         (g_runs[k].bucket != probe.bucket || g_runs[k].scope_hash != probe.scope_hash ||
+          g_runs[k].name_hash != probe.name_hash))
+    k = (k + 1) & (g_runs.size() - 1);
+  if (!g_runs[k].first) return nullptr;
+  auto it = g_index.begin() + (g_runs[k].first - 1);
   ST_FUNC *found = nullptr;
   for (; it != g_index.end() && it->bucket == probe.bucket && it->scope_hash == probe.scope_hash &&
          it->name_hash == probe.name_hash;
