@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/parser.h"
+#include "engine/source_pool.h"
 #include "engine/record_walk.h"
 #include "foundation/memory.h"
 #include "foundation/ports.h"

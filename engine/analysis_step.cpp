@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/parser.h"
+#include "engine/source_pool.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/text.h"
@@ -93,7 +94,8 @@ int ANA_Exec(ProgressSink *window, char *name_buffer, int mode) {
   }
   // The threads start with the first source that nothing has parsed yet;
   // while they run, only pool_exec looks at the sources they take.
-  if (!pool_active() && s->status == 0 && !s->text) pool_start(ANA.cur_source);
+  if (!pool_active() && s->status == 0 && !s->text)
+    pool_start(ANA.cur_source, parse_ahead, forget_parse);
   if (pool_active() && s->ahead != AHEAD_DIRECT) return pool_exec(s);
 
   if (s->status == -2) {

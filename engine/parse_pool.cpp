@@ -18,6 +18,7 @@
 #include <mutex>
 
 #include "engine/parser.h"
+#include "engine/source_pool.h"
 #include "engine/record_walk.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
@@ -48,6 +49,8 @@ struct Pool {
   size_t gathered;                    // gathered bytes of sources not yet reported
   LOG_REPLAY replay;                  // how far the current source is replayed
   std::atomic<int> stop;              // 1: threads end their source at once and leave
+  SourceWork work;                    // what a thread does with a source
+  SourceForget forget;                // how a source worked ahead is put back
   ThreadHandle threads[kMaxThreads];  // worker's
   int nthreads;                       // worker's
 };
@@ -56,27 +59,6 @@ Pool g_pool;
 
 int StopRequested(void) {
   return g_pool.stop.load(std::memory_order_relaxed);
-}
-
-// The parse of one source on a thread: ANA_Exec's slices, one after another,
-// each ending with a mark that carries its progress.
-void ParseAhead(ST_PARSE *ctx, ST_SOURCE *s, LOG_GATHER *g) {
-  LogGatherBegin(g);
-  s->size = load_source(s->path, &s->text);
-  if (s->size <= 0) {
-    s->status = -1;
-    LogGatherMark(g, 100);
-  } else {
-    begin_source(ctx, s);
-    ctx->yield_every = 0;  // not the worker: no window waits for it
-    while (s->status == 0) LogGatherMark(g, parse_slice(ctx, StopRequested));
-    end_source(ctx);
-    ctx->read_pos = nullptr;
-    ctx->src = nullptr;
-  }
-  MemFree(s->text);  // the records keep offsets, not the text
-  s->text = nullptr;
-  LogGatherEnd();
 }
 
 void ThreadMain(void *) {
@@ -102,7 +84,9 @@ void ThreadMain(void *) {
     LOG_GATHER *g = (LOG_GATHER *)MemAlloc(sizeof(LOG_GATHER));
     if (g) {
       LogGatherInit(g, 0);
-      ParseAhead(ctx, s, g);
+      LogGatherBegin(g);
+      g_pool.work(ctx, s, g);
+      LogGatherEnd();
     }
     std::lock_guard<std::mutex> guard(g_pool.lock);
     s->gathered = g;
@@ -116,33 +100,20 @@ void ThreadMain(void *) {
   }
 }
 
-// Puts a source parsed ahead back as registered: no records, nothing
-// gathered, not taken.
-void Forget(ST_SOURCE *s) {
-  if (s->gathered) {
-    LogGatherRelease(s->gathered);
-    MemFree(s->gathered);
-    s->gathered = nullptr;
-  }
-  if (s->ahead == AHEAD_NONE) return;
-  ForEachFunction(s, [](ST_FUNC *f) { CB_Init(&f->calls); });
-  CB_Init(&s->funcs);
-  ArenaRelease(&s->records);
-  MemFree(s->text);
-  s->text = nullptr;
-  s->status = 0;
-  s->ahead = AHEAD_NONE;
+// Drops what s gathered (its bytes no longer count ahead, with the lock held).
+void DropGathered(ST_SOURCE *s) {
+  if (!s->gathered) return;
+  g_pool.gathered -= s->gathered->bytes;
+  LogGatherRelease(s->gathered);
+  MemFree(s->gathered);
+  s->gathered = nullptr;
 }
 
-// The worker is done with s (reported or stopped): its gathering goes.
+// The worker is done with s: its gathering goes, room for one more.
 void Finished(ST_SOURCE *s) {
   std::lock_guard<std::mutex> guard(g_pool.lock);
-  if (s->gathered) {
-    g_pool.gathered -= s->gathered->bytes;
-    LogGatherRelease(s->gathered);
-    MemFree(s->gathered);
-    s->gathered = nullptr;
-  }
+  DropGathered(s);
+  s->ahead = AHEAD_NONE;
   g_pool.reported++;
   g_pool.replay = LOG_REPLAY{};
   if (g_pool.idle) g_pool.room.notify_all();
@@ -150,12 +121,38 @@ void Finished(ST_SOURCE *s) {
 
 }  // namespace
 
+void parse_ahead(ST_PARSE *ctx, ST_SOURCE *s, LOG_GATHER *g) {
+  s->size = load_source(s->path, &s->text);
+  if (s->size <= 0) {
+    s->status = -1;
+    LogGatherMark(g, 100);
+  } else {
+    begin_source(ctx, s);
+    ctx->yield_every = 0;  // not the worker: no window waits for it
+    while (s->status == 0) LogGatherMark(g, parse_slice(ctx, StopRequested));
+    end_source(ctx);
+    ctx->read_pos = nullptr;
+    ctx->src = nullptr;
+  }
+  MemFree(s->text);  // the records keep offsets, not the text
+  s->text = nullptr;
+}
+
+void forget_parse(ST_SOURCE *s) {
+  ForEachFunction(s, [](ST_FUNC *f) { CB_Init(&f->calls); });
+  CB_Init(&s->funcs);
+  ArenaRelease(&s->records);
+  MemFree(s->text);
+  s->text = nullptr;
+  s->status = 0;
+}
+
 int pool_active(void) {
   std::lock_guard<std::mutex> guard(g_pool.lock);
   return g_pool.active;
 }
 
-int pool_start(CHBUF *from) {
+int pool_start(CHBUF *from, SourceWork work, SourceForget forget) {
   if (pool_active()) return 1;
   int jobs = g_config.JOBS > 0 ? g_config.JOBS : ProcessorCount();
   if (jobs > kMaxThreads) jobs = kMaxThreads;
@@ -175,6 +172,8 @@ int pool_start(CHBUF *from) {
     g_pool.stop.store(0);
     g_pool.awaited = nullptr;
     g_pool.idle = 0;
+    g_pool.work = work;
+    g_pool.forget = forget;
     g_pool.active = 1;
   }
   g_pool.nthreads = 0;
@@ -209,64 +208,70 @@ void pool_stop(CHBUF *keep) {
   CHBUF *from = keep ? CB_Next(keep, nullptr) : ANA.cur_source;
   if (keep && keep->data) {
     ST_SOURCE *k = (ST_SOURCE *)keep->data;
-    if (k->gathered) {  // the rest of what it printed is not written
-      LogGatherRelease(k->gathered);
-      MemFree(k->gathered);
-      k->gathered = nullptr;
-    }
+    DropGathered(k);  // the rest of what it printed is not written
     k->ahead = AHEAD_NONE;
   }
-  for (CHBUF *e = from; e; e = CB_Next(e, nullptr))
-    if (e->data) Forget((ST_SOURCE *)e->data);
+  for (CHBUF *e = from; e; e = CB_Next(e, nullptr)) {
+    ST_SOURCE *s = (ST_SOURCE *)e->data;
+    if (!s) continue;
+    DropGathered(s);
+    if (s->ahead != AHEAD_NONE && g_pool.forget) g_pool.forget(s);
+    s->ahead = AHEAD_NONE;
+  }
+  g_pool.gathered = 0;
+}
+
+int pool_wait(CHBUF *e) {
+  ST_SOURCE *s = (ST_SOURCE *)e->data;
+  std::unique_lock<std::mutex> guard(g_pool.lock);
+  while (s->ahead == AHEAD_NONE || s->ahead == AHEAD_PARSING) {
+    g_pool.awaited = s;
+    g_pool.ready.wait_for(guard, std::chrono::milliseconds(kWaitMs));
+    g_pool.awaited = nullptr;
+    if (s->ahead == AHEAD_PARSED || s->ahead == AHEAD_DIRECT) break;
+    guard.unlock();
+    int pressed = EscapePressed();
+    guard.lock();
+    if (pressed) {
+      guard.unlock();
+      pool_stop(e);
+      return 0;
+    }
+  }
+  if (s->ahead == AHEAD_PARSED) return 1;
+  // Incomplete: the caller does it again itself; it no longer counts ahead.
+  DropGathered(s);
+  if (g_pool.forget) g_pool.forget(s);
+  s->ahead = AHEAD_DIRECT;
+  g_pool.reported++;
+  if (g_pool.idle) g_pool.room.notify_all();
+  return -1;
+}
+
+int pool_replay(ST_SOURCE *s, int *mark) {
+  return LogGatherReplay(s->gathered, &g_pool.replay, mark);
+}
+
+void pool_done(ST_SOURCE *s) {
+  Finished(s);
 }
 
 int pool_exec(ST_SOURCE *s) {
-  {
-    std::unique_lock<std::mutex> guard(g_pool.lock);
-    while (s->ahead == AHEAD_NONE || s->ahead == AHEAD_PARSING) {
-      g_pool.awaited = s;
-      g_pool.ready.wait_for(guard, std::chrono::milliseconds(kWaitMs));
-      g_pool.awaited = nullptr;
-      if (s->ahead == AHEAD_PARSED || s->ahead == AHEAD_DIRECT) break;
-      guard.unlock();
-      int pressed = EscapePressed();
-      guard.lock();
-      if (pressed) {
-        // Stopped before anything of it was written.
-        guard.unlock();
-        pool_stop(ANA.cur_source);
-        s->status = -2;
-        return 0;
-      }
-    }
-    if (s->ahead == AHEAD_DIRECT) {
-      // What was gathered is incomplete: the worker parses it again itself.
-      if (s->gathered) {
-        g_pool.gathered -= s->gathered->bytes;
-        LogGatherRelease(s->gathered);
-        MemFree(s->gathered);
-        s->gathered = nullptr;
-      }
-      ForEachFunction(s, [](ST_FUNC *f) { CB_Init(&f->calls); });
-      CB_Init(&s->funcs);
-      ArenaRelease(&s->records);
-      s->status = 0;
-      g_pool.reported++;
-      g_pool.room.notify_all();
-      guard.unlock();
-      return ANA_Exec(nullptr, nullptr, 0);
-    }
+  int waited = pool_wait(ANA.cur_source);
+  if (waited == 0) {  // stopped before anything of it was written
+    s->status = -2;
+    return 0;
   }
+  if (waited < 0) return ANA_Exec(nullptr, nullptr, 0);  // parsed again by the worker
   int mark = 0;
-  if (LogGatherReplay(s->gathered, &g_pool.replay, &mark)) {
+  if (pool_replay(s, &mark)) {
     if (EscapePressed()) {
       pool_stop(ANA.cur_source);
       s->status = -2;
     }
     return mark;
   }
-  Finished(s);
-  s->ahead = AHEAD_NONE;
+  pool_done(s);
   return report_completed(s);
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "engine/ana.h"
+#include "foundation/log.h"
 
 // Deepest parser recursion a source may drive (braces, parentheses, prefix
 // operators, nested conditionals and declarations). Past it the source ends as
@@ -131,24 +132,20 @@ inline bool token_ends(const ST_PARSE *ctx) {
   return ctx->token.kind == TK_EOF || ctx->token.kind == TK_STOP;
 }
 
-// ---- analysis threads (parse_pool.cpp) ----
+// ---- analysis threads (parse_pool.cpp; the pool itself: source_pool.h) ----
 
-// Starts threads that parse the sources from `from` on ahead of ANA_Exec,
-// when JOBS asks for more than one, the debug log is below level 2, the log
-// indentation is at 0 and more than one source is left. 1 when they run
-// (or already ran for these sources), 0 when ANA_Exec parses alone.
-int pool_start(CHBUF *from);
-// 1 while the current sources are parsed ahead (pool_exec reports them).
-int pool_active(void);
+// The work of the analysis threads on one source: ANA_Exec's slices, one
+// after another, each ending with a mark that carries its progress; the text
+// is given back at the end.
+void parse_ahead(ST_PARSE *ctx, ST_SOURCE *s, LOG_GATHER *g);
+// Puts a source parsed ahead back as registered: no records, no text.
+void forget_parse(ST_SOURCE *s);
 // ANA_Exec's step for s, the current source, parsed ahead: waits until it is
 // parsed, then writes what it printed up to its next slice of ten statements
 // and returns that slice's progress; once everything is written, reports it
 // completed and moves on (ANA_EXEC_SOURCE_DONE). Polls Escape once per slice
 // (a stop ends the threads; the next call reports the source stopped).
 int pool_exec(ST_SOURCE *s);
-// Stops and joins the threads; sources after `keep` (every source not yet
-// reported when keep is null) lose what was parsed ahead.
-void pool_stop(CHBUF *keep);
 // Up to ten statement steps of the context's source (begun with
 // begin_source), as one call of ANA_Exec makes: after each, stop() is asked
 // and a yes makes the current token TK_STOP. The source's status becomes -2

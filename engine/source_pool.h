@@ -1,0 +1,38 @@
+// The analysis threads: work done on sources ahead of the worker (parsing,
+// linking), each source by one thread, in registration order, with what it
+// prints gathered apart (foundation/log.h) and written by the worker in the
+// source's turn. At most a bounded number of sources, and of gathered bytes,
+// wait ahead of the worker. One pool at a time; the worker alone starts,
+// waits on, replays and stops it.
+#pragma once
+
+#include "engine/ana.h"
+#include "foundation/log.h"
+
+// What a thread does with one source; what it prints goes to g. ctx is the
+// thread's own parse context.
+typedef void (*SourceWork)(ST_PARSE *ctx, ST_SOURCE *s, LOG_GATHER *g);
+// Puts a source worked ahead, and not reported, back as it was before.
+typedef void (*SourceForget)(ST_SOURCE *s);
+
+// Starts threads doing work on the sources from `from` on, when JOBS asks for
+// more than one, the debug log is below level 2, the log indentation is at 0
+// and more than one source is left. 1 when they run (or already ran), 0 when
+// the worker must do the work alone.
+int pool_start(CHBUF *from, SourceWork work, SourceForget forget);
+// 1 while threads work ahead.
+int pool_active(void);
+// Waits until the source of element e is done, polling Escape every 20 ms:
+// 1 done (what it printed waits in its gathering); 0 when Escape came first
+// (the threads are stopped, the sources after it forgotten, its own
+// gathering dropped); -1 when its gathering is incomplete (memory ran out):
+// it has been forgotten and the caller does its work itself.
+int pool_wait(CHBUF *e);
+// Writes what s printed after the last replay, up to its next mark: 1 with
+// the mark's value in *mark, 0 when everything has been written.
+int pool_replay(ST_SOURCE *s, int *mark);
+// The worker is done with s: its gathering is released, a thread may go on.
+void pool_done(ST_SOURCE *s);
+// Stops and joins the threads; sources after `keep` (every source from the
+// current one on when keep is null) are forgotten. Nothing when none run.
+void pool_stop(CHBUF *keep);
