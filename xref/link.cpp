@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/record_walk.h"
+#include "engine/source_pool.h"
 #include "foundation/hash.h"
 #include "foundation/log.h"
 #include "foundation/text.h"
@@ -184,44 +185,122 @@ ST_FUNC *FindDefinition(const ST_CALL *call, int caller_sid, bool use_index) {
   return FindByBucketWalk(key, call, caller_sid);
 }
 
-int LinkOneCall(ST_CALL *call, bool use_index) {
-  if (!call) return 0;
+// The definition the call reaches, stored in the call (hashes already set).
+ST_FUNC *Resolve(ST_CALL *call, bool use_index) {
   call->to_sid = 0;
   call->to_fid = 0;
   call->to_func = nullptr;
-
-  ST_FUNC *caller = call->caller;
-  int caller_sid = caller ? caller->sid : 0;
-  ST_FUNC *found = FindDefinition(call, caller_sid, use_index);
-
-  const char *caller_source = caller && caller->source ? caller->source->name : "";
-  const char *caller_scope = caller ? caller->scope : "";
-  const char *caller_name = caller ? caller->name : "";
-  int caller_fid = caller ? caller->fid : 0;
+  ST_FUNC *found = FindDefinition(call, call->caller ? call->caller->sid : 0, use_index);
   if (found) {
     call->to_sid = found->sid;
     call->to_fid = found->fid;
     call->to_func = found;
-    found->called = 1;
-    const char *to_source = found->source ? found->source->name : "";
+  }
+  return found;
+}
+
+const char *SourceName(const ST_FUNC *f) {
+  return f && f->source ? f->source->name : "";
+}
+
+// The result-log line of a resolved call.
+void LogLink(const ST_CALL *call) {
+  const ST_FUNC *found = call->to_func;
+  ReportLine line;
+  line.Add("[").Add(SourceName(call->caller)).Add("] ").Add(call->scope).Add(call->name);
+  line.Add("(argc:").Add(call->argc);
+  if (found) {
     // "[%s] %s%s(argc:%d)---[LINK]--->(SID:%d,FID:%d)[%s] %s%s\r\n"
-    ReportLine line;
-    line.Add("[").Add(caller_source).Add("] ").Add(call->scope).Add(call->name).Add("(argc:");
-    line.Add(call->argc).Add(")---[LINK]--->(SID:").Add(found->sid).Add(",FID:").Add(found->fid);
-    line.Add(")[").Add(to_source).Add("] ").Add(found->scope).Add(found->name).Add("\r\n");
-    line.Print();
-    AddCallRow(caller_sid, caller_source, caller_fid, caller_scope, caller_name, call->scope,
-               call->name, call->argc, found->sid, to_source, found->fid, found->scope,
-               found->name);
+    line.Add(")---[LINK]--->(SID:").Add(found->sid).Add(",FID:").Add(found->fid);
+    line.Add(")[").Add(SourceName(found)).Add("] ").Add(found->scope).Add(found->name).Add("\r\n");
   } else {
     // "[%s] %s%s(argc:%d)------------>not found.\r\n"
-    ReportLine line;
-    line.Add("[").Add(caller_source).Add("] ").Add(call->scope).Add(call->name).Add("(argc:");
-    line.Add(call->argc).Add(")------------>not found.\r\n").Print();
+    line.Add(")------------>not found.\r\n");
+  }
+  line.Print();
+}
+
+// What a resolved call changes beside its line: the definition is called,
+// and the call has its Call List row.
+void MarkAndRow(const ST_CALL *call) {
+  ST_FUNC *caller = call->caller;
+  int caller_sid = caller ? caller->sid : 0;
+  const char *caller_source = SourceName(caller);
+  const char *caller_scope = caller ? caller->scope : "";
+  const char *caller_name = caller ? caller->name : "";
+  int caller_fid = caller ? caller->fid : 0;
+  if (ST_FUNC *found = call->to_func) {
+    found->called = 1;
+    AddCallRow(caller_sid, caller_source, caller_fid, caller_scope, caller_name, call->scope,
+               call->name, call->argc, found->sid, SourceName(found), found->fid, found->scope,
+               found->name);
+  } else {
     AddCallRow(caller_sid, caller_source, caller_fid, caller_scope, caller_name, call->scope,
                call->name, call->argc, 0, "", 0, "", "");
   }
+}
+
+int LinkOneCall(ST_CALL *call, bool use_index) {
+  if (!call) return 0;
+  Resolve(call, use_index);
+  LogLink(call);
+  MarkAndRow(call);
   return 1;
+}
+
+void SetHashes(ST_CALL *c) {
+  c->scope_hash = (int)HashString(c->scope, 0);
+  c->name_hash = (int)HashString(c->name, 0);
+}
+
+// A call not reached by the linker: no link, no hashes.
+void Unlink(ST_CALL *c) {
+  c->to_sid = c->to_fid = 0;
+  c->to_func = nullptr;
+  c->scope_hash = c->name_hash = 0;
+}
+
+// The work of the analysis threads in the linking phase: every call of s
+// resolved, its line gathered and followed by a mark. The definitions are
+// marked called, and the rows added, by the worker in s's turn.
+void LinkAhead(ST_PARSE *, ST_SOURCE *s, LOG_GATHER *g) {
+  ForEachCall(s, [g](ST_CALL *c) {
+    SetHashes(c);
+    Resolve(c, true);
+    LogLink(c);
+    LogGatherMark(g, 0);
+  });
+}
+
+// A source linked ahead and not reported: back to unlinked.
+void ForgetLinks(ST_SOURCE *s) {
+  ForEachCall(s, Unlink);
+}
+
+// The linking of s in its turn from what a thread did ahead: each call's
+// line, then its mark and row, then the Escape poll, as when linked here.
+// false when linking must be done here after all (nothing was written).
+bool ReplayLinks(CHBUF *e, ST_SOURCE *s) {
+  int waited = pool_wait(e);
+  if (waited < 0) return false;
+  bool stopped = waited == 0;  // Escape before the first call: none is reached
+  ForEachCall(s, [&](ST_CALL *c) {
+    if (stopped) {
+      Unlink(c);
+      return;
+    }
+    int mark;
+    pool_replay(s, &mark);
+    MarkAndRow(c);
+    if (EscapePressed()) stopped = true;
+  });
+  if (stopped) {
+    pool_stop(e);
+    link_position = link_total;
+  } else {
+    pool_done(s);
+  }
+  return true;
 }
 
 }  // namespace
@@ -238,21 +317,28 @@ int ANA_LinkNextSource(void) {
   if (link_position == 0) {
     g_link_cursor = nullptr;
     BuildIndex();
+    // The calls of the sources ahead are resolved by the analysis threads.
+    if (g_index_ready) pool_start(CB_Next(&ANA.sources, nullptr), LinkAhead, ForgetLinks);
   }
   ST_SOURCE *s = NextSourceToLink(link_position + 1);
   if (!s) {
+    pool_stop(nullptr);
     DropIndex();
     return -1;
   }
 
-  ForEachCall(s, [](ST_CALL *c) {
-    c->scope_hash = (int)HashString(c->scope, 0);
-    c->name_hash = (int)HashString(c->name, 0);
-    LinkOneCall(c, true);
-    if (!EscapePressed()) return WalkResult::kGoOn;
-    link_position = link_total;
-    return WalkResult::kStop;
-  });
-  if (++link_position >= link_total) DropIndex();
+  if (!pool_active() || !ReplayLinks(g_link_cursor, s)) {
+    ForEachCall(s, [](ST_CALL *c) {
+      SetHashes(c);
+      LinkOneCall(c, true);
+      if (!EscapePressed()) return WalkResult::kGoOn;
+      link_position = link_total;
+      return WalkResult::kStop;
+    });
+  }
+  if (++link_position >= link_total) {
+    pool_stop(g_link_cursor);  // the threads have nothing left: they are joined
+    DropIndex();
+  }
   return link_position;
 }
