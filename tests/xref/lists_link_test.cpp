@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/ana.h"
+#include "engine/record_walk.h"
 #include "foundation/cb.h"
 #include "foundation/log.h"
 #include "foundation/ports.h"
@@ -335,3 +336,71 @@ TEST_F(XrefTest, MissingViewsStillReportAndIndex) {
 }
 
 }  // namespace
+
+namespace {
+
+// What one linking phase leaves: the log, the Call List rows, every call's
+// link and every function's Called mark.
+struct LinkOutcome {
+  std::string log;
+  std::vector<std::vector<std::string>> rows;
+  std::vector<std::string> links;
+  bool operator==(const LinkOutcome &o) const {
+    return log == o.log && rows == o.rows && links == o.links;
+  }
+};
+
+int g_link_polls = 0;  // polls left until Escape reads as pressed; 0: never
+
+struct LinkAheadTest : XrefTest {
+  // Twelve sources whose functions call each other (and names no source
+  // defines), linked with `jobs` threads; Escape at the polls-th poll.
+  LinkOutcome Run(int jobs, int polls) {
+    ANA_SourceRelease();
+    views.rows[0].clear();
+    views.rows[1].clear();
+    TruncateFile(log_path.c_str());
+    std::vector<ST_FUNC *> funcs;
+    for (int s = 0; s < 12; s++) {
+      ST_SOURCE *src = Source(("s" + std::to_string(s) + ".c").c_str());
+      for (int f = 0; f < 6; f++)
+        funcs.push_back(Func(src, ("f" + std::to_string((s * 7 + f) % 40)).c_str(), f % 3));
+    }
+    for (size_t i = 0; i < funcs.size(); i++)
+      for (int k = 0; k < 5; k++)
+        Call(funcs[i], ("f" + std::to_string((i * 13 + k * 5) % 45)).c_str(), (int)(i + k) % 3);
+    g_config.JOBS = jobs;
+    g_link_polls = polls;
+    EscapeSetPoll([]() { return g_link_polls > 0 && --g_link_polls == 0 ? 1 : 0; });
+    RunAll();
+    EscapeSetPoll(nullptr);
+    g_config.JOBS = 0;
+    LinkOutcome out;
+    out.log = Log();
+    out.rows = views.rows[VIEW_CALLS];
+    ForEachFunction([&](const ST_FUNC *f) {
+      std::string l = std::to_string(f->called) + ":";
+      ForEachCall(f, [&](const ST_CALL *c) {
+        l += std::to_string(c->to_sid) + "/" + std::to_string(c->to_fid) + "/" +
+             std::to_string(c->name_hash) + " ";
+      });
+      out.links.push_back(l);
+    });
+    return out;
+  }
+};
+
+}  // namespace
+
+TEST_F(LinkAheadTest, ManyThreadsLinkAsOneAlsoWhenStopped) {
+  for (int polls : {0, 1, 7, 100, 359}) {
+    LinkOutcome one = Run(1, polls);
+    ASSERT_NE(one.log.find("---[LINK]--->"), std::string::npos);
+    for (int jobs : {2, 4}) {
+      LinkOutcome many = Run(jobs, polls);
+      EXPECT_EQ(many.log, one.log) << "jobs " << jobs << " polls " << polls;
+      EXPECT_TRUE(many.rows == one.rows) << "jobs " << jobs << " polls " << polls;
+      EXPECT_TRUE(many.links == one.links) << "jobs " << jobs << " polls " << polls;
+    }
+  }
+}
