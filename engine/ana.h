@@ -71,9 +71,9 @@ enum {
 // Where a source stands with the analysis threads (ST_SOURCE.ahead).
 enum {
   AHEAD_NONE = 0,     // not taken by a thread (yet)
-  AHEAD_PARSING = 1,  // a thread parses it
-  AHEAD_PARSED = 2,   // parsed; its records and gathered lines wait for its turn
-  AHEAD_DIRECT = 3,   // parsed again in its turn (what was gathered was incomplete)
+  AHEAD_PARSING = 1,  // a thread works on it (parses or links it)
+  AHEAD_PARSED = 2,   // done; its records and gathered lines wait for its turn
+  AHEAD_DIRECT = 3,   // done again in its turn (what was gathered was incomplete)
 };
 
 // Parser modes.
@@ -106,7 +106,7 @@ struct ST_SOURCE {
   int status;            // 0 pending/running, -1 completed, -2 stopped
   ARENA records;         // where its function and call records live
   LOG_GATHER *gathered;  // what parsing it ahead printed, until reported
-  int ahead;             // parse ahead: AHEAD_... (analysis threads' lock)
+  int ahead;             // work ahead: AHEAD_... (analysis threads' lock)
 };
 
 struct ST_FUNC {

@@ -1,16 +1,18 @@
-// The analysis threads: sources parsed ahead of the worker, each by one
-// thread from its start to its end, into its own records, with everything
-// it prints gathered apart (foundation/log.h). The worker still takes the
-// sources one per turn in registration order (ANA_Exec) and replays each
-// one's gathered lines then, slice by slice, with the progress the slice
-// would have shown; so the logs, the trace, the progress calls and the
-// records are those of a single thread. At most a bounded number of sources,
-// and of gathered bytes, wait ahead of the worker.
+// The analysis threads (source_pool.h) and their first use, parsing. Each
+// source is parsed ahead of the worker by one thread from its start to its
+// end, into its own records, with everything it prints gathered apart
+// (foundation/log.h). The worker still takes the sources one per turn in
+// registration order (ANA_Exec) and replays each one's gathered lines then,
+// slice by slice, with the progress the slice would have shown; so the logs,
+// the trace, the progress calls and the records are those of a single
+// thread. The linker uses the same pool (xref/link.cpp). At most a bounded
+// number of sources, and of gathered bytes, wait ahead of the worker.
 //
 // Threads: the pool record below is shared; every field is guarded by
-// g_pool.lock except `stop` (atomic) and the thread handles (owned by the
-// worker). A source taken by a thread is written only by that thread until
-// it is marked AHEAD_PARSED under the lock; the worker reads it only after.
+// g_pool.lock except `stop` (atomic) and the thread handles, work and forget
+// (the worker's, set before the threads start). A source taken by a thread
+// is written only by that thread until it is marked AHEAD_PARSED under the
+// lock; the worker reads it only after.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
