@@ -36,6 +36,8 @@ const char kUsage[] =
     "  --list calls         print the Call List\n"
     "  --render             render each tree's graph with the renderer\n"
     "  --view               render and open each picture in the viewer\n"
+    "  --exact              keywords and call links compare names by their text, not\n"
+    "                       only by their hash (the setting EXACT_NAMES=1)\n"
     "  --ini FILE           read settings from FILE (and FILE without .ini + ENH.ini)\n"
     "  -q                   no progress\n"
     "  --progress           progress on stderr even when it is not a terminal\n"
@@ -54,6 +56,7 @@ struct Options {
   int force_progress = 0;
   int render = 0;
   int view = 0;
+  int exact = 0;  // EXACT_NAMES for this run
 };
 
 // The usage, then the settings file this run would read (the last --ini of
@@ -125,6 +128,8 @@ int ParseArgs(int argc, char **argv, Options *o) {
       o->render = 1;
     } else if (a == "--view") {
       o->render = o->view = 1;
+    } else if (a == "--exact") {
+      o->exact = 1;
     } else if (value("--tree", &v)) {
       if (v.empty()) return UsageError("--tree needs a function name or SID:FID");
       o->trees.push_back(v);
@@ -216,6 +221,7 @@ int main(int argc, char **argv) {
     AppStop();
     return kExitUsage;
   }
+  if (o.exact) g_config.EXACT_NAMES = 1;
   g_worker_timing = kHeadlessTiming;
   g_parse_yield_every = 0;  // no window to keep responsive
   g_views = &front;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/record_walk.h"
@@ -112,10 +113,14 @@ const char *BuildLine(const ST_FUNC *f) {
 int MarkRepeatedCalls(ST_FUNC *f, int *shownCount) {
   ST_HASH *seen = CreateHASH(512);
   if (!seen) return 0;
+  // With EXACT_NAMES keys are told apart by their texts, not their hashes.
+  std::unordered_set<std::string> texts;
   ForEachCall(f, [&](ST_CALL *c) {
     FormatText(key_buf, sizeof key_buf, "%s;%s%s;%d", SourceName(c->caller), c->scope, c->name,
                c->argc);
-    if (HASH_Search(seen, key_buf, 0) != -1) {
+    bool again = g_config.EXACT_NAMES ? !texts.insert(key_buf).second
+                                      : HASH_Search(seen, key_buf, 0) != -1;
+    if (again) {
       c->skip = 1;
     } else {
       c->skip = 0;
