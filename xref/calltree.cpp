@@ -118,8 +118,8 @@ int MarkRepeatedCalls(ST_FUNC *f, int *shownCount) {
   ForEachCall(f, [&](ST_CALL *c) {
     FormatText(key_buf, sizeof key_buf, "%s;%s%s;%d", SourceName(c->caller), c->scope, c->name,
                c->argc);
-    bool again = g_config.EXACT_NAMES ? !texts.insert(key_buf).second
-                                      : HASH_Search(seen, key_buf, 0) != -1;
+    bool again =
+        g_config.EXACT_NAMES ? !texts.insert(key_buf).second : HASH_Search(seen, key_buf, 0) != -1;
     if (again) {
       c->skip = 1;
     } else {
