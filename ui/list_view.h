@@ -33,6 +33,9 @@ class ListModel : public QAbstractTableModel {
   void SetCell(int row, int col, const char *text);
   // The Shift_JIS text of one cell, "" when out of range.
   std::string Cell(int row, int col) const;
+  // The same without a copy, for committed rows ("" when out of range);
+  // valid until the rows change.
+  const char *CellAt(int row, int col) const;
   // Rows in the store, pending ones included.
   int Size() const { return (int)(rows_.size() + pending_.size()); }
   void DeleteRows();
