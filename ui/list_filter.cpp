@@ -3,6 +3,7 @@
 
 #include <QKeyEvent>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/codepage.h"
@@ -12,13 +13,32 @@
 
 namespace {
 
+// ASCII letters folded to upper case, every other byte as it is.
+struct Fold {
+  unsigned char c[256];
+  constexpr Fold() : c() {
+    for (int b = 0; b < 256; b++) c[b] = (unsigned char)(b >= 'a' && b <= 'z' ? b - 32 : b);
+  }
+};
+constexpr Fold kFold;
+
+// 1 for a Shift_JIS lead byte, from one table.
+struct Lead {
+  unsigned char c[256];
+  constexpr Lead() : c() {
+    for (int b = 0; b < 256; b++) c[b] = (unsigned char)IsSjisLead((unsigned char)b);
+  }
+};
+constexpr Lead kLead;
+
 inline unsigned char Upper(unsigned char c) {
-  return c >= 'a' && c <= 'z' ? (unsigned char)(c - 'a' + 'A') : c;
+  return kFold.c[c];
 }
 
-// The columns searched in each list.
-const int kFunctionColumns[] = {FL_FUNCTION, FL_SOURCE};
-const int kCallColumns[] = {CL_FUNCTION, CL_CALL, CL_TO_FUNCTION, CL_SOURCE, CL_TO_SOURCE};
+// The columns searched in each list, as bit masks.
+constexpr unsigned kFunctionColumns = 1u << FL_FUNCTION | 1u << FL_SOURCE;
+constexpr unsigned kCallColumns =
+    1u << CL_FUNCTION | 1u << CL_CALL | 1u << CL_TO_FUNCTION | 1u << CL_SOURCE | 1u << CL_TO_SOURCE;
 
 }  // namespace
 
@@ -31,27 +51,40 @@ ListFilter::ListFilter(ListModel *model, QObject *parent)
 }
 
 int ListFilter::CellContains(const char *cell, const std::string &needle) {
-  size_t n = needle.size();
-  if (n == 0) return 1;
-  const unsigned char *h = (const unsigned char *)cell;
+  if (needle.empty()) return 1;
+  std::string_view row(cell, strlen(cell) + 1);  // one cell, with its NUL
+  return RowContains(row, 1u, needle);
+}
+
+// One pass over the row: the columns in mask are searched, the others
+// skipped; a match never starts on the second byte of a character.
+int ListFilter::RowContains(std::string_view row, unsigned mask, const std::string &needle) {
+  const unsigned char *p = (const unsigned char *)row.data();
+  const unsigned char *end = p + row.size();
   const unsigned char *w = (const unsigned char *)needle.data();
+  size_t n = needle.size();
   unsigned char first = w[0];
-  for (size_t i = 0; h[i]; i += IsSjisLead(h[i]) && h[i + 1] ? 2 : 1) {
-    if (Upper(h[i]) != first) continue;
-    size_t k = 1;
-    while (k < n && h[i + k] && Upper(h[i + k]) == w[k]) k++;
-    if (k == n) return 1;
+  for (unsigned col = 0; p < end; col++) {
+    if (!(mask >> col & 1u)) {
+      const void *nul = memchr(p, 0, (size_t)(end - p));
+      if (!nul) break;
+      p = (const unsigned char *)nul + 1;
+      continue;
+    }
+    for (; *p; p += kLead.c[*p] && p[1] ? 2 : 1) {
+      if (kFold.c[*p] != first) continue;
+      size_t k = 1;
+      while (k < n && kFold.c[p[k]] == w[k]) k++;  // a NUL ends the cell: no match
+      if (k == n) return 1;
+    }
+    p++;  // past the cell's NUL
   }
   return 0;
 }
 
 int ListFilter::RowMatches(int s) const {
-  bool functions = model_->List() == VIEW_FUNCTIONS;
-  const int *cols = functions ? kFunctionColumns : kCallColumns;
-  int ncols = functions ? 2 : 5;
-  for (int k = 0; k < ncols; k++)
-    if (CellContains(model_->CellAt(s, cols[k]), needle_)) return 1;
-  return 0;
+  unsigned mask = model_->List() == VIEW_FUNCTIONS ? kFunctionColumns : kCallColumns;
+  return RowContains(model_->RowAt(s), mask, needle_);
 }
 
 bool ListFilter::filterAcceptsRow(int source_row, const QModelIndex &) const {
@@ -65,6 +98,7 @@ bool ListFilter::filterAcceptsRow(int source_row, const QModelIndex &) const {
 void ListFilter::SetText(const QString &text) {
   if (text == text_) return;
   std::string needle = ToSjis(text);
+  needle.erase(std::remove(needle.begin(), needle.end(), '\0'), needle.end());  // cells end there
   for (char &c : needle) c = (char)Upper((unsigned char)c);
   // Longer text that holds the previous one can only match fewer rows.
   bool narrower = !needle_.empty() && needle.find(needle_) != std::string::npos;
