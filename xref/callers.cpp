@@ -116,32 +116,29 @@ bool NameMatches(const char *name, bool scoped, size_t len, const char *scope, c
   return n <= len && memcmp(name, scope, n) == 0 && strcmp(name + n, fname) == 0;
 }
 
-// LINE of a caller: as in a call tree, with the number of its calls when it
-// makes more than one.
-std::string CallerLine(const ST_FUNC *f, int count) {
-  char line[1100];
-  FormatText(line, sizeof line, "%s%s(argc:%d); [%s]", f->scope, f->name, f->argc,
-             TreeSourceName(f));
-  std::string s = line;
+// A caller as the tree text (form "%s%s(argc:%d); [%s]", as in a call tree)
+// or a view node (form "%s%s(argc:%d) [%s]") shows it, with the number of its
+// calls when it makes more than one.
+std::string CallerText(const char *form, const ST_FUNC *f, int count) {
+  char text[1100];
+  FormatText(text, sizeof text, form, f->scope, f->name, f->argc, TreeSourceName(f));
+  std::string s = text;
   if (count > 1) {
-    FormatText(line, sizeof line, " (%d calls)", count);
-    s += line;
+    FormatText(text, sizeof text, " (%d calls)", count);
+    s += text;
   }
   return s;
 }
 
-// The view node of a caller, "%s%s(argc:%d) [%s]" and its call count, tied
-// to its function so the view can start the next tree from it.
+std::string CallerLine(const ST_FUNC *f, int count) {
+  return CallerText("%s%s(argc:%d); [%s]", f, count);
+}
+
+// The view node of a caller, tied to its function so the view can start the
+// next tree from it.
 TREEITEM AddCallerNode(TREEITEM parent, int kind, const ST_FUNC *f, int count) {
-  char text[1100];
-  FormatText(text, sizeof text, "%s%s(argc:%d) [%s]", f->scope, f->name, f->argc,
-             TreeSourceName(f));
-  std::string t = text;
-  if (count > 1) {
-    FormatText(text, sizeof text, " (%d calls)", count);
-    t += text;
-  }
-  TREEITEM node = TreeAddNodeText(VIEW_CALLERS, parent, kind, t.c_str(), f->name);
+  std::string text = CallerText("%s%s(argc:%d) [%s]", f, count);
+  TREEITEM node = TreeAddNodeText(VIEW_CALLERS, parent, kind, text.c_str(), f->name);
   TreeSetFunction(node, f->sid, f->fid);
   return node;
 }
