@@ -37,33 +37,15 @@ struct CallersIndex {
 };
 CallersIndex g_index;
 
-// Number of the function a linked call reaches, or -1.
+// Number of the function a linked call reaches, or -1. Reads only the call
+// record (its numbers and link), not the function's, so the pass over every
+// call of a project touches one record per call.
 long NumberOf(const ST_CALL *c) {
-  const ST_FUNC *f = c->to_func;
-  if (!f || f->sid <= 0 || f->fid <= 0 || (size_t)f->sid >= g_index.first_of_source.size())
+  if (!c->to_func || c->to_sid <= 0 || c->to_fid <= 0 ||
+      (size_t)c->to_sid >= g_index.first_of_source.size())
     return -1;
-  long n = (long)g_index.first_of_source[(size_t)f->sid] + f->fid - 1;
-  return n < (long)g_index.funcs.size() && g_index.funcs[(size_t)n] == f ? n : -1;
-}
-
-// Walks every linked call in caller order and calls add(callee number,
-// caller) once per distinct (callee, caller) pair, with the count of calls.
-template <typename Fn>
-void ForEachCallerPair(Fn &&add) {
-  std::vector<ST_FUNC *> last(g_index.funcs.size(), nullptr);  // last caller seen per callee
-  std::vector<uint32_t> slot(g_index.funcs.size(), 0);         // its ref, while it is the last
-  ForEachFunction([&](ST_FUNC *caller) {
-    ForEachCall(caller, [&](const ST_CALL *c) {
-      long n = NumberOf(c);
-      if (n < 0) return;
-      if (last[(size_t)n] == caller) {
-        add((size_t)n, caller, &slot[(size_t)n], 1);
-      } else {
-        last[(size_t)n] = caller;
-        add((size_t)n, caller, &slot[(size_t)n], 0);
-      }
-    });
-  });
+  long n = (long)g_index.first_of_source[(size_t)c->to_sid] + c->to_fid - 1;
+  return n < (long)g_index.funcs.size() && g_index.funcs[(size_t)n] == c->to_func ? n : -1;
 }
 
 void BuildIndex() {
@@ -75,23 +57,35 @@ void BuildIndex() {
     ForEachFunction(s, [](ST_FUNC *f) { g_index.funcs.push_back(f); });
   });
   size_t n = g_index.funcs.size();
-  // Pass 1 counts the distinct callers of every function, pass 2 places them.
+  // One pass in caller order gathers each distinct (callee, caller) pair with
+  // its count; a counting sort by callee then keeps the callers in order.
+  struct Pair {
+    uint32_t callee;
+    CallerRef ref;
+  };
+  std::vector<Pair> pairs;
+  std::vector<uint32_t> last(n, UINT32_MAX);  // per callee: its pair of the current caller
   std::vector<uint32_t> count(n + 1, 0);
-  ForEachCallerPair([&](size_t callee, ST_FUNC *, uint32_t *, int again) {
-    if (!again) count[callee]++;
+  ForEachFunction([&](ST_FUNC *caller) {
+    size_t first = pairs.size();  // pairs of this caller start here
+    ForEachCall(caller, [&](const ST_CALL *c) {
+      long k = NumberOf(c);
+      if (k < 0) return;
+      uint32_t &at = last[(size_t)k];
+      if (at != UINT32_MAX && at >= first) {
+        pairs[at].ref.count++;
+        return;
+      }
+      at = (uint32_t)pairs.size();
+      pairs.push_back(Pair{(uint32_t)k, CallerRef{caller, 1}});
+      count[(size_t)k]++;
+    });
   });
   g_index.start.assign(n + 1, 0);
   for (size_t i = 0; i < n; i++) g_index.start[i + 1] = g_index.start[i] + count[i];
-  g_index.refs.resize(g_index.start[n]);
+  g_index.refs.resize(pairs.size());
   std::vector<uint32_t> fill(g_index.start.begin(), g_index.start.end() - 1);
-  ForEachCallerPair([&](size_t callee, ST_FUNC *caller, uint32_t *slot, int again) {
-    if (again) {
-      g_index.refs[*slot].count++;
-      return;
-    }
-    *slot = fill[callee]++;
-    g_index.refs[*slot] = CallerRef{caller, 1};
-  });
+  for (const Pair &p : pairs) g_index.refs[fill[p.callee]++] = p.ref;
 }
 
 void DropIndex() {
