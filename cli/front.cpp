@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/json.h"
 #include "foundation/text.h"
 #include "platform/codepage.h"
 #include "platform/sys.h"
@@ -234,7 +235,7 @@ RowStore *TerminalFront::Rows(int list) {
 int TerminalFront::HasView(int view) {
   if (view == VIEW_FUNCTIONS) return keep_[0];
   if (view == VIEW_CALLS) return keep_[1];
-  return view == VIEW_TREE || view == VIEW_RESULT;
+  return view == VIEW_TREE || view == VIEW_RESULT || view == VIEW_CALLERS;
 }
 
 namespace {
@@ -363,7 +364,7 @@ int TerminalFront::TreeItemCount() {
 }
 
 void TerminalFront::AppendResult(const char *text) {
-  if (!text || !*text) return;
+  if (!text || !*text || json) return;
   ClearProgress();
   std::string u = ToUtf8(text);
   std::string out;
@@ -385,6 +386,10 @@ void TerminalFront::AppendResult(const char *text) {
 void TerminalFront::PrintList(int list) {
   const char *const *header = list == VIEW_FUNCTIONS ? kFunctionListHeaders : kCallListHeaders;
   size_t ncols = list == VIEW_FUNCTIONS ? FL_COLUMNS : CL_COLUMNS;
+  if (json) {
+    PrintJsonList(list);
+    return;
+  }
   std::string out;
   for (size_t c = 0; c < ncols; c++) {
     if (c) out += '\t';
@@ -410,6 +415,23 @@ void TerminalFront::PrintList(int list) {
       out += row;
     else
       out += SjisToUtf8(row);
+    if (out.size() >= 1 << 16) {
+      fwrite(out.data(), 1, out.size(), stdout);
+      out.clear();
+    }
+  }
+  fwrite(out.data(), 1, out.size(), stdout);
+}
+
+void TerminalFront::PrintJsonList(int list) {
+  CloseRow();
+  auto *rows = Rows(list);
+  if (!rows) return;
+  std::string out;
+  for (size_t k = 0; k < rows->size(); k++) {
+    std::string_view r = rows->Get(k);
+    out += JsonListRow(list, std::string(r.data(), r.size()));
+    out += '\n';
     if (out.size() >= 1 << 16) {
       fwrite(out.data(), 1, out.size(), stdout);
       out.clear();

@@ -77,7 +77,7 @@ struct TerminalFront : MainWindowPort, ProgressSink, WaitBox, ResultViews {
   void AppendResult(const char *text) override;
 
   // Prints a list (VIEW_FUNCTIONS or VIEW_CALLS) to stdout: header first,
-  // cells separated by tabs.
+  // cells separated by tabs; with json one JSON object per row instead.
   void PrintList(int list);
   // Removes the progress line from the terminal.
   void ClearProgress();
@@ -87,11 +87,13 @@ struct TerminalFront : MainWindowPort, ProgressSink, WaitBox, ResultViews {
   void Note(const std::string &utf8);
 
   int warnings = 0;  // warnings shown so far
+  int json = 0;      // --json: lists as JSON Lines, no Result text
 
  private:
   void Draw(int force);
   RowStore *Rows(int list);
   void CloseRow();
+  void PrintJsonList(int list);
 
   int progress_;               // progress is shown
   int bar_;                    // as one redrawn terminal line

@@ -32,6 +32,12 @@ void TreeClear(void) {
   if (g_views) g_views->TreeClear();
 }
 int TreeItemCount(void) { return g_views ? g_views->TreeItemCount() : 0; }
+void TreeTarget(int view) {
+  if (g_views) g_views->TreeTarget(view);
+}
+void TreeSetFunction(TREEITEM item, int sid, int fid) {
+  if (g_views && item) g_views->TreeSetFunction(item, sid, fid);
+}
 void AppendResult(const char *text) {
   if (g_views && text && *text) g_views->AppendResult(text);
 }

@@ -52,6 +52,12 @@ void GraphRecursionEdge(const ST_FUNC *from, const ST_FUNC *to);
 void GraphMissingCall(const ST_FUNC *caller, const ST_CALL *call);
 // Remark node below f; cut 1 is the MAX_CALL_TABLE form (no ";" before its edge).
 void GraphRemark(const ST_FUNC *f, const char *text, int cut);
+// Callers trees: the anonymous node of a name no source defines (its id
+// copied to id, cap bytes), a plain edge from a function to a node id, and a
+// remark node above f with its edge to f. Each statement ends its own line.
+void GraphNameNode(const char *scope, const char *name, int argc, char *id, int cap);
+void GraphEdgeTo(const ST_FUNC *from, const char *toId);
+void GraphRemarkAbove(const ST_FUNC *f, const char *text);
 // "}" and a flush, so the file is complete when the tree ends.
 void GraphFooter(void);
 

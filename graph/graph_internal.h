@@ -25,6 +25,6 @@ const char *CheckedTemplate(const char *tmpl, const char *builtin, const char *e
 // printf into a new string ("" when nothing or an error comes out); tmpl must
 // have passed CheckedTemplate.
 std::string FormatString(const char *tmpl, ...);
-// Points the call-tree expansion's g_tree_graph at the statement writers.
+// Points g_tree_graph and g_callers_graph (xref/) at the statement writers.
 // Never fails.
 void InstallTreeGraph(void);

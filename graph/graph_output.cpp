@@ -12,6 +12,7 @@
 #include "graph/graph_internal.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
+#include "xref/callers.h"
 #include "xref/calltree.h"
 
 int graph_enabled = 0;
@@ -247,6 +248,29 @@ void GraphRemark(const ST_FUNC *f, const char *text, int cut) {
   PutEdge(from.text, id.text, MakeEdgeAttr(nullptr, nullptr, nullptr, from.text, id.text));
 }
 
+void GraphNameNode(const char *scope, const char *name, int argc, char *id, int cap) {
+  NodeId node(0, 0);
+  PutGraphText(CheckedTemplate(g_config.ATTR_NO_FUNC, kAttrNoFunc, "sssd"), node.text,
+               Label(scope).text, Label(name).text, argc);
+  PutGraph("%s", "\n");
+  if (id && cap > 0) CopyText(id, (size_t)cap, node.text);
+}
+
+void GraphEdgeTo(const ST_FUNC *from, const char *toId) {
+  if (!from || !toId) return;
+  NodeId a(from->sid, from->fid);
+  PutEdge(a.text, toId, MakeEdgeAttr(nullptr, nullptr, nullptr, a.text, toId));
+}
+
+void GraphRemarkAbove(const ST_FUNC *f, const char *text) {
+  if (!f) return;
+  NodeId id(0, 0);
+  PutGraphText(CheckedTemplate(g_config.ATTR_REMARK, kAttrRemark, "ss"), id.text, Label(text).text);
+  PutGraph("%s", "\n");
+  NodeId to(f->sid, f->fid);
+  PutEdge(id.text, to.text, MakeEdgeAttr(nullptr, nullptr, nullptr, id.text, to.text));
+}
+
 void GraphFooter(void) {
   PutGraph("%s", "}\n");
   GraphFlush();
@@ -263,4 +287,8 @@ void InstallTreeGraph(void) {
   p.missing_call = GraphMissingCall;
   p.remark = GraphRemark;
   p.footer = GraphFooter;
+  CallersGraphPort &c = g_callers_graph;
+  c.name_node = GraphNameNode;
+  c.edge_to = GraphEdgeTo;
+  c.remark_above = GraphRemarkAbove;
 }

@@ -17,6 +17,7 @@
 #include "platform/thread.h"
 #include "shell/file_collect.h"
 #include "shell/worker_internal.h"
+#include "xref/callers.h"
 #include "xref/calltree.h"
 #include "xref/xref.h"
 
@@ -286,12 +287,18 @@ void FinishAnalysis() {
 void StartTree() {
   JobState = JobStep::ExpandTree;
   Pause(g_worker_timing.short_ms);
-  Select(VIEW_TREE);
+  Select(g_job.p.callers ? VIEW_CALLERS : VIEW_TREE);
 }
 
 void ExpandTree() {
   int r = 0;
-  if (g_job.p.root) {
+  if (g_job.p.callers) {
+    SetTreeOutputs(OUTPUT_ALL);
+    if (g_job.p.root)
+      r = ANA_MakeCallersTree(g_job.p.root, g_config.MAX_CALL_NEST);
+    else
+      r = ANA_MakeNameCallersTree(g_job.p.callers_name, g_job.p.callers_argc);
+  } else if (g_job.p.root) {
     SetTreeOutputs(OUTPUT_ALL);
     r = ANA_MakeCallStackTree(g_job.p.root, g_config.MAX_CALL_NEST);
   }

@@ -175,6 +175,11 @@ std::string ListModel::Cell(int row, int col) const {
   return p < pending_.size() ? CellText(pending_[p], col) : std::string();
 }
 
+const char *ListModel::CellAt(int row, int col) const {
+  if (col < 0 || col >= columns_ || row < 0 || row >= (int)rows_.size()) return "";
+  return CellText(rows_[row], col);
+}
+
 void ListModel::DeleteRows() {
   beginResetModel();
   rows_.clear();

@@ -116,6 +116,14 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent) {
           [this, functions](const QPoint &p) {
             ShowContextMenu(functions->viewport()->mapToGlobal(p));
           });
+  QTableView *calls = views_->ListWidget(VIEW_CALLS);
+  calls->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(calls, &QWidget::customContextMenuRequested, this,
+          [this, calls](const QPoint &p) { ShowCallListMenu(calls->viewport()->mapToGlobal(p)); });
+  connect(views_, &ViewsPanel::CallersRequested, this,
+          [this](int sid, int fid) { CallersRequest(sid, fid); });
+  connect(views_, &ViewsPanel::CallersOfName, this,
+          [this](const QByteArray &sjis, int argc) { NameCallersRequest(sjis, argc); });
 
   progress_timer_.setInterval(150);
   connect(&progress_timer_, &QTimer::timeout, this, [this] { progress_port_.ApplyTo(progress_); });
@@ -164,6 +172,17 @@ void MainWindow::ShowContextMenu(const QPoint &global) {
   menu.setObjectName(QStringLiteral("contextMenu"));
   menu.addAction(QStringLiteral("&view Function."))->setData(CMD_VIEW_FUNCTION);
   menu.addAction(QStringLiteral("view Source"))->setData(CMD_VIEW_SOURCE);
+  menu.addSeparator();
+  menu.addAction(QStringLiteral("Callers"))->setData(CMD_CALLERS);
+  QAction *chosen = menu.exec(global);
+  if (chosen) Command(chosen->data().toInt());
+}
+
+void MainWindow::ShowCallListMenu(const QPoint &global) {
+  if (views_->CurrentView() != VIEW_CALLS) return;
+  QMenu menu(QStringLiteral("dummy"), this);
+  menu.setObjectName(QStringLiteral("callListMenu"));
+  menu.addAction(QStringLiteral("Callers"))->setData(CMD_CALLERS);
   QAction *chosen = menu.exec(global);
   if (chosen) Command(chosen->data().toInt());
 }
@@ -190,6 +209,12 @@ void MainWindow::Command(int id) {
     case CMD_VIEW_SOURCE:
       OpenFromList(id);
       break;
+    case CMD_CALLERS: {
+      int list = views_->CurrentView();
+      if (list == VIEW_FUNCTIONS || list == VIEW_CALLS)
+        views_->CallersOfRow(list, views_->SelectedRow(list));
+      break;
+    }
     case CMD_ABOUT: {
       AboutBox box(this);
       box.exec();
@@ -259,6 +284,16 @@ void MainWindow::DropPaths(const QStringList &paths) {
 int MainWindow::TreeRequest(int sid, int fid) {
   if (shut_down_) return 0;
   return RequestCallTree(sid, fid);
+}
+
+int MainWindow::CallersRequest(int sid, int fid) {
+  if (shut_down_) return 0;
+  return RequestCallersTree(sid, fid);
+}
+
+int MainWindow::NameCallersRequest(const QByteArray &sjis, int argc) {
+  if (shut_down_) return 0;
+  return RequestNameCallersTree(sjis.constData(), argc);
 }
 
 int MainWindow::OpenProgress() {

@@ -89,6 +89,22 @@ int TreeModel::ImageOf(quintptr id) const {
   return it == nodes_.end() ? -1 : it->second->image;
 }
 
+void TreeModel::SetFunction(quintptr id, int sid, int fid) {
+  auto it = nodes_.find(id);
+  if (it == nodes_.end()) return;
+  it->second->sid = sid;
+  it->second->fid = fid;
+}
+
+int TreeModel::FunctionAt(const QModelIndex &index, int *sid, int *fid) const {
+  if (!index.isValid() || index.model() != this) return 0;
+  const Node *n = static_cast<const Node *>(index.internalPointer());
+  if (n->sid <= 0 || n->fid <= 0) return 0;
+  *sid = n->sid;
+  *fid = n->fid;
+  return 1;
+}
+
 QString TreeModel::Dump() const {
   QString out;
   std::vector<std::pair<const Node *, int>> stack;

@@ -31,6 +31,11 @@ class TreeModel : public QAbstractItemModel {
   int Count() const { return (int)nodes_.size(); }
   QModelIndex IndexOf(quintptr id) const;
   int ImageOf(quintptr id) const;  // -1 for an unknown id
+  // The function (sid, fid) node id stands for; unknown ids are ignored.
+  void SetFunction(quintptr id, int sid, int fid);
+  // The function of the node at index: 1 with *sid and *fid, 0 when the node
+  // stands for none.
+  int FunctionAt(const QModelIndex &index, int *sid, int *fid) const;
   // The whole tree as indented text, one node per line (tests, screenshots).
   QString Dump() const;
 
@@ -40,6 +45,7 @@ class TreeModel : public QAbstractItemModel {
     Node *parent = nullptr;                   // nullptr only for the root
     int row = 0;                              // place among its siblings
     int image = 0;                            // picture index 0..5
+    int sid = 0, fid = 0;                     // the function it stands for, or 0, 0
     QString text;                             // label
     std::vector<std::unique_ptr<Node>> kids;  // children in insertion order
   };

@@ -32,10 +32,12 @@ class GuiViewsTest : public GuiFixture {
   void windowShape() {
     QCOMPARE(w_->windowTitle(), QStringLiteral("Velmora Ver 0.10"));
     QTabWidget *tabs = Views()->Tabs();
-    QCOMPARE(tabs->count(), 4);
+    // The four described tabs keep their places; Callers comes after them.
+    QCOMPARE(tabs->count(), 5);
     QCOMPARE(tabs->tabText(0), QStringLiteral("* Function List"));
     QCOMPARE(tabs->tabText(1), QStringLiteral("  Call List"));
     QCOMPARE(tabs->tabText(3), QStringLiteral("  Result"));
+    QCOMPARE(tabs->tabText(4), QStringLiteral("  Callers"));
     Views()->SelectView(VIEW_TREE);
     QCOMPARE(tabs->tabText(0), QStringLiteral("  Function List"));
     QCOMPARE(tabs->tabText(2), QStringLiteral("* CallTree"));
@@ -231,6 +233,122 @@ class GuiViewsTest : public GuiFixture {
     click(3);
     QCOMPARE(g_views->SelectedRow(VIEW_FUNCTIONS), 2);
     QCOMPARE(f->currentIndex().siblingAtColumn(3).data().toString(), QStringLiteral("main"));
+  }
+
+  void filterKeepsMatchingRowsOverSorting() {
+    DropProject();
+    QTableView *f = List(0);
+    FilterBox *box = Views()->FilterEdit(VIEW_FUNCTIONS);
+    QAbstractItemModelTester t(f->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    // Ctrl+F focuses the box of the list shown.
+    Views()->SelectView(VIEW_TREE);
+    Views()->FocusFilter();
+    QCOMPARE(Views()->CurrentView(), 0);
+    QTest::keyClicks(box, QStringLiteral("t"));  // compute, twice, and fact in util.c
+    QCOMPARE(Column(f, 3), QStringList({"compute", "twice", "fact"}));
+    QCOMPARE(Views()->RowsText(), QStringLiteral("3 of 5 rows"));
+    QTest::keyClicks(box, QStringLiteral("W"));  // letters in any case
+    QCOMPARE(Column(f, 3), QStringList({"twice"}));
+    QCOMPARE(Views()->RowsText(), QStringLiteral("1 of 5 rows"));
+    // The source column is searched too.
+    box->setText(QStringLiteral("UTIL"));
+    QCOMPARE(Column(f, 3), QStringList({"twice", "fact"}));
+    // Sorting keeps the filter and sorts the rows left.
+    auto click = [&](int col) {
+      QHeaderView *h = f->horizontalHeader();
+      QPoint p(h->sectionViewportPosition(col) + h->sectionSize(col) / 2, h->height() / 2);
+      QTest::mouseClick(h->viewport(), Qt::LeftButton, Qt::NoModifier, p);
+    };
+    click(3);
+    click(3);
+    QCOMPARE(Column(f, 3), QStringList({"twice", "fact"}));
+    // Double-click, selection and "view Function" act on the row shown.
+    QSignalSpy asked(Views(), &ViewsPanel::TreeRequested);
+    Views()->ActivateRow(VIEW_FUNCTIONS, 1);
+    QCOMPARE(asked.count(), 1);
+    QCOMPARE(asked.at(0).at(1).toInt(), 2);  // util.c
+    QCOMPARE(asked.at(0).at(2).toInt(), 2);  // fact
+    QVERIFY(WaitIdle());
+    f->selectRow(0);
+    QCOMPARE(g_views->SelectedRow(VIEW_FUNCTIONS), 3);  // twice, the fourth filled in
+    // Escape clears the box while no job runs; every row is back, sorted.
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Escape);
+    QCOMPARE(box->text(), QString());
+    QCOMPARE(f->model()->rowCount(), 5);
+    QCOMPARE(Views()->RowsText(), QString());
+    QCOMPARE(Column(f, 3), QStringList({"twice", "main", "helper", "fact", "compute"}));
+
+    // The Call List searches called and reached functions; a Shift_JIS
+    // needle never matches from the middle of a character.
+    QTableView *c = List(1);
+    Views()->SelectView(VIEW_CALLS);
+    Views()->FilterEdit(VIEW_CALLS)->setText(QStringLiteral("missing"));
+    QCOMPARE(c->model()->rowCount(), 1);
+    QCOMPARE(c->model()->index(0, 4).data().toString(), QStringLiteral("missing_function"));
+    QCOMPARE(ListFilter::CellContains("\x82\x60"
+                                      "A",
+                                      "A"),
+             1);
+    QCOMPARE(ListFilter::CellContains("\x83\x41", "A"), 0);  // 0x41 is the trail byte
+    QCOMPARE(ListFilter::CellContains("a::B", "A::B"), 1);
+  }
+
+  void callersTabAndMenus() {
+    DropProject();
+    QAbstractItemModelTester t(Views()->Callers(),
+                               QAbstractItemModelTester::FailureReportingMode::QtTest);
+    // Shift+double-click on a Function List row: the callers of helper.
+    QTableView *f = List(0);
+    int row = FindShown(f, 3, QStringLiteral("helper"));
+    QRect r = f->visualRect(f->model()->index(row, 3));
+    QTest::mouseClick(f->viewport(), Qt::LeftButton, Qt::ShiftModifier, r.center());
+    QTest::mouseDClick(f->viewport(), Qt::LeftButton, Qt::ShiftModifier, r.center());
+    QVERIFY(WaitIdle());
+    QVERIFY(warnings_.isEmpty());
+    QCOMPARE(Views()->CurrentView(), (int)VIEW_CALLERS);
+    QString dump = Views()->Callers()->Dump();
+    QVERIFY2(dump.startsWith(QStringLiteral("1 helper(argc:1) [main.c]\n"
+                                            "  1 compute(argc:2) [main.c]\n"
+                                            "    1 main(argc:2) [main.c] (2 calls)\n"
+                                            "  1 main(argc:2) [main.c]\n")),
+             qPrintable(dump));
+    QCOMPARE(Views()->Tree()->Count(), 0);  // the CallTree is untouched
+    QVERIFY(Views()->Result()->toPlainText().contains(QStringLiteral("<< Caller Tree >>")));
+    QVERIFY(Views()->CallersWidget()->isExpanded(Views()->Callers()->index(0, 0)));
+
+    // A double-click on a node goes on from that node.
+    QSignalSpy asked(Views(), &ViewsPanel::CallersRequested);
+    QModelIndex compute = Views()->Callers()->index(0, 0, Views()->Callers()->index(0, 0));
+    Q_EMIT Views()->CallersWidget()->doubleClicked(compute);
+    QCOMPARE(asked.count(), 1);
+    QVERIFY(WaitIdle());
+    QVERIFY(Views()->Callers()->Dump().startsWith(
+        QStringLiteral("1 compute(argc:2) [main.c]\n  1 main(argc:2) [main.c] (2 calls)\n")));
+
+    // "Callers" from the context menus: a Function List row, a linked Call
+    // List row (its called function), an unlinked one (the name, one level).
+    Views()->SelectView(VIEW_FUNCTIONS);
+    f->selectRow(FindShown(f, 3, QStringLiteral("twice")));
+    w_->Command(CMD_CALLERS);
+    QVERIFY(WaitIdle());
+    QVERIFY(Views()->Callers()->Dump().startsWith(QStringLiteral("1 twice(argc:1) [util.c]\n")));
+    QTableView *c = List(1);
+    Views()->SelectView(VIEW_CALLS);
+    c->selectRow(FindShown(c, 4, QStringLiteral("missing_function")));
+    w_->Command(CMD_CALLERS);
+    QVERIFY(WaitIdle());
+    QCOMPARE(Views()->Callers()->Dump(),
+             QStringLiteral("4 missing_function(argc:3)\n  1 main(argc:2) [main.c]\n"));
+    // Busy: refused with the double-click's warning.
+    JobState = JobStep::StartTree;
+    QCOMPARE(w_->CallersRequest(1, 1), 0);
+    JobState = JobStep::Idle;
+    QCOMPARE(warnings_.size(), 1);
+    // A new drop empties the Callers view with the others.
+    Views()->ClearViews();
+    QCoreApplication::processEvents();
+    QCOMPARE(Views()->Callers()->Count(), 0);
   }
 
   void resultTrimming() {
