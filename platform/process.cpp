@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -21,6 +22,8 @@
 extern char **environ;
 
 namespace {
+
+std::atomic<int> g_children_quiet{0};  // every child's output goes to /dev/null
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
@@ -185,8 +188,17 @@ std::string QuoteArgument(const char *arg) {
 }
 
 long StartProcess(const char *commandLine, int hidden) {
-  std::vector<std::string> args = SplitCommandLine(commandLine);
+  return StartProcessArgs(SplitCommandLine(commandLine), hidden);
+}
+
+void ChildrenWithoutOutput(void) {
+  g_children_quiet.store(1);
+}
+
+long StartProcessArgs(const std::vector<std::string> &given, int hidden) {
+  std::vector<std::string> args = given;
   if (args.empty() || args[0].empty()) return -1;
+  if (g_children_quiet.load()) hidden = 1;
   std::vector<char *> argv;
   for (std::string &a : args) argv.push_back(&a[0]);
   argv.push_back(nullptr);

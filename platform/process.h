@@ -26,6 +26,12 @@ std::string QuoteArgument(const char *arg);
 // output and error to /dev/null. Returns the process id, or -1 when the line
 // is empty or the program cannot be started.
 long StartProcess(const char *commandLine, int hidden);
+// The same with the arguments already apart (args[0] names the program).
+long StartProcessArgs(const std::vector<std::string> &args, int hidden);
+// From now on every child gets /dev/null for its standard output and error,
+// hidden or not: a terminal program whose output is piped must not have it
+// held open by a viewer that outlives it. Set once at start-up.
+void ChildrenWithoutOutput(void);
 
 // Non-blocking look at a started process: 0 while it runs, 1 once it has ended
 // (it is then reaped and its id must not be used again), 1 also for an id
