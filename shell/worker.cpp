@@ -77,6 +77,7 @@ struct Job {
   const char *next_path;  // next dropped path to collect
   int i;                  // dropped path, source or link step in progress
   int count;              // sources registered
+  int escaped;            // Escape stopped the collection
 };
 
 Job g_job;
@@ -87,9 +88,12 @@ int g_fail_next_start = 0;        // test hook
 bool Stopping() {
   return g_stop.load(std::memory_order_acquire) != 0;
 }
-// The same for the folder walk, which polls it before each entry.
-int StopRequested() {
-  return Stopping() ? 1 : 0;
+// The folder walk polls this before each entry: shutdown, or Escape.
+int StopOrEscape() {
+  if (Stopping()) return 1;
+  if (!EscapePressed()) return 0;
+  g_job.escaped = 1;
+  return 1;
 }
 
 void Pause(unsigned ms) {
@@ -151,6 +155,17 @@ void ReleasePaths() {
 
 // ---- analysis job --------------------------------------------------------
 
+// Escape stopped the analysis job: the warning, the progress window gone at
+// once, drops accepted again; the project stays open.
+void StopByEscape() {
+  Warn(g_job.p.main_window, kStopping);
+  if (g_job.p.main_window) g_job.p.main_window->Destroy(WINDOW_PROGRESS);
+  g_job.p.progress = nullptr;  // gone: Idle must not close it again
+  Pause(g_worker_timing.short_ms);
+  Drops(1);
+  JobState = JobStep::Idle;
+}
+
 void StartAnalysis() {
   if (ProjectFiles) ReleaseCB(&ProjectFiles);
   ProjectFiles = CreateCB();
@@ -166,7 +181,7 @@ void StartAnalysis() {
   FuncBar(0);
   Select(VIEW_FUNCTIONS);
   Status(StatusText(2));
-  BeginCollection(StopRequested);
+  BeginCollection(StopOrEscape);
   g_job.i = 0;
   g_job.next_path = g_job.p.paths;
   JobState = JobStep::CollectFiles;
@@ -179,6 +194,13 @@ void CollectOnePath() {
     GetDirFile(g_job.p.progress, ProjectFiles, "", g_job.next_path);
     g_job.next_path += strlen(g_job.next_path) + 1;
     g_job.i++;
+  }
+  if (g_job.escaped) {
+    // Stopped while collecting: as when stopped while parsing, the project
+    // (the files collected so far) stays open and the views stay empty.
+    ReleasePaths();
+    StopByEscape();
+    return;
   }
   if (g_job.i >= n || !g_job.next_path) {
     SourceBar(100);
@@ -226,12 +248,7 @@ void ParseSource() {
   if (Stopping()) return;
   Detail(MessageBuffer);
   if (r == ANA_EXEC_STOPPED) {
-    Warn(g_job.p.main_window, kStopping);
-    if (g_job.p.main_window) g_job.p.main_window->Destroy(WINDOW_PROGRESS);
-    g_job.p.progress = nullptr;  // gone: Idle must not close it again
-    Pause(g_worker_timing.short_ms);
-    Drops(1);
-    JobState = JobStep::Idle;
+    StopByEscape();
   } else if (r == ANA_EXEC_SOURCE_DONE) {
     g_job.i++;
     SourceBar(std::min(100, g_job.i * 100 / g_job.count));

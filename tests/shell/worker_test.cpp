@@ -224,7 +224,7 @@ TEST_F(WorkerTest, SourcesWithoutFunctions) {
 
 TEST_F(WorkerTest, EscapeDuringParsingKeepsTheProject) {
   Write("a.c", "int a(void)\n{\n  return 1;\n}\nint b(void)\n{\n  return 2;\n}\n");
-  EscapeSetPoll([]() { return 1; });
+  EscapeSetPoll([]() { return JobState.load() == JobStep::ParseSource ? 1 : 0; });
   Analyse();
   std::vector<std::string> tail(rec.calls.end() - 5, rec.calls.end());
   EXPECT_EQ(tail, (std::vector<std::string>{"SetDetail(a.c)",
@@ -237,6 +237,26 @@ TEST_F(WorkerTest, EscapeDuringParsingKeepsTheProject) {
   EXPECT_EQ(ProjectIsOpen(), 1);
   DiscardProject();
   EXPECT_EQ(ProjectIsOpen(), 0);
+}
+
+// Escape (Ctrl-C in the terminal) stops a long collection the way it stops
+// parsing: nothing is analysed, the project stays open with what was
+// collected so far, and the next drop asks first.
+TEST_F(WorkerTest, EscapeDuringCollectionStopsTheJob) {
+  Write("a.c", "int a(void) { return 1; }\n");
+  Write("b.c", "int b(void) { return 1; }\n");
+  static int polls;
+  polls = 0;
+  EscapeSetPoll([]() { return ++polls == 2 ? 1 : 0; });  // after the first entry
+  Analyse();
+  std::vector<std::string> tail(rec.calls.end() - 4, rec.calls.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"ShowWarning(" + Sjis(u8"中断します。") + ")",
+                                            "Destroy(1)", "AcceptDrops(1)", "AcceptDrops(1)"}));
+  for (const std::string &c : rec.calls) EXPECT_NE(c, "SetPhase(1)");
+  ASSERT_EQ(ProjectIsOpen(), 1);
+  EXPECT_EQ(ProjectFiles->count, 1);
+  EXPECT_EQ(ANA_GetFuncCount(), 0);
+  DiscardProject();
 }
 
 TEST_F(WorkerTest, ThreadThatCannotStartReturnsToIdle) {
