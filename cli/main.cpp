@@ -15,6 +15,7 @@
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/keys.h"
+#include "platform/process.h"
 #include "platform/terminal.h"
 #include "shell/app.h"
 #include "shell/file_places.h"
@@ -84,7 +85,7 @@ void PrintHelp(int argc, char **argv) {
 }
 
 int UsageError(const std::string &msg) {
-  fprintf(stderr, "velmora: %s\nTry 'velmora-cli --help'.\n", msg.c_str());
+  fprintf(stderr, "velmora: %s\nTry 'velmora-cli --help'.\n", TerminalSafe(msg, "").c_str());
   return kExitUsage;
 }
 
@@ -186,7 +187,12 @@ int RunTrees(const Options &o, TerminalFront *front) {
     const char *pic = GraphPictureFile();
     if (o.render && graph_enabled && pic && *pic && FileExists(pic)) {
       front->ClearProgress();
-      fprintf(stderr, "%s\n", pic);
+      fprintf(stderr, "%s\n", TerminalSafe(pic, "").c_str());
+    }
+    if (o.render && graph_enabled && GraphNoFreePicture()) {
+      // The tree itself is there; only its picture is missing.
+      front->Note("no picture made: FuncGraph[1] to FuncGraph[256] are all taken on the desktop");
+      status = kExitWarning;
     }
     if (front->warnings != before) {
       // The user stopped this tree: the rest is not wanted either.
@@ -216,6 +222,9 @@ int main(int argc, char **argv) {
     AppStop();
     return kExitUsage;
   }
+  // A viewer that outlives us must not keep our output open (a pipe
+  // reader would wait for it).
+  ChildrenWithoutOutput();
   g_worker_timing = kHeadlessTiming;
   g_parse_yield_every = 0;  // no window to keep responsive
   g_views = &front;

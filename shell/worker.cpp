@@ -65,6 +65,12 @@ const char kGraphSmall[] =
     "\203O\203\211\203t\202\360\215\354\220\254\202\265\202\304\202\242\202\334\202\267\201B\r\n"
     "\217\255\201X\202\250\221\322\202\277\202\255\202\276\202\263\202\242\201B";
 
+// "デスクトップの FuncGraph[1]～[256] がすべて使われているため、図を作成しませんでした。"
+const char kNoPictureName[] =
+    "\203f\203X\203N\203g\203b\203v\202\314 FuncGraph[1]\201`[256] \202\252\202\267\202\327"
+    "\202\304\216g\202\355\202\352\202\304\202\242\202\351\202\275\202\337\201A\220}\202\360"
+    "\215\354\220\254\202\265\202\334\202\271\202\361\202\305\202\265\202\275\201B";
+
 // Graph descriptions above these sizes get the longer waiting messages.
 enum { kLargeGraph = 10240, kHugeGraph = 30720 };
 // Renderer polls of the terminal program: often, but without spinning.
@@ -346,7 +352,9 @@ unsigned WaitRenderer() {
 
 void ShowTree() {
   if (g_job.p.render && g_job.p.view) ShowGraphPicture();
-  Status(StatusText(2 + VIEW_RESULT));
+  // Every picture name taken: the tree has no picture, and the user is told.
+  bool no_name = g_job.p.render && graph_enabled && GraphNoFreePicture();
+  Status(no_name ? kNoPictureName : StatusText(2 + VIEW_RESULT));
   Pause(g_worker_timing.show_ms);
   JobState = JobStep::Idle;
 }
