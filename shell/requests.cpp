@@ -102,3 +102,13 @@ int RequestCallTree(int sid, int fid) {
   WorkerStart(&p);
   return 1;
 }
+
+int RequestEditor(EditorView which, int sid, int fid) {
+  // The records these read are renumbered by a running analysis.
+  if (WorkerBusy()) {
+    Warn(g_front.main_window, kBusy);
+    return 0;
+  }
+  return which == EditorView::kFunction ? OpenFunctionText(sid, fid)
+                                        : OpenSourceAtFunction(sid, fid);
+}

@@ -30,3 +30,13 @@ int RequestStartupAnalysis(void);
 // StartTree, opens the wait box with "関数呼出木を作成しています。" and starts
 // the worker. 1 (also when no such function exists, without a job).
 int RequestCallTree(int sid, int fid);
+
+enum class EditorView {
+  kFunction,  // "view Function": the function's text alone
+  kSource,    // "view Source": its source at its line
+};
+// The editor on function (sid, fid) of the Function List. While busy: the
+// warning "処理中は受け付けません。" and 0 (a running job writes the records
+// it would read). Otherwise the result of OpenFunctionText or
+// OpenSourceAtFunction.
+int RequestEditor(EditorView which, int sid, int fid);

@@ -438,6 +438,10 @@ void ReturnToIdle(MainWindowPort *main, bool wait_box_open, bool progress_open) 
   main->AcceptDrops(1);
 }
 
+int WorkerStopRequested(void) {
+  return Stopping() ? 1 : 0;
+}
+
 int WorkerThreadRunning(void) {
   return g_thread && !ThreadFinished(g_thread) ? 1 : 0;
 }

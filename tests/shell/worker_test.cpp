@@ -333,8 +333,11 @@ TEST_F(WorkerTest, CallTreeJob) {
   EXPECT_EQ(RequestCallTree(1, 1), 0);
   const char *paths[] = {dir.c_str()};
   EXPECT_EQ(RequestAnalysis(paths, 1), 0);
-  EXPECT_EQ(rec.calls,
-            (std::vector<std::string>{"ShowWarning(" + Sjis(u8"処理中は受け付けません。") + ")"}));
+  // The editor views read the records the job writes: refused the same way.
+  EXPECT_EQ(RequestEditor(EditorView::kFunction, 1, 1), 0);
+  EXPECT_EQ(RequestEditor(EditorView::kSource, 1, 1), 0);
+  std::string busy = "ShowWarning(" + Sjis(u8"処理中は受け付けません。") + ")";
+  EXPECT_EQ(rec.calls, (std::vector<std::string>{busy, busy, busy}));
   rec.Hold(false);
   WorkerWait();
   EXPECT_EQ(rec.calls.back(), "AcceptDrops(1)");
