@@ -12,6 +12,9 @@
 #include "engine/ana.h"
 #include "foundation/memory.h"
 #include "foundation/settings.h"
+#include "foundation/text.h"
+#include "graph/graph.h"
+#include "platform/files.h"
 #include "platform/codepage.h"
 #include "platform/keys.h"
 #include "shell/file_collect.h"
@@ -342,6 +345,38 @@ TEST_F(WorkerTest, CallTreeJob) {
   WorkerWait();
   EXPECT_EQ(rec.calls.back(), "AcceptDrops(1)");
   EXPECT_EQ(WorkerBusy(), 0);
+}
+
+// Every picture name on the desktop is taken: the tree is built, no picture
+// is made, and the status bar says why.
+TEST_F(WorkerTest, NoFreePictureNameIsShownInTheStatus) {
+  Write("a.c", "int a(void)\n{\n  return b();\n}\nint b(void)\n{\n  return 0;\n}\n");
+  Analyse();
+  std::string desk = dir + "/Desktop";
+  MakeDirs(desk.c_str());
+  for (int n = 1; n <= 256; n++)
+    velmora_test::WriteFile(desk + "/FuncGraph[" + std::to_string(n) + "].gif", "");
+  velmora_test::EnvScope env;
+  env.Set("XDG_DESKTOP_DIR", desk.c_str());
+  g_config.DISPLAY_GRAPH = 1;
+  CopyText(g_config.DOT_EXE, sizeof g_config.DOT_EXE, "/bin/true");
+  CopyText(g_config.GRAPH_VIEWER, sizeof g_config.GRAPH_VIEWER, "/bin/true");
+  SetGraphFilePath((dir + "/velmora.dot").c_str());
+  InitGraphTools();
+  ASSERT_EQ(graph_enabled, 1);
+  g_front.render = 1;
+  rec.calls.clear();
+  ASSERT_EQ(RequestCallTree(1, 1), 1);
+  WorkerWait();
+  std::vector<std::string> tail(rec.calls.end() - 3, rec.calls.end());
+  EXPECT_EQ(tail[0], "SetStatusText(" +
+                         Sjis(u8"デスクトップの FuncGraph[1]～[256] がすべて使われているため、"
+                              u8"図を作成しませんでした。") +
+                         ")");
+  EXPECT_NE(rec.result.find("b(argc:0)"), std::string::npos);
+  FreeGraphTools();
+  SetGraphFilePath(nullptr);
+  graph_enabled = 0;
 }
 
 TEST_F(WorkerTest, CallTreeInterruptedGoesOn) {
