@@ -160,18 +160,7 @@ int64_t ReadFileInto(const char *path, void *buf, int64_t cap) {
   if (cap < 0 || (!buf && cap > 0)) return -1;
   UniqueFd f(OpenRegularForRead(path));
   if (f.get() < 0) return -1;
-  int64_t got = 0;
-  char *p = (char *)buf;
-  while (got < cap) {
-    ssize_t r = read(f.get(), p + got, (size_t)std::min<int64_t>(cap - got, 1 << 30));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (r == 0) break;
-    got += r;
-  }
-  return got;
+  return ReadFdFrom(f.get(), 0, buf, cap);
 }
 
 int AppendFile(const char *path, const void *bytes, size_t len) {

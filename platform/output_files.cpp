@@ -45,19 +45,6 @@ int OpenRetry(const char *path, int flags, mode_t mode) {
   return fd;
 }
 
-bool WriteAll(int fd, const char *p, size_t len) {
-  while (len > 0) {
-    ssize_t w = write(fd, p, len);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += w;
-    len -= (size_t)w;
-  }
-  return true;
-}
-
 // A name no other writer uses at the same moment: process, counter, clock.
 std::string FreshSuffix() {
   static std::atomic<unsigned> counter{0};
@@ -86,7 +73,7 @@ int CopyInto(int fd, const char *from) {
     if (r < 0 && errno == EINTR) continue;
     if (r < 0) return 0;
     if (r == 0) return 1;
-    if (!WriteAll(fd, buf, (size_t)r)) return 0;
+    if (!WriteFd(fd, buf, (size_t)r)) return 0;
   }
 }
 
@@ -143,7 +130,7 @@ int AppendOutputFile(const char *path, const void *bytes, size_t len, OutputRefu
   if (!bytes && len) return 0;
   UniqueFd f(OpenOutputAppend(path, why));
   if (!f.valid()) return 0;
-  return WriteAll(f.get(), (const char *)bytes, len) ? 1 : 0;
+  return WriteFd(f.get(), bytes, len);
 }
 
 int ReplaceWithNewFile(const char *path, OutputRefusal *why) {
