@@ -86,9 +86,13 @@ int GraphNoFreePicture(void);
 int RunRenderer(void);
 // 1 when no renderer runs any more (it ended and was reaped, or none was
 // started), 0 while it runs. When it has ended, its picture is moved onto the
-// claimed name (or the name is given back when it wrote none). Renderers left
-// running by an earlier wait are finished the same way when they end.
+// claimed name (or the name is given back when it wrote none).
 int PollRenderer(void);
+// The wait for the renderer is given up (Escape): the renderer is not
+// stopped, and its picture is put in place when it ends (given up instead if
+// the program ends first). A renderer replaced by the next one, or running
+// at FreeGraphTools, is treated the same. Never fails.
+void AbandonRenderer(void);
 // Starts the viewer on the picture: 0 when the picture does not exist, else 1
 // (also when off).
 int ShowGraphPicture(void);

@@ -19,21 +19,20 @@ struct RenderFiles {
 
 // Everything graph output keeps between calls.
 struct GraphState {
-  char *piece = nullptr;          // 2048-byte piece buffer (MemAlloc), or null
-  char *utf8 = nullptr;           // 2048-byte conversion buffer (MemAlloc), or null
-  std::string pending;            // UTF-8 pieces not yet appended to graph_file
-  std::string graph_file;         // native path of the graph file
-  std::string graph_override;     // path set by SetGraphFilePath, or empty
-  int graph_fd = -1;              // this tree's graph file, put at graph_file, or -1
-  std::string desktop_dir;        // native desktop folder
-  std::string picture_file;       // picture of the current tree, or empty
-  ClaimedFile claim;              // its name, claimed and not yet given to a renderer
-  std::string claim_name;         // that name within desktop_dir
-  int no_free_name = 0;           // the current tree found every picture name taken
-  std::string viewer_template;    // native viewer command with one %s, or empty
-  long dot_pid = 0;               // running renderer, or 0
-  RenderFiles render;             // files of dot_pid (pid 0 when it has none)
-  std::vector<RenderFiles> left;  // renderers left running when a wait was given up
+  char *piece = nullptr;        // 2048-byte piece buffer (MemAlloc), or null
+  char *utf8 = nullptr;         // 2048-byte conversion buffer (MemAlloc), or null
+  std::string pending;          // UTF-8 pieces not yet appended to graph_file
+  std::string graph_file;       // native path of the graph file
+  std::string graph_override;   // path set by SetGraphFilePath, or empty
+  int graph_fd = -1;            // this tree's graph file, put at graph_file, or -1
+  std::string desktop_dir;      // native desktop folder
+  std::string picture_file;     // picture of the current tree, or empty
+  ClaimedFile claim;            // its name, claimed and not yet given to a renderer
+  std::string claim_name;       // that name within desktop_dir
+  int no_free_name = 0;         // the current tree found every picture name taken
+  std::string viewer_template;  // native viewer command with one %s, or empty
+  long dot_pid = 0;             // running renderer, or 0
+  RenderFiles render;           // files of dot_pid (pid 0 when it has none)
 };
 extern GraphState g_graph;
 

@@ -125,26 +125,16 @@ void FinishRender(RenderFiles *r) {
   *r = RenderFiles();
 }
 
-// Finishes the renders whose waits were given up once their renderers end.
-void FinishLeftRenders() {
-  auto &left = g_graph.left;
-  for (size_t i = 0; i < left.size();) {
-    if (PollProcess(left[i].pid)) {
-      FinishRender(&left[i]);
-      left.erase(left.begin() + (long)i);
-    } else {
-      i++;
-    }
-  }
-}
-
-// A render that can no longer finish (shutdown): its renderer is left to
-// run and be reaped, its claimed name is given up and its files go.
-void DropRender(RenderFiles *r) {
-  if (r->pid > 0) ForgetProcess(r->pid);
-  ReleaseClaimedFile(&r->claim, g_graph.desktop_dir.c_str(), r->name.c_str());
-  if (!r->input.empty()) RemoveFile(r->input.c_str());
-  if (!r->output.empty()) RemoveFile(r->output.c_str());
+// A render nobody waits for any more: its renderer is not stopped, and the
+// reaper puts its picture in place (and removes its copy) when it ends.
+void HandOver(RenderFiles *r) {
+  ChildOutput out;
+  out.claim = r->claim;
+  out.dir = g_graph.desktop_dir;
+  out.name = r->name;
+  out.from = r->output;
+  out.extra = r->input;
+  ForgetProcessWithOutput(r->pid, &out);
   *r = RenderFiles();
 }
 
@@ -154,17 +144,15 @@ void ReleaseClaim() {
   g_graph.claim_name.clear();
 }
 
-// pid becomes the renderer. One still running is not stopped: it keeps its
-// files and finishes them when it ends (or is reaped, without files).
+// pid becomes the renderer (0: none). One still running is not stopped: it
+// is handed over with its files, or only reaped when it has none.
 void TakeRenderer(long pid) {
   long old = g_graph.dot_pid;
   if (old > 0) {
-    if (g_graph.render.pid == old) {
-      g_graph.left.push_back(std::move(g_graph.render));
-      g_graph.render = RenderFiles();
-    } else {
+    if (g_graph.render.pid == old)
+      HandOver(&g_graph.render);
+    else
       ForgetProcess(old);
-    }
   }
   g_graph.dot_pid = pid > 0 ? pid : 0;
 }
@@ -229,19 +217,13 @@ void FreeGraphTools(void) {
   GraphFlush();
   CloseGraphFile();
   FreeBuffers();
-  FinishLeftRenders();
-  for (RenderFiles &r : g_graph.left) DropRender(&r);
-  g_graph.left.clear();
-  if (g_graph.dot_pid > 0 && g_graph.render.pid != g_graph.dot_pid) ForgetProcess(g_graph.dot_pid);
-  DropRender(&g_graph.render);
-  g_graph.dot_pid = 0;
+  TakeRenderer(0);
   ReleaseClaim();
   ReleasePrivateTempDir();
 }
 
 int NextGraphPicture(void) {
   if (!graph_enabled) return 1;
-  FinishLeftRenders();
   ReleaseClaim();
   g_graph.picture_file.clear();
   g_graph.no_free_name = 0;
@@ -282,7 +264,6 @@ int RunRenderer(void) {
   }
   if (!graph_enabled) return 1;
   GraphFlush();
-  FinishLeftRenders();
   std::string dot = Native(g_config.DOT_EXE);
   std::string ext = Native(g_config.GRAPH_EXT);
   std::string found;
@@ -313,12 +294,15 @@ int RunRenderer(void) {
 }
 
 int PollRenderer(void) {
-  FinishLeftRenders();
   if (g_graph.dot_pid <= 0) return 1;
   if (!PollProcess(g_graph.dot_pid)) return 0;
   if (g_graph.render.pid == g_graph.dot_pid) FinishRender(&g_graph.render);
   g_graph.dot_pid = 0;
   return 1;
+}
+
+void AbandonRenderer(void) {
+  TakeRenderer(0);
 }
 
 int ShowGraphPicture(void) {

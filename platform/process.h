@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/output_files.h"
+
 // Splits a command line into arguments. The first word names the program: when
 // it starts with a double quote it ends at the next double quote (whatever
 // follows directly begins the next argument), otherwise at the first blank.
@@ -41,6 +43,21 @@ int PollProcess(long pid);
 // Gives up interest in a started process: it is reaped in the background when
 // it ends. Nothing for an id <= 0.
 void ForgetProcess(long pid);
+
+// The file a process leaves for its starter, who no longer waits for it: a
+// picture written into the private folder, to go onto a claimed name.
+struct ChildOutput {
+  ClaimedFile claim;  // the claimed name (owned: moved in with the output)
+  std::string dir;    // folder of the claimed name
+  std::string name;   // the claimed name
+  std::string from;   // the file the process writes
+  std::string extra;  // one more file of its own to remove afterwards, or ""
+};
+// ForgetProcess, and once the process has ended its output is put in place
+// (FillClaimedFile) and extra removed; when the program ends first, the
+// claim is given back and both files are removed. Takes *output over (it is
+// left empty). A pid <= 0 (never started) has its output put in place at once.
+void ForgetProcessWithOutput(long pid, ChildOutput *output);
 
 // Number of forgotten processes not yet reaped (tests).
 int PendingReapCount(void);

@@ -343,6 +343,7 @@ unsigned WaitRenderer() {
     Pause(g_worker_timing.short_ms);
     JobState = JobStep::ShowPicture;
   } else if (EscapePressed()) {
+    AbandonRenderer();  // it runs on and puts its picture in place itself
     Pause(g_worker_timing.short_ms);
     Warn(g_job.p.main_window, kInterrupted);
     JobState = JobStep::Idle;

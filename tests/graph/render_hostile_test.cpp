@@ -13,6 +13,7 @@
 #include "graph_test_support.h"
 #include "platform/files.h"
 #include "platform/output_files.h"
+#include "platform/process.h"
 #include "platform/tempdir.h"
 #include "foundation/trace_capture.h"
 
@@ -153,6 +154,30 @@ TEST_F(HostileRender, EachRenderHasItsOwnFiles) {
   ASSERT_EQ(RunRenderer(), 1);
   ASSERT_EQ(WaitForRenderer(), 1);
   EXPECT_NE(DotArgs()[3], first);
+}
+
+// A renderer whose wait was given up (Escape) runs on and puts its picture
+// in place by itself when it ends; so does one replaced by the next tree's.
+TEST_F(HostileRender, AbandonedRenderersFinishTheirPictures) {
+  Example x = BuildExample();
+  std::string go = dir + "/go";
+  setenv("WAIT_FILE", go.c_str(), 1);
+  ANA_MakeCallStackTree(x.main, 16);
+  ASSERT_EQ(RunRenderer(), 1);
+  EXPECT_EQ(PollRenderer(), 0);
+  AbandonRenderer();
+  EXPECT_EQ(PollRenderer(), 1);  // nothing to wait for any more
+  ANA_MakeCallStackTree(x.b, 16);
+  ASSERT_EQ(RunRenderer(), 1);
+  ANA_MakeCallStackTree(x.a, 16);  // a third tree replaces the second renderer
+  ASSERT_EQ(RunRenderer(), 1);
+  EXPECT_EQ(ReadFile(desk + "/FuncGraph[1].gif"), "");  // claimed, not yet drawn
+  WriteFile(go, "");
+  ASSERT_EQ(WaitForRenderer(), 1);
+  for (int i = 0; i < 300 && PendingReapCount() > 0; i++) usleep(10000);
+  for (int n = 1; n <= 3; n++)
+    EXPECT_EQ(ReadFile(desk + "/FuncGraph[" + std::to_string(n) + "].gif"), "GIF89a") << n;
+  EXPECT_EQ(Listing(Private()), "");
 }
 
 // With every name taken, a tree makes no picture and overwrites nothing; it
