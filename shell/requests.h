@@ -38,3 +38,13 @@ int RequestCallersTree(int sid, int fid);
 // name written together (Shift_JIS) as unlinked calls write it, with argc
 // arguments. As RequestCallersTree; no job for an empty text.
 int RequestNameCallersTree(const char *text, int argc);
+
+enum class EditorView {
+  kFunction,  // "view Function": the function's text alone
+  kSource,    // "view Source": its source at its line
+};
+// The editor on function (sid, fid) of the Function List. While busy: the
+// warning "処理中は受け付けません。" and 0 (a running job writes the records
+// it would read). Otherwise the result of OpenFunctionText or
+// OpenSourceAtFunction.
+int RequestEditor(EditorView which, int sid, int fid);

@@ -72,15 +72,22 @@ class ListModel : public QAbstractTableModel {
   int dirty_hi_ = -1;         // largest store row changed since Commit
 };
 
-// A list view with its background picture in the bottom-right corner.
+// A list view with its background picture in the bottom-right corner, whose
+// row under the mouse is underlined (the hot row).
 class ListView : public QTableView {
   Q_OBJECT
  public:
   ListView(const QPixmap &picture, QWidget *parent = nullptr);
+  // Shown row under the mouse, -1 when none.
+  int HotRow() const { return hot_row_; }
 
  protected:
   void paintEvent(QPaintEvent *event) override;
+  void mouseMoveEvent(QMouseEvent *event) override;
+  bool viewportEvent(QEvent *event) override;
 
  private:
+  void SetHotRow(int row);
   QPixmap picture_;
+  int hot_row_ = -1;  // shown row under the mouse, -1 for none
 };

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -226,7 +227,6 @@ void MainWindow::Command(int id) {
 }
 
 void MainWindow::OpenFromList(int id) {
-  // These only read the analysis, so they are served while a job runs too.
   if (views_->CurrentView() != VIEW_FUNCTIONS) return;
   int row = views_->SelectedRow(VIEW_FUNCTIONS);
   if (row < 0) return;
@@ -236,10 +236,7 @@ void MainWindow::OpenFromList(int id) {
   int sid = CellNumber(sid_text);
   int fid = CellNumber(fid_text);
   if (sid <= 0 || fid <= 0) return;
-  if (id == CMD_VIEW_FUNCTION)
-    OpenFunctionText(sid, fid);
-  else
-    OpenSourceAtFunction(sid, fid);
+  RequestEditor(id == CMD_VIEW_FUNCTION ? EditorView::kFunction : EditorView::kSource, sid, fid);
 }
 
 void MainWindow::KeyCommand(int key) {
@@ -400,4 +397,9 @@ void MainWindow::dropEvent(QDropEvent *event) {
     if (url.isLocalFile()) paths << url.toLocalFile();
   event->acceptProposedAction();
   DropPaths(paths);
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent *event) {
+  ShowContextMenu(event->globalPos());
+  event->accept();
 }

@@ -143,6 +143,9 @@ class MainWindow : public QMainWindow {
   void dragEnterEvent(QDragEnterEvent *event) override;
   void dragMoveEvent(QDragMoveEvent *event) override;
   void dropEvent(QDropEvent *event) override;
+  // A right-click anywhere in the window: the Function List's menu while that
+  // view is selected.
+  void contextMenuEvent(QContextMenuEvent *event) override;
 
  private:
   void BuildMenus();

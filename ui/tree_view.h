@@ -5,6 +5,7 @@
 
 #include <QAbstractItemModel>
 #include <QIcon>
+#include <QTreeView>
 
 #include <memory>
 #include <unordered_map>
@@ -52,4 +53,15 @@ class TreeModel : public QAbstractItemModel {
   Node root_;                                   // invisible top of the tree
   std::unordered_map<quintptr, Node *> nodes_;  // every node by handle
   QIcon pictures_[6];                           // one per node kind
+};
+
+// The CallTree view: a tree with lines, lines at the root too, whatever the
+// style draws by itself (most draw only the expand buttons).
+class CallTreeView : public QTreeView {
+  Q_OBJECT
+ public:
+  explicit CallTreeView(QWidget *parent = nullptr) : QTreeView(parent) {}
+
+ protected:
+  void drawBranches(QPainter *painter, const QRect &rect, const QModelIndex &index) const override;
 };

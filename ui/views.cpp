@@ -103,7 +103,7 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
   }
 
   tree_model_ = new TreeModel(this);
-  tree_ = new QTreeView(tabs_);
+  tree_ = new CallTreeView(tabs_);
   tree_->setObjectName(QStringLiteral("callTree"));
   tree_->setModel(tree_model_);
   tree_->setHeaderHidden(true);
@@ -459,6 +459,8 @@ void ViewsPanel::ApplyOps(std::vector<PortOp> &ops) {
         break;
       case PortOp::DELETE_ROWS:
         models_[op.list]->DeleteRows();
+        // Refilled rows come unsorted, so no column may claim an order.
+        lists_[op.list]->horizontalHeader()->setSortIndicatorShown(false);
         break;
       case PortOp::TREE_INSERT:
         TreeOf(op.list)->Insert(op.parent, op.id, op.text.c_str());
