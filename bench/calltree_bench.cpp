@@ -5,10 +5,10 @@
 // --corpus: every .c and .h file below DIR is analysed and linked as the
 // analysis job does it, then the tree below the function NAME (the first of
 // that name, or SID:FID) is built with graph output on and off, each the best
-// of REPEAT runs.
+// of REPEAT runs; callers:NAME builds the callers tree of NAME instead.
 //
 //   bench_calltree [N=100000] [log 0/1]
-//   bench_calltree --corpus DIR NAME [REPEAT=3]
+//   bench_calltree --corpus DIR NAME|callers:NAME [REPEAT=3]
 // Runs on a scratch desktop folder, removed afterwards.
 // bench-links: velmora_graph
 #include <sys/resource.h>
@@ -32,6 +32,7 @@
 #include "foundation/text.h"
 #include "graph/graph.h"
 #include "support_scratch.h"
+#include "xref/callers.h"
 #include "xref/calltree.h"
 #include "xref/xref.h"
 
@@ -130,6 +131,8 @@ int CorpusMain(const std::string &dir, const char *name, int repeat) {
   printf("corpus: %zu files, %.1f MB, analysed and linked in %.1f s\n", paths.size(), bytes / 1e6,
          Seconds(t0));
 
+  bool callers = strncmp(name, "callers:", 8) == 0;
+  if (callers) name += 8;
   ST_FUNC *root = FindRoot(name);
   if (!root) {
     fprintf(stderr, "bench_calltree: no function %s\n", name);
@@ -150,14 +153,17 @@ int CorpusMain(const std::string &dir, const char *name, int repeat) {
       ResetGraphFile();
       double c0 = CpuSeconds();
       auto t1 = std::chrono::steady_clock::now();
-      ANA_MakeCallStackTree(root, g_config.MAX_CALL_NEST);
+      if (callers)
+        ANA_MakeCallersTree(root, g_config.MAX_CALL_NEST);
+      else
+        ANA_MakeCallStackTree(root, g_config.MAX_CALL_NEST);
       best = std::min(best, Seconds(t1));
       best_cpu = std::min(best_cpu, CpuSeconds() - c0);
     }
     printf(
-        "tree %s%s (SID:%d,FID:%d), graph %s: %zu nodes, %zu text bytes, %d graph bytes, "
+        "%s %s%s (SID:%d,FID:%d), graph %s: %zu nodes, %zu text bytes, %d graph bytes, "
         "%.3f s (cpu %.3f s)\n",
-        root->scope, root->name, root->sid, root->fid, graph_enabled ? "on" : "off", views.nodes,
+        callers ? "callers tree" : "tree", root->scope, root->name, root->sid, root->fid, graph_enabled ? "on" : "off", views.nodes,
         views.text_bytes, GraphFileSize(), best, best_cpu);
   }
   g_views = nullptr;
@@ -175,7 +181,7 @@ int CorpusMain(const std::string &dir, const char *name, int repeat) {
 int main(int argc, char **argv) {
   if (argc > 1 && strcmp(argv[1], "--corpus") == 0) {
     if (argc < 4) {
-      fprintf(stderr, "usage: bench_calltree --corpus DIR NAME [REPEAT]\n");
+      fprintf(stderr, "usage: bench_calltree --corpus DIR NAME|callers:NAME [REPEAT]\n");
       return 2;
     }
     return CorpusMain(argv[2], argv[3], argc > 4 ? std::max(1, atoi(argv[4])) : 3);

@@ -35,6 +35,11 @@ class RowStore {
   size_t room_ = 0;       // its size
 };
 
+// utf8 as it may reach a terminal: C0 controls other than those in keep, DEL,
+// C1 controls and bytes that are not UTF-8 are shown as \xHH instead of
+// being sent, so no name from the file system can drive the terminal.
+std::string TerminalSafe(const std::string &utf8, const char *keep);
+
 struct TerminalFront : MainWindowPort, ProgressSink, WaitBox, ResultViews {
   // progress: draw progress at all; bar: as one redrawn line (a terminal),
   // else as plain lines. keep_functions / keep_calls: rows are kept.
@@ -77,7 +82,7 @@ struct TerminalFront : MainWindowPort, ProgressSink, WaitBox, ResultViews {
   void AppendResult(const char *text) override;
 
   // Prints a list (VIEW_FUNCTIONS or VIEW_CALLS) to stdout: header first,
-  // cells separated by tabs.
+  // cells separated by tabs; with json one JSON object per row instead.
   void PrintList(int list);
   // Removes the progress line from the terminal.
   void ClearProgress();
@@ -87,11 +92,13 @@ struct TerminalFront : MainWindowPort, ProgressSink, WaitBox, ResultViews {
   void Note(const std::string &utf8);
 
   int warnings = 0;  // warnings shown so far
+  int json = 0;      // --json: lists as JSON Lines, no Result text
 
  private:
   void Draw(int force);
   RowStore *Rows(int list);
   void CloseRow();
+  void PrintJsonList(int list);
 
   int progress_;               // progress is shown
   int bar_;                    // as one redrawn terminal line

@@ -1,7 +1,7 @@
 // velmora-cli: the analysis and call-tree jobs of the desktop program, run
 // from a terminal. The PATHs are taken as a drop of those paths; each --tree
-// then runs a call-tree job. Exit status: 0 done, 1 a job ended with a
-// warning (or a --tree name was not found), 2 usage or start-up failure.
+// (or --callers) then runs a call-tree job. Exit status: 0 done, 1 a job
+// ended with a warning (or a name was not found), 2 usage or start-up failure.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/front.h"
+#include "cli/json.h"
 #include "engine/ana.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
@@ -16,11 +17,14 @@
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/keys.h"
+#include "platform/process.h"
 #include "platform/terminal.h"
 #include "shell/app.h"
 #include "shell/file_places.h"
 #include "shell/requests.h"
 #include "shell/worker.h"
+#include "xref/callers.h"
+#include "xref/calltree.h"
 #include "xref/xref.h"
 
 namespace {
@@ -33,10 +37,16 @@ const char kUsage[] =
     "\n"
     "  --tree NAME|SID:FID  build the call tree below a function (scope::name, or the\n"
     "                       name alone: the first match in SID, FID order); repeatable\n"
+    "  --callers NAME|SID:FID\n"
+    "                       build the tree of the callers of a function, or of the\n"
+    "                       unlinked calls of a name no source defines; repeatable\n"
     "  --list functions     print the Function List (header first, tab-separated)\n"
     "  --list calls         print the Call List\n"
     "  --render             render each tree's graph with the renderer\n"
     "  --view               render and open each picture in the viewer\n"
+    "  --exact              keywords and call links compare names by their text, not\n"
+    "                       only by their hash (the setting EXACT_NAMES=1)\n"
+    "  --json               print lists and tree nodes as JSON Lines instead of text\n"
     "  --ini FILE           read settings from FILE (and FILE without .ini + ENH.ini)\n"
     "  --jobs N             analyse with N threads (0: one per processor; the\n"
     "                       JOBS setting otherwise)\n"
@@ -48,15 +58,23 @@ const char kUsage[] =
     "Escape or Ctrl-C stops the running job; a second Ctrl-C ends the program.\n"
     "Exit status: 0 done, 1 a job ended with a warning, 2 usage or start-up failure.\n";
 
+// One --tree or --callers, in the order given.
+struct TreeAsk {
+  int callers;       // 1: the callers tree
+  std::string what;  // NAME or SID:FID (UTF-8)
+};
+
 struct Options {
   std::vector<std::string> paths;
-  std::vector<std::string> trees;
+  std::vector<TreeAsk> trees;
   std::vector<int> lists;  // VIEW_FUNCTIONS / VIEW_CALLS in the order asked
   std::string ini;
   int quiet = 0;
   int force_progress = 0;
   int render = 0;
   int view = 0;
+  int exact = 0;  // EXACT_NAMES for this run
+  int json = 0;   // lists and tree nodes as JSON Lines
   int jobs = -1;  // -1: the JOBS setting
 };
 
@@ -88,7 +106,7 @@ void PrintHelp(int argc, char **argv) {
 }
 
 int UsageError(const std::string &msg) {
-  fprintf(stderr, "velmora: %s\nTry 'velmora-cli --help'.\n", msg.c_str());
+  fprintf(stderr, "velmora: %s\nTry 'velmora-cli --help'.\n", TerminalSafe(msg, "").c_str());
   return kExitUsage;
 }
 
@@ -129,9 +147,16 @@ int ParseArgs(int argc, char **argv, Options *o) {
       o->render = 1;
     } else if (a == "--view") {
       o->render = o->view = 1;
+    } else if (a == "--exact") {
+      o->exact = 1;
+    } else if (a == "--json") {
+      o->json = 1;
     } else if (value("--tree", &v)) {
       if (v.empty()) return UsageError("--tree needs a function name or SID:FID");
-      o->trees.push_back(v);
+      o->trees.push_back(TreeAsk{0, v});
+    } else if (value("--callers", &v)) {
+      if (v.empty()) return UsageError("--callers needs a function name or SID:FID");
+      o->trees.push_back(TreeAsk{1, v});
     } else if (value("--list", &v)) {
       if (v == "functions")
         o->lists.push_back(VIEW_FUNCTIONS);
@@ -148,7 +173,8 @@ int ParseArgs(int argc, char **argv, Options *o) {
       if (v.empty() || *end || n < 0 || n > 64)
         return UsageError("--jobs takes a number from 0 to 64, not '" + v + "'");
       o->jobs = (int)n;
-    } else if (a == "--tree" || a == "--list" || a == "--ini" || a == "--jobs") {
+    } else if (a == "--tree" || a == "--callers" || a == "--list" || a == "--ini" ||
+               a == "--jobs") {
       return UsageError("option '" + a + "' needs a value");
     } else {
       return UsageError("unknown option '" + a + "'");
@@ -171,34 +197,88 @@ bool ParsePair(const std::string &s, int *sid, int *fid) {
   return *sid > 0 && *fid > 0;
 }
 
-// Runs every --tree; returns 1 when one of them ended with a warning or was
-// not found.
+// The tree number of the node lines of --json (1-based, in drawing order).
+int g_json_tree = 0;
+
+void PrintJsonNode(const TreeNodeInfo *node) {
+  std::string line = JsonTreeNode(g_json_tree, *node);
+  line += '\n';
+  fwrite(line.data(), 1, line.size(), stdout);
+}
+
+// A NAME that several definitions match still takes the first; the user is
+// told which others there are, to name one by its numbers.
+void NoteMatches(const std::string &name, const std::vector<ST_FUNC *> &found,
+                 TerminalFront *front) {
+  if (found.size() < 2) return;
+  front->Note("'" + name + "' matches " + std::to_string(found.size()) +
+              " functions; the first is taken:");
+  for (const ST_FUNC *f : found) {
+    front->Note("  " + std::to_string(f->sid) + ":" + std::to_string(f->fid) + " [" +
+                SjisToUtf8(f->source ? f->source->name : "") + "]");
+  }
+}
+
+// Runs one tree job (already requested) to its end; the picture's path goes
+// to stderr when one was rendered. false when the user stopped it.
+bool FinishTree(const Options &o, TerminalFront *front, int before, int *status) {
+  WorkerWait();
+  fflush(stdout);
+  const char *pic = GraphPictureFile();
+  if (o.render && graph_enabled && pic && *pic && FileExists(pic)) {
+    front->ClearProgress();
+    fprintf(stderr, "%s\n", TerminalSafe(pic, "").c_str());
+  }
+  if (o.render && graph_enabled && GraphNoFreePicture()) {
+    // The tree itself is there; only its picture is missing.
+    front->Note("no picture made: FuncGraph[1] to FuncGraph[256] are all taken on the desktop");
+    *status = kExitWarning;
+  }
+  return front->warnings == before;
+}
+
+// Runs every --tree and --callers in order; returns 1 when one of them ended
+// with a warning or was not found.
 int RunTrees(const Options &o, TerminalFront *front) {
   int status = kExitDone;
   if (o.render && !o.trees.empty() && !graph_enabled)
     front->Note("graph output is off, nothing is rendered (see DISPLAY_GRAPH and DOT_EXE)");
-  for (const std::string &t : o.trees) {
+  for (const TreeAsk &t : o.trees) {
     int sid = 0, fid = 0;
     ST_FUNC *f = nullptr;
-    if (ParsePair(t, &sid, &fid))
+    std::vector<UnlinkedName> names;
+    if (ParsePair(t.what, &sid, &fid)) {
       f = ANA_FindFunction(sid, fid);
-    else
-      f = ANA_FindFunctionByName(Utf8ToSjis(t).c_str());
-    if (!f) {
-      front->Warning("no function '" + t + "'");
+    } else {
+      std::string name = Utf8ToSjis(t.what);
+      std::vector<ST_FUNC *> found = ANA_FindFunctionsByName(name.c_str());
+      NoteMatches(t.what, found, front);
+      if (!found.empty()) f = found[0];
+      if (!f && t.callers) names = ANA_FindUnlinkedNames(name.c_str());
+    }
+    if (!f && names.empty()) {
+      front->Warning("no function '" + t.what + "'");
       status = kExitWarning;
       continue;
     }
-    int before = front->warnings;
-    RequestCallTree(f->sid, f->fid);
-    WorkerWait();
-    fflush(stdout);
-    const char *pic = GraphPictureFile();
-    if (o.render && graph_enabled && pic && *pic && FileExists(pic)) {
-      front->ClearProgress();
-      fprintf(stderr, "%s\n", pic);
+    bool stopped = false;
+    if (f) {
+      int before = front->warnings;
+      g_json_tree++;
+      if (t.callers)
+        RequestCallersTree(f->sid, f->fid);
+      else
+        RequestCallTree(f->sid, f->fid);
+      stopped = !FinishTree(o, front, before, &status);
     }
-    if (front->warnings != before) {
+    // A name no source defines: one tree per way the calls write it.
+    for (size_t k = 0; k < names.size() && !stopped; k++) {
+      int before = front->warnings;
+      g_json_tree++;
+      RequestNameCallersTree(names[k].text.c_str(), names[k].argc);
+      stopped = !FinishTree(o, front, before, &status);
+    }
+    if (stopped) {
       // The user stopped this tree: the rest is not wanted either.
       status = kExitWarning;
       break;
@@ -227,6 +307,14 @@ int main(int argc, char **argv) {
     return kExitUsage;
   }
   if (o.jobs >= 0) g_config.JOBS = o.jobs;
+  if (o.exact) g_config.EXACT_NAMES = 1;
+  if (o.json) {
+    front.json = 1;
+    g_tree_node_sink = PrintJsonNode;
+  }
+  // A viewer that outlives us must not keep our output open (a pipe
+  // reader would wait for it).
+  ChildrenWithoutOutput();
   g_worker_timing = kHeadlessTiming;
   g_parse_yield_every = 0;  // no window to keep responsive
   g_views = &front;
@@ -251,12 +339,13 @@ int main(int argc, char **argv) {
   front.ClearProgress();
 
   for (size_t k = 0; k < o.lists.size(); k++) {
-    if (k) fputs("\n", stdout);
+    if (k && !o.json) fputs("\n", stdout);
     front.PrintList(o.lists[k]);
   }
   fflush(stdout);
 
   g_views = nullptr;
+  g_tree_node_sink = nullptr;
   g_front = ShellFront{nullptr, nullptr, nullptr, 1, 1};
   AppStop();
   return status;

@@ -221,6 +221,14 @@ void ANA_SourceRelease(void) {
   ANA.cur_source = nullptr;
 }
 
+int ANA_IsKeywordText(const char *word, int len) {
+  if (!word || len <= 0) return 0;
+  for (const Keyword &k : kKeywords) {
+    if (strncmp(k.word, word, (size_t)len) == 0 && k.word[len] == 0) return 1;
+  }
+  return 0;
+}
+
 int ANA_GetFuncCount(void) {
   int total = 0;
   ForEachSource([&total](const ST_SOURCE *s) { total += s->funcs.count; });

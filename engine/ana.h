@@ -214,6 +214,9 @@ int ANA_SourceCreateAll(ProgressSink *window, CB *paths);
 // and no source is current. func_index still refers to the freed records
 // until the next function list refills it.
 void ANA_SourceRelease(void);
+// 1 when the len bytes at word are exactly one of the keyword table's texts
+// (directives with their '#'), else 0. The table itself keeps only hashes.
+int ANA_IsKeywordText(const char *word, int len);
 // The number of functions found in all sources.
 int ANA_GetFuncCount(void);
 // One step of the current source: with mode < 0 only copies its name into

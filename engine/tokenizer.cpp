@@ -1,11 +1,13 @@
 // The tokenizer: splits logical lines into identifiers, keywords, numbers,
 // literals and operators, one token per call, into the context's token. Bytes are
-// classed through one 256-entry table; keywords are found by hash alone.
+// classed through one 256-entry table; keywords are found by hash alone
+// (EXACT_NAMES also compares the text).
 #include <cstring>
 
 #include "engine/parser.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
+#include "foundation/settings.h"
 #include "foundation/trace.h"
 #include "platform/codepage.h"
 
@@ -62,8 +64,11 @@ inline void CopyToken(ST_TOKEN *dst, const ST_TOKEN *src) {
 // traced path of HASH_Search.
 int KeywordKind(unsigned h, const char *word, int len) {
   const ST_HASH *t = ANA.keywords;
-  if (!t || !t->slots || t->size == 0) return HASH_Search(ANA.keywords, word, len);
-  return HASH_SearchHash(t, h);
+  int kind = !t || !t->slots || t->size == 0 ? HASH_Search(ANA.keywords, word, len)
+                                             : HASH_SearchHash(t, h);
+  // With EXACT_NAMES a name that merely hashes like a keyword stays a name.
+  if (kind >= 0 && g_config.EXACT_NAMES && !ANA_IsKeywordText(word, len)) return -1;
+  return kind;
 }
 
 // The end of the source: the token every later call returns too.
@@ -206,6 +211,8 @@ __attribute__((always_inline)) inline Lexeme ScanOther(unsigned char *p) {
         while (IsWordOrDigit(*w)) w++;
         len = (int)(w - p);
         kind = HASH_Search(ANA.keywords, (const char *)p, len);
+        if (kind >= 0 && g_config.EXACT_NAMES && !ANA_IsKeywordText((const char *)p, len))
+          kind = -1;
         if (kind < 0) kind = 0;
       }
       break;

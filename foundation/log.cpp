@@ -19,8 +19,10 @@
 
 #include "foundation/memory.h"
 #include "foundation/text.h"
+#include "foundation/trace.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
+#include "platform/output_files.h"
 #include "platform/sys.h"
 
 namespace {
@@ -155,6 +157,15 @@ void RotateLocked(const char *path) {
   if (FileSizeForRead(path) > kRotateSize) MoveToRotated(path);
 }
 
+// Something else than our own log file stands at the channel's path (a
+// link, a device, a file with other names): the channel goes off as on an
+// unwritable desktop, and the trace says why.
+void RefuseChannel(Channel &c, OutputRefusal why) {
+  DebugPrint("LogPrint :%s, output off! \"%s\"\r\n", OutputRefusalText(why),
+             Utf8ToSjis(c.path).c_str());
+  c.path[0] = 0;
+}
+
 // Buffers one line: the comparison with the path every 200 ms, and the
 // rotation test once the counted size passes the limit, both confirmed from
 // the file itself after the buffer has been written.
@@ -162,8 +173,12 @@ void WriteLine(Channel &c, const char *bytes, size_t len) {
   uint32_t now = TickCount();
   if (c.fd >= 0 && now - c.checked >= (uint32_t)kCheckMs) CheckChannel(c, now);
   if (c.fd < 0) {
-    c.fd = OpenAppendFd(c.path);
-    if (c.fd < 0) return;  // the line is lost, as documented
+    OutputRefusal why;
+    c.fd = OpenOutputAppend(c.path, &why);
+    if (c.fd < 0) {  // the line is lost, as documented
+      if (why != OutputRefusal::kFailed) RefuseChannel(c, why);
+      return;
+    }
     FdInfo info;
     c.size = FdStat(c.fd, &info) ? info.size : 0;
     c.checked = now;
@@ -336,8 +351,8 @@ void PrintMessage(int flags, const char *message, size_t len) {
   if (channel > 1) return;
   if (len > kMessageSize - 1) len = kMessageSize - 1;
   if (LOG_GATHER *g = tl_gather) {
-    // Gathered apart: indented and cleaned here, written later.
-    if (!g_log.ch[channel].path[0]) return;
+    // Gathered apart: indented and cleaned here, written later (to nothing
+    // if the channel is off by then: the replay looks, under the lock).
     size_t n = BuildLine(tl_line, message, len, g->nest, flags);
     Gather(g, channel == 0 ? kGatherLine0 : kGatherLine1, tl_line, n);
     return;
@@ -369,7 +384,7 @@ void LogPrintText(int level, int flags, const char *text, size_t len) {
 
 void LogAppend(const char *path, const void *bytes, int length) {
   if (!path || !*path || !bytes || length <= 0) return;
-  AppendFile(path, bytes, (size_t)length);
+  AppendOutputFile(path, bytes, (size_t)length, nullptr);
 }
 
 void LogRotate(const char *path) {

@@ -17,12 +17,8 @@ void GetCell(int list, int row, int col, char *buffer, int size) {
 void SetCellText(int list, int row, int col, const char *text) {
   if (g_views) g_views->SetCellText(list, row, col, text);
 }
-int SelectedRow(int list) {
-  return g_views ? g_views->SelectedRow(list) : -1;
-}
-int RowCount(int list) {
-  return g_views ? g_views->RowCount(list) : 0;
-}
+int SelectedRow(int list) { return g_views ? g_views->SelectedRow(list) : -1; }
+int RowCount(int list) { return g_views ? g_views->RowCount(list) : 0; }
 void DeleteRows(int list) {
   if (g_views) g_views->DeleteRows(list);
 }
@@ -35,8 +31,12 @@ void TreeSetImage(TREEITEM item, int k) {
 void TreeClear(void) {
   if (g_views) g_views->TreeClear();
 }
-int TreeItemCount(void) {
-  return g_views ? g_views->TreeItemCount() : 0;
+int TreeItemCount(void) { return g_views ? g_views->TreeItemCount() : 0; }
+void TreeTarget(int view) {
+  if (g_views) g_views->TreeTarget(view);
+}
+void TreeSetFunction(TREEITEM item, int sid, int fid) {
+  if (g_views && item) g_views->TreeSetFunction(item, sid, fid);
 }
 void AppendResult(const char *text) {
   if (g_views && text && *text) g_views->AppendResult(text);

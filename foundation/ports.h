@@ -51,7 +51,8 @@ struct MainWindowPort {
 enum { WINDOW_PROGRESS = 1, WINDOW_WAITBOX = 2 };
 
 // The four result views behind the tab control.
-enum { VIEW_FUNCTIONS = 0, VIEW_CALLS = 1, VIEW_TREE = 2, VIEW_RESULT = 3 };
+// VIEW_CALLERS is the tree view of callers trees, after the described four.
+enum { VIEW_FUNCTIONS = 0, VIEW_CALLS = 1, VIEW_TREE = 2, VIEW_RESULT = 3, VIEW_CALLERS = 4 };
 
 typedef void *TREEITEM;  // a node of the CallTree view; nullptr: none / top level
 
@@ -71,6 +72,16 @@ struct ResultViews {
   virtual void TreeSetImage(TREEITEM item, int k) = 0;
   virtual void TreeClear() = 0;
   virtual int TreeItemCount() = 0;
+  // The tree view that the tree operations address from now on: VIEW_TREE
+  // (the start) or VIEW_CALLERS. Views without a Callers tree ignore it.
+  virtual void TreeTarget(int view) { (void)view; }
+  // The function (sid, fid) that item stands for, so the view can act on it;
+  // views that do not act on nodes ignore it.
+  virtual void TreeSetFunction(TREEITEM item, int sid, int fid) {
+    (void)item;
+    (void)sid;
+    (void)fid;
+  }
   // Result view.
   virtual void AppendResult(const char *text) = 0;
 };
@@ -90,4 +101,6 @@ TREEITEM TreeInsert(TREEITEM parent, const char *text);  // nullptr when absent
 void TreeSetImage(TREEITEM item, int k);
 void TreeClear(void);
 int TreeItemCount(void);
+void TreeTarget(int view);
+void TreeSetFunction(TREEITEM item, int sid, int fid);
 void AppendResult(const char *text);

@@ -45,6 +45,7 @@ struct ST_CONFIG {
   char ATTR_NO_FUNC[511];
   char ATTR_REMARK[511];
   int JOBS;  // analysis threads, 0..64; 0 one per processor
+  int EXACT_NAMES;  // 0/1: keywords and call links compare texts, not only hashes
 };
 
 // The settings in force.

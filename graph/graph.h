@@ -22,8 +22,11 @@ void PutGraphText(const char *format, ...) __attribute__((format(printf, 1, 2)))
 // Writes the collected pieces to the graph file (lost silently when it cannot
 // be opened); afterwards nothing is pending either way.
 void GraphFlush(void);
-// Empties the graph file (and the pieces not yet written): 0 when it cannot be
-// opened, else 1 (also when graph output is off).
+// Starts the graph file of a new tree (the pieces not yet written are
+// dropped): a new empty file is put at its path by a rename, never written
+// through a link; a link, a non-regular file or a file with other links there
+// turns the tree's graph file off (trace line). 0 when it cannot be made or
+// is refused, else 1 (also when graph output is off).
 int ResetGraphFile(void);
 // Size of the graph file in bytes after a flush; 0 when off or unreadable.
 int GraphFileSize(void);
@@ -52,6 +55,12 @@ void GraphRecursionEdge(const ST_FUNC *from, const ST_FUNC *to);
 void GraphMissingCall(const ST_FUNC *caller, const ST_CALL *call);
 // Remark node below f; cut 1 is the MAX_CALL_TABLE form (no ";" before its edge).
 void GraphRemark(const ST_FUNC *f, const char *text, int cut);
+// Callers trees: the anonymous node of a name no source defines (its id
+// copied to id, cap bytes), a plain edge from a function to a node id, and a
+// remark node above f with its edge to f. Each statement ends its own line.
+void GraphNameNode(const char *scope, const char *name, int argc, char *id, int cap);
+void GraphEdgeTo(const ST_FUNC *from, const char *toId);
+void GraphRemarkAbove(const ST_FUNC *f, const char *text);
 // "}" and a flush, so the file is complete when the tree ends.
 void GraphFooter(void);
 
@@ -61,22 +70,35 @@ void GraphFooter(void);
 // be called again (tests).
 void InitGraphTools(void);
 // Shutdown: writes what is pending, frees the buffers (nothing more is
-// written until InitGraphTools) and forgets a running renderer.
+// written until InitGraphTools) and forgets a running renderer (its picture
+// name is given back, its private files removed).
 void FreeGraphTools(void);
 // Names the graph file instead of "velmora.dot" beside the program ("" or
 // nullptr: back to that). Takes effect at once and survives InitGraphTools.
 void SetGraphFilePath(const char *path);
 // The graph file in use ("" before InitGraphTools); owned by graph/.
 const char *GraphFilePath(void);
-// Chooses FuncGraph[n].<GRAPH_EXT> (n 1..256, first free) on the desktop: 0
-// when all 256 exist (the previous name stays), else 1 (also when off).
+// Claims FuncGraph[n].<GRAPH_EXT> (n 1..256, the first free) on the desktop by
+// creating it empty: 0 when all 256 are taken (no picture for this tree, a
+// trace line, GraphNoFreePicture 1) or none can be created, else 1 (also when
+// off). A name claimed earlier that no renderer took is given back first.
 int NextGraphPicture(void);
-// Starts the renderer on the graph file, hidden and remembered: 0 when the
-// renderer or a file is missing, else 1 (also when off).
+// 1 when the last NextGraphPicture found all 256 picture names taken.
+int GraphNoFreePicture(void);
+// Starts the renderer, hidden and remembered, on a private copy of the tree's
+// graph, writing its picture into the private folder: 0 when the renderer, the
+// graph file or the claimed picture name is missing (the name is given back),
+// else 1 (also when off).
 int RunRenderer(void);
 // 1 when no renderer runs any more (it ended and was reaped, or none was
-// started), 0 while it runs.
+// started), 0 while it runs. When it has ended, its picture is moved onto the
+// claimed name (or the name is given back when it wrote none).
 int PollRenderer(void);
+// The wait for the renderer is given up (Escape): the renderer is not
+// stopped, and its picture is put in place when it ends (given up instead if
+// the program ends first). A renderer replaced by the next one, or running
+// at FreeGraphTools, is treated the same. Never fails.
+void AbandonRenderer(void);
 // Starts the viewer on the picture: 0 when the picture does not exist, else 1
 // (also when off).
 int ShowGraphPicture(void);
@@ -84,8 +106,9 @@ int ShowGraphPicture(void);
 // keeps it as the renderer, any other mode forgets it (it is reaped when it
 // ends). 0 for an empty command line, else 1; a failed start is not reported.
 int RunProgram(int mode, int show, const char *commandLine);
-// Starts "<program> <args> <file>" with file quoted, and forgets it; a failed
-// start is not reported.
+// Starts program (one argument, blanks and all) with the arguments of args
+// (split by the command-line rules) and file (one argument), and forgets it;
+// a failed start is not reported.
 void LaunchProgram(const char *program, const char *file, const char *args);
 // Editor on a private copy of the function's text: 0 when the function is not
 // found, its source cannot be read or the copy cannot be written, else 1.

@@ -144,5 +144,7 @@ void LoadConfiguration(const char *ini_path) {
     CheckTemplate(a.key, a.field, sizeof c.ATTR_GRAPH, a.builtin, a.conversions, 0);
   }
 
+  c.EXACT_NAMES = Flag(Int(r, "EXACT_NAMES", 0));
+
   LogSetLevel(c.DEBUG_LOG);
 }

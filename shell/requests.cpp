@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "foundation/memory.h"
+#include "foundation/text.h"
 #include "graph/graph.h"
 #include "shell/worker.h"
 #include "shell/worker_internal.h"
@@ -84,21 +85,63 @@ int RequestStartupAnalysis(void) {
   return WorkerStart(&p);
 }
 
-int RequestCallTree(int sid, int fid) {
+namespace {
+
+// A tree job of either kind: refused while busy; otherwise clears the tree
+// view it draws into, and starts when there is something to draw (root, or
+// the name in tmpl for a callers tree without root).
+int StartTreeJob(ST_FUNC *(*find)(int, int), int sid, int fid, const WorkerParams &tmpl) {
   MainWindowPort *main = g_front.main_window;
   if (WorkerBusy()) {
     Warn(main, kBusy);
     return 0;
   }
+  if (tmpl.callers) TreeTarget(VIEW_CALLERS);
   TreeClear();
+  if (tmpl.callers) TreeTarget(VIEW_TREE);
   ResetGraphOutput();
-  ST_FUNC *root = ANA_FindFunction(sid, fid);
-  if (!root) return 1;
+  ST_FUNC *root = find ? find(sid, fid) : nullptr;
+  if (!root && !(tmpl.callers && tmpl.callers_name[0])) return 1;
   JobState = JobStep::StartTree;
   WaitBox *wait = g_front.wait_box;
   // Without its box the tree is still built; only the waiting texts are lost.
   if (main && !main->Open(WINDOW_WAITBOX, kMakingTree)) wait = nullptr;
-  WorkerParams p = {main, nullptr, wait, root, 0, nullptr, g_front.render, g_front.view};
+  WorkerParams p = tmpl;
+  p.main_window = main;
+  p.wait_box = wait;
+  p.root = root;
+  p.render = g_front.render;
+  p.view = g_front.view;
   WorkerStart(&p);
   return 1;
+}
+
+}  // namespace
+
+int RequestCallTree(int sid, int fid) {
+  return StartTreeJob(ANA_FindFunction, sid, fid, WorkerParams{});
+}
+
+int RequestCallersTree(int sid, int fid) {
+  WorkerParams p{};
+  p.callers = 1;
+  return StartTreeJob(ANA_FindFunction, sid, fid, p);
+}
+
+int RequestNameCallersTree(const char *text, int argc) {
+  WorkerParams p{};
+  p.callers = 1;
+  CopyText(p.callers_name, sizeof p.callers_name, text ? text : "");
+  p.callers_argc = argc;
+  return StartTreeJob(nullptr, 0, 0, p);
+}
+
+int RequestEditor(EditorView which, int sid, int fid) {
+  // The records these read are renumbered by a running analysis.
+  if (WorkerBusy()) {
+    Warn(g_front.main_window, kBusy);
+    return 0;
+  }
+  return which == EditorView::kFunction ? OpenFunctionText(sid, fid)
+                                        : OpenSourceAtFunction(sid, fid);
 }

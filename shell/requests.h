@@ -1,5 +1,6 @@
 // The requests of the two programs to the worker: start an analysis of
-// dropped paths or of the files collected at start-up, build a call tree,
+// dropped paths or of the files collected at start-up, build a call tree or
+// a callers tree,
 // discard the open project. They run on the program's main thread and use the
 // ports of g_front (shell/worker.h).
 #pragma once
@@ -30,3 +31,20 @@ int RequestStartupAnalysis(void);
 // StartTree, opens the wait box with "関数呼出木を作成しています。" and starts
 // the worker. 1 (also when no such function exists, without a job).
 int RequestCallTree(int sid, int fid);
+// The callers tree of function (sid, fid), as RequestCallTree does for the
+// call tree, in the Callers view (which it clears).
+int RequestCallersTree(int sid, int fid);
+// The one-level callers tree of a name no source defines: text is scope and
+// name written together (Shift_JIS) as unlinked calls write it, with argc
+// arguments. As RequestCallersTree; no job for an empty text.
+int RequestNameCallersTree(const char *text, int argc);
+
+enum class EditorView {
+  kFunction,  // "view Function": the function's text alone
+  kSource,    // "view Source": its source at its line
+};
+// The editor on function (sid, fid) of the Function List. While busy: the
+// warning "処理中は受け付けません。" and 0 (a running job writes the records
+// it would read). Otherwise the result of OpenFunctionText or
+// OpenSourceAtFunction.
+int RequestEditor(EditorView which, int sid, int fid);

@@ -18,6 +18,7 @@
 #include "platform/thread.h"
 #include "shell/file_collect.h"
 #include "shell/worker_internal.h"
+#include "xref/callers.h"
 #include "xref/calltree.h"
 #include "xref/xref.h"
 
@@ -66,6 +67,12 @@ const char kGraphSmall[] =
     "\203O\203\211\203t\202\360\215\354\220\254\202\265\202\304\202\242\202\334\202\267\201B\r\n"
     "\217\255\201X\202\250\221\322\202\277\202\255\202\276\202\263\202\242\201B";
 
+// "デスクトップの FuncGraph[1]～[256] がすべて使われているため、図を作成しませんでした。"
+const char kNoPictureName[] =
+    "\203f\203X\203N\203g\203b\203v\202\314 FuncGraph[1]\201`[256] \202\252\202\267\202\327"
+    "\202\304\216g\202\355\202\352\202\304\202\242\202\351\202\275\202\337\201A\220}\202\360"
+    "\215\354\220\254\202\265\202\334\202\271\202\361\202\305\202\265\202\275\201B";
+
 // Graph descriptions above these sizes get the longer waiting messages.
 enum { kLargeGraph = 10240, kHugeGraph = 30720 };
 // Renderer polls of the terminal program: often, but without spinning.
@@ -78,6 +85,7 @@ struct Job {
   const char *next_path;  // next dropped path to collect
   int i;                  // dropped path, source or link step in progress
   int count;              // sources registered
+  int escaped;            // Escape stopped the collection
 };
 
 Job g_job;
@@ -88,9 +96,12 @@ int g_fail_next_start = 0;        // test hook
 bool Stopping() {
   return g_stop.load(std::memory_order_acquire) != 0;
 }
-// The same for the folder walk, which polls it before each entry.
-int StopRequested() {
-  return Stopping() ? 1 : 0;
+// The folder walk polls this before each entry: shutdown, or Escape.
+int StopOrEscape() {
+  if (Stopping()) return 1;
+  if (!EscapePressed()) return 0;
+  g_job.escaped = 1;
+  return 1;
 }
 
 void Pause(unsigned ms) {
@@ -152,6 +163,17 @@ void ReleasePaths() {
 
 // ---- analysis job --------------------------------------------------------
 
+// Escape stopped the analysis job: the warning, the progress window gone at
+// once, drops accepted again; the project stays open.
+void StopByEscape() {
+  Warn(g_job.p.main_window, kStopping);
+  if (g_job.p.main_window) g_job.p.main_window->Destroy(WINDOW_PROGRESS);
+  g_job.p.progress = nullptr;  // gone: Idle must not close it again
+  Pause(g_worker_timing.short_ms);
+  Drops(1);
+  JobState = JobStep::Idle;
+}
+
 void StartAnalysis() {
   if (ProjectFiles) ReleaseCB(&ProjectFiles);
   ProjectFiles = CreateCB();
@@ -167,7 +189,7 @@ void StartAnalysis() {
   FuncBar(0);
   Select(VIEW_FUNCTIONS);
   Status(StatusText(2));
-  BeginCollection(StopRequested);
+  BeginCollection(StopOrEscape);
   g_job.i = 0;
   g_job.next_path = g_job.p.paths;
   JobState = JobStep::CollectFiles;
@@ -180,6 +202,13 @@ void CollectOnePath() {
     GetDirFile(g_job.p.progress, ProjectFiles, "", g_job.next_path);
     g_job.next_path += strlen(g_job.next_path) + 1;
     g_job.i++;
+  }
+  if (g_job.escaped) {
+    // Stopped while collecting: as when stopped while parsing, the project
+    // (the files collected so far) stays open and the views stay empty.
+    ReleasePaths();
+    StopByEscape();
+    return;
   }
   if (g_job.i >= n || !g_job.next_path) {
     SourceBar(100);
@@ -228,12 +257,7 @@ void ParseSource() {
   Detail(MessageBuffer);
   if (r == ANA_EXEC_STOPPED || r == ANA_EXEC_NO_SOURCE) LogFlush();  // the analysis ended
   if (r == ANA_EXEC_STOPPED) {
-    Warn(g_job.p.main_window, kStopping);
-    if (g_job.p.main_window) g_job.p.main_window->Destroy(WINDOW_PROGRESS);
-    g_job.p.progress = nullptr;  // gone: Idle must not close it again
-    Pause(g_worker_timing.short_ms);
-    Drops(1);
-    JobState = JobStep::Idle;
+    StopByEscape();
   } else if (r == ANA_EXEC_SOURCE_DONE) {
     g_job.i++;
     SourceBar(std::min(100, g_job.i * 100 / g_job.count));
@@ -290,12 +314,18 @@ void FinishAnalysis() {
 void StartTree() {
   JobState = JobStep::ExpandTree;
   Pause(g_worker_timing.short_ms);
-  Select(VIEW_TREE);
+  Select(g_job.p.callers ? VIEW_CALLERS : VIEW_TREE);
 }
 
 void ExpandTree() {
   int r = 0;
-  if (g_job.p.root) {
+  if (g_job.p.callers) {
+    SetTreeOutputs(OUTPUT_ALL);
+    if (g_job.p.root)
+      r = ANA_MakeCallersTree(g_job.p.root, g_config.MAX_CALL_NEST);
+    else
+      r = ANA_MakeNameCallersTree(g_job.p.callers_name, g_job.p.callers_argc);
+  } else if (g_job.p.root) {
     SetTreeOutputs(OUTPUT_ALL);
     r = ANA_MakeCallStackTree(g_job.p.root, g_config.MAX_CALL_NEST);
     LogFlush();
@@ -325,6 +355,7 @@ unsigned WaitRenderer() {
     Pause(g_worker_timing.short_ms);
     JobState = JobStep::ShowPicture;
   } else if (EscapePressed()) {
+    AbandonRenderer();  // it runs on and puts its picture in place itself
     Pause(g_worker_timing.short_ms);
     Warn(g_job.p.main_window, kInterrupted);
     JobState = JobStep::Idle;
@@ -334,7 +365,9 @@ unsigned WaitRenderer() {
 
 void ShowTree() {
   if (g_job.p.render && g_job.p.view) ShowGraphPicture();
-  Status(StatusText(2 + VIEW_RESULT));
+  // Every picture name taken: the tree has no picture, and the user is told.
+  bool no_name = g_job.p.render && graph_enabled && GraphNoFreePicture();
+  Status(no_name ? kNoPictureName : StatusText(2 + VIEW_RESULT));
   Pause(g_worker_timing.show_ms);
   JobState = JobStep::Idle;
 }
@@ -421,6 +454,10 @@ void ReturnToIdle(MainWindowPort *main, bool wait_box_open, bool progress_open) 
   if (wait_box_open) main->Close(WINDOW_WAITBOX);
   if (progress_open) main->Close(WINDOW_PROGRESS);
   main->AcceptDrops(1);
+}
+
+int WorkerStopRequested(void) {
+  return Stopping() ? 1 : 0;
 }
 
 int WorkerThreadRunning(void) {

@@ -29,8 +29,8 @@ enum class JobStep : int {
   MakeFunctionList = 6,  // number the functions, fill the Function List, open the Call List
   LinkCalls = 7,         // link the calls of one source per turn
   FinishAnalysis = 8,    // refresh the Called column and the status; warn without functions
-  StartTree = 10,        // call-tree job: select the CallTree view
-  ExpandTree = 11,       // expand the tree below the root into every output
+  StartTree = 10,        // call-tree job: select the CallTree (or Callers) view
+  ExpandTree = 11,       // expand the tree (or callers tree) of the root into every output
   StartRenderer = 12,    // the waiting message for the graph's size, then the renderer
   WaitForRenderer = 13,  // poll the renderer once per turn; Escape gives up waiting
   ShowPicture = 14,      // open the picture in the viewer and set the status
@@ -76,6 +76,11 @@ struct WorkerParams {
                                 // start, released when collection ends
   int render;                   // call-tree job: start the renderer on the graph
   int view;                     // call-tree job: open the viewer on the picture
+  // Call-tree job: draw the callers tree of root instead, or, without a root,
+  // that of the name callers_name (Shift_JIS) with callers_argc arguments.
+  int callers = 0;
+  char callers_name[528] = {};
+  int callers_argc = 0;
 };
 
 // The ports and choices of the program, used by the requests. Set once by the
@@ -103,6 +108,9 @@ void WorkerWait(void);
 // waits for it; JobState is Idle afterwards. The caller's ports must not wait
 // for the calling thread.
 void WorkerStop(void);
+// 1 from WorkerStop's request until the worker has ended: long pauses on the
+// worker (the tone player's) poll it to end early. Any thread.
+int WorkerStopRequested(void);
 
 // Test hook: when on, the next WorkerStart fails as if no thread could be made.
 void WorkerFailNextStart(int on);

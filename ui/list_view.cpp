@@ -2,7 +2,9 @@
 #include "ui/list_view.h"
 
 #include <QColor>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QStyledItemDelegate>
 
 #include <algorithm>
 #include <cstring>
@@ -177,6 +179,11 @@ std::string ListModel::Cell(int row, int col) const {
   return p < pending_.size() ? CellText(pending_[p], col) : std::string();
 }
 
+const char *ListModel::CellAt(int row, int col) const {
+  if (col < 0 || col >= columns_ || row < 0 || row >= (int)rows_.size()) return "";
+  return CellText(rows_[row], col);
+}
+
 void ListModel::DeleteRows() {
   beginResetModel();
   rows_.clear();
@@ -250,8 +257,46 @@ void ListModel::SortBy(int col, bool descending) {
 // ---------------------------------------------------------------------------
 // ListView
 
+namespace {
+
+// Draws the cells of the hot row underlined.
+class HotRowDelegate : public QStyledItemDelegate {
+ public:
+  explicit HotRowDelegate(ListView *view) : QStyledItemDelegate(view), view_(view) {}
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (index.row() == view_->HotRow()) option->font.setUnderline(true);
+  }
+
+ private:
+  ListView *view_;
+};
+
+}  // namespace
+
 ListView::ListView(const QPixmap &picture, QWidget *parent)
-    : QTableView(parent), picture_(picture) {}
+    : QTableView(parent), picture_(picture) {
+  setMouseTracking(true);
+  setItemDelegate(new HotRowDelegate(this));
+}
+
+void ListView::SetHotRow(int row) {
+  if (row == hot_row_) return;
+  hot_row_ = row;
+  viewport()->update();
+}
+
+void ListView::mouseMoveEvent(QMouseEvent *event) {
+  SetHotRow(rowAt(event->position().toPoint().y()));
+  QTableView::mouseMoveEvent(event);
+}
+
+bool ListView::viewportEvent(QEvent *event) {
+  if (event->type() == QEvent::Leave) SetHotRow(-1);
+  return QTableView::viewportEvent(event);
+}
 
 void ListView::paintEvent(QPaintEvent *event) {
   {

@@ -8,6 +8,7 @@
 #include <QTableView>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Rows of one list view. Rows are addressed by their place in the store (the
@@ -33,6 +34,14 @@ class ListModel : public QAbstractTableModel {
   void SetCell(int row, int col, const char *text);
   // The Shift_JIS text of one cell, "" when out of range.
   std::string Cell(int row, int col) const;
+  // The same without a copy, for committed rows ("" when out of range);
+  // valid until the rows change.
+  const char *CellAt(int row, int col) const;
+  // The cells of a committed row one after another, each ended by a NUL
+  // (empty when out of range); valid until the rows change.
+  std::string_view RowAt(int row) const {
+    return row >= 0 && row < (int)rows_.size() ? std::string_view(rows_[row]) : std::string_view();
+  }
   // Rows in the store, pending ones included.
   int Size() const { return (int)(rows_.size() + pending_.size()); }
   void DeleteRows();
@@ -63,15 +72,22 @@ class ListModel : public QAbstractTableModel {
   int dirty_hi_ = -1;         // largest store row changed since Commit
 };
 
-// A list view with its background picture in the bottom-right corner.
+// A list view with its background picture in the bottom-right corner, whose
+// row under the mouse is underlined (the hot row).
 class ListView : public QTableView {
   Q_OBJECT
  public:
   ListView(const QPixmap &picture, QWidget *parent = nullptr);
+  // Shown row under the mouse, -1 when none.
+  int HotRow() const { return hot_row_; }
 
  protected:
   void paintEvent(QPaintEvent *event) override;
+  void mouseMoveEvent(QMouseEvent *event) override;
+  bool viewportEvent(QEvent *event) override;
 
  private:
+  void SetHotRow(int row);
   QPixmap picture_;
+  int hot_row_ = -1;  // shown row under the mouse, -1 for none
 };

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -116,6 +117,14 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent) {
           [this, functions](const QPoint &p) {
             ShowContextMenu(functions->viewport()->mapToGlobal(p));
           });
+  QTableView *calls = views_->ListWidget(VIEW_CALLS);
+  calls->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(calls, &QWidget::customContextMenuRequested, this,
+          [this, calls](const QPoint &p) { ShowCallListMenu(calls->viewport()->mapToGlobal(p)); });
+  connect(views_, &ViewsPanel::CallersRequested, this,
+          [this](int sid, int fid) { CallersRequest(sid, fid); });
+  connect(views_, &ViewsPanel::CallersOfName, this,
+          [this](const QByteArray &sjis, int argc) { NameCallersRequest(sjis, argc); });
 
   progress_timer_.setInterval(150);
   connect(&progress_timer_, &QTimer::timeout, this, [this] { progress_port_.ApplyTo(progress_); });
@@ -164,6 +173,17 @@ void MainWindow::ShowContextMenu(const QPoint &global) {
   menu.setObjectName(QStringLiteral("contextMenu"));
   menu.addAction(QStringLiteral("&view Function."))->setData(CMD_VIEW_FUNCTION);
   menu.addAction(QStringLiteral("view Source"))->setData(CMD_VIEW_SOURCE);
+  menu.addSeparator();
+  menu.addAction(QStringLiteral("Callers"))->setData(CMD_CALLERS);
+  QAction *chosen = menu.exec(global);
+  if (chosen) Command(chosen->data().toInt());
+}
+
+void MainWindow::ShowCallListMenu(const QPoint &global) {
+  if (views_->CurrentView() != VIEW_CALLS) return;
+  QMenu menu(QStringLiteral("dummy"), this);
+  menu.setObjectName(QStringLiteral("callListMenu"));
+  menu.addAction(QStringLiteral("Callers"))->setData(CMD_CALLERS);
   QAction *chosen = menu.exec(global);
   if (chosen) Command(chosen->data().toInt());
 }
@@ -190,6 +210,12 @@ void MainWindow::Command(int id) {
     case CMD_VIEW_SOURCE:
       OpenFromList(id);
       break;
+    case CMD_CALLERS: {
+      int list = views_->CurrentView();
+      if (list == VIEW_FUNCTIONS || list == VIEW_CALLS)
+        views_->CallersOfRow(list, views_->SelectedRow(list));
+      break;
+    }
     case CMD_ABOUT: {
       AboutBox box(this);
       box.exec();
@@ -201,7 +227,6 @@ void MainWindow::Command(int id) {
 }
 
 void MainWindow::OpenFromList(int id) {
-  // These only read the analysis, so they are served while a job runs too.
   if (views_->CurrentView() != VIEW_FUNCTIONS) return;
   int row = views_->SelectedRow(VIEW_FUNCTIONS);
   if (row < 0) return;
@@ -211,10 +236,7 @@ void MainWindow::OpenFromList(int id) {
   int sid = CellNumber(sid_text);
   int fid = CellNumber(fid_text);
   if (sid <= 0 || fid <= 0) return;
-  if (id == CMD_VIEW_FUNCTION)
-    OpenFunctionText(sid, fid);
-  else
-    OpenSourceAtFunction(sid, fid);
+  RequestEditor(id == CMD_VIEW_FUNCTION ? EditorView::kFunction : EditorView::kSource, sid, fid);
 }
 
 void MainWindow::KeyCommand(int key) {
@@ -259,6 +281,16 @@ void MainWindow::DropPaths(const QStringList &paths) {
 int MainWindow::TreeRequest(int sid, int fid) {
   if (shut_down_) return 0;
   return RequestCallTree(sid, fid);
+}
+
+int MainWindow::CallersRequest(int sid, int fid) {
+  if (shut_down_) return 0;
+  return RequestCallersTree(sid, fid);
+}
+
+int MainWindow::NameCallersRequest(const QByteArray &sjis, int argc) {
+  if (shut_down_) return 0;
+  return RequestNameCallersTree(sjis.constData(), argc);
 }
 
 int MainWindow::OpenProgress() {
@@ -365,4 +397,9 @@ void MainWindow::dropEvent(QDropEvent *event) {
     if (url.isLocalFile()) paths << url.toLocalFile();
   event->acceptProposedAction();
   DropPaths(paths);
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent *event) {
+  ShowContextMenu(event->globalPos());
+  event->accept();
 }

@@ -24,6 +24,7 @@ enum {
   CMD_VIEW_FUNCTION = 40002,
   CMD_ABOUT = 40003,
   CMD_VIEW_SOURCE = 40004,
+  CMD_CALLERS = 40005,  // "Callers" of the row's function (both lists)
 };
 
 // Modal boxes go through these, so that tests can answer them.
@@ -110,6 +111,10 @@ class MainWindow : public QMainWindow {
   void DropPaths(const QStringList &paths);
   // A call-tree request from a list; 0 when refused.
   int TreeRequest(int sid, int fid);
+  // A callers-tree request: of (sid, fid), or of a name no source defines
+  // (Shift_JIS) with argc arguments; 0 when refused.
+  int CallersRequest(int sid, int fid);
+  int NameCallersRequest(const QByteArray &sjis, int argc);
   // The shutdown of the window: stops a running job and waits for it.
   void Shutdown();
 
@@ -138,10 +143,14 @@ class MainWindow : public QMainWindow {
   void dragEnterEvent(QDragEnterEvent *event) override;
   void dragMoveEvent(QDragMoveEvent *event) override;
   void dropEvent(QDropEvent *event) override;
+  // A right-click anywhere in the window: the Function List's menu while that
+  // view is selected.
+  void contextMenuEvent(QContextMenuEvent *event) override;
 
  private:
   void BuildMenus();
   void ShowContextMenu(const QPoint &global);
+  void ShowCallListMenu(const QPoint &global);
   void OpenFromList(int id);
 
   PortQueue queue_;                    // worker -> GUI, in order

@@ -25,9 +25,10 @@ struct PortOp {
     INSERT_ROW,   // list, row, col = cells in text, text = the cells, each ended by a NUL
     SET_CELL,     // list, row, col, text
     DELETE_ROWS,  // list
-    TREE_INSERT,  // parent, id, text
-    TREE_IMAGE,   // id, col = picture
-    TREE_CLEAR,   //
+    TREE_INSERT,  // list = tree view, parent, id, text
+    TREE_IMAGE,   // list = tree view, id, col = picture
+    TREE_CLEAR,   // list = tree view
+    TREE_FUNC,    // list = tree view, id, row = sid, col = fid
     APPEND,       // text
     CALL,         // fn
     INSERT_ROWS,  // list, row = the first row, col = rows; text = each row as a 4-byte cell

@@ -56,7 +56,7 @@ void Step(Tour *t) {
   MainWindow *w = t->w;
   ViewsPanel *v = w->Views();
   // Steps that follow a job wait for it; a stuck job ends the tour.
-  if (WorkerBusy() && (t->step == 0 || t->step == 3)) {
+  if (WorkerBusy() && (t->step == 0 || t->step == 3 || t->step == 7)) {
     if (++t->waited > 600) {
       fprintf(stderr, "velmora: the job did not end; no screenshots\n");
       w->close();
@@ -88,8 +88,24 @@ void Step(Tour *t) {
       Save(*t, w, "calltree.png");
       v->SelectView(VIEW_RESULT);
       break;
-    case 5: {
+    case 5:
       Save(*t, w, "result.png");
+      v->SelectView(VIEW_FUNCTIONS);
+      v->FilterEdit(VIEW_FUNCTIONS)->setText(QStringLiteral("is_"));
+      break;
+    case 6: {
+      Save(*t, w, "search.png");
+      v->FilterEdit(VIEW_FUNCTIONS)->clear();
+      int sid = 0, fid = 0;
+      if (FindFunction(v, "is_even", &sid, &fid)) w->CallersRequest(sid, fid);
+      break;
+    }
+    case 7:
+      v->SelectView(VIEW_CALLERS);
+      v->CallersWidget()->expandAll();
+      break;
+    case 8: {
+      Save(*t, w, "callers.png");
       v->SelectView(VIEW_FUNCTIONS);
       w->OpenProgress();
       ProgressWindow *p = w->Progress();
@@ -101,7 +117,7 @@ void Step(Tour *t) {
       p->SetSourcePos(50);
       break;
     }
-    case 6: {
+    case 9: {
       Save(*t, w->Progress(), "progress.png");
       w->DestroyProgress();
       w->OpenWait(QStringLiteral("関数呼出木を作成しています。"));
@@ -110,7 +126,7 @@ void Step(Tour *t) {
       b->Tick(TickCount());
       break;
     }
-    case 7: {
+    case 10: {
       Save(*t, w->Wait(), "waitbox.png");
       w->CloseWait();
       AboutBox *a = new AboutBox(w);

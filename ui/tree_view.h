@@ -5,6 +5,7 @@
 
 #include <QAbstractItemModel>
 #include <QIcon>
+#include <QTreeView>
 
 #include <memory>
 #include <unordered_map>
@@ -31,6 +32,11 @@ class TreeModel : public QAbstractItemModel {
   int Count() const { return (int)nodes_.size(); }
   QModelIndex IndexOf(quintptr id) const;
   int ImageOf(quintptr id) const;  // -1 for an unknown id
+  // The function (sid, fid) node id stands for; unknown ids are ignored.
+  void SetFunction(quintptr id, int sid, int fid);
+  // The function of the node at index: 1 with *sid and *fid, 0 when the node
+  // stands for none.
+  int FunctionAt(const QModelIndex &index, int *sid, int *fid) const;
   // The whole tree as indented text, one node per line (tests, screenshots).
   QString Dump() const;
 
@@ -40,10 +46,22 @@ class TreeModel : public QAbstractItemModel {
     Node *parent = nullptr;                   // nullptr only for the root
     int row = 0;                              // place among its siblings
     int image = 0;                            // picture index 0..5
+    int sid = 0, fid = 0;                     // the function it stands for, or 0, 0
     QString text;                             // label
     std::vector<std::unique_ptr<Node>> kids;  // children in insertion order
   };
   Node root_;                                   // invisible top of the tree
   std::unordered_map<quintptr, Node *> nodes_;  // every node by handle
   QIcon pictures_[6];                           // one per node kind
+};
+
+// The CallTree view: a tree with lines, lines at the root too, whatever the
+// style draws by itself (most draw only the expand buttons).
+class CallTreeView : public QTreeView {
+  Q_OBJECT
+ public:
+  explicit CallTreeView(QWidget *parent = nullptr) : QTreeView(parent) {}
+
+ protected:
+  void drawBranches(QPainter *painter, const QRect &rect, const QModelIndex &index) const override;
 };

@@ -4,8 +4,10 @@
 
 #include <cstring>
 
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -49,9 +51,25 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
 
   for (int list = 0; list < 2; list++) {
     models_[list] = new ListModel(list, this);
-    ListView *v = new ListView(ListBackground(list), tabs_);
+    filters_[list] = new ListFilter(models_[list], this);
+    // The page of a list: its search box above it.
+    QWidget *page = new QWidget(tabs_);
+    QVBoxLayout *box_layout = new QVBoxLayout(page);
+    box_layout->setContentsMargins(0, 0, 0, 0);
+    box_layout->setSpacing(0);
+    boxes_[list] = new FilterBox(page);
+    boxes_[list]->setObjectName(list == 0 ? QStringLiteral("functionFilter")
+                                          : QStringLiteral("callFilter"));
+    boxes_[list]->setPlaceholderText(QStringLiteral("Search (Ctrl+F)"));
+    connect(boxes_[list], &QLineEdit::textChanged, this, [this, list](const QString &t) {
+      filters_[list]->SetText(t);
+      UpdateRowsText();
+    });
+    ListView *v = new ListView(ListBackground(list), page);
+    box_layout->addWidget(boxes_[list]);
+    box_layout->addWidget(v, 1);
     v->setObjectName(list == 0 ? QStringLiteral("functionList") : QStringLiteral("callList"));
-    v->setModel(models_[list]);
+    v->setModel(filters_[list]);
     v->setFont(list_font);
     v->setSelectionBehavior(QAbstractItemView::SelectRows);
     v->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -73,8 +91,13 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
     for (int c = 0; c < ncol; c++) hh->resizeSection(c, ColumnWidth(list, c, cfg.FONT_SIZE_LV));
     if (list == VIEW_FUNCTIONS) v->setColumnHidden(FL_CALLED, true);  // drives the colouring only
     connect(hh, &QHeaderView::sectionClicked, this, [this, list](int c) { ClickColumn(list, c); });
-    connect(v, &QAbstractItemView::doubleClicked, this,
-            [this, list](const QModelIndex &i) { ActivateRow(list, i.row()); });
+    connect(v, &QAbstractItemView::doubleClicked, this, [this, list](const QModelIndex &i) {
+      // Shift+double-click on a function: its callers instead of its calls.
+      if (list == VIEW_FUNCTIONS && (QGuiApplication::keyboardModifiers() & Qt::ShiftModifier))
+        CallersOfRow(list, filters_[list]->StoreRow(i.row()));
+      else
+        ActivateRow(list, i.row());
+    });
     // Only the Function List has a context menu; the main window shows it.
     v->setContextMenuPolicy(list == VIEW_FUNCTIONS ? Qt::DefaultContextMenu
                                                    : Qt::PreventContextMenu);
@@ -82,7 +105,7 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
   }
 
   tree_model_ = new TreeModel(this);
-  tree_ = new QTreeView(tabs_);
+  tree_ = new CallTreeView(tabs_);
   tree_->setObjectName(QStringLiteral("callTree"));
   tree_->setModel(tree_model_);
   tree_->setHeaderHidden(true);
@@ -93,6 +116,23 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
   tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   tree_->setContextMenuPolicy(Qt::PreventContextMenu);
 
+  callers_model_ = new TreeModel(this);
+  callers_ = new QTreeView(tabs_);
+  callers_->setObjectName(QStringLiteral("callersTree"));
+  callers_->setModel(callers_model_);
+  callers_->setHeaderHidden(true);
+  callers_->setFont(tree_font);
+  callers_->setIconSize(QSize(16, 16));
+  callers_->setUniformRowHeights(true);
+  callers_->setRootIsDecorated(true);
+  callers_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  callers_->setContextMenuPolicy(Qt::PreventContextMenu);
+  // A double-click on a node goes on with the callers of that node.
+  connect(callers_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &i) {
+    int sid = 0, fid = 0;
+    if (callers_model_->FunctionAt(i, &sid, &fid)) Q_EMIT CallersRequested(sid, fid);
+  });
+
   result_ = new ResultEdit(tabs_);
   result_->setObjectName(QStringLiteral("result"));
   result_->setFont(result_font);
@@ -102,10 +142,11 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
   result_->setAcceptDrops(false);
   result_->viewport()->setAcceptDrops(false);
 
-  tabs_->addTab(lists_[0], QString());
-  tabs_->addTab(lists_[1], QString());
+  tabs_->addTab(lists_[0]->parentWidget(), QString());
+  tabs_->addTab(lists_[1]->parentWidget(), QString());
   tabs_->addTab(tree_, QString());
   tabs_->addTab(result_, QString());
+  tabs_->addTab(callers_, QString());
   RelabelTabs();
   connect(tabs_, &QTabWidget::currentChanged, this, &ViewsPanel::OnTabChanged);
 
@@ -116,6 +157,13 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
   status_label_->setObjectName(QStringLiteral("statusText"));
   status_label_->setTextFormat(Qt::PlainText);
   status_->addWidget(status_label_, 1);
+  rows_label_ = new QLabel(status_);
+  rows_label_->setObjectName(QStringLiteral("rowsText"));
+  rows_label_->setTextFormat(Qt::PlainText);
+  status_->addPermanentWidget(rows_label_);
+  QShortcut *find = new QShortcut(QKeySequence::Find, this);
+  find->setContext(Qt::WindowShortcut);
+  connect(find, &QShortcut::activated, this, &ViewsPanel::FocusFilter);
 
   QVBoxLayout *layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -137,8 +185,8 @@ bool ViewsPanel::OnGuiThread() const {
 
 void ViewsPanel::RelabelTabs() {
   relabelling_ = true;
-  for (int i = 0; i < 4; i++) {
-    QString name = FromSjis(g_config.TAB_NAME[i]);
+  for (int i = 0; i < 5; i++) {
+    QString name = i < 4 ? FromSjis(g_config.TAB_NAME[i]) : QStringLiteral("Callers");
     tabs_->setTabText(i, (i == current_ ? QStringLiteral("* ") : QStringLiteral("  ")) + name);
   }
   relabelling_ = false;
@@ -148,15 +196,34 @@ void ViewsPanel::OnTabChanged(int index) {
   if (relabelling_ || index < 0) return;
   current_ = index;
   RelabelTabs();
+  UpdateRowsText();
   Q_EMIT TabChosen(index);
 }
 
 void ViewsPanel::SelectView(int view) {
-  if (view < 0 || view > 3) return;
+  if (view < 0 || view > VIEW_CALLERS) return;
   QSignalBlocker block(tabs_);
   tabs_->setCurrentIndex(view);
   current_ = view;
   RelabelTabs();
+  UpdateRowsText();
+}
+
+void ViewsPanel::FocusFilter() {
+  if (current_ != VIEW_FUNCTIONS && current_ != VIEW_CALLS) SelectView(VIEW_FUNCTIONS);
+  boxes_[current_]->setFocus(Qt::ShortcutFocusReason);
+  boxes_[current_]->selectAll();
+}
+
+QString ViewsPanel::RowsText() const {
+  if (current_ != VIEW_FUNCTIONS && current_ != VIEW_CALLS) return QString();
+  const ListFilter *f = filters_[current_];
+  if (f->Text().isEmpty()) return QString();
+  return QStringLiteral("%1 of %2 rows").arg(f->rowCount()).arg(models_[current_]->rowCount());
+}
+
+void ViewsPanel::UpdateRowsText() {
+  rows_label_->setText(RowsText());
 }
 
 void ViewsPanel::SetStatusText(const char *text) {
@@ -184,7 +251,7 @@ void ViewsPanel::ClickColumn(int list, int col) {
 
 void ViewsPanel::ActivateRow(int list, int shown_row) {
   if (list < 0 || list > 1) return;
-  int row = models_[list]->StoreRow(shown_row);
+  int row = filters_[list]->StoreRow(shown_row);
   if (row < 0) return;
   int sid_col = list == VIEW_FUNCTIONS ? FL_SID : CL_TO_SID;
   int fid_col = list == VIEW_FUNCTIONS ? FL_FID : CL_TO_FID;
@@ -193,18 +260,40 @@ void ViewsPanel::ActivateRow(int list, int shown_row) {
   if (sid > 0 && fid > 0) Q_EMIT TreeRequested(list, sid, fid);
 }
 
+void ViewsPanel::CallersOfRow(int list, int row) {
+  if (list < 0 || list > 1 || row < 0) return;
+  const ListModel *m = models_[list];
+  int sid_col = list == VIEW_FUNCTIONS ? FL_SID : CL_TO_SID;
+  int fid_col = list == VIEW_FUNCTIONS ? FL_FID : CL_TO_FID;
+  int sid = CellNumber(m->Cell(row, sid_col).c_str());
+  int fid = CellNumber(m->Cell(row, fid_col).c_str());
+  if (sid > 0 && fid > 0) {
+    Q_EMIT CallersRequested(sid, fid);
+    return;
+  }
+  if (list != VIEW_CALLS) return;
+  std::string name = m->Cell(row, CL_CALL);
+  if (!name.empty())
+    Q_EMIT CallersOfName(QByteArray(name.data(), (int)name.size()),
+                         CellNumber(m->Cell(row, CL_ARGC).c_str()));
+}
+
 void ViewsPanel::ClearViews() {
   DeleteRows(VIEW_FUNCTIONS);
   DeleteRows(VIEW_CALLS);
   result_->clear();
   ResultViewCleared();
   TreeClear();
+  // The Callers nodes name functions of the analysis that goes.
+  TreeTarget(VIEW_CALLERS);
+  TreeClear();
+  TreeTarget(VIEW_TREE);
 }
 
 // --- ResultViews -----------------------------------------------------------
 
 int ViewsPanel::HasView(int view) {
-  return view >= 0 && view <= 3;
+  return view >= 0 && view <= VIEW_CALLERS;
 }
 
 void ViewsPanel::InsertRow(int list, int index, int, const char *text) {
@@ -243,7 +332,7 @@ int ViewsPanel::SelectedRow(int list) {
     int best = -1;
     for (const QModelIndex &i : sel)
       if (best < 0 || i.row() < best) best = i.row();
-    row = models_[list]->StoreRow(best);
+    row = filters_[list]->StoreRow(best);
   });
   return row;
 }
@@ -266,15 +355,32 @@ void ViewsPanel::DeleteRows(int list) {
   queue_->Post(std::move(op));
 }
 
+void ViewsPanel::TreeTarget(int view) {
+  tree_target_ = view == VIEW_CALLERS ? VIEW_CALLERS : VIEW_TREE;
+}
+
+void ViewsPanel::TreeSetFunction(TREEITEM item, int sid, int fid) {
+  if (!item) return;
+  PortOp op;
+  op.kind = PortOp::TREE_FUNC;
+  op.list = tree_target_;
+  op.id = (uintptr_t)item;
+  op.row = sid;
+  op.col = fid;
+  queue_->Post(std::move(op));
+}
+
 TREEITEM ViewsPanel::TreeInsert(TREEITEM parent, const char *text) {
   quintptr id;
+  int target = tree_target_;
   {
     std::lock_guard<std::mutex> lock(count_mu_);
     id = ++next_tree_id_;
-    tree_count_++;
+    (target == VIEW_CALLERS ? callers_count_ : tree_count_)++;
   }
   PortOp op;
   op.kind = PortOp::TREE_INSERT;
+  op.list = target;
   op.parent = (uintptr_t)parent;
   op.id = id;
   if (text) op.text = text;
@@ -286,24 +392,27 @@ void ViewsPanel::TreeSetImage(TREEITEM item, int k) {
   if (!item || k < 0 || k > 5) return;
   PortOp op;
   op.kind = PortOp::TREE_IMAGE;
+  op.list = tree_target_;
   op.id = (uintptr_t)item;
   op.col = k;
   queue_->Post(std::move(op));
 }
 
 void ViewsPanel::TreeClear() {
+  int target = tree_target_;
   {
     std::lock_guard<std::mutex> lock(count_mu_);
-    tree_count_ = 0;
+    (target == VIEW_CALLERS ? callers_count_ : tree_count_) = 0;
   }
   PortOp op;
   op.kind = PortOp::TREE_CLEAR;
+  op.list = target;
   queue_->Post(std::move(op));
 }
 
 int ViewsPanel::TreeItemCount() {
   std::lock_guard<std::mutex> lock(count_mu_);
-  return tree_count_;
+  return tree_target_ == VIEW_CALLERS ? callers_count_ : tree_count_;
 }
 
 void ViewsPanel::AppendResult(const char *text) {
@@ -320,8 +429,11 @@ void ViewsPanel::AfterBatch() {
   for (quintptr id : opened_) {
     QModelIndex i = tree_model_->IndexOf(id);
     if (i.isValid()) tree_->expand(i);
+    i = callers_model_->IndexOf(id);
+    if (i.isValid()) callers_->expand(i);
   }
   opened_.clear();
+  if (!rows_label_->text().isEmpty()) UpdateRowsText();
 }
 
 void ViewsPanel::ApplyOps(std::vector<PortOp> &ops) {
@@ -354,17 +466,22 @@ void ViewsPanel::ApplyOps(std::vector<PortOp> &ops) {
         break;
       case PortOp::DELETE_ROWS:
         models_[op.list]->DeleteRows();
+        // Refilled rows come unsorted, so no column may claim an order.
+        lists_[op.list]->horizontalHeader()->setSortIndicatorShown(false);
         break;
       case PortOp::TREE_INSERT:
-        tree_model_->Insert(op.parent, op.id, op.text.c_str());
+        TreeOf(op.list)->Insert(op.parent, op.id, op.text.c_str());
         if (op.parent) opened_.insert(op.parent);
         break;
       case PortOp::TREE_IMAGE:
-        tree_model_->SetImage(op.id, op.col);
+        TreeOf(op.list)->SetImage(op.id, op.col);
+        break;
+      case PortOp::TREE_FUNC:
+        TreeOf(op.list)->SetFunction(op.id, op.row, op.col);
         break;
       case PortOp::TREE_CLEAR:
         opened_.clear();
-        tree_model_->Clear();
+        TreeOf(op.list)->Clear();
         break;
       case PortOp::APPEND:
         text += op.text;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/record_walk.h"
@@ -19,6 +20,7 @@
 #include "platform/codepage.h"
 #include "platform/keys.h"
 #include "platform/sys.h"
+#include "xref/tree_internal.h"
 #include "xref/xref.h"
 
 int output_flags = 0;
@@ -34,23 +36,15 @@ void ResetTreeOutput(void) {
   flags_shown = 0;
 }
 
+TreeState g_tree;
+void (*g_tree_node_sink)(const TreeNodeInfo *node) = nullptr;
+
 namespace {
 
-// The expansion takes one level more than the setting allows, and its path
-// holds every level from the root (0) to the deepest.
-enum { DEPTH_MIN = CALL_NEST_MIN, DEPTH_MAX = CALL_NEST_MAX + 1, PATH_SLOTS = DEPTH_MAX + 1 };
 // The log takes at most 2047 characters per line; longer texts go in pieces.
 enum { LOG_PIECE = 2000 };
 
-// The expansion state of the one tree being built.
-struct TreeState {
-  int depth_limit;                       // deepest level still expanded
-  int level;                             // functions on the path above the node
-  ST_FUNC *path_stack[PATH_SLOTS];       // function at each level of the path
-  unsigned char more_below[PATH_SLOTS];  // 1: that level's node has a later sibling
-  int interrupted;                       // Escape was pressed during this tree
-};
-TreeState tree;
+TreeState &tree = g_tree;
 
 // Scratch of the text output: grows to the longest line met, never shrinks.
 std::vector<char> text_buf(1024);
@@ -112,10 +106,14 @@ const char *BuildLine(const ST_FUNC *f) {
 int MarkRepeatedCalls(ST_FUNC *f, int *shownCount) {
   ST_HASH *seen = CreateHASH(512);
   if (!seen) return 0;
+  // With EXACT_NAMES keys are told apart by their texts, not their hashes.
+  std::unordered_set<std::string> texts;
   ForEachCall(f, [&](ST_CALL *c) {
     FormatText(key_buf, sizeof key_buf, "%s;%s%s;%d", SourceName(c->caller), c->scope, c->name,
                c->argc);
-    if (HASH_Search(seen, key_buf, 0) != -1) {
+    bool again =
+        g_config.EXACT_NAMES ? !texts.insert(key_buf).second : HASH_Search(seen, key_buf, 0) != -1;
+    if (again) {
       c->skip = 1;
     } else {
       c->skip = 0;
@@ -156,6 +154,7 @@ void WriteRecursion(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, const char *lin
   const TreeGraphPort &g = g_tree_graph;
   if (TextOn()) PutTreeText(" <=> %s%s \r\n", line, g_config.EXPAND_MESS[1]);
   if (ViewOn()) TreeAddNode(parentNode, NODE_RECURSIVE, SourceName(f), f->scope, f->name, f->argc);
+  TreeReportNode(f->scope, f->name, f->argc, f, "recursive", 0);
   if (GraphOn() && g.recursion_edge) {
     const ST_CALL *call = via ? static_cast<const ST_CALL *>(via->data) : nullptr;
     const ST_FUNC *from = call && call->caller ? call->caller : tree.path_stack[tree.level - 1];
@@ -177,6 +176,7 @@ void ExpandCalls(ST_FUNC *f, TREEITEM node, int shownCount) {
       }
       if (ViewOn()) TreeSetNodeKind(node, NODE_REMARK, f->name);
       if (GraphOn() && g.remark) g.remark(f, g_config.EXPAND_MESS[3], 1);
+      TreeReportNode("", "", 0, nullptr, "cut", 0);
       return WalkResult::kStop;
     }
     int lastChild = shown == shownCount - 1 ? 1 : 0;
@@ -190,6 +190,7 @@ void ExpandCalls(ST_FUNC *f, TREEITEM node, int shownCount) {
       }
       if (ViewOn()) TreeAddNode(node, NODE_NOT_EXIST, SourceName(f), c->scope, c->name, c->argc);
       if (GraphOn() && g.missing_call) g.missing_call(f, c);
+      TreeReportNode(c->scope, c->name, c->argc, nullptr, "undefined", 0);
     }
     shown++;
     return WalkResult::kGoOn;
@@ -227,17 +228,47 @@ void PutTreeIndent(int type) {
   PutTreeText("%s", indent_buf.c_str());
 }
 
-TREEITEM TreeAddNode(TREEITEM parentNode, int kind, const char *sourceName, const char *scope,
-                     const char *name, int argc) {
-  if (!g_views || !g_views->HasView(VIEW_TREE)) return nullptr;
-  char text[1100];
-  FormatText(text, sizeof text, "%s%s(argc:%d) [%s]", scope ? scope : "", name ? name : "", argc,
-             sourceName ? sourceName : "");
+const char *TreeSourceName(const ST_FUNC *f) {
+  return SourceName(f);
+}
+
+int TreeOnPath(const ST_FUNC *f) {
+  for (int i = 0; i < tree.level && i < PATH_SLOTS; i++)
+    if (tree.path_stack[i] == f) return 1;
+  return 0;
+}
+
+int TreeStopRequested(void) {
+  if (tree.interrupted) return 1;
+  if (!EscapePressed()) return 0;
+  tree.interrupted = 1;
+  return 1;
+}
+
+void TreeReportNode(const char *scope, const char *name, int argc, const ST_FUNC *f,
+                    const char *mark, int calls) {
+  if (!g_tree_node_sink) return;
+  TreeNodeInfo n{tree.level,     scope,          name, argc, f ? SourceName(f) : "",
+                 f ? f->sid : 0, f ? f->fid : 0, mark, calls};
+  g_tree_node_sink(&n);
+}
+
+TREEITEM TreeAddNodeText(int view, TREEITEM parentNode, int kind, const char *text,
+                         const char *name) {
+  if (!g_views || !g_views->HasView(view)) return nullptr;
   TREEITEM node = TreeInsert(parentNode, text);
   TreeSetImage(node, kind);
   if (MusicOn() && g_ext_hooks.midi_play_node)
     g_ext_hooks.midi_play_node(tree.level + 2, kind, name ? name : "");
   return node;
+}
+
+TREEITEM TreeAddNode(TREEITEM parentNode, int kind, const char *sourceName, const char *scope,
+                     const char *name, int argc) {
+  char text[1100];
+  FormatText(text, sizeof text, "%s%s(argc:%d) [%s]", scope ? scope : "", name ? name : "", argc,
+             sourceName ? sourceName : "");
+  return TreeAddNodeText(VIEW_TREE, parentNode, kind, text, name);
 }
 
 void TreeSetNodeKind(TREEITEM node, int kind, const char *name) {
@@ -247,18 +278,13 @@ void TreeSetNodeKind(TREEITEM node, int kind, const char *name) {
 }
 
 int ANA_ExpandFunction(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, int isLast) {
-  if (!f || tree.interrupted) return 1;
-  if (EscapePressed()) {
-    tree.interrupted = 1;
-    return 1;
-  }
+  if (!f || TreeStopRequested()) return 1;
   const TreeGraphPort &g = g_tree_graph;
   if (TextOn()) PutTreeIndent(isLast + 1);
   const char *line = BuildLine(f);
 
   // Recursion: f is already on the path above.
-  for (int i = 0; i < tree.level && i < PATH_SLOTS; i++) {
-    if (tree.path_stack[i] != f) continue;
+  if (TreeOnPath(f)) {
     WriteRecursion(via, f, parentNode, line);
     return 0;
   }
@@ -278,6 +304,7 @@ int ANA_ExpandFunction(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, int isLast) 
       if (ViewOn()) TreeSetNodeKind(node, NODE_REMARK, f->name);
       if (GraphOn() && g.remark) g.remark(f, g_config.EXPAND_MESS[0], 0);
     }
+    TreeReportNode(f->scope, f->name, f->argc, f, hasCalls ? "depth-limit" : nullptr, 0);
     if (TextOn()) PutTreeText("\r\n");
     return 1;
   }
@@ -287,9 +314,11 @@ int ANA_ExpandFunction(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, int isLast) 
       if (TextOn()) PutTreeText(" <-- %s", g_config.EXPAND_MESS[2]);
       if (ViewOn()) TreeSetNodeKind(node, NODE_EXPANDED, f->name);
     }
+    TreeReportNode(f->scope, f->name, f->argc, f, hasCalls ? "expanded" : nullptr, 0);
     if (TextOn()) PutTreeText("\r\n");
     return 1;
   }
+  TreeReportNode(f->scope, f->name, f->argc, f, nullptr, 0);
   if (TextOn()) PutTreeText("\r\n");
 
   int shownCount = 0;
@@ -316,17 +345,11 @@ int ANA_ExpandFunction(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, int isLast) 
   return 1;
 }
 
-int ANA_MakeCallStackTree(ST_FUNC *root, int depthLimit) {
-  DebugPrint("enter ANA_MakeCallStackTree\r\n");
-  if (output_flags & OUTPUT_LOG_HEADING) LogPrint(0, LOG_RESULT, "\r\n");
-  if (!root) {
-    if (TextOn()) PutTreeText("ANA_MakeCallStackTree : Invalid Function.\r\n");
-    return 0;
-  }
+void OpenTree(const char *root_name, const char *kind, const char *heading, int depthLimit) {
   if (output_flags & OUTPUT_LOG_HEADING) {
     static const char kBar[] = "//=====================================================\r\n";
     LogPrint(0, LOG_RESULT, "%s", kBar);
-    LogPrint(0, LOG_RESULT, "// \"%s\":Call Tee\r\n", root->name);
+    LogPrint(0, LOG_RESULT, "// \"%s\":%s\r\n", root_name, kind);
     LogPrint(0, LOG_RESULT, "%s", kBar);
   }
   if (!flags_shown && TextOn()) {
@@ -339,7 +362,7 @@ int ANA_MakeCallStackTree(ST_FUNC *root, int depthLimit) {
   const TreeGraphPort &g = g_tree_graph;
   if (g.next_picture) g.next_picture();
   if (g.reset_file) g.reset_file();
-  if (TextOn()) PutTreeText("<< Call Tree >>\r\n\r\n");
+  if (TextOn()) PutTreeText("%s", heading);
   if (GraphOn() && g.header) g.header();
 
   tree.depth_limit = depthLimit < DEPTH_MIN   ? DEPTH_MIN
@@ -351,9 +374,10 @@ int ANA_MakeCallStackTree(ST_FUNC *root, int depthLimit) {
   if (MusicOn() && g_ext_hooks.midi_start_tree) g_ext_hooks.midi_start_tree();
   ANA_ClearExpanded();
   tree.interrupted = 0;
+}
 
-  ANA_ExpandFunction(nullptr, root, nullptr, 0);
-
+int CloseTree(void) {
+  const TreeGraphPort &g = g_tree_graph;
   if (TextOn()) PutTreeText("\r\n\r\n");
   if (GraphOn() && g.footer) g.footer();
   if (MusicOn()) {
@@ -365,4 +389,16 @@ int ANA_MakeCallStackTree(ST_FUNC *root, int depthLimit) {
     }
   }
   return tree.interrupted ? -1 : 1;
+}
+
+int ANA_MakeCallStackTree(ST_FUNC *root, int depthLimit) {
+  DebugPrint("enter ANA_MakeCallStackTree\r\n");
+  if (output_flags & OUTPUT_LOG_HEADING) LogPrint(0, LOG_RESULT, "\r\n");
+  if (!root) {
+    if (TextOn()) PutTreeText("ANA_MakeCallStackTree : Invalid Function.\r\n");
+    return 0;
+  }
+  OpenTree(root->name, "Call Tee", "<< Call Tree >>\r\n\r\n", depthLimit);
+  ANA_ExpandFunction(nullptr, root, nullptr, 0);
+  return CloseTree();
 }

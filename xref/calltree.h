@@ -76,6 +76,24 @@ struct TreeGraphPort {
 };
 extern TreeGraphPort g_tree_graph;
 
+// One node of a tree as scripts see it (velmora-cli --json). Texts are
+// Shift_JIS and valid only during the call.
+struct TreeNodeInfo {
+  int depth;           // functions on the path above it (0: the root)
+  const char *scope;   // scope prefix, or ""
+  const char *name;    // name; "" for a cut mark
+  int argc;            // argument count
+  const char *source;  // source file name; "" for a name no source defines
+  int sid, fid;        // the function, or 0, 0 for a name no source defines
+  // "recursive", "expanded", "depth-limit", "cut" (MAX_CALL_TABLE; no
+  // function), "undefined" (no source defines it), or nullptr.
+  const char *mark;
+  int calls;  // callers trees: calls of this caller to its child (0 in call trees)
+};
+// Receives every node of the trees that follow, in drawing order, or nullptr
+// (the start). Set by a program that wants them (velmora-cli --json).
+extern void (*g_tree_node_sink)(const TreeNodeInfo *node);
+
 // Builds the tree below root with the depth limit clamped to 4..256. Returns 1
 // when built, -1 when interrupted by Escape (the outputs are still closed), 0
 // without a root.

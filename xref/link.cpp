@@ -1,8 +1,9 @@
 // Call linking: for every call recorded in a function body, the definition it
 // reaches. Candidates come from one func_index bucket and are told apart by
-// their scope and name hashes and argument counts; a definition in the
-// caller's own source wins over one elsewhere. Runs one source per step so
-// the worker can show progress and the user can stop it with Escape.
+// their scope and name hashes (and texts, with EXACT_NAMES) and argument
+// counts; a definition in the caller's own source wins over one elsewhere.
+// Runs one source per step so the worker can show progress and the user can
+// stop it with Escape.
 //
 // A bucket holds every key that falls into it, and walking one means three
 // dependent loads per entry; a linking phase over a large project would spend
@@ -13,12 +14,14 @@
 // order, with a probe or two.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "engine/record_walk.h"
 #include "engine/source_pool.h"
 #include "foundation/hash.h"
 #include "foundation/log.h"
+#include "foundation/settings.h"
 #include "foundation/text.h"
 #include "platform/keys.h"
 #include "xref/report_line.h"
@@ -54,6 +57,13 @@ ST_SOURCE *NextSourceToLink(int sid) {
 
 int ArgcMatches(int a, int b) {
   return a < 0 || b < 0 || a == b;
+}
+
+// With EXACT_NAMES only equal texts are equal, so names that merely hash
+// alike (one bucket may hold both) each reach their own definition.
+bool TextsMatch(const ST_FUNC *f, const ST_CALL *call) {
+  return !g_config.EXACT_NAMES ||
+         (strcmp(f->scope, call->scope) == 0 && strcmp(f->name, call->name) == 0);
 }
 
 // One func_index entry with what the linker compares, so a lookup touches
@@ -142,7 +152,7 @@ ST_FUNC *FindByBucketWalk(const char *key, const ST_CALL *call, int caller_sid) 
   CB_ForEach<ST_HASH2_ENTRY>(*bucket, [&](const ST_HASH2_ENTRY *entry) {
     ST_FUNC *f = (ST_FUNC *)entry->record;
     if (!f || f->scope_hash != call->scope_hash || f->name_hash != call->name_hash ||
-        !ArgcMatches(f->argc, call->argc))
+        !ArgcMatches(f->argc, call->argc) || !TextsMatch(f, call))
       return;
     if (!found || f->sid == caller_sid) found = f;
   });
@@ -165,7 +175,7 @@ ST_FUNC *FindByIndex(const char *key, const ST_CALL *call, int caller_sid) {
   for (; it != g_index.end() && it->bucket == probe.bucket && it->scope_hash == probe.scope_hash &&
          it->name_hash == probe.name_hash;
        ++it) {
-    if (!ArgcMatches(it->argc, call->argc)) continue;
+    if (!ArgcMatches(it->argc, call->argc) || !TextsMatch(it->func, call)) continue;
     if (!found || it->sid == caller_sid) found = it->func;
   }
   return found;

@@ -3,6 +3,8 @@
 // printed by velmora-cli, and all three name a cell by these numbers.
 #pragma once
 
+#include "foundation/ports.h"
+
 // Columns of the Function List.
 inline constexpr int FL_SID = 0;       // SID of the source
 inline constexpr int FL_SOURCE = 1;    // file name of the source
@@ -33,3 +35,11 @@ inline constexpr const char *kFunctionListHeaders[FL_COLUMNS] = {
 inline constexpr const char *kCallListHeaders[CL_COLUMNS] = {
     "SID", "Source", "FID",      "Function", "CallFunction", "Argc",
     "-",   "toSID",  "toSource", "toFID",    "toFunction"};
+
+// 1 when the cells of column col of list (VIEW_FUNCTIONS, else the Call
+// List) are numbers, which sort and print as numbers.
+inline int IsNumberColumn(int list, int col) {
+  if (list == VIEW_FUNCTIONS)
+    return col == FL_SID || col == FL_FID || col == FL_LINE || col == FL_ARGC || col == FL_CALLED;
+  return col == CL_SID || col == CL_FID || col == CL_ARGC || col == CL_TO_SID || col == CL_TO_FID;
+}

@@ -113,6 +113,18 @@ TEST_F(Lexer, TokenKindsAndTexts) {
             "1000:a 1: 1000:b ");
 }
 
+TEST_F(Lexer, ExactNamesKeepNamesThatHashLikeKeywords) {
+  const char *text = "dir arr fs at hit ios j_ asm if do int #include #inclufk";
+  EXPECT_EQ(TextSource(text).Tokens(),
+            "1030:dir 1030:arr 1016:fs 1023:at 1004:hit 1004:ios 1016:j_ 1030:asm 1016:if "
+            "1023:do 1004:int 2005:#include 2005:#inclufk ");
+  g_config.EXACT_NAMES = 1;
+  EXPECT_EQ(TextSource(text).Tokens(),
+            "1000:dir 1000:arr 1000:fs 1000:at 1000:hit 1000:ios 1000:j_ 1030:asm 1016:if "
+            "1023:do 1004:int 2005:#include 0:#inclufk ");
+  g_config.EXACT_NAMES = 0;
+}
+
 TEST_F(Lexer, ClassIsAKeywordOnlyAtTopLevel) {
   EXPECT_EQ(TextSource("class", MODE_TOP).Tokens(), "2010:class ");
   EXPECT_EQ(TextSource("class", MODE_BLOCK).Tokens(), "1000:class ");

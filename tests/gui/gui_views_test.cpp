@@ -5,6 +5,7 @@
 // runs for real on the fixture projects in tests/data.
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
@@ -32,10 +33,12 @@ class GuiViewsTest : public GuiFixture {
   void windowShape() {
     QCOMPARE(w_->windowTitle(), QStringLiteral("Velmora Ver 0.10"));
     QTabWidget *tabs = Views()->Tabs();
-    QCOMPARE(tabs->count(), 4);
+    // The four described tabs keep their places; Callers comes after them.
+    QCOMPARE(tabs->count(), 5);
     QCOMPARE(tabs->tabText(0), QStringLiteral("* Function List"));
     QCOMPARE(tabs->tabText(1), QStringLiteral("  Call List"));
     QCOMPARE(tabs->tabText(3), QStringLiteral("  Result"));
+    QCOMPARE(tabs->tabText(4), QStringLiteral("  Callers"));
     Views()->SelectView(VIEW_TREE);
     QCOMPARE(tabs->tabText(0), QStringLiteral("  Function List"));
     QCOMPARE(tabs->tabText(2), QStringLiteral("* CallTree"));
@@ -233,6 +236,122 @@ class GuiViewsTest : public GuiFixture {
     QCOMPARE(f->currentIndex().siblingAtColumn(3).data().toString(), QStringLiteral("main"));
   }
 
+  void filterKeepsMatchingRowsOverSorting() {
+    DropProject();
+    QTableView *f = List(0);
+    FilterBox *box = Views()->FilterEdit(VIEW_FUNCTIONS);
+    QAbstractItemModelTester t(f->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    // Ctrl+F focuses the box of the list shown.
+    Views()->SelectView(VIEW_TREE);
+    Views()->FocusFilter();
+    QCOMPARE(Views()->CurrentView(), 0);
+    QTest::keyClicks(box, QStringLiteral("t"));  // compute, twice, and fact in util.c
+    QCOMPARE(Column(f, 3), QStringList({"compute", "twice", "fact"}));
+    QCOMPARE(Views()->RowsText(), QStringLiteral("3 of 5 rows"));
+    QTest::keyClicks(box, QStringLiteral("W"));  // letters in any case
+    QCOMPARE(Column(f, 3), QStringList({"twice"}));
+    QCOMPARE(Views()->RowsText(), QStringLiteral("1 of 5 rows"));
+    // The source column is searched too.
+    box->setText(QStringLiteral("UTIL"));
+    QCOMPARE(Column(f, 3), QStringList({"twice", "fact"}));
+    // Sorting keeps the filter and sorts the rows left.
+    auto click = [&](int col) {
+      QHeaderView *h = f->horizontalHeader();
+      QPoint p(h->sectionViewportPosition(col) + h->sectionSize(col) / 2, h->height() / 2);
+      QTest::mouseClick(h->viewport(), Qt::LeftButton, Qt::NoModifier, p);
+    };
+    click(3);
+    click(3);
+    QCOMPARE(Column(f, 3), QStringList({"twice", "fact"}));
+    // Double-click, selection and "view Function" act on the row shown.
+    QSignalSpy asked(Views(), &ViewsPanel::TreeRequested);
+    Views()->ActivateRow(VIEW_FUNCTIONS, 1);
+    QCOMPARE(asked.count(), 1);
+    QCOMPARE(asked.at(0).at(1).toInt(), 2);  // util.c
+    QCOMPARE(asked.at(0).at(2).toInt(), 2);  // fact
+    QVERIFY(WaitIdle());
+    f->selectRow(0);
+    QCOMPARE(g_views->SelectedRow(VIEW_FUNCTIONS), 3);  // twice, the fourth filled in
+    // Escape clears the box while no job runs; every row is back, sorted.
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Escape);
+    QCOMPARE(box->text(), QString());
+    QCOMPARE(f->model()->rowCount(), 5);
+    QCOMPARE(Views()->RowsText(), QString());
+    QCOMPARE(Column(f, 3), QStringList({"twice", "main", "helper", "fact", "compute"}));
+
+    // The Call List searches called and reached functions; a Shift_JIS
+    // needle never matches from the middle of a character.
+    QTableView *c = List(1);
+    Views()->SelectView(VIEW_CALLS);
+    Views()->FilterEdit(VIEW_CALLS)->setText(QStringLiteral("missing"));
+    QCOMPARE(c->model()->rowCount(), 1);
+    QCOMPARE(c->model()->index(0, 4).data().toString(), QStringLiteral("missing_function"));
+    QCOMPARE(ListFilter::CellContains("\x82\x60"
+                                      "A",
+                                      "A"),
+             1);
+    QCOMPARE(ListFilter::CellContains("\x83\x41", "A"), 0);  // 0x41 is the trail byte
+    QCOMPARE(ListFilter::CellContains("a::B", "A::B"), 1);
+  }
+
+  void callersTabAndMenus() {
+    DropProject();
+    QAbstractItemModelTester t(Views()->Callers(),
+                               QAbstractItemModelTester::FailureReportingMode::QtTest);
+    // Shift+double-click on a Function List row: the callers of helper.
+    QTableView *f = List(0);
+    int row = FindShown(f, 3, QStringLiteral("helper"));
+    QRect r = f->visualRect(f->model()->index(row, 3));
+    QTest::mouseClick(f->viewport(), Qt::LeftButton, Qt::ShiftModifier, r.center());
+    QTest::mouseDClick(f->viewport(), Qt::LeftButton, Qt::ShiftModifier, r.center());
+    QVERIFY(WaitIdle());
+    QVERIFY(warnings_.isEmpty());
+    QCOMPARE(Views()->CurrentView(), (int)VIEW_CALLERS);
+    QString dump = Views()->Callers()->Dump();
+    QVERIFY2(dump.startsWith(QStringLiteral("1 helper(argc:1) [main.c]\n"
+                                            "  1 compute(argc:2) [main.c]\n"
+                                            "    1 main(argc:2) [main.c] (2 calls)\n"
+                                            "  1 main(argc:2) [main.c]\n")),
+             qPrintable(dump));
+    QCOMPARE(Views()->Tree()->Count(), 0);  // the CallTree is untouched
+    QVERIFY(Views()->Result()->toPlainText().contains(QStringLiteral("<< Caller Tree >>")));
+    QVERIFY(Views()->CallersWidget()->isExpanded(Views()->Callers()->index(0, 0)));
+
+    // A double-click on a node goes on from that node.
+    QSignalSpy asked(Views(), &ViewsPanel::CallersRequested);
+    QModelIndex compute = Views()->Callers()->index(0, 0, Views()->Callers()->index(0, 0));
+    Q_EMIT Views()->CallersWidget()->doubleClicked(compute);
+    QCOMPARE(asked.count(), 1);
+    QVERIFY(WaitIdle());
+    QVERIFY(Views()->Callers()->Dump().startsWith(
+        QStringLiteral("1 compute(argc:2) [main.c]\n  1 main(argc:2) [main.c] (2 calls)\n")));
+
+    // "Callers" from the context menus: a Function List row, a linked Call
+    // List row (its called function), an unlinked one (the name, one level).
+    Views()->SelectView(VIEW_FUNCTIONS);
+    f->selectRow(FindShown(f, 3, QStringLiteral("twice")));
+    w_->Command(CMD_CALLERS);
+    QVERIFY(WaitIdle());
+    QVERIFY(Views()->Callers()->Dump().startsWith(QStringLiteral("1 twice(argc:1) [util.c]\n")));
+    QTableView *c = List(1);
+    Views()->SelectView(VIEW_CALLS);
+    c->selectRow(FindShown(c, 4, QStringLiteral("missing_function")));
+    w_->Command(CMD_CALLERS);
+    QVERIFY(WaitIdle());
+    QCOMPARE(Views()->Callers()->Dump(),
+             QStringLiteral("4 missing_function(argc:3)\n  1 main(argc:2) [main.c]\n"));
+    // Busy: refused with the double-click's warning.
+    JobState = JobStep::StartTree;
+    QCOMPARE(w_->CallersRequest(1, 1), 0);
+    JobState = JobStep::Idle;
+    QCOMPARE(warnings_.size(), 1);
+    // A new drop empties the Callers view with the others.
+    Views()->ClearViews();
+    QCoreApplication::processEvents();
+    QCOMPARE(Views()->Callers()->Count(), 0);
+  }
+
   void resultTrimming() {
     ResultEdit e;
     e.SetLimit(20);
@@ -272,6 +391,96 @@ class GuiViewsTest : public GuiFixture {
     QVERIFY(text.endsWith(QStringLiteral("line 02999\n")));
     QVERIFY(text.startsWith(QStringLiteral("line ")));
     QCOMPARE(text.size() % 11, 0);  // whole lines only
+  }
+
+  // The CallTree draws its connecting lines: a child with a sibling below it
+  // has a line running down its row in its own column of indentation.
+  void treeDrawsItsLines() {
+    QTreeView *t = Views()->TreeWidget();
+    Views()->SelectView(VIEW_TREE);
+    t->resize(300, 200);
+    TREEITEM root = g_views->TreeInsert(nullptr, "root");
+    g_views->TreeInsert(root, "first");
+    g_views->TreeInsert(root, "second");
+    w_->Queue()->Drain();
+    QModelIndex first = Views()->Tree()->index(0, 0, Views()->Tree()->index(0, 0));
+    QTRY_VERIFY(t->visualRect(first).isValid());
+    QImage img = t->viewport()->grab().toImage();
+    QRect r = t->visualRect(first);
+    int x = r.left() - t->indentation() / 2 - 1;  // the middle of its own column
+    QColor base = img.pixelColor(x, r.top() + 1);
+    int marks = 0;
+    for (int dx = -1; dx <= 1; dx++)
+      for (int y = r.top(); y <= r.bottom(); y++)
+        if (img.pixelColor(x + dx, y) != t->palette().color(QPalette::Base)) marks++;
+    QVERIFY2(marks >= 3, qPrintable(QStringLiteral("no line beside the first child (%1, base %2)")
+                                        .arg(marks)
+                                        .arg(base.name())));
+  }
+
+  // A new analysis refills the lists unsorted, so the header no longer claims
+  // an order; the column's sort state is kept for the next click.
+  void refilledListsShowNoSortOrder() {
+    DropProject();
+    QHeaderView *h = List(0)->horizontalHeader();
+    Views()->ClickColumn(VIEW_FUNCTIONS, 4);
+    QVERIFY(h->isSortIndicatorShown());
+    DropProject();  // confirmed: cleared and filled again
+    QCOMPARE(questions_.size(), 1);
+    QVERIFY(!h->isSortIndicatorShown());
+    QCOMPARE(Views()->SortState(0, 4), 1);
+  }
+
+  // The row under the mouse is underlined in both lists: its cells are drawn
+  // differently while it is hot, and the other rows are not.
+  void hotRowIsUnderlined() {
+    DropProject();
+    for (int list = 0; list < 2; list++) {
+      Views()->SelectView(list);
+      ListView *v = static_cast<ListView *>(List(list));
+      QTRY_VERIFY(v->isVisible());
+      QRect row0 = v->visualRect(v->model()->index(0, 1));
+      QRect row1 = v->visualRect(v->model()->index(1, 1));
+      // Sent straight to the viewport: a synthetic cursor move is not delivered
+      // when an earlier test left the cursor's window state behind.
+      QPoint at = row1.center();
+      QMouseEvent move(QEvent::MouseMove, QPointF(at), QPointF(v->viewport()->mapToGlobal(at)),
+                       Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+      QApplication::sendEvent(v->viewport(), &move);
+      QTRY_COMPARE(v->HotRow(), 1);
+      QImage hot = v->viewport()->grab().toImage();
+      QEvent leave(QEvent::Leave);
+      QApplication::sendEvent(v->viewport(), &leave);
+      QCOMPARE(v->HotRow(), -1);
+      QImage cold = v->viewport()->grab().toImage();
+      QVERIFY2(hot.copy(row1) != cold.copy(row1), "the hot row looks like any other");
+      QCOMPARE(hot.copy(row0), cold.copy(row0));
+    }
+  }
+
+  // Text the user types or pastes stays within the Result view's limit too.
+  void typedTextKeepsTheLimit() {
+    ResultEdit *r = Views()->Result();
+    Views()->SelectView(VIEW_RESULT);
+    r->SetLimit(20);
+    r->clear();
+    r->Append(QStringLiteral("0123456789\n1234567"));  // 18 characters
+    r->setFocus();
+    r->moveCursor(QTextCursor::End);
+    QTest::keyClicks(r, QStringLiteral("abcdef"));
+    QCOMPARE(r->Length(), 20);
+    QCOMPARE(r->toPlainText(), QStringLiteral("0123456789\n1234567ab"));
+    // Room for three more: a paste of eleven keeps its first three.
+    r->moveCursor(QTextCursor::Start);
+    QTest::keyClick(r, Qt::Key_Delete);
+    QTest::keyClick(r, Qt::Key_Delete);
+    QTest::keyClick(r, Qt::Key_Delete);
+    QApplication::clipboard()->setText(QStringLiteral("pasted text"));
+    r->paste();
+    QCOMPARE(r->Length(), 20);
+    QCOMPARE(r->toPlainText(), QStringLiteral("pas3456789\n1234567ab"));
+    r->SetLimit(64 * 1024);
+    r->clear();
   }
 
   void portsKeepOrderAcrossThreads() {

@@ -251,25 +251,27 @@ TEST_F(XrefTest, TieBreaksAmongDefinitions) {
 // sources with varying argument counts, most names more than once. The
 // phase's linking must choose exactly what a walk of the hash bucket chooses,
 // also where two names share both hashes and so count as one.
-TEST_F(XrefTest, PhaseLinkingMatchesTheBucketWalk) {
-  views.lists_exist = 0;
-  ST_SOURCE *src[3] = {Source("x.c"), Source("y.c"), Source("z.c")};
+// Links a few thousand three-letter names (the weak hash joins many of
+// them) by phase, then each call alone by the bucket walk; both must agree.
+// *across: how many calls reached a definition of another name.
+void LinkManyNames(XrefTest *t, int *across) {
+  ST_SOURCE *src[3] = {XrefTest::Source("x.c"), XrefTest::Source("y.c"), XrefTest::Source("z.c")};
   std::vector<ST_FUNC *> callers;
-  for (ST_SOURCE *s : src) callers.push_back(Func(s, "caller", 0));
+  for (ST_SOURCE *s : src) callers.push_back(XrefTest::Func(s, "caller", 0));
   char name[4] = {0};
   int k = 0;
   for (char a = 'a'; a <= 'z'; a++) {
     for (char b = 'a'; b <= 'z'; b++) {
       for (char c = 'a'; c <= 'z'; c++, k++) {
         name[0] = a, name[1] = b, name[2] = c;
-        Func(src[k % 3], name, k % 4 - 1);
-        if (k % 5 == 0) Func(src[(k + 1) % 3], name, k % 3 - 1, k % 2 ? "" : "N::");
-        if (k % 7 == 0) Call(callers[k % 3], name, k % 3 - 1);
-        if (k % 11 == 0) Call(callers[(k + 2) % 3], name, -1, k % 2 ? "" : "N::");
+        XrefTest::Func(src[k % 3], name, k % 4 - 1);
+        if (k % 5 == 0) XrefTest::Func(src[(k + 1) % 3], name, k % 3 - 1, k % 2 ? "" : "N::");
+        if (k % 7 == 0) XrefTest::Call(callers[k % 3], name, k % 3 - 1);
+        if (k % 11 == 0) XrefTest::Call(callers[(k + 2) % 3], name, -1, k % 2 ? "" : "N::");
       }
     }
   }
-  RunAll();
+  t->RunAll();
 
   int linked = 0, across_names = 0, calls = 0;
   for (ST_FUNC *caller : callers) {
@@ -286,7 +288,45 @@ TEST_F(XrefTest, PhaseLinkingMatchesTheBucketWalk) {
   }
   EXPECT_GT(calls, 3000);
   EXPECT_GT(linked, calls / 2);
-  EXPECT_GT(across_names, 0);  // the weak hash did join different names
+  *across = across_names;
+}
+
+TEST_F(XrefTest, PhaseLinkingMatchesTheBucketWalk) {
+  views.lists_exist = 0;
+  int across = 0;
+  LinkManyNames(this, &across);
+  EXPECT_GT(across, 0);  // the weak hash did join different names
+}
+
+TEST_F(XrefTest, ExactNamesLinkOnlyEqualTexts) {
+  views.lists_exist = 0;
+  g_config.EXACT_NAMES = 1;
+  int across = -1;
+  LinkManyNames(this, &across);
+  EXPECT_EQ(across, 0);
+}
+
+TEST_F(XrefTest, ExactNamesTellApartTheEntriesOfOneBucket) {
+  // getaa and getoo hash alike, and so do their index keys: one bucket.
+  ST_SOURCE *s = Source("m.c");
+  ST_FUNC *aa = Func(s, "getaa", 1);
+  ST_FUNC *oo = Func(s, "getoo", 1);
+  ST_FUNC *user = Func(s, "user", 0);
+  ST_CALL *to_aa = Call(user, "getaa", 1);
+  ST_CALL *to_oo = Call(user, "getoo", 1);
+  RunAll();
+  EXPECT_EQ(to_aa->to_func, oo);  // by hash: the last candidate of the own source
+  EXPECT_EQ(to_oo->to_func, oo);
+  EXPECT_EQ(aa->called, 0);
+  g_config.EXACT_NAMES = 1;
+  views.rows[0].clear();
+  views.rows[1].clear();
+  RunAll();
+  EXPECT_EQ(to_aa->to_func, aa);
+  EXPECT_EQ(to_oo->to_func, oo);
+  EXPECT_EQ(aa->called, 1);
+  EXPECT_NE(Log().find("[m.c] getaa(argc:1)---[LINK]--->(SID:1,FID:1)[m.c] getaa\r\n"),
+            std::string::npos);
 }
 
 TEST_F(XrefTest, LinkStepsAndEscape) {

@@ -1,0 +1,3 @@
+void setup(void) {}
+void start(void) { setup(); }
+void run(void) { start(); }
