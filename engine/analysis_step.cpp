@@ -96,7 +96,7 @@ int ANA_Exec(ProgressSink *window, char *name_buffer, int mode) {
   // while they run, only pool_exec looks at the sources they take.
   if (!pool_active() && s->status == 0 && !s->text)
     pool_start(ANA.cur_source, parse_ahead, forget_parse);
-  if (pool_active() && s->ahead != AHEAD_DIRECT) return pool_exec(s);
+  if (pool_has(s)) return pool_exec(s);
 
   if (s->status == -2) {
     pool_stop(ANA.cur_source);  // nothing after a stopped source is reported

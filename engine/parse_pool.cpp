@@ -154,6 +154,11 @@ int pool_active(void) {
   return g_pool.active;
 }
 
+int pool_has(const ST_SOURCE *s) {
+  std::lock_guard<std::mutex> guard(g_pool.lock);
+  return g_pool.active && s->ahead != AHEAD_DIRECT;
+}
+
 int pool_start(CHBUF *from, SourceWork work, SourceForget forget) {
   if (pool_active()) return 1;
   int jobs = g_config.JOBS > 0 ? g_config.JOBS : ProcessorCount();

@@ -22,6 +22,9 @@ typedef void (*SourceForget)(ST_SOURCE *s);
 int pool_start(CHBUF *from, SourceWork work, SourceForget forget);
 // 1 while threads work ahead.
 int pool_active(void);
+// 1 while threads work ahead and s is theirs (not handed back to the
+// worker to do itself, see pool_wait).
+int pool_has(const ST_SOURCE *s);
 // Waits until the source of element e is done, polling Escape every 20 ms:
 // 1 done (what it printed waits in its gathering); 0 when Escape came first
 // (the threads are stopped, the sources after it forgotten, its own

@@ -45,14 +45,12 @@ struct Channel {
   uint32_t checked;             // TickCount of the last path comparison
   int64_t size;                 // file size: from the file at each check, plus our lines
   uint32_t since;               // TickCount when the buffer took its oldest line
-  // Lines not yet written, for fd. `used` and `writing` are also read by
-  // LogFlushFromSignal, which cannot take the lock.
-  std::atomic<size_t> used;  // bytes of whole lines in buf
-  std::atomic<int> writing;  // 1 while buf is being written and emptied
+  size_t used;                  // bytes of whole lines in buf (not yet written to fd)
   char buf[kBufferSize];
 };
 
-// Module state; everything but the threshold is guarded by g_lock.
+// Module state; everything but the threshold is guarded by g_lock, and the
+// channels also by g_channels_state (below) for the signal-safe flush.
 struct LogState {
   Channel ch[2];         // channel 0 debug log, 1 result log
   int nest;              // indentation depth, 0..16
@@ -60,27 +58,54 @@ struct LogState {
 };
 
 std::mutex g_lock;
+// Who changes the channels: 0 nobody, 1 a thread holding g_lock, 2 the flush
+// of a signal handler (which cannot take the lock). Whole lines only ever
+// reach the files: a handler that finds a thread in the middle of a change
+// leaves the buffers alone, and a thread waits while a handler writes them.
+std::atomic<int> g_channels_state{0};
+
+// g_lock and the channels together, for a thread.
+class ChannelsLock {
+ public:
+  ChannelsLock() : lock_(g_lock) { Enter(); }
+  ~ChannelsLock() {
+    if (lock_.owns_lock()) Leave();
+  }
+  void unlock() {
+    Leave();
+    lock_.unlock();
+  }
+  void lock() {
+    lock_.lock();
+    Enter();
+  }
+
+ private:
+  static void Enter() {
+    for (int idle = 0; !g_channels_state.compare_exchange_weak(idle, 1, std::memory_order_acquire);
+         idle = 0)
+      YieldCpu();  // a signal handler writes the buffers, then ends the process
+  }
+  static void Leave() { g_channels_state.store(0, std::memory_order_release); }
+  std::unique_lock<std::mutex> lock_;
+};
 std::atomic<int> g_threshold{-1};  // DEBUG_LOG; read without the lock
-LogState g_log = {{{{0}, -1, 0, 0, 0, {0}, {0}, {0}}, {{0}, -1, 0, 0, 0, {0}, {0}, {0}}}, 0, {0}};
+LogState g_log = {{{{0}, -1, 0, 0, 0, 0, {0}}, {{0}, -1, 0, 0, 0, 0, {0}}}, 0, {0}};
 
 // Writes the buffered lines; after a failed write the file is looked at
 // with the next line (the lines are lost, as a line that cannot be written).
 void Flush(Channel &c) {
-  size_t n = c.used.load(std::memory_order_relaxed);
+  size_t n = c.used;
   if (n == 0) return;
-  c.writing.store(1, std::memory_order_relaxed);
-  std::atomic_signal_fence(std::memory_order_seq_cst);
   int ok = c.fd >= 0 && WriteFd(c.fd, c.buf, n);
-  c.used.store(0, std::memory_order_relaxed);
-  std::atomic_signal_fence(std::memory_order_seq_cst);
-  c.writing.store(0, std::memory_order_relaxed);
+  c.used = 0;
   if (!ok) c.checked = TickCount() - (uint32_t)kCheckMs;
 }
 
 // Puts bytes after the buffered ones (the buffer is written first when they
 // do not fit; what is larger than the buffer is written at once).
 void Buffer(Channel &c, const char *bytes, size_t len, uint32_t now) {
-  size_t used = c.used.load(std::memory_order_relaxed);
+  size_t used = c.used;
   if (used + len > kBufferSize) {
     Flush(c);
     used = 0;
@@ -91,8 +116,7 @@ void Buffer(Channel &c, const char *bytes, size_t len, uint32_t now) {
   }
   if (used == 0) c.since = now;
   memcpy(c.buf + used, bytes, len);
-  std::atomic_signal_fence(std::memory_order_seq_cst);
-  c.used.store(used + len, std::memory_order_relaxed);
+  c.used = used + len;
 }
 
 void CloseChannel(Channel &c) {
@@ -312,7 +336,7 @@ void Gather(LOG_GATHER *g, unsigned char kind, const void *bytes, size_t len) {
 
 void LogOpen(int channel, const char *name) {
   if (channel < 0 || channel > 1 || !name) return;
-  std::lock_guard<std::mutex> guard(g_lock);
+  ChannelsLock guard;
   Channel &c = g_log.ch[channel];
   CloseChannel(c);
   c.path[0] = 0;
@@ -357,7 +381,7 @@ void PrintMessage(int flags, const char *message, size_t len) {
     Gather(g, channel == 0 ? kGatherLine0 : kGatherLine1, tl_line, n);
     return;
   }
-  std::lock_guard<std::mutex> guard(g_lock);
+  ChannelsLock guard;
   Channel &c = g_log.ch[channel];
   if (!c.path[0]) return;
   size_t n = BuildLine(g_log.line, message, len, g_log.nest, flags);
@@ -389,36 +413,36 @@ void LogAppend(const char *path, const void *bytes, int length) {
 
 void LogRotate(const char *path) {
   if (!path || !*path) return;
-  std::lock_guard<std::mutex> guard(g_lock);
+  ChannelsLock guard;
   FlushPath(path);
   RotateLocked(path);
 }
 
 void LogFlush(void) {
-  std::lock_guard<std::mutex> guard(g_lock);
+  ChannelsLock guard;
   for (Channel &c : g_log.ch) Flush(c);
 }
 
 void LogFlushDue(void) {
   uint32_t now = TickCount();
-  std::lock_guard<std::mutex> guard(g_lock);
+  ChannelsLock guard;
   for (Channel &c : g_log.ch)
-    if (c.used.load(std::memory_order_relaxed) && now - c.since >= (uint32_t)kFlushMs) Flush(c);
+    if (c.used && now - c.since >= (uint32_t)kFlushMs) Flush(c);
 }
 
 void LogFlushFromSignal(void) {
   // Only atomics and write(2): the lock may be held by the thread the
-  // signal interrupted. A buffer that is being written is left to it.
+  // signal interrupted; a thread in the middle of a change keeps its lines.
+  int idle = 0;
+  if (!g_channels_state.compare_exchange_strong(idle, 2, std::memory_order_acquire)) return;
   for (Channel &c : g_log.ch) {
-    if (c.writing.load(std::memory_order_relaxed) || c.fd < 0) continue;
-    size_t n = c.used.load(std::memory_order_relaxed);
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    if (n && WriteFd(c.fd, c.buf, n)) c.used.store(0, std::memory_order_relaxed);
+    if (c.fd >= 0 && c.used && WriteFd(c.fd, c.buf, c.used)) c.used = 0;
   }
+  g_channels_state.store(0, std::memory_order_release);
 }
 
 void LogCheckFiles(void) {
-  std::lock_guard<std::mutex> guard(g_lock);
+  ChannelsLock guard;
   uint32_t due = TickCount() - (uint32_t)kCheckMs;
   for (Channel &c : g_log.ch) c.checked = due;
 }
@@ -436,7 +460,7 @@ int NestMove(int delta) {
     g->nest = (int)level;
     return g->nest;
   }
-  std::lock_guard<std::mutex> guard(g_lock);
+  ChannelsLock guard;
   long long level = (long long)g_log.nest + delta;
   if (level < 0) {
     AppendRawDebug(kNestSmall, sizeof kNestSmall - 1);
@@ -455,7 +479,7 @@ const char *LogFilePath(int channel) {
 }
 
 void LogShutdown(void) {
-  std::lock_guard<std::mutex> guard(g_lock);
+  ChannelsLock guard;
   for (Channel &c : g_log.ch) {
     CloseChannel(c);
     c.path[0] = 0;
@@ -464,7 +488,7 @@ void LogShutdown(void) {
 }
 
 int LogNestLevel(void) {
-  std::lock_guard<std::mutex> guard(g_lock);
+  ChannelsLock guard;
   return g_log.nest;
 }
 
@@ -500,7 +524,7 @@ int LogGatherReplay(const LOG_GATHER *g, LOG_REPLAY *at, int *mark) {
     at->block = g->first;
     at->pos = 0;
   }
-  std::unique_lock<std::mutex> guard(g_lock);
+  ChannelsLock guard;
   while (at->block) {
     const LOG_GATHER_BLOCK *b = at->block;
     if (at->pos >= b->used) {
