@@ -73,7 +73,8 @@ enum {
   AHEAD_NONE = 0,     // not taken by a thread (yet)
   AHEAD_PARSING = 1,  // a thread works on it (parses or links it)
   AHEAD_PARSED = 2,   // done; its records and gathered lines wait for its turn
-  AHEAD_DIRECT = 3,   // done again in its turn (what was gathered was incomplete)
+  AHEAD_DIRECT = 3,   // handed back: the worker does it in its turn (what was
+                      // gathered was incomplete)
 };
 
 // Parser modes.

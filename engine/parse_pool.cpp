@@ -44,6 +44,7 @@ struct Pool {
   ST_SOURCE *awaited;                 // the source the worker waits for, or nullptr
   int idle;                           // threads waiting for room
   int active;                         // 1 from pool_start until pool_stop
+  CHBUF *first;                       // the first source of the work
   CHBUF *next;                        // next source to take, or nullptr
   int taken;                          // sources taken since the start
   int reported;                       // sources the worker has finished with
@@ -92,7 +93,7 @@ void ThreadMain(void *) {
     }
     std::lock_guard<std::mutex> guard(g_pool.lock);
     s->gathered = g;
-    s->ahead = g && !g->failed ? AHEAD_PARSED : AHEAD_DIRECT;
+    s->ahead = AHEAD_PARSED;  // pool_wait looks whether what it gathered is whole
     if (g) g_pool.gathered += g->bytes;
     if (g_pool.awaited == s) g_pool.ready.notify_one();  // only the worker waits there
   }
@@ -171,7 +172,7 @@ int pool_start(CHBUF *from, SourceWork work, SourceForget forget) {
   if (left < 2) return 0;
   {
     std::lock_guard<std::mutex> guard(g_pool.lock);
-    g_pool.next = (CHBUF *)from;
+    g_pool.first = g_pool.next = (CHBUF *)from;
     g_pool.taken = g_pool.reported = 0;
     g_pool.max_ahead = jobs * kAheadPerThread;
     g_pool.gathered = 0;
@@ -212,19 +213,17 @@ void pool_stop(CHBUF *keep) {
   g_pool.gathered = 0;
   g_pool.replay = LOG_REPLAY{};
   g_pool.stop.store(0);
-  CHBUF *from = keep ? CB_Next(keep, nullptr) : ANA.cur_source;
-  if (keep && keep->data) {
-    ST_SOURCE *k = (ST_SOURCE *)keep->data;
-    DropGathered(k);  // the rest of what it printed is not written
-    k->ahead = AHEAD_NONE;
-  }
-  for (CHBUF *e = from; e; e = CB_Next(e, nullptr)) {
+  // Every source taken and not reported is put back (the one kept only
+  // loses the rest of what it printed); reported ones hold nothing ahead.
+  for (CHBUF *e = g_pool.first; e; e = CB_Next(e, nullptr)) {
     ST_SOURCE *s = (ST_SOURCE *)e->data;
     if (!s) continue;
     DropGathered(s);
-    if (s->ahead != AHEAD_NONE && g_pool.forget) g_pool.forget(s);
-    s->ahead = AHEAD_NONE;
+    bool theirs = s->ahead == AHEAD_PARSING || s->ahead == AHEAD_PARSED;
+    if (e != keep && theirs && g_pool.forget) g_pool.forget(s);
+    s->ahead = AHEAD_NONE;  // a source handed back (AHEAD_DIRECT) is the worker's
   }
+  g_pool.first = nullptr;
   g_pool.gathered = 0;
 }
 
@@ -235,7 +234,7 @@ int pool_wait(CHBUF *e) {
     g_pool.awaited = s;
     g_pool.ready.wait_for(guard, std::chrono::milliseconds(kWaitMs));
     g_pool.awaited = nullptr;
-    if (s->ahead == AHEAD_PARSED || s->ahead == AHEAD_DIRECT) break;
+    if (s->ahead == AHEAD_PARSED) break;
     guard.unlock();
     int pressed = EscapePressed();
     guard.lock();
@@ -245,7 +244,7 @@ int pool_wait(CHBUF *e) {
       return 0;
     }
   }
-  if (s->ahead == AHEAD_PARSED) return 1;
+  if (s->gathered && !s->gathered->failed) return 1;
   // Incomplete: the caller does it again itself; it no longer counts ahead.
   DropGathered(s);
   if (g_pool.forget) g_pool.forget(s);

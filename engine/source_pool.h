@@ -36,6 +36,7 @@ int pool_wait(CHBUF *e);
 int pool_replay(ST_SOURCE *s, int *mark);
 // The worker is done with s: its gathering is released, a thread may go on.
 void pool_done(ST_SOURCE *s);
-// Stops and joins the threads; sources after `keep` (every source from the
-// current one on when keep is null) are forgotten. Nothing when none run.
+// Stops and joins the threads; every source taken and not reported is
+// forgotten, but for `keep` (may be null), which only loses what it printed
+// and is not yet written. Nothing when none run.
 void pool_stop(CHBUF *keep);

@@ -10,6 +10,8 @@
 #include "engine/ana.h"
 #include "engine/record_walk.h"
 #include "foundation/cb.h"
+#include "foundation/hash.h"
+#include "foundation/memory.h"
 #include "foundation/log.h"
 #include "foundation/ports.h"
 #include "foundation/settings.h"
@@ -393,13 +395,8 @@ struct LinkOutcome {
 int g_link_polls = 0;  // polls left until Escape reads as pressed; 0: never
 
 struct LinkAheadTest : XrefTest {
-  // Twelve sources whose functions call each other (and names no source
-  // defines), linked with `jobs` threads; Escape at the polls-th poll.
-  LinkOutcome Run(int jobs, int polls) {
-    ANA_SourceRelease();
-    views.rows[0].clear();
-    views.rows[1].clear();
-    TruncateFile(log_path.c_str());
+  // Twelve sources of six functions, each making five calls.
+  void Build() {
     std::vector<ST_FUNC *> funcs;
     for (int s = 0; s < 12; s++) {
       ST_SOURCE *src = Source(("s" + std::to_string(s) + ".c").c_str());
@@ -409,6 +406,15 @@ struct LinkAheadTest : XrefTest {
     for (size_t i = 0; i < funcs.size(); i++)
       for (int k = 0; k < 5; k++)
         Call(funcs[i], ("f" + std::to_string((i * 13 + k * 5) % 45)).c_str(), (int)(i + k) % 3);
+  }
+  // Twelve sources whose functions call each other (and names no source
+  // defines), linked with `jobs` threads; Escape at the polls-th poll.
+  LinkOutcome Run(int jobs, int polls) {
+    ANA_SourceRelease();
+    views.rows[0].clear();
+    views.rows[1].clear();
+    TruncateFile(log_path.c_str());
+    Build();
     g_config.JOBS = jobs;
     g_link_polls = polls;
     EscapeSetPoll([]() { return g_link_polls > 0 && --g_link_polls == 0 ? 1 : 0; });
@@ -443,4 +449,23 @@ TEST_F(LinkAheadTest, ManyThreadsLinkAsOneAlsoWhenStopped) {
       EXPECT_TRUE(many.links == one.links) << "jobs " << jobs << " polls " << polls;
     }
   }
+}
+
+TEST_F(LinkAheadTest, ThreadsStoppedHalfWayLeaveNothingBehind) {
+  unsigned live = MemLiveCount();
+  Build();
+  g_config.JOBS = 4;
+  ANA_MakeFunctionList();
+  ANA_BeginCallList();
+  EXPECT_EQ(ANA_LinkNextSource(), 1);  // the threads link the rest ahead
+  ANA_StopParsing();                   // as a worker leaving its job does
+  g_config.JOBS = 0;
+  int linked = 0;
+  ForEachFunction([&](const ST_FUNC *f) {
+    ForEachCall(f, [&](const ST_CALL *c) { linked += c->to_func != nullptr; });
+  });
+  EXPECT_LE(linked, 30);  // only the first source's calls keep their links
+  ANA_SourceRelease();
+  if (ANA.func_index) HASH2_Init(ANA.func_index);
+  EXPECT_EQ(MemLiveCount(), live);
 }
