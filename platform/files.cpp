@@ -184,6 +184,10 @@ int RenameNoReplace(const char *from, const char *to) {
   return rename(from, to) == 0 ? 1 : 0;
 }
 
+int RemoveFile(const char *path) {
+  return path && *path && unlink(path) == 0 ? 1 : 0;
+}
+
 int TruncateFile(const char *path) {
   if (!path || !*path) return 0;
   UniqueFd f(OpenRetry(path, O_WRONLY | O_CREAT | O_TRUNC, 0666));

@@ -18,6 +18,8 @@ int64_t ReadFileInto(const char *path, void *buf, int64_t cap);
 int AppendFile(const char *path, const void *bytes, size_t len);
 // Renames from to to only when to does not exist; 1 done, 0 not.
 int RenameNoReplace(const char *from, const char *to);
+// Removes a file (a link itself, never its target); 1 removed.
+int RemoveFile(const char *path);
 // Cuts a file to length 0 (creating it); 1 done.
 int TruncateFile(const char *path);
 // Creates a folder and its parents; 1 when it exists afterwards.

@@ -36,6 +36,11 @@ int PollProcess(long pid);
 // it ends. Nothing for an id <= 0.
 void ForgetProcess(long pid);
 
+// Ends a started process that has not been reaped, together with everything
+// it started in its process group, at once (SIGKILL), and waits for it, so no
+// zombie is left; its id must not be used again. Nothing for an id <= 0.
+void KillProcess(long pid);
+
 // Number of forgotten processes not yet reaped (tests).
 int PendingReapCount(void);
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -31,6 +32,19 @@ int PrivateTempDir(char *buf, size_t cap) {
   if (dir.size() + 1 > cap) return 0;
   std::memcpy(buf, dir.c_str(), dir.size() + 1);
   return 1;
+}
+
+int CreatePrivateTemp(const char *prefix, const char *suffix, std::string *path) {
+  if (!path) return -1;
+  path->clear();
+  char dir[VELMORA_PATH_MAX];
+  if (!PrivateTempDir(dir, sizeof dir)) return -1;
+  std::string sfx = suffix ? suffix : "";
+  std::string name = std::string(dir) + "/" + (prefix ? prefix : "") + "XXXXXX" + sfx;
+  int fd = mkostemps(&name[0], (int)sfx.size(), O_CLOEXEC);
+  if (fd < 0) return -1;
+  *path = name;
+  return fd;
 }
 
 int WriteFileNoFollow(const char *path, const void *a, size_t alen, const void *b, size_t blen) {

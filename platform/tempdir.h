@@ -5,11 +5,18 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 // Creates the folder when missing and checks it: a real folder (not a link),
 // owned by the calling user, mode tightened to 0700. 1 with its path in buf
 // (cap bytes); 0 when it cannot be made or is refused (buf empty).
 int PrivateTempDir(char *buf, size_t cap);
+
+// Creates a new file of this process in the private folder, named
+// <prefix>XXXXXX<suffix> with a unique middle, mode 0600. Returns the open
+// descriptor (the caller closes it with CloseFd) with the path in *path, or
+// -1 (*path empty).
+int CreatePrivateTemp(const char *prefix, const char *suffix, std::string *path);
 
 // Creates or empties path (never following a link at its last part, mode
 // 0600 when created) and writes the bytes of a, then of b (either may be

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/process.h"
 #include "platform/tempdir.h"
 #include "platform/viewer_assoc.h"
@@ -96,6 +97,34 @@ TEST(Processes, StartPollAndReap) {
   RemoveTree(dir);
 }
 
+// 1 while pid names a process that has not ended (a zombie has ended).
+bool Running(long pid) {
+  std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+  size_t close = stat.rfind(')');
+  return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z';
+}
+
+TEST(Processes, KillEndsTheWholeGroupAndReaps) {
+  std::string dir = MakeTempDir("kill");
+  std::string script = dir + "/slow.sh";
+  // A renderer that starts a helper of its own and then waits for it.
+  WriteFile(script, "#!/bin/sh\nsleep 300 &\necho $! > \"$(dirname \"$0\")/helper\"\nwait\n");
+  chmod(script.c_str(), 0755);
+  long pid = StartProcess(script.c_str(), 1);
+  ASSERT_GT(pid, 0);
+  for (int i = 0; i < 500 && ReadFile(dir + "/helper").empty(); i++) usleep(10000);
+  long helper = atol(ReadFile(dir + "/helper").c_str());
+  ASSERT_GT(helper, 0);
+  EXPECT_EQ(PollProcess(pid), 0);
+  KillProcess(pid);
+  EXPECT_FALSE(Exists("/proc/" + std::to_string(pid)));  // reaped: no zombie of ours
+  for (int i = 0; i < 300 && Running(helper); i++) usleep(10000);
+  EXPECT_FALSE(Running(helper));
+  KillProcess(0);  // nothing to do
+  KillProcess(-1);
+  RemoveTree(dir);
+}
+
 TEST(Processes, FindProgram) {
   std::string found;
   EXPECT_EQ(FindProgram("sh", &found), 1);
@@ -145,6 +174,31 @@ TEST(PrivateTemp, CreatedPrivateAndCheckedEachTime) {
     ASSERT_EQ(chown(want.c_str(), 4242, 4242), 0);
     EXPECT_EQ(PrivateTempDir(buf, sizeof buf), 0);
   }
+  setenv("TMPDIR", old.c_str(), 1);
+  RemoveTree(base);
+}
+
+TEST(PrivateTemp, FilesOfTheirOwn) {
+  std::string base = MakeTempDir("tmpfiles");
+  std::string old = getenv("TMPDIR");
+  setenv("TMPDIR", base.c_str(), 1);
+  std::string a, b;
+  int fa = CreatePrivateTemp("graph-", ".svg", &a);
+  int fb = CreatePrivateTemp("graph-", ".svg", &b);
+  ASSERT_GE(fa, 0);
+  ASSERT_GE(fb, 0);
+  EXPECT_NE(a, b);
+  std::string dir = base + "/velmora-" + std::to_string(getuid()) + "/graph-";
+  EXPECT_EQ(a.compare(0, dir.size(), dir), 0) << a;
+  EXPECT_EQ(a.substr(a.size() - 4), ".svg");
+  struct stat st;
+  ASSERT_EQ(stat(a.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  CloseFd(fa);
+  CloseFd(fb);
+  EXPECT_EQ(RemoveFile(a.c_str()), 1);
+  EXPECT_EQ(RemoveFile(a.c_str()), 0);
+  EXPECT_EQ(RemoveFile(b.c_str()), 1);
   setenv("TMPDIR", old.c_str(), 1);
   RemoveTree(base);
 }
