@@ -79,10 +79,11 @@ int DropEmptyStatements(const std::string &in, std::string *out) {
   return dropped;
 }
 
-// The file the renderer reads: the graph file itself, or, when it holds
-// empty statements, a repaired copy in the private temporary folder. The
-// graph file keeps its bytes either way.
-std::string RenderInput() {
+// The file a renderer reads: the graph file itself, or, when it holds empty
+// statements, a repaired copy named copy_name in the private temporary
+// folder (each renderer of a tree its own, since they run at once). The graph
+// file keeps its bytes either way.
+std::string RenderInput(const char *copy_name) {
   const std::string &file = g_graph.graph_file;
   int64_t size = FileSizeForRead(file.c_str());
   if (size <= 0) return file;
@@ -94,7 +95,7 @@ std::string RenderInput() {
   if (!DropEmptyStatements(text, &fixed)) return file;
   char dir[VELMORA_PATH_MAX];
   if (!PrivateTempDir(dir, sizeof dir)) return file;
-  std::string copy = std::string(dir) + "/velmora-render.dot";
+  std::string copy = std::string(dir) + "/" + copy_name;
   if (!WriteFileNoFollow(copy.c_str(), fixed.data(), fixed.size(), nullptr, 0)) return file;
   return copy;
 }
@@ -121,7 +122,8 @@ void InitGraphTools(void) {
   InstallTreeGraph();
   GraphFlush();
   FreeBuffers();
-  graph_enabled = g_config.DISPLAY_GRAPH ? 1 : 0;
+  // With the Graph tab as the viewer, the renderer alone decides.
+  graph_enabled = g_config.DISPLAY_GRAPH || g_config.GRAPH_IN_WINDOW ? 1 : 0;
   g_graph.piece = static_cast<char *>(MemAlloc(PIECE_SIZE));
   g_graph.utf8 = static_cast<char *>(MemAlloc(PIECE_SIZE));
   if (!g_graph.piece || !g_graph.utf8) {
@@ -144,9 +146,9 @@ void InitGraphTools(void) {
   if (CheckedTemplate(tmpl.c_str(), "", "s")[0]) g_graph.viewer_template = tmpl;
 
   // Without an associated viewer the picture could never be shown, unless a
-  // viewer is named in the settings.
+  // viewer is named in the settings or the Graph tab shows it.
   std::string found;
-  if (g_graph.viewer_template.empty() &&
+  if (!g_config.GRAPH_IN_WINDOW && g_graph.viewer_template.empty() &&
       !FindProgram(Native(g_config.GRAPH_VIEWER).c_str(), &found))
     graph_enabled = 0;
   if (!FindProgram(Native(g_config.DOT_EXE).c_str(), &found)) graph_enabled = 0;
@@ -157,6 +159,12 @@ void FreeGraphTools(void) {
   FreeBuffers();
   if (g_graph.dot_pid > 0) ForgetProcess(g_graph.dot_pid);
   g_graph.dot_pid = 0;
+  if (g_graph.svg_pid > 0) KillProcess(g_graph.svg_pid);
+  g_graph.svg_pid = 0;
+  for (const std::string &f : g_graph.svg_files) RemoveFile(f.c_str());
+  g_graph.svg_files.clear();
+  g_graph.svg_pending.clear();
+  g_graph.svg_file.clear();
 }
 
 int NextGraphPicture(void) {
@@ -186,7 +194,7 @@ int RunRenderer(void) {
       !FileExists(g_graph.graph_file.c_str()) || g_graph.picture_file.empty())
     return 0;
   std::string tmpl = Native(g_config.DOT_CMD);
-  std::string input = RenderInput();
+  std::string input = RenderInput("velmora-render.dot");
   std::string cmd =
       FormatString(CheckedTemplate(tmpl.c_str(), kDotCmd, "ssss"), dot.c_str(),
                    Native(g_config.GRAPH_EXT).c_str(), g_graph.picture_file.c_str(), input.c_str());
@@ -235,4 +243,66 @@ int RunProgram(int mode, int show, const char *commandLine) {
     ForgetProcess(pid);
   }
   return 1;
+}
+
+// ---------------------------------------------------------------------------
+// The window's picture (SVG) and stopping a render
+
+int RunSvgRenderer(void) {
+  if (!g_graph.piece || !g_graph.utf8 || !graph_enabled) return 0;
+  if (g_graph.svg_pid > 0) KillProcess(g_graph.svg_pid);  // a tree abandoned without StopRenderer
+  g_graph.svg_pid = 0;
+  g_graph.svg_pending.clear();
+  g_graph.svg_file.clear();
+  GraphFlush();
+  std::string dot = Native(g_config.DOT_EXE);
+  std::string found;
+  if (dot.empty() || g_graph.graph_file.empty() || !FindProgram(dot.c_str(), &found) ||
+      !FileExists(g_graph.graph_file.c_str()))
+    return 0;
+  std::string svg;
+  int fd = CreatePrivateTemp("graph-", ".svg", &svg);
+  if (fd < 0) return 0;
+  CloseFd(fd);
+  g_graph.svg_files.push_back(svg);
+  std::string input = RenderInput("velmora-render-svg.dot");
+  // Our own command: every value quoted in its own argument.
+  std::string cmd = QuoteArgument(dot.c_str()) + " -Tsvg -o " + QuoteArgument(svg.c_str()) + " " +
+                    QuoteArgument(input.c_str());
+  long pid = StartProcess(cmd.c_str(), 1);
+  if (pid <= 0) return 0;
+  g_graph.svg_pid = pid;
+  g_graph.svg_pending = svg;
+  return 1;
+}
+
+int PollSvgRenderer(void) {
+  if (g_graph.svg_pid <= 0) return 1;
+  if (!PollProcess(g_graph.svg_pid)) return 0;
+  g_graph.svg_pid = 0;
+  // A renderer that failed leaves the new file empty.
+  if (FileSizeForRead(g_graph.svg_pending.c_str()) > 0) g_graph.svg_file = g_graph.svg_pending;
+  g_graph.svg_pending.clear();
+  return 1;
+}
+
+const char *GraphSvgFile(void) {
+  return g_graph.svg_file.c_str();
+}
+
+int RendererRunning(void) {
+  return g_graph.dot_pid > 0 || g_graph.svg_pid > 0 ? 1 : 0;
+}
+
+void StopRenderer(void) {
+  // dot opens its output only after the layout, so a renderer killed during
+  // the layout has written nothing on the desktop.
+  if (g_graph.dot_pid > 0) KillProcess(g_graph.dot_pid);
+  g_graph.dot_pid = 0;
+  if (g_graph.svg_pid > 0) {
+    KillProcess(g_graph.svg_pid);
+    RemoveFile(g_graph.svg_pending.c_str());
+  }
+  g_graph.svg_pid = 0;
+  g_graph.svg_pending.clear();
 }

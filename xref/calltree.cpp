@@ -360,8 +360,12 @@ void OpenTree(const char *root_name, const char *kind, const char *heading, int 
     flags_shown = 1;
   }
   const TreeGraphPort &g = g_tree_graph;
-  if (g.next_picture) g.next_picture();
-  if (g.reset_file) g.reset_file();
+  // A tree drawn again into its view only leaves the picture names and the
+  // graph file of the last graph alone.
+  if (GraphOn()) {
+    if (g.next_picture) g.next_picture();
+    if (g.reset_file) g.reset_file();
+  }
   if (TextOn()) PutTreeText("%s", heading);
   if (GraphOn() && g.header) g.header();
 
