@@ -46,6 +46,13 @@ struct MainWindowPort {
   }
   // Destroys the progress window at once (done on the main thread).
   virtual void Destroy(int window) = 0;
+  // The SVG of the graph of the tree just drawn is ready at svg_path (a
+  // native path, copied at once); windows without a Graph tab ignore it.
+  virtual void ShowGraph(const char *svg_path) { (void)svg_path; }
+  // A call-tree job has ended: complete 1 when its tree was drawn to the end
+  // (rendered or not), 0 when the user stopped it. Windows that keep no
+  // history of trees ignore it.
+  virtual void TreeDone(int complete) { (void)complete; }
 };
 
 enum { WINDOW_PROGRESS = 1, WINDOW_WAITBOX = 2 };
