@@ -58,8 +58,16 @@ struct MainWindowPort {
 enum { WINDOW_PROGRESS = 1, WINDOW_WAITBOX = 2 };
 
 // The four result views behind the tab control.
-// VIEW_CALLERS is the tree view of callers trees, after the described four.
-enum { VIEW_FUNCTIONS = 0, VIEW_CALLS = 1, VIEW_TREE = 2, VIEW_RESULT = 3, VIEW_CALLERS = 4 };
+// VIEW_CALLERS is the tree view of callers trees, after the described four;
+// VIEW_GRAPH the picture of the last tree's graph (the desktop program).
+enum {
+  VIEW_FUNCTIONS = 0,
+  VIEW_CALLS = 1,
+  VIEW_TREE = 2,
+  VIEW_RESULT = 3,
+  VIEW_CALLERS = 4,
+  VIEW_GRAPH = 5
+};
 
 typedef void *TREEITEM;  // a node of the CallTree view; nullptr: none / top level
 

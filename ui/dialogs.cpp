@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
@@ -293,4 +294,53 @@ AboutBox::AboutBox(QWidget *owner) : QDialog(owner) {
 
 QString AboutBox::ProductText() const {
   return product_->text();
+}
+
+// ---------------------------------------------------------------------------
+// ColourLegend
+
+namespace {
+
+struct LegendEntry {
+  QColor colour;
+  const char *meaning;
+};
+// The colours of ListModel::data.
+const LegendEntry kLegend[] = {
+    {QColor(160, 255, 176), "Function List: a function that some call reaches"},
+    {QColor(128, 176, 255), "Function List: a function no call reaches"},
+    {QColor(255, 255, 160), "Call List: a call linked to its definition"},
+    {QColor(224, 224, 224), "Call List: a call no analysed source defines"},
+};
+
+}  // namespace
+
+ColourLegend::ColourLegend(QWidget *owner) : QDialog(owner) {
+  setObjectName(QStringLiteral("colourLegend"));
+  setWindowTitle(QStringLiteral("List Colours"));
+  QGridLayout *grid = new QGridLayout(this);
+  int row = 0;
+  for (const LegendEntry &e : kLegend) {
+    QLabel *swatch = new QLabel(this);
+    swatch->setFixedSize(48, 18);
+    swatch->setAutoFillBackground(true);
+    swatch->setFrameStyle(QFrame::Box | QFrame::Plain);
+    QPalette pal = swatch->palette();
+    pal.setColor(QPalette::Window, e.colour);
+    swatch->setPalette(pal);
+    grid->addWidget(swatch, row, 0);
+    grid->addWidget(new QLabel(QString::fromLatin1(e.meaning), this), row, 1);
+    row++;
+  }
+  QPushButton *ok = new QPushButton(QStringLiteral("OK"), this);
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  grid->addWidget(ok, row, 1, Qt::AlignRight);
+}
+
+QStringList ColourLegend::Lines() const {
+  QStringList out;
+  for (const LegendEntry &e : kLegend)
+    out << e.colour.name() + QLatin1Char(' ') + QString::fromLatin1(e.meaning);
+  return out;
 }

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QFont>
 #include <QRect>
+#include <QStringList>
 #include <QWidget>
 
 #include <cstdint>
@@ -104,6 +105,15 @@ class AboutBox : public QDialog {
 
  private:
   QLabel *product_;  // 1006
+};
+
+// The legend of the list colours (Help menu).
+class ColourLegend : public QDialog {
+  Q_OBJECT
+ public:
+  explicit ColourLegend(QWidget *owner);
+  // The colours and what they mean, one line each ("#rrggbb meaning").
+  QStringList Lines() const;
 };
 
 // Moves box over the middle of owner (or of the left 60 % and top 70 % of the

@@ -1,6 +1,11 @@
 // The CallTree view's nodes (see tree_view.h).
 #include "ui/tree_view.h"
 
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+
+#include "ui/focus_frame.h"
+
 #include "ui/pictures.h"
 #include "ui/qtext.h"
 
@@ -119,4 +124,51 @@ QString TreeModel::Dump() const {
       stack.push_back({it->get(), depth + 1});
   }
   return out;
+}
+
+// ---------------------------------------------------------------------------
+// TreeView
+
+void TreeView::paintEvent(QPaintEvent *event) {
+  QTreeView::paintEvent(event);
+  if (!hasFocus()) return;
+  QRect row;
+  QModelIndex cur = currentIndex();
+  if (cur.isValid()) {
+    QRect r = visualRect(cur);
+    row = QRect(0, r.top(), viewport()->width(), r.height());
+  }
+  DrawFocusFrame(viewport(), row);
+}
+
+void TreeView::keyPressEvent(QKeyEvent *event) {
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+      currentIndex().isValid()) {
+    Q_EMIT Entered(currentIndex(), (event->modifiers() & Qt::ShiftModifier) != 0);
+    event->accept();
+    return;
+  }
+  QTreeView::keyPressEvent(event);
+  viewport()->update();
+}
+
+void TreeView::contextMenuEvent(QContextMenuEvent *event) {
+  QModelIndex i = indexAt(event->pos());
+  if (!i.isValid()) {
+    event->ignore();
+    return;
+  }
+  setCurrentIndex(i);
+  Q_EMIT MenuAt(i, event->globalPos());
+  event->accept();
+}
+
+void TreeView::focusInEvent(QFocusEvent *event) {
+  QTreeView::focusInEvent(event);
+  viewport()->update();
+}
+
+void TreeView::focusOutEvent(QFocusEvent *event) {
+  QTreeView::focusOutEvent(event);
+  viewport()->update();
 }

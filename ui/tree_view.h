@@ -1,10 +1,11 @@
 // The CallTree view's nodes: a tree model whose item handles are plain
 // numbers, so the worker can name an item before the GUI thread has created
-// it.
+// it; and the view of the CallTree and Callers tabs.
 #pragma once
 
 #include <QAbstractItemModel>
 #include <QIcon>
+#include <QTreeView>
 
 #include <memory>
 #include <unordered_map>
@@ -52,4 +53,25 @@ class TreeModel : public QAbstractItemModel {
   Node root_;                                   // invisible top of the tree
   std::unordered_map<quintptr, Node *> nodes_;  // every node by handle
   QIcon pictures_[6];                           // one per node kind
+};
+
+// The CallTree and Callers views: the focus frame, Enter on the current node
+// and the context menu on a node.
+class TreeView : public QTreeView {
+  Q_OBJECT
+ public:
+  explicit TreeView(QWidget *parent = nullptr) : QTreeView(parent) {}
+
+ Q_SIGNALS:
+  // Enter (shift: with Shift) on the current node.
+  void Entered(const QModelIndex &index, bool shift);
+  // The context menu on a node, at a screen position.
+  void MenuAt(const QModelIndex &index, const QPoint &global);
+
+ protected:
+  void paintEvent(QPaintEvent *event) override;
+  void keyPressEvent(QKeyEvent *event) override;
+  void contextMenuEvent(QContextMenuEvent *event) override;
+  void focusInEvent(QFocusEvent *event) override;
+  void focusOutEvent(QFocusEvent *event) override;
 };
