@@ -82,15 +82,9 @@ void MainWindow::BuildMenus() {
   forward_ = AddCommand(view, QStringLiteral("&Forward"), CMD_FORWARD,
                         QKeySequence(Qt::ALT | Qt::Key_Right));
   view->addSeparator();
-  QAction *next = AddCommand(view, QStringLiteral("&Next Tab"), CMD_NEXT_TAB,
-                             QKeySequence(Qt::CTRL | Qt::Key_Tab));
-  next->setShortcuts(
-      {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)});
-  QAction *previous = AddCommand(view, QStringLiteral("&Previous Tab"), CMD_PREVIOUS_TAB,
-                                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab));
-  previous->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
-                          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
-                          QKeySequence(Qt::CTRL | Qt::Key_PageUp)});
+  // The key filter switches tabs (also Ctrl+PgDn and Ctrl+PgUp).
+  AddCommand(view, WithKey("&Next Tab", "Ctrl+Tab"), CMD_NEXT_TAB, QKeySequence());
+  AddCommand(view, WithKey("&Previous Tab", "Ctrl+Shift+Tab"), CMD_PREVIOUS_TAB, QKeySequence());
   view->addSeparator();
   AddCommand(view, WithKey("&Search", "Ctrl+F"), CMD_FIND, QKeySequence());
   view->addSeparator();

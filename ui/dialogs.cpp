@@ -12,6 +12,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
+
 #include "foundation/text.h"
 #include "platform/sys.h"
 #include "ui/pictures.h"
@@ -196,12 +198,16 @@ WaitBoxWindow::WaitBoxWindow(QWidget *owner, const QString &text)
   text_ = Static(this, du, 7, 7, 132, 26, QStringLiteral("Message"), Qt::AlignLeft | Qt::AlignTop,
                  true, "waitText");
   text_->setWordWrap(true);
-  Static(this, du, 16, 37, 23, 9, QStringLiteral("About"), Qt::AlignRight | Qt::AlignVCenter, false,
-         nullptr);
+  text_height_ = text_->height();
+  box_height_ = height();
+  lower_[0] = Static(this, du, 16, 37, 23, 9, QStringLiteral("About"),
+                     Qt::AlignRight | Qt::AlignVCenter, false, nullptr);
   seconds_ = Static(this, du, 41, 37, 30, 9, QString(), Qt::AlignCenter, true, "seconds");
   seconds_->setAutoFillBackground(true);
-  Static(this, du, 74, 37, 19, 9, QStringLiteral("[sec]"), Qt::AlignLeft | Qt::AlignVCenter, false,
-         nullptr);
+  lower_[1] = seconds_;
+  lower_[2] = Static(this, du, 74, 37, 19, 9, QStringLiteral("[sec]"),
+                     Qt::AlignLeft | Qt::AlignVCenter, false, nullptr);
+  for (int i = 0; i < 3; i++) lower_top_[i] = lower_[i]->y();
 
   SetText(text);
   elapsed_ = 0;
@@ -228,6 +234,16 @@ void WaitBoxWindow::SetText(const QString &text) {
   QString t = text;
   t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
   text_->setText(t);
+  // The box grows (never below its described size) until every line shows.
+  int need = std::max(text_height_, text_->heightForWidth(text_->width()) + 4);
+  int grow = need - text_height_;
+  text_->resize(text_->width(), need);
+  for (int i = 0; i < 3; i++) lower_[i]->move(lower_[i]->x(), lower_top_[i] + grow);
+  setFixedSize(width(), box_height_ + grow);
+}
+
+int WaitBoxWindow::TextFits() const {
+  return text_->heightForWidth(text_->width()) <= text_->height() ? 1 : 0;
 }
 
 void WaitBoxWindow::Tick(uint32_t now) {

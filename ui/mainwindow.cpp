@@ -45,6 +45,14 @@ WarningHandler g_warning_handler;
 ConfirmHandler g_confirm_handler;
 StopQuitHandler g_stop_quit_handler;
 
+// Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PgDn, Ctrl+PgUp.
+bool SwitchesTab(const QKeyEvent *k) {
+  if (!(k->modifiers() & Qt::ControlModifier) || (k->modifiers() & Qt::AltModifier)) return false;
+  int key = k->key();
+  return key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_PageDown ||
+         key == Qt::Key_PageUp;
+}
+
 // The one application-wide key filter. It looks at key presses as they reach
 // a top-level window, before any widget sees them, so each physical press is
 // seen exactly once whichever window or view has the focus.
@@ -60,6 +68,13 @@ class KeyFilter : public QObject {
         // Only a running job listens for it; a press while idle (closing a
         // box, say) must not stop the next job at its first poll.
         if (WorkerBusy()) EscapeRequest();
+      } else if (SwitchesTab(k)) {
+        // Here, not as shortcuts: a view takes Tab and PgUp/PgDn for rows.
+        w_->Command(k->key() == Qt::Key_Backtab || k->key() == Qt::Key_PageUp ||
+                            (k->modifiers() & Qt::ShiftModifier)
+                        ? CMD_PREVIOUS_TAB
+                        : CMD_NEXT_TAB);
+        return true;
       } else if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) &&
                  WorkerAsksToRender()) {
         // The answer to the question in the status line, and nothing else.
@@ -158,6 +173,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent) {
   g_front.main_window = &port_;
   g_front.progress = &progress_port_;
   g_front.wait_box = &wait_port_;
+  // The Graph tab shows every rendered tree; as the viewer, it replaces the
+  // external one. Large graphs wait for the user's word.
+  g_front.in_window = 1;
+  g_front.ask_large = 1;
+  if (g_config.GRAPH_IN_WINDOW) g_front.view = 0;
   SetStatus(g_config.STAT_MESS[0]);
 }
 
@@ -273,6 +293,7 @@ void MainWindow::CloseProgress() {
   progress_port_.ApplyTo(progress_);
   ProgressWindow *w = progress_;
   progress_ = nullptr;
+  TakeBackActivation(w);
   w->Finish();
   w->deleteLater();
 }
@@ -284,6 +305,7 @@ void MainWindow::DestroyProgress() {
   if (!progress_) return;
   ProgressWindow *w = progress_;
   progress_ = nullptr;
+  TakeBackActivation(w);
   w->hide();
   w->deleteLater();
 }
@@ -292,8 +314,14 @@ void MainWindow::CloseWait() {
   if (!wait_) return;
   WaitBoxWindow *w = wait_;
   wait_ = nullptr;
+  TakeBackActivation(w);
   w->Finish();
   w->deleteLater();
+}
+
+void MainWindow::TakeBackActivation(QWidget *box) {
+  // The keys go back to the window the box took them from, not elsewhere.
+  if (!shut_down_ && QApplication::activeWindow() == box) activateWindow();
 }
 
 void MainWindow::SetDropsAccepted(bool on) {

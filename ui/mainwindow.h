@@ -212,6 +212,8 @@ class MainWindow : public QMainWindow {
   void UpdateHistoryActions();
   void SaveState();
   void RestoreState();
+  // A feedback box that goes gives the activation back to this window.
+  void TakeBackActivation(QWidget *box);
 
   PortQueue queue_;                    // worker -> GUI, in order
   ViewsPanel *views_ = nullptr;        // tab control, views, status bar

@@ -11,6 +11,9 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cstring>
+
 #include "foundation/settings.h"
 #include "foundation/text.h"
 #include "shell/app.h"
@@ -18,9 +21,6 @@
 #include "ui/pictures.h"
 #include "ui/qtext.h"
 #include "xref/list_columns.h"
-
-#include <algorithm>
-#include <cstring>
 
 namespace {
 

@@ -102,6 +102,9 @@ class GuiFixture : public QObject {
     w_->Start();
   }
 
+  // What a test program puts back after each test (settings it changed).
+  virtual void AfterTest() {}
+
   ViewsPanel *Views() { return w_->Views(); }
   QTableView *List(int i) { return Views()->ListWidget(i); }
 
@@ -143,6 +146,7 @@ class GuiFixture : public QObject {
     delete w_;
     w_ = nullptr;
     if (ProjectIsOpen()) DiscardProject();
+    AfterTest();
   }
 };
 
