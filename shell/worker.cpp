@@ -229,6 +229,7 @@ void CheckCollected() {
 void RegisterSources() {
   g_job.count = ProjectFiles ? ProjectFiles->count : 0;
   if (g_job.count == 0) {
+    Status(StatusText(0));
     JobState = JobStep::Idle;
     return;
   }
