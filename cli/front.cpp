@@ -62,6 +62,47 @@ std::string Shown(const char *sjis) {
 
 }  // namespace
 
+std::string TerminalSafe(const std::string &utf8, const char *keep) {
+  const unsigned char *p = (const unsigned char *)utf8.data();
+  size_t n = utf8.size();
+  size_t i = 0;
+  // Most texts hold nothing to escape: they are returned as they are.
+  for (; i < n; i++) {
+    unsigned char b = p[i];
+    if (b < 0x20 || b >= 0x7F) {
+      if (b < 0x20 && std::strchr(keep, b)) continue;
+      break;
+    }
+  }
+  if (i == n) return utf8;
+  std::string out(utf8, 0, i);
+  char hex[8];
+  for (; i < n;) {
+    unsigned char b = p[i];
+    size_t len = b < 0x80                 ? 1
+                 : b >= 0xC2 && b <= 0xDF ? 2
+                 : b >= 0xE0 && b <= 0xEF ? 3
+                 : b >= 0xF0 && b <= 0xF4 ? 4
+                                          : 0;
+    bool valid = len > 0 && i + len <= n;
+    for (size_t k = 1; valid && k < len; k++) valid = (p[i + k] & 0xC0) == 0x80;
+    unsigned code = b;
+    if (valid && len == 2) code = (unsigned)(b & 0x1F) << 6 | (p[i + 1] & 0x3F);
+    bool control = (code < 0x20 && !std::strchr(keep, (int)code)) || code == 0x7F ||
+                   (len == 2 && code >= 0x80 && code <= 0x9F);
+    if (!valid || control) {
+      // A byte that is no character, or a control: shown, never obeyed.
+      FormatText(hex, sizeof hex, "\\x%02x", valid ? code : b);
+      out += hex;
+      i += valid ? len : 1;
+      continue;
+    }
+    out.append(utf8, i, len);
+    i += len;
+  }
+  return out;
+}
+
 TerminalFront::TerminalFront(int progress, int bar, int keep_functions, int keep_calls)
     : progress_(progress), bar_(bar) {
   keep_[0] = keep_functions;
@@ -75,18 +116,18 @@ void TerminalFront::ShowWarning(const char *text) {
   ClearProgress();
   std::string t = Shown(text);
   while (!t.empty() && t.back() == '\n') t.pop_back();
-  WriteErr("velmora: " + t + "\n");
+  WriteErr("velmora: " + TerminalSafe(t, "\n") + "\n");
 }
 
 void TerminalFront::Warning(const std::string &utf8) {
   warnings++;
   ClearProgress();
-  WriteErr("velmora: " + utf8 + "\n");
+  WriteErr("velmora: " + TerminalSafe(utf8, "\n") + "\n");
 }
 
 void TerminalFront::Note(const std::string &utf8) {
   ClearProgress();
-  WriteErr("velmora: " + utf8 + "\n");
+  WriteErr("velmora: " + TerminalSafe(utf8, "\n") + "\n");
 }
 
 void TerminalFront::SetStatusText(const char *) {}
@@ -146,6 +187,7 @@ void TerminalFront::SetWaitText(const char *text) {
   for (char &c : t) {
     if (c == '\n') c = ' ';
   }
+  t = TerminalSafe(t, "");
   if (bar_) {  // on the progress line, wiped when the job ends
     WriteErr("\r" + t + "\x1b[K");
     drawn_ = 1;
@@ -172,11 +214,11 @@ void TerminalFront::Draw(int force) {
     if (cols <= 0) cols = 80;
     char cut[1024];
     CopyText(cut, sizeof cut, line, cols - 1, 1);
-    WriteErr("\r" + SjisToUtf8(cut) + "\x1b[K");
+    WriteErr("\r" + TerminalSafe(SjisToUtf8(cut), "") + "\x1b[K");
     drawn_ = 1;
     return;
   }
-  std::string u = SjisToUtf8(line);
+  std::string u = TerminalSafe(SjisToUtf8(line), "");
   if (u == shown_) return;
   shown_ = u;
   WriteErr(u + "\n");
@@ -379,6 +421,7 @@ void TerminalFront::AppendResult(const char *text) {
     else
       out += c;
   }
+  out = TerminalSafe(out, "\t\n");
   fwrite(out.data(), 1, out.size(), stdout);
   if (progress_ && bar_) fflush(stdout);
 }
@@ -411,10 +454,7 @@ void TerminalFront::PrintList(int list) {
     for (char ch : r) cells += ch == '\t';
     for (; cells < ncols; cells++) row += '\t';
     row += '\n';
-    if (IsAscii(row.data(), row.size()))
-      out += row;
-    else
-      out += SjisToUtf8(row);
+    out += TerminalSafe(IsAscii(row.data(), row.size()) ? row : SjisToUtf8(row), "\t\n");
     if (out.size() >= 1 << 16) {
       fwrite(out.data(), 1, out.size(), stdout);
       out.clear();

@@ -35,6 +35,11 @@ class RowStore {
   size_t room_ = 0;       // its size
 };
 
+// utf8 as it may reach a terminal: C0 controls other than those in keep, DEL,
+// C1 controls and bytes that are not UTF-8 are shown as \xHH instead of
+// being sent, so no name from the file system can drive the terminal.
+std::string TerminalSafe(const std::string &utf8, const char *keep);
+
 struct TerminalFront : MainWindowPort, ProgressSink, WaitBox, ResultViews {
   // progress: draw progress at all; bar: as one redrawn line (a terminal),
   // else as plain lines. keep_functions / keep_calls: rows are kept.

@@ -13,7 +13,7 @@
 namespace {
 
 // Appends UTF-8 text as the inside of a JSON string; invalid sequences
-// become U+FFFD, control characters are escaped.
+// become U+FFFD, control characters (C0, DEL, C1) are escaped.
 void Escape(std::string &out, const unsigned char *p, size_t n) {
   static const char kReplacement[] = "\xEF\xBF\xBD";
   size_t i = 0;
@@ -37,7 +37,7 @@ void Escape(std::string &out, const unsigned char *p, size_t n) {
           out += "\\t";
           break;
         default:
-          if (b < 0x20) {
+          if (b < 0x20 || b == 0x7F) {
             char u[8];
             snprintf(u, sizeof u, "\\u%04x", b);
             out += u;
@@ -70,7 +70,14 @@ void Escape(std::string &out, const unsigned char *p, size_t n) {
       i++;
       continue;
     }
-    out.append((const char *)p + i, len);
+    if (b == 0xC2 && p[i + 1] <= 0x9F) {
+      // A C1 control: escaped like the others, so no terminal acts on it.
+      char u[8];
+      snprintf(u, sizeof u, "\\u%04x", p[i + 1]);
+      out += u;
+    } else {
+      out.append((const char *)p + i, len);
+    }
     i += len;
   }
 }

@@ -16,6 +16,7 @@
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/keys.h"
+#include "platform/process.h"
 #include "platform/terminal.h"
 #include "shell/app.h"
 #include "shell/file_places.h"
@@ -101,7 +102,7 @@ void PrintHelp(int argc, char **argv) {
 }
 
 int UsageError(const std::string &msg) {
-  fprintf(stderr, "velmora: %s\nTry 'velmora-cli --help'.\n", msg.c_str());
+  fprintf(stderr, "velmora: %s\nTry 'velmora-cli --help'.\n", TerminalSafe(msg, "").c_str());
   return kExitUsage;
 }
 
@@ -209,13 +210,18 @@ void NoteMatches(const std::string &name, const std::vector<ST_FUNC *> &found,
 
 // Runs one tree job (already requested) to its end; the picture's path goes
 // to stderr when one was rendered. false when the user stopped it.
-bool FinishTree(const Options &o, TerminalFront *front, int before) {
+bool FinishTree(const Options &o, TerminalFront *front, int before, int *status) {
   WorkerWait();
   fflush(stdout);
   const char *pic = GraphPictureFile();
   if (o.render && graph_enabled && pic && *pic && FileExists(pic)) {
     front->ClearProgress();
-    fprintf(stderr, "%s\n", pic);
+    fprintf(stderr, "%s\n", TerminalSafe(pic, "").c_str());
+  }
+  if (o.render && graph_enabled && GraphNoFreePicture()) {
+    // The tree itself is there; only its picture is missing.
+    front->Note("no picture made: FuncGraph[1] to FuncGraph[256] are all taken on the desktop");
+    *status = kExitWarning;
   }
   return front->warnings == before;
 }
@@ -252,14 +258,14 @@ int RunTrees(const Options &o, TerminalFront *front) {
         RequestCallersTree(f->sid, f->fid);
       else
         RequestCallTree(f->sid, f->fid);
-      stopped = !FinishTree(o, front, before);
+      stopped = !FinishTree(o, front, before, &status);
     }
     // A name no source defines: one tree per way the calls write it.
     for (size_t k = 0; k < names.size() && !stopped; k++) {
       int before = front->warnings;
       g_json_tree++;
       RequestNameCallersTree(names[k].text.c_str(), names[k].argc);
-      stopped = !FinishTree(o, front, before);
+      stopped = !FinishTree(o, front, before, &status);
     }
     if (stopped) {
       // The user stopped this tree: the rest is not wanted either.
@@ -294,6 +300,9 @@ int main(int argc, char **argv) {
     front.json = 1;
     g_tree_node_sink = PrintJsonNode;
   }
+  // A viewer that outlives us must not keep our output open (a pipe
+  // reader would wait for it).
+  ChildrenWithoutOutput();
   g_worker_timing = kHeadlessTiming;
   g_parse_yield_every = 0;  // no window to keep responsive
   g_views = &front;

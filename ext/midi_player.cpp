@@ -3,6 +3,8 @@
 // Notes are never switched off one by one: they ring until the next reset.
 #include "ext/midi_player.h"
 
+#include <atomic>
+
 #include "ext/ext_settings.h"
 #include "foundation/hash.h"
 #include "foundation/trace.h"
@@ -10,6 +12,8 @@
 #include "platform/sys.h"
 
 namespace {
+
+enum : unsigned { kPauseStepMs = 50 };
 
 // The system MIDI output behind the port interface.
 struct SystemMidiOut : MidiOutPort {
@@ -26,8 +30,21 @@ struct SystemMidiOut : MidiOutPort {
   }
 };
 
+std::atomic<int (*)(void)> g_stop_check{nullptr};  // stop request polled in pauses
+
+// Real time, taken in steps of at most 50 ms with the stop request polled
+// before each: closing the program during a tree must not wait for the
+// five-second ring-out (or a long WAIT) to pass.
 struct SystemClock : ClockPort {
-  void Sleep(unsigned ms) override { SleepMs(ms); }
+  void Sleep(unsigned ms) override {
+    while (ms > 0) {
+      int (*stop)(void) = g_stop_check.load();
+      if (stop && stop()) return;
+      unsigned step = ms < kPauseStepMs ? ms : kPauseStepMs;
+      SleepMs(step);
+      ms -= step;
+    }
+  }
 };
 
 SystemMidiOut g_system_out;
@@ -81,6 +98,10 @@ void TQ_MidiSetPorts(MidiOutPort *out, ClockPort *clock) {
   }
   g_player.out = out ? out : &g_system_out;
   g_player.clock = clock ? clock : &g_system_clock;
+}
+
+void TQ_MidiSetStopCheck(int (*stop_requested)(void)) {
+  g_stop_check.store(stop_requested);
 }
 
 void TQ_MidiOpen(void) {

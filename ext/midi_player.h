@@ -25,6 +25,10 @@ struct ClockPort {
 // device open on the previous output port is closed first.
 void TQ_MidiSetPorts(MidiOutPort *out, ClockPort *clock);
 
+// The stop request the real-time pauses poll, at least every 50 ms: a pause
+// ends at once while it returns 1 (nullptr: never). Any thread may ask it.
+void TQ_MidiSetStopCheck(int (*stop_requested)(void));
+
 // Opens the output unless it is open already. No device: nothing is sent
 // later, but pauses still happen.
 void TQ_MidiOpen(void);

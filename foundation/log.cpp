@@ -15,8 +15,10 @@
 #include <mutex>
 
 #include "foundation/text.h"
+#include "foundation/trace.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
+#include "platform/output_files.h"
 #include "platform/sys.h"
 
 namespace {
@@ -103,6 +105,15 @@ void RotateLocked(const char *path) {
   if (FileSizeForRead(path) > kRotateSize) MoveToRotated(path);
 }
 
+// Something else than our own log file stands at the channel's path (a
+// link, a device, a file with other names): the channel goes off as on an
+// unwritable desktop, and the trace says why.
+void RefuseChannel(Channel &c, OutputRefusal why) {
+  DebugPrint("LogPrint :%s, output off! \"%s\"\r\n", OutputRefusalText(why),
+             Utf8ToSjis(c.path).c_str());
+  c.path[0] = 0;
+}
+
 // Writes one line: a single write while the file is known and small; the
 // comparison with the path every 200 ms, and the rotation test once the
 // counted size passes the limit, both confirmed from the file itself.
@@ -110,8 +121,12 @@ void WriteLine(Channel &c, const char *bytes, size_t len) {
   uint32_t now = TickCount();
   if (c.fd >= 0 && now - c.checked >= (uint32_t)kCheckMs) CheckChannel(c, now);
   if (c.fd < 0) {
-    c.fd = OpenAppendFd(c.path);
-    if (c.fd < 0) return;  // the line is lost, as documented
+    OutputRefusal why;
+    c.fd = OpenOutputAppend(c.path, &why);
+    if (c.fd < 0) {  // the line is lost, as documented
+      if (why != OutputRefusal::kFailed) RefuseChannel(c, why);
+      return;
+    }
     FdInfo info;
     c.size = FdStat(c.fd, &info) ? info.size : 0;
     c.checked = now;
@@ -212,7 +227,7 @@ void LogPrint(int level, int flags, const char *format, ...) {
 
 void LogAppend(const char *path, const void *bytes, int length) {
   if (!path || !*path || !bytes || length <= 0) return;
-  AppendFile(path, bytes, (size_t)length);
+  AppendOutputFile(path, bytes, (size_t)length, nullptr);
 }
 
 void LogRotate(const char *path) {

@@ -22,8 +22,11 @@ void PutGraphText(const char *format, ...) __attribute__((format(printf, 1, 2)))
 // Writes the collected pieces to the graph file (lost silently when it cannot
 // be opened); afterwards nothing is pending either way.
 void GraphFlush(void);
-// Empties the graph file (and the pieces not yet written): 0 when it cannot be
-// opened, else 1 (also when graph output is off).
+// Starts the graph file of a new tree (the pieces not yet written are
+// dropped): a new empty file is put at its path by a rename, never written
+// through a link; a link, a non-regular file or a file with other links there
+// turns the tree's graph file off (trace line). 0 when it cannot be made or
+// is refused, else 1 (also when graph output is off).
 int ResetGraphFile(void);
 // Size of the graph file in bytes after a flush; 0 when off or unreadable.
 int GraphFileSize(void);
@@ -72,22 +75,30 @@ void GraphFooter(void);
 // be called again (tests).
 void InitGraphTools(void);
 // Shutdown: writes what is pending, frees the buffers (nothing more is
-// written until InitGraphTools), forgets a running renderer, ends a running
-// SVG renderer and removes every SVG file made.
+// written until InitGraphTools), forgets a running renderer (its picture
+// name is given back, its private files removed), ends a running SVG
+// renderer and removes every SVG file made.
 void FreeGraphTools(void);
 // Names the graph file instead of "velmora.dot" beside the program ("" or
 // nullptr: back to that). Takes effect at once and survives InitGraphTools.
 void SetGraphFilePath(const char *path);
 // The graph file in use ("" before InitGraphTools); owned by graph/.
 const char *GraphFilePath(void);
-// Chooses FuncGraph[n].<GRAPH_EXT> (n 1..256, first free) on the desktop: 0
-// when all 256 exist (the previous name stays), else 1 (also when off).
+// Claims FuncGraph[n].<GRAPH_EXT> (n 1..256, the first free) on the desktop by
+// creating it empty: 0 when all 256 are taken (no picture for this tree, a
+// trace line, GraphNoFreePicture 1) or none can be created, else 1 (also when
+// off). A name claimed earlier that no renderer took is given back first.
 int NextGraphPicture(void);
-// Starts the renderer on the graph file, hidden and remembered: 0 when the
-// renderer or a file is missing, else 1 (also when off).
+// 1 when the last NextGraphPicture found all 256 picture names taken.
+int GraphNoFreePicture(void);
+// Starts the renderer, hidden and remembered, on a private copy of the tree's
+// graph, writing its picture into the private folder: 0 when the renderer, the
+// graph file or the claimed picture name is missing (the name is given back),
+// else 1 (also when off).
 int RunRenderer(void);
 // 1 when no renderer runs any more (it ended and was reaped, or none was
-// started), 0 while it runs.
+// started), 0 while it runs. When it has ended, its picture is moved onto the
+// claimed name (or the name is given back when it wrote none).
 int PollRenderer(void);
 // The desktop program's picture of the tree: starts the renderer once more
 // on the graph file, for an SVG in a new file of the private temporary
@@ -103,6 +114,9 @@ int PollSvgRenderer(void);
 const char *GraphSvgFile(void);
 // 1 while a renderer of the current tree (picture or SVG) still runs.
 int RendererRunning(void);
+// The tree's graph will not be rendered (the user said no): the picture
+// name claimed for it is given back. Never fails.
+void ForgoGraphPicture(void);
 // A stopped render: ends both renderers of the current tree when they still
 // run (each with its process group, killed and reaped) and removes the SVG
 // begun; nothing is written afterwards. Nothing when none runs.
@@ -114,8 +128,9 @@ int ShowGraphPicture(void);
 // keeps it as the renderer, any other mode forgets it (it is reaped when it
 // ends). 0 for an empty command line, else 1; a failed start is not reported.
 int RunProgram(int mode, int show, const char *commandLine);
-// Starts "<program> <args> <file>" with file quoted, and forgets it; a failed
-// start is not reported.
+// Starts program (one argument, blanks and all) with the arguments of args
+// (split by the command-line rules) and file (one argument), and forgets it;
+// a failed start is not reported.
 void LaunchProgram(const char *program, const char *file, const char *args);
 // Editor on a private copy of the function's text: 0 when the function is not
 // found, its source cannot be read or the copy cannot be written, else 1.

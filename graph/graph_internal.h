@@ -5,22 +5,38 @@
 #include <string>
 #include <vector>
 
+#include "platform/output_files.h"
+
+// The files of one render: what the renderer reads and writes in the private
+// folder, and the desktop name its picture goes to once it has ended.
+struct RenderFiles {
+  long pid = 0;        // the renderer writing them, 0 for none
+  std::string input;   // private copy of the graph it reads
+  std::string output;  // picture it writes, in the private folder
+  ClaimedFile claim;   // the claimed desktop name, still open
+  std::string name;    // that name, "FuncGraph[n].<ext>", in desktop_dir
+};
+
 // Everything graph output keeps between calls.
 struct GraphState {
-  char *piece;                         // 2048-byte piece buffer (MemAlloc), or null
-  char *utf8;                          // 2048-byte conversion buffer (MemAlloc), or null
-  std::string pending;                 // UTF-8 pieces not yet appended to graph_file
-  std::string graph_file;              // native path of the graph file
-  std::string graph_override;          // path set by SetGraphFilePath, or empty
-  std::string desktop_dir;             // native desktop folder
-  std::string picture_file;            // picture of the current tree, or empty
-  std::string viewer_template;         // native viewer command with one %s, or empty
-  long dot_pid;                        // running renderer, or 0
-  long svg_pid;                        // running renderer of the window's SVG, or 0
-  std::string svg_pending;             // the SVG that renderer writes
-  std::string svg_file;                // the SVG of the last tree once written, or empty
+  char *piece = nullptr;        // 2048-byte piece buffer (MemAlloc), or null
+  char *utf8 = nullptr;         // 2048-byte conversion buffer (MemAlloc), or null
+  std::string pending;          // UTF-8 pieces not yet appended to graph_file
+  std::string graph_file;       // native path of the graph file
+  std::string graph_override;   // path set by SetGraphFilePath, or empty
+  int graph_fd = -1;            // this tree's graph file, put at graph_file, or -1
+  std::string desktop_dir;      // native desktop folder
+  std::string picture_file;     // picture of the current tree, or empty
+  ClaimedFile claim;            // its name, claimed and not yet given to a renderer
+  std::string claim_name;       // that name within desktop_dir
+  int no_free_name = 0;         // the current tree found every picture name taken
+  std::string viewer_template;  // native viewer command with one %s, or empty
+  long dot_pid = 0;             // running renderer, or 0
+  RenderFiles render;           // files of dot_pid (pid 0 when it has none)
+  RenderFiles svg;              // the SVG renderer of the Graph tab and its files (pid 0: none)
+  std::string svg_file;         // the SVG of the last tree once written, or empty
   std::vector<std::string> svg_files;  // every SVG file made, removed at shutdown
-  int nodes;                           // node statements of the current tree
+  int nodes = 0;                       // node statements of the current tree
 };
 extern GraphState g_graph;
 
@@ -31,6 +47,25 @@ const char *CheckedTemplate(const char *tmpl, const char *builtin, const char *e
 // printf into a new string ("" when nothing or an error comes out); tmpl must
 // have passed CheckedTemplate.
 std::string FormatString(const char *tmpl, ...);
+// Closes the current tree's graph file (it stays at graph_file). Never fails.
+void CloseGraphFile(void);
 // Points g_tree_graph and g_callers_graph (xref/) at the statement writers.
 // Never fails.
 void InstallTreeGraph(void);
+
+// One value for a template's conversion: text for %s, number for the others.
+struct TemplateValue {
+  const char *text;  // for %s (nullptr reads as "")
+  int number;        // for %d and the other int conversions
+};
+// The arguments of a command template: tmpl (builtin when tmpl fails
+// CheckedTemplate against expected, or cannot be split apart) split by the
+// command-line rules, then each conversion filled with the next of values
+// inside its own argument. program_first: the first word names the program
+// (its own splitting rule). Empty when even builtin cannot be used.
+std::vector<std::string> TemplateArguments(const char *tmpl, const char *builtin,
+                                           const char *expected, bool program_first,
+                                           const std::vector<TemplateValue> &values);
+// Starts a program (args[0]) like RunProgram starts a command line. 0 for no
+// program, else 1.
+int RunProgramArgs(int mode, int show, const std::vector<std::string> &args);

@@ -8,10 +8,12 @@
 #include "foundation/format_check.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
+#include "foundation/trace.h"
 #include "graph/graph.h"
 #include "graph/graph_internal.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
+#include "platform/output_files.h"
 #include "xref/callers.h"
 #include "xref/calltree.h"
 
@@ -36,18 +38,31 @@ const char kAttrRemark[] = "%s[shape=ellipse,fillcolor=\"#ffffff\",label=\" %s \
 char node_id[40];
 char edge_attr[1100];
 
+// A Shift_JIS second byte: only after a lead byte does a pair make one
+// character; a lead byte followed by anything else stands alone.
+bool IsSjisTrail(unsigned char b) {
+  return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+}
+
 // A text made safe inside a quoted dot string: '"' and '\' get a backslash,
 // except a '\' that is the second byte of a Shift_JIS character (it becomes
-// another character in UTF-8). Holds any 259-byte field doubled.
+// another character in UTF-8). A lead byte without a second byte after it is
+// no character: it becomes '?', as the conversion would make it, for left in
+// place it would pair with an escaping backslash and free the quote after
+// it. Holds any 259-byte field doubled.
 struct Label {
   char text[2 * 260 + 8];
   explicit Label(const char *s) {
     size_t k = 0;
     for (const unsigned char *p = (const unsigned char *)(s ? s : ""); *p && k + 3 < sizeof text;
          p++) {
-      if (IsSjisLead(*p) && p[1]) {
-        text[k++] = (char)*p++;
-        text[k++] = (char)*p;
+      if (IsSjisLead(*p)) {
+        if (IsSjisTrail(p[1])) {
+          text[k++] = (char)*p++;
+          text[k++] = (char)*p;
+        } else {
+          text[k++] = '?';
+        }
         continue;
       }
       if (*p == '"' || *p == '\\') text[k++] = '\\';
@@ -142,21 +157,44 @@ void PutGraphText(const char *format, ...) {
 
 void GraphFlush(void) {
   if (g_graph.pending.empty()) return;
-  if (!g_graph.graph_file.empty())
-    AppendFile(g_graph.graph_file.c_str(), g_graph.pending.data(), g_graph.pending.size());
+  if (g_graph.graph_fd >= 0)
+    WriteFd(g_graph.graph_fd, g_graph.pending.data(), g_graph.pending.size());
+  else if (!g_graph.graph_file.empty())
+    AppendOutputFile(g_graph.graph_file.c_str(), g_graph.pending.data(), g_graph.pending.size(),
+                     nullptr);
   g_graph.pending.clear();
+}
+
+void CloseGraphFile(void) {
+  CloseFd(g_graph.graph_fd);
+  g_graph.graph_fd = -1;
 }
 
 int ResetGraphFile(void) {
   if (!graph_enabled) return 1;
   g_graph.pending.clear();
-  return TruncateFile(g_graph.graph_file.c_str()) ? 1 : 0;
+  CloseGraphFile();
+  // A new file of this tree replaces the old one by a rename, so a link
+  // planted there is never written through and two instances never write
+  // into one file; the tree's pieces then go to it through its descriptor.
+  OutputRefusal why = OutputRefusal::kFailed;
+  g_graph.graph_fd = ReplaceWithNewFile(g_graph.graph_file.c_str(), &why);
+  if (g_graph.graph_fd >= 0) return 1;
+  if (why != OutputRefusal::kFailed)
+    DebugPrint("ResetGraphFile :%s, output off! \"%s\"\r\n", OutputRefusalText(why),
+               Utf8ToSjis(g_graph.graph_file).c_str());
+  return 0;
 }
 
 int GraphFileSize(void) {
   if (!graph_enabled) return 0;
   GraphFlush();
-  int64_t n = FileSizeForRead(g_graph.graph_file.c_str());
+  int64_t n = -1;
+  FdInfo info;
+  if (g_graph.graph_fd >= 0)
+    n = FdStat(g_graph.graph_fd, &info) ? info.size : -1;
+  else
+    n = FileSizeForRead(g_graph.graph_file.c_str());
   if (n < 0) return 0;
   return n > 0x7FFFFFFF ? 0x7FFFFFFF : (int)n;
 }

@@ -1,6 +1,7 @@
 // The text editor launches for a function of the Function List: on a private
 // copy of the function's text, or on its whole source at its line.
 #include <string>
+#include <vector>
 
 #include "engine/ana.h"
 #include "foundation/memory.h"
@@ -23,10 +24,26 @@ const char kTempName[] = "VLM174B.TMP";
 
 }  // namespace
 
+namespace {
+
+// Starts program with extra arguments and file last, and forgets it.
+void Launch(const std::string &program, std::vector<std::string> extra, const char *file) {
+  std::vector<std::string> args;
+  args.push_back(program);
+  for (std::string &a : extra) args.push_back(std::move(a));
+  args.push_back(file ? file : "");
+  ForgetProcess(StartProcessArgs(args, 0));
+}
+
+}  // namespace
+
 void LaunchProgram(const char *program, const char *file, const char *args) {
-  std::string cmd = std::string(program ? program : "") + " " + (args ? args : "") + " " +
-                    QuoteArgument(file ? file : "");
-  ForgetProcess(StartProcess(cmd.c_str(), 0));
+  std::vector<std::string> extra;
+  if (args && *args) {
+    extra = SplitCommandLine(("- " + std::string(args)).c_str());
+    extra.erase(extra.begin());
+  }
+  Launch(program ? program : "", extra, file);
 }
 
 int OpenFunctionText(int sid, int fid) {
@@ -52,8 +69,7 @@ int OpenFunctionText(int sid, int fid) {
   ok = ok && WriteFileNoFollow(path.c_str(), text + f->def_offset, (size_t)f->def_len, "\r\n", 2);
   MemFree(text);
   if (!ok) return 0;
-  std::string editor = "\"" + SjisToUtf8(g_config.EDITOR) + "\"";
-  LaunchProgram(editor.c_str(), path.c_str(), nullptr);
+  LaunchProgram(SjisToUtf8(g_config.EDITOR).c_str(), path.c_str(), nullptr);
   return 1;
 }
 
@@ -61,9 +77,11 @@ int OpenSourceAtFunction(int sid, int fid) {
   ST_FUNC *f = ANA_FindFunction(sid, fid);
   if (!f) return 0;
   if (f->def_len > 0 && f->source) {
+    // The line goes into its own argument of EDITOR_CMD, split first.
     std::string tmpl = SjisToUtf8(g_config.EDITOR_CMD);
-    std::string args = FormatString(CheckedTemplate(tmpl.c_str(), "", "d"), f->line + 1);
-    LaunchProgram(SjisToUtf8(g_config.EDITOR).c_str(), f->source->path, args.c_str());
+    Launch(SjisToUtf8(g_config.EDITOR),
+           TemplateArguments(tmpl.c_str(), "", "d", false, {{nullptr, f->line + 1}}),
+           f->source->path);
   }
   return 1;
 }

@@ -2,9 +2,11 @@
 // picture viewer.
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "foundation/memory.h"
 #include "foundation/settings.h"
+#include "foundation/trace.h"
 #include "graph/graph.h"
 #include "graph/graph_internal.h"
 #include "platform/codepage.h"
@@ -79,25 +81,90 @@ int DropEmptyStatements(const std::string &in, std::string *out) {
   return dropped;
 }
 
-// The file a renderer reads: the graph file itself, or, when it holds empty
-// statements, a repaired copy named copy_name in the private temporary
-// folder (each renderer of a tree its own, since they run at once). The graph
-// file keeps its bytes either way.
-std::string RenderInput(const char *copy_name) {
-  const std::string &file = g_graph.graph_file;
-  int64_t size = FileSizeForRead(file.c_str());
-  if (size <= 0) return file;
-  std::string text((size_t)size, '\0');
-  int64_t got = ReadFileInto(file.c_str(), &text[0], size);
-  if (got < 0) return file;
-  text.resize((size_t)got);
-  std::string fixed;
-  if (!DropEmptyStatements(text, &fixed)) return file;
-  char dir[VELMORA_PATH_MAX];
-  if (!PrivateTempDir(dir, sizeof dir)) return file;
-  std::string copy = std::string(dir) + "/" + copy_name;
-  if (!WriteFileNoFollow(copy.c_str(), fixed.data(), fixed.size(), nullptr, 0)) return file;
-  return copy;
+// The graph text of the current tree, from its own file (another instance
+// may have put its own file at graph_file meanwhile). False when there is no
+// such file or it cannot be read.
+bool ReadGraphText(std::string *text) {
+  text->clear();
+  FdInfo info;
+  if (g_graph.graph_fd < 0 || !FdStat(g_graph.graph_fd, &info)) return false;
+  text->resize((size_t)info.size);
+  int64_t got = ReadFdFrom(g_graph.graph_fd, 0, &(*text)[0], info.size);
+  if (got < 0) return false;
+  text->resize((size_t)got);
+  return true;
+}
+
+// The renderer's input: this render's own copy of the graph in the private
+// folder, without the empty statements it rejects; its picture goes beside
+// it under the same unique name. False when the copy cannot be made.
+bool MakeRenderFiles(const std::string &ext, RenderFiles *r) {
+  std::string text, fixed;
+  if (!ReadGraphText(&text)) return false;
+  DropEmptyStatements(text, &fixed);
+  int fd = CreatePrivateTemp("render-", ".dot", &r->input);
+  if (fd < 0) return false;
+  int ok = WriteFd(fd, fixed.data(), fixed.size());
+  CloseFd(fd);
+  if (!ok) {
+    RemoveFile(r->input.c_str());
+    r->input.clear();
+    return false;
+  }
+  // Only this process makes "render-<unique>.<anything>" names, each from a
+  // unique .dot name, so the picture's name is free.
+  r->output = r->input.substr(0, r->input.size() - 4) + "." + ext;
+  return true;
+}
+
+// Puts a render's picture at its claimed name (or gives the name up when the
+// renderer wrote none) and removes its private files.
+void FinishRender(RenderFiles *r) {
+  FillClaimedFile(&r->claim, g_graph.desktop_dir.c_str(), r->name.c_str(), r->output.c_str());
+  if (!r->input.empty()) RemoveFile(r->input.c_str());
+  *r = RenderFiles();
+}
+
+// A render nobody waits for any more: its renderer is not stopped, and the
+// reaper puts its picture in place (and removes its copy) when it ends.
+void HandOver(RenderFiles *r) {
+  ChildOutput out;
+  out.claim = r->claim;
+  out.dir = g_graph.desktop_dir;
+  out.name = r->name;
+  out.from = r->output;
+  out.extra = r->input;
+  ForgetProcessWithOutput(r->pid, &out);
+  *r = RenderFiles();
+}
+
+// Gives up the picture name of a tree that no renderer took.
+void ReleaseClaim() {
+  ReleaseClaimedFile(&g_graph.claim, g_graph.desktop_dir.c_str(), g_graph.claim_name.c_str());
+  g_graph.claim_name.clear();
+}
+
+// Ends the SVG renderer when it still runs and removes its files.
+void StopSvgRenderer() {
+  RenderFiles &r = g_graph.svg;
+  if (r.pid <= 0) return;
+  KillProcess(r.pid);
+  RemoveFile(r.output.c_str());
+  RemoveFile(r.input.c_str());
+  r = RenderFiles();
+}
+
+// pid becomes the renderer (0: none). One still running is not stopped: it
+// is handed over with its files, or only reaped when it has none.
+void TakeRenderer(long pid) {
+  long old = g_graph.dot_pid;
+  if (old > 0) {
+    if (g_graph.render.pid == old)
+      HandOver(&g_graph.render);
+    else
+      ForgetProcess(old);
+  }
+  g_graph.dot_pid = pid > 0 ? pid : 0;
 }
 
 }  // namespace
@@ -121,6 +188,8 @@ const char *GraphViewerTemplate(void) {
 void InitGraphTools(void) {
   InstallTreeGraph();
   GraphFlush();
+  CloseGraphFile();
+  ReleaseClaim();
   FreeBuffers();
   // With the Graph tab as the viewer, the renderer alone decides.
   graph_enabled = g_config.DISPLAY_GRAPH || g_config.GRAPH_IN_WINDOW ? 1 : 0;
@@ -134,6 +203,7 @@ void InitGraphTools(void) {
   g_graph.desktop_dir.clear();
   g_graph.picture_file.clear();
   g_graph.viewer_template.clear();
+  g_graph.no_free_name = 0;
   g_graph.graph_file =
       !g_graph.graph_override.empty() ? g_graph.graph_override : DefaultGraphFile();
 
@@ -156,29 +226,50 @@ void InitGraphTools(void) {
 
 void FreeGraphTools(void) {
   GraphFlush();
+  CloseGraphFile();
   FreeBuffers();
-  if (g_graph.dot_pid > 0) ForgetProcess(g_graph.dot_pid);
-  g_graph.dot_pid = 0;
-  if (g_graph.svg_pid > 0) KillProcess(g_graph.svg_pid);
-  g_graph.svg_pid = 0;
+  TakeRenderer(0);
+  ReleaseClaim();
+  StopSvgRenderer();
   for (const std::string &f : g_graph.svg_files) RemoveFile(f.c_str());
   g_graph.svg_files.clear();
-  g_graph.svg_pending.clear();
   g_graph.svg_file.clear();
+  ReleasePrivateTempDir();
 }
 
 int NextGraphPicture(void) {
   if (!graph_enabled) return 1;
-  if (g_graph.desktop_dir.empty()) return 0;
+  ReleaseClaim();
+  g_graph.picture_file.clear();
+  g_graph.no_free_name = 0;
   std::string ext = Native(g_config.GRAPH_EXT);
+  const std::string &desk = g_graph.desktop_dir;
+  if (desk.empty() || ext.find('/') != std::string::npos) return 0;
+  // Each name is claimed by creating it, so no other instance can choose it
+  // too and no link planted there is followed; the renderer's picture is
+  // moved onto it when it is done.
   for (int n = 1; n <= MAX_PICTURES; n++) {
-    std::string name = g_graph.desktop_dir + "/FuncGraph[" + std::to_string(n) + "]." + ext;
-    if (!FileExists(name.c_str())) {
-      g_graph.picture_file = name;
-      return 1;
+    std::string name = "FuncGraph[" + std::to_string(n) + "]." + ext;
+    ClaimResult r = ClaimNewFile(desk.c_str(), name.c_str(), &g_graph.claim);
+    if (r == ClaimResult::kTaken) continue;
+    if (r == ClaimResult::kFailed) {
+      DebugPrint("NextGraphPicture :Cannot create picture! \"%s\"\r\n",
+                 Utf8ToSjis(desk + "/" + name).c_str());
+      return 0;
     }
+    g_graph.claim_name = name;
+    g_graph.picture_file = desk + "/" + name;
+    return 1;
   }
+  DebugPrint(
+      "NextGraphPicture :No free picture name! \"%s\"\r\n",
+      Utf8ToSjis(desk + "/FuncGraph[1.." + std::to_string(MAX_PICTURES) + "]." + ext).c_str());
+  g_graph.no_free_name = 1;
   return 0;
+}
+
+int GraphNoFreePicture(void) {
+  return g_graph.no_free_name;
 }
 
 int RunRenderer(void) {
@@ -189,22 +280,38 @@ int RunRenderer(void) {
   if (!graph_enabled) return 1;
   GraphFlush();
   std::string dot = Native(g_config.DOT_EXE);
+  std::string ext = Native(g_config.GRAPH_EXT);
   std::string found;
+  RenderFiles r;
   if (dot.empty() || g_graph.graph_file.empty() || !FindProgram(dot.c_str(), &found) ||
-      !FileExists(g_graph.graph_file.c_str()) || g_graph.picture_file.empty())
+      !FileExists(g_graph.graph_file.c_str()) || g_graph.claim.fd < 0 ||
+      !MakeRenderFiles(ext, &r)) {
+    ReleaseClaim();
     return 0;
+  }
   std::string tmpl = Native(g_config.DOT_CMD);
-  std::string input = RenderInput("velmora-render.dot");
-  std::string cmd =
-      FormatString(CheckedTemplate(tmpl.c_str(), kDotCmd, "ssss"), dot.c_str(),
-                   Native(g_config.GRAPH_EXT).c_str(), g_graph.picture_file.c_str(), input.c_str());
-  RunProgram(2, 0, cmd.c_str());
+  std::vector<std::string> args = TemplateArguments(
+      tmpl.c_str(), kDotCmd, "ssss", true,
+      {{dot.c_str(), 0}, {ext.c_str(), 0}, {r.output.c_str(), 0}, {r.input.c_str(), 0}});
+  long pid = args.empty() ? -1 : StartProcessArgs(args, 1);
+  r.claim = g_graph.claim;
+  r.name = g_graph.claim_name;
+  g_graph.claim = ClaimedFile();
+  g_graph.claim_name.clear();
+  TakeRenderer(pid);
+  if (pid <= 0) {
+    FinishRender(&r);  // nothing was written: the name is given up
+    return 1;
+  }
+  r.pid = pid;
+  g_graph.render = std::move(r);
   return 1;
 }
 
 int PollRenderer(void) {
   if (g_graph.dot_pid <= 0) return 1;
   if (!PollProcess(g_graph.dot_pid)) return 0;
+  if (g_graph.render.pid == g_graph.dot_pid) FinishRender(&g_graph.render);
   g_graph.dot_pid = 0;
   return 1;
 }
@@ -214,34 +321,31 @@ int ShowGraphPicture(void) {
   const std::string &pic = g_graph.picture_file;
   if (pic.empty() || !FileExists(pic.c_str())) return 0;
   std::string viewer = Native(g_config.GRAPH_VIEWER);
-  std::string found, cmd;
+  std::string found;
+  std::vector<std::string> args;
   if (FindProgram(viewer.c_str(), &found)) {
     std::string tmpl = Native(g_config.GRAPH_VIEWER_CMD);
-    cmd =
-        FormatString(CheckedTemplate(tmpl.c_str(), kViewerCmd, "ss"), viewer.c_str(), pic.c_str());
+    args = TemplateArguments(tmpl.c_str(), kViewerCmd, "ss", true,
+                             {{viewer.c_str(), 0}, {pic.c_str(), 0}});
   } else if (!g_graph.viewer_template.empty()) {
-    // A placeholder already inside quotes takes the path as it is; a bare one
-    // gets it quoted, so blanks in the desktop path do not split it.
-    const std::string &t = g_graph.viewer_template;
-    size_t at = t.find("%s");
-    bool quoted = at != std::string::npos && at > 0 && t[at - 1] == '"';
-    std::string arg = quoted ? pic : QuoteArgument(pic.c_str());
-    cmd = FormatString(t.c_str(), arg.c_str());
+    args = TemplateArguments(g_graph.viewer_template.c_str(), "", "s", true, {{pic.c_str(), 0}});
   }
-  RunProgram(0, 1, cmd.c_str());
+  RunProgramArgs(0, 1, args);
   return 1;
 }
 
 int RunProgram(int mode, int show, const char *commandLine) {
   if (!commandLine || !*commandLine) return 0;
-  long pid = StartProcess(commandLine, show ? 0 : 1);
-  if (mode == 2) {
-    // A renderer still running from an abandoned wait is reaped later.
-    if (g_graph.dot_pid > 0) ForgetProcess(g_graph.dot_pid);
-    g_graph.dot_pid = pid > 0 ? pid : 0;
-  } else {
+  return RunProgramArgs(mode, show, SplitCommandLine(commandLine));
+}
+
+int RunProgramArgs(int mode, int show, const std::vector<std::string> &args) {
+  if (args.empty() || args[0].empty()) return 0;
+  long pid = StartProcessArgs(args, show ? 0 : 1);
+  if (mode == 2)
+    TakeRenderer(pid);
+  else
     ForgetProcess(pid);
-  }
   return 1;
 }
 
@@ -249,40 +353,40 @@ int RunProgram(int mode, int show, const char *commandLine) {
 // The window's picture (SVG) and stopping a render
 
 int RunSvgRenderer(void) {
-  if (!g_graph.piece || !g_graph.utf8 || !graph_enabled) return 0;
-  if (g_graph.svg_pid > 0) KillProcess(g_graph.svg_pid);  // a tree abandoned without StopRenderer
-  g_graph.svg_pid = 0;
-  g_graph.svg_pending.clear();
+  StopSvgRenderer();  // one of a tree left without StopRenderer
   g_graph.svg_file.clear();
+  if (!g_graph.piece || !g_graph.utf8 || !graph_enabled) return 0;
   GraphFlush();
   std::string dot = Native(g_config.DOT_EXE);
   std::string found;
+  RenderFiles r;
+  // Its own copy of the graph beside the picture's, and its SVG beside that.
   if (dot.empty() || g_graph.graph_file.empty() || !FindProgram(dot.c_str(), &found) ||
-      !FileExists(g_graph.graph_file.c_str()))
+      !MakeRenderFiles("svg", &r))
     return 0;
-  std::string svg;
-  int fd = CreatePrivateTemp("graph-", ".svg", &svg);
-  if (fd < 0) return 0;
-  CloseFd(fd);
-  g_graph.svg_files.push_back(svg);
-  std::string input = RenderInput("velmora-render-svg.dot");
-  // Our own command: every value quoted in its own argument.
-  std::string cmd = QuoteArgument(dot.c_str()) + " -Tsvg -o " + QuoteArgument(svg.c_str()) + " " +
-                    QuoteArgument(input.c_str());
-  long pid = StartProcess(cmd.c_str(), 1);
-  if (pid <= 0) return 0;
-  g_graph.svg_pid = pid;
-  g_graph.svg_pending = svg;
+  long pid = StartProcessArgs({dot, "-Tsvg", "-o", r.output, r.input}, 1);
+  if (pid <= 0) {
+    RemoveFile(r.input.c_str());
+    return 0;
+  }
+  r.pid = pid;
+  g_graph.svg = std::move(r);
   return 1;
 }
 
 int PollSvgRenderer(void) {
-  if (g_graph.svg_pid <= 0) return 1;
-  if (!PollProcess(g_graph.svg_pid)) return 0;
-  g_graph.svg_pid = 0;
-  // A renderer that failed leaves the new file empty.
-  if (FileSizeForRead(g_graph.svg_pending.c_str()) > 0) g_graph.svg_file = g_graph.svg_pending;
-  g_graph.svg_pending.clear();
+  RenderFiles &r = g_graph.svg;
+  if (r.pid <= 0) return 1;
+  if (!PollProcess(r.pid)) return 0;
+  RemoveFile(r.input.c_str());
+  // A renderer that failed leaves no file, or an empty one.
+  if (FileSizeForRead(r.output.c_str()) > 0) {
+    g_graph.svg_file = r.output;
+    g_graph.svg_files.push_back(r.output);
+  } else {
+    RemoveFile(r.output.c_str());
+  }
+  r = RenderFiles();
   return 1;
 }
 
@@ -291,18 +395,27 @@ const char *GraphSvgFile(void) {
 }
 
 int RendererRunning(void) {
-  return g_graph.dot_pid > 0 || g_graph.svg_pid > 0 ? 1 : 0;
+  return g_graph.dot_pid > 0 || g_graph.svg.pid > 0 ? 1 : 0;
+}
+
+void ForgoGraphPicture(void) {
+  ReleaseClaim();
+  g_graph.picture_file.clear();
 }
 
 void StopRenderer(void) {
-  // dot opens its output only after the layout, so a renderer killed during
-  // the layout has written nothing on the desktop.
-  if (g_graph.dot_pid > 0) KillProcess(g_graph.dot_pid);
-  g_graph.dot_pid = 0;
-  if (g_graph.svg_pid > 0) {
-    KillProcess(g_graph.svg_pid);
-    RemoveFile(g_graph.svg_pending.c_str());
+  long pid = g_graph.dot_pid;
+  if (pid > 0) {
+    KillProcess(pid);
+    // What it wrote goes, and its picture name is given back.
+    RenderFiles &r = g_graph.render;
+    if (r.pid == pid) {
+      ReleaseClaimedFile(&r.claim, g_graph.desktop_dir.c_str(), r.name.c_str());
+      RemoveFile(r.output.c_str());
+      RemoveFile(r.input.c_str());
+      r = RenderFiles();
+    }
   }
-  g_graph.svg_pid = 0;
-  g_graph.svg_pending.clear();
+  g_graph.dot_pid = 0;
+  StopSvgRenderer();
 }

@@ -38,6 +38,18 @@ int OpenRetry(const char *path, int flags, mode_t mode = 0) {
   return fd;
 }
 
+// Opens a regular file for reading, and nothing else: a pipe, device or
+// socket is refused before it is opened (opening one can block, take the
+// terminal or rewind a tape), and the open file is checked again, since the
+// name may have changed in between.
+int OpenRegularForRead(const char *path) {
+  struct stat st;
+  if (!path || !*path || stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  UniqueFd f(OpenRetry(path, O_RDONLY | O_NOCTTY | O_NONBLOCK));
+  if (f.get() < 0 || fstat(f.get(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  return f.Release();
+}
+
 bool WriteAll(int fd, const void *bytes, size_t len) {
   const char *p = (const char *)bytes;
   while (len > 0) {
@@ -132,33 +144,23 @@ int IsDirectory(const char *path) {
   return path && *path && stat(path, &st) == 0 && S_ISDIR(st.st_mode) ? 1 : 0;
 }
 
-int64_t FileSizeForRead(const char *path) {
-  if (!path || !*path) return -1;
-  UniqueFd f(OpenRetry(path, O_RDONLY | O_NONBLOCK));
-  if (f.get() < 0) return -1;
+int IsRegularFile(const char *path) {
   struct stat st;
-  if (fstat(f.get(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  return path && *path && stat(path, &st) == 0 && S_ISREG(st.st_mode) ? 1 : 0;
+}
+
+int64_t FileSizeForRead(const char *path) {
+  UniqueFd f(OpenRegularForRead(path));
+  struct stat st;
+  if (f.get() < 0 || fstat(f.get(), &st) != 0) return -1;
   return (int64_t)st.st_size;
 }
 
 int64_t ReadFileInto(const char *path, void *buf, int64_t cap) {
-  if (!path || !*path || cap < 0 || (!buf && cap > 0)) return -1;
-  UniqueFd f(OpenRetry(path, O_RDONLY | O_NONBLOCK));
+  if (cap < 0 || (!buf && cap > 0)) return -1;
+  UniqueFd f(OpenRegularForRead(path));
   if (f.get() < 0) return -1;
-  struct stat st;
-  if (fstat(f.get(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
-  int64_t got = 0;
-  char *p = (char *)buf;
-  while (got < cap) {
-    ssize_t r = read(f.get(), p + got, (size_t)std::min<int64_t>(cap - got, 1 << 30));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (r == 0) break;
-    got += r;
-  }
-  return got;
+  return ReadFdFrom(f.get(), 0, buf, cap);
 }
 
 int AppendFile(const char *path, const void *bytes, size_t len) {
@@ -186,6 +188,22 @@ int RenameNoReplace(const char *from, const char *to) {
 
 int RemoveFile(const char *path) {
   return path && *path && unlink(path) == 0 ? 1 : 0;
+}
+
+int64_t ReadFdFrom(int fd, int64_t offset, void *buf, int64_t cap) {
+  if (fd < 0 || offset < 0 || cap < 0 || (!buf && cap > 0)) return -1;
+  int64_t got = 0;
+  char *p = (char *)buf;
+  while (got < cap) {
+    ssize_t r = pread(fd, p + got, (size_t)std::min<int64_t>(cap - got, 1 << 30), offset + got);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (r == 0) break;
+    got += r;
+  }
+  return got;
 }
 
 int TruncateFile(const char *path) {
@@ -226,12 +244,13 @@ int DesktopFolder(char *buf, size_t cap) {
   return Deliver(desk, buf, cap);
 }
 
-int ForEachDirEntry(const char *dir, int (*fn)(const DirEntryInfo *e, void *ctx), void *ctx) {
-  if (!dir || !*dir || !fn) return 0;
+int ReadDirEntries(const char *dir, std::vector<DirEntry> *out) {
+  if (!out) return 0;
+  out->clear();
+  if (!dir || !*dir) return 0;
   Dir d(opendir(dir));
   if (!d.d) return 0;
   std::vector<std::string> names;
-  errno = 0;
   while (struct dirent *de = readdir(d.d)) {
     const char *n = de->d_name;
     if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
@@ -240,21 +259,34 @@ int ForEachDirEntry(const char *dir, int (*fn)(const DirEntryInfo *e, void *ctx)
   // Byte order, so a walk gives the same result on every machine.
   std::sort(names.begin(), names.end());
   int dfd = dirfd(d.d);
-  for (const std::string &name : names) {
-    DirEntryInfo e{};
-    e.name = name.c_str();
+  out->reserve(names.size());
+  for (std::string &name : names) {
     struct stat lst, st;
-    if (fstatat(dfd, e.name, &lst, AT_SYMLINK_NOFOLLOW) != 0) continue;  // vanished
+    if (fstatat(dfd, name.c_str(), &lst, AT_SYMLINK_NOFOLLOW) != 0) continue;  // vanished
+    DirEntry e{};
     e.is_link = S_ISLNK(lst.st_mode) ? 1 : 0;
-    if (fstatat(dfd, e.name, &st, 0) == 0) {
+    if (fstatat(dfd, name.c_str(), &st, 0) == 0) {
       e.is_dir = S_ISDIR(st.st_mode) ? 1 : 0;
       e.is_file = S_ISREG(st.st_mode) ? 1 : 0;
+      e.is_special = !e.is_dir && !e.is_file ? 1 : 0;
       e.dev = (uint64_t)st.st_dev;
       e.ino = (uint64_t)st.st_ino;
     } else {  // dangling link
       e.dev = (uint64_t)lst.st_dev;
       e.ino = (uint64_t)lst.st_ino;
     }
+    e.name = std::move(name);
+    out->push_back(std::move(e));
+  }
+  return 1;
+}
+
+int ForEachDirEntry(const char *dir, int (*fn)(const DirEntryInfo *e, void *ctx), void *ctx) {
+  if (!fn) return 0;
+  std::vector<DirEntry> entries;
+  if (!ReadDirEntries(dir, &entries)) return 0;
+  for (const DirEntry &d : entries) {
+    DirEntryInfo e{d.name.c_str(), d.is_dir, d.is_file, d.is_link, d.dev, d.ino, d.is_special};
     if (!fn(&e, ctx)) break;
   }
   return 1;

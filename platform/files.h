@@ -5,14 +5,19 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 enum { VELMORA_PATH_MAX = 4096 };  // room for a native path and its NUL
 
-int FileExists(const char *path);   // 1 if anything exists at path
-int IsDirectory(const char *path);  // 1 for a folder (links followed)
-// Size of a regular file that can be opened for reading, or -1.
+int FileExists(const char *path);     // 1 if anything exists at path
+int IsDirectory(const char *path);    // 1 for a folder (links followed)
+int IsRegularFile(const char *path);  // 1 for a regular file (links followed)
+// Size of a regular file that can be opened for reading, or -1. Anything but
+// a regular file (a pipe, device or socket) is refused without being opened.
 int64_t FileSizeForRead(const char *path);
-// Reads up to cap bytes of the file into buf; returns bytes read or -1.
+// Reads up to cap bytes of the regular file into buf (as FileSizeForRead, no
+// other kind of file is opened); returns bytes read or -1.
 int64_t ReadFileInto(const char *path, void *buf, int64_t cap);
 // Appends bytes (creating the file); 1 written, 0 lost.
 int AppendFile(const char *path, const void *bytes, size_t len);
@@ -20,6 +25,8 @@ int AppendFile(const char *path, const void *bytes, size_t len);
 int RenameNoReplace(const char *from, const char *to);
 // Removes a file (a link itself, never its target); 1 removed.
 int RemoveFile(const char *path);
+// Reads up to cap bytes at offset of an open file into buf; bytes read or -1.
+int64_t ReadFdFrom(int fd, int64_t offset, void *buf, int64_t cap);
 // Cuts a file to length 0 (creating it); 1 done.
 int TruncateFile(const char *path);
 // Creates a folder and its parents; 1 when it exists afterwards.
@@ -37,9 +44,24 @@ struct DirEntryInfo {
   int is_file;        // regular file (after following a link)
   int is_link;        // the entry itself is a symbolic link
   uint64_t dev, ino;  // identity of what it refers to
+  int is_special;     // a device, pipe or socket (after following a link)
 };
-// Calls fn for every entry of dir except "." and "..", in name order; fn
-// returning 0 stops the walk. Returns 1, or 0 if dir cannot be read.
+// The same, owning its name.
+struct DirEntry {
+  std::string name;   // entry name (native bytes)
+  int is_dir;         // folder (after following a link)
+  int is_file;        // regular file (after following a link)
+  int is_link;        // the entry itself is a symbolic link
+  uint64_t dev, ino;  // identity of what it refers to
+  int is_special;     // a device, pipe or socket (after following a link)
+};
+// Reads every entry of dir except "." and "..", in name order, into *out and
+// closes the folder before it returns, so a walk that descends afterwards
+// holds no folder open. 1, or 0 if dir cannot be read (*out empty).
+int ReadDirEntries(const char *dir, std::vector<DirEntry> *out);
+// Calls fn for every entry of dir except "." and "..", in name order (read
+// as ReadDirEntries does); fn returning 0 stops the walk. Returns 1, or 0 if
+// dir cannot be read.
 int ForEachDirEntry(const char *dir, int (*fn)(const DirEntryInfo *e, void *ctx), void *ctx);
 // Identity of an existing path (links followed); 1 found.
 int PathIdentity(const char *path, uint64_t *dev, uint64_t *ino);

@@ -2,6 +2,7 @@
 // that waits for the children nobody polls any more.
 #include "platform/process.h"
 
+#include "platform/output_files.h"
 #include "platform/sys.h"
 
 #include <fcntl.h>
@@ -12,15 +13,19 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 
 extern char **environ;
 
 namespace {
+
+std::atomic<int> g_children_quiet{0};  // every child's output goes to /dev/null
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
@@ -59,39 +64,60 @@ const char *ReadCrtArgument(const char *p, std::string *arg) {
 }
 
 // The children given up by their starters, waited for by one background
-// thread that sleeps while there is nothing to wait for.
+// thread that sleeps while there is nothing to wait for. A child may leave a
+// file to be put in place once it has ended.
 struct Reaper {
+  struct Child {
+    pid_t pid;                           // the child
+    std::unique_ptr<ChildOutput> files;  // what to do with its output, or null
+  };
   std::mutex lock;
   std::condition_variable wake;
-  std::vector<pid_t> pids;
+  std::vector<Child> children;
   std::thread thread;
   bool stop = false;
 
-  // Waits for whatever has ended; called with the lock held.
+  // Waits for whatever has ended and puts its output in place; called with
+  // the lock held.
   void Sweep() {
-    pids.erase(std::remove_if(pids.begin(), pids.end(),
-                              [](pid_t pid) {
-                                int status;
-                                pid_t r = waitpid(pid, &status, WNOHANG);
-                                return r == pid || (r < 0 && errno != EINTR);
-                              }),
-               pids.end());
+    children.erase(std::remove_if(children.begin(), children.end(),
+                                  [](Child &c) {
+                                    int status;
+                                    pid_t r = waitpid(c.pid, &status, WNOHANG);
+                                    bool gone = r == c.pid || (r < 0 && errno != EINTR);
+                                    if (gone && c.files) Place(c.files.get());
+                                    return gone;
+                                  }),
+                   children.end());
+  }
+
+  static void Place(ChildOutput *f) {
+    FillClaimedFile(&f->claim, f->dir.c_str(), f->name.c_str(), f->from.c_str());
+    if (!f->extra.empty()) unlink(f->extra.c_str());
+  }
+
+  // The program ends before the child: its claim is given back and its files
+  // go (a picture it writes later lands in the private folder only).
+  static void Drop(ChildOutput *f) {
+    ReleaseClaimedFile(&f->claim, f->dir.c_str(), f->name.c_str());
+    if (!f->from.empty()) unlink(f->from.c_str());
+    if (!f->extra.empty()) unlink(f->extra.c_str());
   }
 
   void Run() {
     std::unique_lock<std::mutex> held(lock);
     while (!stop) {
       Sweep();
-      if (pids.empty())
+      if (children.empty())
         wake.wait(held);
       else
         wake.wait_for(held, std::chrono::milliseconds(100));
     }
   }
 
-  void Add(pid_t pid) {
+  void Add(pid_t pid, std::unique_ptr<ChildOutput> files) {
     std::lock_guard<std::mutex> held(lock);
-    pids.push_back(pid);
+    children.push_back(Child{pid, std::move(files)});
     if (!thread.joinable()) thread = std::thread([this] { Run(); });
     wake.notify_one();
   }
@@ -106,6 +132,8 @@ struct Reaper {
     // Children still running at exit go to init, which waits for them.
     std::lock_guard<std::mutex> held(lock);
     Sweep();
+    for (Child &c : children)
+      if (c.files) Drop(c.files.get());
   }
 };
 
@@ -185,8 +213,17 @@ std::string QuoteArgument(const char *arg) {
 }
 
 long StartProcess(const char *commandLine, int hidden) {
-  std::vector<std::string> args = SplitCommandLine(commandLine);
+  return StartProcessArgs(SplitCommandLine(commandLine), hidden);
+}
+
+void ChildrenWithoutOutput(void) {
+  g_children_quiet.store(1);
+}
+
+long StartProcessArgs(const std::vector<std::string> &given, int hidden) {
+  std::vector<std::string> args = given;
   if (args.empty() || args[0].empty()) return -1;
+  if (g_children_quiet.load()) hidden = 1;
   std::vector<char *> argv;
   for (std::string &a : args) argv.push_back(&a[0]);
   argv.push_back(nullptr);
@@ -230,7 +267,17 @@ int PollProcess(long pid) {
 }
 
 void ForgetProcess(long pid) {
-  if (pid > 0) TheReaper().Add((pid_t)pid);
+  if (pid > 0) TheReaper().Add((pid_t)pid, nullptr);
+}
+
+void ForgetProcessWithOutput(long pid, ChildOutput *output) {
+  if (!output) return;
+  auto files = std::make_unique<ChildOutput>(std::move(*output));
+  *output = ChildOutput();
+  if (pid > 0)
+    TheReaper().Add((pid_t)pid, std::move(files));
+  else
+    Reaper::Place(files.get());
 }
 
 void KillProcess(long pid) {
@@ -248,7 +295,7 @@ int PendingReapCount(void) {
   Reaper &r = TheReaper();
   std::lock_guard<std::mutex> held(r.lock);
   r.Sweep();
-  return (int)r.pids.size();
+  return (int)r.children.size();
 }
 
 int FindProgram(const char *name, std::string *out) {

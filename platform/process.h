@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/output_files.h"
+
 // Splits a command line into arguments. The first word names the program: when
 // it starts with a double quote it ends at the next double quote (whatever
 // follows directly begins the next argument), otherwise at the first blank.
@@ -26,6 +28,12 @@ std::string QuoteArgument(const char *arg);
 // output and error to /dev/null. Returns the process id, or -1 when the line
 // is empty or the program cannot be started.
 long StartProcess(const char *commandLine, int hidden);
+// The same with the arguments already apart (args[0] names the program).
+long StartProcessArgs(const std::vector<std::string> &args, int hidden);
+// From now on every child gets /dev/null for its standard output and error,
+// hidden or not: a terminal program whose output is piped must not have it
+// held open by a viewer that outlives it. Set once at start-up.
+void ChildrenWithoutOutput(void);
 
 // Non-blocking look at a started process: 0 while it runs, 1 once it has ended
 // (it is then reaped and its id must not be used again), 1 also for an id
@@ -35,6 +43,21 @@ int PollProcess(long pid);
 // Gives up interest in a started process: it is reaped in the background when
 // it ends. Nothing for an id <= 0.
 void ForgetProcess(long pid);
+
+// The file a process leaves for its starter, who no longer waits for it: a
+// picture written into the private folder, to go onto a claimed name.
+struct ChildOutput {
+  ClaimedFile claim;  // the claimed name (owned: moved in with the output)
+  std::string dir;    // folder of the claimed name
+  std::string name;   // the claimed name
+  std::string from;   // the file the process writes
+  std::string extra;  // one more file of its own to remove afterwards, or ""
+};
+// ForgetProcess, and once the process has ended its output is put in place
+// (FillClaimedFile) and extra removed; when the program ends first, the
+// claim is given back and both files are removed. Takes *output over (it is
+// left empty). A pid <= 0 (never started) has its output put in place at once.
+void ForgetProcessWithOutput(long pid, ChildOutput *output);
 
 // Ends a started process that has not been reaped, together with everything
 // it started in its process group, at once (SIGKILL), and waits for it, so no

@@ -8,9 +8,14 @@
 #include <string>
 
 // Creates the folder when missing and checks it: a real folder (not a link),
-// owned by the calling user, mode tightened to 0700. 1 with its path in buf
-// (cap bytes); 0 when it cannot be made or is refused (buf empty).
+// owned by the calling user, mode tightened to 0700. When someone else holds
+// that name, a fresh folder of this process (mkdtemp, same base) stands in
+// for it until ReleasePrivateTempDir. 1 with its path in buf (cap bytes); 0
+// when neither can be made (buf empty).
 int PrivateTempDir(char *buf, size_t cap);
+// Removes the stand-in folder of PrivateTempDir when one was made and is
+// empty by now; otherwise nothing. Shutdown.
+void ReleasePrivateTempDir(void);
 
 // Creates a new file of this process in the private folder, named
 // <prefix>XXXXXX<suffix> with a unique middle, mode 0600. Returns the open

@@ -5,6 +5,7 @@
 #include "ext/ext_settings.h"
 #include "ext/midi_player.h"
 #include "ext/relation.h"
+#include "shell/worker.h"
 #include "xref/calltree.h"
 
 void InstallExtHooks(void) {
@@ -16,4 +17,5 @@ void InstallExtHooks(void) {
   h.midi_end_tree = TQ_MidiEndTree;
   h.correlation_on = CorrelationEnabled;
   h.make_relation_attr = MakeRelationAttrText;
+  TQ_MidiSetStopCheck(WorkerStopRequested);
 }

@@ -2,9 +2,17 @@
 // system gives them; a folder's "." and ".." are counted though the platform
 // does not show them, so the running number in the progress line counts every
 // entry of every folder.
+//
+// The walk is a loop over an explicit stack of folders, not a recursion, so
+// no depth of folders can exhaust the stack; each folder's entries are read
+// and its handle closed before the walk goes below it, so no depth can
+// exhaust the descriptors either. Within one walk each folder is entered
+// once and each file registered once, however many links lead to them:
+// without that, every level of two links to the next doubles the work.
 #include "shell/file_collect.h"
 
 #include <cstring>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,13 +35,26 @@ struct CollectState {
 };
 CollectState g_collect = {0, 0, nullptr};
 
-// One GetDirFile call; the recursion below it shares it.
+using Identity = std::pair<uint64_t, uint64_t>;  // (device, inode)
+
+// One folder being walked.
+struct Frame {
+  std::vector<DirEntry> entries;  // its entries, read before anything below it
+  size_t next;                    // entry being looked at
+  size_t len;                     // length of its path, with the trailing '/'
+  Identity id;                    // its identity
+  bool below;                     // entries[next] is a folder being walked now
+};
+
+// One GetDirFile call.
 struct Walk {
-  ProgressSink *window;                                // detail lines, or nullptr
-  CB *list;                                            // collected paths
-  char path[VELMORA_PATH_MAX];                         // path being visited
-  size_t len;                                          // its length
-  std::vector<std::pair<uint64_t, uint64_t>> folders;  // folders on the current walk
+  ProgressSink *window;         // detail lines, or nullptr
+  CB *list;                     // collected paths
+  char path[VELMORA_PATH_MAX];  // path being visited
+  size_t len;                   // its length
+  std::vector<Frame> stack;     // the folders from the first one down
+  std::set<Identity> folders;   // every folder entered
+  std::set<Identity> files;     // every file registered
 };
 
 // Shift_JIS form of a native path for trace and progress texts.
@@ -44,27 +65,33 @@ std::string ShownText(const char *native) {
   return std::string(native);
 }
 
+void Trace(const char *what, const char *native) {
+  DebugPrint("GetDirFile :%s \"%s\"\r\n", what, ShownText(native).c_str());
+}
+
 void AddFile(Walk *w) {
   DebugPrint("GetDirFile:ADD:%s\r\n", ShownText(w->path).c_str());
   if (w->list) AddCB(w->list, w->path, (int)w->len + 1);
 }
 
-int OnEntry(const DirEntryInfo *e, void *ctx);
-
-void EnterFolder(Walk *w, uint64_t dev, uint64_t ino) {
-  size_t keep = w->len;
+// Goes below the folder at w->path: reads its entries and pushes it. False
+// when nothing was pushed (the path does not fit, or the folder cannot be
+// read; both traced). Either way the folder counts as entered.
+bool EnterFolder(Walk *w, Identity id) {
   if (!AddTrailingBackslash(w->path, sizeof w->path)) {
-    DebugPrint("GetDirFile :Path too long! \"%s\"\r\n", ShownText(w->path).c_str());
-    return;
+    Trace("Path too long!", w->path);
+    return false;
   }
   w->len = strlen(w->path);
-  w->folders.emplace_back(dev, ino);
+  w->folders.insert(id);
   g_collect.entry_counter += 2;  // the "." and ".." entries the walk does not show
-  if (!ForEachDirEntry(w->path, OnEntry, w))
-    DebugPrint("GetDirFile :Open Folder Error! \"%s\"\r\n", ShownText(w->path).c_str());
-  w->folders.pop_back();
-  w->len = keep;
-  w->path[keep] = 0;
+  Frame f{{}, 0, w->len, id, false};
+  if (!ReadDirEntries(w->path, &f.entries)) {
+    Trace("Open Folder Error!", w->path);
+    return false;
+  }
+  w->stack.push_back(std::move(f));
+  return true;
 }
 
 // A progress line at most every 100 ms (the clock runs without a window too).
@@ -81,33 +108,75 @@ void ReportEntry(Walk *w, const char *name) {
   g_collect.last_report = now;
 }
 
-int OnEntry(const DirEntryInfo *e, void *ctx) {
-  Walk *w = (Walk *)ctx;
-  if (g_collect.stop_requested && g_collect.stop_requested()) return 0;
-  size_t keep = w->len;
-  size_t nlen = strlen(e->name);
-  if (keep + nlen + 1 > sizeof w->path) {
-    DebugPrint("GetDirFile :Path too long! \"%s\"\r\n", ShownText(e->name).c_str());
-  } else {
-    memcpy(w->path + keep, e->name, nlen + 1);
-    w->len = keep + nlen;
-    if (e->is_dir) {
-      bool on_walk = false;
-      for (const auto &f : w->folders)
-        on_walk = on_walk || (f.first == e->dev && f.second == e->ino);
-      if (on_walk)
-        DebugPrint("GetDirFile :Folder loop! \"%s\"\r\n", ShownText(w->path).c_str());
-      else
-        EnterFolder(w, e->dev, e->ino);
-    } else if (MatchExtension(e->name, g_config.EXT)) {
-      AddFile(w);
-    }
-    w->len = keep;
-    w->path[keep] = 0;
+bool OnStack(const Walk *w, Identity id) {
+  for (const Frame &f : w->stack)
+    if (f.id == id) return true;
+  return false;
+}
+
+// A file found in a folder: registered when its extension matches and it is
+// a regular file seen for the first time in this walk.
+void OnFile(Walk *w, const DirEntry &e) {
+  if (!MatchExtension(e.name.c_str(), g_config.EXT)) return;
+  if (e.is_special) {
+    Trace("Not a regular file!", w->path);
+    return;
   }
-  ReportEntry(w, e->name);
-  g_collect.entry_counter++;
-  return 1;
+  // A dangling link is a file by its name; registering skips it.
+  if (e.is_file && !w->files.insert(Identity(e.dev, e.ino)).second) {
+    Trace("File already collected!", w->path);
+    return;
+  }
+  AddFile(w);
+}
+
+// Looks at the next entry of the innermost folder; true when the walk went
+// below it (the entry is finished when the walk comes back).
+bool OnEntry(Walk *w, Frame &f) {
+  const DirEntry &e = f.entries[f.next];
+  size_t nlen = e.name.size();
+  if (f.len + nlen + 1 > sizeof w->path) {
+    Trace("Path too long!", e.name.c_str());
+    return false;
+  }
+  memcpy(w->path + f.len, e.name.c_str(), nlen + 1);
+  w->len = f.len + nlen;
+  if (!e.is_dir) {
+    OnFile(w, e);
+    return false;
+  }
+  Identity id(e.dev, e.ino);
+  if (w->folders.count(id)) {
+    Trace(OnStack(w, id) ? "Folder loop!" : "Folder already collected!", w->path);
+    return false;
+  }
+  f.below = true;
+  if (EnterFolder(w, id)) return true;
+  f.below = false;
+  return false;
+}
+
+// The walk below the first folder, until every entry is done or a stop is
+// requested.
+void WalkFolders(Walk *w) {
+  while (!w->stack.empty()) {
+    Frame &f = w->stack.back();
+    if (!f.below) {
+      if (f.next >= f.entries.size()) {
+        w->stack.pop_back();
+        continue;
+      }
+      if (g_collect.stop_requested && g_collect.stop_requested()) return;
+      if (OnEntry(w, f)) continue;  // the walk is below this entry now
+    }
+    // The entry is done (after everything below it, for a folder).
+    f.below = false;
+    w->len = f.len;
+    w->path[f.len] = 0;
+    ReportEntry(w, f.entries[f.next].name.c_str());
+    g_collect.entry_counter++;
+    f.next++;
+  }
 }
 
 }  // namespace
@@ -135,17 +204,21 @@ void GetDirFile(ProgressSink *window, CB *list, const char *base, const char *na
   size_t blen = strlen(w->path);
   size_t nlen = strlen(name);
   if (!fits || blen + nlen + 1 > sizeof w->path) {
-    DebugPrint("GetDirFile :Path too long! \"%s\"\r\n", ShownText(name).c_str());
+    Trace("Path too long!", name);
     return;
   }
   memcpy(w->path + blen, name, nlen + 1);
   w->len = blen + nlen;
   uint64_t dev = 0, ino = 0;
   if (!PathIdentity(w->path, &dev, &ino)) {
-    DebugPrint("GetDirFile :GetAttribute Error! \"%s\"\r\n", ShownText(name).c_str());
+    Trace("GetAttribute Error!", name);
   } else if (IsDirectory(w->path)) {
-    EnterFolder(w, dev, ino);
+    if (EnterFolder(w, Identity(dev, ino))) WalkFolders(w);
   } else if (MatchExtension(w->path, g_config.EXT)) {
-    AddFile(w);
+    // A path named by the user is taken as named (twice named, twice taken).
+    if (IsRegularFile(w->path))
+      AddFile(w);
+    else
+      Trace("Not a regular file!", w->path);
   }
 }

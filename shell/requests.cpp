@@ -149,3 +149,13 @@ int RequestNameCallersTree(const char *text, int argc) {
   p.callers_argc = argc;
   return StartTreeJob(nullptr, 0, 0, p);
 }
+
+int RequestEditor(EditorView which, int sid, int fid) {
+  // The records these read are renumbered by a running analysis.
+  if (WorkerBusy()) {
+    Warn(g_front.main_window, kBusy);
+    return 0;
+  }
+  return which == EditorView::kFunction ? OpenFunctionText(sid, fid)
+                                        : OpenSourceAtFunction(sid, fid);
+}

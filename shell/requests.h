@@ -44,3 +44,13 @@ int RequestNameCallersTree(const char *text, int argc);
 // tree of (sid, fid), or of name (Shift_JIS, argc arguments) when name is
 // not empty. Busy and missing functions as RequestCallTree.
 int RequestTreeRedraw(int callers, int sid, int fid, const char *name, int argc);
+
+enum class EditorView {
+  kFunction,  // "view Function": the function's text alone
+  kSource,    // "view Source": its source at its line
+};
+// The editor on function (sid, fid) of the Function List. While busy: the
+// warning "処理中は受け付けません。" and 0 (a running job writes the records
+// it would read). Otherwise the result of OpenFunctionText or
+// OpenSourceAtFunction.
+int RequestEditor(EditorView which, int sid, int fid);

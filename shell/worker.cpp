@@ -68,11 +68,17 @@ const char kGraphSmall[] =
 
 // The status line after a stop, and the question before a large render.
 const char kStoppedParsing[] = "Stopped: %d of %d sources analysed; lists are partial";
+const char kStoppedCollecting[] = "Stopped: %d files collected, none analysed";
 const char kStoppedLinking[] = "Stopped: %d of %d sources linked; lists are partial";
 const char kStoppedTree[] = "Stopped: the tree is partial";
 const char kStoppedRender[] = "Stopped: the graph was not rendered";
 const char kAskRender[] = "The graph has %d nodes. Enter: render it; Escape: leave it unrendered";
 const char kNotRendered[] = "Not rendered: the graph has %d nodes";
+// "デスクトップの FuncGraph[1]～[256] がすべて使われているため、図を作成しませんでした。"
+const char kNoPictureName[] =
+    "\203f\203X\203N\203g\203b\203v\202\314 FuncGraph[1]\201`[256] \202\252\202\267\202\327"
+    "\202\304\216g\202\355\202\352\202\304\202\242\202\351\202\275\202\337\201A\220}\202\360"
+    "\215\354\220\254\202\265\202\334\202\271\202\361\202\305\202\265\202\275\201B";
 
 // Graph descriptions above these sizes get the longer waiting messages.
 enum { kLargeGraph = 10240, kHugeGraph = 30720 };
@@ -90,6 +96,7 @@ struct Job {
   int svg_running;        // the SVG for the Graph tab is being rendered
   char end_status[160];   // status text at the end of a tree job instead of the usual one
   int tree_cut;           // Escape cut the tree short
+  int escaped;            // Escape stopped the collection
 };
 
 Job g_job;
@@ -101,9 +108,12 @@ int g_fail_next_start = 0;         // test hook
 bool Stopping() {
   return g_stop.load(std::memory_order_acquire) != 0;
 }
-// The same for the folder walk, which polls it before each entry.
-int StopRequested() {
-  return Stopping() ? 1 : 0;
+// The folder walk polls this before each entry: shutdown, or Escape.
+int StopOrEscape() {
+  if (Stopping()) return 1;
+  if (!EscapePressed()) return 0;
+  g_job.escaped = 1;
+  return 1;
 }
 
 void Pause(unsigned ms) {
@@ -177,6 +187,18 @@ void ReleasePaths() {
 
 // ---- analysis job --------------------------------------------------------
 
+// Escape stopped the analysis job: the warning, the progress window gone at
+// once, drops accepted again; the project stays open.
+void StopByEscape(const char *status) {
+  Warn(g_job.p.main_window, kStopping);
+  if (g_job.p.main_window) g_job.p.main_window->Destroy(WINDOW_PROGRESS);
+  g_job.p.progress = nullptr;  // gone: Idle must not close it again
+  Status(status);
+  Pause(g_worker_timing.short_ms);
+  Drops(1);
+  JobState = JobStep::Idle;
+}
+
 void StartAnalysis() {
   if (ProjectFiles) ReleaseCB(&ProjectFiles);
   ProjectFiles = CreateCB();
@@ -193,7 +215,7 @@ void StartAnalysis() {
   Select(VIEW_FUNCTIONS);
   // Not yet the invitation to double-click: nothing is listed yet.
   Status(StatusText(1));
-  BeginCollection(StopRequested);
+  BeginCollection(StopOrEscape);
   g_job.i = 0;
   g_job.next_path = g_job.p.paths;
   JobState = JobStep::CollectFiles;
@@ -206,6 +228,15 @@ void CollectOnePath() {
     GetDirFile(g_job.p.progress, ProjectFiles, "", g_job.next_path);
     g_job.next_path += strlen(g_job.next_path) + 1;
     g_job.i++;
+  }
+  if (g_job.escaped) {
+    // Stopped while collecting: as when stopped while parsing, the project
+    // (the files collected so far) stays open and the views stay empty.
+    ReleasePaths();
+    char text[160];
+    FormatText(text, sizeof text, kStoppedCollecting, ProjectFiles ? ProjectFiles->count : 0);
+    StopByEscape(text);
+    return;
   }
   if (g_job.i >= n || !g_job.next_path) {
     SourceBar(100);
@@ -257,13 +288,9 @@ void ParseSource() {
   if (Stopping()) return;
   Detail(MessageBuffer);
   if (r == ANA_EXEC_STOPPED) {
-    Warn(g_job.p.main_window, kStopping);
-    if (g_job.p.main_window) g_job.p.main_window->Destroy(WINDOW_PROGRESS);
-    g_job.p.progress = nullptr;  // gone: Idle must not close it again
-    StatusF(kStoppedParsing, g_job.i - 1, g_job.count);
-    Pause(g_worker_timing.short_ms);
-    Drops(1);
-    JobState = JobStep::Idle;
+    char text[160];
+    FormatText(text, sizeof text, kStoppedParsing, g_job.i - 1, g_job.count);
+    StopByEscape(text);
   } else if (r == ANA_EXEC_SOURCE_DONE) {
     g_job.i++;
     SourceBar(std::min(100, g_job.i * 100 / g_job.count));
@@ -387,6 +414,7 @@ void AskRender() {
     StartRenderers();
   } else if (EscapePressed()) {
     g_job.p.render = 0;  // no picture, no viewer
+    ForgoGraphPicture();
     FormatText(g_job.end_status, sizeof g_job.end_status, kNotRendered, GraphNodeCount());
     JobState = JobStep::ShowPicture;
   }
@@ -418,7 +446,11 @@ unsigned WaitRenderer() {
 
 void ShowTree() {
   if (g_job.p.render && g_job.p.view) ShowGraphPicture();
-  Status(g_job.end_status[0] ? g_job.end_status : StatusText(2 + VIEW_RESULT));
+  // Every picture name taken: the tree has no picture, and the user is told.
+  bool no_name = g_job.p.render && graph_enabled && GraphNoFreePicture();
+  Status(g_job.end_status[0] ? g_job.end_status
+         : no_name           ? kNoPictureName
+                             : StatusText(2 + VIEW_RESULT));
   TreeEnded(g_job.tree_cut ? 0 : 1);
   Pause(g_worker_timing.show_ms);
   JobState = JobStep::Idle;
@@ -504,6 +536,10 @@ void ReturnToIdle(MainWindowPort *main, bool wait_box_open, bool progress_open) 
   if (wait_box_open) main->Close(WINDOW_WAITBOX);
   if (progress_open) main->Close(WINDOW_PROGRESS);
   main->AcceptDrops(1);
+}
+
+int WorkerStopRequested(void) {
+  return Stopping() ? 1 : 0;
 }
 
 int WorkerThreadRunning(void) {

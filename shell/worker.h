@@ -123,6 +123,9 @@ void WorkerWait(void);
 // waits for it; JobState is Idle afterwards. The caller's ports must not wait
 // for the calling thread.
 void WorkerStop(void);
+// 1 from WorkerStop's request until the worker has ended: long pauses on the
+// worker (the tone player's) poll it to end early. Any thread.
+int WorkerStopRequested(void);
 
 // 1 while a call-tree job waits for the user's answer about rendering a
 // large graph (JobStep::AskRender); any thread.

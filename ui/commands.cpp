@@ -4,6 +4,7 @@
 // Help, each with its key shown; and the context menu of a function.
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeySequence>
@@ -250,16 +251,26 @@ void MainWindow::FunctionCommand(int id, const FunctionTarget &t) {
 }
 
 void MainWindow::OpenInEditor(int id, const FunctionTarget &t) {
-  // These only read the analysis, so they are served while a job runs too.
   if (!t.IsFunction()) return;
-  if (id == CMD_VIEW_FUNCTION)
-    OpenFunctionText(t.sid, t.fid);
-  else
-    OpenSourceAtFunction(t.sid, t.fid);
+  // Refused while a job runs: it renumbers the records these read.
+  RequestEditor(id == CMD_VIEW_FUNCTION ? EditorView::kFunction : EditorView::kSource, t.sid,
+                t.fid);
 }
 
 void MainWindow::ShowFunctionMenu(const FunctionTarget &target, const QPoint &global) {
-  if (shut_down_ || target.IsEmpty()) return;
+  if (!target.IsEmpty()) ShowMenu(target, global);
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent *event) {
+  // A right-click anywhere else in the window: the Function List's menu, on
+  // its selected row, while that view is selected.
+  if (views_->CurrentView() == VIEW_FUNCTIONS)
+    ShowMenu(views_->CurrentTarget(), event->globalPos());
+  event->accept();
+}
+
+void MainWindow::ShowMenu(const FunctionTarget &target, const QPoint &global) {
+  if (shut_down_) return;
   QMenu menu(QStringLiteral("dummy"), this);
   menu.setObjectName(QStringLiteral("contextMenu"));
   auto add = [&](const QString &text, int id, const QKeySequence &key) {
@@ -274,7 +285,8 @@ void MainWindow::ShowFunctionMenu(const FunctionTarget &target, const QPoint &gl
   menu.addSeparator();
   add(WithKey("Callers", "Shift+Enter"), CMD_CALLERS, QKeySequence());
   // On a call no source defines, Tree is the caller's.
-  if (target.IsFunction()) add(WithKey("Tree", "Enter"), CMD_TREE, QKeySequence());
+  if (target.IsFunction() || target.IsEmpty())
+    add(WithKey("Tree", "Enter"), CMD_TREE, QKeySequence());
   QAction *chosen = menu.exec(global);
   if (chosen) FunctionCommand(chosen->data().toInt(), target);
 }

@@ -4,7 +4,9 @@
 #include <QColor>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QStyledItemDelegate>
 
 #include <algorithm>
 #include <cstring>
@@ -370,8 +372,46 @@ std::vector<std::string> ListModel::LongestCells(int col, int n) const {
 // ---------------------------------------------------------------------------
 // ListView
 
+namespace {
+
+// Draws the cells of the hot row underlined.
+class HotRowDelegate : public QStyledItemDelegate {
+ public:
+  explicit HotRowDelegate(ListView *view) : QStyledItemDelegate(view), view_(view) {}
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (index.row() == view_->HotRow()) option->font.setUnderline(true);
+  }
+
+ private:
+  ListView *view_;
+};
+
+}  // namespace
+
 ListView::ListView(const QPixmap &picture, QWidget *parent)
-    : QTableView(parent), picture_(picture) {}
+    : QTableView(parent), picture_(picture) {
+  setMouseTracking(true);
+  setItemDelegate(new HotRowDelegate(this));
+}
+
+void ListView::SetHotRow(int row) {
+  if (row == hot_row_) return;
+  hot_row_ = row;
+  viewport()->update();
+}
+
+void ListView::mouseMoveEvent(QMouseEvent *event) {
+  SetHotRow(rowAt(event->position().toPoint().y()));
+  QTableView::mouseMoveEvent(event);
+}
+
+bool ListView::viewportEvent(QEvent *event) {
+  if (event->type() == QEvent::Leave) SetHotRow(-1);
+  return QTableView::viewportEvent(event);
+}
 
 void ListView::paintEvent(QPaintEvent *event) {
   {

@@ -104,11 +104,14 @@ class ListModel : public QAbstractTableModel {
 };
 
 // A list view with its background picture in the bottom-right corner of the
-// viewport (fixed there while the rows scroll) and the focus frame.
+// viewport (fixed there while the rows scroll), the focus frame, and its row
+// under the mouse underlined (the hot row).
 class ListView : public QTableView {
   Q_OBJECT
  public:
   ListView(const QPixmap &picture, QWidget *parent = nullptr);
+  // Shown row under the mouse, -1 when none.
+  int HotRow() const { return hot_row_; }
 
  Q_SIGNALS:
   // Enter (shift: with Shift) on the current row (a shown row).
@@ -123,7 +126,11 @@ class ListView : public QTableView {
   void contextMenuEvent(QContextMenuEvent *event) override;
   void focusInEvent(QFocusEvent *event) override;
   void focusOutEvent(QFocusEvent *event) override;
+  void mouseMoveEvent(QMouseEvent *event) override;
+  bool viewportEvent(QEvent *event) override;
 
  private:
+  void SetHotRow(int row);
   QPixmap picture_;
+  int hot_row_ = -1;  // shown row under the mouse, -1 for none
 };

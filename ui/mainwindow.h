@@ -196,6 +196,9 @@ class MainWindow : public QMainWindow {
   void dragEnterEvent(QDragEnterEvent *event) override;
   void dragMoveEvent(QDragMoveEvent *event) override;
   void dropEvent(QDropEvent *event) override;
+  // A right-click anywhere in the window: the Function List's menu while that
+  // view is selected.
+  void contextMenuEvent(QContextMenuEvent *event) override;
 
  private:
   void BuildMenus();
@@ -204,6 +207,8 @@ class MainWindow : public QMainWindow {
   void OpenRecent(int i);
   void Reanalyse();
   void OpenInEditor(int id, const FunctionTarget &target);
+  // The context menu of a function (empty: its commands do nothing).
+  void ShowMenu(const FunctionTarget &target, const QPoint &global);
   // The request of a tree as a visit; 0 when refused.
   int StartTree(const TreeVisit &visit);
   // Keeps the tab and scroll positions of the tree shown in its visit.

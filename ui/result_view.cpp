@@ -46,3 +46,29 @@ void ResultEdit::Append(const QString &text) {
   c.insertText(t);
   setTextCursor(c);
 }
+
+void ResultEdit::TakeBackExcess() {
+  int excess = Length() - limit_;
+  if (excess <= 0) return;
+  // The text just entered ends at the cursor.
+  QTextCursor c = textCursor();
+  int from = c.position() - excess;
+  c.setPosition(from < 0 ? 0 : from, QTextCursor::KeepAnchor);
+  c.removeSelectedText();
+  setTextCursor(c);
+}
+
+void ResultEdit::keyPressEvent(QKeyEvent *event) {
+  QPlainTextEdit::keyPressEvent(event);
+  TakeBackExcess();
+}
+
+void ResultEdit::insertFromMimeData(const QMimeData *source) {
+  QPlainTextEdit::insertFromMimeData(source);
+  TakeBackExcess();
+}
+
+void ResultEdit::inputMethodEvent(QInputMethodEvent *event) {
+  QPlainTextEdit::inputMethodEvent(event);
+  TakeBackExcess();
+}

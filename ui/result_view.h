@@ -15,6 +15,14 @@ class ResultEdit : public QPlainTextEdit {
   void Append(const QString &text);
   int Length() const;
 
+ protected:
+  // What the user types, pastes or composes is cut to the limit as well: the
+  // characters just entered that do not fit are taken back.
+  void keyPressEvent(QKeyEvent *event) override;
+  void insertFromMimeData(const QMimeData *source) override;
+  void inputMethodEvent(QInputMethodEvent *event) override;
+
  private:
+  void TakeBackExcess();
   int limit_ = 64 * 1024;  // MAX_RESULT_BUFFER x 1024
 };

@@ -3,9 +3,9 @@
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QPainter>
 
 #include "ui/focus_frame.h"
-
 #include "ui/pictures.h"
 #include "ui/qtext.h"
 
@@ -171,4 +171,37 @@ void TreeView::focusInEvent(QFocusEvent *event) {
 void TreeView::focusOutEvent(QFocusEvent *event) {
   QTreeView::focusOutEvent(event);
   viewport()->update();
+}
+
+void TreeView::drawBranches(QPainter *painter, const QRect &rect, const QModelIndex &index) const {
+  // One column of indentation per level, the node's own column last: a
+  // vertical line in an ancestor's column while that ancestor has a sibling
+  // below it, and in the node's column an elbow to the node (down to the next
+  // sibling when there is one).
+  int indent = indentation();
+  int levels = 0;
+  for (QModelIndex p = index.parent(); p.isValid(); p = p.parent()) levels++;
+  int columns = levels + (rootIsDecorated() ? 1 : 0);
+  if (indent <= 0 || columns <= 0) {
+    QTreeView::drawBranches(painter, rect, index);
+    return;
+  }
+  auto has_next = [](const QModelIndex &i) { return i.sibling(i.row() + 1, 0).isValid(); };
+  painter->save();
+  painter->setPen(QPen(palette().color(QPalette::Mid), 1, Qt::DotLine));
+  int mid_y = rect.top() + rect.height() / 2;
+  int right = rect.left() + columns * indent;
+  QModelIndex node = index;
+  for (int c = columns - 1; c >= 0 && node.isValid(); c--) {
+    int x = right - (columns - c) * indent + indent / 2;
+    if (c == columns - 1) {
+      painter->drawLine(x, rect.top(), x, has_next(node) ? rect.bottom() : mid_y);
+      painter->drawLine(x, mid_y, right - 1, mid_y);
+    } else if (has_next(node)) {
+      painter->drawLine(x, rect.top(), x, rect.bottom());
+    }
+    node = node.parent();
+  }
+  painter->restore();
+  QTreeView::drawBranches(painter, rect, index);  // the expand buttons
 }

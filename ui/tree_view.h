@@ -55,8 +55,8 @@ class TreeModel : public QAbstractItemModel {
   QIcon pictures_[6];                           // one per node kind
 };
 
-// The CallTree and Callers views: the focus frame, Enter on the current node
-// and the context menu on a node.
+// The CallTree and Callers views: lines between the nodes, the focus frame,
+// Enter on the current node and the context menu on a node.
 class TreeView : public QTreeView {
   Q_OBJECT
  public:
@@ -74,4 +74,7 @@ class TreeView : public QTreeView {
   void contextMenuEvent(QContextMenuEvent *event) override;
   void focusInEvent(QFocusEvent *event) override;
   void focusOutEvent(QFocusEvent *event) override;
+  // A tree with lines, lines at the root too, whatever the style draws by
+  // itself (most draw only the expand buttons).
+  void drawBranches(QPainter *painter, const QRect &rect, const QModelIndex &index) const override;
 };

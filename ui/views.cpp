@@ -690,6 +690,8 @@ void ViewsPanel::ApplyOps(std::vector<PortOp> &ops) {
         break;
       case PortOp::DELETE_ROWS:
         models_[op.list]->DeleteRows();
+        // Refilled rows come unsorted, so no column may claim an order.
+        lists_[op.list]->horizontalHeader()->setSortIndicatorShown(false);
         break;
       case PortOp::TREE_INSERT:
         TreeOf(op.list)->Insert(op.parent, op.id, op.text.c_str());

@@ -257,6 +257,9 @@ TEST(Json, StringsAreEscapedAndValid) {
   EXPECT_EQ(JsonNative("\xED\xA0\x80"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"");  // surrogate
   EXPECT_EQ(JsonNative("\xE3\x81"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\"");                  // cut short
   EXPECT_EQ(JsonSjis("\x82\xA0"), "\"\xE3\x81\x82\"");  // Shift_JIS to UTF-8
+  // No byte a terminal acts on leaves raw: ESC, DEL and the C1 controls.
+  EXPECT_EQ(JsonNative("\x1b]0;T\x07\x7f\xC2\x9b\xC2\xA0"),
+            "\"\\u001b]0;T\\u0007\\u007f\\u009b\xC2\xA0\"");
 }
 
 }  // namespace

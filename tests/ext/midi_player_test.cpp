@@ -2,6 +2,7 @@
 // the state that runs across nodes and trees, and the no-device case.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -210,3 +211,48 @@ TEST_F(MidiPlayerTest, WithoutDeviceOnlyPausesAndState) {
 }
 
 }  // namespace
+
+namespace {
+
+std::atomic<int> g_stop_polls{0};
+std::atomic<int> g_stop_after{0};  // polls answered "no" before the stop
+
+int StopAfterSomePolls() {
+  return ++g_stop_polls > g_stop_after.load() ? 1 : 0;
+}
+
+}  // namespace
+
+// With real time, every pause polls the stop request at least every 50 ms:
+// the five-second ring-out at the end of a tree, and a long note, end soon
+// after the program asks the worker to stop.
+TEST(MidiPauses, RealPausesEndOnAStopRequest) {
+  MidiRecorder out;
+  TQ_MidiSetPorts(&out, nullptr);  // real sleeping
+  g_stop_polls = 0;
+  g_stop_after = 3;  // about 100-150 ms of ring-out, then the stop
+  TQ_MidiSetStopCheck(StopAfterSomePolls);
+  uint32_t start = TickCount();
+  TQ_MidiEndTree();
+  uint32_t took = TickCount() - start;
+  EXPECT_LT(took, 1000u) << "the ring-out ignored the stop request";
+  EXPECT_GE(g_stop_polls.load(), 4);
+
+  ResetExtensionSettings();
+  g_music.WAIT = 100000;  // a note of 100 s
+  g_stop_polls = 0;
+  g_stop_after = 1;
+  start = TickCount();
+  TQ_MidiPlayNode(2, 1, "main");
+  EXPECT_LT(TickCount() - start, 1000u);
+
+  // Without a request the pause is whole.
+  TQ_MidiSetStopCheck(nullptr);
+  ResetExtensionSettings();
+  g_music.WAIT = 120;
+  start = TickCount();
+  TQ_MidiPlayNode(2, 1, "main");
+  EXPECT_GE(TickCount() - start, 120u);
+  TQ_MidiSetPorts(nullptr, nullptr);
+  ResetExtensionSettings();
+}

@@ -13,6 +13,7 @@
 
 #include "foundation/log.h"
 #include "support/testenv.h"
+#include "trace_capture.h"
 
 using velmora_test::Exists;
 using velmora_test::MakeTempDir;
@@ -271,4 +272,64 @@ TEST_F(Log, LinesFromSeveralThreadsStayWhole) {
   std::regex line("[ab]\\d{4}--------\r\n");
   for (size_t at = 0; at < text.size(); at += 15)
     ASSERT_TRUE(std::regex_match(text.substr(at, 15), line)) << at;
+}
+
+// A planted link, or anything but a regular file with one link, at a log's
+// path turns that channel off, as an unwritable desktop does: nothing is
+// written through it, and the trace says why.
+TEST_F(Log, PlantedLinksAndSpecialFilesTurnTheChannelOff) {
+  velmora_test::TraceCapture trace;
+  std::string victim = desk_ + "-victim";
+  WriteFile(victim, "precious\n");
+  for (int k = 1; k <= 5; k++) WriteFile(Path("result[" + std::to_string(k) + "].txt"), "old");
+  ASSERT_EQ(symlink(victim.c_str(), Path("result.txt").c_str()), 0);
+  ASSERT_EQ(mkfifo(Path("debug.txt").c_str(), 0600), 0);
+  // debug.txt rotates away to debug[1].txt; make that impossible too.
+  for (int k = 1; k <= 5; k++) WriteFile(Path("debug[" + std::to_string(k) + "].txt"), "old");
+  LogOpen(0, "debug");
+  LogOpen(1, "result");
+  LogSetLevel(2);
+  LogPrint(0, LOG_RESULT, "result line\r\n");
+  LogPrint(0, LOG_DEBUG, "debug line\r\n");
+  NestMove(-1);  // written straight to the debug file: refused as well
+  EXPECT_EQ(ReadFile(victim), "precious\n");
+  EXPECT_STREQ(LogFilePath(1), "");
+  EXPECT_STREQ(LogFilePath(0), "");
+  EXPECT_NE(trace.text().find("LogPrint :Link, output off! \"" + Path("result.txt") + "\"\r\n"),
+            std::string::npos)
+      << trace.text();
+  EXPECT_NE(trace.text().find("LogPrint :Not a regular file, output off! \"" + Path("debug.txt") +
+                              "\"\r\n"),
+            std::string::npos)
+      << trace.text();
+  LogPrint(0, LOG_RESULT, "later line\r\n");  // the channel stays off
+  EXPECT_EQ(ReadFile(victim), "precious\n");
+  unlink(victim.c_str());
+}
+
+// A second name of another file (a hard link) is not a log of ours either,
+// and a link placed after the file was moved away is not followed when the
+// file is made again.
+TEST_F(Log, HardLinksAndLinksPlantedLaterAreRefused) {
+  velmora_test::TraceCapture trace;
+  std::string victim = desk_ + "/victim";
+  WriteFile(victim, "precious\n");
+  LogOpen(1, "result");
+  LogSetLevel(0);
+  LogPrint(0, LOG_RESULT, "one\r\n");
+  ASSERT_EQ(rename(Path("result.txt").c_str(), Path("moved.txt").c_str()), 0);
+  ASSERT_EQ(symlink(victim.c_str(), Path("result.txt").c_str()), 0);
+  LogCheckFiles();
+  LogPrint(0, LOG_RESULT, "two\r\n");
+  EXPECT_EQ(ReadFile(victim), "precious\n");
+  EXPECT_EQ(ReadFile(Path("moved.txt")), "one\r\n");
+
+  LogShutdown();
+  unlink(Path("result.txt").c_str());
+  for (int k = 1; k <= 5; k++) WriteFile(Path("result[" + std::to_string(k) + "].txt"), "old");
+  ASSERT_EQ(link(victim.c_str(), Path("result.txt").c_str()), 0);
+  LogOpen(1, "result");
+  LogPrint(0, LOG_RESULT, "three\r\n");
+  EXPECT_EQ(ReadFile(victim), "precious\n");
+  EXPECT_NE(trace.text().find("LogPrint :File with other links, output off!"), std::string::npos);
 }

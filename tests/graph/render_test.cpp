@@ -226,8 +226,8 @@ TEST_F(GraphFixture, StoppedRenderIsKilledAndWritesNothing) {
   ASSERT_EQ(ANA_MakeCallStackTree(x.main, 16), 1);
   ASSERT_EQ(RunRenderer(), 1);
   ASSERT_EQ(RunSvgRenderer(), 1);
-  std::string svg = g_graph.svg_pending;
-  long pids[2] = {g_graph.dot_pid, g_graph.svg_pid};
+  std::string svg = g_graph.svg.output;
+  long pids[2] = {g_graph.dot_pid, g_graph.svg.pid};
   EXPECT_EQ(RendererRunning(), 1);
   EXPECT_EQ(PollRenderer(), 0);
   StopRenderer();

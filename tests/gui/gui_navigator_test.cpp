@@ -130,7 +130,17 @@ class GuiNavigatorTest : public GuiFixture {
     QModelIndex root = Views()->Tree()->index(0, 0);
     return root.isValid() ? root.data().toString() : QString();
   }
+  // Pictures drawn on the desktop (a name claimed for a render under way is
+  // an empty file until its picture is moved onto it).
   int Pictures() {
+    QDir desk(QString::fromLocal8Bit(qgetenv("XDG_DESKTOP_DIR")));
+    int n = 0;
+    for (const QFileInfo &f : desk.entryInfoList({QStringLiteral("FuncGraph*")}, QDir::Files))
+      if (f.size() > 0) n++;
+    return n;
+  }
+  // Every FuncGraph file, drawn or only claimed.
+  int PictureNames() {
     return (int)QDir(QString::fromLocal8Bit(qgetenv("XDG_DESKTOP_DIR")))
         .entryList({QStringLiteral("FuncGraph*")}, QDir::Files)
         .size();
@@ -285,7 +295,7 @@ class GuiNavigatorTest : public GuiFixture {
     for (const QByteArray &pid : pids.readAll().split('\n'))
       if (!pid.isEmpty()) QVERIFY2(!QFile::exists(QStringLiteral("/proc/") + pid), pid.constData());
     QTest::qWait(300);
-    QCOMPARE(Pictures(), 0);
+    QCOMPARE(PictureNames(), 0);  // no picture, and its name given back
     QVERIFY(Views()->Graph()->File().isEmpty());
     QFile::remove(scratch_.filePath(QStringLiteral("dot.pids")));
   }
@@ -314,6 +324,7 @@ class GuiNavigatorTest : public GuiFixture {
     QVERIFY(WaitIdle());
     QVERIFY(Status().startsWith(QStringLiteral("Not rendered: the graph has ")));
     QCOMPARE(Pictures(), 1);
+    QCOMPARE(PictureNames(), 1);  // the name claimed for it was given back
     QVERIFY(Views()->Graph()->File().isEmpty());
     QVERIFY(Views()->Tree()->Count() > 2000);
   }
@@ -587,8 +598,11 @@ class GuiNavigatorTest : public GuiFixture {
     w_->DropPaths({Project()});
     QTest::keyClick(w_->windowHandle(), Qt::Key_Escape);
     QVERIFY(WaitIdle());
+    // Stopped while collecting or while parsing, depending on the machine.
     QVERIFY(Status().startsWith(QStringLiteral("Stopped: ")));
-    QVERIFY(Status().endsWith(QStringLiteral(" sources analysed; lists are partial")));
+    QVERIFY2(Status().endsWith(QStringLiteral(" sources analysed; lists are partial")) ||
+                 Status().endsWith(QStringLiteral(" files collected, none analysed")),
+             qPrintable(Status()));
     QTest::keyClick(w_->windowHandle(), Qt::Key_F5);
     QVERIFY(WaitIdle());
     QVERIFY2(warnings_.isEmpty() || warnings_.size() == 1,

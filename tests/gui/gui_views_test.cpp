@@ -5,6 +5,7 @@
 // runs for real on the fixture projects in tests/data.
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
@@ -421,6 +422,104 @@ class GuiViewsTest : public GuiFixture {
     QVERIFY(text.endsWith(QStringLiteral("line 02999\n")));
     QVERIFY(text.startsWith(QStringLiteral("line ")));
     QCOMPARE(text.size() % 11, 0);  // whole lines only
+  }
+
+  // The CallTree draws its connecting lines: a child with a sibling below it
+  // has a line running down its row in its own column of indentation.
+  void treeDrawsItsLines() {
+    QTreeView *t = Views()->TreeWidget();
+    Views()->SelectView(VIEW_TREE);
+    t->resize(300, 200);
+    TREEITEM root = g_views->TreeInsert(nullptr, "root");
+    g_views->TreeInsert(root, "first");
+    g_views->TreeInsert(root, "second");
+    w_->Queue()->Drain();
+    QModelIndex first = Views()->Tree()->index(0, 0, Views()->Tree()->index(0, 0));
+    QTRY_VERIFY(t->visualRect(first).isValid());
+    QImage img = t->viewport()->grab().toImage();
+    QRect r = t->visualRect(first);
+    int x = r.left() - t->indentation() / 2 - 1;  // the middle of its own column
+    QColor base = img.pixelColor(x, r.top() + 1);
+    int marks = 0;
+    for (int dx = -1; dx <= 1; dx++)
+      for (int y = r.top(); y <= r.bottom(); y++)
+        if (img.pixelColor(x + dx, y) != t->palette().color(QPalette::Base)) marks++;
+    QVERIFY2(marks >= 3, qPrintable(QStringLiteral("no line beside the first child (%1, base %2)")
+                                        .arg(marks)
+                                        .arg(base.name())));
+  }
+
+  // A new analysis refills the lists unsorted, so the header no longer claims
+  // an order; the column's sort state is kept for the next click.
+  void refilledListsShowNoSortOrder() {
+    DropProject();
+    QHeaderView *h = List(0)->horizontalHeader();
+    Views()->ClickColumn(VIEW_FUNCTIONS, 4);
+    QVERIFY(h->isSortIndicatorShown());
+    DropProject();  // confirmed: cleared and filled again
+    QCOMPARE(questions_.size(), 1);
+    QVERIFY(!h->isSortIndicatorShown());
+    QCOMPARE(Views()->SortState(0, 4), 1);
+  }
+
+  // The row under the mouse is underlined in both lists: its cells are drawn
+  // differently while it is hot, and the other rows are not.
+  void hotRowIsUnderlined() {
+    DropProject();
+    for (int list = 0; list < 2; list++) {
+      Views()->SelectView(list);
+      ListView *v = static_cast<ListView *>(List(list));
+      QTRY_VERIFY(v->isVisible());
+      QRect row0 = v->visualRect(v->model()->index(0, 1));
+      QRect row1 = v->visualRect(v->model()->index(1, 1));
+      // Sent straight to the viewport: a synthetic cursor move is not delivered
+      // when an earlier test left the cursor's window state behind.
+      QPoint at = row1.center();
+      QMouseEvent move(QEvent::MouseMove, QPointF(at), QPointF(v->viewport()->mapToGlobal(at)),
+                       Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+      QApplication::sendEvent(v->viewport(), &move);
+      QTRY_COMPARE(v->HotRow(), 1);
+      QImage hot = v->viewport()->grab().toImage();
+      QEvent leave(QEvent::Leave);
+      QApplication::sendEvent(v->viewport(), &leave);
+      QCOMPARE(v->HotRow(), -1);
+      QImage cold = v->viewport()->grab().toImage();
+      QVERIFY2(hot.copy(row1) != cold.copy(row1), "the hot row looks like any other");
+      QCOMPARE(hot.copy(row0), cold.copy(row0));
+    }
+  }
+
+  // The Result view is the program's: typed or pasted text is not taken.
+  // Were it made editable, what the user enters would stay within its limit.
+  void typedTextKeepsTheLimit() {
+    ResultEdit *r = Views()->Result();
+    Views()->SelectView(VIEW_RESULT);
+    r->SetLimit(20);
+    r->clear();
+    r->Append(QStringLiteral("0123456789\n1234567"));  // 18 characters
+    r->setFocus();
+    r->moveCursor(QTextCursor::End);
+    QVERIFY(r->isReadOnly());
+    QTest::keyClicks(r, QStringLiteral("abcdef"));
+    QApplication::clipboard()->setText(QStringLiteral("pasted text"));
+    r->paste();
+    QCOMPARE(r->toPlainText(), QStringLiteral("0123456789\n1234567"));
+    r->setReadOnly(false);
+    QTest::keyClicks(r, QStringLiteral("abcdef"));
+    QCOMPARE(r->Length(), 20);
+    QCOMPARE(r->toPlainText(), QStringLiteral("0123456789\n1234567ab"));
+    // Room for three more: a paste of eleven keeps its first three.
+    r->moveCursor(QTextCursor::Start);
+    QTest::keyClick(r, Qt::Key_Delete);
+    QTest::keyClick(r, Qt::Key_Delete);
+    QTest::keyClick(r, Qt::Key_Delete);
+    QApplication::clipboard()->setText(QStringLiteral("pasted text"));
+    r->paste();
+    QCOMPARE(r->Length(), 20);
+    QCOMPARE(r->toPlainText(), QStringLiteral("pas3456789\n1234567ab"));
+    r->SetLimit(64 * 1024);
+    r->clear();
+    r->setReadOnly(true);
   }
 
   void portsKeepOrderAcrossThreads() {

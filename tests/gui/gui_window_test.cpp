@@ -3,6 +3,11 @@
 // refusals while busy, an empty drop, Escape, the function keys, the About
 // box, the progress window, the wait box, and closing while a job runs.
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QElapsedTimer>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -58,6 +63,64 @@ class GuiWindowTest : public GuiFixture {
     QVERIFY(questions_.isEmpty());
     QVERIFY(WaitIdle());
     QCOMPARE(List(0)->model()->rowCount(), 5);
+  }
+
+  // "view Function" and "view Source" read the records a running job
+  // writes: refused with the busy warning, as a double-click is.
+  void viewCommandsRefusedWhileBusy() {
+    DropProject();
+    List(0)->selectRow(0);
+    QCOMPARE(w_->TreeRequest(1, 1), 1);
+    QVERIFY(WorkerBusy());
+    w_->Command(CMD_VIEW_FUNCTION);
+    w_->Command(CMD_VIEW_SOURCE);
+    QCOMPARE(warnings_, QStringList({QStringLiteral("処理中は受け付けません。"),
+                                     QStringLiteral("処理中は受け付けません。")}));
+    QVERIFY(WaitIdle());
+  }
+
+  // The Function List's menu comes with a right-click anywhere in the window
+  // while that view is selected (the status bar, the tabs), and not on
+  // another view.
+  void contextMenuAnywhereOnTheFunctionList() {
+    QStringList shown;
+    auto right_click = [&](QWidget *target) {
+      QTimer::singleShot(50, [&shown] {
+        if (QWidget *m = QApplication::activePopupWidget()) {
+          shown << m->objectName();
+          m->close();
+        }
+      });
+      QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(5, 5),
+                          target->mapToGlobal(QPoint(5, 5)));
+      QApplication::sendEvent(target, &e);
+      QTest::qWait(100);
+    };
+    Views()->SelectView(VIEW_FUNCTIONS);
+    right_click(Views()->Status());
+    right_click(Views()->Tabs()->tabBar());
+    QCOMPARE(shown, QStringList({QStringLiteral("contextMenu"), QStringLiteral("contextMenu")}));
+    Views()->SelectView(VIEW_CALLS);
+    right_click(Views()->Status());
+    QCOMPARE(shown.size(), 2);
+  }
+
+  // Closing during a tree with MUSIC on does not wait for the notes to ring
+  // out (five seconds after the last node).
+  void closingDuringAMusicTreeIsQuick() {
+    DropProject();
+    int was = MusicEnabled();
+    SetMusicEnabled(1);
+    QCOMPARE(w_->TreeRequest(1, 1), 1);
+    QTest::qWait(1500);  // the tree is built; its notes ring out now
+    QVERIFY(WorkerBusy());
+    QElapsedTimer t;
+    t.start();
+    w_->close();
+    qint64 took = t.elapsed();
+    SetMusicEnabled(was);
+    QVERIFY(!WorkerBusy());
+    QVERIFY2(took < 1000, qPrintable(QStringLiteral("closing took %1 ms").arg(took)));
   }
 
   void emptyDropsWarn() {

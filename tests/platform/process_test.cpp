@@ -15,6 +15,7 @@
 #include "support/testenv.h"
 
 using velmora_test::Exists;
+using velmora_test::Listing;
 using velmora_test::MakeTempDir;
 using velmora_test::ReadFile;
 using velmora_test::RemoveTree;
@@ -162,45 +163,54 @@ TEST(PrivateTemp, CreatedPrivateAndCheckedEachTime) {
   EXPECT_EQ(WriteFileNoFollow(link.c_str(), "x", 1, nullptr, 0), 0);
   EXPECT_FALSE(Exists(base + "/target"));
 
-  // A link in place of the folder, or a folder of another user: refused.
+  // A link in place of the folder, or a folder of another user: refused, and
+  // a fresh folder of this process stands in for it (the same one each time)
+  // until it is released.
   RemoveTree(want);
   mkdir((base + "/elsewhere").c_str(), 0700);
   ASSERT_EQ(symlink((base + "/elsewhere").c_str(), want.c_str()), 0);
-  EXPECT_EQ(PrivateTempDir(buf, sizeof buf), 0);
-  EXPECT_STREQ(buf, "");
+  ASSERT_EQ(PrivateTempDir(buf, sizeof buf), 1);
+  std::string standin = buf;
+  EXPECT_EQ(standin.compare(0, want.size() + 1, want + "-"), 0) << standin;
+  ASSERT_EQ(lstat(standin.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_EQ(st.st_uid, getuid());
+  EXPECT_EQ(Listing(base + "/elsewhere"), "");
+  std::string made;
+  int fd = CreatePrivateTemp("render-", ".dot", &made);
+  ASSERT_GE(fd, 0);
+  CloseFd(fd);
+  EXPECT_EQ(made.compare(0, standin.size() + 8, standin + "/render-"), 0) << made;
+  unlink(made.c_str());
   unlink(want.c_str());
   if (getuid() == 0) {
     mkdir(want.c_str(), 0700);
     ASSERT_EQ(chown(want.c_str(), 4242, 4242), 0);
-    EXPECT_EQ(PrivateTempDir(buf, sizeof buf), 0);
+    ASSERT_EQ(PrivateTempDir(buf, sizeof buf), 1);
+    EXPECT_EQ(std::string(buf), standin);
   }
+  ReleasePrivateTempDir();
+  EXPECT_FALSE(Exists(standin));
   setenv("TMPDIR", old.c_str(), 1);
   RemoveTree(base);
 }
 
-TEST(PrivateTemp, FilesOfTheirOwn) {
-  std::string base = MakeTempDir("tmpfiles");
-  std::string old = getenv("TMPDIR");
-  setenv("TMPDIR", base.c_str(), 1);
+TEST(PrivateTemp, FilesOfThisProcessAreNewAndPrivate) {
   std::string a, b;
-  int fa = CreatePrivateTemp("graph-", ".svg", &a);
-  int fb = CreatePrivateTemp("graph-", ".svg", &b);
+  int fa = CreatePrivateTemp("render-", ".dot", &a);
+  int fb = CreatePrivateTemp("render-", ".dot", &b);
   ASSERT_GE(fa, 0);
   ASSERT_GE(fb, 0);
   EXPECT_NE(a, b);
-  std::string dir = base + "/velmora-" + std::to_string(getuid()) + "/graph-";
-  EXPECT_EQ(a.compare(0, dir.size(), dir), 0) << a;
-  EXPECT_EQ(a.substr(a.size() - 4), ".svg");
+  EXPECT_EQ(a.substr(a.size() - 4), ".dot");
   struct stat st;
-  ASSERT_EQ(stat(a.c_str(), &st), 0);
+  ASSERT_EQ(fstat(fa, &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   CloseFd(fa);
   CloseFd(fb);
-  EXPECT_EQ(RemoveFile(a.c_str()), 1);
-  EXPECT_EQ(RemoveFile(a.c_str()), 0);
-  EXPECT_EQ(RemoveFile(b.c_str()), 1);
-  setenv("TMPDIR", old.c_str(), 1);
-  RemoveTree(base);
+  unlink(a.c_str());
+  unlink(b.c_str());
 }
 
 TEST(ViewerAssoc, ExecLineToTemplate) {

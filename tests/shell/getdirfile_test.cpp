@@ -3,6 +3,8 @@
 // through links, a link loop, and paths that do not fit.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -45,7 +47,15 @@ struct GetDirFileTest : ::testing::Test {
     ReleaseCB(&list);
     velmora_test::RemoveTree(dir);
   }
-  void Touch(const std::string &rel) { velmora_test::WriteFile(dir + "/" + rel, "x"); }
+  void Touch(const std::string &rel) {
+    size_t slash = rel.rfind('/');
+    if (slash != std::string::npos) MakeDirs((dir + "/" + rel.substr(0, slash)).c_str());
+    velmora_test::WriteFile(dir + "/" + rel, "x");
+  }
+  void list_reset() {
+    ReleaseCB(&list);
+    list = CreateCB();
+  }
   std::vector<std::string> Paths() const {
     std::vector<std::string> out;
     void *data = nullptr;
@@ -113,12 +123,90 @@ TEST_F(GetDirFileTest, LinkLoopIsNotEnteredAgain) {
   ASSERT_EQ(symlink("..", (dir + "/top/sub/up").c_str()), 0);  // back to top
   ASSERT_EQ(symlink("sub", (dir + "/top/alias").c_str()), 0);  // a second way to sub
   GetDirFile(nullptr, list, "", (dir + "/top").c_str());
-  // sub is reached twice (through alias and directly), never through the loop.
-  EXPECT_EQ(Paths(), (std::vector<std::string>{dir + "/top/alias/x.c", dir + "/top/sub/x.c"}));
+  // sub is entered once (through alias, the first in name order), never
+  // through the loop.
+  EXPECT_EQ(Paths(), (std::vector<std::string>{dir + "/top/alias/x.c"}));
   EXPECT_NE(g_trace.find("GetDirFile :Folder loop! \"" + dir + "/top/alias/up\"\r\n"),
             std::string::npos);
-  EXPECT_NE(g_trace.find("GetDirFile :Folder loop! \"" + dir + "/top/sub/up\"\r\n"),
+  EXPECT_NE(g_trace.find("GetDirFile :Folder already collected! \"" + dir + "/top/sub\"\r\n"),
             std::string::npos);
+}
+
+// Every level holds two links to the next: a walk that only knows the folders
+// on its current path registers the last level's file 2^levels times.
+TEST_F(GetDirFileTest, FoldersReachedByManyLinksAreEnteredOnce) {
+  const int levels = 14;
+  for (int k = 0; k <= levels; k++) {
+    std::string l = "L" + std::to_string(k);
+    mkdir((dir + "/" + l).c_str(), 0755);
+    Touch(l + "/f" + std::to_string(k) + ".c");
+    if (k == levels) continue;
+    std::string next = "../L" + std::to_string(k + 1);
+    ASSERT_EQ(symlink(next.c_str(), (dir + "/" + l + "/x").c_str()), 0);
+    ASSERT_EQ(symlink(next.c_str(), (dir + "/" + l + "/y").c_str()), 0);
+  }
+  GetDirFile(nullptr, list, "", (dir + "/L0").c_str());
+  std::vector<std::string> paths = Paths();
+  ASSERT_EQ(paths.size(), (size_t)levels + 1);
+  std::string want = dir + "/L0";
+  for (int k = 0; k <= levels; k++) {
+    EXPECT_EQ(paths[k], want + "/f" + std::to_string(k) + ".c");
+    want += "/x";
+  }
+  // A file with two names (a link, a hard link) is registered once.
+  list_reset();
+  Touch("one/a.c");
+  ASSERT_EQ(symlink("a.c", (dir + "/one/b.c").c_str()), 0);
+  ASSERT_EQ(link((dir + "/one/a.c").c_str(), (dir + "/one/c.c").c_str()), 0);
+  g_trace.clear();
+  GetDirFile(nullptr, list, "", (dir + "/one").c_str());
+  EXPECT_EQ(Paths(), (std::vector<std::string>{dir + "/one/a.c"}));
+  EXPECT_NE(g_trace.find("GetDirFile :File already collected! \"" + dir + "/one/b.c\"\r\n"),
+            std::string::npos);
+  // Paths the user names are taken as named: a folder named twice, or a file
+  // named with its folder, is collected twice.
+  list_reset();
+  GetDirFile(nullptr, list, "", (dir + "/one").c_str());
+  GetDirFile(nullptr, list, "", (dir + "/one").c_str());
+  GetDirFile(nullptr, list, "", (dir + "/one/a.c").c_str());
+  EXPECT_EQ(Paths(),
+            (std::vector<std::string>{dir + "/one/a.c", dir + "/one/a.c", dir + "/one/a.c"}));
+}
+
+// Pipes, devices and sockets are not sources, named or found.
+TEST_F(GetDirFileTest, OnlyRegularFilesAreCollected) {
+  Touch("a.c");
+  ASSERT_EQ(mkfifo((dir + "/pipe.c").c_str(), 0600), 0);
+  ASSERT_EQ(symlink("/dev/null", (dir + "/null.c").c_str()), 0);
+  GetDirFile(nullptr, list, "", dir.c_str());
+  GetDirFile(nullptr, list, dir.c_str(), "pipe.c");
+  EXPECT_EQ(Paths(), (std::vector<std::string>{dir + "/a.c"}));
+  EXPECT_NE(g_trace.find("GetDirFile :Not a regular file! \"" + dir + "/null.c\"\r\n"),
+            std::string::npos);
+  EXPECT_NE(g_trace.find("GetDirFile :Not a regular file! \"" + dir + "/pipe.c\"\r\n"),
+            std::string::npos);
+}
+
+// A folder's handle is closed before the walk goes below it: a tree deeper
+// than the descriptors a process may hold is still collected whole.
+TEST_F(GetDirFileTest, DeepTreesNeedNoDescriptorPerLevel) {
+  std::string rel;
+  const int depth = 300;
+  for (int k = 0; k < depth; k++) {
+    rel += (k ? "/d" : "d");
+    ASSERT_EQ(mkdir((dir + "/" + rel).c_str(), 0755), 0);
+  }
+  Touch(rel + "/deep.c");
+  Touch("d/top.c");
+  struct rlimit old;
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
+  struct rlimit low = old;
+  low.rlim_cur = 64;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+  GetDirFile(nullptr, list, "", (dir + "/d").c_str());
+  setrlimit(RLIMIT_NOFILE, &old);
+  EXPECT_EQ(Paths(), (std::vector<std::string>{dir + "/" + rel + "/deep.c", dir + "/d/top.c"}));
+  EXPECT_EQ(g_trace.find("Open Folder Error"), std::string::npos);
 }
 
 TEST_F(GetDirFileTest, SelfLinkAndDanglingLink) {

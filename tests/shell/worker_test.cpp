@@ -15,6 +15,9 @@
 #include "engine/ana.h"
 #include "foundation/memory.h"
 #include "foundation/settings.h"
+#include "foundation/text.h"
+#include "graph/graph.h"
+#include "platform/files.h"
 #include "platform/codepage.h"
 #include "platform/keys.h"
 #include "shell/file_collect.h"
@@ -237,7 +240,7 @@ TEST_F(WorkerTest, SourcesWithoutFunctions) {
 
 TEST_F(WorkerTest, EscapeDuringParsingKeepsTheProject) {
   Write("a.c", "int a(void)\n{\n  return 1;\n}\nint b(void)\n{\n  return 2;\n}\n");
-  EscapeSetPoll([]() { return 1; });
+  EscapeSetPoll([]() { return JobState.load() == JobStep::ParseSource ? 1 : 0; });
   Analyse();
   std::vector<std::string> tail(rec.calls.end() - 6, rec.calls.end());
   EXPECT_EQ(tail, (std::vector<std::string>{
@@ -251,6 +254,28 @@ TEST_F(WorkerTest, EscapeDuringParsingKeepsTheProject) {
   EXPECT_EQ(ProjectIsOpen(), 1);
   DiscardProject();
   EXPECT_EQ(ProjectIsOpen(), 0);
+}
+
+// Escape (Ctrl-C in the terminal) stops a long collection the way it stops
+// parsing: nothing is analysed, the project stays open with what was
+// collected so far, and the next drop asks first.
+TEST_F(WorkerTest, EscapeDuringCollectionStopsTheJob) {
+  Write("a.c", "int a(void) { return 1; }\n");
+  Write("b.c", "int b(void) { return 1; }\n");
+  static int polls;
+  polls = 0;
+  EscapeSetPoll([]() { return ++polls == 2 ? 1 : 0; });  // after the first entry
+  Analyse();
+  std::vector<std::string> tail(rec.calls.end() - 5, rec.calls.end());
+  EXPECT_EQ(tail,
+            (std::vector<std::string>{"ShowWarning(" + Sjis(u8"中断します。") + ")", "Destroy(1)",
+                                      "SetStatusText(Stopped: 1 files collected, none analysed)",
+                                      "AcceptDrops(1)", "AcceptDrops(1)"}));
+  for (const std::string &c : rec.calls) EXPECT_NE(c, "SetPhase(1)");
+  ASSERT_EQ(ProjectIsOpen(), 1);
+  EXPECT_EQ(ProjectFiles->count, 1);
+  EXPECT_EQ(ANA_GetFuncCount(), 0);
+  DiscardProject();
 }
 
 TEST_F(WorkerTest, ThreadThatCannotStartReturnsToIdle) {
@@ -328,12 +353,47 @@ TEST_F(WorkerTest, CallTreeJob) {
   EXPECT_EQ(RequestCallTree(1, 1), 0);
   const char *paths[] = {dir.c_str()};
   EXPECT_EQ(RequestAnalysis(paths, 1), 0);
-  EXPECT_EQ(rec.calls,
-            (std::vector<std::string>{"ShowWarning(" + Sjis(u8"処理中は受け付けません。") + ")"}));
+  // The editor views read the records the job writes: refused the same way.
+  EXPECT_EQ(RequestEditor(EditorView::kFunction, 1, 1), 0);
+  EXPECT_EQ(RequestEditor(EditorView::kSource, 1, 1), 0);
+  std::string busy = "ShowWarning(" + Sjis(u8"処理中は受け付けません。") + ")";
+  EXPECT_EQ(rec.calls, (std::vector<std::string>{busy, busy, busy}));
   rec.Hold(false);
   WorkerWait();
   EXPECT_EQ(rec.calls.back(), "AcceptDrops(1)");
   EXPECT_EQ(WorkerBusy(), 0);
+}
+
+// Every picture name on the desktop is taken: the tree is built, no picture
+// is made, and the status bar says why.
+TEST_F(WorkerTest, NoFreePictureNameIsShownInTheStatus) {
+  Write("a.c", "int a(void)\n{\n  return b();\n}\nint b(void)\n{\n  return 0;\n}\n");
+  Analyse();
+  std::string desk = dir + "/Desktop";
+  MakeDirs(desk.c_str());
+  for (int n = 1; n <= 256; n++)
+    velmora_test::WriteFile(desk + "/FuncGraph[" + std::to_string(n) + "].gif", "");
+  velmora_test::EnvScope env;
+  env.Set("XDG_DESKTOP_DIR", desk.c_str());
+  g_config.DISPLAY_GRAPH = 1;
+  CopyText(g_config.DOT_EXE, sizeof g_config.DOT_EXE, "/bin/true");
+  CopyText(g_config.GRAPH_VIEWER, sizeof g_config.GRAPH_VIEWER, "/bin/true");
+  SetGraphFilePath((dir + "/velmora.dot").c_str());
+  InitGraphTools();
+  ASSERT_EQ(graph_enabled, 1);
+  g_front.render = 1;
+  rec.calls.clear();
+  ASSERT_EQ(RequestCallTree(1, 1), 1);
+  WorkerWait();
+  std::vector<std::string> tail(rec.calls.end() - 4, rec.calls.end());
+  EXPECT_EQ(tail[0], "SetStatusText(" +
+                         Sjis(u8"デスクトップの FuncGraph[1]～[256] がすべて使われているため、"
+                              u8"図を作成しませんでした。") +
+                         ")");
+  EXPECT_NE(rec.result.find("b(argc:0)"), std::string::npos);
+  FreeGraphTools();
+  SetGraphFilePath(nullptr);
+  graph_enabled = 0;
 }
 
 TEST_F(WorkerTest, CallTreeInterruptedGoesOn) {
@@ -425,8 +485,12 @@ TEST_F(RenderTest, SvgForTheGraphTabAndNoViewer) {
                                                "AcceptDrops(1)"}));
 }
 
+// Both renderers (picture and SVG) have started when both wrote their pid.
+std::string g_pids_file;
 int EscapeWhileRendering() {
-  return JobState.load() == JobStep::WaitForRenderer ? 1 : 0;
+  if (JobState.load() != JobStep::WaitForRenderer) return 0;
+  std::string pids = velmora_test::ReadFile(g_pids_file);
+  return std::count(pids.begin(), pids.end(), '\n') >= 2 ? 1 : 0;
 }
 
 TEST_F(RenderTest, EscapeKillsTheRenderersAndNothingIsWritten) {
@@ -434,6 +498,7 @@ TEST_F(RenderTest, EscapeKillsTheRenderersAndNothingIsWritten) {
   Analyse();
   Renderer(30);
   rec.calls.clear();
+  g_pids_file = dir + "/dot.pids";
   EscapeSetPoll(EscapeWhileRendering);
   ASSERT_EQ(RequestCallTree(1, 1), 1);
   WorkerWait();
@@ -488,7 +553,8 @@ TEST_F(RenderTest, LargeGraphsAreRenderedOnlyWhenTheUserSaysSo) {
   EXPECT_EQ(Tail(4), (std::vector<std::string>{"SetStatusText(Not rendered: the graph has " +
                                                    std::to_string(nodes) + " nodes)",
                                                "TreeDone(1)", "Close(2)", "AcceptDrops(1)"}));
-  EXPECT_FALSE(velmora_test::Exists(dir + "/dot.pids"));  // never started
+  EXPECT_FALSE(velmora_test::Exists(dir + "/dot.pids"));           // never started
+  EXPECT_FALSE(velmora_test::Exists(desk + "/FuncGraph[1].gif"));  // its name given back
 
   // Enter: rendered as any other.
   EscapeSetPoll(nullptr);
