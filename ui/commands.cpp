@@ -3,24 +3,19 @@
 // search box, the graph's zoom), Function (what the context menus offer) and
 // Help, each with its key shown; and the context menu of a function.
 #include <QAction>
-#include <QApplication>
 #include <QContextMenuEvent>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStyle>
 #include <QToolBar>
 
-#include "ext/ext_settings.h"
-#include "graph/graph.h"
 #include "shell/requests.h"
 #include "shell/worker.h"
 #include "ui/desktop_settings.h"
 #include "ui/dialogs.h"
 #include "ui/mainwindow.h"
-#include "ui/qtext.h"
 #include "ui/views.h"
 
 namespace {

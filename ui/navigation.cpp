@@ -99,7 +99,7 @@ void MainWindow::KeepVisitState() {
   TreeVisit *cur = history_.Current();
   if (!cur) return;
   cur->tab = views_->CurrentView();
-  QTreeView *tv = cur->callers ? (QTreeView *)views_->CallersWidget() : views_->TreeWidget();
+  TreeView *tv = cur->callers ? views_->CallersWidget() : views_->TreeWidget();
   cur->scroll = tv->verticalScrollBar()->value();
   GraphView *g = views_->Graph();
   if (!cur->svg.isEmpty() && g->File() == cur->svg) {
@@ -117,7 +117,7 @@ void MainWindow::RestoreVisit(const TreeVisit &v) {
     g->ShowText(NoGraphText());
   }
   views_->SelectView(v.tab >= 0 ? v.tab : v.callers ? VIEW_CALLERS : VIEW_TREE);
-  QTreeView *tv = v.callers ? (QTreeView *)views_->CallersWidget() : views_->TreeWidget();
+  TreeView *tv = v.callers ? views_->CallersWidget() : views_->TreeWidget();
   // The rows exist once the view has laid them out.
   tv->doItemsLayout();
   tv->verticalScrollBar()->setValue(v.scroll);
