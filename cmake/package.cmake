@@ -1,6 +1,6 @@
 # The Debian package, made by CPack from the install rules: `make deb` builds
-# velmora_<version>_<arch>.deb. The libraries it needs are found by
-# dpkg-shlibdeps; graphviz renders the call graphs, xdg-utils opens pictures
+# velmora_<version>_<arch>.deb. The libraries it needs (Qt with Qt SVG for
+# the Graph tab among them) are found by dpkg-shlibdeps; graphviz renders the call graphs, xdg-utils opens pictures
 # and the editor of the sample settings, and the messages need a Japanese font.
 set(VELMORA_MAINTAINER "Velmora developers <velmora@example.org>"
     CACHE STRING "Maintainer field of the Debian package")

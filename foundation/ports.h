@@ -46,13 +46,28 @@ struct MainWindowPort {
   }
   // Destroys the progress window at once (done on the main thread).
   virtual void Destroy(int window) = 0;
+  // The SVG of the graph of the tree just drawn is ready at svg_path (a
+  // native path, copied at once); windows without a Graph tab ignore it.
+  virtual void ShowGraph(const char *svg_path) { (void)svg_path; }
+  // A call-tree job has ended: complete 1 when its tree was drawn to the end
+  // (rendered or not), 0 when the user stopped it. Windows that keep no
+  // history of trees ignore it.
+  virtual void TreeDone(int complete) { (void)complete; }
 };
 
 enum { WINDOW_PROGRESS = 1, WINDOW_WAITBOX = 2 };
 
 // The four result views behind the tab control.
-// VIEW_CALLERS is the tree view of callers trees, after the described four.
-enum { VIEW_FUNCTIONS = 0, VIEW_CALLS = 1, VIEW_TREE = 2, VIEW_RESULT = 3, VIEW_CALLERS = 4 };
+// VIEW_CALLERS is the tree view of callers trees, after the described four;
+// VIEW_GRAPH the picture of the last tree's graph (the desktop program).
+enum {
+  VIEW_FUNCTIONS = 0,
+  VIEW_CALLS = 1,
+  VIEW_TREE = 2,
+  VIEW_RESULT = 3,
+  VIEW_CALLERS = 4,
+  VIEW_GRAPH = 5
+};
 
 typedef void *TREEITEM;  // a node of the CallTree view; nullptr: none / top level
 

@@ -33,6 +33,11 @@ int GraphFileSize(void);
 // Node id of function (sid, fid), e.g. "FC1_2"; (0, 0) gives the next "UQn".
 // The text is a static buffer, valid until the next call.
 const char *MakeNodeId(int sid, int fid);
+// The function a node id of MakeNodeId stands for ("FC<sid>_<fid>", both
+// positive): 1 with *sid and *fid, 0 for any other text (anonymous nodes).
+int NodeIdFunction(const char *id, int *sid, int *fid);
+// Node statements in the graph of the tree written last (0 before any).
+int GraphNodeCount(void);
 // Attribute list of one edge ("[label=...]" or ""); the relationship
 // attributes instead when CORRELATION is on. Null texts are left out. A
 // static buffer, valid until the next call.
@@ -70,8 +75,9 @@ void GraphFooter(void);
 // be called again (tests).
 void InitGraphTools(void);
 // Shutdown: writes what is pending, frees the buffers (nothing more is
-// written until InitGraphTools) and forgets a running renderer (its picture
-// name is given back, its private files removed).
+// written until InitGraphTools), forgets a running renderer (its picture
+// name is given back, its private files removed), ends a running SVG
+// renderer and removes every SVG file made.
 void FreeGraphTools(void);
 // Names the graph file instead of "velmora.dot" beside the program ("" or
 // nullptr: back to that). Takes effect at once and survives InitGraphTools.
@@ -94,11 +100,27 @@ int RunRenderer(void);
 // started), 0 while it runs. When it has ended, its picture is moved onto the
 // claimed name (or the name is given back when it wrote none).
 int PollRenderer(void);
-// The wait for the renderer is given up (Escape): the renderer is not
-// stopped, and its picture is put in place when it ends (given up instead if
-// the program ends first). A renderer replaced by the next one, or running
-// at FreeGraphTools, is treated the same. Never fails.
-void AbandonRenderer(void);
+// The desktop program's picture of the tree: starts the renderer once more
+// on the graph file, for an SVG in a new file of the private temporary
+// folder, hidden and remembered beside the picture's renderer (both run at
+// once). 0 when graph output is off or the renderer, the graph file or a new
+// file is missing, else 1.
+int RunSvgRenderer(void);
+// 1 when no SVG renderer runs any more (it ended and was reaped, or none was
+// started), 0 while it runs.
+int PollSvgRenderer(void);
+// The SVG of the last tree once its renderer ended with a non-empty file,
+// else ""; owned by graph/, the file stays until FreeGraphTools.
+const char *GraphSvgFile(void);
+// 1 while a renderer of the current tree (picture or SVG) still runs.
+int RendererRunning(void);
+// The tree's graph will not be rendered (the user said no): the picture
+// name claimed for it is given back. Never fails.
+void ForgoGraphPicture(void);
+// A stopped render: ends both renderers of the current tree when they still
+// run (each with its process group, killed and reaped) and removes the SVG
+// begun; nothing is written afterwards. Nothing when none runs.
+void StopRenderer(void);
 // Starts the viewer on the picture: 0 when the picture does not exist, else 1
 // (also when off).
 int ShowGraphPicture(void);

@@ -33,6 +33,10 @@ struct GraphState {
   std::string viewer_template;  // native viewer command with one %s, or empty
   long dot_pid = 0;             // running renderer, or 0
   RenderFiles render;           // files of dot_pid (pid 0 when it has none)
+  RenderFiles svg;              // the SVG renderer of the Graph tab and its files (pid 0: none)
+  std::string svg_file;         // the SVG of the last tree once written, or empty
+  std::vector<std::string> svg_files;  // every SVG file made, removed at shutdown
+  int nodes = 0;                       // node statements of the current tree
 };
 extern GraphState g_graph;
 

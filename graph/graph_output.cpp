@@ -211,6 +211,28 @@ const char *MakeNodeId(int sid, int fid) {
   return node_id;
 }
 
+int NodeIdFunction(const char *id, int *sid, int *fid) {
+  if (!id || id[0] != 'F' || id[1] != 'C') return 0;
+  long v[2] = {0, 0};
+  const char *p = id + 2;
+  for (int k = 0; k < 2; k++) {
+    if (*p < '0' || *p > '9') return 0;
+    while (*p >= '0' && *p <= '9') {
+      v[k] = v[k] * 10 + (*p++ - '0');
+      if (v[k] > 0x7FFFFFFF) return 0;
+    }
+    if (*p++ != (k == 0 ? '_' : '\0')) return 0;
+  }
+  if (v[0] <= 0 || v[1] <= 0) return 0;
+  if (sid) *sid = (int)v[0];
+  if (fid) *fid = (int)v[1];
+  return 1;
+}
+
+int GraphNodeCount(void) {
+  return g_graph.nodes;
+}
+
 const char *MakeEdgeAttr(const char *label, const char *fontcolor, const char *color,
                          const char *fromId, const char *toId) {
   if (g_ext_hooks.correlation_on && g_ext_hooks.correlation_on() &&
@@ -234,6 +256,7 @@ const char *MakeEdgeAttr(const char *label, const char *fontcolor, const char *c
 }
 
 void GraphHeader(void) {
+  g_graph.nodes = 0;
   Label font(g_config.FONT_NAME_GRAPH);
   int size = g_config.FONT_SIZE_GRAPH;
   PutGraph("%s", "digraph fc1{\n");
@@ -248,6 +271,7 @@ void GraphHeader(void) {
 void GraphFunctionNode(const ST_FUNC *f) {
   if (!f) return;
   NodeId id(f->sid, f->fid);
+  g_graph.nodes++;
   PutGraphText(CheckedTemplate(g_config.ATTR_FUNC, kAttrFunc, "sssds"), id.text,
                Label(f->scope).text, Label(f->name).text, f->argc,
                Label(f->source ? f->source->name : "").text);
@@ -270,6 +294,7 @@ void GraphRecursionEdge(const ST_FUNC *from, const ST_FUNC *to) {
 void GraphMissingCall(const ST_FUNC *caller, const ST_CALL *call) {
   if (!caller || !call) return;
   NodeId id(0, 0);
+  g_graph.nodes++;
   PutGraphText(CheckedTemplate(g_config.ATTR_NO_FUNC, kAttrNoFunc, "sssd"), id.text,
                Label(call->scope).text, Label(call->name).text, call->argc);
   PutGraph("%s", ";\n");
@@ -280,6 +305,7 @@ void GraphMissingCall(const ST_FUNC *caller, const ST_CALL *call) {
 void GraphRemark(const ST_FUNC *f, const char *text, int cut) {
   if (!f) return;
   NodeId id(0, 0);
+  g_graph.nodes++;
   PutGraphText(CheckedTemplate(g_config.ATTR_REMARK, kAttrRemark, "ss"), id.text, Label(text).text);
   if (!cut) PutGraph("%s", ";\n");
   NodeId from(f->sid, f->fid);
@@ -288,6 +314,7 @@ void GraphRemark(const ST_FUNC *f, const char *text, int cut) {
 
 void GraphNameNode(const char *scope, const char *name, int argc, char *id, int cap) {
   NodeId node(0, 0);
+  g_graph.nodes++;
   PutGraphText(CheckedTemplate(g_config.ATTR_NO_FUNC, kAttrNoFunc, "sssd"), node.text,
                Label(scope).text, Label(name).text, argc);
   PutGraph("%s", "\n");
@@ -303,6 +330,7 @@ void GraphEdgeTo(const ST_FUNC *from, const char *toId) {
 void GraphRemarkAbove(const ST_FUNC *f, const char *text) {
   if (!f) return;
   NodeId id(0, 0);
+  g_graph.nodes++;
   PutGraphText(CheckedTemplate(g_config.ATTR_REMARK, kAttrRemark, "ss"), id.text, Label(text).text);
   PutGraph("%s", "\n");
   NodeId to(f->sid, f->fid);

@@ -144,6 +144,16 @@ void ReleaseClaim() {
   g_graph.claim_name.clear();
 }
 
+// Ends the SVG renderer when it still runs and removes its files.
+void StopSvgRenderer() {
+  RenderFiles &r = g_graph.svg;
+  if (r.pid <= 0) return;
+  KillProcess(r.pid);
+  RemoveFile(r.output.c_str());
+  RemoveFile(r.input.c_str());
+  r = RenderFiles();
+}
+
 // pid becomes the renderer (0: none). One still running is not stopped: it
 // is handed over with its files, or only reaped when it has none.
 void TakeRenderer(long pid) {
@@ -181,7 +191,8 @@ void InitGraphTools(void) {
   CloseGraphFile();
   ReleaseClaim();
   FreeBuffers();
-  graph_enabled = g_config.DISPLAY_GRAPH ? 1 : 0;
+  // With the Graph tab as the viewer, the renderer alone decides.
+  graph_enabled = g_config.DISPLAY_GRAPH || g_config.GRAPH_IN_WINDOW ? 1 : 0;
   g_graph.piece = static_cast<char *>(MemAlloc(PIECE_SIZE));
   g_graph.utf8 = static_cast<char *>(MemAlloc(PIECE_SIZE));
   if (!g_graph.piece || !g_graph.utf8) {
@@ -205,9 +216,9 @@ void InitGraphTools(void) {
   if (CheckedTemplate(tmpl.c_str(), "", "s")[0]) g_graph.viewer_template = tmpl;
 
   // Without an associated viewer the picture could never be shown, unless a
-  // viewer is named in the settings.
+  // viewer is named in the settings or the Graph tab shows it.
   std::string found;
-  if (g_graph.viewer_template.empty() &&
+  if (!g_config.GRAPH_IN_WINDOW && g_graph.viewer_template.empty() &&
       !FindProgram(Native(g_config.GRAPH_VIEWER).c_str(), &found))
     graph_enabled = 0;
   if (!FindProgram(Native(g_config.DOT_EXE).c_str(), &found)) graph_enabled = 0;
@@ -219,6 +230,10 @@ void FreeGraphTools(void) {
   FreeBuffers();
   TakeRenderer(0);
   ReleaseClaim();
+  StopSvgRenderer();
+  for (const std::string &f : g_graph.svg_files) RemoveFile(f.c_str());
+  g_graph.svg_files.clear();
+  g_graph.svg_file.clear();
   ReleasePrivateTempDir();
 }
 
@@ -301,10 +316,6 @@ int PollRenderer(void) {
   return 1;
 }
 
-void AbandonRenderer(void) {
-  TakeRenderer(0);
-}
-
 int ShowGraphPicture(void) {
   if (!graph_enabled) return 1;
   const std::string &pic = g_graph.picture_file;
@@ -336,4 +347,75 @@ int RunProgramArgs(int mode, int show, const std::vector<std::string> &args) {
   else
     ForgetProcess(pid);
   return 1;
+}
+
+// ---------------------------------------------------------------------------
+// The window's picture (SVG) and stopping a render
+
+int RunSvgRenderer(void) {
+  StopSvgRenderer();  // one of a tree left without StopRenderer
+  g_graph.svg_file.clear();
+  if (!g_graph.piece || !g_graph.utf8 || !graph_enabled) return 0;
+  GraphFlush();
+  std::string dot = Native(g_config.DOT_EXE);
+  std::string found;
+  RenderFiles r;
+  // Its own copy of the graph beside the picture's, and its SVG beside that.
+  if (dot.empty() || g_graph.graph_file.empty() || !FindProgram(dot.c_str(), &found) ||
+      !MakeRenderFiles("svg", &r))
+    return 0;
+  long pid = StartProcessArgs({dot, "-Tsvg", "-o", r.output, r.input}, 1);
+  if (pid <= 0) {
+    RemoveFile(r.input.c_str());
+    return 0;
+  }
+  r.pid = pid;
+  g_graph.svg = std::move(r);
+  return 1;
+}
+
+int PollSvgRenderer(void) {
+  RenderFiles &r = g_graph.svg;
+  if (r.pid <= 0) return 1;
+  if (!PollProcess(r.pid)) return 0;
+  RemoveFile(r.input.c_str());
+  // A renderer that failed leaves no file, or an empty one.
+  if (FileSizeForRead(r.output.c_str()) > 0) {
+    g_graph.svg_file = r.output;
+    g_graph.svg_files.push_back(r.output);
+  } else {
+    RemoveFile(r.output.c_str());
+  }
+  r = RenderFiles();
+  return 1;
+}
+
+const char *GraphSvgFile(void) {
+  return g_graph.svg_file.c_str();
+}
+
+int RendererRunning(void) {
+  return g_graph.dot_pid > 0 || g_graph.svg.pid > 0 ? 1 : 0;
+}
+
+void ForgoGraphPicture(void) {
+  ReleaseClaim();
+  g_graph.picture_file.clear();
+}
+
+void StopRenderer(void) {
+  long pid = g_graph.dot_pid;
+  if (pid > 0) {
+    KillProcess(pid);
+    // What it wrote goes, and its picture name is given back.
+    RenderFiles &r = g_graph.render;
+    if (r.pid == pid) {
+      ReleaseClaimedFile(&r.claim, g_graph.desktop_dir.c_str(), r.name.c_str());
+      RemoveFile(r.output.c_str());
+      RemoveFile(r.input.c_str());
+      r = RenderFiles();
+    }
+  }
+  g_graph.dot_pid = 0;
+  StopSvgRenderer();
 }

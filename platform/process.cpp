@@ -280,6 +280,17 @@ void ForgetProcessWithOutput(long pid, ChildOutput *output) {
     Reaper::Place(files.get());
 }
 
+void KillProcess(long pid) {
+  if (pid <= 0) return;
+  // The child leads a group of its own (StartProcess): the group goes with it.
+  if (kill(-(pid_t)pid, SIGKILL) != 0) kill((pid_t)pid, SIGKILL);
+  int status;
+  pid_t r;
+  do {
+    r = waitpid((pid_t)pid, &status, 0);
+  } while (r < 0 && errno == EINTR);
+}
+
 int PendingReapCount(void) {
   Reaper &r = TheReaper();
   std::lock_guard<std::mutex> held(r.lock);

@@ -59,6 +59,11 @@ struct ChildOutput {
 // left empty). A pid <= 0 (never started) has its output put in place at once.
 void ForgetProcessWithOutput(long pid, ChildOutput *output);
 
+// Ends a started process that has not been reaped, together with everything
+// it started in its process group, at once (SIGKILL), and waits for it, so no
+// zombie is left; its id must not be used again. Nothing for an id <= 0.
+void KillProcess(long pid);
+
 // Number of forgotten processes not yet reaped (tests).
 int PendingReapCount(void);
 

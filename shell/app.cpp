@@ -15,6 +15,7 @@
 #include "foundation/text.h"
 #include "graph/graph.h"
 #include "platform/files.h"
+#include "platform/ini.h"
 #include "shell/config.h"
 #include "shell/ext_hooks.h"
 #include "shell/file_collect.h"
@@ -107,4 +108,12 @@ const char *AppSettingsPath(void) {
 }
 const char *AppExtensionSettingsPath(void) {
   return g_app.ext_settings;
+}
+
+int AppSettingGiven(const char *key) {
+  if (!g_app.settings[0] || !key) return 0;
+  char value[8];
+  // A value no settings file can hold stands for "absent".
+  IniGetString(g_app.settings, "CONFIG", key, "\x01", value, sizeof value);
+  return value[0] == '\x01' && value[1] == 0 ? 0 : 1;
 }

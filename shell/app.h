@@ -28,3 +28,6 @@ const char *AppSettingsPath(void);
 // The extension settings file ("" before AppStart or without a settings
 // file); a native path owned by shell/.
 const char *AppExtensionSettingsPath(void);
+// 1 when the settings file in force sets key (a CONFIG key) at all, so a
+// program can tell a chosen value from the built-in one. 0 before AppStart.
+int AppSettingGiven(const char *key);

@@ -110,8 +110,10 @@ int StartTreeJob(ST_FUNC *(*find)(int, int), int sid, int fid, const WorkerParam
   p.main_window = main;
   p.wait_box = wait;
   p.root = root;
-  p.render = g_front.render;
+  p.render = g_front.render && !tmpl.view_only;
   p.view = g_front.view;
+  p.in_window = g_front.in_window;
+  p.ask_large = g_front.ask_large;
   WorkerStart(&p);
   return 1;
 }
@@ -125,6 +127,18 @@ int RequestCallTree(int sid, int fid) {
 int RequestCallersTree(int sid, int fid) {
   WorkerParams p{};
   p.callers = 1;
+  return StartTreeJob(ANA_FindFunction, sid, fid, p);
+}
+
+int RequestTreeRedraw(int callers, int sid, int fid, const char *name, int argc) {
+  WorkerParams p{};
+  p.callers = callers ? 1 : 0;
+  p.view_only = 1;
+  if (callers && name && *name) {
+    CopyText(p.callers_name, sizeof p.callers_name, name);
+    p.callers_argc = argc;
+    return StartTreeJob(nullptr, 0, 0, p);
+  }
   return StartTreeJob(ANA_FindFunction, sid, fid, p);
 }
 

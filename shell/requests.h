@@ -38,6 +38,12 @@ int RequestCallersTree(int sid, int fid);
 // name written together (Shift_JIS) as unlinked calls write it, with argc
 // arguments. As RequestCallersTree; no job for an empty text.
 int RequestNameCallersTree(const char *text, int argc);
+// The same trees drawn again into their view only (going back and forth
+// through the trees of a session): no Result text, log lines, graph file,
+// picture or viewer. callers 0: the call tree of (sid, fid); 1: the callers
+// tree of (sid, fid), or of name (Shift_JIS, argc arguments) when name is
+// not empty. Busy and missing functions as RequestCallTree.
+int RequestTreeRedraw(int callers, int sid, int fid, const char *name, int argc);
 
 enum class EditorView {
   kFunction,  // "view Function": the function's text alone

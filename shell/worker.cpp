@@ -67,6 +67,14 @@ const char kGraphSmall[] =
     "\203O\203\211\203t\202\360\215\354\220\254\202\265\202\304\202\242\202\334\202\267\201B\r\n"
     "\217\255\201X\202\250\221\322\202\277\202\255\202\276\202\263\202\242\201B";
 
+// The status line after a stop, and the question before a large render.
+const char kStoppedParsing[] = "Stopped: %d of %d sources analysed; lists are partial";
+const char kStoppedCollecting[] = "Stopped: %d files collected, none analysed";
+const char kStoppedLinking[] = "Stopped: %d of %d sources linked; lists are partial";
+const char kStoppedTree[] = "Stopped: the tree is partial";
+const char kStoppedRender[] = "Stopped: the graph was not rendered";
+const char kAskRender[] = "The graph has %d nodes. Enter: render it; Escape: leave it unrendered";
+const char kNotRendered[] = "Not rendered: the graph has %d nodes";
 // "デスクトップの FuncGraph[1]～[256] がすべて使われているため、図を作成しませんでした。"
 const char kNoPictureName[] =
     "\203f\203X\203N\203g\203b\203v\202\314 FuncGraph[1]\201`[256] \202\252\202\267\202\327"
@@ -85,13 +93,18 @@ struct Job {
   const char *next_path;  // next dropped path to collect
   int i;                  // dropped path, source or link step in progress
   int count;              // sources registered
+  int link_stopped;       // Escape ended the linking early
+  int svg_running;        // the SVG for the Graph tab is being rendered
+  char end_status[160];   // status text at the end of a tree job instead of the usual one
+  int tree_cut;           // Escape cut the tree short
   int escaped;            // Escape stopped the collection
 };
 
 Job g_job;
-ThreadHandle g_thread = nullptr;  // the worker thread, until joined
-std::atomic<int> g_stop{0};       // shutdown asks the loop to leave
-int g_fail_next_start = 0;        // test hook
+ThreadHandle g_thread = nullptr;   // the worker thread, until joined
+std::atomic<int> g_stop{0};        // shutdown asks the loop to leave
+std::atomic<int> g_render_yes{0};  // Enter answered the question before a large render
+int g_fail_next_start = 0;         // test hook
 
 bool Stopping() {
   return g_stop.load(std::memory_order_acquire) != 0;
@@ -146,6 +159,18 @@ void PhaseLine(int k) {
 void WaitText(const char *text) {
   if (!Stopping() && g_job.p.wait_box) g_job.p.wait_box->SetWaitText(text);
 }
+void GraphShown(const char *svg) {
+  if (!Stopping() && g_job.p.main_window && svg && *svg) g_job.p.main_window->ShowGraph(svg);
+}
+void TreeEnded(int complete) {
+  if (!Stopping() && g_job.p.main_window) g_job.p.main_window->TreeDone(complete);
+}
+// A status text of ours, formatted with numbers.
+void StatusF(const char *format, int a, int b) {
+  char text[160];
+  FormatText(text, sizeof text, format, a, b);
+  Status(text);
+}
 
 // Status text of entry k; the Result view's entry (5) is past the table and
 // shows the last text, the one that invites a new tree or a new drop.
@@ -165,10 +190,11 @@ void ReleasePaths() {
 
 // Escape stopped the analysis job: the warning, the progress window gone at
 // once, drops accepted again; the project stays open.
-void StopByEscape() {
+void StopByEscape(const char *status) {
   Warn(g_job.p.main_window, kStopping);
   if (g_job.p.main_window) g_job.p.main_window->Destroy(WINDOW_PROGRESS);
   g_job.p.progress = nullptr;  // gone: Idle must not close it again
+  Status(status);
   Pause(g_worker_timing.short_ms);
   Drops(1);
   JobState = JobStep::Idle;
@@ -188,7 +214,8 @@ void StartAnalysis() {
   SourceBar(0);
   FuncBar(0);
   Select(VIEW_FUNCTIONS);
-  Status(StatusText(2));
+  // Not yet the invitation to double-click: nothing is listed yet.
+  Status(StatusText(1));
   BeginCollection(StopOrEscape);
   g_job.i = 0;
   g_job.next_path = g_job.p.paths;
@@ -207,7 +234,9 @@ void CollectOnePath() {
     // Stopped while collecting: as when stopped while parsing, the project
     // (the files collected so far) stays open and the views stay empty.
     ReleasePaths();
-    StopByEscape();
+    char text[160];
+    FormatText(text, sizeof text, kStoppedCollecting, ProjectFiles ? ProjectFiles->count : 0);
+    StopByEscape(text);
     return;
   }
   if (g_job.i >= n || !g_job.next_path) {
@@ -221,6 +250,7 @@ void CheckCollected() {
   if (!ProjectFiles || ProjectFiles->count == 0) {
     Warn(g_job.p.main_window, kNoFiles);
     ReleaseCB(&ProjectFiles);
+    Status(StatusText(0));
     JobState = JobStep::Idle;
     return;
   }
@@ -231,6 +261,7 @@ void CheckCollected() {
 void RegisterSources() {
   g_job.count = ProjectFiles ? ProjectFiles->count : 0;
   if (g_job.count == 0) {
+    Status(StatusText(0));
     JobState = JobStep::Idle;
     return;
   }
@@ -248,6 +279,8 @@ void RegisterSources() {
 
 void ParseSource() {
   int r;
+  // The detail line names the source being parsed from its first slice on.
+  if (ANA_Exec(g_job.p.progress, MessageBuffer, -1) == 0) Detail(MessageBuffer);
   for (;;) {
     r = ANA_Exec(g_job.p.progress, MessageBuffer, 0);
     if (r < 0 || r > 100 || Stopping()) break;
@@ -257,7 +290,9 @@ void ParseSource() {
   Detail(MessageBuffer);
   if (r == ANA_EXEC_STOPPED || r == ANA_EXEC_NO_SOURCE) LogFlush();  // the analysis ended
   if (r == ANA_EXEC_STOPPED) {
-    StopByEscape();
+    char text[160];
+    FormatText(text, sizeof text, kStoppedParsing, g_job.i - 1, g_job.count);
+    StopByEscape(text);
   } else if (r == ANA_EXEC_SOURCE_DONE) {
     g_job.i++;
     SourceBar(std::min(100, g_job.i * 100 / g_job.count));
@@ -276,6 +311,7 @@ void MakeLists() {
   FuncBar(0);
   SourceBar(100);
   g_job.i = 0;
+  g_job.link_stopped = 0;
   JobState = JobStep::LinkCalls;
 }
 
@@ -291,6 +327,12 @@ void LinkOneSource() {
     bar = 100;
   } else {
     bar = g_job.count > 0 ? std::min(100, r * 100 / g_job.count) : 0;
+    // Escape skips the rest and reports one source past the end; g_job.i
+    // keeps the sources linked in full before it.
+    if (r > g_job.count)
+      g_job.link_stopped = 1;
+    else
+      g_job.i = r;
   }
   FuncBar(bar);
   SourceBar(100);
@@ -301,7 +343,10 @@ void FinishAnalysis() {
   JobState = JobStep::Idle;
   ANA_UpdateCalledColumn();
   Redraw();
-  Status(StatusText(2 + Current()));
+  if (g_job.link_stopped)
+    StatusF(kStoppedLinking, g_job.i, g_job.count);
+  else
+    Status(StatusText(2 + Current()));
   if (ANA_GetFuncCount() == 0) {
     Warn(g_job.p.main_window, kNoFunctions);
     ReleaseCB(&ProjectFiles);
@@ -319,23 +364,28 @@ void StartTree() {
 
 void ExpandTree() {
   int r = 0;
+  int outputs = g_job.p.view_only ? OUTPUT_VIEW : OUTPUT_ALL;
   if (g_job.p.callers) {
-    SetTreeOutputs(OUTPUT_ALL);
+    SetTreeOutputs(outputs);
     if (g_job.p.root)
       r = ANA_MakeCallersTree(g_job.p.root, g_config.MAX_CALL_NEST);
     else
       r = ANA_MakeNameCallersTree(g_job.p.callers_name, g_job.p.callers_argc);
   } else if (g_job.p.root) {
-    SetTreeOutputs(OUTPUT_ALL);
+    SetTreeOutputs(outputs);
     r = ANA_MakeCallStackTree(g_job.p.root, g_config.MAX_CALL_NEST);
     LogFlush();
   }
   Pause(g_worker_timing.settle_ms);
-  if (r < 0) Warn(g_job.p.main_window, kInterrupted);
+  if (r < 0) {
+    Warn(g_job.p.main_window, kInterrupted);
+    CopyText(g_job.end_status, sizeof g_job.end_status, kStoppedTree);
+    g_job.tree_cut = 1;
+  }
   JobState = JobStep::StartRenderer;
 }
 
-void StartRenderer() {
+void StartRenderers() {
   if (g_job.p.render) {
     int s = GraphFileSize();
     if (s > 0) {
@@ -346,18 +396,54 @@ void StartRenderer() {
   }
   Pause(g_worker_timing.short_ms);
   if (g_job.p.render) RunRenderer();
+  g_job.svg_running = g_job.p.render && g_job.p.in_window && RunSvgRenderer();
   JobState = JobStep::WaitForRenderer;
+}
+
+void StartRenderer() {
+  if (g_job.p.render && g_job.p.ask_large && graph_enabled && GraphNodeCount() > kAskNodes) {
+    // Minutes of layout and a picture nobody can read: ask first.
+    g_render_yes = 0;
+    EscapePressed();  // only a press from now on answers
+    FormatText(MessageBuffer, sizeof MessageBuffer, kAskRender, GraphNodeCount());
+    Status(MessageBuffer);
+    WaitText(MessageBuffer);
+    JobState = JobStep::AskRender;
+    return;
+  }
+  StartRenderers();
+}
+
+void AskRender() {
+  if (g_render_yes.exchange(0)) {
+    StartRenderers();
+  } else if (EscapePressed()) {
+    g_job.p.render = 0;  // no picture, no viewer
+    ForgoGraphPicture();
+    FormatText(g_job.end_status, sizeof g_job.end_status, kNotRendered, GraphNodeCount());
+    JobState = JobStep::ShowPicture;
+  }
 }
 
 // Returns the pause of this turn.
 unsigned WaitRenderer() {
-  if (!g_job.p.render || PollRenderer() == 1) {
+  // The Graph tab shows the SVG as soon as it is there, even while the
+  // picture is still being rendered.
+  if (g_job.svg_running && PollSvgRenderer() == 1) {
+    g_job.svg_running = 0;
+    GraphShown(GraphSvgFile());
+  }
+  if (!g_job.p.render || (PollRenderer() == 1 && !g_job.svg_running)) {
     Pause(g_worker_timing.short_ms);
     JobState = JobStep::ShowPicture;
   } else if (EscapePressed()) {
-    AbandonRenderer();  // it runs on and puts its picture in place itself
+    // Nothing is written after a stop: the renderers go at once.
+    StopRenderer();
+    g_job.svg_running = 0;
     Pause(g_worker_timing.short_ms);
     Warn(g_job.p.main_window, kInterrupted);
+    Status(kStoppedRender);
+    TreeEnded(0);
     JobState = JobStep::Idle;
   }
   return g_worker_timing.turn_ms ? g_worker_timing.turn_ms : (unsigned)kHeadlessPollMs;
@@ -367,7 +453,10 @@ void ShowTree() {
   if (g_job.p.render && g_job.p.view) ShowGraphPicture();
   // Every picture name taken: the tree has no picture, and the user is told.
   bool no_name = g_job.p.render && graph_enabled && GraphNoFreePicture();
-  Status(no_name ? kNoPictureName : StatusText(2 + VIEW_RESULT));
+  Status(g_job.end_status[0] ? g_job.end_status
+         : no_name           ? kNoPictureName
+                             : StatusText(2 + VIEW_RESULT));
+  TreeEnded(g_job.tree_cut ? 0 : 1);
   Pause(g_worker_timing.show_ms);
   JobState = JobStep::Idle;
 }
@@ -423,6 +512,9 @@ bool Turn(JobStep step, unsigned *pause) {
       break;
     case JobStep::ShowPicture:
       ShowTree();
+      break;
+    case JobStep::AskRender:
+      AskRender();
       break;
     default:
       JobState = JobStep::Idle;  // no such step: end
@@ -498,8 +590,17 @@ void WorkerStop(void) {
   EscapeRequest();
   JoinThread(&g_thread);
   EscapePressed();  // the stop request must not reach a later poll
+  StopRenderer();   // the worker is gone: a render it waited for goes too
   JobState = JobStep::Idle;
   g_stop.store(0);
+}
+
+int WorkerAsksToRender(void) {
+  return JobState.load() == JobStep::AskRender ? 1 : 0;
+}
+
+void AnswerRender(void) {
+  if (WorkerAsksToRender()) g_render_yes = 1;
 }
 
 void WorkerFailNextStart(int on) {

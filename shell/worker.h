@@ -34,6 +34,7 @@ enum class JobStep : int {
   StartRenderer = 12,    // the waiting message for the graph's size, then the renderer
   WaitForRenderer = 13,  // poll the renderer once per turn; Escape gives up waiting
   ShowPicture = 14,      // open the picture in the viewer and set the status
+  AskRender = 15,        // a large graph: wait for the user's Enter (render) or Escape (not)
 };
 
 // The job state; any step but Idle means a job runs.
@@ -81,7 +82,19 @@ struct WorkerParams {
   int callers = 0;
   char callers_name[528] = {};
   int callers_argc = 0;
+  // Call-tree job of the desktop program: the graph is also rendered as an
+  // SVG for the Graph tab (MainWindowPort::ShowGraph), and a graph of more
+  // than kAskNodes nodes is rendered only when the user says so.
+  int in_window = 0;
+  int ask_large = 0;
+  // Call-tree job: the tree is drawn into its view only (no Result text, log
+  // lines, graph file or picture), as going back to an earlier tree does.
+  int view_only = 0;
 };
+
+// Graphs with more nodes than this are rendered only when the user agrees
+// (WorkerParams::ask_large).
+enum { kAskNodes = 2000 };
 
 // The ports and choices of the program, used by the requests. Set once by the
 // program before the first request; null ports are absent windows.
@@ -89,8 +102,10 @@ struct ShellFront {
   MainWindowPort *main_window;
   ProgressSink *progress;
   WaitBox *wait_box;
-  int render;  // call trees are rendered (desktop: 1)
-  int view;    // rendered pictures are opened in the viewer (desktop: 1)
+  int render;         // call trees are rendered (desktop: 1)
+  int view;           // rendered pictures are opened in the viewer (desktop: 1)
+  int in_window = 0;  // an SVG of each graph for the Graph tab (desktop: 1)
+  int ask_large = 0;  // large graphs wait for the user's answer (desktop: 1)
 };
 extern ShellFront g_front;
 
@@ -111,6 +126,13 @@ void WorkerStop(void);
 // 1 from WorkerStop's request until the worker has ended: long pauses on the
 // worker (the tone player's) poll it to end early. Any thread.
 int WorkerStopRequested(void);
+
+// 1 while a call-tree job waits for the user's answer about rendering a
+// large graph (JobStep::AskRender); any thread.
+int WorkerAsksToRender(void);
+// The user's Enter to that question: the graph is rendered. Any thread;
+// nothing when no question is open. Escape (EscapeRequest) answers no.
+void AnswerRender(void);
 
 // Test hook: when on, the next WorkerStart fails as if no thread could be made.
 void WorkerFailNextStart(int on);

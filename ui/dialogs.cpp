@@ -4,12 +4,15 @@
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+
+#include <algorithm>
 
 #include "foundation/text.h"
 #include "platform/sys.h"
@@ -195,12 +198,16 @@ WaitBoxWindow::WaitBoxWindow(QWidget *owner, const QString &text)
   text_ = Static(this, du, 7, 7, 132, 26, QStringLiteral("Message"), Qt::AlignLeft | Qt::AlignTop,
                  true, "waitText");
   text_->setWordWrap(true);
-  Static(this, du, 16, 37, 23, 9, QStringLiteral("About"), Qt::AlignRight | Qt::AlignVCenter, false,
-         nullptr);
+  text_height_ = text_->height();
+  box_height_ = height();
+  lower_[0] = Static(this, du, 16, 37, 23, 9, QStringLiteral("About"),
+                     Qt::AlignRight | Qt::AlignVCenter, false, nullptr);
   seconds_ = Static(this, du, 41, 37, 30, 9, QString(), Qt::AlignCenter, true, "seconds");
   seconds_->setAutoFillBackground(true);
-  Static(this, du, 74, 37, 19, 9, QStringLiteral("[sec]"), Qt::AlignLeft | Qt::AlignVCenter, false,
-         nullptr);
+  lower_[1] = seconds_;
+  lower_[2] = Static(this, du, 74, 37, 19, 9, QStringLiteral("[sec]"),
+                     Qt::AlignLeft | Qt::AlignVCenter, false, nullptr);
+  for (int i = 0; i < 3; i++) lower_top_[i] = lower_[i]->y();
 
   SetText(text);
   elapsed_ = 0;
@@ -227,6 +234,16 @@ void WaitBoxWindow::SetText(const QString &text) {
   QString t = text;
   t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
   text_->setText(t);
+  // The box grows (never below its described size) until every line shows.
+  int need = std::max(text_height_, text_->heightForWidth(text_->width()) + 4);
+  int grow = need - text_height_;
+  text_->resize(text_->width(), need);
+  for (int i = 0; i < 3; i++) lower_[i]->move(lower_[i]->x(), lower_top_[i] + grow);
+  setFixedSize(width(), box_height_ + grow);
+}
+
+int WaitBoxWindow::TextFits() const {
+  return text_->heightForWidth(text_->width()) <= text_->height() ? 1 : 0;
 }
 
 void WaitBoxWindow::Tick(uint32_t now) {
@@ -293,4 +310,53 @@ AboutBox::AboutBox(QWidget *owner) : QDialog(owner) {
 
 QString AboutBox::ProductText() const {
   return product_->text();
+}
+
+// ---------------------------------------------------------------------------
+// ColourLegend
+
+namespace {
+
+struct LegendEntry {
+  QColor colour;
+  const char *meaning;
+};
+// The colours of ListModel::data.
+const LegendEntry kLegend[] = {
+    {QColor(160, 255, 176), "Function List: a function that some call reaches"},
+    {QColor(128, 176, 255), "Function List: a function no call reaches"},
+    {QColor(255, 255, 160), "Call List: a call linked to its definition"},
+    {QColor(224, 224, 224), "Call List: a call no analysed source defines"},
+};
+
+}  // namespace
+
+ColourLegend::ColourLegend(QWidget *owner) : QDialog(owner) {
+  setObjectName(QStringLiteral("colourLegend"));
+  setWindowTitle(QStringLiteral("List Colours"));
+  QGridLayout *grid = new QGridLayout(this);
+  int row = 0;
+  for (const LegendEntry &e : kLegend) {
+    QLabel *swatch = new QLabel(this);
+    swatch->setFixedSize(48, 18);
+    swatch->setAutoFillBackground(true);
+    swatch->setFrameStyle(QFrame::Box | QFrame::Plain);
+    QPalette pal = swatch->palette();
+    pal.setColor(QPalette::Window, e.colour);
+    swatch->setPalette(pal);
+    grid->addWidget(swatch, row, 0);
+    grid->addWidget(new QLabel(QString::fromLatin1(e.meaning), this), row, 1);
+    row++;
+  }
+  QPushButton *ok = new QPushButton(QStringLiteral("OK"), this);
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  grid->addWidget(ok, row, 1, Qt::AlignRight);
+}
+
+QStringList ColourLegend::Lines() const {
+  QStringList out;
+  for (const LegendEntry &e : kLegend)
+    out << e.colour.name() + QLatin1Char(' ') + QString::fromLatin1(e.meaning);
+  return out;
 }

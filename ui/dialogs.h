@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QFont>
 #include <QRect>
+#include <QStringList>
 #include <QWidget>
 
 #include <cstdint>
@@ -73,6 +74,8 @@ class WaitBoxWindow : public QWidget {
   void Finish();
 
   QString Text() const;
+  // 1 when every line of the text shows.
+  int TextFits() const;
   QString SecondsText() const;
   unsigned Seconds() const { return elapsed_; }
   // Colour of the seconds for an elapsed time: green, yellow from 60 s, red from 300 s.
@@ -85,6 +88,10 @@ class WaitBoxWindow : public QWidget {
  private:
   QLabel *text_;            // 1001
   QLabel *seconds_;         // 1008
+  QLabel *lower_[3];        // the row under the text: "About", 1008, "[sec]"
+  int lower_top_[3];        // their places in the described layout
+  int text_height_;         // described height of 1001
+  int box_height_;          // described height of the box
   QTimer *timer_;           // 500 ms refresh
   uint32_t start_;          // tick count at creation
   unsigned elapsed_ = 0;    // whole seconds shown
@@ -104,6 +111,15 @@ class AboutBox : public QDialog {
 
  private:
   QLabel *product_;  // 1006
+};
+
+// The legend of the list colours (Help menu).
+class ColourLegend : public QDialog {
+  Q_OBJECT
+ public:
+  explicit ColourLegend(QWidget *owner);
+  // The colours and what they mean, one line each ("#rrggbb meaning").
+  QStringList Lines() const;
 };
 
 // Moves box over the middle of owner (or of the left 60 % and top 70 % of the

@@ -2,6 +2,8 @@
 #include "ui/list_view.h"
 
 #include <QColor>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -11,6 +13,7 @@
 #include <string_view>
 
 #include "foundation/ports.h"
+#include "ui/focus_frame.h"
 #include "ui/qtext.h"
 #include "xref/list_columns.h"
 
@@ -32,6 +35,20 @@ int CompareText(std::string_view a, std::string_view b) {
 
 }  // namespace
 
+// What a sort needs, copied from the rows on the GUI thread so that the
+// comparisons can run anywhere, and what it gives back.
+struct ListModel::SortWork {
+  int col = 0;              // column sorted
+  bool descending = false;  // its direction
+  bool numeric = false;     // numbers, not texts
+  std::vector<int> old;     // the shown order before the sort
+  std::vector<int> nums;    // numeric keys by store row
+  std::string text;         // text keys by store row, one after another
+  std::vector<size_t> at;   // where each store row's key starts in text (n + 1)
+  unsigned resets = 0;      // ListModel::resets_ when it began
+  std::vector<int> next;    // the sorted order
+};
+
 // ---------------------------------------------------------------------------
 // ListModel
 
@@ -39,6 +56,10 @@ ListModel::ListModel(int list, QObject *parent)
     : QAbstractTableModel(parent),
       list_(list),
       columns_(list == VIEW_FUNCTIONS ? FL_COLUMNS : CL_COLUMNS) {}
+
+ListModel::~ListModel() {
+  if (sort_thread_.joinable()) sort_thread_.join();
+}
 
 int ListModel::rowCount(const QModelIndex &parent) const {
   return parent.isValid() ? 0 : (int)rows_.size();
@@ -144,6 +165,7 @@ void ListModel::InsertRow(int index, std::string cells, int n) {
   }
   // An insertion inside the list: rows after it move down by one.
   Commit();
+  resets_++;
   int shown = order_.empty() ? index : (int)rows_.size();
   beginInsertRows(QModelIndex(), shown, shown);
   rows_.insert(rows_.begin() + index, std::move(row));
@@ -185,6 +207,7 @@ const char *ListModel::CellAt(int row, int col) const {
 }
 
 void ListModel::DeleteRows() {
+  resets_++;
   beginResetModel();
   rows_.clear();
   pending_.clear();
@@ -214,31 +237,108 @@ void ListModel::Commit() {
   }
 }
 
-void ListModel::SortBy(int col, bool descending) {
-  if (col < 0 || col >= columns_) return;
-  Commit();
-  int n = (int)rows_.size();
-  std::vector<int> old = order_;
-  if (old.empty()) {
-    old.resize((size_t)n);
-    for (int i = 0; i < n; i++) old[i] = i;
-  }
-  Q_EMIT layoutAboutToBeChanged(QList<QPersistentModelIndex>(),
-                                QAbstractItemModel::VerticalSortHint);
-  std::vector<int> next = old;
-  if (IsNumericColumn(list_, col)) {
-    std::vector<int> key((size_t)n);
-    for (int i = 0; i < n; i++) key[i] = CellNumber(CellText(rows_[i], col));
+std::vector<int> ListModel::SortedOrder(const SortWork &w) {
+  std::vector<int> next = w.old;
+  bool desc = w.descending;
+  if (w.numeric) {
+    const std::vector<int> &key = w.nums;
     std::stable_sort(next.begin(), next.end(),
-                     [&](int a, int b) { return descending ? key[a] > key[b] : key[a] < key[b]; });
+                     [&](int a, int b) { return desc ? key[a] > key[b] : key[a] < key[b]; });
   } else {
-    std::vector<std::string_view> key((size_t)n);
-    for (int i = 0; i < n; i++) key[i] = CellText(rows_[i], col);
+    auto key = [&](int r) {
+      return std::string_view(w.text.data() + w.at[r], w.at[r + 1] - w.at[r]);
+    };
     std::stable_sort(next.begin(), next.end(), [&](int a, int b) {
-      int c = CompareText(key[a], key[b]);
-      return descending ? c > 0 : c < 0;
+      int c = CompareText(key(a), key(b));
+      return desc ? c > 0 : c < 0;
     });
   }
+  return next;
+}
+
+void ListModel::SortBy(int col, bool descending) {
+  if (col < 0 || col >= columns_) return;
+  if (sort_) FinishSort();  // one order at a time
+  next_col_ = -1;
+  StartSort(col, descending);
+  if (!sort_) return;
+  sort_->next = SortedOrder(*sort_);
+  std::shared_ptr<SortWork> w = std::move(sort_);
+  ApplyOrder(std::move(w->old), std::move(w->next));
+}
+
+void ListModel::SortInBackground(int col, bool descending) {
+  if (col < 0 || col >= columns_) return;
+  if (sort_) {  // after the one that runs
+    next_col_ = col;
+    next_descending_ = descending;
+    return;
+  }
+  StartSort(col, descending);
+  if (!sort_) return;
+  std::shared_ptr<SortWork> w = sort_;
+  sort_thread_ = std::thread([w, this] {
+    w->next = SortedOrder(*w);
+    // Queued to the GUI thread; dropped if the model is gone by then (its
+    // destructor joins this thread first).
+    QMetaObject::invokeMethod(
+        this, [this] { FinishSort(); }, Qt::QueuedConnection);
+  });
+}
+
+// The keys of every committed row, on the GUI thread.
+void ListModel::StartSort(int col, bool descending) {
+  Commit();
+  auto w = std::make_shared<SortWork>();
+  int n = (int)rows_.size();
+  w->col = col;
+  w->descending = descending;
+  w->numeric = IsNumericColumn(list_, col) != 0;
+  w->resets = resets_;
+  w->old = order_;
+  if (w->old.empty()) {
+    w->old.resize((size_t)n);
+    for (int i = 0; i < n; i++) w->old[i] = i;
+  }
+  if (w->numeric) {
+    w->nums.resize((size_t)n);
+    for (int i = 0; i < n; i++) w->nums[i] = CellNumber(CellText(rows_[i], col));
+  } else {
+    w->at.resize((size_t)n + 1);
+    for (int i = 0; i < n; i++) {
+      w->at[i] = w->text.size();
+      w->text += CellText(rows_[i], col);
+    }
+    w->at[n] = w->text.size();
+  }
+  sort_ = std::move(w);
+}
+
+void ListModel::FinishSort() {
+  if (sort_thread_.joinable()) sort_thread_.join();
+  std::shared_ptr<SortWork> w = std::move(sort_);
+  if (!w) return;
+  // Rows deleted or inserted in between: the order is of rows that are gone.
+  if (w->resets == resets_) ApplyOrder(std::move(w->old), std::move(w->next));
+  if (next_col_ >= 0) {
+    int col = next_col_;
+    next_col_ = -1;
+    SortInBackground(col, next_descending_);
+  }
+  Q_EMIT SortDone();
+}
+
+void ListModel::ApplyOrder(std::vector<int> old, std::vector<int> next) {
+  Commit();
+  int n = (int)rows_.size();
+  // Rows appended since the keys were taken stay at the end, as after any sort.
+  for (int i = (int)old.size(); i < n; i++) {
+    old.push_back(i);
+    next.push_back(i);
+  }
+  if ((int)next.size() != n) return;
+  Q_EMIT layoutAboutToBeChanged(QList<QPersistentModelIndex>(),
+                                QAbstractItemModel::VerticalSortHint);
   // Keep selections and the current row on the same store rows.
   std::vector<int> where((size_t)n);
   for (int i = 0; i < n; i++) where[next[i]] = i;
@@ -252,6 +352,23 @@ void ListModel::SortBy(int col, bool descending) {
   changePersistentIndexList(from, to);
   order_ = std::move(next);
   Q_EMIT layoutChanged(QList<QPersistentModelIndex>(), QAbstractItemModel::VerticalSortHint);
+}
+
+std::vector<std::string> ListModel::LongestCells(int col, int n) const {
+  std::vector<std::pair<size_t, int>> best;  // (bytes, store row), longest first
+  if (col < 0 || col >= columns_ || n <= 0) return {};
+  for (int r = 0; r < (int)rows_.size(); r++) {
+    size_t len = strlen(CellText(rows_[r], col));
+    if ((int)best.size() == n && len <= best.back().first) continue;
+    auto at = std::upper_bound(best.begin(), best.end(), std::make_pair(len, r),
+                               [](const std::pair<size_t, int> &a,
+                                  const std::pair<size_t, int> &b) { return a.first > b.first; });
+    best.insert(at, {len, r});
+    if ((int)best.size() > n) best.pop_back();
+  }
+  std::vector<std::string> out;
+  for (const auto &b : best) out.push_back(CellText(rows_[b.second], col));
+  return out;
 }
 
 // ---------------------------------------------------------------------------
@@ -305,4 +422,49 @@ void ListView::paintEvent(QPaintEvent *event) {
     p.drawPixmap(r.right() - picture_.width() + 1, r.bottom() - picture_.height() + 1, picture_);
   }
   QTableView::paintEvent(event);
+  if (!hasFocus()) return;
+  QRect row;
+  QModelIndex cur = currentIndex();
+  if (cur.isValid())
+    row = QRect(0, rowViewportPosition(cur.row()), viewport()->width(), rowHeight(cur.row()));
+  DrawFocusFrame(viewport(), row);
+}
+
+void ListView::scrollContentsBy(int dx, int dy) {
+  // Scrolling moves the pixels already drawn, the picture with them; it
+  // stays fixed in its corner only when the whole viewport is drawn again.
+  QTableView::scrollContentsBy(dx, dy);
+  viewport()->update();
+}
+
+void ListView::keyPressEvent(QKeyEvent *event) {
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+      currentIndex().isValid()) {
+    Q_EMIT Entered(currentIndex().row(), (event->modifiers() & Qt::ShiftModifier) != 0);
+    event->accept();
+    return;
+  }
+  QTableView::keyPressEvent(event);
+  viewport()->update();  // the row frame follows the current row
+}
+
+void ListView::contextMenuEvent(QContextMenuEvent *event) {
+  QModelIndex i = indexAt(event->pos());
+  if (!i.isValid()) {
+    event->ignore();
+    return;
+  }
+  selectRow(i.row());
+  Q_EMIT MenuAt(i.row(), event->globalPos());
+  event->accept();
+}
+
+void ListView::focusInEvent(QFocusEvent *event) {
+  QTableView::focusInEvent(event);
+  viewport()->update();
+}
+
+void ListView::focusOutEvent(QFocusEvent *event) {
+  QTableView::focusOutEvent(event);
+  viewport()->update();
 }

@@ -7,8 +7,11 @@
 #include <QPixmap>
 #include <QTableView>
 
+#include <atomic>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 // Rows of one list view. Rows are addressed by their place in the store (the
@@ -17,6 +20,7 @@ class ListModel : public QAbstractTableModel {
   Q_OBJECT
  public:
   ListModel(int list, QObject *parent = nullptr);
+  ~ListModel() override;  // waits for a background sort
 
   int rowCount(const QModelIndex &parent = QModelIndex()) const override;
   int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -50,6 +54,16 @@ class ListModel : public QAbstractTableModel {
   // Sorts the shown order by one column: numbers for numeric columns, text
   // (ASCII letters folded) otherwise. Stable, so ties keep their order.
   void SortBy(int col, bool descending);
+  // The same, with the comparisons on a thread of their own: the GUI thread
+  // only copies the column and later puts the rows in their new order
+  // (SortDone). A sort asked for while one runs follows it. Rows deleted in
+  // the meantime make the result void; rows appended stay at the end.
+  void SortInBackground(int col, bool descending);
+  // 1 while a background sort runs or waits.
+  int Sorting() const { return sort_ != nullptr; }
+  // The longest texts of column col, by bytes (at most n, longest first):
+  // what column sizing measures.
+  std::vector<std::string> LongestCells(int col, int n) const;
   // Store row of a shown row and back; -1 when out of range.
   int StoreRow(int shown) const;
   int ShownRow(int store) const;
@@ -57,7 +71,17 @@ class ListModel : public QAbstractTableModel {
   static int IsNumericColumn(int list, int col);
   int List() const { return list_; }
 
+ Q_SIGNALS:
+  // A background sort has put the rows in their new order (or given up).
+  void SortDone();
+
  private:
+  struct SortWork;  // one background sort
+  // The permutation of old that sorts it by col (stable); any thread.
+  static std::vector<int> SortedOrder(const SortWork &w);
+  void StartSort(int col, bool descending);
+  void FinishSort();
+  void ApplyOrder(std::vector<int> old, std::vector<int> next);
   // A row is its cells one after another, each ended by a NUL, always
   // columns_ of them: one block per row, and every cell a C string in place.
   typedef std::string Row;
@@ -70,10 +94,18 @@ class ListModel : public QAbstractTableModel {
   std::vector<int> order_;    // shown row -> store row; empty while unsorted
   int dirty_lo_ = -1;         // smallest store row changed since Commit
   int dirty_hi_ = -1;         // largest store row changed since Commit
+  unsigned resets_ = 0;       // DeleteRows and inner insertions so far
+  // The background sort: its work record is shared with its thread, which
+  // only touches that record; the GUI thread joins it before reading.
+  std::shared_ptr<SortWork> sort_;
+  std::thread sort_thread_;
+  int next_col_ = -1;  // a sort asked for while one ran, or -1
+  bool next_descending_ = false;
 };
 
-// A list view with its background picture in the bottom-right corner, whose
-// row under the mouse is underlined (the hot row).
+// A list view with its background picture in the bottom-right corner of the
+// viewport (fixed there while the rows scroll), the focus frame, and its row
+// under the mouse underlined (the hot row).
 class ListView : public QTableView {
   Q_OBJECT
  public:
@@ -81,8 +113,19 @@ class ListView : public QTableView {
   // Shown row under the mouse, -1 when none.
   int HotRow() const { return hot_row_; }
 
+ Q_SIGNALS:
+  // Enter (shift: with Shift) on the current row (a shown row).
+  void Entered(int shown_row, bool shift);
+  // The context menu on a shown row, at a screen position.
+  void MenuAt(int shown_row, const QPoint &global);
+
  protected:
   void paintEvent(QPaintEvent *event) override;
+  void scrollContentsBy(int dx, int dy) override;
+  void keyPressEvent(QKeyEvent *event) override;
+  void contextMenuEvent(QContextMenuEvent *event) override;
+  void focusInEvent(QFocusEvent *event) override;
+  void focusOutEvent(QFocusEvent *event) override;
   void mouseMoveEvent(QMouseEvent *event) override;
   bool viewportEvent(QEvent *event) override;
 

@@ -1,6 +1,8 @@
 // The desktop program: `velmora [PATH...]`. Every argument is a file or folder
 // whose sources are analysed as soon as the window is open.
 #include <QApplication>
+#include <QFile>
+#include <QStringList>
 
 #include <vector>
 
@@ -18,9 +20,11 @@ int main(int argc, char **argv) {
   if (!AppStart(nullptr, (int)paths.size(), paths.data(), &failure)) {
     ShowWarningBox(nullptr, QString::fromLatin1(failure ? failure : "Program error !"));
   } else {
+    QStringList args;
+    for (const char *p : paths) args << QFile::decodeName(p);
     MainWindow *w = new MainWindow;
     w->show();
-    w->Start();
+    w->Start(args);
     if (!StartScreenshotTour(w)) StartBenchQuit(w);
     code = app.exec();
     // The window is gone for the user; the worker has been stopped by now.

@@ -1,5 +1,6 @@
-// The main window (see mainwindow.h); the ports over the windows are in
-// window_ports.cpp.
+// The main window (see mainwindow.h): its creation, the key filter, drops,
+// the feedback windows and closing. Commands and menus are in commands.cpp,
+// trees and their history in navigation.cpp, the ports in window_ports.cpp.
 #include "ui/mainwindow.h"
 
 #include <QApplication>
@@ -8,11 +9,14 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
 #include <QTableView>
 #include <QUrl>
 
@@ -27,6 +31,7 @@
 #include "platform/keys.h"
 #include "shell/requests.h"
 #include "shell/worker.h"
+#include "ui/desktop_settings.h"
 #include "ui/dialogs.h"
 #include "ui/pictures.h"
 #include "ui/qtext.h"
@@ -39,6 +44,15 @@ const char kTitle[] = "Velmora Ver 0.10";
 
 WarningHandler g_warning_handler;
 ConfirmHandler g_confirm_handler;
+StopQuitHandler g_stop_quit_handler;
+
+// Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PgDn, Ctrl+PgUp.
+bool SwitchesTab(const QKeyEvent *k) {
+  if (!(k->modifiers() & Qt::ControlModifier) || (k->modifiers() & Qt::AltModifier)) return false;
+  int key = k->key();
+  return key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_PageDown ||
+         key == Qt::Key_PageUp;
+}
 
 // The one application-wide key filter. It looks at key presses as they reach
 // a top-level window, before any widget sees them, so each physical press is
@@ -55,6 +69,18 @@ class KeyFilter : public QObject {
         // Only a running job listens for it; a press while idle (closing a
         // box, say) must not stop the next job at its first poll.
         if (WorkerBusy()) EscapeRequest();
+      } else if (SwitchesTab(k)) {
+        // Here, not as shortcuts: a view takes Tab and PgUp/PgDn for rows.
+        w_->Command(k->key() == Qt::Key_Backtab || k->key() == Qt::Key_PageUp ||
+                            (k->modifiers() & Qt::ShiftModifier)
+                        ? CMD_PREVIOUS_TAB
+                        : CMD_NEXT_TAB);
+        return true;
+      } else if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) &&
+                 WorkerAsksToRender()) {
+        // The answer to the question in the status line, and nothing else.
+        if (!k->isAutoRepeat()) AnswerRender();
+        return true;
       } else if (!k->isAutoRepeat()) {
         w_->KeyCommand(k->key());
       }
@@ -84,6 +110,21 @@ void ShowWarningBox(QWidget *owner, const QString &text) {
   box.exec();
 }
 
+void SetStopQuitHandler(StopQuitHandler handler) {
+  g_stop_quit_handler = std::move(handler);
+}
+
+bool AskStopAndQuit(QWidget *owner, const QString &text) {
+  if (g_stop_quit_handler) return g_stop_quit_handler(owner, text);
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::NoButton,
+                  owner);
+  QPushButton *stop = box.addButton(QStringLiteral("Stop and quit"), QMessageBox::AcceptRole);
+  box.addButton(QMessageBox::Cancel);
+  box.setDefaultButton(stop);
+  box.exec();
+  return box.clickedButton() == stop;
+}
+
 bool AskConfirmation(QWidget *owner, const QString &caption, const QString &text) {
   if (g_confirm_handler) return g_confirm_handler(owner, caption, text);
   // Task-modal and without owner: it blocks the whole program, like the
@@ -100,31 +141,29 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("mainWindow"));
   setWindowTitle(QString::fromLatin1(kTitle));
   setWindowIcon(ProgramIcon());
+  // The described first size; later runs come back as they were left.
   resize(g_config.WIDTH, g_config.HEIGHT);
   setAcceptDrops(false);
 
-  BuildMenus();
   views_ = new ViewsPanel(&queue_, this);
   setCentralWidget(views_);
+  BuildMenus();
   connect(views_, &ViewsPanel::TreeRequested, this,
           [this](int, int sid, int fid) { TreeRequest(sid, fid); });
   connect(views_, &ViewsPanel::TabChosen, this, [this](int view) {
-    if (ProjectIsOpen()) SetStatus(StatusFor(view));
+    // While an analysis runs the lists are not ready for a double-click.
+    if (ProjectIsOpen() && !WorkerBusy()) SetStatus(StatusFor(view));
   });
-  QTableView *functions = views_->ListWidget(VIEW_FUNCTIONS);
-  functions->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(functions, &QWidget::customContextMenuRequested, this,
-          [this, functions](const QPoint &p) {
-            ShowContextMenu(functions->viewport()->mapToGlobal(p));
-          });
-  QTableView *calls = views_->ListWidget(VIEW_CALLS);
-  calls->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(calls, &QWidget::customContextMenuRequested, this,
-          [this, calls](const QPoint &p) { ShowCallListMenu(calls->viewport()->mapToGlobal(p)); });
+  connect(views_, &ViewsPanel::FunctionMenu, this, &MainWindow::ShowFunctionMenu);
   connect(views_, &ViewsPanel::CallersRequested, this,
           [this](int sid, int fid) { CallersRequest(sid, fid); });
   connect(views_, &ViewsPanel::CallersOfName, this,
           [this](const QByteArray &sjis, int argc) { NameCallersRequest(sjis, argc); });
+  connect(views_, &ViewsPanel::NotDefined, this, [this](const QString &name) {
+    views_->SetStatusText(
+        ToSjis(QStringLiteral("%1 is not defined in the analysed code").arg(name)).c_str());
+  });
+  RestoreState();
 
   progress_timer_.setInterval(150);
   connect(&progress_timer_, &QTimer::timeout, this, [this] { progress_port_.ApplyTo(progress_); });
@@ -135,6 +174,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent) {
   g_front.main_window = &port_;
   g_front.progress = &progress_port_;
   g_front.wait_box = &wait_port_;
+  // The Graph tab shows every rendered tree; as the viewer, it replaces the
+  // external one. Large graphs wait for the user's word.
+  g_front.in_window = 1;
+  g_front.ask_large = 1;
+  if (g_config.GRAPH_IN_WINDOW) g_front.view = 0;
   SetStatus(g_config.STAT_MESS[0]);
 }
 
@@ -148,95 +192,26 @@ MainWindow::~MainWindow() {
 }
 
 const char *MainWindow::StatusFor(int view) {
-  // The Result view has no entry of its own; it shares the CallTree's text,
-  // which invites a new tree or a new drop.
+  // The Result, Callers and Graph views have no entry of their own; they
+  // share the CallTree's text, which invites a new tree or a new drop.
   int k = 2 + view;
   if (k < 0) k = 0;
   if (k > 4) k = 4;
   return g_config.STAT_MESS[k];
 }
 
-void MainWindow::BuildMenus() {
-  QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
-  QAction *quit = file->addAction(QStringLiteral("&Quit."));
-  quit->setData(CMD_QUIT);
-  QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
-  QAction *about = help->addAction(QStringLiteral("&About"));
-  about->setData(CMD_ABOUT);
-  connect(menuBar(), &QMenuBar::triggered, this,
-          [this](QAction *a) { Command(a->data().toInt()); });
-}
-
-void MainWindow::ShowContextMenu(const QPoint &global) {
-  if (views_->CurrentView() != VIEW_FUNCTIONS) return;
-  QMenu menu(QStringLiteral("dummy"), this);
-  menu.setObjectName(QStringLiteral("contextMenu"));
-  menu.addAction(QStringLiteral("&view Function."))->setData(CMD_VIEW_FUNCTION);
-  menu.addAction(QStringLiteral("view Source"))->setData(CMD_VIEW_SOURCE);
-  menu.addSeparator();
-  menu.addAction(QStringLiteral("Callers"))->setData(CMD_CALLERS);
-  QAction *chosen = menu.exec(global);
-  if (chosen) Command(chosen->data().toInt());
-}
-
-void MainWindow::ShowCallListMenu(const QPoint &global) {
-  if (views_->CurrentView() != VIEW_CALLS) return;
-  QMenu menu(QStringLiteral("dummy"), this);
-  menu.setObjectName(QStringLiteral("callListMenu"));
-  menu.addAction(QStringLiteral("Callers"))->setData(CMD_CALLERS);
-  QAction *chosen = menu.exec(global);
-  if (chosen) Command(chosen->data().toInt());
-}
-
-void MainWindow::Start() {
+void MainWindow::Start(const QStringList &paths) {
+  if (!paths.isEmpty()) {
+    // As absolute paths: Recent may be opened from another folder.
+    paths_.clear();
+    for (const QString &p : paths) paths_ << QFileInfo(p).absoluteFilePath();
+    AddRecentPathSet(paths_);
+    FillRecentMenu();
+  }
   if (JobState.load() == JobStep::RegisterSources) {
     if (RequestStartupAnalysis()) return;
   }
   SetDropsAccepted(true);
-}
-
-void MainWindow::Command(int id) {
-  switch (id) {
-    case CMD_QUIT:
-      if (WorkerBusy()) {
-        ShowWarningBox(
-            this,
-            QStringLiteral("ソース解析処理中です。解析処理が終わってから終了させてください。"));
-        return;
-      }
-      close();
-      break;
-    case CMD_VIEW_FUNCTION:
-    case CMD_VIEW_SOURCE:
-      OpenFromList(id);
-      break;
-    case CMD_CALLERS: {
-      int list = views_->CurrentView();
-      if (list == VIEW_FUNCTIONS || list == VIEW_CALLS)
-        views_->CallersOfRow(list, views_->SelectedRow(list));
-      break;
-    }
-    case CMD_ABOUT: {
-      AboutBox box(this);
-      box.exec();
-      break;
-    }
-    default:
-      break;
-  }
-}
-
-void MainWindow::OpenFromList(int id) {
-  if (views_->CurrentView() != VIEW_FUNCTIONS) return;
-  int row = views_->SelectedRow(VIEW_FUNCTIONS);
-  if (row < 0) return;
-  char sid_text[260], fid_text[260];
-  views_->GetCell(VIEW_FUNCTIONS, row, FL_SID, sid_text, sizeof sid_text);
-  views_->GetCell(VIEW_FUNCTIONS, row, FL_FID, fid_text, sizeof fid_text);
-  int sid = CellNumber(sid_text);
-  int fid = CellNumber(fid_text);
-  if (sid <= 0 || fid <= 0) return;
-  RequestEditor(id == CMD_VIEW_FUNCTION ? EditorView::kFunction : EditorView::kSource, sid, fid);
 }
 
 void MainWindow::KeyCommand(int key) {
@@ -275,22 +250,17 @@ void MainWindow::DropPaths(const QStringList &paths) {
   for (const QString &p : paths) native.push_back(QFile::encodeName(p));
   std::vector<const char *> ptrs;
   for (const QByteArray &b : native) ptrs.push_back(b.constData());
+  // The trees of the last project name functions of the next one no more.
+  history_.Clear();
+  pending_ = Pending();
+  UpdateHistoryActions();
+  views_->Graph()->ShowText(QString());
+  paths_ = paths;
+  AddRecentPathSet(paths);
+  // Later: this may run inside the signal of an action of that very menu.
+  QMetaObject::invokeMethod(
+      this, [this] { FillRecentMenu(); }, Qt::QueuedConnection);
   RequestAnalysis(ptrs.data(), n);
-}
-
-int MainWindow::TreeRequest(int sid, int fid) {
-  if (shut_down_) return 0;
-  return RequestCallTree(sid, fid);
-}
-
-int MainWindow::CallersRequest(int sid, int fid) {
-  if (shut_down_) return 0;
-  return RequestCallersTree(sid, fid);
-}
-
-int MainWindow::NameCallersRequest(const QByteArray &sjis, int argc) {
-  if (shut_down_) return 0;
-  return RequestNameCallersTree(sjis.constData(), argc);
 }
 
 int MainWindow::OpenProgress() {
@@ -319,10 +289,12 @@ int MainWindow::OpenWait(const QString &text) {
 
 void MainWindow::CloseProgress() {
   progress_timer_.stop();
+  views_->FitColumns();  // the lists are full now
   if (!progress_) return;
   progress_port_.ApplyTo(progress_);
   ProgressWindow *w = progress_;
   progress_ = nullptr;
+  TakeBackActivation(w);
   w->Finish();
   w->deleteLater();
 }
@@ -330,9 +302,11 @@ void MainWindow::CloseProgress() {
 void MainWindow::DestroyProgress() {
   progress_timer_.stop();
   progress_port_.Reset();
+  if (!shut_down_) views_->FitColumns();
   if (!progress_) return;
   ProgressWindow *w = progress_;
   progress_ = nullptr;
+  TakeBackActivation(w);
   w->hide();
   w->deleteLater();
 }
@@ -341,8 +315,14 @@ void MainWindow::CloseWait() {
   if (!wait_) return;
   WaitBoxWindow *w = wait_;
   wait_ = nullptr;
+  TakeBackActivation(w);
   w->Finish();
   w->deleteLater();
+}
+
+void MainWindow::TakeBackActivation(QWidget *box) {
+  // The keys go back to the window the box took them from, not elsewhere.
+  if (!shut_down_ && QApplication::activeWindow() == box) activateWindow();
 }
 
 void MainWindow::SetDropsAccepted(bool on) {
@@ -370,11 +350,39 @@ void MainWindow::Shutdown() {
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {
-  if (!shut_down_ && WorkerBusy())
-    ShowWarningBox(this, QStringLiteral("解析処理中ですが、終了します。"));
+  // A job runs: the user chooses between stopping it and going on.
+  if (!shut_down_ && WorkerBusy() &&
+      !AskStopAndQuit(this, QStringLiteral("ソース解析処理中です。"))) {
+    event->ignore();
+    return;
+  }
+  if (!shut_down_) SaveState();
   Shutdown();
   // The program ends with its last window.
   event->accept();
+}
+
+void MainWindow::showEvent(QShowEvent *event) {
+  QMainWindow::showEvent(event);
+  // A saved place that no screen shows any more is not taken.
+  if (restored_) return;
+  restored_ = true;
+  QScreen *s = screen();
+  if (s && !s->availableGeometry().intersects(frameGeometry()))
+    move(s->availableGeometry().topLeft());
+}
+
+void MainWindow::SaveState() {
+  SaveGeometry(saveGeometry());
+  SaveColumnWidths(VIEW_FUNCTIONS, views_->ColumnWidths(VIEW_FUNCTIONS));
+  SaveColumnWidths(VIEW_CALLS, views_->ColumnWidths(VIEW_CALLS));
+}
+
+void MainWindow::RestoreState() {
+  QByteArray g = SavedGeometry();
+  if (!g.isEmpty()) restoreGeometry(g);
+  views_->SetColumnWidths(VIEW_FUNCTIONS, SavedColumnWidths(VIEW_FUNCTIONS));
+  views_->SetColumnWidths(VIEW_CALLS, SavedColumnWidths(VIEW_CALLS));
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event) {
@@ -397,9 +405,4 @@ void MainWindow::dropEvent(QDropEvent *event) {
     if (url.isLocalFile()) paths << url.toLocalFile();
   event->acceptProposedAction();
   DropPaths(paths);
-}
-
-void MainWindow::contextMenuEvent(QContextMenuEvent *event) {
-  ShowContextMenu(event->globalPos());
-  event->accept();
 }

@@ -9,9 +9,15 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
 #include <QTableView>
 #include <QTimer>
 #include <QTreeView>
+
+#include <algorithm>
+#include <cstdlib>
 
 #include "foundation/ports.h"
 #include "platform/sys.h"
@@ -56,7 +62,7 @@ void Step(Tour *t) {
   MainWindow *w = t->w;
   ViewsPanel *v = w->Views();
   // Steps that follow a job wait for it; a stuck job ends the tour.
-  if (WorkerBusy() && (t->step == 0 || t->step == 3 || t->step == 7)) {
+  if (WorkerBusy() && (t->step == 0 || t->step == 3 || t->step == 8)) {
     if (++t->waited > 600) {
       fprintf(stderr, "velmora: the job did not end; no screenshots\n");
       w->close();
@@ -86,25 +92,30 @@ void Step(Tour *t) {
       break;
     case 4:
       Save(*t, w, "calltree.png");
-      v->SelectView(VIEW_RESULT);
+      v->SelectView(VIEW_GRAPH);
+      v->Graph()->Fit();
       break;
     case 5:
+      Save(*t, w, "graph.png");
+      v->SelectView(VIEW_RESULT);
+      break;
+    case 6:
       Save(*t, w, "result.png");
       v->SelectView(VIEW_FUNCTIONS);
       v->FilterEdit(VIEW_FUNCTIONS)->setText(QStringLiteral("is_"));
       break;
-    case 6: {
+    case 7: {
       Save(*t, w, "search.png");
       v->FilterEdit(VIEW_FUNCTIONS)->clear();
       int sid = 0, fid = 0;
       if (FindFunction(v, "is_even", &sid, &fid)) w->CallersRequest(sid, fid);
       break;
     }
-    case 7:
+    case 8:
       v->SelectView(VIEW_CALLERS);
       v->CallersWidget()->expandAll();
       break;
-    case 8: {
+    case 9: {
       Save(*t, w, "callers.png");
       v->SelectView(VIEW_FUNCTIONS);
       w->OpenProgress();
@@ -117,7 +128,7 @@ void Step(Tour *t) {
       p->SetSourcePos(50);
       break;
     }
-    case 9: {
+    case 10: {
       Save(*t, w->Progress(), "progress.png");
       w->DestroyProgress();
       w->OpenWait(QStringLiteral("関数呼出木を作成しています。"));
@@ -126,9 +137,29 @@ void Step(Tour *t) {
       b->Tick(TickCount());
       break;
     }
-    case 10: {
+    case 11: {
       Save(*t, w->Wait(), "waitbox.png");
       w->CloseWait();
+      // The File menu, open over the window: a picture of the screen there.
+      v->SelectView(VIEW_FUNCTIONS);
+      QAction *file = w->menuBar()->actions().value(0);
+      if (file && file->menu())
+        file->menu()->popup(
+            w->menuBar()->mapToGlobal(w->menuBar()->actionGeometry(file).bottomLeft()));
+      break;
+    }
+    case 12: {
+      QMenu *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+      if (menu) {
+        QRect area = w->frameGeometry().united(menu->geometry());
+        QScreen *screen = w->screen();
+        QString path = QDir(t->dir).filePath(QStringLiteral("file-menu.png"));
+        bool ok = screen && screen->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                                .save(path, "PNG");
+        fprintf(stderr, "velmora: %s %s\n", ok ? "saved" : "could not save",
+                path.toLocal8Bit().constData());
+        menu->close();
+      }
       AboutBox *a = new AboutBox(w);
       a->setAttribute(Qt::WA_DeleteOnClose);
       a->show();
@@ -157,6 +188,96 @@ int StartScreenshotTour(MainWindow *w) {
   return 1;
 }
 
+namespace {
+
+// The measurements after the analysis (VELMORA_BENCH_TREE, VELMORA_BENCH_SORT).
+struct Bench {
+  MainWindow *w;
+  QElapsedTimer clock;     // since the step began
+  QString tree;            // function whose tree is timed, or ""
+  int sort_col = -1;       // Call List column whose sort is timed, or -1
+  int sort_rounds = 0;     // sorts done
+  qint64 last_tick = 0;    // the GUI thread's last turn (ns)
+  qint64 worst_stall = 0;  // its longest absence while sorting (ns)
+};
+
+void Finish(Bench *b) {
+  b->w->close();
+  delete b;
+}
+
+void BenchSort(Bench *b);
+
+void BenchTree(Bench *b) {
+  if (b->tree.isEmpty()) return BenchSort(b);
+  int sid = 0, fid = 0;
+  if (!FindFunction(b->w->Views(), b->tree.toUtf8().constData(), &sid, &fid)) {
+    fprintf(stderr, "velmora: no function %s\n", qPrintable(b->tree));
+    return Finish(b);
+  }
+  b->clock.start();
+  b->w->TreeRequest(sid, fid);
+  QTimer *poll = new QTimer(b->w);
+  poll->setInterval(5);
+  QObject::connect(poll, &QTimer::timeout, b->w, [b, poll] {
+    GraphView *g = b->w->Views()->Graph();
+    bool shown = !g->File().isEmpty();
+    if (!shown && WorkerBusy()) return;
+    if (shown)
+      fprintf(stderr, "velmora: tree of %s in the Graph tab after %.3f s (%d nodes)\n",
+              qPrintable(b->tree), b->clock.nsecsElapsed() / 1e9, g->NodeCount());
+    else
+      fprintf(stderr, "velmora: tree of %s ended after %.3f s without a graph\n",
+              qPrintable(b->tree), b->clock.nsecsElapsed() / 1e9);
+    poll->stop();
+    poll->deleteLater();
+    // The rest of the job (the picture for the desktop) first.
+    QTimer *idle = new QTimer(b->w);
+    idle->setInterval(20);
+    QObject::connect(idle, &QTimer::timeout, b->w, [b, idle] {
+      if (WorkerBusy() || b->w->Queue()->Pending()) return;
+      idle->stop();
+      idle->deleteLater();
+      fprintf(stderr, "velmora: tree job of %s ended after %.3f s\n", qPrintable(b->tree),
+              b->clock.nsecsElapsed() / 1e9);
+      BenchSort(b);
+    });
+    idle->start();
+  });
+  poll->start();
+}
+
+// Two clicks on the column (ascending, descending); a timer of 2 ms tells how
+// long the GUI thread was away at a time.
+void BenchSort(Bench *b) {
+  if (b->sort_col < 0 || b->sort_rounds >= 2) return Finish(b);
+  ViewsPanel *v = b->w->Views();
+  v->SelectView(VIEW_CALLS);
+  b->clock.start();
+  b->last_tick = 0;
+  b->worst_stall = 0;
+  QTimer *tick = new QTimer(b->w);
+  tick->setInterval(2);
+  QObject::connect(tick, &QTimer::timeout, b->w, [b, tick] {
+    qint64 now = b->clock.nsecsElapsed();
+    b->worst_stall = std::max(b->worst_stall, now - b->last_tick);
+    b->last_tick = now;
+    if (now < 100000000 || b->w->Views()->Model(VIEW_CALLS)->Sorting()) return;
+    tick->stop();
+    tick->deleteLater();
+    fprintf(stderr,
+            "velmora: Call List sort by column %d (%d rows): sorted after %.3f s, longest stall "
+            "of the window %.3f s\n",
+            b->sort_col, b->w->Views()->Model(VIEW_CALLS)->Size(), now / 1e9, b->worst_stall / 1e9);
+    b->sort_rounds++;
+    QTimer::singleShot(200, b->w, [b] { BenchSort(b); });
+  });
+  tick->start();
+  QTimer::singleShot(20, b->w, [b] { b->w->Views()->ClickColumn(VIEW_CALLS, b->sort_col); });
+}
+
+}  // namespace
+
 int StartBenchQuit(MainWindow *w) {
   const char *on = GetEnv("VELMORA_BENCH_QUIT");
   if (!on || strcmp(on, "1") != 0) return 0;
@@ -175,7 +296,10 @@ int StartBenchQuit(MainWindow *w) {
             clock->nsecsElapsed() / 1e9, v->Model(VIEW_FUNCTIONS)->Size(),
             v->Model(VIEW_CALLS)->Size());
     delete clock;
-    w->close();
+    Bench *b = new Bench{w, QElapsedTimer(), QString::fromLocal8Bit(GetEnv("VELMORA_BENCH_TREE"))};
+    const char *col = GetEnv("VELMORA_BENCH_SORT");
+    if (col && *col) b->sort_col = atoi(col);
+    BenchTree(b);
   });
   poll->start();
   return 1;

@@ -1,8 +1,11 @@
 // The CallTree view's nodes (see tree_view.h).
 #include "ui/tree_view.h"
 
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QPainter>
 
+#include "ui/focus_frame.h"
 #include "ui/pictures.h"
 #include "ui/qtext.h"
 
@@ -123,8 +126,54 @@ QString TreeModel::Dump() const {
   return out;
 }
 
-void CallTreeView::drawBranches(QPainter *painter, const QRect &rect,
-                                const QModelIndex &index) const {
+// ---------------------------------------------------------------------------
+// TreeView
+
+void TreeView::paintEvent(QPaintEvent *event) {
+  QTreeView::paintEvent(event);
+  if (!hasFocus()) return;
+  QRect row;
+  QModelIndex cur = currentIndex();
+  if (cur.isValid()) {
+    QRect r = visualRect(cur);
+    row = QRect(0, r.top(), viewport()->width(), r.height());
+  }
+  DrawFocusFrame(viewport(), row);
+}
+
+void TreeView::keyPressEvent(QKeyEvent *event) {
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+      currentIndex().isValid()) {
+    Q_EMIT Entered(currentIndex(), (event->modifiers() & Qt::ShiftModifier) != 0);
+    event->accept();
+    return;
+  }
+  QTreeView::keyPressEvent(event);
+  viewport()->update();
+}
+
+void TreeView::contextMenuEvent(QContextMenuEvent *event) {
+  QModelIndex i = indexAt(event->pos());
+  if (!i.isValid()) {
+    event->ignore();
+    return;
+  }
+  setCurrentIndex(i);
+  Q_EMIT MenuAt(i, event->globalPos());
+  event->accept();
+}
+
+void TreeView::focusInEvent(QFocusEvent *event) {
+  QTreeView::focusInEvent(event);
+  viewport()->update();
+}
+
+void TreeView::focusOutEvent(QFocusEvent *event) {
+  QTreeView::focusOutEvent(event);
+  viewport()->update();
+}
+
+void TreeView::drawBranches(QPainter *painter, const QRect &rect, const QModelIndex &index) const {
   // One column of indentation per level, the node's own column last: a
   // vertical line in an ancestor's column while that ancestor has a sibling
   // below it, and in the node's column an elbow to the node (down to the next

@@ -1,6 +1,6 @@
 // The CallTree view's nodes: a tree model whose item handles are plain
 // numbers, so the worker can name an item before the GUI thread has created
-// it.
+// it; and the view of the CallTree and Callers tabs.
 #pragma once
 
 #include <QAbstractItemModel>
@@ -55,13 +55,26 @@ class TreeModel : public QAbstractItemModel {
   QIcon pictures_[6];                           // one per node kind
 };
 
-// The CallTree view: a tree with lines, lines at the root too, whatever the
-// style draws by itself (most draw only the expand buttons).
-class CallTreeView : public QTreeView {
+// The CallTree and Callers views: lines between the nodes, the focus frame,
+// Enter on the current node and the context menu on a node.
+class TreeView : public QTreeView {
   Q_OBJECT
  public:
-  explicit CallTreeView(QWidget *parent = nullptr) : QTreeView(parent) {}
+  explicit TreeView(QWidget *parent = nullptr) : QTreeView(parent) {}
+
+ Q_SIGNALS:
+  // Enter (shift: with Shift) on the current node.
+  void Entered(const QModelIndex &index, bool shift);
+  // The context menu on a node, at a screen position.
+  void MenuAt(const QModelIndex &index, const QPoint &global);
 
  protected:
+  void paintEvent(QPaintEvent *event) override;
+  void keyPressEvent(QKeyEvent *event) override;
+  void contextMenuEvent(QContextMenuEvent *event) override;
+  void focusInEvent(QFocusEvent *event) override;
+  void focusOutEvent(QFocusEvent *event) override;
+  // A tree with lines, lines at the root too, whatever the style draws by
+  // itself (most draw only the expand buttons).
   void drawBranches(QPainter *painter, const QRect &rect, const QModelIndex &index) const override;
 };

@@ -1,19 +1,24 @@
-// The tab control with the four result views and their fill operations
-// (see views.h).
+// The tab control with the result views and their fill operations (see
+// views.h).
 #include "ui/views.h"
 
 #include <cstring>
 
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QStyle>
 #include <QLabel>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cstring>
+
 #include "foundation/settings.h"
 #include "foundation/text.h"
+#include "shell/app.h"
 #include "shell/requests.h"
 #include "ui/pictures.h"
 #include "ui/qtext.h"
@@ -25,7 +30,32 @@ namespace {
 const int kFunctionUnits[FL_COLUMNS] = {6, 20, 6, 20, 8, 6, -1};
 const int kCallUnits[CL_COLUMNS] = {6, 18, 6, 18, 18, 6, 6, 7, 18, 7, 18};
 
+// The views in the order of their tabs: the Graph beside the CallTree, the
+// Callers last.
+const int kTabViews[] = {VIEW_FUNCTIONS, VIEW_CALLS,  VIEW_TREE,
+                         VIEW_GRAPH,     VIEW_RESULT, VIEW_CALLERS};
+const int kTabCount = (int)(sizeof kTabViews / sizeof kTabViews[0]);
+
+// Lists longer than this sort on a thread of their own.
+const int kSortInBackground = 20000;
+
+// The name columns, sized to their texts after a fill.
+bool IsNameColumn(int list, int col) {
+  if (list == VIEW_FUNCTIONS) return col == FL_FUNCTION;
+  return col == CL_FUNCTION || col == CL_CALL || col == CL_TO_FUNCTION;
+}
+
 }  // namespace
+
+int ViewsPanel::TabOf(int view) {
+  for (int t = 0; t < kTabCount; t++)
+    if (kTabViews[t] == view) return t;
+  return -1;
+}
+
+int ViewsPanel::ViewAt(int tab) {
+  return tab >= 0 && tab < kTabCount ? kTabViews[tab] : -1;
+}
 
 int ViewsPanel::ColumnWidth(int list, int col, int font_size) {
   int h = font_size / 2;
@@ -41,7 +71,10 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
   const ST_CONFIG &cfg = g_config;
   QFont tab_font = MakeFont(cfg.FONT_NAME_TAB, cfg.FONT_SIZE_TAB, false);
   QFont list_font = MakeFont(cfg.FONT_NAME_LV, cfg.FONT_SIZE_LV, true);
-  QFont result_font = MakeFont(cfg.FONT_NAME_TV, cfg.FONT_SIZE_TV, true);
+  // The Result text takes the lists' size unless the settings choose its own.
+  QFont result_font =
+      MakeFont(cfg.FONT_NAME_TV,
+               AppSettingGiven("FONT_SIZE_TV") ? cfg.FONT_SIZE_TV : cfg.FONT_SIZE_LV, true);
   QFont tree_font = MakeFont(cfg.FONT_NAME_EDIT, cfg.FONT_SIZE_EDIT, true);
 
   tabs_ = new QTabWidget(this);
@@ -98,14 +131,22 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
       else
         ActivateRow(list, i.row());
     });
-    // Only the Function List has a context menu; the main window shows it.
-    v->setContextMenuPolicy(list == VIEW_FUNCTIONS ? Qt::DefaultContextMenu
-                                                   : Qt::PreventContextMenu);
+    // Enter does what a double-click does; Shift+Enter asks for the callers.
+    connect(v, &ListView::Entered, this, [this, list](int shown, bool shift) {
+      if (shift)
+        CallersOfRow(list, filters_[list]->StoreRow(shown));
+      else
+        ActivateRow(list, shown);
+    });
+    connect(v, &ListView::MenuAt, this, [this, list](int shown, const QPoint &global) {
+      Q_EMIT FunctionMenu(TargetOfRow(list, filters_[list]->StoreRow(shown)), global);
+    });
+    connect(models_[list], &ListModel::SortDone, this, [this] { UpdateRowsText(); });
     lists_[list] = v;
   }
 
   tree_model_ = new TreeModel(this);
-  tree_ = new CallTreeView(tabs_);
+  tree_ = new TreeView(tabs_);
   tree_->setObjectName(QStringLiteral("callTree"));
   tree_->setModel(tree_model_);
   tree_->setHeaderHidden(true);
@@ -114,10 +155,18 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
   tree_->setUniformRowHeights(true);
   tree_->setRootIsDecorated(true);
   tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  tree_->setContextMenuPolicy(Qt::PreventContextMenu);
+  // Enter on a node builds the tree of its function (Shift: its callers).
+  connect(tree_, &TreeView::Entered, this, [this](const QModelIndex &i, bool shift) {
+    FunctionTarget t = TargetOfNode(i);
+    if (!t.IsFunction()) return;
+    if (shift)
+      Q_EMIT CallersRequested(t.sid, t.fid);
+    else
+      Q_EMIT TreeRequested(VIEW_TREE, t.sid, t.fid);
+  });
 
   callers_model_ = new TreeModel(this);
-  callers_ = new QTreeView(tabs_);
+  callers_ = new TreeView(tabs_);
   callers_->setObjectName(QStringLiteral("callersTree"));
   callers_->setModel(callers_model_);
   callers_->setHeaderHidden(true);
@@ -126,11 +175,40 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
   callers_->setUniformRowHeights(true);
   callers_->setRootIsDecorated(true);
   callers_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  callers_->setContextMenuPolicy(Qt::PreventContextMenu);
-  // A double-click on a node goes on with the callers of that node.
+  // A double-click or Enter on a node goes on with the callers of that node
+  // (Shift+Enter: its call tree).
   connect(callers_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &i) {
     int sid = 0, fid = 0;
     if (callers_model_->FunctionAt(i, &sid, &fid)) Q_EMIT CallersRequested(sid, fid);
+  });
+  connect(callers_, &TreeView::Entered, this, [this](const QModelIndex &i, bool shift) {
+    FunctionTarget t = TargetOfNode(i);
+    if (!t.IsFunction()) return;
+    if (shift)
+      Q_EMIT TreeRequested(VIEW_CALLERS, t.sid, t.fid);
+    else
+      Q_EMIT CallersRequested(t.sid, t.fid);
+  });
+  for (TreeView *tv : {tree_, callers_})
+    connect(tv, &TreeView::MenuAt, this, [this](const QModelIndex &i, const QPoint &global) {
+      FunctionTarget t = TargetOfNode(i);
+      if (t.IsFunction()) Q_EMIT FunctionMenu(t, global);
+    });
+
+  graph_ = new GraphView(tabs_);
+  graph_->setObjectName(QStringLiteral("graphView"));
+  graph_->ShowText(QStringLiteral("No graph yet: double-click a function to draw its tree."));
+  // A click on a node finds its function in the Function List; a
+  // double-click builds its tree.
+  connect(graph_, &GraphView::FunctionClicked, this,
+          [this](int sid, int fid) { SelectFunctionRow(sid, fid); });
+  connect(graph_, &GraphView::FunctionActivated, this,
+          [this](int sid, int fid) { Q_EMIT TreeRequested(VIEW_GRAPH, sid, fid); });
+  connect(graph_, &GraphView::FunctionMenu, this, [this](int sid, int fid, const QPoint &global) {
+    FunctionTarget t;
+    t.sid = sid;
+    t.fid = fid;
+    Q_EMIT FunctionMenu(t, global);
   });
 
   result_ = new ResultEdit(tabs_);
@@ -138,15 +216,35 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
   result_->setFont(result_font);
   result_->SetLimit(cfg.MAX_RESULT_BUFFER * 1024);
   result_->setContextMenuPolicy(Qt::PreventContextMenu);
+  // The program writes it; the user selects and copies.
+  result_->setReadOnly(true);
+  result_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   // Dropped files are for the main window, not text for the edit.
   result_->setAcceptDrops(false);
   result_->viewport()->setAcceptDrops(false);
 
-  tabs_->addTab(lists_[0]->parentWidget(), QString());
-  tabs_->addTab(lists_[1]->parentWidget(), QString());
-  tabs_->addTab(tree_, QString());
-  tabs_->addTab(result_, QString());
-  tabs_->addTab(callers_, QString());
+  for (int t = 0; t < kTabCount; t++) {
+    QWidget *page = nullptr;
+    switch (kTabViews[t]) {
+      case VIEW_FUNCTIONS:
+      case VIEW_CALLS:
+        page = lists_[kTabViews[t]]->parentWidget();
+        break;
+      case VIEW_TREE:
+        page = tree_;
+        break;
+      case VIEW_GRAPH:
+        page = graph_;
+        break;
+      case VIEW_RESULT:
+        page = result_;
+        break;
+      default:
+        page = callers_;
+        break;
+    }
+    tabs_->addTab(page, QString());
+  }
   RelabelTabs();
   connect(tabs_, &QTabWidget::currentChanged, this, &ViewsPanel::OnTabChanged);
 
@@ -185,28 +283,36 @@ bool ViewsPanel::OnGuiThread() const {
 
 void ViewsPanel::RelabelTabs() {
   relabelling_ = true;
-  for (int i = 0; i < 5; i++) {
-    QString name = i < 4 ? FromSjis(g_config.TAB_NAME[i]) : QStringLiteral("Callers");
-    tabs_->setTabText(i, (i == current_ ? QStringLiteral("* ") : QStringLiteral("  ")) + name);
+  for (int t = 0; t < kTabCount; t++) {
+    int v = kTabViews[t];
+    QString name = v < 4 ? FromSjis(g_config.TAB_NAME[v])
+                         : QString::fromLatin1(v == VIEW_GRAPH ? "Graph" : "Callers");
+    tabs_->setTabText(t, (v == current_ ? QStringLiteral("* ") : QStringLiteral("  ")) + name);
   }
   relabelling_ = false;
 }
 
 void ViewsPanel::OnTabChanged(int index) {
-  if (relabelling_ || index < 0) return;
-  current_ = index;
+  if (relabelling_ || ViewAt(index) < 0) return;
+  current_ = ViewAt(index);
   RelabelTabs();
   UpdateRowsText();
-  Q_EMIT TabChosen(index);
+  Q_EMIT TabChosen(current_);
 }
 
 void ViewsPanel::SelectView(int view) {
-  if (view < 0 || view > VIEW_CALLERS) return;
+  int tab = TabOf(view);
+  if (tab < 0) return;
   QSignalBlocker block(tabs_);
-  tabs_->setCurrentIndex(view);
+  tabs_->setCurrentIndex(tab);
   current_ = view;
   RelabelTabs();
   UpdateRowsText();
+}
+
+void ViewsPanel::StepTab(int step) {
+  int tab = (TabOf(current_) + step % kTabCount + kTabCount) % kTabCount;
+  tabs_->setCurrentIndex(tab);  // as a click on it
 }
 
 void ViewsPanel::FocusFilter() {
@@ -243,7 +349,11 @@ void ViewsPanel::ClickColumn(int list, int col) {
   if (list < 0 || list > 1 || col < 0 || col > 15) return;
   int &state = sort_state_[list][col];
   state = state == 1 ? 2 : 1;
-  models_[list]->SortBy(col, state == 2);
+  // A long list is sorted off the GUI thread, so the window never freezes.
+  if (models_[list]->Size() > kSortInBackground)
+    models_[list]->SortInBackground(col, state == 2);
+  else
+    models_[list]->SortBy(col, state == 2);
   lists_[list]->horizontalHeader()->setSortIndicatorShown(true);
   lists_[list]->horizontalHeader()->setSortIndicator(
       col, state == 1 ? Qt::AscendingOrder : Qt::DescendingOrder);
@@ -257,7 +367,128 @@ void ViewsPanel::ActivateRow(int list, int shown_row) {
   int fid_col = list == VIEW_FUNCTIONS ? FL_FID : CL_TO_FID;
   int sid = CellNumber(models_[list]->Cell(row, sid_col).c_str());
   int fid = CellNumber(models_[list]->Cell(row, fid_col).c_str());
-  if (sid > 0 && fid > 0) Q_EMIT TreeRequested(list, sid, fid);
+  if (sid > 0 && fid > 0) {
+    Q_EMIT TreeRequested(list, sid, fid);
+    return;
+  }
+  std::string name = list == VIEW_CALLS ? models_[list]->Cell(row, CL_CALL) : std::string();
+  if (!name.empty()) Q_EMIT NotDefined(FromSjis(name));
+}
+
+FunctionTarget ViewsPanel::TargetOfRow(int list, int row) const {
+  FunctionTarget t;
+  if (list < 0 || list > 1 || row < 0) return t;
+  const ListModel *m = models_[list];
+  if (list == VIEW_FUNCTIONS) {
+    t.sid = CellNumber(m->Cell(row, FL_SID).c_str());
+    t.fid = CellNumber(m->Cell(row, FL_FID).c_str());
+    return t;
+  }
+  t.sid = CellNumber(m->Cell(row, CL_TO_SID).c_str());
+  t.fid = CellNumber(m->Cell(row, CL_TO_FID).c_str());
+  if (t.IsFunction()) return t;
+  std::string name = m->Cell(row, CL_CALL);
+  t.name = QByteArray(name.data(), (int)name.size());
+  t.argc = CellNumber(m->Cell(row, CL_ARGC).c_str());
+  t.sid = CellNumber(m->Cell(row, CL_SID).c_str());
+  t.fid = CellNumber(m->Cell(row, CL_FID).c_str());
+  return t;
+}
+
+FunctionTarget ViewsPanel::TargetOfNode(const QModelIndex &index) const {
+  FunctionTarget t;
+  const TreeModel *m = qobject_cast<const TreeModel *>(index.model());
+  if (m) m->FunctionAt(index, &t.sid, &t.fid);
+  return t;
+}
+
+FunctionTarget ViewsPanel::CurrentTarget() const {
+  switch (current_) {
+    case VIEW_FUNCTIONS:
+    case VIEW_CALLS: {
+      QModelIndexList sel = lists_[current_]->selectionModel()->selectedRows();
+      if (sel.isEmpty()) return FunctionTarget();
+      return TargetOfRow(current_, filters_[current_]->StoreRow(sel.first().row()));
+    }
+    case VIEW_TREE:
+      return TargetOfNode(tree_->currentIndex());
+    case VIEW_CALLERS:
+      return TargetOfNode(callers_->currentIndex());
+    case VIEW_GRAPH: {
+      FunctionTarget t;
+      t.sid = graph_->SelectedSid();
+      t.fid = graph_->SelectedFid();
+      return t;
+    }
+    default:
+      return FunctionTarget();
+  }
+}
+
+int ViewsPanel::SelectFunctionRow(int sid, int fid) {
+  ListModel *m = models_[VIEW_FUNCTIONS];
+  m->Commit();
+  char want_sid[16], want_fid[16];
+  FormatText(want_sid, sizeof want_sid, "%d", sid);
+  FormatText(want_fid, sizeof want_fid, "%d", fid);
+  for (int r = 0; r < m->Size(); r++) {
+    if (strcmp(m->CellAt(r, FL_SID), want_sid) != 0 || strcmp(m->CellAt(r, FL_FID), want_fid) != 0)
+      continue;
+    // A row the search box hides is shown again.
+    QModelIndex i = filters_[VIEW_FUNCTIONS]->mapFromSource(m->index(m->ShownRow(r), 0));
+    if (!i.isValid()) {
+      boxes_[VIEW_FUNCTIONS]->clear();
+      i = filters_[VIEW_FUNCTIONS]->mapFromSource(m->index(m->ShownRow(r), 0));
+    }
+    if (!i.isValid()) return 0;
+    lists_[VIEW_FUNCTIONS]->selectRow(i.row());
+    lists_[VIEW_FUNCTIONS]->scrollTo(i, QAbstractItemView::PositionAtCenter);
+    return 1;
+  }
+  return 0;
+}
+
+void ViewsPanel::FitColumns() {
+  int half = std::max(100, window()->width() / 2);
+  for (int list = 0; list < 2; list++) {
+    ListView *v = lists_[list];
+    QHeaderView *hh = v->horizontalHeader();
+    QFontMetrics hf(hh->font()), cf(v->font());
+    int margin = hh->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, hh);
+    for (int c = 0; c < models_[list]->columnCount(); c++) {
+      if (v->isColumnHidden(c)) continue;
+      // The header's text, its margins and room for the sort indicator.
+      QString head = models_[list]->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+      int want = hf.horizontalAdvance(head) + 3 * margin + hf.height() + 4;
+      want = std::max(want, ColumnWidth(list, c, g_config.FONT_SIZE_LV));
+      if (IsNameColumn(list, c)) {
+        for (const std::string &t : models_[list]->LongestCells(c, 16))
+          want = std::max(want, cf.horizontalAdvance(FromSjis(t)) + 2 * margin + 8);
+        want = std::min(want, half);
+        hh->resizeSection(c, want);
+      } else if (hh->sectionSize(c) < want) {
+        hh->resizeSection(c, want);
+      }
+    }
+  }
+}
+
+QList<int> ViewsPanel::ColumnWidths(int list) const {
+  QList<int> out;
+  if (list < 0 || list > 1) return out;
+  for (int c = 0; c < models_[list]->columnCount(); c++)
+    out << lists_[list]->horizontalHeader()->sectionSize(c);
+  return out;
+}
+
+void ViewsPanel::SetColumnWidths(int list, const QList<int> &widths) {
+  if (list < 0 || list > 1) return;
+  for (int c = 0; c < models_[list]->columnCount() && c < widths.size(); c++) {
+    if (lists_[list]->isColumnHidden(c)) continue;
+    // A width the user could not even grab is not taken.
+    if (widths[c] >= 8 && widths[c] <= 4000)
+      lists_[list]->horizontalHeader()->resizeSection(c, widths[c]);
+  }
 }
 
 void ViewsPanel::CallersOfRow(int list, int row) {
@@ -293,7 +524,7 @@ void ViewsPanel::ClearViews() {
 // --- ResultViews -----------------------------------------------------------
 
 int ViewsPanel::HasView(int view) {
-  return view >= 0 && view <= VIEW_CALLERS;
+  return TabOf(view) >= 0;
 }
 
 void ViewsPanel::InsertRow(int list, int index, int, const char *text) {

@@ -1,12 +1,14 @@
 // The result views behind the tab control: the Function List and the Call
 // List (ui/list_view.h) each under its search box (ui/list_filter.h), the
-// CallTree (ui/tree_view.h), the Result text (ui/result_view.h) and, after
-// them, the Callers tree.
+// CallTree (ui/tree_view.h), the Graph (ui/graph_view.h), the Result text
+// (ui/result_view.h) and the Callers tree.
 //
 // ViewsPanel owns the widgets, implements the fill operations of the ports and
 // applies the ones that arrive from the worker in ordered batches.
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QTreeView>
 #include <QWidget>
 
@@ -19,6 +21,7 @@
 #include "foundation/ports.h"
 #include "ui/list_filter.h"
 #include "ui/list_view.h"
+#include "ui/graph_view.h"
 #include "ui/port_queue.h"
 #include "ui/result_view.h"
 #include "ui/tree_view.h"
@@ -27,8 +30,19 @@ class QLabel;
 class QStatusBar;
 class QTabWidget;
 
-// The tab control with the four views and the status bar (the child windows of
-// the main window), and the fill operations of the result views.
+// The function a menu, a key or a click acts on.
+struct FunctionTarget {
+  int sid = 0, fid = 0;  // the function, or 0, 0
+  QByteArray name;       // else a name no source defines (Shift_JIS), for its callers
+  int argc = 0;          // with its number of arguments
+  bool IsFunction() const { return sid > 0 && fid > 0; }
+  bool IsEmpty() const { return !IsFunction() && name.isEmpty(); }
+};
+
+// The tab control with the views and the status bar (the child windows of
+// the main window), and the fill operations of the result views. Views keep
+// their numbers (VIEW_*) whatever the place of their tabs: the Graph tab
+// stands beside the CallTree.
 class ViewsPanel : public QWidget, public ResultViews, public PortApplier {
   Q_OBJECT
  public:
@@ -61,6 +75,11 @@ class ViewsPanel : public QWidget, public ResultViews, public PortApplier {
   QString StatusText() const;
   void SelectView(int view);  // ShowView of the tab control
   int CurrentView() const { return current_; }
+  // The next or previous tab, round the end.
+  void StepTab(int step);
+  // Tab place of a view and view of a tab place (-1 when none).
+  static int TabOf(int view);
+  static int ViewAt(int tab);
   // Empties both lists, the Result text and the tree; the next tree writes
   // its display-switch lines again (ResultViewCleared).
   void ClearViews();
@@ -69,9 +88,10 @@ class ViewsPanel : public QWidget, public ResultViews, public PortApplier {
   QTableView *ListWidget(int list) const { return lists_[list & 1]; }
   ListModel *Model(int list) const { return models_[list & 1]; }
   TreeModel *Tree() const { return tree_model_; }
-  QTreeView *TreeWidget() const { return tree_; }
+  TreeView *TreeWidget() const { return tree_; }
   TreeModel *Callers() const { return callers_model_; }
-  QTreeView *CallersWidget() const { return callers_; }
+  TreeView *CallersWidget() const { return callers_; }
+  GraphView *Graph() const { return graph_; }
   ListFilter *Filter(int list) const { return filters_[list & 1]; }
   FilterBox *FilterEdit(int list) const { return boxes_[list & 1]; }
   // Ctrl+F: the search box of the list shown (the Function List's when no
@@ -85,7 +105,8 @@ class ViewsPanel : public QWidget, public ResultViews, public PortApplier {
   int SortState(int list, int col) const;
   // A column click: toggles that column's SortState and sorts.
   void ClickColumn(int list, int col);
-  // A double-click on a shown row: emits TreeRequested when it names a function.
+  // A double-click on a shown row: emits TreeRequested when it names a
+  // function, NotDefined for a call no source defines.
   void ActivateRow(int list, int shown_row);
   // "Callers" on a row (store row, as SelectedRow gives): a Function List
   // row's function, a Call List row's called function (CallersOfName when
@@ -93,7 +114,25 @@ class ViewsPanel : public QWidget, public ResultViews, public PortApplier {
   void CallersOfRow(int list, int store_row);
   // Column width in pixels for a FONT_SIZE_LV (h = size / 2).
   static int ColumnWidth(int list, int col, int font_size);
+  // After a fill: every column at least as wide as its header with the sort
+  // indicator, the name columns as wide as their longest text (up to half
+  // the window).
+  void FitColumns();
+  // The widths of a list's columns, and back (missing ones stay).
+  QList<int> ColumnWidths(int list) const;
+  void SetColumnWidths(int list, const QList<int> &widths);
 
+  // What a store row of a list stands for: a Function List row's function; a
+  // Call List row's called function when it is linked, else its caller with
+  // the called name (for its callers).
+  FunctionTarget TargetOfRow(int list, int store_row) const;
+  // The function a node of the CallTree or Callers view stands for.
+  FunctionTarget TargetOfNode(const QModelIndex &index) const;
+  // The function of the view shown: the selected row, the current node or
+  // the selected graph node.
+  FunctionTarget CurrentTarget() const;
+  // Selects the Function List row of (sid, fid) and shows it; 1 when found.
+  int SelectFunctionRow(int sid, int fid);
  Q_SIGNALS:
   // A double-click asks for the call tree of (sid, fid); view is the list.
   void TreeRequested(int view, int sid, int fid);
@@ -104,6 +143,10 @@ class ViewsPanel : public QWidget, public ResultViews, public PortApplier {
   // The callers of a name no source defines (Shift_JIS, as the Call List
   // writes it) with argc arguments.
   void CallersOfName(const QByteArray &sjis, int argc);
+  // A double-click or Enter on a call that no source defines.
+  void NotDefined(const QString &name);
+  // The context menu of a function (on a row, a node or a graph node).
+  void FunctionMenu(const FunctionTarget &target, const QPoint &global);
 
  private:
   void OnTabChanged(int index);
@@ -119,7 +162,7 @@ class ViewsPanel : public QWidget, public ResultViews, public PortApplier {
   QLabel *status_label_ = nullptr;   // its one text
   ListView *lists_[2] = {};          // Function List, Call List
   ListModel *models_[2] = {};        // their rows
-  QTreeView *tree_ = nullptr;        // CallTree view
+  TreeView *tree_ = nullptr;         // CallTree view
   TreeModel *tree_model_ = nullptr;  // its nodes
   ResultEdit *result_ = nullptr;     // Result text
   int current_ = 0;                  // index of the shown view
@@ -130,7 +173,8 @@ class ViewsPanel : public QWidget, public ResultViews, public PortApplier {
   ListFilter *filters_[2] = {};              // the rows the search boxes leave
   FilterBox *boxes_[2] = {};                 // the search boxes of the two lists
   QLabel *rows_label_ = nullptr;             // "n of m rows" in the status bar
-  QTreeView *callers_ = nullptr;             // Callers view
+  TreeView *callers_ = nullptr;              // Callers view
+  GraphView *graph_ = nullptr;               // Graph view
   TreeModel *callers_model_ = nullptr;       // its nodes
   std::atomic<int> tree_target_{VIEW_TREE};  // tree view the tree operations address
 

@@ -83,6 +83,22 @@ void MainPort::Destroy(int window) {
   });
 }
 
+void MainPort::ShowGraph(const char *svg_path) {
+  PortOp op;
+  MainWindow *w = w_;
+  // Native bytes: the path names a file, it is not Shift_JIS text.
+  QString path = QString::fromLocal8Bit(svg_path ? svg_path : "");
+  op.fn = [w, path] { w->GraphReady(path); };
+  w_->Queue()->Post(std::move(op));
+}
+
+void MainPort::TreeDone(int complete) {
+  PortOp op;
+  MainWindow *w = w_;
+  op.fn = [w, complete] { w->TreeJobDone(complete); };
+  w_->Queue()->Post(std::move(op));
+}
+
 void ProgressPort::SetFunctionProgress(int percent) {
   std::lock_guard<std::mutex> lock(mu_);
   function_ = percent;
@@ -129,16 +145,22 @@ void ProgressPort::ApplyTo(ProgressWindow *window) {
     phase = phase_;
     detail = detail_;
   }
+  // The Function bar is the progress in one source: it goes back only when
+  // another source (or another phase or pass) begins.
+  bool fresh = (dirty & (PHASE | PASS)) || ((dirty & DETAIL) && detail != shown_detail_);
   if (dirty & PHASE) window->SetPhase(phase);
   if (dirty & PASS) window->SetPass(pass);
   if (dirty & DETAIL) window->SetDetail(detail.c_str());
-  if (dirty & FUNC) window->SetFunctionPos(function);
+  if ((dirty & FUNC) && (fresh || function >= window->FunctionPos()))
+    window->SetFunctionPos(function);
   if (dirty & SOURCE) window->SetSourcePos(source);
+  if (dirty & DETAIL) shown_detail_ = detail;
 }
 
 void ProgressPort::Reset() {
   std::lock_guard<std::mutex> lock(mu_);
   dirty_ = 0;
+  shown_detail_.clear();
 }
 
 void WaitPort::SetWaitText(const char *text) {

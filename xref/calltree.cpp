@@ -153,7 +153,10 @@ int MarkShownCalls(ST_FUNC *f, int *shownCount) {
 void WriteRecursion(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, const char *line) {
   const TreeGraphPort &g = g_tree_graph;
   if (TextOn()) PutTreeText(" <=> %s%s \r\n", line, g_config.EXPAND_MESS[1]);
-  if (ViewOn()) TreeAddNode(parentNode, NODE_RECURSIVE, SourceName(f), f->scope, f->name, f->argc);
+  if (ViewOn())
+    TreeSetFunction(
+        TreeAddNode(parentNode, NODE_RECURSIVE, SourceName(f), f->scope, f->name, f->argc), f->sid,
+        f->fid);
   TreeReportNode(f->scope, f->name, f->argc, f, "recursive", 0);
   if (GraphOn() && g.recursion_edge) {
     const ST_CALL *call = via ? static_cast<const ST_CALL *>(via->data) : nullptr;
@@ -291,8 +294,11 @@ int ANA_ExpandFunction(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, int isLast) 
 
   TREEITEM node = nullptr;
   if (TextOn()) PutTreeText("%s", line);
-  if (ViewOn())
+  if (ViewOn()) {
     node = TreeAddNode(parentNode, NODE_FUNC, SourceName(f), f->scope, f->name, f->argc);
+    // The view can act on the function the node stands for.
+    TreeSetFunction(node, f->sid, f->fid);
+  }
   if (GraphOn() && g.function_node) g.function_node(f);
   int hasCalls = f->calls.count > 0;
 
@@ -360,8 +366,12 @@ void OpenTree(const char *root_name, const char *kind, const char *heading, int 
     flags_shown = 1;
   }
   const TreeGraphPort &g = g_tree_graph;
-  if (g.next_picture) g.next_picture();
-  if (g.reset_file) g.reset_file();
+  // A tree drawn again into its view only leaves the picture names and the
+  // graph file of the last graph alone.
+  if (GraphOn()) {
+    if (g.next_picture) g.next_picture();
+    if (g.reset_file) g.reset_file();
+  }
   if (TextOn()) PutTreeText("%s", heading);
   if (GraphOn() && g.header) g.header();
 

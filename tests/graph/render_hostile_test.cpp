@@ -156,17 +156,22 @@ TEST_F(HostileRender, EachRenderHasItsOwnFiles) {
   EXPECT_NE(DotArgs()[3], first);
 }
 
-// A renderer whose wait was given up (Escape) runs on and puts its picture
-// in place by itself when it ends; so does one replaced by the next tree's.
-TEST_F(HostileRender, AbandonedRenderersFinishTheirPictures) {
+// A stopped render (Escape) is killed: nothing is drawn afterwards, its
+// picture name is given back and its private files go. A renderer replaced
+// by the next tree's runs on and puts its picture in place by itself.
+TEST_F(HostileRender, StoppedRenderersGoReplacedOnesFinish) {
   Example x = BuildExample();
   std::string go = dir + "/go";
   setenv("WAIT_FILE", go.c_str(), 1);
   ANA_MakeCallStackTree(x.main, 16);
   ASSERT_EQ(RunRenderer(), 1);
   EXPECT_EQ(PollRenderer(), 0);
-  AbandonRenderer();
+  long stopped = g_graph.dot_pid;
+  StopRenderer();
   EXPECT_EQ(PollRenderer(), 1);  // nothing to wait for any more
+  EXPECT_FALSE(Exists("/proc/" + std::to_string(stopped)));
+  EXPECT_FALSE(Exists(desk + "/FuncGraph[1].gif"));
+  EXPECT_EQ(Listing(Private()), "");
   ANA_MakeCallStackTree(x.b, 16);
   ASSERT_EQ(RunRenderer(), 1);
   ANA_MakeCallStackTree(x.a, 16);  // a third tree replaces the second renderer
@@ -175,8 +180,9 @@ TEST_F(HostileRender, AbandonedRenderersFinishTheirPictures) {
   WriteFile(go, "");
   ASSERT_EQ(WaitForRenderer(), 1);
   for (int i = 0; i < 300 && PendingReapCount() > 0; i++) usleep(10000);
-  for (int n = 1; n <= 3; n++)
+  for (int n = 1; n <= 2; n++)
     EXPECT_EQ(ReadFile(desk + "/FuncGraph[" + std::to_string(n) + "].gif"), "GIF89a") << n;
+  EXPECT_FALSE(Exists(desk + "/FuncGraph[3].gif"));
   EXPECT_EQ(Listing(Private()), "");
 }
 

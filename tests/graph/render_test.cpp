@@ -166,3 +166,98 @@ TEST_F(GraphFixture, EditorOnAPrivateCopyOfTheFunction) {
   EXPECT_EQ(OpenFunctionText(1, 1), 1);
   EXPECT_EQ(OpenFunctionText(2, 1), 0);
 }
+
+TEST(NodeIds, MapBackToTheirFunctions) {
+  int sid = 0, fid = 0;
+  EXPECT_EQ(NodeIdFunction(MakeNodeId(317, 117), &sid, &fid), 1);
+  EXPECT_EQ(sid, 317);
+  EXPECT_EQ(fid, 117);
+  EXPECT_EQ(NodeIdFunction("FC1_2", &sid, &fid), 1);
+  EXPECT_EQ(sid * 10 + fid, 12);
+  sid = fid = -7;
+  for (const char *id : {"UQ0", "FC1", "FC1_", "FC_2", "FC1_2x", "FC1_2_3", "FC0_2", "FC1_0",
+                         "FC-1_2", "FC99999999999_1", "fc1_2", "", "F"}) {
+    EXPECT_EQ(NodeIdFunction(id, &sid, &fid), 0) << id;
+    EXPECT_EQ(sid, -7) << id;
+  }
+  EXPECT_EQ(NodeIdFunction(nullptr, &sid, &fid), 0);
+}
+
+TEST_F(GraphFixture, SvgBesideThePictureWithItsNodes) {
+  Example x = BuildExample();
+  ASSERT_EQ(ANA_MakeCallStackTree(x.main, 16), 1);
+  EXPECT_GT(GraphNodeCount(), 2);
+  ASSERT_EQ(RunRenderer(), 1);
+  ASSERT_EQ(RunSvgRenderer(), 1);
+  EXPECT_STREQ(GraphSvgFile(), "");  // not before its renderer ended
+  for (int i = 0; i < 3000 && !PollSvgRenderer(); i++) usleep(10000);
+  ASSERT_EQ(WaitForRenderer(), 1);
+  EXPECT_EQ(RendererRunning(), 0);
+  std::string svg = GraphSvgFile();
+  std::string tmp = std::string(getenv("TMPDIR")) + "/velmora-" + std::to_string(getuid()) + "/";
+  ASSERT_EQ(svg.compare(0, tmp.size(), tmp), 0) << svg;
+  std::string text = ReadFile(svg);
+  EXPECT_NE(text.find("<svg"), std::string::npos);
+  char title[64];
+  FormatText(title, sizeof title, "<title>FC%d_%d</title>", x.main->sid, x.main->fid);
+  EXPECT_NE(text.find(title), std::string::npos);
+  EXPECT_TRUE(IsGif(desk + "/FuncGraph[1].gif"));
+
+  // A second tree gets a file of its own; shutdown removes both.
+  ASSERT_EQ(ANA_MakeCallStackTree(x.main, 16), 1);
+  ASSERT_EQ(RunSvgRenderer(), 1);
+  for (int i = 0; i < 3000 && !PollSvgRenderer(); i++) usleep(10000);
+  std::string second = GraphSvgFile();
+  EXPECT_NE(second, svg);
+  EXPECT_TRUE(Exists(svg));
+  FreeGraphTools();
+  EXPECT_FALSE(Exists(svg));
+  EXPECT_FALSE(Exists(second));
+  InitGraphTools();
+}
+
+TEST_F(GraphFixture, StoppedRenderIsKilledAndWritesNothing) {
+  // A renderer that takes its time and then writes whatever -o names.
+  std::string slow = dir + "/slow-dot.sh";
+  WriteFile(slow,
+            "#!/bin/sh\nsleep 30\nwhile [ $# -gt 0 ]; do [ \"$1\" = -o ] && echo x > \"$2\"; "
+            "shift; done\n");
+  chmod(slow.c_str(), 0755);
+  FormatText(g_config.DOT_EXE, sizeof g_config.DOT_EXE, "%s", slow.c_str());
+  Example x = BuildExample();
+  ASSERT_EQ(ANA_MakeCallStackTree(x.main, 16), 1);
+  ASSERT_EQ(RunRenderer(), 1);
+  ASSERT_EQ(RunSvgRenderer(), 1);
+  std::string svg = g_graph.svg.output;
+  long pids[2] = {g_graph.dot_pid, g_graph.svg.pid};
+  EXPECT_EQ(RendererRunning(), 1);
+  EXPECT_EQ(PollRenderer(), 0);
+  StopRenderer();
+  EXPECT_EQ(RendererRunning(), 0);
+  EXPECT_EQ(PollRenderer(), 1);
+  EXPECT_EQ(PollSvgRenderer(), 1);
+  EXPECT_STREQ(GraphSvgFile(), "");
+  for (long pid : pids) EXPECT_FALSE(Exists("/proc/" + std::to_string(pid))) << pid;
+  EXPECT_FALSE(Exists(svg));
+  usleep(300000);
+  EXPECT_FALSE(Exists(desk + "/FuncGraph[1].gif"));
+  StopRenderer();  // nothing left to stop
+}
+
+TEST_F(GraphFixture, GraphTabAsViewerNeedsOnlyTheRenderer) {
+  g_config.DISPLAY_GRAPH = 0;
+  g_config.GRAPH_VIEWER[0] = 0;
+  setenv("XDG_DATA_DIRS", dir.c_str(), 1);  // no desktop association either
+  setenv("XDG_DATA_HOME", dir.c_str(), 1);
+  InitGraphTools();
+  EXPECT_EQ(graph_enabled, 0);
+  g_config.GRAPH_IN_WINDOW = 1;
+  InitGraphTools();
+  EXPECT_EQ(graph_enabled, 1);
+  FormatText(g_config.DOT_EXE, sizeof g_config.DOT_EXE, "%s/no-dot", dir.c_str());
+  InitGraphTools();
+  EXPECT_EQ(graph_enabled, 0);
+  g_config.GRAPH_IN_WINDOW = 0;
+  unsetenv("XDG_DATA_DIRS");
+  unsetenv("XDG_DATA_HOME");
+}

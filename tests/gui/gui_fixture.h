@@ -19,6 +19,7 @@
 #include "shell/app.h"
 #include "shell/requests.h"
 #include "shell/worker.h"
+#include "ui/desktop_settings.h"
 #include "ui/dialogs.h"
 #include "ui/mainwindow.h"
 #include "ui/views.h"
@@ -61,6 +62,10 @@ class GuiFixture : public QObject {
   QStringList warnings_;                             // texts of the warnings shown
   QStringList questions_;                            // caption + text of the confirmations
   bool answer_ = true;                               // the confirmation's answer
+  QStringList stop_questions_;                       // texts of the questions before quitting
+  bool stop_answer_ = true;                          // their answer: "Stop and quit"
+  QStringList dialog_paths_;                         // what the open dialogs answer
+  QStringList dialogs_;                              // "folder" or "files", per dialog opened
   std::function<void(const QString &)> on_warning_;  // extra reaction
 
   bool WaitIdle(int ms = 30000) {
@@ -83,13 +88,22 @@ class GuiFixture : public QObject {
     warnings_.clear();
     questions_.clear();
     answer_ = true;
+    stop_questions_.clear();
+    stop_answer_ = true;
+    dialog_paths_.clear();
+    dialogs_.clear();
     on_warning_ = nullptr;
+    // Every window starts as on a first run.
+    ForgetDesktopSettings();
     w_ = new MainWindow;
     g_front.render = 0;
     g_front.view = 0;
     w_->show();
     w_->Start();
   }
+
+  // What a test program puts back after each test (settings it changed).
+  virtual void AfterTest() {}
 
   ViewsPanel *Views() { return w_->Views(); }
   QTableView *List(int i) { return Views()->ListWidget(i); }
@@ -113,6 +127,14 @@ class GuiFixture : public QObject {
       questions_ << caption + QLatin1Char('|') + text;
       return answer_;
     });
+    SetStopQuitHandler([this](QWidget *, const QString &text) {
+      stop_questions_ << text;
+      return stop_answer_;
+    });
+    SetOpenDialogHandler([this](QWidget *, bool folder) {
+      dialogs_ << QString::fromLatin1(folder ? "folder" : "files");
+      return dialog_paths_;
+    });
   }
 
   void cleanupTestCase() { AppStop(); }
@@ -124,6 +146,7 @@ class GuiFixture : public QObject {
     delete w_;
     w_ = nullptr;
     if (ProjectIsOpen()) DiscardProject();
+    AfterTest();
   }
 };
 

@@ -33,16 +33,22 @@ class GuiViewsTest : public GuiFixture {
   void windowShape() {
     QCOMPARE(w_->windowTitle(), QStringLiteral("Velmora Ver 0.10"));
     QTabWidget *tabs = Views()->Tabs();
-    // The four described tabs keep their places; Callers comes after them.
-    QCOMPARE(tabs->count(), 5);
-    QCOMPARE(tabs->tabText(0), QStringLiteral("* Function List"));
-    QCOMPARE(tabs->tabText(1), QStringLiteral("  Call List"));
-    QCOMPARE(tabs->tabText(3), QStringLiteral("  Result"));
-    QCOMPARE(tabs->tabText(4), QStringLiteral("  Callers"));
+    // The four described tabs keep their order; the Graph stands beside the
+    // CallTree, the Callers come last. Views keep their numbers.
+    QCOMPARE(tabs->count(), 6);
+    QStringList labels;
+    for (int t = 0; t < tabs->count(); t++) labels << tabs->tabText(t);
+    QCOMPARE(labels, QStringList({"* Function List", "  Call List", "  CallTree", "  Graph",
+                                  "  Result", "  Callers"}));
     Views()->SelectView(VIEW_TREE);
     QCOMPARE(tabs->tabText(0), QStringLiteral("  Function List"));
     QCOMPARE(tabs->tabText(2), QStringLiteral("* CallTree"));
     QCOMPARE(Views()->CurrentView(), 2);
+    Views()->SelectView(VIEW_RESULT);
+    QCOMPARE(tabs->currentIndex(), 4);
+    tabs->setCurrentIndex(3);
+    QCOMPARE(Views()->CurrentView(), (int)VIEW_GRAPH);
+    QCOMPARE(g_views->HasView(VIEW_GRAPH), 1);
     // Without a project a tab click leaves the status text alone.
     QCOMPARE(Views()->StatusText(), FromSjis(g_config.STAT_MESS[0]));
     tabs->setCurrentIndex(1);
@@ -61,14 +67,39 @@ class GuiViewsTest : public GuiFixture {
     QCOMPARE(List(1)->model()->headerData(4, Qt::Horizontal).toString(),
              QStringLiteral("CallFunction"));
 
-    // Menus 101 with their command ids.
+    // Menus 101 with their command ids, the described items among the new
+    // ones, and every command with its key shown.
     QStringList items;
-    for (QAction *menu : w_->menuBar()->actions())
-      for (QAction *a : menu->menu()->actions())
-        items << menu->text() + QLatin1Char('/') + a->text() + QLatin1Char('=') +
-                     QString::number(a->data().toInt());
-    QCOMPARE(items, QStringList({QStringLiteral("&File/&Quit.=40001"),
-                                 QStringLiteral("&Help/&About=40003")}));
+    for (QAction *menu : w_->menuBar()->actions()) {
+      for (QAction *a : menu->menu()->actions()) {
+        if (a->isSeparator()) continue;
+        QString key = a->shortcut().toString();
+        if (a->text().contains(QLatin1Char('\t'))) key = a->text().section(QLatin1Char('\t'), 1);
+        items << menu->text() + QLatin1Char('/') + a->text().section(QLatin1Char('\t'), 0, 0) +
+                     QLatin1Char('=') + QString::number(a->data().toInt()) + QLatin1Char(' ') + key;
+      }
+    }
+    QCOMPARE(items, QStringList({"&File/Open &Folder...=40010 Ctrl+O",
+                                 "&File/Open F&iles...=40011 Ctrl+Shift+O",
+                                 "&File/&Re-analyse=40012 F5",
+                                 "&File/Re&cent=0 ",
+                                 "&File/&List Files in the Trace=40013 F4",
+                                 "&File/&Quit.=40001 Ctrl+Q",
+                                 "&View/&Back=40020 Alt+Left",
+                                 "&View/&Forward=40021 Alt+Right",
+                                 "&View/&Next Tab=40022 Ctrl+Tab",
+                                 "&View/&Previous Tab=40023 Ctrl+Shift+Tab",
+                                 "&View/&Search=40024 Ctrl+F",
+                                 "&View/Graph: Zoom &In=40025 +",
+                                 "&View/Graph: Zoom &Out=40026 -",
+                                 "&View/Graph: Fi&t=40027 0",
+                                 "&View/&MIDI Notes On/Off=40028 F12",
+                                 "F&unction/&Tree=40006 Enter",
+                                 "F&unction/&Callers=40005 Shift+Enter",
+                                 "F&unction/&view Function.=40002 Ctrl+E",
+                                 "F&unction/view Source=40004 Ctrl+Shift+E",
+                                 "&Help/List &Colours=40030 Shift+F1",
+                                 "&Help/&About=40003 F1"}));
   }
 
   void dropFillsBothLists() {
@@ -458,7 +489,8 @@ class GuiViewsTest : public GuiFixture {
     }
   }
 
-  // Text the user types or pastes stays within the Result view's limit too.
+  // The Result view is the program's: typed or pasted text is not taken.
+  // Were it made editable, what the user enters would stay within its limit.
   void typedTextKeepsTheLimit() {
     ResultEdit *r = Views()->Result();
     Views()->SelectView(VIEW_RESULT);
@@ -467,6 +499,12 @@ class GuiViewsTest : public GuiFixture {
     r->Append(QStringLiteral("0123456789\n1234567"));  // 18 characters
     r->setFocus();
     r->moveCursor(QTextCursor::End);
+    QVERIFY(r->isReadOnly());
+    QTest::keyClicks(r, QStringLiteral("abcdef"));
+    QApplication::clipboard()->setText(QStringLiteral("pasted text"));
+    r->paste();
+    QCOMPARE(r->toPlainText(), QStringLiteral("0123456789\n1234567"));
+    r->setReadOnly(false);
     QTest::keyClicks(r, QStringLiteral("abcdef"));
     QCOMPARE(r->Length(), 20);
     QCOMPARE(r->toPlainText(), QStringLiteral("0123456789\n1234567ab"));
@@ -481,6 +519,7 @@ class GuiViewsTest : public GuiFixture {
     QCOMPARE(r->toPlainText(), QStringLiteral("pas3456789\n1234567ab"));
     r->SetLimit(64 * 1024);
     r->clear();
+    r->setReadOnly(true);
   }
 
   void portsKeepOrderAcrossThreads() {

@@ -50,15 +50,16 @@ class GuiWindowTest : public GuiFixture {
     // A call-tree request is refused with its message; the job goes on.
     QCOMPARE(w_->TreeRequest(1, 1), 0);
     QCOMPARE(warnings_, QStringList({QStringLiteral("処理中は受け付けません。")}));
-    // Quit is refused with its message; the window stays.
+    // Quit offers to stop the job first; Cancel keeps the window and the job.
+    stop_answer_ = false;
     w_->Command(CMD_QUIT);
-    QCOMPARE(warnings_.size(), 2);
-    QCOMPARE(warnings_[1],
-             QStringLiteral("ソース解析処理中です。解析処理が終わってから終了させてください。"));
+    QCOMPARE(stop_questions_, QStringList({QStringLiteral("ソース解析処理中です。")}));
+    QCOMPARE(warnings_.size(), 1);
     QVERIFY(w_->isVisible());
+    QVERIFY(!w_->IsShutDown());
     // A drop is ignored without a word.
     w_->DropPaths({Project()});
-    QCOMPARE(warnings_.size(), 2);
+    QCOMPARE(warnings_.size(), 1);
     QVERIFY(questions_.isEmpty());
     QVERIFY(WaitIdle());
     QCOMPARE(List(0)->model()->rowCount(), 5);
@@ -277,8 +278,8 @@ class GuiWindowTest : public GuiFixture {
     QTRY_VERIFY_WITH_TIMEOUT(closed, 20000);
     QVERIFY(w_->IsShutDown());
     QVERIFY(!WorkerBusy());
-    QCOMPARE(warnings_.size(), 2);
-    QCOMPARE(warnings_[1], QStringLiteral("解析処理中ですが、終了します。"));
+    QCOMPARE(warnings_.size(), 1);
+    QCOMPARE(stop_questions_, QStringList({QStringLiteral("ソース解析処理中です。")}));
     QVERIFY(g_views == nullptr);
 
     // The same in the middle of parsing a larger project.
@@ -296,17 +297,26 @@ class GuiWindowTest : public GuiFixture {
     w_->DropPaths({big.path()});
     QTest::qWait(800);  // past the pause before parsing
     QVERIFY(WorkerBusy());
+    // Cancel: the window and the job go on.
+    stop_answer_ = false;
+    w_->close();
+    QVERIFY(w_->isVisible());
+    QVERIFY(WorkerBusy());
+    // "Stop and quit": stopped at once, and gone.
+    stop_answer_ = true;
+    QElapsedTimer t;
+    t.start();
     w_->close();
     QVERIFY(!WorkerBusy());
-    QCOMPARE(warnings_, QStringList({QStringLiteral("解析処理中ですが、終了します。")}));
+    QVERIFY(t.elapsed() < 5000);
+    QVERIFY(warnings_.isEmpty());
+    QCOMPARE(stop_questions_.size(), 2);
 
     // Closing idle says nothing.
-    delete w_;
-    warnings_.clear();
-    w_ = new MainWindow;
-    w_->show();
+    NewWindow();
     w_->close();
     QVERIFY(warnings_.isEmpty());
+    QVERIFY(stop_questions_.isEmpty());
   }
 };
 

@@ -98,6 +98,34 @@ TEST(Processes, StartPollAndReap) {
   RemoveTree(dir);
 }
 
+// 1 while pid names a process that has not ended (a zombie has ended).
+bool Running(long pid) {
+  std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+  size_t close = stat.rfind(')');
+  return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z';
+}
+
+TEST(Processes, KillEndsTheWholeGroupAndReaps) {
+  std::string dir = MakeTempDir("kill");
+  std::string script = dir + "/slow.sh";
+  // A renderer that starts a helper of its own and then waits for it.
+  WriteFile(script, "#!/bin/sh\nsleep 300 &\necho $! > \"$(dirname \"$0\")/helper\"\nwait\n");
+  chmod(script.c_str(), 0755);
+  long pid = StartProcess(script.c_str(), 1);
+  ASSERT_GT(pid, 0);
+  for (int i = 0; i < 500 && ReadFile(dir + "/helper").empty(); i++) usleep(10000);
+  long helper = atol(ReadFile(dir + "/helper").c_str());
+  ASSERT_GT(helper, 0);
+  EXPECT_EQ(PollProcess(pid), 0);
+  KillProcess(pid);
+  EXPECT_FALSE(Exists("/proc/" + std::to_string(pid)));  // reaped: no zombie of ours
+  for (int i = 0; i < 300 && Running(helper); i++) usleep(10000);
+  EXPECT_FALSE(Running(helper));
+  KillProcess(0);  // nothing to do
+  KillProcess(-1);
+  RemoveTree(dir);
+}
+
 TEST(Processes, FindProgram) {
   std::string found;
   EXPECT_EQ(FindProgram("sh", &found), 1);

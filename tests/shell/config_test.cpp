@@ -48,6 +48,7 @@ TEST_F(ConfigTest, MissingFileGivesBuiltInValues) {
   EXPECT_STREQ(g_config.DOT_CMD, "\"%s\"-T%s -o \"%s\" \"%s\"");
   EXPECT_EQ(g_config.MAX_HASH_BUFFER, 8191);
   EXPECT_EQ(g_config.FUNC_NOT_EXIST_DISP, 1);
+  EXPECT_EQ(g_config.GRAPH_IN_WINDOW, 0);
   EXPECT_EQ(LogGetLevel(), 0);
   // The built-in templates pass their own check.
   EXPECT_EQ(g_trace, "");
@@ -60,7 +61,7 @@ TEST_F(ConfigTest, NumbersAreClamped) {
       "[CONFIG]\nMAX_CALL_NEST=1\nMAX_CALL_TABLE=5000\nMAX_HASH_BUFFER=100\n"
       "FONT_SIZE_TV=100\nFONT_SIZE_TAB=2\nFONT_SIZE_GRAPH=20\nWIDTH=50\nHEIGHT=-3\n"
       "FUNC_NOT_EXIST_DISP=7\nDISPLAY_GRAPH=-1\nFUNC_EXPAND_AGAIN=0\nMAX_RESULT_BUFFER=9999\n"
-      "DEBUG_LOG=2\n");
+      "DEBUG_LOG=2\nGRAPH_IN_WINDOW=5\n");
   EXPECT_EQ(g_config.MAX_CALL_NEST, 4);
   EXPECT_EQ(g_config.MAX_CALL_TABLE, 1023);
   EXPECT_EQ(g_config.MAX_HASH_BUFFER, 8191);
@@ -73,6 +74,7 @@ TEST_F(ConfigTest, NumbersAreClamped) {
   EXPECT_EQ(g_config.DISPLAY_GRAPH, 1);
   EXPECT_EQ(g_config.FUNC_EXPAND_AGAIN, 0);
   EXPECT_EQ(g_config.MAX_RESULT_BUFFER, 2048);
+  EXPECT_EQ(g_config.GRAPH_IN_WINDOW, 1);
   EXPECT_EQ(LogGetLevel(), 2);
 
   Load("[CONFIG]\nMAX_CALL_NEST=300\nMAX_HASH_BUFFER=9999999\nWIDTH=4000\n");

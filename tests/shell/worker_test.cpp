@@ -4,6 +4,9 @@
 // gives back every block it allocated.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -20,6 +23,9 @@
 #include "shell/file_collect.h"
 #include "shell/requests.h"
 #include "shell/worker.h"
+#include "graph/graph.h"
+#include "platform/sys.h"
+#include "foundation/text.h"
 #include "support/testenv.h"
 #include "xref/calltree.h"
 #include "xref/xref.h"
@@ -84,6 +90,8 @@ struct PortRecorder : MainWindowPort, ProgressSink, WaitBox, ResultViews {
   void SetDetail(const char *text) override { Add("SetDetail(" + std::string(text) + ")"); }
   void SetPhase(int k) override { Add("SetPhase(" + std::to_string(k) + ")"); }
   void SetWaitText(const char *text) override { Add("SetWaitText(" + std::string(text) + ")"); }
+  void ShowGraph(const char *svg) override { Add("ShowGraph(" + std::string(svg) + ")"); }
+  void TreeDone(int complete) override { Add("TreeDone(" + std::to_string(complete) + ")"); }
 
   int HasView(int) override { return 1; }
   void InsertRow(int, int, int, const char *) override {}
@@ -190,9 +198,11 @@ TEST_F(WorkerTest, TwoSourcesInOrder) {
     if (in_parse && (c.rfind("SetDetail(", 0) == 0 || c.rfind("SetSourceProgress(", 0) == 0))
       parsing.push_back(c);
   }
-  EXPECT_EQ(parsing, (std::vector<std::string>{"SetSourceProgress(50)", "SetDetail(a.c)",
-                                               "SetSourceProgress(100)", "SetDetail(b.c)",
-                                               "SetSourceProgress(100)", "SetDetail(b.c)"}));
+  // Each source is named when its parsing begins and again when it ends.
+  EXPECT_EQ(parsing,
+            (std::vector<std::string>{"SetSourceProgress(50)", "SetDetail(a.c)", "SetDetail(a.c)",
+                                      "SetSourceProgress(100)", "SetDetail(b.c)", "SetDetail(b.c)",
+                                      "SetSourceProgress(100)", "SetDetail(b.c)"}));
   std::vector<std::string> tail(steady.end() - 4, steady.end());
   EXPECT_EQ(tail, (std::vector<std::string>{"Repaint()", "SetStatusText(#2)", "Close(1)",
                                             "AcceptDrops(1)"}));
@@ -206,9 +216,12 @@ TEST_F(WorkerTest, NoMatchingFile) {
   Write("notes.txt", "int main(void) { return 0; }\n");
   Analyse();
   EXPECT_EQ(
-      rec.calls[rec.calls.size() - 3],
+      rec.calls[rec.calls.size() - 4],
       "ShowWarning(" + Sjis(u8"解析対象ファイルが存在しません。\r\n処理を中断します。") + ")");
+  // The status line invites a drop again, not a double-click.
+  EXPECT_EQ(rec.calls[rec.calls.size() - 3], "SetStatusText(#0)");
   EXPECT_EQ(rec.calls[rec.calls.size() - 2], "Close(1)");
+  for (const std::string &c : rec.calls) EXPECT_NE(c, "SetStatusText(#2)");
   EXPECT_EQ(rec.calls.back(), "AcceptDrops(1)");
   EXPECT_EQ(ProjectIsOpen(), 0);
 }
@@ -229,10 +242,11 @@ TEST_F(WorkerTest, EscapeDuringParsingKeepsTheProject) {
   Write("a.c", "int a(void)\n{\n  return 1;\n}\nint b(void)\n{\n  return 2;\n}\n");
   EscapeSetPoll([]() { return JobState.load() == JobStep::ParseSource ? 1 : 0; });
   Analyse();
-  std::vector<std::string> tail(rec.calls.end() - 5, rec.calls.end());
-  EXPECT_EQ(tail, (std::vector<std::string>{"SetDetail(a.c)",
-                                            "ShowWarning(" + Sjis(u8"中断します。") + ")",
-                                            "Destroy(1)", "AcceptDrops(1)", "AcceptDrops(1)"}));
+  std::vector<std::string> tail(rec.calls.end() - 6, rec.calls.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{
+                      "SetDetail(a.c)", "ShowWarning(" + Sjis(u8"中断します。") + ")", "Destroy(1)",
+                      "SetStatusText(Stopped: 0 of 1 sources analysed; lists are partial)",
+                      "AcceptDrops(1)", "AcceptDrops(1)"}));
   for (const std::string &c : rec.calls) {
     EXPECT_NE(c, "Close(1)");
     EXPECT_NE(c, "SetPass(2)");
@@ -252,9 +266,11 @@ TEST_F(WorkerTest, EscapeDuringCollectionStopsTheJob) {
   polls = 0;
   EscapeSetPoll([]() { return ++polls == 2 ? 1 : 0; });  // after the first entry
   Analyse();
-  std::vector<std::string> tail(rec.calls.end() - 4, rec.calls.end());
-  EXPECT_EQ(tail, (std::vector<std::string>{"ShowWarning(" + Sjis(u8"中断します。") + ")",
-                                            "Destroy(1)", "AcceptDrops(1)", "AcceptDrops(1)"}));
+  std::vector<std::string> tail(rec.calls.end() - 5, rec.calls.end());
+  EXPECT_EQ(tail,
+            (std::vector<std::string>{"ShowWarning(" + Sjis(u8"中断します。") + ")", "Destroy(1)",
+                                      "SetStatusText(Stopped: 1 files collected, none analysed)",
+                                      "AcceptDrops(1)", "AcceptDrops(1)"}));
   for (const std::string &c : rec.calls) EXPECT_NE(c, "SetPhase(1)");
   ASSERT_EQ(ProjectIsOpen(), 1);
   EXPECT_EQ(ProjectFiles->count, 1);
@@ -321,8 +337,9 @@ TEST_F(WorkerTest, CallTreeJob) {
   EXPECT_EQ(rec.calls[0], "TreeClear()");
   EXPECT_EQ(rec.calls[1], "Open(2," + Sjis(u8"関数呼出木を作成しています。") + ")");
   EXPECT_EQ(rec.calls[2], "SelectView(2)");
-  std::vector<std::string> tail(rec.calls.end() - 3, rec.calls.end());
-  EXPECT_EQ(tail, (std::vector<std::string>{"SetStatusText(#4)", "Close(2)", "AcceptDrops(1)"}));
+  std::vector<std::string> tail(rec.calls.end() - 4, rec.calls.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"SetStatusText(#4)", "TreeDone(1)", "Close(2)",
+                                            "AcceptDrops(1)"}));
   EXPECT_NE(rec.result.find("a(argc:0)"), std::string::npos);
   EXPECT_NE(rec.result.find("b(argc:0)"), std::string::npos);
 
@@ -368,7 +385,7 @@ TEST_F(WorkerTest, NoFreePictureNameIsShownInTheStatus) {
   rec.calls.clear();
   ASSERT_EQ(RequestCallTree(1, 1), 1);
   WorkerWait();
-  std::vector<std::string> tail(rec.calls.end() - 3, rec.calls.end());
+  std::vector<std::string> tail(rec.calls.end() - 4, rec.calls.end());
   EXPECT_EQ(tail[0], "SetStatusText(" +
                          Sjis(u8"デスクトップの FuncGraph[1]～[256] がすべて使われているため、"
                               u8"図を作成しませんでした。") +
@@ -386,9 +403,196 @@ TEST_F(WorkerTest, CallTreeInterruptedGoesOn) {
   EscapeSetPoll([]() { return 1; });
   ASSERT_EQ(RequestCallTree(1, 1), 1);
   WorkerWait();
-  std::vector<std::string> tail(rec.calls.end() - 4, rec.calls.end());
+  std::vector<std::string> tail(rec.calls.end() - 5, rec.calls.end());
   EXPECT_EQ(tail, (std::vector<std::string>{"ShowWarning(" + Sjis(u8"中断しました。") + ")",
-                                            "SetStatusText(#4)", "Close(2)", "AcceptDrops(1)"}));
+                                            "SetStatusText(Stopped: the tree is partial)",
+                                            "TreeDone(0)", "Close(2)", "AcceptDrops(1)"}));
+}
+
+int g_link_polls = 0;
+int EscapeOnSecondLinkedCall() {
+  return JobState.load() == JobStep::LinkCalls && ++g_link_polls >= 2 ? 1 : 0;
+}
+
+TEST_F(WorkerTest, EscapeDuringLinkingSaysTheListsArePartial) {
+  Write("a.c", "int a(void)\n{\n  return b();\n}\n");
+  Write("b.c", "int b(void)\n{\n  return c();\n}\n");
+  Write("c.c", "int c(void)\n{\n  return a();\n}\n");
+  g_link_polls = 0;
+  EscapeSetPoll(EscapeOnSecondLinkedCall);
+  Analyse();
+  std::vector<std::string> tail(rec.calls.end() - 4, rec.calls.end());
+  EXPECT_EQ(tail,
+            (std::vector<std::string>{
+                "Repaint()", "SetStatusText(Stopped: 1 of 3 sources linked; lists are partial)",
+                "Close(1)", "AcceptDrops(1)"}));
+  // a's call of b and b's of c were linked before the stop, c's of a never.
+  EXPECT_EQ(ANA_FindFunction(2, 1)->called, 1);
+  EXPECT_EQ(ANA_FindFunction(3, 1)->called, 1);
+  EXPECT_EQ(ANA_FindFunction(1, 1)->called, 0);
+}
+
+// Graph output with a renderer of our own: it writes "<svg/>" (or "GIF8")
+// into whatever -o names, after sleep_s seconds.
+struct RenderTest : WorkerTest {
+  std::string desk;
+  void SetUp() override {
+    WorkerTest::SetUp();
+    desk = dir + "/Desktop";
+    setenv("XDG_DESKTOP_DIR", desk.c_str(), 1);
+    SetGraphFilePath((dir + "/velmora.dot").c_str());
+    Renderer(0);
+    g_config.DISPLAY_GRAPH = 1;
+    g_config.GRAPH_IN_WINDOW = 1;
+    InitGraphTools();
+    g_front = ShellFront{&rec, &rec, &rec, 1, 0, 1, 1};
+  }
+  void TearDown() override {
+    FreeGraphTools();
+    SetGraphFilePath(nullptr);
+    setenv("XDG_DESKTOP_DIR", (std::string(getenv("HOME")) + "/Desktop").c_str(), 1);
+    WorkerTest::TearDown();
+  }
+  void Renderer(int sleep_s) {
+    std::string path = dir + "/dot.sh";
+    velmora_test::WriteFile(
+        path, "#!/bin/sh\necho $$ >> \"" + dir + "/dot.pids\"\nsleep " + std::to_string(sleep_s) +
+                  "\nfmt=$1\nwhile [ $# -gt 0 ]; do [ \"$1\" = -o ] && { [ \"$fmt\" = -Tsvg ] && "
+                  "echo '<svg/>' > \"$2\" || echo GIF8 > \"$2\"; }; shift; done\n");
+    chmod(path.c_str(), 0755);
+    FormatText(g_config.DOT_EXE, sizeof g_config.DOT_EXE, "%s", path.c_str());
+    CopyText(g_config.DOT_CMD, sizeof g_config.DOT_CMD, "\"%s\" -T%s -o \"%s\" \"%s\"");
+  }
+  std::vector<std::string> Tail(size_t n) const {
+    n = std::min(n, rec.calls.size());
+    return std::vector<std::string>(rec.calls.end() - (long)n, rec.calls.end());
+  }
+};
+
+TEST_F(RenderTest, SvgForTheGraphTabAndNoViewer) {
+  Write("a.c", "int a(void)\n{\n  return b();\n}\nint b(void)\n{\n  return 0;\n}\n");
+  Analyse();
+  rec.calls.clear();
+  ASSERT_EQ(RequestCallTree(1, 1), 1);
+  WorkerWait();
+  std::string svg;
+  for (const std::string &c : rec.calls)
+    if (c.rfind("ShowGraph(", 0) == 0) svg = c.substr(10, c.size() - 11);
+  ASSERT_FALSE(svg.empty());
+  EXPECT_EQ(velmora_test::ReadFile(svg), "<svg/>\n");
+  EXPECT_EQ(velmora_test::ReadFile(desk + "/FuncGraph[1].gif"), "GIF8\n");
+  EXPECT_EQ(Tail(4), (std::vector<std::string>{"SetStatusText(#4)", "TreeDone(1)", "Close(2)",
+                                               "AcceptDrops(1)"}));
+}
+
+// Both renderers (picture and SVG) have started when both wrote their pid.
+std::string g_pids_file;
+int EscapeWhileRendering() {
+  if (JobState.load() != JobStep::WaitForRenderer) return 0;
+  std::string pids = velmora_test::ReadFile(g_pids_file);
+  return std::count(pids.begin(), pids.end(), '\n') >= 2 ? 1 : 0;
+}
+
+TEST_F(RenderTest, EscapeKillsTheRenderersAndNothingIsWritten) {
+  Write("a.c", "int a(void)\n{\n  return b();\n}\nint b(void)\n{\n  return 0;\n}\n");
+  Analyse();
+  Renderer(30);
+  rec.calls.clear();
+  g_pids_file = dir + "/dot.pids";
+  EscapeSetPoll(EscapeWhileRendering);
+  ASSERT_EQ(RequestCallTree(1, 1), 1);
+  WorkerWait();
+  EXPECT_EQ(Tail(5), (std::vector<std::string>{"ShowWarning(" + Sjis(u8"中断しました。") + ")",
+                                               "SetStatusText(Stopped: the graph was not rendered)",
+                                               "TreeDone(0)", "Close(2)", "AcceptDrops(1)"}));
+  std::string pids = velmora_test::ReadFile(dir + "/dot.pids");
+  EXPECT_FALSE(pids.empty());
+  for (size_t at = 0; at < pids.size();) {
+    size_t nl = pids.find('\n', at);
+    std::string pid = pids.substr(at, nl - at);
+    EXPECT_FALSE(velmora_test::Exists("/proc/" + pid)) << pid;  // killed and reaped
+    at = nl + 1;
+  }
+  EXPECT_FALSE(velmora_test::Exists(desk + "/FuncGraph[1].gif"));
+  EXPECT_EQ(RendererRunning(), 0);
+}
+
+// A function whose tree has more than 2,000 nodes.
+std::string LargeTree() {
+  std::string text = "int root(void)\n{\n";
+  for (int i = 0; i < 100; i++) text += "  a" + std::to_string(i) + "();\n";
+  text += "}\n";
+  for (int i = 0; i < 100; i++) {
+    text += "int a" + std::to_string(i) + "(void)\n{\n";
+    for (int k = 0; k < 25; k++)
+      text += "  u" + std::to_string(i) + "_" + std::to_string(k) + "();\n";
+    text += "}\n";
+  }
+  return text;
+}
+
+int EscapeWhileAsked() {
+  return JobState.load() == JobStep::AskRender ? 1 : 0;
+}
+
+TEST_F(RenderTest, LargeGraphsAreRenderedOnlyWhenTheUserSaysSo) {
+  Write("big.c", LargeTree());
+  Analyse();
+  rec.calls.clear();
+  EscapeSetPoll(EscapeWhileAsked);  // Escape: not rendered
+  ASSERT_EQ(RequestCallTree(1, 1), 1);
+  WorkerWait();
+  int nodes = GraphNodeCount();
+  ASSERT_GT(nodes, kAskNodes);
+  const std::string question = "The graph has " + std::to_string(nodes) +
+                               " nodes. Enter: render it; Escape: leave it unrendered";
+  EXPECT_NE(std::find(rec.calls.begin(), rec.calls.end(), "SetStatusText(" + question + ")"),
+            rec.calls.end());
+  EXPECT_NE(std::find(rec.calls.begin(), rec.calls.end(), "SetWaitText(" + question + ")"),
+            rec.calls.end());
+  EXPECT_EQ(Tail(4), (std::vector<std::string>{"SetStatusText(Not rendered: the graph has " +
+                                                   std::to_string(nodes) + " nodes)",
+                                               "TreeDone(1)", "Close(2)", "AcceptDrops(1)"}));
+  EXPECT_FALSE(velmora_test::Exists(dir + "/dot.pids"));           // never started
+  EXPECT_FALSE(velmora_test::Exists(desk + "/FuncGraph[1].gif"));  // its name given back
+
+  // Enter: rendered as any other.
+  EscapeSetPoll(nullptr);
+  rec.calls.clear();
+  ASSERT_EQ(RequestCallTree(1, 1), 1);
+  for (int i = 0; i < 3000 && !WorkerAsksToRender(); i++) SleepMs(5);
+  ASSERT_EQ(WorkerAsksToRender(), 1);
+  AnswerRender();
+  WorkerWait();
+  EXPECT_EQ(Tail(4), (std::vector<std::string>{"SetStatusText(#4)", "TreeDone(1)", "Close(2)",
+                                               "AcceptDrops(1)"}));
+  EXPECT_TRUE(velmora_test::Exists(desk + "/FuncGraph[1].gif"));
+
+  // velmora-cli never asks.
+  g_front.ask_large = 0;
+  rec.calls.clear();
+  ASSERT_EQ(RequestCallTree(1, 1), 1);
+  WorkerWait();
+  EXPECT_EQ(WorkerAsksToRender(), 0);
+  EXPECT_TRUE(velmora_test::Exists(desk + "/FuncGraph[2].gif"));
+  AnswerRender();  // no question open: nothing
+}
+
+TEST_F(RenderTest, RedrawIsViewOnly) {
+  Write("a.c", "int a(void)\n{\n  return b();\n}\nint b(void)\n{\n  return 0;\n}\n");
+  Analyse();
+  ASSERT_EQ(RequestCallTree(1, 1), 1);
+  WorkerWait();
+  std::string graph = velmora_test::ReadFile(dir + "/velmora.dot");
+  rec.result.clear();
+  rec.calls.clear();
+  ASSERT_EQ(RequestTreeRedraw(0, 1, 2, nullptr, 0), 1);
+  WorkerWait();
+  EXPECT_EQ(rec.result, "");
+  EXPECT_EQ(velmora_test::ReadFile(dir + "/velmora.dot"), graph);
+  EXPECT_FALSE(velmora_test::Exists(desk + "/FuncGraph[2].gif"));
+  for (const std::string &c : rec.calls) EXPECT_NE(c.rfind("ShowGraph(", 0), 0u) << c;
+  EXPECT_EQ(Tail(3), (std::vector<std::string>{"TreeDone(1)", "Close(2)", "AcceptDrops(1)"}));
 }
 
 }  // namespace

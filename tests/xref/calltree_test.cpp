@@ -288,6 +288,29 @@ TEST_F(TreeFixture, WithoutTreeViewNoNodesButText) {
 }
 
 namespace {
+int g_graph_calls = 0;
+int CountGraphCall() {
+  return ++g_graph_calls;
+}
+}  // namespace
+
+TEST_F(TreeFixture, ViewOnlyLeavesTextLogAndGraphAlone) {
+  Example x = BuildExample();
+  g_tree_graph.next_picture = CountGraphCall;
+  g_tree_graph.reset_file = CountGraphCall;
+  g_graph_calls = 0;
+  output_flags = OUTPUT_VIEW;
+  ANA_MakeCallStackTree(x.main, 16);
+  EXPECT_FALSE(views.nodes.empty());
+  EXPECT_EQ(views.result, "");
+  EXPECT_EQ(g_graph_calls, 0);
+  output_flags = OUTPUT_ALL;
+  ANA_MakeCallStackTree(x.main, 16);
+  EXPECT_EQ(g_graph_calls, 2);
+  g_tree_graph = TreeGraphPort();
+}
+
+namespace {
 std::vector<std::string> played;
 int MusicOn() {
   return 1;

@@ -1,0 +1,83 @@
+// The desktop program's memory between runs (see desktop_settings.h).
+#include "ui/desktop_settings.h"
+
+#include <QSettings>
+#include <QVariant>
+
+#include "foundation/ports.h"
+
+namespace {
+
+// Native format is the INI-like .conf file on Linux; the names put it in
+// the folder of Velmora's other user files.
+QSettings Store() {
+  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("velmora"),
+                   QStringLiteral("velmora-desktop"));
+}
+
+QString ColumnsKey(int list) {
+  return list == VIEW_CALLS ? QStringLiteral("columns/callList")
+                            : QStringLiteral("columns/functionList");
+}
+
+}  // namespace
+
+QString DesktopSettingsFile() {
+  return Store().fileName();
+}
+
+QList<QStringList> RecentPathSets() {
+  QSettings s = Store();
+  QList<QStringList> out;
+  int n = s.beginReadArray(QStringLiteral("recent"));
+  for (int i = 0; i < n && out.size() < kRecentSets; i++) {
+    s.setArrayIndex(i);
+    QStringList paths = s.value(QStringLiteral("paths")).toStringList();
+    if (!paths.isEmpty()) out << paths;
+  }
+  s.endArray();
+  return out;
+}
+
+void AddRecentPathSet(const QStringList &paths) {
+  if (paths.isEmpty()) return;
+  QList<QStringList> sets = RecentPathSets();
+  sets.removeAll(paths);
+  sets.prepend(paths);
+  while (sets.size() > kRecentSets) sets.removeLast();
+  QSettings s = Store();
+  s.remove(QStringLiteral("recent"));
+  s.beginWriteArray(QStringLiteral("recent"), (int)sets.size());
+  for (int i = 0; i < sets.size(); i++) {
+    s.setArrayIndex(i);
+    s.setValue(QStringLiteral("paths"), sets[i]);
+  }
+  s.endArray();
+}
+
+QByteArray SavedGeometry() {
+  return Store().value(QStringLiteral("window/geometry")).toByteArray();
+}
+
+void SaveGeometry(const QByteArray &geometry) {
+  Store().setValue(QStringLiteral("window/geometry"), geometry);
+}
+
+QList<int> SavedColumnWidths(int list) {
+  QList<int> out;
+  const QVariantList v = Store().value(ColumnsKey(list)).toList();
+  for (const QVariant &w : v) out << w.toInt();
+  return out;
+}
+
+void SaveColumnWidths(int list, const QList<int> &widths) {
+  QVariantList v;
+  for (int w : widths) v << w;
+  Store().setValue(ColumnsKey(list), v);
+}
+
+void ForgetDesktopSettings() {
+  QSettings s = Store();
+  s.clear();
+  s.sync();
+}

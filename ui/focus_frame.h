@@ -1,0 +1,15 @@
+// The focus frame of the views: which view has the keyboard, and which row in
+// it, must be visible at a glance, whatever the style draws by itself.
+#pragma once
+
+#include <QColor>
+#include <QRect>
+
+class QWidget;
+
+// The frame's colour.
+QColor FocusFrameColour();
+// Draws the frame on a focused view's viewport: a 2-pixel border around it,
+// and a 1-pixel border around row (viewport coordinates; an empty rect draws
+// none). Call from the view's paintEvent after the view has painted.
+void DrawFocusFrame(QWidget *viewport, const QRect &row);
