@@ -166,6 +166,7 @@ int ANA_SourceCreate(const char *path) {
   std::string name = Utf8ToSjis(NamePart(path));
   CopyText(s->name, sizeof s->name, name.c_str(), -1, 1);
   CB_Init(&s->funcs);
+  CB_Init(&s->classes);
   DebugPrint("%s open \"%s\" \r\n", kCreateTag, Utf8ToSjis(path).c_str());
   return 1;
 }
@@ -212,6 +213,7 @@ void ANA_SourceRelease(void) {
       if (!e->arena) CB_Init(&f->calls);
     });
     CB_Init(&s->funcs);  // frees each function record of the heap with its element
+    CB_Init(&s->classes);
     ArenaRelease(&s->records);
     MemFree(s->path);
     s->path = nullptr;
@@ -233,4 +235,10 @@ int ANA_GetFuncCount(void) {
   int total = 0;
   ForEachSource([&total](const ST_SOURCE *s) { total += s->funcs.count; });
   return total;
+}
+
+int ANA_LostSourceCount(void) {
+  int lost = 0;
+  ForEachSource([&lost](const ST_SOURCE *s) { lost += s->lost_in && s->status == -1; });
+  return lost;
 }

@@ -104,10 +104,17 @@ struct ST_SOURCE {
   int name_hash;         // HashString of name
   int size;              // file size; then length of the converted text
   CB funcs;              // ST_FUNC records, in order of definition
+  CB classes;            // ST_CLASS records (precise parser), in source order
   int status;            // 0 pending/running, -1 completed, -2 stopped
   ARENA records;         // where its function and call records live
   LOG_GATHER *gathered;  // what parsing it ahead printed, until reported
   int ahead;             // work ahead: AHEAD_... (analysis threads' lock)
+  // The built-in parser reached the end of the source inside this function's
+  // body (its scope and name, interned), so definitions after it may be
+  // missing; nullptr when the source ended cleanly. lost_line is that
+  // function's line (0-based) then.
+  const char *lost_in;
+  int lost_line;
 };
 
 struct ST_FUNC {
@@ -127,6 +134,10 @@ struct ST_FUNC {
   CB calls;           // ST_CALL records made in the body, in order
   int expanded;       // call-tree expansion mark
   int called;         // 1 once some call was linked to it
+  // Made by the precise parser only (0 otherwise):
+  int argc_min;  // fewest arguments a call passes (parameters without defaults)
+  int variadic;  // 1: calls may pass any number of arguments past argc_min
+  int member;    // 1: a member of the class its scope names
 };
 
 struct ST_CALL {
@@ -141,6 +152,23 @@ struct ST_CALL {
   int items;           // 0
   int line;            // line of the call minus the caller's line
   int skip;            // 1: not shown in call trees
+  int form;            // how the call names its target (CALL_...; precise parser)
+};
+
+// How a call names what it calls, as the precise parser records it; the
+// described parser's calls are all CALL_PLAIN.
+enum {
+  CALL_PLAIN = 0,      // f(...), a name alone
+  CALL_QUALIFIED = 1,  // n::f(...), A::f(...), obj.A::f(...): scope holds the qualifier
+  CALL_MEMBER = 2,     // obj.f(...), p->f(...)
+  CALL_THIS = 3,       // this->f(...)
+};
+
+// A class (struct, union) with a body, as the precise parser found it.
+struct ST_CLASS {
+  const char *scope;   // the class as a scope, enclosing ones first: "n::A::" (interned)
+  int base_count;      // classes named in its base list
+  const char **bases;  // their names as written, as scopes ("B::", "ns::C::"), interned
 };
 
 // Everything that belongs to one source while it is parsed: the reader's
@@ -173,6 +201,7 @@ struct ST_PARSE {
   int trace_level;       // log level, read once per logical line
   unsigned yield_count;  // statements in braces since the last yield
   int yield_every;       // statements in braces between two yields; 0 never
+  int precise;           // 1: this source is parsed by the precise front end
   ARENA scratch;         // the current line's bytes, reused line after line
 };
 
@@ -232,6 +261,10 @@ int ANA_Exec(ProgressSink *window, char *name_buffer, int mode);
 // as registered). ANA_Exec does this itself when every source has been
 // reported or one was stopped; a worker leaving a job early calls it.
 void ANA_StopParsing(void);
+
+// The number of sources parsed to their end whose parse ended inside a
+// function body (lost_in set), as the last analysis left them.
+int ANA_LostSourceCount(void);
 
 // What ANA_Exec returns in mode 0 besides the progress of the current source
 // (0..100, in percent of its bytes).

@@ -144,10 +144,12 @@ void parse_ahead(ST_PARSE *ctx, ST_SOURCE *s, LOG_GATHER *g) {
 void forget_parse(ST_SOURCE *s) {
   ForEachFunction(s, [](ST_FUNC *f) { CB_Init(&f->calls); });
   CB_Init(&s->funcs);
+  CB_Init(&s->classes);
   ArenaRelease(&s->records);
   MemFree(s->text);
   s->text = nullptr;
   s->status = 0;
+  s->lost_in = nullptr;
 }
 
 int pool_active(void) {

@@ -1,0 +1,45 @@
+// Internal interface of the precise front end: a C and C++ parser (tree-sitter
+// with the C and C++ grammars) that fills the same function, call and class
+// records as the statement parser, through the same parse context. Only
+// engine/ and its tests include this; a build without the grammars has the
+// interface, and precise_available() says 0.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/parser.h"
+
+// 1 when this build has the grammars (and so the precise front end).
+int precise_available(void);
+
+// Parses the whole source of ctx (begun with begin_source, its text loaded)
+// and appends its functions, calls and classes to the source's records. stop
+// is asked about every 50 ms of parsing; a yes leaves the source stopped
+// (status -2) with no records of it. Otherwise the source is complete
+// (status -1). Writes the trace line of its unreadable regions and, at
+// DEBUG_LOG 1, each function's summary lines. Returns 100 (the whole text
+// read). Without the grammars it completes the source with no records.
+int precise_parse_source(ST_PARSE *ctx, int (*stop)(void));
+
+// ---- memory of the parsing library (precise_memory.cpp) ----
+
+// Routes the parsing library's allocations through this module (once per
+// process, before the first parser is made).
+void precise_memory_install(void);
+// Every block the parsing library allocates on this thread between the two
+// calls belongs to the scope and is given back by precise_scope_end if the
+// library did not; a free of a pointer that is not the start of one of our
+// blocks is ignored. Not nested.
+void precise_scope_begin(void);
+// Ends the scope; returns the number of blocks that were still held.
+unsigned precise_scope_end(void);
+
+// ---- names as the records write them (precise_names.cpp) ----
+
+// Text helpers over a source's bytes: each appends to out (at most cap
+// bytes, always terminated) and returns the new length.
+//
+// A scope or name written in the source, without template argument lists
+// and blanks ("Box<int, 2>::" gives "Box::"); runs of blanks inside a
+// conversion operator's type become one blank.
+size_t precise_clean_name(const char *text, uint32_t len, char *out, size_t cap, size_t used);

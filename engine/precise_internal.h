@@ -1,0 +1,197 @@
+// What the files of the precise front end share: the node kinds and fields
+// of the two grammars by their numbers, the text of a source as the parser
+// reads it, and the steps of one source's walk. Only engine/precise_*.cpp
+// include this, and only in a build with the grammars.
+#pragma once
+
+#ifdef VELMORA_HAVE_TREE_SITTER
+
+#include <tree_sitter/api.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "engine/precise.h"
+
+// The node kinds and fields the front end looks at, as numbers of one
+// grammar (the C and C++ grammars number them differently). A kind the
+// grammar does not have is 0, which no node of a tree carries.
+struct PreciseGrammar {
+  const TSLanguage *language;
+  int cpp;  // 1: the C++ grammar
+  // declarations and scopes
+  TSSymbol function_definition, declaration, template_declaration, linkage_specification,
+      namespace_definition, nested_namespace_specifier, class_specifier, struct_specifier,
+      union_specifier, field_declaration_list, declaration_list, base_class_clause,
+      compound_statement, try_statement, type_definition, enum_specifier;
+  // declarators and names
+  TSSymbol function_declarator, pointer_declarator, reference_declarator,
+      parenthesized_declarator, attributed_declarator, operator_cast, qualified_identifier,
+      template_function, template_method, template_type, destructor_name, operator_name,
+      identifier, field_identifier, type_identifier, namespace_identifier, primitive_type;
+  // parameters
+  TSSymbol parameter_list, parameter_declaration, optional_parameter_declaration,
+      variadic_parameter_declaration, variadic_parameter, ellipsis;
+  // calls
+  TSSymbol call_expression, field_expression, argument_list, this_expr;
+  // what has no definition or call inside
+  TSSymbol comment, string_literal, raw_string_literal, char_literal, concatenated_string,
+      number_literal, preproc_def, preproc_function_def, preproc_call, preproc_include;
+  // brace tokens
+  TSSymbol open_brace, close_brace;
+  TSFieldId f_declarator, f_name, f_scope, f_parameters, f_body, f_function, f_arguments,
+      f_field, f_argument, f_type;
+};
+
+// The grammar for C (cpp 0) or C++ (cpp 1), its numbers looked up once.
+const PreciseGrammar *precise_grammar(int cpp);
+
+// The error node's kind (tree-sitter's builtin).
+enum : TSSymbol { kErrorSymbol = (TSSymbol)-1 };
+
+// One source as the walk sees it: its bytes (the loaded text, Shift_JIS)
+// and the copy the parser reads, in which every byte past ASCII is an 'x'
+// (so a Shift_JIS trail byte is never a backslash or a quote to the
+// parser); offsets are the same in both.
+struct PreciseText {
+  const char *text;  // the source's text (offsets of the records point here)
+  uint32_t len;      // bytes parsed: up to the first NUL, as the line reader
+};
+
+// The bytes of node in the source's text, clamped to it.
+inline uint32_t NodeStart(const PreciseText &t, TSNode n) {
+  uint32_t b = ts_node_start_byte(n);
+  return b < t.len ? b : t.len;
+}
+inline uint32_t NodeEnd(const PreciseText &t, TSNode n) {
+  uint32_t b = ts_node_end_byte(n);
+  return b < t.len ? b : t.len;
+}
+
+// ---- names (precise_names.cpp) ----
+
+// A function's written name split as the records keep it: the qualifier as
+// written before the name ("inner::Box::", "::" for the global one, "" when
+// none), without template arguments and blanks, and the name ("f", "~A",
+// "operator==", "operator bool"). Both cut to 259 bytes.
+struct PreciseName {
+  char qualifier[260];
+  char name[260];
+};
+
+// The name of a declarator's name node (identifier, qualified name,
+// destructor, operator, conversion, template) into *out. 0 when node is
+// null or names nothing the records can hold.
+int precise_name_of(const PreciseGrammar &g, const PreciseText &t, TSNode node, PreciseName *out);
+
+// Appends the written text [from, to) to out (cap bytes, terminated) as a
+// qualifier or base name: template argument lists and blanks left out.
+// Returns the new length.
+size_t precise_clean_text(const PreciseText &t, uint32_t from, uint32_t to, char *out, size_t cap,
+                          size_t used);
+
+// What a head's parameter list says about the calls that reach it.
+struct PreciseParams {
+  int argc;      // parameters written ("..." counts as one, "(void)" as none)
+  int argc_min;  // fewest arguments a call passes (parameters without defaults)
+  int variadic;  // 1: any number of further arguments
+};
+
+// Counts the parameters of a parameter_list node (walked with cursor, which
+// is reset onto it).
+PreciseParams precise_params_of(const PreciseGrammar &g, const PreciseText &t, TSNode list,
+                                TSTreeCursor *cursor);
+
+// Follows a function definition's declarator to its function_declarator
+// (through pointers, references, parentheses, attributes); a conversion
+// operator's operator_cast node is returned as it is. Null when there is
+// none.
+TSNode precise_function_declarator(const PreciseGrammar &g, TSNode declarator);
+
+// ---- one source's walk (precise_walk.cpp, precise_functions.cpp,
+// precise_calls.cpp) ----
+
+// One node on the walk's path from the root.
+struct PreciseEntry {
+  TSNode node;
+  TSSymbol sym;
+  uint32_t prev_end;  // end of the last token (not a comment) before the node
+  int nest;           // log indentation of lines written for the node
+};
+
+// A call read from the tree, waiting for its function's end (the calls are
+// recorded in the order their names are written).
+struct PreciseCall {
+  uint32_t at;  // where its name starts
+  int form;     // CALL_...
+  int argc;
+  int line;  // its line relative to the line of the body's opening brace, plus 1
+  int nest;  // log indentation of its summary line
+  PreciseName name;
+};
+
+// A function whose body is being walked.
+struct PreciseFunc {
+  size_t depth;     // path depth whose leaving ends it
+  uint32_t end;     // for a head read back from an unreadable region: where it ends
+  ST_FUNC *func;    // its record (nullptr when it could not be made)
+  int body_row;     // row of its body's opening brace
+  int nest;         // log indentation of its summary lines
+  std::vector<PreciseCall> calls;
+};
+
+// A namespace or class whose body is being walked.
+struct PreciseScope {
+  size_t depth;     // path depth of the node that opened it
+  size_t prev_len;  // length of the scope text before it
+  int is_class;     // 1 for a class, struct or union
+  size_t in_funcs;  // functions open when it began (a class inside one is local)
+};
+
+// A function head inside an unreadable region: the parser kept its
+// declarator and the pieces of its body as siblings (preprocessor branches
+// that each open a brace give this).
+struct PreciseRecovered {
+  uint32_t start;  // first byte of its return type (or of the head)
+  uint32_t head;   // first byte of its declarator
+  uint32_t end;    // where the last piece of its body ends
+  uint32_t prev_end;  // end of the last token before start (found on the way)
+};
+
+struct PreciseWalk {
+  const PreciseGrammar *g;
+  PreciseText t;
+  ST_PARSE *ctx;
+  TSTreeCursor scratch;  // for the small walks over one node's children
+  std::vector<PreciseEntry> path;
+  std::vector<PreciseScope> scopes;
+  std::vector<PreciseFunc> funcs;
+  std::vector<PreciseRecovered> recovered;  // of the unreadable region being walked
+  size_t next_recovered;                    // the next of them to meet
+  std::vector<const char *> namespaces;     // names of the namespaces seen (interned)
+  char scope[1024];      // enclosing namespaces and classes, "n::A::"
+  size_t scope_len;
+  uint32_t last_end;     // end of the last token (not a comment) walked
+  size_t error_depth;    // path depth of the unreadable region walked, or SIZE_MAX
+  int errors;            // unreadable regions (and missing tokens outside them)
+  int log;               // 1: summary lines are written (DEBUG_LOG 1 or more)
+};
+
+// Reads the function definition at the end of the walk's path and opens it
+// (its record made, unless it is a local class's member, whose calls stay
+// with the enclosing function).
+void precise_enter_function(PreciseWalk *w);
+// Finds the function heads among the children of the unreadable region at
+// the end of the path (when no function is open), for the walk to meet.
+void precise_scan_unreadable(PreciseWalk *w);
+// The walk meets a child of an unreadable region: ends a head read back
+// there when the child lies past it, and opens the one it starts.
+void precise_meet_region_child(PreciseWalk *w);
+// Ends the innermost open function: its calls recorded in order, its
+// summary lines written.
+void precise_leave_function(PreciseWalk *w);
+// Reads the call at the end of the path into the innermost open function.
+void precise_enter_call(PreciseWalk *w);
+
+#endif  // VELMORA_HAVE_TREE_SITTER
