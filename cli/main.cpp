@@ -46,6 +46,8 @@ const char kUsage[] =
     "  --view               render and open each picture in the viewer\n"
     "  --exact              keywords and call links compare names by their text, not\n"
     "                       only by their hash (the setting EXACT_NAMES=1)\n"
+    "  --precise            parse with the precise C and C++ front end (the setting\n"
+    "                       PARSER=1)\n"
     "  --json               print lists and tree nodes as JSON Lines instead of text\n"
     "  --ini FILE           read settings from FILE (and FILE without .ini + ENH.ini)\n"
     "  --jobs N             analyse with N threads (0: one per processor; the\n"
@@ -73,9 +75,10 @@ struct Options {
   int force_progress = 0;
   int render = 0;
   int view = 0;
-  int exact = 0;  // EXACT_NAMES for this run
-  int json = 0;   // lists and tree nodes as JSON Lines
-  int jobs = -1;  // -1: the JOBS setting
+  int exact = 0;    // EXACT_NAMES for this run
+  int precise = 0;  // PARSER=1 for this run
+  int json = 0;     // lists and tree nodes as JSON Lines
+  int jobs = -1;    // -1: the JOBS setting
 };
 
 // The usage, then the settings file this run would read (the last --ini of
@@ -149,6 +152,8 @@ int ParseArgs(int argc, char **argv, Options *o) {
       o->render = o->view = 1;
     } else if (a == "--exact") {
       o->exact = 1;
+    } else if (a == "--precise") {
+      o->precise = 1;
     } else if (a == "--json") {
       o->json = 1;
     } else if (value("--tree", &v)) {
@@ -308,6 +313,7 @@ int main(int argc, char **argv) {
   }
   if (o.jobs >= 0) g_config.JOBS = o.jobs;
   if (o.exact) g_config.EXACT_NAMES = 1;
+  if (o.precise) g_config.PARSER = 1;
   if (o.json) {
     front.json = 1;
     g_tree_node_sink = PrintJsonNode;

@@ -90,6 +90,7 @@ void ResetConfiguration(void) {
   Set(c.ATTR_NO_FUNC, "%s[shape=box,fillcolor=\"#C0C0C0\" label=\" %s%s(argc:%d) \\n\"];");
   Set(c.ATTR_REMARK, "%s[shape=ellipse,fillcolor=\"#ffffff\",label=\" %s \\n\"];");
   c.EXACT_NAMES = 0;
+  c.PARSER = 0;
   c.GRAPH_IN_WINDOW = 0;
 }
 

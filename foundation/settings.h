@@ -46,6 +46,7 @@ struct ST_CONFIG {
   char ATTR_REMARK[511];
   int EXACT_NAMES;  // 0/1: keywords and call links compare texts, not only hashes
   int JOBS;         // analysis threads, 0..64; 0 one per processor
+  int PARSER;       // 0 the statement parser; 1 the precise C and C++ front end
   // 0/1: the desktop program's Graph tab is the picture viewer: graph output
   // is on whenever the renderer exists, and no external viewer is started.
   int GRAPH_IN_WINDOW;
