@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/parser.h"
+#include "engine/precise.h"
 #include "engine/source_pool.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
@@ -68,6 +69,7 @@ ST_PARSE *exec_context(void) {
 }
 
 int parse_slice(ST_PARSE *ctx, int (*stop)(void)) {
+  if (ctx->precise) return precise_parse_source(ctx, stop);  // the whole source at once
   ST_SOURCE *s = ctx->src;
   for (int i = 0; i < 10; i++) {
     parse_statement(ctx);

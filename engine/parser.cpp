@@ -5,8 +5,10 @@
 #include <cstring>
 
 #include "engine/parser.h"
+#include "engine/precise.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
+#include "foundation/settings.h"
 #include "foundation/text.h"
 #include "foundation/trace.h"
 #include "platform/sys.h"
@@ -167,6 +169,7 @@ void begin_source(ST_PARSE *ctx, ST_SOURCE *s) {
   ctx->cur_func = nullptr;
   ctx->class_name[0] = 0;
   ctx->yield_every = g_parse_yield_every;
+  ctx->precise = g_config.PARSER && precise_available();
   reset_parser(ctx);
 }
 

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "engine/precise.h"
@@ -26,10 +27,10 @@ struct PreciseGrammar {
       union_specifier, field_declaration_list, declaration_list, base_class_clause,
       compound_statement, try_statement, type_definition, enum_specifier;
   // declarators and names
-  TSSymbol function_declarator, pointer_declarator, reference_declarator,
-      parenthesized_declarator, attributed_declarator, operator_cast, qualified_identifier,
-      template_function, template_method, template_type, destructor_name, operator_name,
-      identifier, field_identifier, type_identifier, namespace_identifier, primitive_type;
+  TSSymbol function_declarator, pointer_declarator, reference_declarator, parenthesized_declarator,
+      attributed_declarator, operator_cast, qualified_identifier, template_function,
+      template_method, template_type, destructor_name, operator_name, identifier, field_identifier,
+      type_identifier, namespace_identifier, primitive_type;
   // parameters
   TSSymbol parameter_list, parameter_declaration, optional_parameter_declaration,
       variadic_parameter_declaration, variadic_parameter, ellipsis;
@@ -40,8 +41,8 @@ struct PreciseGrammar {
       number_literal, preproc_def, preproc_function_def, preproc_call, preproc_include;
   // brace tokens
   TSSymbol open_brace, close_brace;
-  TSFieldId f_declarator, f_name, f_scope, f_parameters, f_body, f_function, f_arguments,
-      f_field, f_argument, f_type;
+  TSFieldId f_declarator, f_name, f_scope, f_parameters, f_body, f_function, f_arguments, f_field,
+      f_argument, f_type;
 };
 
 // The grammar for C (cpp 0) or C++ (cpp 1), its numbers looked up once.
@@ -109,15 +110,13 @@ PreciseParams precise_params_of(const PreciseGrammar &g, const PreciseText &t, T
 // none.
 TSNode precise_function_declarator(const PreciseGrammar &g, TSNode declarator);
 
-// ---- one source's walk (precise_walk.cpp, precise_functions.cpp,
-// precise_calls.cpp) ----
+// ---- one source's walk (precise_walk.cpp, precise_scopes.cpp,
+// precise_functions.cpp, precise_calls.cpp) ----
 
 // One node on the walk's path from the root.
 struct PreciseEntry {
   TSNode node;
   TSSymbol sym;
-  uint32_t prev_end;  // end of the last token (not a comment) before the node
-  int nest;           // log indentation of lines written for the node
 };
 
 // A call read from the tree, waiting for its function's end (the calls are
@@ -133,11 +132,10 @@ struct PreciseCall {
 
 // A function whose body is being walked.
 struct PreciseFunc {
-  size_t depth;     // path depth whose leaving ends it
-  uint32_t end;     // for a head read back from an unreadable region: where it ends
-  ST_FUNC *func;    // its record (nullptr when it could not be made)
-  int body_row;     // row of its body's opening brace
-  int nest;         // log indentation of its summary lines
+  size_t depth;   // path depth whose leaving ends it
+  ST_FUNC *func;  // its record (nullptr when it could not be made)
+  int body_row;   // row of its body's opening brace
+  int nest;       // log indentation of its summary lines
   std::vector<PreciseCall> calls;
 };
 
@@ -146,48 +144,43 @@ struct PreciseScope {
   size_t depth;     // path depth of the node that opened it
   size_t prev_len;  // length of the scope text before it
   int is_class;     // 1 for a class, struct or union
-  size_t in_funcs;  // functions open when it began (a class inside one is local)
-};
-
-// A function head inside an unreadable region: the parser kept its
-// declarator and the pieces of its body as siblings (preprocessor branches
-// that each open a brace give this).
-struct PreciseRecovered {
-  uint32_t start;  // first byte of its return type (or of the head)
-  uint32_t head;   // first byte of its declarator
-  uint32_t end;    // where the last piece of its body ends
-  uint32_t prev_end;  // end of the last token before start (found on the way)
 };
 
 struct PreciseWalk {
   const PreciseGrammar *g;
   PreciseText t;
   ST_PARSE *ctx;
-  TSTreeCursor scratch;  // for the small walks over one node's children
   std::vector<PreciseEntry> path;
   std::vector<PreciseScope> scopes;
   std::vector<PreciseFunc> funcs;
-  std::vector<PreciseRecovered> recovered;  // of the unreadable region being walked
-  size_t next_recovered;                    // the next of them to meet
-  std::vector<const char *> namespaces;     // names of the namespaces seen (interned)
-  char scope[1024];      // enclosing namespaces and classes, "n::A::"
+  std::vector<std::string> namespaces;  // names of the namespaces seen
+  char scope[1024];                     // enclosing namespaces and classes, "n::A::"
   size_t scope_len;
-  uint32_t last_end;     // end of the last token (not a comment) walked
-  size_t error_depth;    // path depth of the unreadable region walked, or SIZE_MAX
-  int errors;            // unreadable regions (and missing tokens outside them)
-  int log;               // 1: summary lines are written (DEBUG_LOG 1 or more)
+  // A definition's text starts on the first line after the one holding the
+  // last ';', '}' or directive outside a function body (this byte); UINT32_MAX
+  // while there was none, so the text's start.
+  uint32_t anchor_at;
+  uint32_t row_pos;  // a byte whose row is known (rows are counted from it)
+  int row;
+  int brackets;        // parentheses, braces and brackets open at the walk's place
+  size_t error_depth;  // path depth of the unreadable region walked, or SIZE_MAX
+  int errors;          // unreadable regions (and missing tokens outside them)
+  int log;             // 1: summary lines are written (DEBUG_LOG 1 or more)
 };
 
+// The 0-based row of byte pos of the text.
+int precise_row_of(PreciseWalk *w, uint32_t pos);
+
+// A namespace or a class with a body at the end of the path: its name joins
+// the scope text (a class also gets its record) until precise_leave_scope.
+void precise_enter_scope(PreciseWalk *w);
+// Called on leaving each node: ends the scope the node opened, if any.
+void precise_leave_scope(PreciseWalk *w);
+
 // Reads the function definition at the end of the walk's path and opens it
-// (its record made, unless it is a local class's member, whose calls stay
+// (its record made; a local class's member is not opened, its calls stay
 // with the enclosing function).
 void precise_enter_function(PreciseWalk *w);
-// Finds the function heads among the children of the unreadable region at
-// the end of the path (when no function is open), for the walk to meet.
-void precise_scan_unreadable(PreciseWalk *w);
-// The walk meets a child of an unreadable region: ends a head read back
-// there when the child lies past it, and opens the one it starts.
-void precise_meet_region_child(PreciseWalk *w);
 // Ends the innermost open function: its calls recorded in order, its
 // summary lines written.
 void precise_leave_function(PreciseWalk *w);

@@ -28,7 +28,7 @@ namespace {
 
 // The header before every block handed to the library.
 struct Block {
-  Block *prev;     // neighbours in the scope's list; nullptr when not in one
+  Block *prev;  // neighbours in the scope's list; nullptr when not in one
   Block *next;
   uint64_t check;  // kMagic ^ the header's address: one of our blocks
   uint64_t size;   // bytes asked for
@@ -86,8 +86,7 @@ Block *Take(size_t n) {
   if (n > SIZE_MAX - sizeof(Block)) OutOfMemory(n);
   Block *b = (Block *)malloc(sizeof(Block) + n);
   if (!b) OutOfMemory(n);
-  b->check = CheckOf(b);
-  b->size = n;
+  *b = Block{nullptr, nullptr, CheckOf(b), n};
   Link(b);
   return b;
 }

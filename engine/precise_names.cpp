@@ -165,7 +165,8 @@ PreciseParams precise_params_of(const PreciseGrammar &g, const PreciseText &t, T
     TSNode n = ts_tree_cursor_current_node(cursor);
     TSSymbol sym = ts_node_symbol(n);
     if (sym == g.comment) continue;
-    if (sym == g.ellipsis || sym == g.variadic_parameter || sym == g.variadic_parameter_declaration) {
+    if (sym == g.ellipsis || sym == g.variadic_parameter ||
+        sym == g.variadic_parameter_declaration) {
       r.argc++;
       r.variadic = 1;
     } else if (sym == g.optional_parameter_declaration) {

@@ -1,0 +1,59 @@
+// Calls as the precise front end reads them: the called name as written
+// with its qualifier, how it was reached (a name alone, a qualified name, a
+// member of an object, a member through this), the arguments passed and the
+// line, relative to the body's opening brace as the statement parser counts
+// it. A call through anything that has no name (a pointer, a lambda, the
+// result of another call) is not a call of a function the lists can show.
+#ifdef VELMORA_HAVE_TREE_SITTER
+
+#include "engine/precise_internal.h"
+
+namespace {
+
+bool Nameable(const PreciseGrammar &g, TSSymbol s) {
+  return s == g.identifier || s == g.qualified_identifier || s == g.template_function ||
+         s == g.field_identifier || s == g.destructor_name || s == g.operator_name ||
+         s == g.template_method;
+}
+
+// The arguments passed: the list's expressions, comments left out.
+int ArgumentCount(const PreciseGrammar &g, TSNode args) {
+  if (ts_node_is_null(args)) return 0;
+  int argc = 0;
+  uint32_t n = ts_node_named_child_count(args);
+  for (uint32_t i = 0; i < n; i++)
+    argc += ts_node_symbol(ts_node_named_child(args, i)) != g.comment;
+  return argc;
+}
+
+}  // namespace
+
+void precise_enter_call(PreciseWalk *w) {
+  const PreciseGrammar &g = *w->g;
+  TSNode call = w->path.back().node;
+  TSNode fn = ts_node_child_by_field_id(call, g.f_function);
+  if (ts_node_is_null(fn)) return;
+  PreciseCall pc;
+  TSNode name = fn;
+  if (ts_node_symbol(fn) == g.field_expression) {
+    TSNode object = ts_node_child_by_field_id(fn, g.f_argument);
+    name = ts_node_child_by_field_id(fn, g.f_field);
+    pc.form =
+        !ts_node_is_null(object) && ts_node_symbol(object) == g.this_expr ? CALL_THIS : CALL_MEMBER;
+  } else {
+    pc.form = CALL_PLAIN;
+  }
+  if (ts_node_is_null(name) || !Nameable(g, ts_node_symbol(name))) return;
+  if (!precise_name_of(g, w->t, name, &pc.name)) return;
+  if (pc.name.qualifier[0]) pc.form = CALL_QUALIFIED;
+  TSNode args = ts_node_child_by_field_id(call, g.f_arguments);
+  pc.at = NodeStart(w->t, name);
+  pc.argc = ArgumentCount(g, args);
+  PreciseFunc &f = w->funcs.back();
+  TSNode end = ts_node_is_null(args) ? call : args;
+  pc.line = (int)ts_node_end_point(end).row + 1 - f.body_row;
+  pc.nest = w->brackets + 1;
+  f.calls.push_back(pc);
+}
+
+#endif  // VELMORA_HAVE_TREE_SITTER

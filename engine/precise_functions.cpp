@@ -1,0 +1,173 @@
+// Function definitions as the precise front end records them: the name and
+// qualifier from the declarator, the full scope (enclosing namespaces and
+// classes, then the qualifier written before the name), the parameter
+// counts, and the text and line where the definition starts the way the
+// statement parser finds them, so that lists, logs and graphs read both
+// front ends' records alike.
+#ifdef VELMORA_HAVE_TREE_SITTER
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/precise_internal.h"
+#include "foundation/log.h"
+#include "foundation/text.h"
+
+namespace {
+
+// The node that names the function and its parameter list, from the
+// declarator precise_function_declarator found.
+void NameAndParams(const PreciseGrammar &g, TSNode fd, TSNode *name, TSNode *params) {
+  if (ts_node_symbol(fd) == g.function_declarator) {
+    *name = ts_node_child_by_field_id(fd, g.f_declarator);
+    *params = ts_node_child_by_field_id(fd, g.f_parameters);
+    return;
+  }
+  // A conversion operator, maybe qualified: its parameters hang off the
+  // declarator after its type.
+  *name = fd;
+  TSNode cast = fd;
+  while (!ts_node_is_null(cast) && ts_node_symbol(cast) == g.qualified_identifier)
+    cast = ts_node_child_by_field_id(cast, g.f_name);
+  TSNode decl = ts_node_is_null(cast) ? cast : ts_node_child_by_field_id(cast, g.f_declarator);
+  *params = ts_node_is_null(decl) ? decl : ts_node_child_by_field_id(decl, g.f_parameters);
+}
+
+// The last part of a qualifier ("n::A::" gives "A").
+std::string LastPart(const char *qualifier) {
+  std::string q = qualifier;
+  if (q.size() >= 2 && q.compare(q.size() - 2, 2, "::") == 0) q.resize(q.size() - 2);
+  size_t cut = q.rfind("::");
+  return cut == std::string::npos ? q : q.substr(cut + 2);
+}
+
+// A member: defined in a class body, or outside with a qualifier that does
+// not name a namespace seen so far.
+int IsMember(const PreciseWalk *w, const char *qualifier) {
+  if (!w->scopes.empty() && w->scopes.back().is_class) return 1;
+  if (!qualifier[0] || strcmp(qualifier, "::") == 0) return 0;
+  std::string last = LastPart(qualifier);
+  return std::find(w->namespaces.begin(), w->namespaces.end(), last) == w->namespaces.end();
+}
+
+bool Blank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// Where the definition's text starts: the first non-blank byte of the lines
+// after the anchor's line (a comment block above the head included).
+uint32_t TextStart(const PreciseWalk *w) {
+  const char *text = w->t.text;
+  uint32_t p = 0;
+  if (w->anchor_at != UINT32_MAX) {
+    p = w->anchor_at;
+    while (p < w->t.len && text[p] != '\n') p++;
+    if (p < w->t.len) p++;
+  }
+  while (p < w->t.len && Blank(text[p])) p++;
+  return p;
+}
+
+// Just past the line that holds the last byte of the definition.
+uint32_t TextEnd(const PreciseWalk *w, uint32_t end) {
+  uint32_t p = end > 0 ? end - 1 : 0;
+  while (p < w->t.len && w->t.text[p] != '\n') p++;
+  return p < w->t.len ? p + 1 : w->t.len;
+}
+
+// Makes the record of a function named nm (its qualifier and name).
+ST_FUNC *Record(PreciseWalk *w, const PreciseName &nm, const PreciseParams &pp, TSNode def) {
+  ST_SOURCE *s = w->ctx->src;
+  CHBUF *e = AddCBFrom(&s->records, &s->funcs, (int)sizeof(ST_FUNC));
+  if (!e) return nullptr;
+  ST_FUNC *f = (ST_FUNC *)e->data;
+  f->source = s;
+  CB_Init(&f->calls);
+  char scope[1300];
+  const char *q = strcmp(nm.qualifier, "::") == 0 ? "" : nm.qualifier;
+  FormatText(scope, sizeof scope, "%s%s", w->scope, q);
+  f->scope = ANA_Intern(scope);
+  f->name = ANA_Intern(nm.name);
+  f->argc = f->items = pp.argc;
+  f->argc_min = pp.argc_min;
+  f->variadic = pp.variadic;
+  f->member = IsMember(w, nm.qualifier);
+  uint32_t start = TextStart(w);
+  uint32_t end = TextEnd(w, NodeEnd(w->t, def));
+  f->def_pos = s->text + start;
+  f->def_offset = (int)start;
+  f->def_len = end > start ? (int)(end - start) : 0;
+  f->line = precise_row_of(w, start);
+  return f;
+}
+
+}  // namespace
+
+void precise_enter_function(PreciseWalk *w) {
+  const PreciseGrammar &g = *w->g;
+  TSNode def = w->path.back().node;
+  TSNode body = ts_node_child_by_field_id(def, g.f_body);
+  TSNode fd = precise_function_declarator(g, ts_node_child_by_field_id(def, g.f_declarator));
+  if (ts_node_is_null(body) || ts_node_is_null(fd)) return;
+  TSNode name_node, params;
+  NameAndParams(g, fd, &name_node, &params);
+  PreciseName nm;
+  if (!precise_name_of(g, w->t, name_node, &nm)) return;
+  TSTreeCursor c = ts_tree_cursor_new(def);
+  PreciseParams pp = precise_params_of(g, w->t, params, &c);
+  ts_tree_cursor_delete(&c);
+  PreciseFunc pf;
+  pf.depth = w->path.size() - 1;
+  pf.func = Record(w, nm, pp, def);
+  pf.body_row = (int)ts_node_start_point(body).row;
+  pf.nest = w->brackets;
+  if (w->log && pf.func) {
+    const ST_FUNC *f = pf.func;
+    NestMove(pf.nest);
+    LogPrint(1, LOG_DEBUG, "//##########  enter FUNCTION  ##########\r\n");
+    LogPrint(1, LOG_DEBUG, "// %s LINE:%d ----> %s%s(argc:%d/items:%d)\r\n", w->ctx->src->name,
+             pf.body_row, f->scope, f->name, f->argc, f->items);
+    NestMove(-pf.nest);
+  }
+  w->funcs.push_back(std::move(pf));
+}
+
+void precise_leave_function(PreciseWalk *w) {
+  PreciseFunc &pf = w->funcs.back();
+  std::stable_sort(pf.calls.begin(), pf.calls.end(),
+                   [](const PreciseCall &a, const PreciseCall &b) { return a.at < b.at; });
+  ST_FUNC *f = pf.func;
+  ST_SOURCE *s = w->ctx->src;
+  for (const PreciseCall &pc : pf.calls) {
+    if (!f) break;
+    CHBUF *e = AddCBFrom(&s->records, &f->calls, (int)sizeof(ST_CALL));
+    if (!e) break;
+    ST_CALL *c = (ST_CALL *)e->data;
+    c->caller = f;
+    c->scope = pc.form == CALL_QUALIFIED ? ANA_Intern(pc.name.qualifier) : "";
+    c->name = ANA_Intern(pc.name.name);
+    c->argc = pc.argc;
+    c->line = pc.line;
+    c->form = pc.form;
+    if (!w->log) continue;
+    NestMove(pc.nest);
+    LogPrint(1, LOG_DEBUG, "//oooooooooo  calling FUNCTION  oooooooooo\r\n");
+    LogPrint(1, LOG_DEBUG, "// %s%s(argc:%d) LINE:%d ----> %s%s(argc:%d)\r\n", f->scope, f->name,
+             f->argc, c->line, c->scope, c->name, c->argc);
+    NestMove(-pc.nest);
+  }
+  if (w->log && f) {
+    NestMove(pf.nest);
+    LogPrint(1, LOG_DEBUG, "//@@@@@@@@@@ exit FUNCTION (%s%s) @@@@@@@@@@\r\n", f->scope, f->name);
+    NestMove(-pf.nest);
+  }
+  // As after any body at the top: the next definition starts on a later line.
+  TSNode def = w->path.size() > pf.depth ? w->path[pf.depth].node : TSNode{};
+  if (!ts_node_is_null(def)) {
+    uint32_t end = NodeEnd(w->t, def);
+    w->anchor_at = end > 0 ? end - 1 : 0;
+  }
+  w->funcs.pop_back();
+}
+
+#endif  // VELMORA_HAVE_TREE_SITTER

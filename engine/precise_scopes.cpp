@@ -1,0 +1,105 @@
+// Namespaces and classes met by the precise front end's walk: each adds its
+// name to the scope text that the functions inside it take ("n::A::"), and a
+// class with a body gets its record with the bases it names. A class inside a
+// function body is local: it neither changes the scope nor gets a record.
+#ifdef VELMORA_HAVE_TREE_SITTER
+
+#include <cstring>
+#include <string>
+
+#include "engine/precise_internal.h"
+#include "foundation/arena.h"
+
+namespace {
+
+// Appends "name::" (cleaned) to the walk's scope text.
+void AppendScope(PreciseWalk *w, TSNode name) {
+  size_t cap = sizeof w->scope;
+  w->scope_len = precise_clean_text(w->t, NodeStart(w->t, name), NodeEnd(w->t, name), w->scope, cap,
+                                    w->scope_len);
+  if (w->scope_len + 2 < cap) {
+    memcpy(w->scope + w->scope_len, "::", 3);
+    w->scope_len += 2;
+  }
+}
+
+// Remembers each part of a namespace's name ("a::b" gives a and b).
+void NoteNamespace(PreciseWalk *w, TSNode name) {
+  char text[260];
+  precise_clean_text(w->t, NodeStart(w->t, name), NodeEnd(w->t, name), text, sizeof text, 0);
+  std::string all = text;
+  size_t from = 0;
+  while (from <= all.size()) {
+    size_t to = all.find("::", from);
+    if (to == std::string::npos) to = all.size();
+    if (to > from) w->namespaces.push_back(all.substr(from, to - from));
+    from = to + 2;
+  }
+}
+
+bool IsBase(const PreciseGrammar &g, TSSymbol s) {
+  return s == g.type_identifier || s == g.qualified_identifier || s == g.template_type;
+}
+
+// The class's record: its scope as the walk has it now, and its bases.
+void RecordClass(PreciseWalk *w, TSNode spec) {
+  const PreciseGrammar &g = *w->g;
+  ST_SOURCE *s = w->ctx->src;
+  CHBUF *e = AddCBFrom(&s->records, &s->classes, (int)sizeof(ST_CLASS));
+  if (!e) return;
+  ST_CLASS *k = (ST_CLASS *)e->data;
+  k->scope = ANA_Intern(w->scope);
+  TSNode clause{};
+  uint32_t n = ts_node_named_child_count(spec);
+  for (uint32_t i = 0; i < n && ts_node_is_null(clause); i++) {
+    TSNode c = ts_node_named_child(spec, i);
+    if (ts_node_symbol(c) == g.base_class_clause) clause = c;
+  }
+  if (ts_node_is_null(clause)) return;
+  uint32_t m = ts_node_named_child_count(clause);
+  int count = 0;
+  for (uint32_t i = 0; i < m; i++)
+    count += IsBase(g, ts_node_symbol(ts_node_named_child(clause, i)));
+  if (count == 0) return;
+  k->bases = (const char **)ArenaAlloc(&s->records, sizeof(const char *) * (size_t)count);
+  if (!k->bases) return;
+  for (uint32_t i = 0; i < m; i++) {
+    TSNode b = ts_node_named_child(clause, i);
+    if (!IsBase(g, ts_node_symbol(b))) continue;
+    char text[260];
+    size_t used =
+        precise_clean_text(w->t, NodeStart(w->t, b), NodeEnd(w->t, b), text, sizeof text - 2, 0);
+    memcpy(text + used, "::", 3);
+    k->bases[k->base_count++] = ANA_Intern(text);
+  }
+}
+
+}  // namespace
+
+void precise_enter_scope(PreciseWalk *w) {
+  const PreciseGrammar &g = *w->g;
+  PreciseEntry &e = w->path.back();
+  TSNode name = ts_node_child_by_field_id(e.node, g.f_name);
+  int is_class = e.sym != g.namespace_definition;
+  if (is_class) {
+    // A declaration that only names the class ("struct S s;"), or a local
+    // class, leaves the scope as it is.
+    if (ts_node_is_null(ts_node_child_by_field_id(e.node, g.f_body)) || !w->funcs.empty()) return;
+  }
+  w->scopes.push_back(PreciseScope{w->path.size() - 1, w->scope_len, is_class});
+  if (ts_node_is_null(name)) return;  // an anonymous namespace or class adds no name
+  AppendScope(w, name);
+  if (is_class)
+    RecordClass(w, e.node);
+  else
+    NoteNamespace(w, name);
+}
+
+void precise_leave_scope(PreciseWalk *w) {
+  if (w->scopes.empty() || w->scopes.back().depth != w->path.size() - 1) return;
+  w->scope_len = w->scopes.back().prev_len;
+  w->scope[w->scope_len] = 0;
+  w->scopes.pop_back();
+}
+
+#endif  // VELMORA_HAVE_TREE_SITTER

@@ -1,0 +1,262 @@
+// One source through the precise front end: the grammar chosen by the file's
+// extension parses a copy of the text in which every byte past ASCII is an
+// 'x', and one loop over the tree (a cursor and an explicit path, never a
+// recursion, so no nesting can exhaust the stack) hands namespaces, classes,
+// function definitions and calls to their readers. Unreadable regions are
+// counted; each costs only the construct it covers.
+#include <cstdint>
+#include <cstring>
+
+#include "engine/precise.h"
+#include "foundation/log.h"
+#include "foundation/memory.h"
+#include "foundation/trace.h"
+#include "platform/sys.h"
+
+#ifdef VELMORA_HAVE_TREE_SITTER
+#include "engine/precise_internal.h"
+#include "engine/record_walk.h"
+
+namespace {
+
+const char kTag[] = "precise :";
+const uint64_t kSliceMicros = 50000;   // how long the parser runs between stop checks
+const unsigned kNodesPerCheck = 4096;  // nodes walked between two looks at the clock
+
+// 1 for .c (the C grammar); headers and everything else are read as C++.
+int IsCSource(const char *name) {
+  const char *dot = strrchr(name, '.');
+  return dot && strcmp(dot, ".c") == 0;
+}
+
+// The copy the parser reads: same offsets, nothing past ASCII.
+char *MaskedCopy(const char *text, uint32_t len) {
+  char *copy = (char *)MemAlloc(len + 1);
+  if (!copy) return nullptr;
+  for (uint32_t i = 0; i < len; i++) copy[i] = (unsigned char)text[i] >= 0x80 ? 'x' : text[i];
+  copy[len] = 0;
+  return copy;
+}
+
+bool Skipped(const PreciseGrammar &g, TSSymbol s) {
+  return s == g.comment || s == g.string_literal || s == g.raw_string_literal ||
+         s == g.char_literal || s == g.concatenated_string || s == g.number_literal;
+}
+
+bool Directive(const PreciseGrammar &g, TSSymbol s) {
+  return s == g.preproc_def || s == g.preproc_function_def || s == g.preproc_call ||
+         s == g.preproc_include;
+}
+
+// A token: the brackets it opens or closes, and the definitions' anchor.
+void Token(PreciseWalk *w, TSNode n) {
+  uint32_t at = NodeStart(w->t, n);
+  uint32_t end = NodeEnd(w->t, n);
+  if (end != at + 1) {
+    if (end > at && w->t.text[at] == '#' && w->funcs.empty()) w->anchor_at = at;
+    return;
+  }
+  char c = w->t.text[at];
+  if (c == '(' || c == '{' || c == '[') {
+    w->brackets++;
+  } else if (c == ')' || c == '}' || c == ']') {
+    if (w->brackets > 0) w->brackets--;
+  }
+  if ((c == ';' || c == '}' || c == '#') && w->funcs.empty()) w->anchor_at = at;
+}
+
+// The node at the end of the path is met; true when its children are to be
+// walked.
+bool Enter(PreciseWalk *w) {
+  const PreciseGrammar &g = *w->g;
+  PreciseEntry &e = w->path.back();
+  if (ts_node_is_missing(e.node)) {
+    if (w->error_depth == SIZE_MAX) w->errors++;
+    return false;
+  }
+  if (e.sym == kErrorSymbol) {
+    if (w->error_depth == SIZE_MAX) {
+      w->errors++;
+      w->error_depth = w->path.size() - 1;
+    }
+    return true;
+  }
+  if (ts_node_child_count(e.node) == 0) {
+    Token(w, e.node);
+    return false;
+  }
+  if (Skipped(g, e.sym)) return false;
+  if (Directive(g, e.sym)) {
+    uint32_t end = NodeEnd(w->t, e.node);
+    uint32_t start = NodeStart(w->t, e.node);
+    if (w->funcs.empty()) w->anchor_at = end > start ? end - 1 : start;
+    return false;
+  }
+  if (e.sym == g.function_definition) {
+    if (w->funcs.empty()) precise_enter_function(w);
+  } else if (e.sym == g.call_expression) {
+    if (!w->funcs.empty()) precise_enter_call(w);
+  } else if (e.sym == g.namespace_definition || e.sym == g.class_specifier ||
+             e.sym == g.struct_specifier || e.sym == g.union_specifier) {
+    precise_enter_scope(w);
+  }
+  return true;
+}
+
+// The node at the end of the path is left (its children walked).
+void Leave(PreciseWalk *w) {
+  size_t depth = w->path.size() - 1;
+  if (!w->funcs.empty() && w->funcs.back().depth == depth) precise_leave_function(w);
+  precise_leave_scope(w);
+  if (w->error_depth == depth) w->error_depth = SIZE_MAX;
+}
+
+void Push(PreciseWalk *w, TSTreeCursor *c) {
+  TSNode n = ts_tree_cursor_current_node(c);
+  w->path.push_back(PreciseEntry{n, ts_node_symbol(n)});
+}
+
+// Walks the whole tree; 0 when stop said yes on the way.
+int Walk(PreciseWalk *w, TSNode root, int (*stop)(void)) {
+  TSTreeCursor c = ts_tree_cursor_new(root);
+  Push(w, &c);
+  bool descend = Enter(w);
+  unsigned nodes = 0;
+  uint32_t last_check = TickCount();
+  int go_on = 1;
+  while (go_on) {
+    if (++nodes % kNodesPerCheck == 0 && TickCount() - last_check >= kSliceMicros / 1000) {
+      last_check = TickCount();
+      if (stop()) {
+        go_on = 0;
+        break;
+      }
+      if (w->ctx->yield_every > 0) YieldCpu();
+    }
+    if (descend && ts_tree_cursor_goto_first_child(&c)) {
+      Push(w, &c);
+      descend = Enter(w);
+      continue;
+    }
+    for (;;) {
+      Leave(w);
+      w->path.pop_back();
+      if (w->path.empty()) break;
+      if (ts_tree_cursor_goto_next_sibling(&c)) {
+        Push(w, &c);
+        descend = Enter(w);
+        break;
+      }
+      ts_tree_cursor_goto_parent(&c);
+    }
+    if (w->path.empty()) break;
+  }
+  ts_tree_cursor_delete(&c);
+  return go_on;
+}
+
+// A stopped source keeps nothing of what was read.
+void DropRecords(ST_SOURCE *s) {
+  ForEachFunction(s, [](ST_FUNC *f) { CB_Init(&f->calls); });
+  CB_Init(&s->funcs);
+  CB_Init(&s->classes);
+  ArenaRelease(&s->records);
+}
+
+// Parses masked (len bytes) with the grammar; nullptr when stop said yes
+// (*stopped then 1) or the grammar does not fit the library.
+TSTree *Parse(TSParser *p, const PreciseGrammar &g, const char *masked, uint32_t len,
+              int (*stop)(void), int *stopped) {
+  if (!ts_parser_set_language(p, g.language)) return nullptr;
+  ts_parser_set_timeout_micros(p, kSliceMicros);
+  for (;;) {
+    TSTree *tree = ts_parser_parse_string(p, nullptr, masked, len);
+    if (tree) return tree;
+    if (stop()) {
+      *stopped = 1;
+      return nullptr;
+    }
+  }
+}
+
+// The walk over a parsed tree; 0 when stopped.
+int WalkTree(ST_PARSE *ctx, const PreciseGrammar &g, TSTree *tree, uint32_t len,
+             int (*stop)(void)) {
+  PreciseWalk w;
+  w.g = &g;
+  w.t = PreciseText{ctx->src->text, len};
+  w.ctx = ctx;
+  w.scope[0] = 0;
+  w.scope_len = 0;
+  w.anchor_at = UINT32_MAX;
+  w.row_pos = 0;
+  w.row = 0;
+  w.brackets = 0;
+  w.error_depth = SIZE_MAX;
+  w.errors = 0;
+  w.log = LogGetLevel() >= 1;
+  int done = Walk(&w, ts_tree_root_node(tree), stop);
+  while (done && !w.funcs.empty()) precise_leave_function(&w);  // never left: a cut tree
+  if (done) DebugPrint("%s %d unreadable region(s) in \"%s\"\r\n", kTag, w.errors, ctx->src->name);
+  return done;
+}
+
+}  // namespace
+
+int precise_available(void) {
+  return 1;
+}
+
+int precise_row_of(PreciseWalk *w, uint32_t pos) {
+  if (pos > w->t.len) pos = w->t.len;
+  if (pos < w->row_pos) {  // backwards: count again from the start
+    w->row_pos = 0;
+    w->row = 0;
+  }
+  const char *text = w->t.text;
+  for (uint32_t i = w->row_pos; i < pos; i++) w->row += text[i] == '\n';
+  w->row_pos = pos;
+  return w->row;
+}
+
+int precise_parse_source(ST_PARSE *ctx, int (*stop)(void)) {
+  ST_SOURCE *s = ctx->src;
+  uint32_t len = s->text && s->size > 0 ? (uint32_t)strnlen(s->text, (size_t)s->size) : 0;
+  char *masked = MaskedCopy(s->text ? s->text : "", len);
+  int done = 1;
+  if (masked) {
+    const PreciseGrammar &g = *precise_grammar(!IsCSource(s->name));
+    precise_memory_install();
+    precise_scope_begin();
+    TSParser *p = ts_parser_new();
+    int stopped = 0;
+    TSTree *tree = p ? Parse(p, g, masked, len, stop, &stopped) : nullptr;
+    if (tree) {
+      done = WalkTree(ctx, g, tree, len, stop);
+      ts_tree_delete(tree);
+    } else {
+      done = !stopped;
+    }
+    if (p) ts_parser_delete(p);
+    unsigned left = precise_scope_end();
+    if (left) DebugPrint("%s %u block(s) of the parser given back\r\n", kTag, left);
+    MemFree(masked);
+  }
+  if (!done) DropRecords(s);
+  s->status = done ? -1 : -2;
+  return 100;
+}
+
+#else  // no grammars in this build
+
+int precise_available(void) {
+  return 0;
+}
+
+int precise_parse_source(ST_PARSE *ctx, int (*stop)(void)) {
+  (void)stop;
+  ctx->src->status = -1;
+  return 100;
+}
+
+#endif  // VELMORA_HAVE_TREE_SITTER
