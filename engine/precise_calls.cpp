@@ -16,13 +16,16 @@ bool Nameable(const PreciseGrammar &g, TSSymbol s) {
          s == g.template_method;
 }
 
-// The arguments passed: the list's expressions, comments left out.
+// The arguments passed: the list's expressions; comments and what could not
+// be read ("f(1,)") left out.
 int ArgumentCount(const PreciseGrammar &g, TSNode args) {
   if (ts_node_is_null(args)) return 0;
   int argc = 0;
   uint32_t n = ts_node_named_child_count(args);
-  for (uint32_t i = 0; i < n; i++)
-    argc += ts_node_symbol(ts_node_named_child(args, i)) != g.comment;
+  for (uint32_t i = 0; i < n; i++) {
+    TSSymbol s = ts_node_symbol(ts_node_named_child(args, i));
+    argc += s != g.comment && s != kErrorSymbol;
+  }
   return argc;
 }
 

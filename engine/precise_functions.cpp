@@ -103,12 +103,12 @@ ST_FUNC *Record(PreciseWalk *w, const PreciseName &nm, const PreciseParams &pp, 
 
 }  // namespace
 
-void precise_enter_function(PreciseWalk *w) {
+namespace {
+
+// Opens the function whose declarator (as precise_function_declarator
+// gives it) is fd and whose body is body; def is the node that ends with it.
+void Open(PreciseWalk *w, TSNode fd, TSNode body, TSNode def) {
   const PreciseGrammar &g = *w->g;
-  TSNode def = w->path.back().node;
-  TSNode body = ts_node_child_by_field_id(def, g.f_body);
-  TSNode fd = precise_function_declarator(g, ts_node_child_by_field_id(def, g.f_declarator));
-  if (ts_node_is_null(body) || ts_node_is_null(fd)) return;
   TSNode name_node, params;
   NameAndParams(g, fd, &name_node, &params);
   PreciseName nm;
@@ -130,6 +130,34 @@ void precise_enter_function(PreciseWalk *w) {
     NestMove(-pf.nest);
   }
   w->funcs.push_back(std::move(pf));
+}
+
+}  // namespace
+
+void precise_enter_function(PreciseWalk *w) {
+  const PreciseGrammar &g = *w->g;
+  TSNode def = w->path.back().node;
+  TSNode body = ts_node_child_by_field_id(def, g.f_body);
+  TSNode fd = precise_function_declarator(g, ts_node_child_by_field_id(def, g.f_declarator));
+  if (ts_node_is_null(body) || ts_node_is_null(fd)) return;
+  Open(w, fd, body, def);
+}
+
+void precise_recover_function(PreciseWalk *w) {
+  const PreciseGrammar &g = *w->g;
+  if (w->path.size() < 2) return;
+  TSNode body = w->path.back().node;
+  // The declarator ends the construct before the block: follow its last
+  // named children down a few levels.
+  TSNode n = w->path[w->path.size() - 2].last_child;
+  for (int level = 0; level < 6 && !ts_node_is_null(n); level++) {
+    if (ts_node_symbol(n) == g.function_declarator) {
+      if (ts_node_end_byte(n) <= ts_node_start_byte(body)) Open(w, n, body, body);
+      return;
+    }
+    uint32_t count = ts_node_named_child_count(n);
+    n = count ? ts_node_named_child(n, count - 1) : TSNode{};
+  }
 }
 
 void precise_leave_function(PreciseWalk *w) {

@@ -117,6 +117,7 @@ TSNode precise_function_declarator(const PreciseGrammar &g, TSNode declarator);
 struct PreciseEntry {
   TSNode node;
   TSSymbol sym;
+  TSNode last_child;  // its last named child walked so far (comments left out)
 };
 
 // A call read from the tree, waiting for its function's end (the calls are
@@ -181,6 +182,10 @@ void precise_leave_scope(PreciseWalk *w);
 // (its record made; a local class's member is not opened, its calls stay
 // with the enclosing function).
 void precise_enter_function(PreciseWalk *w);
+// A block at the end of the path, inside an unreadable region with no
+// function open: when the construct just before it ends with a function's
+// declarator, the two are read back as that function's definition.
+void precise_recover_function(PreciseWalk *w);
 // Ends the innermost open function: its calls recorded in order, its
 // summary lines written.
 void precise_leave_function(PreciseWalk *w);

@@ -11,6 +11,7 @@
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/trace.h"
+#include "platform/codepage.h"
 #include "platform/sys.h"
 
 #ifdef VELMORA_HAVE_TREE_SITTER
@@ -29,11 +30,20 @@ int IsCSource(const char *name) {
   return dot && strcmp(dot, ".c") == 0;
 }
 
-// The copy the parser reads: same offsets, nothing past ASCII.
+// The copy the parser reads: same offsets, nothing past ASCII. A Shift_JIS
+// pair goes whole, since its second byte may be a backslash ("\x95\x5c").
 char *MaskedCopy(const char *text, uint32_t len) {
   char *copy = (char *)MemAlloc(len + 1);
   if (!copy) return nullptr;
-  for (uint32_t i = 0; i < len; i++) copy[i] = (unsigned char)text[i] >= 0x80 ? 'x' : text[i];
+  for (uint32_t i = 0; i < len; i++) {
+    unsigned char c = (unsigned char)text[i];
+    if (c < 0x80) {
+      copy[i] = (char)c;
+      continue;
+    }
+    copy[i] = 'x';
+    if (IsSjisLead(c) && i + 1 < len && (unsigned char)text[i + 1] >= 0x40) copy[++i] = 'x';
+  }
   copy[len] = 0;
   return copy;
 }
@@ -94,6 +104,8 @@ bool Enter(PreciseWalk *w) {
   }
   if (e.sym == g.function_definition) {
     if (w->funcs.empty()) precise_enter_function(w);
+  } else if (e.sym == g.compound_statement) {
+    if (w->funcs.empty() && w->error_depth != SIZE_MAX) precise_recover_function(w);
   } else if (e.sym == g.call_expression) {
     if (!w->funcs.empty()) precise_enter_call(w);
   } else if (e.sym == g.namespace_definition || e.sym == g.class_specifier ||
@@ -106,6 +118,9 @@ bool Enter(PreciseWalk *w) {
 // The node at the end of the path is left (its children walked).
 void Leave(PreciseWalk *w) {
   size_t depth = w->path.size() - 1;
+  const PreciseEntry &e = w->path.back();
+  if (depth > 0 && ts_node_is_named(e.node) && e.sym != w->g->comment)
+    w->path[depth - 1].last_child = e.node;
   if (!w->funcs.empty() && w->funcs.back().depth == depth) precise_leave_function(w);
   precise_leave_scope(w);
   if (w->error_depth == depth) w->error_depth = SIZE_MAX;
@@ -113,7 +128,7 @@ void Leave(PreciseWalk *w) {
 
 void Push(PreciseWalk *w, TSTreeCursor *c) {
   TSNode n = ts_tree_cursor_current_node(c);
-  w->path.push_back(PreciseEntry{n, ts_node_symbol(n)});
+  w->path.push_back(PreciseEntry{n, ts_node_symbol(n), TSNode{}});
 }
 
 // Walks the whole tree; 0 when stop said yes on the way.

@@ -8,3 +8,5 @@ int second(int a)
 }
 // ‚ ‚¢ a comment in Shift_JIS
 int third(void) { return second(1); /* ‚\ */ }
+int fourth(void) { return show("•\"); }
+int fifth(void) { return fourth(); }
