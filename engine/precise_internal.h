@@ -51,10 +51,10 @@ const PreciseGrammar *precise_grammar(int cpp);
 // The error node's kind (tree-sitter's builtin).
 enum : TSSymbol { kErrorSymbol = (TSSymbol)-1 };
 
-// One source as the walk sees it: its bytes (the loaded text, Shift_JIS)
-// and the copy the parser reads, in which every byte past ASCII is an 'x'
-// (so a Shift_JIS trail byte is never a backslash or a quote to the
-// parser); offsets are the same in both.
+// One source as the walk sees it: its bytes (the loaded text, Shift_JIS).
+// The parser reads a copy in which every byte past ASCII, and the second
+// byte of each Shift_JIS pair, is an 'x' (so a trail byte is never a
+// backslash or a quote to it); offsets are the same in both.
 struct PreciseText {
   const char *text;  // the source's text (offsets of the records point here)
   uint32_t len;      // bytes parsed: up to the first NUL, as the line reader
