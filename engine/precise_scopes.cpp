@@ -4,6 +4,7 @@
 // function body is local: it neither changes the scope nor gets a record.
 #ifdef VELMORA_HAVE_TREE_SITTER
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -32,7 +33,10 @@ void NoteNamespace(PreciseWalk *w, TSNode name) {
   while (from <= all.size()) {
     size_t to = all.find("::", from);
     if (to == std::string::npos) to = all.size();
-    if (to > from) w->namespaces.push_back(all.substr(from, to - from));
+    std::string part = all.substr(from, to - from);
+    if (!part.empty() &&
+        std::find(w->namespaces.begin(), w->namespaces.end(), part) == w->namespaces.end())
+      w->namespaces.push_back(part);
     from = to + 2;
   }
 }

@@ -73,3 +73,9 @@ static void run(void) {
   LOG_MACRO("x", 1);
   choose(1, 2);
 }
+
+namespace geo {
+int tally(int n);
+}
+
+int geo::tally(int n) { return count_of(n); }
