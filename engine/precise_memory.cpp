@@ -45,15 +45,18 @@ struct Scope {
 };
 thread_local Scope t_scope;
 
-uint64_t CheckOf(const Block *b) {
-  return kMagic ^ (uint64_t)(uintptr_t)b;
+#ifdef VELMORA_HAVE_TREE_SITTER  // the hooks: only a build with the library installs them
+
+// Taken by address, so that a header not yet written is never read.
+uint64_t CheckOf(uintptr_t at) {
+  return kMagic ^ (uint64_t)at;
 }
 
 // Our header for the library's pointer p, or nullptr when p does not start
 // one of our blocks (the bytes before it are then someone else's).
 Block *HeaderOf(void *p) {
   Block *b = (Block *)p - 1;
-  return b->check == CheckOf(b) ? b : nullptr;
+  return b->check == CheckOf((uintptr_t)b) ? b : nullptr;
 }
 
 void Link(Block *b) {
@@ -86,7 +89,7 @@ Block *Take(size_t n) {
   if (n > SIZE_MAX - sizeof(Block)) OutOfMemory(n);
   Block *b = (Block *)malloc(sizeof(Block) + n);
   if (!b) OutOfMemory(n);
-  *b = Block{nullptr, nullptr, CheckOf(b), n};
+  *b = Block{nullptr, nullptr, CheckOf((uintptr_t)b), n};
   Link(b);
   return b;
 }
@@ -115,7 +118,7 @@ void *HookRealloc(void *p, size_t n) {
   b->check = 0;
   Block *moved = (Block *)realloc(b, sizeof(Block) + n);
   if (!moved) OutOfMemory(n);
-  moved->check = CheckOf(moved);
+  moved->check = CheckOf((uintptr_t)moved);
   moved->size = n;
   Link(moved);
   return moved + 1;
@@ -129,6 +132,8 @@ void HookFree(void *p) {
   b->check = 0;
   free(b);
 }
+
+#endif  // VELMORA_HAVE_TREE_SITTER
 
 }  // namespace
 
