@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/json.h"
+#include "engine/precise.h"
 #include "support/testenv.h"
 
 namespace {
@@ -237,6 +238,20 @@ TEST_F(JsonRun, ListsAndTreesParseBackFieldByField) {
     EXPECT_EQ(r.at("toFunction").text, "");
   }
   EXPECT_TRUE(unlinked);
+}
+
+TEST_F(JsonRun, PreciseOptionChoosesTheFrontEnd) {
+  if (!precise_available()) GTEST_SKIP() << "built without the grammars";
+  Source("b.cpp", "namespace n {\nstruct A {\n  int f() const noexcept { return g(); }\n};\n}\n");
+  int status = -1;
+  std::vector<Object> precise = Run("--precise --list functions", &status);
+  EXPECT_EQ(status, 0);
+  ASSERT_EQ(precise.size(), 1u);
+  EXPECT_EQ(precise[0].at("Function").text, "n::A::f");
+  EXPECT_EQ(precise[0].at("LineNo").text, "0");
+  // Without the option the statement parser reads it, and has no namespaces.
+  for (const Object &o : Run("--list functions", &status))
+    EXPECT_NE(o.at("Function").text, "n::A::f");
 }
 
 TEST_F(JsonRun, FileNamesThatAreNotUtf8ShowReplacement) {
