@@ -279,8 +279,12 @@ void RegisterSources() {
 
 void ParseSource() {
   int r;
-  // The detail line names the source being parsed from its first slice on.
-  if (ANA_Exec(g_job.p.progress, MessageBuffer, -1) == 0) Detail(MessageBuffer);
+  // The detail line names the source being parsed from its first slice on
+  // (asked without ANA_Exec, whose name query traces once no source is left).
+  if (const char *name = ANA_CurrentSourceName()) {
+    if (strcmp(MessageBuffer, name) != 0) CopyText(MessageBuffer, sizeof MessageBuffer, name);
+    Detail(MessageBuffer);
+  }
   for (;;) {
     r = ANA_Exec(g_job.p.progress, MessageBuffer, 0);
     if (r < 0 || r > 100 || Stopping()) break;
