@@ -130,6 +130,13 @@ void TerminalFront::Note(const std::string &utf8) {
   WriteErr("velmora: " + TerminalSafe(utf8, "\n") + "\n");
 }
 
+// A note, not a warning: the analysis itself went through, so the exit
+// status stays what it was.
+void TerminalFront::SourceLost(const char *path, const char *function, int line) {
+  Note(std::string(path) + ": ends inside " + SjisToUtf8(function) + " (line " +
+       std::to_string(line) + "): definitions after it may be missing");
+}
+
 void TerminalFront::SetStatusText(const char *) {}
 void TerminalFront::SelectView(int view) {
   view_ = view;

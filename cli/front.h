@@ -55,6 +55,7 @@ struct TerminalFront : MainWindowPort, ProgressSink, WaitBox, ResultViews {
   void Close(int window) override;
   void Destroy(int window) override;
   int Open(int window, const char *text) override;
+  void SourceLost(const char *path, const char *function, int line) override;
 
   // ProgressSink
   void SetFunctionProgress(int percent) override;

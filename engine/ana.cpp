@@ -234,3 +234,9 @@ int ANA_GetFuncCount(void) {
   ForEachSource([&total](const ST_SOURCE *s) { total += s->funcs.count; });
   return total;
 }
+
+int ANA_LostSourceCount(void) {
+  int lost = 0;
+  ForEachSource([&lost](const ST_SOURCE *s) { lost += s->lost_in && s->status == -1; });
+  return lost;
+}

@@ -108,6 +108,12 @@ struct ST_SOURCE {
   ARENA records;         // where its function and call records live
   LOG_GATHER *gathered;  // what parsing it ahead printed, until reported
   int ahead;             // work ahead: AHEAD_... (analysis threads' lock)
+  // The parser reached the end of the source inside this function's body
+  // (its scope and name, interned), so definitions after it may be missing;
+  // nullptr when the source ended cleanly. lost_line is that function's
+  // line (0-based) then.
+  const char *lost_in;
+  int lost_line;
 };
 
 struct ST_FUNC {
@@ -235,6 +241,10 @@ const char *ANA_CurrentSourceName(void);
 // as registered). ANA_Exec does this itself when every source has been
 // reported or one was stopped; a worker leaving a job early calls it.
 void ANA_StopParsing(void);
+
+// The number of sources parsed to their end whose parse ended inside a
+// function body (lost_in set), as the last analysis left them.
+int ANA_LostSourceCount(void);
 
 // What ANA_Exec returns in mode 0 besides the progress of the current source
 // (0..100, in percent of its bytes).

@@ -41,6 +41,23 @@ void DropText(ST_PARSE *ctx, ST_SOURCE *s) {
   ctx->read_pos = nullptr;
 }
 
+// The source ends with a function body still open (braces unbalanced, or
+// preprocessor branches that each open one): the function keeps its first
+// values, and whatever the rest of the text defined was taken for its body.
+void NoteLost(ST_PARSE *ctx) {
+  ST_SOURCE *s = ctx->src;
+  const ST_FUNC *f = ctx->cur_func ? (const ST_FUNC *)ctx->cur_func->data : nullptr;
+  if (!f) {  // its record could not be made: the head's name is all there is
+    s->lost_in = ANA_Intern(ctx->func_name.text);
+    s->lost_line = ctx->line_no > 0 ? ctx->line_no - 1 : 0;
+    return;
+  }
+  char name[528];
+  FormatText(name, sizeof name, "%s%s", f->scope, f->name);
+  s->lost_in = ANA_Intern(name);
+  s->lost_line = f->line;
+}
+
 // The worker's context: owned by the thread that calls ANA_Exec.
 ST_PARSE g_exec;
 
@@ -60,6 +77,7 @@ int parse_slice(ST_PARSE *ctx, int (*stop)(void)) {
       break;
     }
     if (ctx->token.kind == TK_EOF) {
+      if (ctx->FUNCTION_FLG) NoteLost(ctx);
       s->status = -1;
       break;
     }

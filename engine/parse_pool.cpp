@@ -148,6 +148,7 @@ void forget_parse(ST_SOURCE *s) {
   MemFree(s->text);
   s->text = nullptr;
   s->status = 0;
+  s->lost_in = nullptr;
 }
 
 int pool_active(void) {

@@ -159,6 +159,8 @@ void reset_parser(ST_PARSE *ctx) {
 void begin_source(ST_PARSE *ctx, ST_SOURCE *s) {
   end_source(ctx);
   ctx->src = s;
+  s->lost_in = nullptr;
+  s->lost_line = 0;
   ctx->read_pos = ctx->anchor_pos = s->text;
   ctx->line_no = 0;
   ctx->anchor_line = 0;

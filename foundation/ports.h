@@ -53,6 +53,15 @@ struct MainWindowPort {
   // (rendered or not), 0 when the user stopped it. Windows that keep no
   // history of trees ignore it.
   virtual void TreeDone(int complete) { (void)complete; }
+  // The parse of the source at path (native) ended inside the body of
+  // function (Shift_JIS, scope and name), defined at line (1-based), so the
+  // definitions after it may be missing. Called once per such source, in
+  // source order, when parsing ends; windows that only count them ignore it.
+  virtual void SourceLost(const char *path, const char *function, int line) {
+    (void)path;
+    (void)function;
+    (void)line;
+  }
 };
 
 enum { WINDOW_PROGRESS = 1, WINDOW_WAITBOX = 2 };

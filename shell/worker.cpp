@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/record_walk.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/settings.h"
@@ -73,6 +74,9 @@ const char kStoppedCollecting[] = "Stopped: %d files collected, none analysed";
 const char kStoppedLinking[] = "Stopped: %d of %d sources linked; lists are partial";
 const char kStoppedTree[] = "Stopped: the tree is partial";
 const char kStoppedRender[] = "Stopped: the graph was not rendered";
+// Appended to the status text that ends an analysis in which sources were
+// parsed to their end inside a function body.
+const char kLostSources[] = "%s  [%d source(s) end inside a function: definitions may be missing]";
 const char kAskRender[] = "The graph has %d nodes. Enter: render it; Escape: leave it unrendered";
 const char kNotRendered[] = "Not rendered: the graph has %d nodes";
 // "デスクトップの FuncGraph[1]～[256] がすべて使われているため、図を作成しませんでした。"
@@ -277,6 +281,16 @@ void RegisterSources() {
   JobState = JobStep::ParseSource;
 }
 
+// Every source parsed to its end inside a function body, to the main
+// window, in source order.
+void ReportLostSources() {
+  if (Stopping() || !g_job.p.main_window) return;
+  ForEachSource([](const ST_SOURCE *s) {
+    if (s->lost_in && s->status == -1)
+      g_job.p.main_window->SourceLost(s->path, s->lost_in, s->lost_line + 1);
+  });
+}
+
 void ParseSource() {
   int r;
   // The detail line names the source being parsed from its first slice on
@@ -292,7 +306,10 @@ void ParseSource() {
   }
   if (Stopping()) return;
   Detail(MessageBuffer);
-  if (r == ANA_EXEC_STOPPED || r == ANA_EXEC_NO_SOURCE) LogFlush();  // the analysis ended
+  if (r == ANA_EXEC_STOPPED || r == ANA_EXEC_NO_SOURCE) {  // the analysis ended
+    LogFlush();
+    ReportLostSources();
+  }
   if (r == ANA_EXEC_STOPPED) {
     char text[160];
     FormatText(text, sizeof text, kStoppedParsing, g_job.i - 1, g_job.count);
@@ -347,10 +364,16 @@ void FinishAnalysis() {
   JobState = JobStep::Idle;
   ANA_UpdateCalledColumn();
   Redraw();
-  if (g_job.link_stopped)
+  int lost = ANA_LostSourceCount();
+  if (g_job.link_stopped) {
     StatusF(kStoppedLinking, g_job.i, g_job.count);
-  else
+  } else if (lost > 0) {
+    char text[sizeof g_config.STAT_MESS[0] + 96];
+    FormatText(text, sizeof text, kLostSources, StatusText(2 + Current()), lost);
+    Status(text);
+  } else {
     Status(StatusText(2 + Current()));
+  }
   if (ANA_GetFuncCount() == 0) {
     Warn(g_job.p.main_window, kNoFunctions);
     ReleaseCB(&ProjectFiles);

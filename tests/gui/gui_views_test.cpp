@@ -170,6 +170,21 @@ class GuiViewsTest : public GuiFixture {
     QVERIFY(QString::fromStdString(g_trace[1]).endsWith(QStringLiteral("util.c\r\n")));
   }
 
+  // Sources whose parse ended inside a function body are counted in the
+  // status line when the analysis ends; a clean project shows the plain text.
+  void lostSourcesCountedInStatus() {
+    w_->DropPaths({QStringLiteral(VELMORA_TEST_DATA "/e2e-lost-source/src")});
+    QVERIFY(WaitIdle());
+    QVERIFY(warnings_.isEmpty());
+    QCOMPARE(
+        Views()->StatusText(),
+        FromSjis(g_config.STAT_MESS[2]) +
+            QStringLiteral("  [2 source(s) end inside a function: definitions may be missing]"));
+    w_->DropPaths({Project()});
+    QVERIFY(WaitIdle());
+    QCOMPARE(Views()->StatusText(), FromSjis(g_config.STAT_MESS[2]));
+  }
+
   void doubleClickBuildsTree() {
     DropProject();
     QAbstractItemModelTester t(Views()->Tree(),

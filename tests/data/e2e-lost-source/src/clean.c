@@ -1,0 +1,4 @@
+int clean(void)
+{
+    return later();
+}
