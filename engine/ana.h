@@ -255,6 +255,9 @@ int ANA_GetFuncCount(void);
 // unused (the worker reports progress itself). A source that cannot be loaded
 // completes at once; its records stay when it is stopped.
 int ANA_Exec(ProgressSink *window, char *name_buffer, int mode);
+// The name of the source ANA_Exec works on, or nullptr when none is left.
+// Unlike a name query through ANA_Exec it writes no trace line.
+const char *ANA_CurrentSourceName(void);
 
 // Stops the analysis threads, if any run, and waits for them; what they
 // parsed of sources not yet reported is released (those sources are then

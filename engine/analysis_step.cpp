@@ -96,6 +96,11 @@ int report_completed(ST_SOURCE *s) {
   return ANA_EXEC_SOURCE_DONE;
 }
 
+const char *ANA_CurrentSourceName(void) {
+  if (!ANA.cur_source || !ANA.cur_source->data) return nullptr;
+  return ((const ST_SOURCE *)ANA.cur_source->data)->name;
+}
+
 int ANA_Exec(ProgressSink *window, char *name_buffer, int mode) {
   (void)window;
   if (!ANA.cur_source || !ANA.cur_source->data) {

@@ -102,13 +102,15 @@ struct Job {
   char end_status[160];   // status text at the end of a tree job instead of the usual one
   int tree_cut;           // Escape cut the tree short
   int escaped;            // Escape stopped the collection
+  uint32_t last_yield;    // tick count of the last busy turn's yield
 };
 
 Job g_job;
-ThreadHandle g_thread = nullptr;   // the worker thread, until joined
-std::atomic<int> g_stop{0};        // shutdown asks the loop to leave
-std::atomic<int> g_render_yes{0};  // Enter answered the question before a large render
-int g_fail_next_start = 0;         // test hook
+ThreadHandle g_thread = nullptr;       // the worker thread, until joined
+std::atomic<int> g_stop{0};            // shutdown asks the loop to leave
+std::atomic<int> g_render_yes{0};      // Enter answered the question before a large render
+std::atomic<unsigned> g_paused_ms{0};  // slept in pauses since WorkerStart
+int g_fail_next_start = 0;             // test hook
 
 bool Stopping() {
   return g_stop.load(std::memory_order_acquire) != 0;
@@ -122,10 +124,16 @@ int StopOrEscape() {
 }
 
 void Pause(unsigned ms) {
-  if (ms == PAUSE_YIELD)
+  if (ms == PAUSE_YIELD) {
+    uint32_t now = TickCount();
+    if (now - g_job.last_yield < g_worker_timing.turn_ms) return;
+    g_job.last_yield = now;
     YieldCpu();
-  else if (ms > 0)
+  } else if (ms > 0) {
+    uint32_t start = TickCount();
     SleepMs(ms);
+    g_paused_ms.fetch_add(TickCount() - start, std::memory_order_relaxed);
+  }
 }
 
 // Port calls of the worker: a missing window ignores them, and so does a
@@ -293,8 +301,12 @@ void ReportLostSources() {
 
 void ParseSource() {
   int r;
-  // The detail line names the source being parsed from its first slice on.
-  if (ANA_Exec(g_job.p.progress, MessageBuffer, -1) == 0) Detail(MessageBuffer);
+  // The detail line names the source being parsed from its first slice on
+  // (asked without ANA_Exec, whose name query traces once no source is left).
+  if (const char *name = ANA_CurrentSourceName()) {
+    if (strcmp(MessageBuffer, name) != 0) CopyText(MessageBuffer, sizeof MessageBuffer, name);
+    Detail(MessageBuffer);
+  }
   for (;;) {
     r = ANA_Exec(g_job.p.progress, MessageBuffer, 0);
     if (r < 0 || r > 100 || Stopping()) break;
@@ -571,6 +583,10 @@ void ReturnToIdle(MainWindowPort *main, bool wait_box_open, bool progress_open) 
   main->AcceptDrops(1);
 }
 
+unsigned WorkerPausedMs(void) {
+  return g_paused_ms.load(std::memory_order_relaxed);
+}
+
 int WorkerStopRequested(void) {
   return Stopping() ? 1 : 0;
 }
@@ -585,6 +601,7 @@ int WorkerStart(const WorkerParams *params) {
   g_job = Job();
   g_job.p = p;
   g_stop.store(0);
+  g_paused_ms.store(0);
   bool started = false;
   if (g_fail_next_start) {
     g_fail_next_start = 0;

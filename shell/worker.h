@@ -46,11 +46,13 @@ extern CB *ProjectFiles;
 // texts, the graph-size messages).
 extern char MessageBuffer[260];
 
-// A pause that only gives the rest of the time slice away.
+// A pause that only gives the rest of the time slice away, and that at most
+// once per turn_ms: a busy turn is often far shorter (one source), and tens of
+// thousands of yields cost the analysis threads their turns on the processors.
 enum : unsigned { PAUSE_YIELD = 0xFFFFFFFFu };
 
 // The pauses of the job loop, in milliseconds; 0 is no pause at all,
-// PAUSE_YIELD gives the processor away once.
+// PAUSE_YIELD gives the processor away (see above).
 struct WorkerTiming {
   unsigned turn_ms;       // end of every turn
   unsigned busy_turn_ms;  // end of a ParseSource or LinkCalls turn
@@ -64,6 +66,9 @@ extern const WorkerTiming kDesktopTiming;
 extern const WorkerTiming kHeadlessTiming;
 // The pauses in force; kDesktopTiming until a program sets another.
 extern WorkerTiming g_worker_timing;
+// Milliseconds the worker has slept in the pauses of g_worker_timing since
+// the last WorkerStart (yields not counted); any thread. For measurements.
+unsigned WorkerPausedMs(void);
 
 // The start record of one job, copied by the worker when it starts.
 struct WorkerParams {

@@ -176,9 +176,10 @@ class GuiViewsTest : public GuiFixture {
     w_->DropPaths({QStringLiteral(VELMORA_TEST_DATA "/e2e-lost-source/src")});
     QVERIFY(WaitIdle());
     QVERIFY(warnings_.isEmpty());
-    QCOMPARE(Views()->StatusText(),
-             FromSjis(g_config.STAT_MESS[2]) +
-                 QStringLiteral("  [2 source(s) end inside a function: definitions may be missing]"));
+    QCOMPARE(
+        Views()->StatusText(),
+        FromSjis(g_config.STAT_MESS[2]) +
+            QStringLiteral("  [2 source(s) end inside a function: definitions may be missing]"));
     w_->DropPaths({Project()});
     QVERIFY(WaitIdle());
     QCOMPARE(Views()->StatusText(), FromSjis(g_config.STAT_MESS[2]));
