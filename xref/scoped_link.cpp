@@ -164,8 +164,8 @@ void AddClasses() {
       if (scope.empty() || !done.insert(scope).second) return;
       ClassInfo &info = g_scoped.classes[scope];
       for (int i = 0; c->bases && i < c->base_count; i++) {
-        string_view base;
-        if (ResolveBase(scope, Text(c->bases[i]), &base) && base != scope)
+        string_view written = Text(c->bases[i]), base;
+        if (!written.empty() && ResolveBase(scope, written, &base) && base != scope)
           info.bases.push_back(base);
       }
     });

@@ -154,11 +154,15 @@ TEST_F(ScopedFixture, ThisCallsReachOnlyMembers) {
   ST_FUNC *base_show = Member(s, "Base::", "show");
   Func(s, "", "show");
   Func(s, "", "hide");
+  Class(s, "Widget::Part::", {""});  // a base the parser could not name
+  ST_FUNC *layout = Member(s, "Widget::Part::", "layout");
   ST_CALL *show = Call(paint, CALL_THIS, "", "show");
   ST_CALL *hide = Call(paint, CALL_THIS, "", "hide");
+  ST_CALL *outer = Call(layout, CALL_THIS, "", "paint");
   RunAll();
   EXPECT_EQ(show->to_func, base_show);  // the base's, not the free one
   EXPECT_EQ(hide->to_func, nullptr);
+  EXPECT_EQ(outer->to_func, nullptr);  // the enclosing class is no base
 }
 
 TEST_F(ScopedFixture, MemberCallsLinkOnlyWhenOneClassFits) {
