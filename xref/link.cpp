@@ -12,6 +12,9 @@
 // with a hash table of where each run of equal keys starts, and each call
 // then finds exactly the entries a bucket walk would accept, in the same
 // order, with a probe or two.
+//
+// Records made by the precise front end are linked by the rules of
+// scoped_link.cpp instead, from tables of its own built at the same moment.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -25,6 +28,7 @@
 #include "foundation/text.h"
 #include "platform/keys.h"
 #include "xref/report_line.h"
+#include "xref/scoped_link.h"
 #include "xref/xref.h"
 
 int link_total = 0;
@@ -110,6 +114,7 @@ size_t RunHome(uint32_t bucket, int scope_hash, int name_hash) {
 }
 
 void DropIndex() {
+  ScopedIndexDrop();
   std::vector<IndexEntry>().swap(g_index);
   std::vector<RunSlot>().swap(g_runs);
   g_index_ready = false;
@@ -117,6 +122,7 @@ void DropIndex() {
 
 void BuildIndex() {
   DropIndex();
+  if (g_config.PARSER == 1) ScopedIndexBuild();
   ST_HASH2 *t = ANA.func_index;
   if (!t || !t->buckets || t->size == 0) return;
   for (uint32_t b = 0; b < t->size; b++) {
@@ -185,6 +191,14 @@ ST_FUNC *FindByIndex(const char *key, const ST_CALL *call, int caller_sid) {
 // sorted copy from the func_index of this phase.
 ST_FUNC *FindDefinition(const ST_CALL *call, int caller_sid, bool use_index) {
   if (!ANA.func_index) return nullptr;
+  if (ScopedIndexReady()) return ScopedFind(call);
+  if (!use_index && g_config.PARSER == 1) {
+    // One call alone, outside a phase: tables for this call only.
+    ScopedIndexBuild();
+    ST_FUNC *found = ScopedFind(call);
+    ScopedIndexDrop();
+    return found;
+  }
   // "%s:%s" put together directly: this runs once per call.
   char key[528];
   size_t n = CopyText(key, sizeof key, call->scope);

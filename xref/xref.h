@@ -23,6 +23,8 @@ int ANA_BeginCallList(void);
 int ANA_LinkNextSource(void);
 // Links one call to the definition it reaches (or to none), logs it and adds
 // its Call List row. 0 for a missing call record (nothing changed), else 1.
+// With PARSER 1 outside a linking phase, the lookup tables are built for this
+// one call (a walk over every function and class).
 int ANA_LinkCall(ST_CALL *call);
 // Rewrites the "Called" cell of every Function List row, in the order in
 // which ANA_MakeFunctionList added them. Always 1.

@@ -1,0 +1,286 @@
+// Scope-aware linking over the precise front end's records. Every table is
+// keyed by texts (the interned scope and name of the records), so names that
+// merely hash alike never meet, and is built once per linking phase: a call
+// then costs a few hash probes, one per enclosing scope or base class, never
+// a walk over all functions.
+#include "xref/scoped_link.h"
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/record_walk.h"
+
+namespace {
+
+using std::string_view;
+
+// A scope with a name (or the last part of a scope with a name).
+struct PairKey {
+  string_view scope;
+  string_view name;
+  bool operator==(const PairKey &o) const { return scope == o.scope && name == o.name; }
+};
+
+struct PairHash {
+  size_t operator()(const PairKey &k) const {
+    size_t h = std::hash<string_view>()(k.scope);
+    return (h ^ (h >> 17)) * 0x9E3779B97F4A7C15ull + std::hash<string_view>()(k.name);
+  }
+};
+
+using FuncList = std::vector<ST_FUNC *>;  // in SID, FID order
+
+// Base classes looked through for one class at most: a hierarchy deeper or
+// wider than this is cut, so a hostile chain of bases cannot make the tables
+// grow with the square of the classes.
+enum { kMaxAncestors = 64 };
+
+struct ClassInfo {
+  std::vector<string_view> bases;      // the bases found among the analysed classes
+  std::vector<string_view> ancestors;  // every base, bases of bases, ...: nearest first, once
+};
+
+struct ScopedIndex {
+  std::unordered_map<PairKey, FuncList, PairHash> by_scope;  // (scope, name)
+  std::unordered_map<PairKey, FuncList, PairHash> by_last;   // (innermost scope part, name)
+  std::unordered_map<string_view, FuncList> members;         // name: definitions inside classes
+  std::unordered_map<string_view, ClassInfo> classes;        // class scope "n::A::"
+  std::unordered_map<string_view, std::vector<string_view>> classes_by_last;  // "A": scopes
+  bool ready = false;
+};
+
+// Written by the worker before the linking threads start and after they
+// stop; only read in between.
+ScopedIndex g_scoped;
+
+string_view Text(const char *s) {
+  return s ? string_view(s) : string_view();
+}
+
+string_view WithoutTrailingColons(string_view scope) {
+  if (scope.size() >= 2 && scope.substr(scope.size() - 2) == "::") scope.remove_suffix(2);
+  return scope;
+}
+
+// "n::A::" -> "n::" -> "".
+string_view Enclosing(string_view scope) {
+  string_view inner = WithoutTrailingColons(scope);
+  size_t at = inner.rfind("::");
+  return at == string_view::npos ? string_view() : scope.substr(0, at + 2);
+}
+
+// "n::A::" -> "A".
+string_view LastPart(string_view scope) {
+  string_view inner = WithoutTrailingColons(scope);
+  size_t at = inner.rfind("::");
+  return at == string_view::npos ? inner : inner.substr(at + 2);
+}
+
+// scope ends with tail, and the tail starts a part of it: "x::n::A::" ends
+// with "n::A::" and with "A::", not with "nA::"'s "A::".
+bool EndsAtBoundary(string_view scope, string_view tail) {
+  if (scope.size() < tail.size() || scope.substr(scope.size() - tail.size()) != tail) return false;
+  size_t before = scope.size() - tail.size();
+  return before == 0 || (before >= 2 && scope.substr(before - 2, 2) == "::");
+}
+
+// Whether f can take argc arguments: defaulted parameters may be left out and
+// a variadic list takes any number more. A negative count matches anything.
+bool Accepts(const ST_FUNC *f, int argc) {
+  if (argc < 0 || f->argc < 0) return true;
+  int least = f->argc_min < f->argc ? f->argc_min : f->argc;
+  return argc >= least && (f->variadic || argc <= f->argc);
+}
+
+// The usual choice among candidates: the last one in the caller's source,
+// else the first.
+template <typename Keep>
+ST_FUNC *Pick(const FuncList *list, int argc, int caller_sid, Keep keep) {
+  ST_FUNC *found = nullptr;
+  if (!list) return nullptr;
+  for (ST_FUNC *f : *list) {
+    if (!Accepts(f, argc) || !keep(f)) continue;
+    if (!found || f->sid == caller_sid) found = f;
+  }
+  return found;
+}
+
+ST_FUNC *Pick(const FuncList *list, int argc, int caller_sid) {
+  return Pick(list, argc, caller_sid, [](const ST_FUNC *) { return true; });
+}
+
+template <typename Map, typename Key>
+const FuncList *Lookup(const Map &map, const Key &key) {
+  auto it = map.find(key);
+  return it == map.end() ? nullptr : &it->second;
+}
+
+// The class that a base written as `base` names, seen from the class `from`:
+// the innermost enclosing scope that holds it, else the one analysed class
+// whose scope ends with it (a namespace brought in by a using-directive).
+bool ResolveBase(string_view from, string_view base, string_view *out) {
+  const ScopedIndex &x = g_scoped;
+  if (base.substr(0, 2) == "::") {
+    auto it = x.classes.find(base.substr(2));
+    if (it != x.classes.end()) *out = it->first;
+    return it != x.classes.end();
+  }
+  std::string key;
+  for (string_view p = Enclosing(from);; p = Enclosing(p)) {
+    key.assign(p.data(), p.size()).append(base.data(), base.size());
+    auto it = x.classes.find(key);
+    if (it != x.classes.end()) {
+      *out = it->first;
+      return true;
+    }
+    if (p.empty()) break;
+  }
+  auto same = x.classes_by_last.find(LastPart(base));
+  if (same == x.classes_by_last.end()) return false;
+  int seen = 0;
+  for (string_view scope : same->second) {
+    if (EndsAtBoundary(scope, base) && seen++ == 0) *out = scope;
+  }
+  return seen == 1;
+}
+
+void AddClasses() {
+  ForEachSource([](ST_SOURCE *s) {
+    CB_ForEach<ST_CLASS>(s->classes, [](const ST_CLASS *c) {
+      string_view scope = Text(c->scope);
+      if (scope.empty() || !g_scoped.classes.emplace(scope, ClassInfo()).second) return;
+      g_scoped.classes_by_last[LastPart(scope)].push_back(scope);
+    });
+  });
+  // The bases of a class defined twice (a header seen from two places) are
+  // those of its first record.
+  std::unordered_set<string_view> done;
+  ForEachSource([&done](ST_SOURCE *s) {
+    CB_ForEach<ST_CLASS>(s->classes, [&done](const ST_CLASS *c) {
+      string_view scope = Text(c->scope);
+      if (scope.empty() || !done.insert(scope).second) return;
+      ClassInfo &info = g_scoped.classes[scope];
+      for (int i = 0; c->bases && i < c->base_count; i++) {
+        string_view written = Text(c->bases[i]), base;
+        if (!written.empty() && ResolveBase(scope, written, &base) && base != scope)
+          info.bases.push_back(base);
+      }
+    });
+  });
+}
+
+// Every base of a class, the bases of those and so on, breadth first; a
+// class met again (a cycle, or a base reached twice) is skipped.
+void AddAncestors(string_view self, ClassInfo &info) {
+  std::unordered_set<string_view> seen{self};
+  auto add = [&](const std::vector<string_view> &bases) {
+    for (string_view base : bases) {
+      if (info.ancestors.size() >= kMaxAncestors) return;
+      if (seen.insert(base).second) info.ancestors.push_back(base);
+    }
+  };
+  add(info.bases);
+  for (size_t i = 0; i < info.ancestors.size(); i++)
+    add(g_scoped.classes.find(info.ancestors[i])->second.bases);
+}
+
+void AddFunctions() {
+  ForEachFunction([](ST_FUNC *f) {
+    if (!f->name) return;
+    string_view scope = Text(f->scope), name = f->name;
+    g_scoped.by_scope[PairKey{scope, name}].push_back(f);
+    if (!scope.empty()) g_scoped.by_last[PairKey{LastPart(scope), name}].push_back(f);
+    if (f->member || g_scoped.classes.count(scope)) g_scoped.members[name].push_back(f);
+  });
+}
+
+// A member of the class `scope` (or a function of the namespace `scope`),
+// else of its bases, nearest first.
+ST_FUNC *FindInClass(string_view scope, string_view name, int argc, int sid) {
+  const ScopedIndex &x = g_scoped;
+  if (ST_FUNC *f = Pick(Lookup(x.by_scope, PairKey{scope, name}), argc, sid)) return f;
+  auto it = x.classes.find(scope);
+  if (it == x.classes.end()) return nullptr;
+  for (string_view base : it->second.ancestors) {
+    if (ST_FUNC *f = Pick(Lookup(x.by_scope, PairKey{base, name}), argc, sid)) return f;
+  }
+  return nullptr;
+}
+
+// f(): the caller's class and its bases, then each enclosing scope out to
+// the global one.
+ST_FUNC *FindPlain(string_view from, string_view name, int argc, int sid) {
+  for (string_view p = from;; p = Enclosing(p)) {
+    if (ST_FUNC *f = FindInClass(p, name, argc, sid)) return f;
+    if (p.empty()) return nullptr;
+  }
+}
+
+// q::f(): q seen from each enclosing scope of the caller, then any scope
+// that ends with q. "::f" and "::q::f" start from the global scope.
+ST_FUNC *FindQualified(string_view from, string_view q, string_view name, int argc, int sid) {
+  if (q.substr(0, 2) == "::") return FindInClass(q.substr(2), name, argc, sid);
+  std::string key;
+  for (string_view p = from;; p = Enclosing(p)) {
+    key.assign(p.data(), p.size()).append(q.data(), q.size());
+    if (ST_FUNC *f = FindInClass(key, name, argc, sid)) return f;
+    if (p.empty()) break;
+  }
+  const FuncList *list = Lookup(g_scoped.by_last, PairKey{LastPart(q), name});
+  return Pick(list, argc, sid, [q](const ST_FUNC *f) { return EndsAtBoundary(Text(f->scope), q); });
+}
+
+// obj.f(), p->f(): the type of obj is not known, so only a name that one
+// class alone defines for this many arguments is linked.
+ST_FUNC *FindMember(string_view name, int argc, int sid) {
+  const FuncList *list = Lookup(g_scoped.members, name);
+  if (!list) return nullptr;
+  bool have = false;
+  string_view only;
+  for (const ST_FUNC *f : *list) {
+    if (!Accepts(f, argc)) continue;
+    string_view scope = Text(f->scope);
+    if (have && scope != only) return nullptr;
+    have = true;
+    only = scope;
+  }
+  return have ? Pick(Lookup(g_scoped.by_scope, PairKey{only, name}), argc, sid) : nullptr;
+}
+
+}  // namespace
+
+void ScopedIndexBuild(void) {
+  ScopedIndexDrop();
+  AddClasses();
+  for (auto &entry : g_scoped.classes) AddAncestors(entry.first, entry.second);
+  AddFunctions();
+  g_scoped.ready = true;
+}
+
+void ScopedIndexDrop(void) {
+  g_scoped = ScopedIndex();
+}
+
+int ScopedIndexReady(void) {
+  return g_scoped.ready ? 1 : 0;
+}
+
+ST_FUNC *ScopedFind(const ST_CALL *call) {
+  if (!g_scoped.ready || !call || !call->name) return nullptr;
+  const ST_FUNC *caller = call->caller;
+  int sid = caller ? caller->sid : 0;
+  string_view from = caller ? Text(caller->scope) : string_view();
+  string_view name = call->name, q = Text(call->scope);
+  switch (call->form) {
+    case CALL_MEMBER:
+      return FindMember(name, call->argc, sid);
+    case CALL_THIS:
+      return from.empty() ? nullptr : FindInClass(from, name, call->argc, sid);
+    default:
+      if (!q.empty()) return FindQualified(from, q, name, call->argc, sid);
+      return FindPlain(from, name, call->argc, sid);
+  }
+}
