@@ -134,7 +134,8 @@ struct ST_FUNC {
   CB calls;           // ST_CALL records made in the body, in order
   int expanded;       // call-tree expansion mark
   int called;         // 1 once some call was linked to it
-  // Made by the precise parser only (0 otherwise):
+  // What calls may pass (the statement parser sets argc_min to argc and the
+  // other two to 0; only the precise parser sees defaults, ... and classes):
   int argc_min;  // fewest arguments a call passes (parameters without defaults)
   int variadic;  // 1: calls may pass any number of arguments past argc_min
   int member;    // 1: a member of the class its scope names

@@ -49,6 +49,9 @@ void RecordFunction(ST_PARSE *ctx) {
   f->name = ANA_Intern(ctx->func_name.text);
   f->argc = ctx->func_name.argc;
   f->items = ctx->func_name.items;
+  // This parser knows no default arguments: every parameter is needed (the
+  // scope-aware linking of PARSER=1 reads it for a source this parser read).
+  f->argc_min = f->argc;
   f->line = ctx->line_no - 1;
   LogPrint(1, LOG_DEBUG, "//##########  enter FUNCTION  ##########\r\n");
   LogPrint(1, LOG_DEBUG, "// %s LINE:%d ----> %s%s(argc:%d/items:%d)\r\n", ctx->src->name, f->line,
