@@ -46,7 +46,7 @@ bool IsBase(const PreciseGrammar &g, TSSymbol s) {
 }
 
 // The class's record: its scope as the walk has it now, and its bases.
-void RecordClass(PreciseWalk *w, TSNode spec) {
+void RecordClass(PreciseWalk *w, TSNode klass) {
   const PreciseGrammar &g = *w->g;
   ST_SOURCE *s = w->ctx->src;
   CHBUF *e = AddCBFrom(&s->records, &s->classes, (int)sizeof(ST_CLASS));
@@ -54,9 +54,9 @@ void RecordClass(PreciseWalk *w, TSNode spec) {
   ST_CLASS *k = (ST_CLASS *)e->data;
   k->scope = ANA_Intern(w->scope);
   TSNode clause{};
-  uint32_t n = ts_node_named_child_count(spec);
+  uint32_t n = ts_node_named_child_count(klass);
   for (uint32_t i = 0; i < n && ts_node_is_null(clause); i++) {
-    TSNode c = ts_node_named_child(spec, i);
+    TSNode c = ts_node_named_child(klass, i);
     if (ts_node_symbol(c) == g.base_class_clause) clause = c;
   }
   if (ts_node_is_null(clause)) return;
