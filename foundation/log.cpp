@@ -74,6 +74,9 @@ void LeaveChannels() {
 }
 // The formatting buffer of the calling thread.
 thread_local char tl_message[kMessageSize];
+// The gathering of the calling thread, or nullptr (its lines are written);
+// here, beside the printing that looks at it for every line.
+thread_local LOG_GATHER *tl_gather = nullptr;
 std::atomic<int> g_threshold{-1};  // DEBUG_LOG; read without the lock
 LogState g_log = {{{{0}, -1, 0, 0, 0, 0, {0}}, {{0}, -1, 0, 0, 0, 0, {0}}}, 0, {0}};
 
@@ -331,7 +334,7 @@ void PrintMessage(int flags, const char *message, size_t len) {
   int channel = flags & 0x0F;
   if (channel > 1) return;
   if (len > kMessageSize - 1) len = kMessageSize - 1;
-  if (LOG_GATHER *g = LogGatherCurrent()) {
+  if (LOG_GATHER *g = tl_gather) {
     GatherPrinted(g, channel, message, len, flags);
     return;
   }
@@ -402,7 +405,7 @@ void LogCheckFiles(void) {
 }
 
 int NestMove(int delta) {
-  if (LOG_GATHER *g = LogGatherCurrent()) {
+  if (LOG_GATHER *g = tl_gather) {
     long long level = (long long)g->nest + delta;
     if (level < 0) {
       GatherRaw(g, kNestSmall, sizeof kNestSmall - 1);
@@ -444,4 +447,16 @@ void LogShutdown(void) {
 int LogNestLevel(void) {
   ChannelsLock guard;
   return g_log.nest;
+}
+
+void LogGatherBegin(LOG_GATHER *g) {
+  tl_gather = g;
+}
+
+void LogGatherEnd(void) {
+  tl_gather = nullptr;
+}
+
+LOG_GATHER *LogGatherCurrent(void) {
+  return tl_gather;
 }

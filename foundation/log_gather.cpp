@@ -2,7 +2,9 @@
 // (one source of a parallel parse) keeps its printed lines, NestMove errors,
 // trace lines and marks in order in a LOG_GATHER, and the merge replays them
 // to the channels and the trace in the one fixed order. Lines are indented
-// and cleaned when gathered, so the replay writes them as they are.
+// and cleaned when gathered, so the replay writes them as they are. Which
+// gathering the calling thread has is kept in log.cpp, beside the printing
+// that looks at it for every line.
 #include <cstring>
 
 #include "foundation/log.h"
@@ -26,8 +28,7 @@ enum : unsigned char {
 };
 enum : size_t { kGatherFirst = 1024, kGatherMax = (size_t)1 << 20, kEntryHead = 5 };
 
-// The gathering of the calling thread, or nullptr (its lines are written).
-thread_local LOG_GATHER *tl_gather = nullptr;
+// The line being gathered, built on the calling thread.
 thread_local char tl_line[kLineSize];
 
 // Appends one entry: its kind, its length (4 bytes) and its bytes.
@@ -80,18 +81,6 @@ void GatherRaw(LOG_GATHER *g, const char *bytes, size_t len) {
 void LogGatherInit(LOG_GATHER *g, int nest) {
   memset(g, 0, sizeof *g);
   g->nest = nest;
-}
-
-void LogGatherBegin(LOG_GATHER *g) {
-  tl_gather = g;
-}
-
-void LogGatherEnd(void) {
-  tl_gather = nullptr;
-}
-
-LOG_GATHER *LogGatherCurrent(void) {
-  return tl_gather;
 }
 
 void LogGatherTrace(LOG_GATHER *g, const char *text) {
