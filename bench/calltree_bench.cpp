@@ -31,6 +31,7 @@
 #include "foundation/settings.h"
 #include "foundation/text.h"
 #include "graph/graph.h"
+#include "support/null_views.h"
 #include "support_scratch.h"
 #include "xref/callers.h"
 #include "xref/calltree.h"
@@ -39,23 +40,11 @@
 namespace {
 
 // Views that only count what they receive.
-struct CountingViews : ResultViews {
+struct CountingViews : velmora_test::NullViews {
   size_t text_bytes = 0, nodes = 0;
-  int HasView(int) override { return 1; }
-  void InsertRow(int, int, int, const char *) override {}
-  void SetCell(int, int, int, const char *) override {}
-  void GetCell(int, int, int, char *b, int n) override {
-    if (b && n > 0) b[0] = 0;
-  }
-  void SetCellText(int, int, int, const char *) override {}
-  int SelectedRow(int) override { return -1; }
-  int RowCount(int) override { return 0; }
-  void DeleteRows(int) override {}
   TREEITEM TreeInsert(TREEITEM, const char *) override {
     return reinterpret_cast<TREEITEM>(++nodes);
   }
-  void TreeSetImage(TREEITEM, int) override {}
-  void TreeClear() override {}
   int TreeItemCount() override { return (int)nodes; }
   void AppendResult(const char *t) override {
     while (*t++) text_bytes++;
@@ -163,8 +152,9 @@ int CorpusMain(const std::string &dir, const char *name, int repeat) {
     printf(
         "%s %s%s (SID:%d,FID:%d), graph %s: %zu nodes, %zu text bytes, %d graph bytes, "
         "%.3f s (cpu %.3f s)\n",
-        callers ? "callers tree" : "tree", root->scope, root->name, root->sid, root->fid, graph_enabled ? "on" : "off", views.nodes,
-        views.text_bytes, GraphFileSize(), best, best_cpu);
+        callers ? "callers tree" : "tree", root->scope, root->name, root->sid, root->fid,
+        graph_enabled ? "on" : "off", views.nodes, views.text_bytes, GraphFileSize(), best,
+        best_cpu);
   }
   g_views = nullptr;
   struct rusage ru;

@@ -10,6 +10,7 @@
 // away or deleted by the user is followed by a fresh one, as with a writer
 // that opens the file for every line.
 #include "foundation/log.h"
+#include "foundation/log_internal.h"
 
 #include <atomic>
 #include <cstdarg>
@@ -25,12 +26,11 @@
 #include "platform/output_files.h"
 #include "platform/sys.h"
 
+using namespace log_detail;
+
 namespace {
 
 enum {
-  kMaxNest = 16,
-  kMessageSize = 2048,
-  kLineSize = 2080,
   kCheckMs = 200,  // how often the path is compared with the open file
   kFlushMs = 200,  // the longest a line waits in a buffer while lines come
   kBufferSize = 64 * 1024,
@@ -64,31 +64,19 @@ std::mutex g_lock;
 // leaves the buffers alone, and a thread waits while a handler writes them.
 std::atomic<int> g_channels_state{0};
 
-// g_lock and the channels together, for a thread.
-class ChannelsLock {
- public:
-  ChannelsLock() : lock_(g_lock) { Enter(); }
-  ~ChannelsLock() {
-    if (lock_.owns_lock()) Leave();
-  }
-  void unlock() {
-    Leave();
-    lock_.unlock();
-  }
-  void lock() {
-    lock_.lock();
-    Enter();
-  }
-
- private:
-  static void Enter() {
-    for (int idle = 0; !g_channels_state.compare_exchange_weak(idle, 1, std::memory_order_acquire);
-         idle = 0)
-      YieldCpu();  // a signal handler writes the buffers, then ends the process
-  }
-  static void Leave() { g_channels_state.store(0, std::memory_order_release); }
-  std::unique_lock<std::mutex> lock_;
-};
+void EnterChannels() {
+  for (int idle = 0; !g_channels_state.compare_exchange_weak(idle, 1, std::memory_order_acquire);
+       idle = 0)
+    YieldCpu();  // a signal handler writes the buffers, then ends the process
+}
+void LeaveChannels() {
+  g_channels_state.store(0, std::memory_order_release);
+}
+// The formatting buffer of the calling thread.
+thread_local char tl_message[kMessageSize];
+// The gathering of the calling thread, or nullptr (its lines are written);
+// here, beside the printing that looks at it for every line.
+thread_local LOG_GATHER *tl_gather = nullptr;
 std::atomic<int> g_threshold{-1};  // DEBUG_LOG; read without the lock
 LogState g_log = {{{{0}, -1, 0, 0, 0, 0, {0}}, {{0}, -1, 0, 0, 0, 0, {0}}}, 0, {0}};
 
@@ -217,18 +205,6 @@ void WriteLine(Channel &c, const char *bytes, size_t len) {
   }
 }
 
-// A NestMove error line: after the lines before it, without the level test,
-// indentation, cleaning or rotation test of a printed line.
-void AppendRawDebug(const char *bytes, size_t len) {
-  Channel &c = g_log.ch[0];
-  if (c.fd >= 0) {
-    Buffer(c, bytes, len, TickCount());
-  } else {
-    LogAppend(c.path, bytes, (int)len);
-  }
-  c.size += (int64_t)len;  // too much at worst: checked then
-}
-
 // What CleanLine does with each byte: keep it, make it '.', or take it with
 // the byte after it (a Shift_JIS lead byte).
 enum : unsigned char { kKeep = 0, kDot = 1, kLead = 2 };
@@ -261,10 +237,42 @@ void CleanLine(char *line, size_t len) {
 size_t Min(size_t a, size_t b) {
   return a < b ? a : b;
 }
+}  // namespace
 
-// The line as written: time stamp when asked, the indentation of nest, the
-// message (its first len bytes), cleaned. Returns its length (line holds
-// kLineSize bytes).
+namespace log_detail {
+
+ChannelsLock::ChannelsLock() : lock_(g_lock) {
+  EnterChannels();
+}
+ChannelsLock::~ChannelsLock() {
+  if (lock_.owns_lock()) LeaveChannels();
+}
+void ChannelsLock::unlock() {
+  LeaveChannels();
+  lock_.unlock();
+}
+void ChannelsLock::lock() {
+  lock_.lock();
+  EnterChannels();
+}
+
+void WriteGatheredLine(int channel, const char *line, size_t len) {
+  Channel &c = g_log.ch[channel];
+  if (c.path[0]) WriteLine(c, line, len);
+}
+
+// A NestMove error line: after the lines before it, without the level test,
+// indentation, cleaning or rotation test of a printed line.
+void AppendRawLine(const char *bytes, size_t len) {
+  Channel &c = g_log.ch[0];
+  if (c.fd >= 0) {
+    Buffer(c, bytes, len, TickCount());
+  } else {
+    LogAppend(c.path, bytes, (int)len);
+  }
+  c.size += (int64_t)len;  // too much at worst: checked then
+}
+
 size_t BuildLine(char *line, const char *message, size_t len, int nest, int flags) {
   char indent[20];
   for (int i = 0; i < nest; i++) indent[i] = '\t';
@@ -284,55 +292,7 @@ size_t BuildLine(char *line, const char *message, size_t len, int nest, int flag
   return pos;
 }
 
-// ---- gathering ----------------------------------------------------------
-
-// What a gathered entry is: a printed line of channel 0 or 1, a NestMove
-// error line, a trace line, or a mark with a number.
-enum : unsigned char {
-  kGatherLine0 = 1,
-  kGatherLine1 = 2,
-  kGatherRaw0 = 3,
-  kGatherTrace = 4,
-  kGatherMark = 5,
-};
-enum : size_t { kGatherFirst = 1024, kGatherMax = (size_t)1 << 20, kEntryHead = 5 };
-
-// The gathering of the calling thread, or nullptr (its lines are written).
-thread_local LOG_GATHER *tl_gather = nullptr;
-thread_local char tl_message[kMessageSize];
-thread_local char tl_line[kLineSize];
-
-// Appends one entry: its kind, its length (4 bytes) and its bytes.
-void Gather(LOG_GATHER *g, unsigned char kind, const void *bytes, size_t len) {
-  if (g->failed) return;
-  size_t need = kEntryHead + len;
-  LOG_GATHER_BLOCK *b = g->last;
-  if (!b || b->cap - b->used < need) {
-    size_t cap = g->next_cap ? g->next_cap : (size_t)kGatherFirst;
-    while (cap < need) cap *= 2;
-    b = (LOG_GATHER_BLOCK *)MemAlloc(sizeof(LOG_GATHER_BLOCK) + cap);
-    if (!b) {
-      g->failed = 1;  // the whole gathering is void: the caller does it again
-      return;
-    }
-    b->cap = cap;
-    if (g->last)
-      g->last->next = b;
-    else
-      g->first = b;
-    g->last = b;
-    g->next_cap = cap * 2 < kGatherMax ? cap * 2 : (size_t)kGatherMax;
-    g->bytes += sizeof(LOG_GATHER_BLOCK) + cap;
-  }
-  char *at = b->data + b->used;
-  uint32_t n = (uint32_t)len;
-  at[0] = (char)kind;
-  memcpy(at + 1, &n, 4);
-  memcpy(at + kEntryHead, bytes, len);
-  b->used += need;
-}
-
-}  // namespace
+}  // namespace log_detail
 
 void LogOpen(int channel, const char *name) {
   if (channel < 0 || channel > 1 || !name) return;
@@ -375,10 +335,7 @@ void PrintMessage(int flags, const char *message, size_t len) {
   if (channel > 1) return;
   if (len > kMessageSize - 1) len = kMessageSize - 1;
   if (LOG_GATHER *g = tl_gather) {
-    // Gathered apart: indented and cleaned here, written later (to nothing
-    // if the channel is off by then: the replay looks, under the lock).
-    size_t n = BuildLine(tl_line, message, len, g->nest, flags);
-    Gather(g, channel == 0 ? kGatherLine0 : kGatherLine1, tl_line, n);
+    GatherPrinted(g, channel, message, len, flags);
     return;
   }
   ChannelsLock guard;
@@ -451,10 +408,10 @@ int NestMove(int delta) {
   if (LOG_GATHER *g = tl_gather) {
     long long level = (long long)g->nest + delta;
     if (level < 0) {
-      Gather(g, kGatherRaw0, kNestSmall, sizeof kNestSmall - 1);
+      GatherRaw(g, kNestSmall, sizeof kNestSmall - 1);
       level = 0;
     } else if (level > kMaxNest) {
-      Gather(g, kGatherRaw0, kNestLarge, sizeof kNestLarge - 1);
+      GatherRaw(g, kNestLarge, sizeof kNestLarge - 1);
       level = kMaxNest;
     }
     g->nest = (int)level;
@@ -463,10 +420,10 @@ int NestMove(int delta) {
   ChannelsLock guard;
   long long level = (long long)g_log.nest + delta;
   if (level < 0) {
-    AppendRawDebug(kNestSmall, sizeof kNestSmall - 1);
+    AppendRawLine(kNestSmall, sizeof kNestSmall - 1);
     level = 0;
   } else if (level > kMaxNest) {
-    AppendRawDebug(kNestLarge, sizeof kNestLarge - 1);
+    AppendRawLine(kNestLarge, sizeof kNestLarge - 1);
     level = kMaxNest;
   }
   g_log.nest = (int)level;
@@ -492,11 +449,6 @@ int LogNestLevel(void) {
   return g_log.nest;
 }
 
-void LogGatherInit(LOG_GATHER *g, int nest) {
-  memset(g, 0, sizeof *g);
-  g->nest = nest;
-}
-
 void LogGatherBegin(LOG_GATHER *g) {
   tl_gather = g;
 }
@@ -507,68 +459,4 @@ void LogGatherEnd(void) {
 
 LOG_GATHER *LogGatherCurrent(void) {
   return tl_gather;
-}
-
-void LogGatherTrace(LOG_GATHER *g, const char *text) {
-  Gather(g, kGatherTrace, text, strlen(text) + 1);
-}
-
-void LogGatherMark(LOG_GATHER *g, int value) {
-  Gather(g, kGatherMark, &value, sizeof value);
-}
-
-int LogGatherReplay(const LOG_GATHER *g, LOG_REPLAY *at, int *mark) {
-  if (!at->block) {
-    if (at->started) return 0;
-    at->started = 1;
-    at->block = g->first;
-    at->pos = 0;
-  }
-  ChannelsLock guard;
-  while (at->block) {
-    const LOG_GATHER_BLOCK *b = at->block;
-    if (at->pos >= b->used) {
-      at->block = b->next;
-      at->pos = 0;
-      continue;
-    }
-    const char *entry = b->data + at->pos;
-    uint32_t len;
-    memcpy(&len, entry + 1, 4);
-    const char *bytes = entry + kEntryHead;
-    at->pos += kEntryHead + len;
-    switch ((unsigned char)entry[0]) {
-      case kGatherLine0:
-      case kGatherLine1: {
-        Channel &c = g_log.ch[entry[0] == kGatherLine0 ? 0 : 1];
-        if (c.path[0]) WriteLine(c, bytes, len);
-        break;
-      }
-      case kGatherRaw0:
-        AppendRawDebug(bytes, len);
-        break;
-      case kGatherTrace:
-        guard.unlock();  // the trace sink may print itself
-        TraceWrite(bytes);
-        guard.lock();
-        break;
-      case kGatherMark:
-        memcpy(mark, bytes, sizeof *mark);
-        return 1;
-      default:
-        break;
-    }
-  }
-  return 0;
-}
-
-void LogGatherRelease(LOG_GATHER *g) {
-  for (LOG_GATHER_BLOCK *b = g->first; b;) {
-    LOG_GATHER_BLOCK *next = b->next;
-    MemFree(b);
-    b = next;
-  }
-  g->first = g->last = nullptr;
-  g->bytes = 0;
-  g->next_cap = 0;
 }

@@ -9,24 +9,13 @@
 #include "foundation/memory.h"
 #include "foundation/text.h"
 #include "graph/graph.h"
+#include "shell/job_texts.h"
 #include "shell/worker.h"
 #include "shell/worker_internal.h"
 #include "xref/calltree.h"
 #include "xref/xref.h"
 
-namespace {
-
-// Texts of the requests, Shift_JIS.
-// "処理中は受け付けません。"
-const char kBusy[] =
-    "\217\210\227\235\222\206\202\315\216\363\202\257\225t\202\257\202\334\202\271\202\361\201B";
-// "関数呼出木を作成しています。"
-const char kMakingTree[] =
-    "\212\326\220\224\214\304\217o\226\330\202\360\215\354\220\254\202\265\202\304\202\242\202\334"
-    "\202\267\201B";
-const char kNoDialog[] = "CreateDialogParam failed.\r\nstop processing.";
-
-}  // namespace
+using namespace job_texts;
 
 int ProjectIsOpen(void) {
   return ProjectFiles ? 1 : 0;

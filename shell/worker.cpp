@@ -1,5 +1,6 @@
-// The analysis worker and its job loop. One turn reads JobState, performs that
-// step and pauses; the job ends when the state returns to Idle. The user is
+// The analysis worker, its job loop and the analysis job (the call-tree job's
+// steps are in tree_job.cpp). One turn reads JobState, performs that step and
+// pauses; the job ends when the state returns to Idle. The user is
 // reached only through the ports of the job's start record; a stop request
 // from shutdown makes the loop leave at its next check without touching them.
 #include "shell/worker.h"
@@ -18,7 +19,9 @@
 #include "platform/sys.h"
 #include "platform/thread.h"
 #include "shell/file_collect.h"
+#include "shell/job_texts.h"
 #include "shell/worker_internal.h"
+#include "shell/worker_job.h"
 #include "xref/callers.h"
 #include "xref/calltree.h"
 #include "xref/xref.h"
@@ -35,92 +38,20 @@ ShellFront g_front = {nullptr, nullptr, nullptr, 1, 1};
 
 namespace {
 
-// Texts of the job, Shift_JIS.
-// "処理スレッドの作成に失敗しました。"
-const char kNoThread[] =
-    "\217\210\227\235\203X\203\214\203b\203h\202\314\215\354\220\254\202\311\216\270\224s\202\265"
-    "\202\334\202\265\202\275\201B";
-// "解析対象ファイルが存在しません。\r\n処理を中断します。"
-const char kNoFiles[] =
-    "\211\360\220\315\221\316\217\333\203t\203@\203C\203\213\202\252\221\266\215\335\202\265\202"
-    "\334\202\271\202\361\201B\r\n\217\210\227\235\202\360\222\206\222f\202\265\202\334\202\267"
-    "\201B";
-// "中断します。"
-const char kStopping[] = "\222\206\222f\202\265\202\334\202\267\201B";
-// "関数が検出できませんでした。"
-const char kNoFunctions[] =
-    "\212\326\220\224\202\252\214\237\217o\202\305\202\253\202\334\202\271\202\361\202\305\202\265"
-    "\202\275\201B";
-// "中断しました。"
-const char kInterrupted[] = "\222\206\222f\202\265\202\334\202\265\202\275\201B";
-// "かなり巨大なグラフを作成しています。\r\nコーヒーでも飲みながらお待ちください。"
-const char kGraphHuge[] =
-    "\202\251\202\310\202\350\213\220\221\345\202\310\203O\203\211\203t\202\360\215\354\220\254\202"
-    "\265\202\304\202\242\202\334\202\267\201B\r\n\203R\201[\203q\201[\202\305\202\340\210\371\202"
-    "\335\202\310\202\252\202\347\202\250\221\322\202\277\202\255\202\276\202\263\202\242\201B";
-// "大き目のグラフを作成しています。\r\nしばらくお待ちください。"
-const char kGraphLarge[] =
-    "\221\345\202\253\226\332\202\314\203O\203\211\203t\202\360\215\354\220\254\202\265\202\304\202"
-    "\242\202\334\202\267\201B\r\n\202\265\202\316\202\347\202\255\202\250\221\322\202\277\202\255"
-    "\202\276\202\263\202\242\201B";
-// "グラフを作成しています。\r\n少々お待ちください。"
-const char kGraphSmall[] =
-    "\203O\203\211\203t\202\360\215\354\220\254\202\265\202\304\202\242\202\334\202\267\201B\r\n"
-    "\217\255\201X\202\250\221\322\202\277\202\255\202\276\202\263\202\242\201B";
-
-// The status line after a stop, and the question before a large render.
-const char kStoppedParsing[] = "Stopped: %d of %d sources analysed; lists are partial";
-const char kStoppedCollecting[] = "Stopped: %d files collected, none analysed";
-const char kStoppedLinking[] = "Stopped: %d of %d sources linked; lists are partial";
-const char kStoppedTree[] = "Stopped: the tree is partial";
-const char kStoppedRender[] = "Stopped: the graph was not rendered";
-// Appended to the status text that ends an analysis in which sources were
-// parsed to their end inside a function body.
-const char kLostSources[] = "%s  [%d source(s) end inside a function: definitions may be missing]";
-const char kAskRender[] = "The graph has %d nodes. Enter: render it; Escape: leave it unrendered";
-const char kNotRendered[] = "Not rendered: the graph has %d nodes";
-// "デスクトップの FuncGraph[1]～[256] がすべて使われているため、図を作成しませんでした。"
-const char kNoPictureName[] =
-    "\203f\203X\203N\203g\203b\203v\202\314 FuncGraph[1]\201`[256] \202\252\202\267\202\327"
-    "\202\304\216g\202\355\202\352\202\304\202\242\202\351\202\275\202\337\201A\220}\202\360"
-    "\215\354\220\254\202\265\202\334\202\271\202\361\202\305\202\265\202\275\201B";
-
-// Graph descriptions above these sizes get the longer waiting messages.
-enum { kLargeGraph = 10240, kHugeGraph = 30720 };
-// Renderer polls of the terminal program: often, but without spinning.
-enum { kHeadlessPollMs = 2 };
-
-// The job's own copy of its start record and the loop's locals; touched only
-// by the worker thread while it runs.
-struct Job {
-  WorkerParams p;         // the start record
-  const char *next_path;  // next dropped path to collect
-  int i;                  // dropped path, source or link step in progress
-  int count;              // sources registered
-  int link_stopped;       // Escape ended the linking early
-  int svg_running;        // the SVG for the Graph tab is being rendered
-  char end_status[160];   // status text at the end of a tree job instead of the usual one
-  int tree_cut;           // Escape cut the tree short
-  int escaped;            // Escape stopped the collection
-  uint32_t last_yield;    // tick count of the last busy turn's yield
-};
-
-Job g_job;
 ThreadHandle g_thread = nullptr;       // the worker thread, until joined
 std::atomic<int> g_stop{0};            // shutdown asks the loop to leave
-std::atomic<int> g_render_yes{0};      // Enter answered the question before a large render
 std::atomic<unsigned> g_paused_ms{0};  // slept in pauses since WorkerStart
 int g_fail_next_start = 0;             // test hook
 
+}  // namespace
+
+namespace worker_job {
+
+Job g_job;
+std::atomic<int> g_render_yes{0};
+
 bool Stopping() {
   return g_stop.load(std::memory_order_acquire) != 0;
-}
-// The folder walk polls this before each entry: shutdown, or Escape.
-int StopOrEscape() {
-  if (Stopping()) return 1;
-  if (!EscapePressed()) return 0;
-  g_job.escaped = 1;
-  return 1;
 }
 
 void Pause(unsigned ms) {
@@ -144,6 +75,38 @@ void Status(const char *text) {
 void Select(int view) {
   if (!Stopping() && g_job.p.main_window) g_job.p.main_window->SelectView(view);
 }
+void WaitText(const char *text) {
+  if (!Stopping() && g_job.p.wait_box) g_job.p.wait_box->SetWaitText(text);
+}
+void GraphShown(const char *svg) {
+  if (!Stopping() && g_job.p.main_window && svg && *svg) g_job.p.main_window->ShowGraph(svg);
+}
+void TreeEnded(int complete) {
+  if (!Stopping() && g_job.p.main_window) g_job.p.main_window->TreeDone(complete);
+}
+
+const char *StatusText(int k) {
+  if (k < 0) k = 0;
+  if (k > 4) k = 4;
+  return g_config.STAT_MESS[k];
+}
+
+}  // namespace worker_job
+
+using namespace job_texts;
+using namespace worker_job;
+
+namespace {
+
+// The folder walk polls this before each entry: shutdown, or Escape.
+int StopOrEscape() {
+  if (Stopping()) return 1;
+  if (!EscapePressed()) return 0;
+  g_job.escaped = 1;
+  return 1;
+}
+
+// The analysis job's port calls, as above.
 int Current() {
   return !Stopping() && g_job.p.main_window ? g_job.p.main_window->CurrentView() : 0;
 }
@@ -168,28 +131,11 @@ void PassLine(int n) {
 void PhaseLine(int k) {
   if (!Stopping() && g_job.p.progress) g_job.p.progress->SetPhase(k);
 }
-void WaitText(const char *text) {
-  if (!Stopping() && g_job.p.wait_box) g_job.p.wait_box->SetWaitText(text);
-}
-void GraphShown(const char *svg) {
-  if (!Stopping() && g_job.p.main_window && svg && *svg) g_job.p.main_window->ShowGraph(svg);
-}
-void TreeEnded(int complete) {
-  if (!Stopping() && g_job.p.main_window) g_job.p.main_window->TreeDone(complete);
-}
 // A status text of ours, formatted with numbers.
 void StatusF(const char *format, int a, int b) {
   char text[160];
   FormatText(text, sizeof text, format, a, b);
   Status(text);
-}
-
-// Status text of entry k; the Result view's entry (5) is past the table and
-// shows the last text, the one that invites a new tree or a new drop.
-const char *StatusText(int k) {
-  if (k < 0) k = 0;
-  if (k > 4) k = 4;
-  return g_config.STAT_MESS[k];
 }
 
 void ReleasePaths() {
@@ -387,113 +333,6 @@ void FinishAnalysis() {
     ReleaseCB(&ProjectFiles);
     Status(StatusText(0));
   }
-}
-
-// ---- call-tree job -------------------------------------------------------
-
-void StartTree() {
-  JobState = JobStep::ExpandTree;
-  Pause(g_worker_timing.short_ms);
-  Select(g_job.p.callers ? VIEW_CALLERS : VIEW_TREE);
-}
-
-void ExpandTree() {
-  int r = 0;
-  int outputs = g_job.p.view_only ? OUTPUT_VIEW : OUTPUT_ALL;
-  if (g_job.p.callers) {
-    SetTreeOutputs(outputs);
-    if (g_job.p.root)
-      r = ANA_MakeCallersTree(g_job.p.root, g_config.MAX_CALL_NEST);
-    else
-      r = ANA_MakeNameCallersTree(g_job.p.callers_name, g_job.p.callers_argc);
-  } else if (g_job.p.root) {
-    SetTreeOutputs(outputs);
-    r = ANA_MakeCallStackTree(g_job.p.root, g_config.MAX_CALL_NEST);
-    LogFlush();
-  }
-  Pause(g_worker_timing.settle_ms);
-  if (r < 0) {
-    Warn(g_job.p.main_window, kInterrupted);
-    CopyText(g_job.end_status, sizeof g_job.end_status, kStoppedTree);
-    g_job.tree_cut = 1;
-  }
-  JobState = JobStep::StartRenderer;
-}
-
-void StartRenderers() {
-  if (g_job.p.render) {
-    int s = GraphFileSize();
-    if (s > 0) {
-      const char *msg = s > kHugeGraph ? kGraphHuge : s > kLargeGraph ? kGraphLarge : kGraphSmall;
-      CopyText(MessageBuffer, sizeof MessageBuffer, msg);
-      WaitText(MessageBuffer);
-    }
-  }
-  Pause(g_worker_timing.short_ms);
-  if (g_job.p.render) RunRenderer();
-  g_job.svg_running = g_job.p.render && g_job.p.in_window && RunSvgRenderer();
-  JobState = JobStep::WaitForRenderer;
-}
-
-void StartRenderer() {
-  if (g_job.p.render && g_job.p.ask_large && graph_enabled && GraphNodeCount() > kAskNodes) {
-    // Minutes of layout and a picture nobody can read: ask first.
-    g_render_yes = 0;
-    EscapePressed();  // only a press from now on answers
-    FormatText(MessageBuffer, sizeof MessageBuffer, kAskRender, GraphNodeCount());
-    Status(MessageBuffer);
-    WaitText(MessageBuffer);
-    JobState = JobStep::AskRender;
-    return;
-  }
-  StartRenderers();
-}
-
-void AskRender() {
-  if (g_render_yes.exchange(0)) {
-    StartRenderers();
-  } else if (EscapePressed()) {
-    g_job.p.render = 0;  // no picture, no viewer
-    ForgoGraphPicture();
-    FormatText(g_job.end_status, sizeof g_job.end_status, kNotRendered, GraphNodeCount());
-    JobState = JobStep::ShowPicture;
-  }
-}
-
-// Returns the pause of this turn.
-unsigned WaitRenderer() {
-  // The Graph tab shows the SVG as soon as it is there, even while the
-  // picture is still being rendered.
-  if (g_job.svg_running && PollSvgRenderer() == 1) {
-    g_job.svg_running = 0;
-    GraphShown(GraphSvgFile());
-  }
-  if (!g_job.p.render || (PollRenderer() == 1 && !g_job.svg_running)) {
-    Pause(g_worker_timing.short_ms);
-    JobState = JobStep::ShowPicture;
-  } else if (EscapePressed()) {
-    // Nothing is written after a stop: the renderers go at once.
-    StopRenderer();
-    g_job.svg_running = 0;
-    Pause(g_worker_timing.short_ms);
-    Warn(g_job.p.main_window, kInterrupted);
-    Status(kStoppedRender);
-    TreeEnded(0);
-    JobState = JobStep::Idle;
-  }
-  return g_worker_timing.turn_ms ? g_worker_timing.turn_ms : (unsigned)kHeadlessPollMs;
-}
-
-void ShowTree() {
-  if (g_job.p.render && g_job.p.view) ShowGraphPicture();
-  // Every picture name taken: the tree has no picture, and the user is told.
-  bool no_name = g_job.p.render && graph_enabled && GraphNoFreePicture();
-  Status(g_job.end_status[0] ? g_job.end_status
-         : no_name           ? kNoPictureName
-                             : StatusText(2 + VIEW_RESULT));
-  TreeEnded(g_job.tree_cut ? 0 : 1);
-  Pause(g_worker_timing.show_ms);
-  JobState = JobStep::Idle;
 }
 
 // ---- the loop ------------------------------------------------------------

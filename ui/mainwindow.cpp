@@ -287,37 +287,35 @@ int MainWindow::OpenWait(const QString &text) {
   return 1;
 }
 
+template <typename Box>
+void MainWindow::LetGo(QPointer<Box> &slot, bool finish) {
+  if (!slot) return;
+  Box *w = slot;
+  slot = nullptr;
+  TakeBackActivation(w);
+  if (finish)
+    w->Finish();
+  else
+    w->hide();
+  w->deleteLater();
+}
+
 void MainWindow::CloseProgress() {
   progress_timer_.stop();
   views_->FitColumns();  // the lists are full now
-  if (!progress_) return;
-  progress_port_.ApplyTo(progress_);
-  ProgressWindow *w = progress_;
-  progress_ = nullptr;
-  TakeBackActivation(w);
-  w->Finish();
-  w->deleteLater();
+  if (progress_) progress_port_.ApplyTo(progress_);
+  LetGo(progress_, true);
 }
 
 void MainWindow::DestroyProgress() {
   progress_timer_.stop();
   progress_port_.Reset();
   if (!shut_down_) views_->FitColumns();
-  if (!progress_) return;
-  ProgressWindow *w = progress_;
-  progress_ = nullptr;
-  TakeBackActivation(w);
-  w->hide();
-  w->deleteLater();
+  LetGo(progress_, false);
 }
 
 void MainWindow::CloseWait() {
-  if (!wait_) return;
-  WaitBoxWindow *w = wait_;
-  wait_ = nullptr;
-  TakeBackActivation(w);
-  w->Finish();
-  w->deleteLater();
+  LetGo(wait_, true);
 }
 
 void MainWindow::TakeBackActivation(QWidget *box) {

@@ -219,6 +219,10 @@ class MainWindow : public QMainWindow {
   void RestoreState();
   // A feedback box that goes gives the activation back to this window.
   void TakeBackActivation(QWidget *box);
+  // Clears slot and lets its box go: the keys back to this window, then the
+  // box finishes (fades out) or hides, and is deleted later. Nothing when none.
+  template <typename Box>
+  void LetGo(QPointer<Box> &slot, bool finish);
 
   PortQueue queue_;                    // worker -> GUI, in order
   ViewsPanel *views_ = nullptr;        // tab control, views, status bar

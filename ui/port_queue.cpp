@@ -113,6 +113,21 @@ void PortQueue::PostRow(int list, int row, const char *text) {
   open_.col++;
 }
 
+namespace {
+
+// The operation that sets one cell.
+PortOp CellOp(int list, int row, int col, const char *text) {
+  PortOp op;
+  op.kind = PortOp::SET_CELL;
+  op.list = list;
+  op.row = row;
+  op.col = col;
+  op.text = text;
+  return op;
+}
+
+}  // namespace
+
 void PortQueue::PostCell(int list, int row, int col, const char *text) {
   if (!text) text = "";
   if (!OnGuiThread()) {
@@ -126,22 +141,10 @@ void PortQueue::PostCell(int list, int row, int col, const char *text) {
     std::unique_lock<std::mutex> lock(mu_);
     if (abandoned_) return;
     if (!WaitForRoom(lock)) return;
-    PortOp op;
-    op.kind = PortOp::SET_CELL;
-    op.list = list;
-    op.row = row;
-    op.col = col;
-    op.text = text;
-    Push(std::move(op));
+    Push(CellOp(list, row, col, text));
     return;
   }
-  PortOp op;
-  op.kind = PortOp::SET_CELL;
-  op.list = list;
-  op.row = row;
-  op.col = col;
-  op.text = text;
-  Post(std::move(op));
+  Post(CellOp(list, row, col, text));
 }
 
 void PortQueue::Run(const std::function<void()> &fn) {

@@ -82,79 +82,111 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
   tabs_->tabBar()->setFont(tab_font);
   tabs_->setDocumentMode(true);
 
-  for (int list = 0; list < 2; list++) {
-    models_[list] = new ListModel(list, this);
-    filters_[list] = new ListFilter(models_[list], this);
-    // The page of a list: its search box above it.
-    QWidget *page = new QWidget(tabs_);
-    QVBoxLayout *box_layout = new QVBoxLayout(page);
-    box_layout->setContentsMargins(0, 0, 0, 0);
-    box_layout->setSpacing(0);
-    boxes_[list] = new FilterBox(page);
-    boxes_[list]->setObjectName(list == 0 ? QStringLiteral("functionFilter")
-                                          : QStringLiteral("callFilter"));
-    boxes_[list]->setPlaceholderText(QStringLiteral("Search (Ctrl+F)"));
-    connect(boxes_[list], &QLineEdit::textChanged, this, [this, list](const QString &t) {
-      filters_[list]->SetText(t);
-      UpdateRowsText();
-    });
-    ListView *v = new ListView(ListBackground(list), page);
-    box_layout->addWidget(boxes_[list]);
-    box_layout->addWidget(v, 1);
-    v->setObjectName(list == 0 ? QStringLiteral("functionList") : QStringLiteral("callList"));
-    v->setModel(filters_[list]);
-    v->setFont(list_font);
-    v->setSelectionBehavior(QAbstractItemView::SelectRows);
-    v->setSelectionMode(QAbstractItemView::SingleSelection);
-    v->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    v->setShowGrid(true);
-    v->setWordWrap(false);
-    v->setMouseTracking(true);
-    v->verticalHeader()->hide();
-    v->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    v->verticalHeader()->setDefaultSectionSize(QFontMetrics(list_font).height() + 4);
-    QHeaderView *hh = v->horizontalHeader();
-    hh->setFont(list_font);
-    hh->setSectionsClickable(true);
-    hh->setHighlightSections(false);
-    hh->setStretchLastSection(false);
-    hh->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    hh->setMinimumSectionSize(0);
-    int ncol = models_[list]->columnCount();
-    for (int c = 0; c < ncol; c++) hh->resizeSection(c, ColumnWidth(list, c, cfg.FONT_SIZE_LV));
-    if (list == VIEW_FUNCTIONS) v->setColumnHidden(FL_CALLED, true);  // drives the colouring only
-    connect(hh, &QHeaderView::sectionClicked, this, [this, list](int c) { ClickColumn(list, c); });
-    connect(v, &QAbstractItemView::doubleClicked, this, [this, list](const QModelIndex &i) {
-      // Shift+double-click on a function: its callers instead of its calls.
-      if (list == VIEW_FUNCTIONS && (QGuiApplication::keyboardModifiers() & Qt::ShiftModifier))
-        CallersOfRow(list, filters_[list]->StoreRow(i.row()));
-      else
-        ActivateRow(list, i.row());
-    });
-    // Enter does what a double-click does; Shift+Enter asks for the callers.
-    connect(v, &ListView::Entered, this, [this, list](int shown, bool shift) {
-      if (shift)
-        CallersOfRow(list, filters_[list]->StoreRow(shown));
-      else
-        ActivateRow(list, shown);
-    });
-    connect(v, &ListView::MenuAt, this, [this, list](int shown, const QPoint &global) {
-      Q_EMIT FunctionMenu(TargetOfRow(list, filters_[list]->StoreRow(shown)), global);
-    });
-    connect(models_[list], &ListModel::SortDone, this, [this] { UpdateRowsText(); });
-    lists_[list] = v;
-  }
+  for (int list = 0; list < 2; list++) BuildListPage(list, list_font);
+  BuildCallTree(tree_font);
+  BuildCallersTree(tree_font);
+  BuildGraph();
+  BuildResult(result_font);
+  AddTabs();
+  BuildStatusBar();
 
+  QVBoxLayout *layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(tabs_, 1);
+  layout->addWidget(status_);
+
+  queue_->SetApplier(this);
+  g_views = this;
+}
+
+void ViewsPanel::BuildListPage(int list, const QFont &list_font) {
+  models_[list] = new ListModel(list, this);
+  filters_[list] = new ListFilter(models_[list], this);
+  // The page of a list: its search box above it.
+  QWidget *page = new QWidget(tabs_);
+  QVBoxLayout *box_layout = new QVBoxLayout(page);
+  box_layout->setContentsMargins(0, 0, 0, 0);
+  box_layout->setSpacing(0);
+  boxes_[list] = new FilterBox(page);
+  boxes_[list]->setObjectName(list == 0 ? QStringLiteral("functionFilter")
+                                        : QStringLiteral("callFilter"));
+  boxes_[list]->setPlaceholderText(QStringLiteral("Search (Ctrl+F)"));
+  connect(boxes_[list], &QLineEdit::textChanged, this, [this, list](const QString &t) {
+    filters_[list]->SetText(t);
+    UpdateRowsText();
+  });
+  ListView *v = new ListView(ListBackground(list), page);
+  box_layout->addWidget(boxes_[list]);
+  box_layout->addWidget(v, 1);
+  v->setObjectName(list == 0 ? QStringLiteral("functionList") : QStringLiteral("callList"));
+  v->setModel(filters_[list]);
+  v->setFont(list_font);
+  v->setSelectionBehavior(QAbstractItemView::SelectRows);
+  v->setSelectionMode(QAbstractItemView::SingleSelection);
+  v->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  v->setShowGrid(true);
+  v->setWordWrap(false);
+  v->setMouseTracking(true);
+  v->verticalHeader()->hide();
+  v->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  v->verticalHeader()->setDefaultSectionSize(QFontMetrics(list_font).height() + 4);
+  QHeaderView *hh = v->horizontalHeader();
+  hh->setFont(list_font);
+  hh->setSectionsClickable(true);
+  hh->setHighlightSections(false);
+  hh->setStretchLastSection(false);
+  hh->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  hh->setMinimumSectionSize(0);
+  int ncol = models_[list]->columnCount();
+  for (int c = 0; c < ncol; c++) hh->resizeSection(c, ColumnWidth(list, c, g_config.FONT_SIZE_LV));
+  if (list == VIEW_FUNCTIONS) v->setColumnHidden(FL_CALLED, true);  // drives the colouring only
+  connect(hh, &QHeaderView::sectionClicked, this, [this, list](int c) { ClickColumn(list, c); });
+  ConnectListView(list, v);
+  lists_[list] = v;
+}
+
+void ViewsPanel::ConnectListView(int list, ListView *v) {
+  connect(v, &QAbstractItemView::doubleClicked, this, [this, list](const QModelIndex &i) {
+    // Shift+double-click on a function: its callers instead of its calls.
+    if (list == VIEW_FUNCTIONS && (QGuiApplication::keyboardModifiers() & Qt::ShiftModifier))
+      CallersOfRow(list, filters_[list]->StoreRow(i.row()));
+    else
+      ActivateRow(list, i.row());
+  });
+  // Enter does what a double-click does; Shift+Enter asks for the callers.
+  connect(v, &ListView::Entered, this, [this, list](int shown, bool shift) {
+    if (shift)
+      CallersOfRow(list, filters_[list]->StoreRow(shown));
+    else
+      ActivateRow(list, shown);
+  });
+  connect(v, &ListView::MenuAt, this, [this, list](int shown, const QPoint &global) {
+    Q_EMIT FunctionMenu(TargetOfRow(list, filters_[list]->StoreRow(shown)), global);
+  });
+  connect(models_[list], &ListModel::SortDone, this, [this] { UpdateRowsText(); });
+}
+
+TreeView *ViewsPanel::NewTreeView(TreeModel *model, const QString &name, const QFont &font) {
+  TreeView *tv = new TreeView(tabs_);
+  tv->setObjectName(name);
+  tv->setModel(model);
+  tv->setHeaderHidden(true);
+  tv->setFont(font);
+  tv->setIconSize(QSize(16, 16));
+  tv->setUniformRowHeights(true);
+  tv->setRootIsDecorated(true);
+  tv->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  connect(tv, &TreeView::MenuAt, this, [this](const QModelIndex &i, const QPoint &global) {
+    FunctionTarget t = TargetOfNode(i);
+    if (t.IsFunction()) Q_EMIT FunctionMenu(t, global);
+  });
+  return tv;
+}
+
+void ViewsPanel::BuildCallTree(const QFont &tree_font) {
   tree_model_ = new TreeModel(this);
-  tree_ = new TreeView(tabs_);
-  tree_->setObjectName(QStringLiteral("callTree"));
-  tree_->setModel(tree_model_);
-  tree_->setHeaderHidden(true);
-  tree_->setFont(tree_font);
-  tree_->setIconSize(QSize(16, 16));
-  tree_->setUniformRowHeights(true);
-  tree_->setRootIsDecorated(true);
-  tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  tree_ = NewTreeView(tree_model_, QStringLiteral("callTree"), tree_font);
   // Enter on a node builds the tree of its function (Shift: its callers).
   connect(tree_, &TreeView::Entered, this, [this](const QModelIndex &i, bool shift) {
     FunctionTarget t = TargetOfNode(i);
@@ -164,17 +196,11 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
     else
       Q_EMIT TreeRequested(VIEW_TREE, t.sid, t.fid);
   });
+}
 
+void ViewsPanel::BuildCallersTree(const QFont &tree_font) {
   callers_model_ = new TreeModel(this);
-  callers_ = new TreeView(tabs_);
-  callers_->setObjectName(QStringLiteral("callersTree"));
-  callers_->setModel(callers_model_);
-  callers_->setHeaderHidden(true);
-  callers_->setFont(tree_font);
-  callers_->setIconSize(QSize(16, 16));
-  callers_->setUniformRowHeights(true);
-  callers_->setRootIsDecorated(true);
-  callers_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  callers_ = NewTreeView(callers_model_, QStringLiteral("callersTree"), tree_font);
   // A double-click or Enter on a node goes on with the callers of that node
   // (Shift+Enter: its call tree).
   connect(callers_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &i) {
@@ -189,12 +215,9 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
     else
       Q_EMIT CallersRequested(t.sid, t.fid);
   });
-  for (TreeView *tv : {tree_, callers_})
-    connect(tv, &TreeView::MenuAt, this, [this](const QModelIndex &i, const QPoint &global) {
-      FunctionTarget t = TargetOfNode(i);
-      if (t.IsFunction()) Q_EMIT FunctionMenu(t, global);
-    });
+}
 
+void ViewsPanel::BuildGraph() {
   graph_ = new GraphView(tabs_);
   graph_->setObjectName(QStringLiteral("graphView"));
   graph_->ShowText(QStringLiteral("No graph yet: double-click a function to draw its tree."));
@@ -210,11 +233,13 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
     t.fid = fid;
     Q_EMIT FunctionMenu(t, global);
   });
+}
 
+void ViewsPanel::BuildResult(const QFont &result_font) {
   result_ = new ResultEdit(tabs_);
   result_->setObjectName(QStringLiteral("result"));
   result_->setFont(result_font);
-  result_->SetLimit(cfg.MAX_RESULT_BUFFER * 1024);
+  result_->SetLimit(g_config.MAX_RESULT_BUFFER * 1024);
   result_->setContextMenuPolicy(Qt::PreventContextMenu);
   // The program writes it; the user selects and copies.
   result_->setReadOnly(true);
@@ -222,7 +247,9 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
   // Dropped files are for the main window, not text for the edit.
   result_->setAcceptDrops(false);
   result_->viewport()->setAcceptDrops(false);
+}
 
+void ViewsPanel::AddTabs() {
   for (int t = 0; t < kTabCount; t++) {
     QWidget *page = nullptr;
     switch (kTabViews[t]) {
@@ -247,7 +274,9 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
   }
   RelabelTabs();
   connect(tabs_, &QTabWidget::currentChanged, this, &ViewsPanel::OnTabChanged);
+}
 
+void ViewsPanel::BuildStatusBar() {
   status_ = new QStatusBar(this);
   status_->setObjectName(QStringLiteral("status"));
   status_->setSizeGripEnabled(true);
@@ -262,15 +291,6 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
   QShortcut *find = new QShortcut(QKeySequence::Find, this);
   find->setContext(Qt::WindowShortcut);
   connect(find, &QShortcut::activated, this, &ViewsPanel::FocusFilter);
-
-  QVBoxLayout *layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  layout->addWidget(tabs_, 1);
-  layout->addWidget(status_);
-
-  queue_->SetApplier(this);
-  g_views = this;
 }
 
 ViewsPanel::~ViewsPanel() {
@@ -359,95 +379,6 @@ void ViewsPanel::ClickColumn(int list, int col) {
       col, state == 1 ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
-void ViewsPanel::ActivateRow(int list, int shown_row) {
-  if (list < 0 || list > 1) return;
-  int row = filters_[list]->StoreRow(shown_row);
-  if (row < 0) return;
-  int sid_col = list == VIEW_FUNCTIONS ? FL_SID : CL_TO_SID;
-  int fid_col = list == VIEW_FUNCTIONS ? FL_FID : CL_TO_FID;
-  int sid = CellNumber(models_[list]->Cell(row, sid_col).c_str());
-  int fid = CellNumber(models_[list]->Cell(row, fid_col).c_str());
-  if (sid > 0 && fid > 0) {
-    Q_EMIT TreeRequested(list, sid, fid);
-    return;
-  }
-  std::string name = list == VIEW_CALLS ? models_[list]->Cell(row, CL_CALL) : std::string();
-  if (!name.empty()) Q_EMIT NotDefined(FromSjis(name));
-}
-
-FunctionTarget ViewsPanel::TargetOfRow(int list, int row) const {
-  FunctionTarget t;
-  if (list < 0 || list > 1 || row < 0) return t;
-  const ListModel *m = models_[list];
-  if (list == VIEW_FUNCTIONS) {
-    t.sid = CellNumber(m->Cell(row, FL_SID).c_str());
-    t.fid = CellNumber(m->Cell(row, FL_FID).c_str());
-    return t;
-  }
-  t.sid = CellNumber(m->Cell(row, CL_TO_SID).c_str());
-  t.fid = CellNumber(m->Cell(row, CL_TO_FID).c_str());
-  if (t.IsFunction()) return t;
-  std::string name = m->Cell(row, CL_CALL);
-  t.name = QByteArray(name.data(), (int)name.size());
-  t.argc = CellNumber(m->Cell(row, CL_ARGC).c_str());
-  t.sid = CellNumber(m->Cell(row, CL_SID).c_str());
-  t.fid = CellNumber(m->Cell(row, CL_FID).c_str());
-  return t;
-}
-
-FunctionTarget ViewsPanel::TargetOfNode(const QModelIndex &index) const {
-  FunctionTarget t;
-  const TreeModel *m = qobject_cast<const TreeModel *>(index.model());
-  if (m) m->FunctionAt(index, &t.sid, &t.fid);
-  return t;
-}
-
-FunctionTarget ViewsPanel::CurrentTarget() const {
-  switch (current_) {
-    case VIEW_FUNCTIONS:
-    case VIEW_CALLS: {
-      QModelIndexList sel = lists_[current_]->selectionModel()->selectedRows();
-      if (sel.isEmpty()) return FunctionTarget();
-      return TargetOfRow(current_, filters_[current_]->StoreRow(sel.first().row()));
-    }
-    case VIEW_TREE:
-      return TargetOfNode(tree_->currentIndex());
-    case VIEW_CALLERS:
-      return TargetOfNode(callers_->currentIndex());
-    case VIEW_GRAPH: {
-      FunctionTarget t;
-      t.sid = graph_->SelectedSid();
-      t.fid = graph_->SelectedFid();
-      return t;
-    }
-    default:
-      return FunctionTarget();
-  }
-}
-
-int ViewsPanel::SelectFunctionRow(int sid, int fid) {
-  ListModel *m = models_[VIEW_FUNCTIONS];
-  m->Commit();
-  char want_sid[16], want_fid[16];
-  FormatText(want_sid, sizeof want_sid, "%d", sid);
-  FormatText(want_fid, sizeof want_fid, "%d", fid);
-  for (int r = 0; r < m->Size(); r++) {
-    if (strcmp(m->CellAt(r, FL_SID), want_sid) != 0 || strcmp(m->CellAt(r, FL_FID), want_fid) != 0)
-      continue;
-    // A row the search box hides is shown again.
-    QModelIndex i = filters_[VIEW_FUNCTIONS]->mapFromSource(m->index(m->ShownRow(r), 0));
-    if (!i.isValid()) {
-      boxes_[VIEW_FUNCTIONS]->clear();
-      i = filters_[VIEW_FUNCTIONS]->mapFromSource(m->index(m->ShownRow(r), 0));
-    }
-    if (!i.isValid()) return 0;
-    lists_[VIEW_FUNCTIONS]->selectRow(i.row());
-    lists_[VIEW_FUNCTIONS]->scrollTo(i, QAbstractItemView::PositionAtCenter);
-    return 1;
-  }
-  return 0;
-}
-
 void ViewsPanel::FitColumns() {
   int half = std::max(100, window()->width() / 2);
   for (int list = 0; list < 2; list++) {
@@ -489,242 +420,4 @@ void ViewsPanel::SetColumnWidths(int list, const QList<int> &widths) {
     if (widths[c] >= 8 && widths[c] <= 4000)
       lists_[list]->horizontalHeader()->resizeSection(c, widths[c]);
   }
-}
-
-void ViewsPanel::CallersOfRow(int list, int row) {
-  if (list < 0 || list > 1 || row < 0) return;
-  const ListModel *m = models_[list];
-  int sid_col = list == VIEW_FUNCTIONS ? FL_SID : CL_TO_SID;
-  int fid_col = list == VIEW_FUNCTIONS ? FL_FID : CL_TO_FID;
-  int sid = CellNumber(m->Cell(row, sid_col).c_str());
-  int fid = CellNumber(m->Cell(row, fid_col).c_str());
-  if (sid > 0 && fid > 0) {
-    Q_EMIT CallersRequested(sid, fid);
-    return;
-  }
-  if (list != VIEW_CALLS) return;
-  std::string name = m->Cell(row, CL_CALL);
-  if (!name.empty())
-    Q_EMIT CallersOfName(QByteArray(name.data(), (int)name.size()),
-                         CellNumber(m->Cell(row, CL_ARGC).c_str()));
-}
-
-void ViewsPanel::ClearViews() {
-  DeleteRows(VIEW_FUNCTIONS);
-  DeleteRows(VIEW_CALLS);
-  result_->clear();
-  ResultViewCleared();
-  TreeClear();
-  // The Callers nodes name functions of the analysis that goes.
-  TreeTarget(VIEW_CALLERS);
-  TreeClear();
-  TreeTarget(VIEW_TREE);
-}
-
-// --- ResultViews -----------------------------------------------------------
-
-int ViewsPanel::HasView(int view) {
-  return TabOf(view) >= 0;
-}
-
-void ViewsPanel::InsertRow(int list, int index, int, const char *text) {
-  if (list != VIEW_FUNCTIONS && list != VIEW_CALLS) return;
-  {
-    std::lock_guard<std::mutex> lock(count_mu_);
-    row_count_[list]++;
-  }
-  queue_->PostRow(list, index, text);
-}
-
-void ViewsPanel::SetCell(int list, int row, int col, const char *text) {
-  if (list != VIEW_FUNCTIONS && list != VIEW_CALLS) return;
-  queue_->PostCell(list, row, col, text);
-}
-
-void ViewsPanel::SetCellText(int list, int row, int col, const char *text) {
-  SetCell(list, row, col, text);
-}
-
-void ViewsPanel::GetCell(int list, int row, int col, char *buffer, int size) {
-  if (!buffer || size <= 0) return;
-  buffer[0] = 0;
-  if (list != VIEW_FUNCTIONS && list != VIEW_CALLS) return;
-  std::string text;
-  queue_->Run([&] { text = models_[list]->Cell(row, col); });
-  // At most size-2 characters and the NUL, never half a double-byte character.
-  CopyText(buffer, (size_t)(size > 1 ? size - 1 : 1), text.c_str(), -1, 1);
-}
-
-int ViewsPanel::SelectedRow(int list) {
-  if (list != VIEW_FUNCTIONS && list != VIEW_CALLS) return -1;
-  int row = -1;
-  queue_->Run([&] {
-    QModelIndexList sel = lists_[list]->selectionModel()->selectedRows();
-    int best = -1;
-    for (const QModelIndex &i : sel)
-      if (best < 0 || i.row() < best) best = i.row();
-    row = filters_[list]->StoreRow(best);
-  });
-  return row;
-}
-
-int ViewsPanel::RowCount(int list) {
-  if (list != VIEW_FUNCTIONS && list != VIEW_CALLS) return 0;
-  std::lock_guard<std::mutex> lock(count_mu_);
-  return row_count_[list];
-}
-
-void ViewsPanel::DeleteRows(int list) {
-  if (list != VIEW_FUNCTIONS && list != VIEW_CALLS) return;
-  {
-    std::lock_guard<std::mutex> lock(count_mu_);
-    row_count_[list] = 0;
-  }
-  PortOp op;
-  op.kind = PortOp::DELETE_ROWS;
-  op.list = list;
-  queue_->Post(std::move(op));
-}
-
-void ViewsPanel::TreeTarget(int view) {
-  tree_target_ = view == VIEW_CALLERS ? VIEW_CALLERS : VIEW_TREE;
-}
-
-void ViewsPanel::TreeSetFunction(TREEITEM item, int sid, int fid) {
-  if (!item) return;
-  PortOp op;
-  op.kind = PortOp::TREE_FUNC;
-  op.list = tree_target_;
-  op.id = (uintptr_t)item;
-  op.row = sid;
-  op.col = fid;
-  queue_->Post(std::move(op));
-}
-
-TREEITEM ViewsPanel::TreeInsert(TREEITEM parent, const char *text) {
-  quintptr id;
-  int target = tree_target_;
-  {
-    std::lock_guard<std::mutex> lock(count_mu_);
-    id = ++next_tree_id_;
-    (target == VIEW_CALLERS ? callers_count_ : tree_count_)++;
-  }
-  PortOp op;
-  op.kind = PortOp::TREE_INSERT;
-  op.list = target;
-  op.parent = (uintptr_t)parent;
-  op.id = id;
-  if (text) op.text = text;
-  queue_->Post(std::move(op));
-  return (TREEITEM)id;
-}
-
-void ViewsPanel::TreeSetImage(TREEITEM item, int k) {
-  if (!item || k < 0 || k > 5) return;
-  PortOp op;
-  op.kind = PortOp::TREE_IMAGE;
-  op.list = tree_target_;
-  op.id = (uintptr_t)item;
-  op.col = k;
-  queue_->Post(std::move(op));
-}
-
-void ViewsPanel::TreeClear() {
-  int target = tree_target_;
-  {
-    std::lock_guard<std::mutex> lock(count_mu_);
-    (target == VIEW_CALLERS ? callers_count_ : tree_count_) = 0;
-  }
-  PortOp op;
-  op.kind = PortOp::TREE_CLEAR;
-  op.list = target;
-  queue_->Post(std::move(op));
-}
-
-int ViewsPanel::TreeItemCount() {
-  std::lock_guard<std::mutex> lock(count_mu_);
-  return tree_target_ == VIEW_CALLERS ? callers_count_ : tree_count_;
-}
-
-void ViewsPanel::AppendResult(const char *text) {
-  if (!text || !*text) return;
-  PortOp op;
-  op.kind = PortOp::APPEND;
-  op.text = text;
-  queue_->Post(std::move(op));
-}
-
-void ViewsPanel::AfterBatch() {
-  models_[0]->Commit();
-  models_[1]->Commit();
-  for (quintptr id : opened_) {
-    QModelIndex i = tree_model_->IndexOf(id);
-    if (i.isValid()) tree_->expand(i);
-    i = callers_model_->IndexOf(id);
-    if (i.isValid()) callers_->expand(i);
-  }
-  opened_.clear();
-  if (!rows_label_->text().isEmpty()) UpdateRowsText();
-}
-
-void ViewsPanel::ApplyOps(std::vector<PortOp> &ops) {
-  // Consecutive texts for the Result view become one append.
-  std::string text;
-  auto flush_text = [&] {
-    if (text.empty()) return;
-    result_->Append(FromSjis(text));
-    text.clear();
-  };
-  for (PortOp &op : ops) {
-    switch (op.kind) {
-      case PortOp::INSERT_ROW:
-        models_[op.list]->InsertRow(op.row, std::move(op.text), op.col);
-        break;
-      case PortOp::INSERT_ROWS: {
-        const char *p = op.text.data(), *end = p + op.text.size();
-        for (int k = 0; k < op.col && p + sizeof(int) <= end; k++) {
-          int cells;
-          memcpy(&cells, p, sizeof cells);
-          p += sizeof cells;
-          const char *start = p;
-          for (int c = 0; c < cells && p < end; c++) p += strlen(p) + 1;
-          models_[op.list]->InsertRow(op.row + k, std::string(start, p), cells);
-        }
-        break;
-      }
-      case PortOp::SET_CELL:
-        models_[op.list]->SetCell(op.row, op.col, op.text.c_str());
-        break;
-      case PortOp::DELETE_ROWS:
-        models_[op.list]->DeleteRows();
-        // Refilled rows come unsorted, so no column may claim an order.
-        lists_[op.list]->horizontalHeader()->setSortIndicatorShown(false);
-        break;
-      case PortOp::TREE_INSERT:
-        TreeOf(op.list)->Insert(op.parent, op.id, op.text.c_str());
-        if (op.parent) opened_.insert(op.parent);
-        break;
-      case PortOp::TREE_IMAGE:
-        TreeOf(op.list)->SetImage(op.id, op.col);
-        break;
-      case PortOp::TREE_FUNC:
-        TreeOf(op.list)->SetFunction(op.id, op.row, op.col);
-        break;
-      case PortOp::TREE_CLEAR:
-        opened_.clear();
-        TreeOf(op.list)->Clear();
-        break;
-      case PortOp::APPEND:
-        text += op.text;
-        break;
-      case PortOp::CALL:
-        // Whatever the closure shows must see every earlier operation.
-        flush_text();
-        AfterBatch();
-        if (op.fn) op.fn();
-        break;
-    }
-  }
-  flush_text();
-  AfterBatch();
 }

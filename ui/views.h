@@ -155,6 +155,16 @@ class ViewsPanel : public QWidget, public ResultViews, public PortApplier {
   bool OnGuiThread() const;
   void UpdateRowsText();
   TreeModel *TreeOf(int view) const { return view == VIEW_CALLERS ? callers_model_ : tree_model_; }
+  // The parts the constructor builds, in the order of their tabs.
+  void BuildListPage(int list, const QFont &list_font);
+  void ConnectListView(int list, ListView *v);
+  TreeView *NewTreeView(TreeModel *model, const QString &name, const QFont &font);
+  void BuildCallTree(const QFont &tree_font);
+  void BuildCallersTree(const QFont &tree_font);
+  void BuildGraph();
+  void BuildResult(const QFont &result_font);
+  void AddTabs();
+  void BuildStatusBar();
 
   PortQueue *queue_;                 // ordered way to the GUI thread
   QTabWidget *tabs_ = nullptr;       // tab control

@@ -44,17 +44,28 @@ const char *Joined(char *cell, const char *a, const char *b) {
   return cell;
 }
 
+// Both lists begin a row alike: SID, source, FID, then scope and name (a call
+// row's calling function). Returns the new row.
+static_assert(FL_SID == CL_SID && FL_SOURCE == CL_SOURCE && FL_FID == CL_FID &&
+                  FL_FUNCTION == CL_FUNCTION,
+              "the lists share their first four columns");
+int AddRowHead(int list, char *cell, int sid, const char *source, int fid, const char *scope,
+               const char *name) {
+  int row = RowCount(list);
+  InsertRow(list, row, FL_SID, Number(cell, sid));
+  SetCell(list, row, FL_SOURCE, source);
+  SetCell(list, row, FL_FID, Number(cell, fid));
+  SetCell(list, row, FL_FUNCTION, Joined(cell, scope, name));
+  return row;
+}
+
 }  // namespace
 
 void AddFunctionRow(int sid, const char *sourceName, int fid, const char *scope, const char *name,
                     int line, int argc, int called) {
   if (!ViewExists(VIEW_FUNCTIONS)) return;
   char cell[kCellSize];
-  int row = RowCount(VIEW_FUNCTIONS);
-  InsertRow(VIEW_FUNCTIONS, row, FL_SID, Number(cell, sid));
-  SetCell(VIEW_FUNCTIONS, row, FL_SOURCE, sourceName);
-  SetCell(VIEW_FUNCTIONS, row, FL_FID, Number(cell, fid));
-  SetCell(VIEW_FUNCTIONS, row, FL_FUNCTION, Joined(cell, scope, name));
+  int row = AddRowHead(VIEW_FUNCTIONS, cell, sid, sourceName, fid, scope, name);
   SetCell(VIEW_FUNCTIONS, row, FL_LINE, Number(cell, line));
   SetCell(VIEW_FUNCTIONS, row, FL_ARGC, Number(cell, argc));
   SetCell(VIEW_FUNCTIONS, row, FL_CALLED, Number(cell, called));
@@ -66,11 +77,8 @@ void AddCallRow(int callerSid, const char *callerSourceName, int callerFid, cons
                 const char *toName) {
   if (!ViewExists(VIEW_CALLS)) return;
   char cell[kCellSize];
-  int row = RowCount(VIEW_CALLS);
-  InsertRow(VIEW_CALLS, row, CL_SID, Number(cell, callerSid));
-  SetCell(VIEW_CALLS, row, CL_SOURCE, callerSourceName);
-  SetCell(VIEW_CALLS, row, CL_FID, Number(cell, callerFid));
-  SetCell(VIEW_CALLS, row, CL_FUNCTION, Joined(cell, callerScope, callerName));
+  int row =
+      AddRowHead(VIEW_CALLS, cell, callerSid, callerSourceName, callerFid, callerScope, callerName);
   SetCell(VIEW_CALLS, row, CL_CALL, Joined(cell, callScope, callName));
   SetCell(VIEW_CALLS, row, CL_ARGC, Number(cell, callArgc));
   if (toSid <= 0) {

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <initializer_list>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/json.h"
@@ -151,6 +153,15 @@ struct JsonRun : ::testing::Test {
     velmora_test::WriteFile(dir + "/src/" + name, text);
   }
 };
+// Each named field of a row holds its text (a missing field fails).
+void ExpectTexts(const Object &o,
+                 std::initializer_list<std::pair<const char *, const char *>> want) {
+  for (const auto &w : want) {
+    auto it = o.find(w.first);
+    ASSERT_NE(it, o.end()) << w.first;
+    EXPECT_EQ(it->second.text, w.second) << w.first;
+  }
+}
 
 void ExpectNode(const Object &o, int tree, int depth, const char *scope, const char *name, int argc,
                 const char *source, int sid, int fid, const char *mark) {
@@ -205,13 +216,13 @@ TEST_F(JsonRun, ListsAndTreesParseBackFieldByField) {
   const Object &f = lines[k++];
   EXPECT_EQ(f.size(), 7u);
   EXPECT_EQ(f.at("SID").kind, 'n');
-  EXPECT_EQ(f.at("SID").text, "1");
-  EXPECT_EQ(f.at("Source").text, "a.c");
-  EXPECT_EQ(f.at("FID").text, "1");
-  EXPECT_EQ(f.at("Function").text, "twice");
-  EXPECT_EQ(f.at("LineNo").text, "0");
-  EXPECT_EQ(f.at("Argc").text, "1");
-  EXPECT_EQ(f.at("Called").text, "1");
+  ExpectTexts(f, {{"SID", "1"},
+                  {"Source", "a.c"},
+                  {"FID", "1"},
+                  {"Function", "twice"},
+                  {"LineNo", "0"},
+                  {"Argc", "1"},
+                  {"Called", "1"}});
   k += 3;  // loop, main, K::get
   ASSERT_LT(k, lines.size());
   EXPECT_EQ(lines[k - 1].at("Function").text, "K::get");
@@ -219,13 +230,13 @@ TEST_F(JsonRun, ListsAndTreesParseBackFieldByField) {
   // The Call List: the first row is linked, the printf row is not.
   const Object &c = lines[k];
   EXPECT_EQ(c.size(), 11u);
-  EXPECT_EQ(c.at("Function").text, "loop");
-  EXPECT_EQ(c.at("CallFunction").text, "loop");
-  EXPECT_EQ(c.at("-").text, "===>");
-  EXPECT_EQ(c.at("toSID").text, "1");
-  EXPECT_EQ(c.at("toSource").text, "a.c");
-  EXPECT_EQ(c.at("toFID").text, "2");
-  EXPECT_EQ(c.at("toFunction").text, "loop");
+  ExpectTexts(c, {{"Function", "loop"},
+                  {"CallFunction", "loop"},
+                  {"-", "===>"},
+                  {"toSID", "1"},
+                  {"toSource", "a.c"},
+                  {"toFID", "2"},
+                  {"toFunction", "loop"}});
   bool unlinked = false;
   for (size_t j = k; j < lines.size(); j++) {
     const Object &r = lines[j];

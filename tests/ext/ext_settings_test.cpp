@@ -7,44 +7,31 @@
 #include "ext/ext_settings.h"
 #include "ext/midi_player.h"
 #include "ext/relation.h"
+#include "foundation/trace_capture.h"
 #include "platform/sys.h"
 #include "recorder.h"
 #include "support/testenv.h"
 
 namespace {
 
-std::string g_trace;
-void Capture(const char *text) {
-  g_trace += text;
-}
-
 class ExtSettingsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = velmora_test::MakeTempDir("ext");
-    g_trace.clear();
-    TraceSetHook(Capture);
-    TQ_MidiSetPorts(&rec_, &rec_);
-  }
+  velmora_test::TraceCapture trace_;         // the developer trace of the test
+  velmora_test::ScratchDir scratch_{"ext"};  // its settings files
+  void SetUp() override { TQ_MidiSetPorts(&rec_, &rec_); }
   void TearDown() override {
     TQ_MidiClose();
     TQ_MidiSetPorts(nullptr, nullptr);
-    TraceSetHook(nullptr);
     ResetExtensionSettings();
-    velmora_test::RemoveTree(dir_);
   }
   void Load(const std::string &body) {
-    static int n = 0;
-    std::string path = dir_ + "/v" + std::to_string(++n) + "ENH.ini";
-    velmora_test::WriteFile(path, body);
-    LoadExtensionSettings(path.c_str());
+    LoadExtensionSettings(scratch_.NewFile("ENH.ini", body).c_str());
   }
   std::string Attr(const char *from, const char *to) {
     char buf[RELATION_ATTR_MAX];
     MakeRelationAttr(from, to, buf, sizeof buf);
     return buf;
   }
-  std::string dir_;
   MidiRecorder rec_;
 };
 
@@ -60,7 +47,7 @@ TEST(ParseNoteNameTest, Notation) {
 }
 
 TEST_F(ExtSettingsTest, BuiltInValuesWithoutFile) {
-  LoadExtensionSettings((dir_ + "/none.ini").c_str());
+  LoadExtensionSettings((scratch_.path + "/none.ini").c_str());
   EXPECT_EQ(MusicEnabled(), 0);
   EXPECT_EQ(CorrelationEnabled(), 0);
   EXPECT_EQ(g_music.WAIT, 50);
@@ -76,7 +63,7 @@ TEST_F(ExtSettingsTest, BuiltInValuesWithoutFile) {
   EXPECT_EQ(rec_.log[0], "open");
   std::string tones;
   for (int i = 0; i < 6; i++) tones += "TQ_MidiSetTone : Invalid tone-no.[-1]\r\n";
-  EXPECT_EQ(g_trace, tones);
+  EXPECT_EQ(trace_.text(), tones);
   EXPECT_EQ(rec_.log.size(), 1u);
 }
 
@@ -128,7 +115,7 @@ TEST_F(ExtSettingsTest, TonesAreSentAtLoad) {
   std::vector<std::string> want = {"open", "msg c0 05 00", "msg c2 00 00", "msg c3 7f 00",
                                    "msg c5 13 00"};
   EXPECT_EQ(rec_.log, want);
-  EXPECT_EQ(g_trace,
+  EXPECT_EQ(trace_.text(),
             "TQ_MidiSetTone : Invalid tone-no.[200]\r\nTQ_MidiSetTone : Invalid tone-no.[-1]\r\n");
   // A second load does not open the device twice.
   Load("[MUSIC]\n");

@@ -9,15 +9,11 @@
 #include "ext/ext_settings.h"
 #include "ext/midi_player.h"
 #include "foundation/hash.h"
+#include "foundation/trace_capture.h"
 #include "platform/sys.h"
 #include "recorder.h"
 
 namespace {
-
-std::string g_trace;
-void Capture(const char *text) {
-  g_trace += text;
-}
 
 typedef std::vector<std::string> Log;
 
@@ -29,9 +25,8 @@ std::string Msg(int status, int d1, int d2) {
 
 class MidiPlayerTest : public ::testing::Test {
  protected:
+  velmora_test::TraceCapture trace_;  // the developer trace of the test
   void SetUp() override {
-    g_trace.clear();
-    TraceSetHook(Capture);
     ResetExtensionSettings();
     TQ_MidiSetPorts(&rec_, &rec_);
     TQ_MidiResetState();
@@ -42,7 +37,6 @@ class MidiPlayerTest : public ::testing::Test {
     TQ_MidiClose();
     TQ_MidiSetPorts(nullptr, nullptr);
     TQ_MidiResetState();
-    TraceSetHook(nullptr);
     ResetExtensionSettings();
   }
   // Entry b of the pitch tables that a name selects.
@@ -184,7 +178,7 @@ TEST_F(MidiPlayerTest, SingleMessagesAndTraces) {
   TQ_MidiDrum(100, 200);
   EXPECT_EQ(rec_.log, (Log{Msg(0xC9, 10, 0), Msg(0x99, 95, 127), Msg(0x92, 48, 0),
                            Msg(0x99, 35, 64), Msg(0x99, 81, 127)}));
-  EXPECT_EQ(g_trace,
+  EXPECT_EQ(trace_.text(),
             "TQ_MidiSetTone : Invalid channel.[6]\r\n"
             "TQ_MidiSetTone : Invalid tone-no.[128]\r\n"
             "TQ_MidiSetTone : Invalid channel.[7]\r\n"

@@ -19,9 +19,7 @@ TEST_F(GraphFixture, CallersTreeEdgesPointFromCallerToCallee) {
   Call(g, f);
   Call(g, g);
   for (int i = 0; i < 5; i++) {
-    char name[8];
-    FormatText(name, sizeof name, "u%d", i);
-    Call(Func(s, name, 3 + i), g);
+    Call(Func(s, Numbered("u", i).c_str(), 3 + i), g);
   }
   ANA_MakeCallersTree(f, 16);
   std::string dot = Graph();

@@ -5,15 +5,10 @@
 #include "graph_test_support.h"
 
 using velmora_test::GraphFixture;
+using velmora_test::kExampleGraphBody;
+using velmora_test::kGraphHeader;
 
 namespace {
-
-const char kHeader[] =
-    "digraph fc1{\n"
-    "graph[rankdir=LR,overlap=scale,fontname=\"FixedSys\",fontsize=12,splines=true];\n"
-    "node[shape=box,style=bold,style=filled,color=\"#000000\",fillcolor=\"#ffff80\","
-    "fontname=\"FixedSys\",fontsize=12];\n"
-    "edge[fontname=\"FixedSys\",fontsize=12,arrowtail=odot];\n";
 
 int polls_left;
 int EscapeAfter() {
@@ -35,19 +30,7 @@ TEST_F(GraphFixture, ExampleTreeDescription) {
   ASSERT_EQ(graph_enabled, 1);
   Example x = BuildExample();
   ASSERT_EQ(ANA_MakeCallStackTree(x.main, 16), 1);
-  EXPECT_EQ(Graph(), std::string(kHeader) +
-                         "FC1_1[label=\" main(argc:0) \\n[m.c]\\n\"];\n"
-                         "FC1_2[label=\" a(argc:0) \\n[m.c]\\n\"];\n"
-                         "FC1_3[label=\" c(argc:0) \\n[m.c]\\n\"];\n"
-                         "FC1_2->FC1_3;\n"
-                         "FC1_1->FC1_2;\n"
-                         "FC1_4[label=\" b(argc:0) \\n[m.c]\\n\"];\n"
-                         "FC1_2[label=\" a(argc:0) \\n[m.c]\\n\"];\n"
-                         "FC1_4->FC1_2;\n"
-                         "UQ0[shape=box,fillcolor=\"#C0C0C0\" label=\" d(argc:0) \\n\"];;\n"
-                         "FC1_4->UQ0;\n"
-                         "FC1_1->FC1_4;\n"
-                         "}\n");
+  EXPECT_EQ(Graph(), std::string(kGraphHeader) + kExampleGraphBody);
   EXPECT_EQ(GraphFileSize(), (int)Graph().size());
 }
 
@@ -58,7 +41,7 @@ TEST_F(GraphFixture, RecursionRemarksAndCutOff) {
   Call(f, f);
   for (int i = 0; i < 5; i++) Call(f, nullptr, "u", i);
   ANA_MakeCallStackTree(f, 16);
-  EXPECT_EQ(Graph(), std::string(kHeader) +
+  EXPECT_EQ(Graph(), std::string(kGraphHeader) +
                          "FC1_1[label=\" f(argc:0) \\n[r.c]\\n\"];\n"
                          "FC1_1->FC1_1[label=\" <=> (Recursive Call)\",fontcolor=\"#FF0000\","
                          "color=\"#FF0000\"];\n"
@@ -75,9 +58,7 @@ TEST_F(GraphFixture, RecursionRemarksAndCutOff) {
   // The depth-limit remark ends its node statement with its own ";\n".
   ST_FUNC *chain[7];
   for (int i = 0; i < 7; i++) {
-    char name[8];
-    FormatText(name, sizeof name, "g%d", i);
-    chain[i] = Func(s, name, i + 2);
+    chain[i] = Func(s, Numbered("g", i).c_str(), i + 2);
     if (i) Call(chain[i - 1], chain[i]);
   }
   anon_counter = 0;
@@ -107,7 +88,7 @@ TEST_F(GraphFixture, EscapeLeavesACompleteFile) {
   polls_left = 3;
   EscapeSetPoll(EscapeAfter);
   EXPECT_EQ(ANA_MakeCallStackTree(x.main, 16), -1);
-  EXPECT_EQ(Graph(), std::string(kHeader) +
+  EXPECT_EQ(Graph(), std::string(kGraphHeader) +
                          "FC1_1[label=\" main(argc:0) \\n[m.c]\\n\"];\n"
                          "FC1_2[label=\" a(argc:0) \\n[m.c]\\n\"];\n"
                          "FC1_2->FC1_3;\n"

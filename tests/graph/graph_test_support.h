@@ -13,6 +13,30 @@
 
 namespace velmora_test {
 
+// The first lines of every graph description with the default settings.
+inline const char kGraphHeader[] =
+    "digraph fc1{\n"
+    "graph[rankdir=LR,overlap=scale,fontname=\"FixedSys\",fontsize=12,splines=true];\n"
+    "node[shape=box,style=bold,style=filled,color=\"#000000\",fillcolor=\"#ffff80\","
+    "fontname=\"FixedSys\",fontsize=12];\n"
+    "edge[fontname=\"FixedSys\",fontsize=12,arrowtail=odot];\n";
+
+// The graph description of the example project's tree (main calls a and b, a
+// calls c, b calls a again and d, which no source defines), after the header.
+inline const char kExampleGraphBody[] =
+    "FC1_1[label=\" main(argc:0) \\n[m.c]\\n\"];\n"
+    "FC1_2[label=\" a(argc:0) \\n[m.c]\\n\"];\n"
+    "FC1_3[label=\" c(argc:0) \\n[m.c]\\n\"];\n"
+    "FC1_2->FC1_3;\n"
+    "FC1_1->FC1_2;\n"
+    "FC1_4[label=\" b(argc:0) \\n[m.c]\\n\"];\n"
+    "FC1_2[label=\" a(argc:0) \\n[m.c]\\n\"];\n"
+    "FC1_4->FC1_2;\n"
+    "UQ0[shape=box,fillcolor=\"#C0C0C0\" label=\" d(argc:0) \\n\"];;\n"
+    "FC1_4->UQ0;\n"
+    "FC1_1->FC1_4;\n"
+    "}\n";
+
 struct GraphFixture : TreeFixture {
   std::string dir;      // everything of this test
   std::string desk;     // its desktop folder

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QObject>
 #include <QStringList>
 #include <QTableView>
@@ -51,6 +52,17 @@ inline int FindShown(QTableView *v, int col, const QString &text) {
   for (int r = 0; r < v->model()->rowCount(); r++)
     if (v->model()->index(r, col).data().toString() == text) return r;
   return -1;
+}
+
+// Writes files s0.c, s1.c ... into dir, each of lines copies of line with %1
+// the file's number and %2 the line's: a project that takes a while.
+inline bool WriteProject(const QTemporaryDir &dir, int files, int lines, const QString &line) {
+  for (int n = 0; n < files; n++) {
+    QFile file(dir.filePath(QStringLiteral("s%1.c").arg(n)));
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    for (int i = 0; i < lines; i++) file.write(line.arg(n).arg(i).toLatin1());
+  }
+  return true;
 }
 
 class GuiFixture : public QObject {

@@ -285,15 +285,8 @@ class GuiWindowTest : public GuiFixture {
     // The same in the middle of parsing a larger project.
     NewWindow();
     QTemporaryDir big;
-    for (int f = 0; f < 200; f++) {
-      QFile file(big.filePath(QStringLiteral("s%1.c").arg(f)));
-      QVERIFY(file.open(QIODevice::WriteOnly));
-      for (int i = 0; i < 60; i++)
-        file.write(QStringLiteral("int f%1_%2(int a) { return g%2(a, %1) + h(a); }\n")
-                       .arg(f)
-                       .arg(i)
-                       .toLatin1());
-    }
+    QVERIFY(WriteProject(big, 200, 60,
+                         QStringLiteral("int f%1_%2(int a) { return g%2(a, %1) + h(a); }\n")));
     w_->DropPaths({big.path()});
     QTest::qWait(800);  // past the pause before parsing
     QVERIFY(WorkerBusy());

@@ -15,12 +15,7 @@
 #include "platform/output_files.h"
 #include "support/testenv.h"
 
-using velmora_test::Exists;
-using velmora_test::Listing;
-using velmora_test::MakeTempDir;
-using velmora_test::ReadFile;
-using velmora_test::RemoveTree;
-using velmora_test::WriteFile;
+using namespace velmora_test;
 
 namespace {
 

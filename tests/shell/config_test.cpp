@@ -6,41 +6,24 @@
 
 #include "foundation/log.h"
 #include "foundation/settings.h"
+#include "foundation/trace_capture.h"
 #include "platform/sys.h"
 #include "shell/config.h"
 #include "support/testenv.h"
 
 namespace {
 
-std::string g_trace;
-void Capture(const char *text) {
-  g_trace += text;
-}
-
 class ConfigTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = velmora_test::MakeTempDir("config");
-    g_trace.clear();
-    TraceSetHook(Capture);
-  }
-  void TearDown() override {
-    TraceSetHook(nullptr);
-    ResetConfiguration();
-    velmora_test::RemoveTree(dir_);
-  }
-  void Load(const std::string &body) {
-    static int n = 0;
-    std::string path = dir_ + "/v" + std::to_string(++n) + ".ini";
-    velmora_test::WriteFile(path, body);
-    LoadConfiguration(path.c_str());
-  }
-  std::string dir_;
+  velmora_test::TraceCapture trace_;            // the developer trace of the test
+  velmora_test::ScratchDir scratch_{"config"};  // its settings files
+  void TearDown() override { ResetConfiguration(); }
+  void Load(const std::string &body) { LoadConfiguration(scratch_.NewFile(".ini", body).c_str()); }
 };
 
 TEST_F(ConfigTest, MissingFileGivesBuiltInValues) {
   Load("[CONFIG]\nWIDTH=1000\nTAB_NAME_0=x\n");
-  LoadConfiguration((dir_ + "/absent.ini").c_str());
+  LoadConfiguration((scratch_.path + "/absent.ini").c_str());
   EXPECT_EQ(g_config.WIDTH, 800);
   EXPECT_STREQ(g_config.TAB_NAME[0], "Function List");
   EXPECT_STREQ(g_config.EXT, "C;CPP;H;");
@@ -51,7 +34,7 @@ TEST_F(ConfigTest, MissingFileGivesBuiltInValues) {
   EXPECT_EQ(g_config.GRAPH_IN_WINDOW, 0);
   EXPECT_EQ(LogGetLevel(), 0);
   // The built-in templates pass their own check.
-  EXPECT_EQ(g_trace, "");
+  EXPECT_EQ(trace_.text(), "");
   LoadConfiguration(nullptr);
   EXPECT_EQ(g_config.HEIGHT, 400);
 }
@@ -157,9 +140,9 @@ TEST_F(ConfigTest, TemplatesWithOtherPlaceholdersFallBack) {
   EXPECT_STREQ(g_config.ATTR_EDGE, builtin.ATTR_EDGE);
   EXPECT_STREQ(g_config.DOT_CMD, builtin.DOT_CMD);
   EXPECT_STREQ(g_config.EDITOR_CMD, "");
-  EXPECT_NE(g_trace.find("LoadConfiguration :ATTR_NODE ignored"), std::string::npos);
-  EXPECT_NE(g_trace.find("LoadConfiguration :DOT_CMD ignored"), std::string::npos);
-  EXPECT_NE(g_trace.find("LoadConfiguration :EDITOR_CMD ignored"), std::string::npos);
+  EXPECT_NE(trace_.text().find("LoadConfiguration :ATTR_NODE ignored"), std::string::npos);
+  EXPECT_NE(trace_.text().find("LoadConfiguration :DOT_CMD ignored"), std::string::npos);
+  EXPECT_NE(trace_.text().find("LoadConfiguration :EDITOR_CMD ignored"), std::string::npos);
 
   // The editor template may use the line number or ignore it.
   Load("[CONFIG]\nEDITOR_CMD=+%d\n");

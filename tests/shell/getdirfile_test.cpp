@@ -56,6 +56,11 @@ struct GetDirFileTest : ::testing::Test {
     ReleaseCB(&list);
     list = CreateCB();
   }
+  // The trace holds the walk's line "GetDirFile :<what> "<dir><rel>"".
+  bool Traced(const char *what, const std::string &rel) const {
+    std::string line = std::string("GetDirFile :") + what + " \"" + dir + rel + "\"\r\n";
+    return g_trace.find(line) != std::string::npos;
+  }
   std::vector<std::string> Paths() const {
     std::vector<std::string> out;
     void *data = nullptr;
@@ -126,10 +131,8 @@ TEST_F(GetDirFileTest, LinkLoopIsNotEnteredAgain) {
   // sub is entered once (through alias, the first in name order), never
   // through the loop.
   EXPECT_EQ(Paths(), (std::vector<std::string>{dir + "/top/alias/x.c"}));
-  EXPECT_NE(g_trace.find("GetDirFile :Folder loop! \"" + dir + "/top/alias/up\"\r\n"),
-            std::string::npos);
-  EXPECT_NE(g_trace.find("GetDirFile :Folder already collected! \"" + dir + "/top/sub\"\r\n"),
-            std::string::npos);
+  EXPECT_TRUE(Traced("Folder loop!", "/top/alias/up")) << g_trace;
+  EXPECT_TRUE(Traced("Folder already collected!", "/top/sub")) << g_trace;
 }
 
 // Every level holds two links to the next: a walk that only knows the folders
@@ -161,8 +164,7 @@ TEST_F(GetDirFileTest, FoldersReachedByManyLinksAreEnteredOnce) {
   g_trace.clear();
   GetDirFile(nullptr, list, "", (dir + "/one").c_str());
   EXPECT_EQ(Paths(), (std::vector<std::string>{dir + "/one/a.c"}));
-  EXPECT_NE(g_trace.find("GetDirFile :File already collected! \"" + dir + "/one/b.c\"\r\n"),
-            std::string::npos);
+  EXPECT_TRUE(Traced("File already collected!", "/one/b.c")) << g_trace;
   // Paths the user names are taken as named: a folder named twice, or a file
   // named with its folder, is collected twice.
   list_reset();
@@ -181,10 +183,8 @@ TEST_F(GetDirFileTest, OnlyRegularFilesAreCollected) {
   GetDirFile(nullptr, list, "", dir.c_str());
   GetDirFile(nullptr, list, dir.c_str(), "pipe.c");
   EXPECT_EQ(Paths(), (std::vector<std::string>{dir + "/a.c"}));
-  EXPECT_NE(g_trace.find("GetDirFile :Not a regular file! \"" + dir + "/null.c\"\r\n"),
-            std::string::npos);
-  EXPECT_NE(g_trace.find("GetDirFile :Not a regular file! \"" + dir + "/pipe.c\"\r\n"),
-            std::string::npos);
+  EXPECT_TRUE(Traced("Not a regular file!", "/null.c")) << g_trace;
+  EXPECT_TRUE(Traced("Not a regular file!", "/pipe.c")) << g_trace;
 }
 
 // A folder's handle is closed before the walk goes below it: a tree deeper

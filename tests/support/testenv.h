@@ -42,6 +42,22 @@ inline void WriteFile(const std::string &path, const std::string &bytes) {
   out << bytes;
 }
 
+// A private folder for one test, removed with it. NewFile writes body to a
+// fresh file "v<n><suffix>" in it and returns the file's path.
+struct ScratchDir {
+  explicit ScratchDir(const char *tag) : path(MakeTempDir(tag)) {}
+  ~ScratchDir() { RemoveTree(path); }
+  ScratchDir(const ScratchDir &) = delete;
+  ScratchDir &operator=(const ScratchDir &) = delete;
+  std::string NewFile(const std::string &suffix, const std::string &body) {
+    std::string file = path + "/v" + std::to_string(++files) + suffix;
+    WriteFile(file, body);
+    return file;
+  }
+  std::string path;  // the folder
+  int files = 0;     // files NewFile made
+};
+
 // Sets or clears environment variables for one scope and puts them back.
 class EnvScope {
  public:

@@ -61,9 +61,7 @@ TEST_F(CallersTest, CountsRecursionAlreadyExpandedAndDepthLimit) {
   Call(top, hub);
   ST_FUNC *chain[6];
   for (int i = 0; i < 6; i++) {
-    char name[8];
-    FormatText(name, sizeof name, "c%d", i);
-    chain[i] = Func(s, name, 6 + i);
+    chain[i] = Func(s, Numbered("c", i).c_str(), 6 + i);
     Call(chain[i], i ? chain[i - 1] : leaf);
   }
   EXPECT_EQ(ANA_MakeCallersTree(leaf, 4), 1);
@@ -106,9 +104,7 @@ TEST_F(CallersTest, CutAtMaxCallTableAndEscape) {
   ST_SOURCE *s = Source("m.c");
   ST_FUNC *f = Func(s, "f", 1);
   for (int i = 0; i < 6; i++) {
-    char name[8];
-    FormatText(name, sizeof name, "u%d", i);
-    Call(Func(s, name, 2 + i), f);
+    Call(Func(s, Numbered("u", i).c_str(), 2 + i), f);
   }
   ANA_MakeCallersTree(f, 16);
   EXPECT_EQ(Body(),

@@ -77,6 +77,8 @@ struct TreeFixture : ::testing::Test {
     return s;
   }
   // A function with an explicit FID (the position is the order of the calls).
+  // stem followed by the number i ("u3"), for the names of generated functions.
+  static std::string Numbered(const char *stem, int i) { return stem + std::to_string(i); }
   static ST_FUNC *Func(ST_SOURCE *s, const char *name, int fid, int argc = 0,
                        const char *scope = "") {
     CHBUF *e = AddCB(&s->funcs, nullptr, (int)sizeof(ST_FUNC));

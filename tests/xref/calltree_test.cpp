@@ -185,9 +185,7 @@ TEST_F(TreeFixture, DepthLimitMarksAndLaterExpansion) {
   ST_SOURCE *s = Source("deep.c");
   ST_FUNC *f[8];
   for (int i = 0; i < 8; i++) {
-    char name[8];
-    FormatText(name, sizeof name, "f%d", i);
-    f[i] = Func(s, name, i + 1);
+    f[i] = Func(s, Numbered("f", i).c_str(), i + 1);
   }
   for (int i = 0; i < 7; i++) Call(f[i], f[i + 1]);
   Call(f[0], f[6]);
@@ -214,9 +212,7 @@ TEST_F(TreeFixture, MaxCallTableCutsWithRemark) {
   ST_SOURCE *s = Source("wide.c");
   ST_FUNC *root = Func(s, "root", 1);
   for (int i = 0; i < 6; i++) {
-    char name[8];
-    FormatText(name, sizeof name, "u%d", i);
-    Call(root, nullptr, name, 0);
+    Call(root, nullptr, Numbered("u", i).c_str(), 0);
   }
   ANA_MakeCallStackTree(root, 16);
   EXPECT_EQ(TreeBody(),
@@ -254,9 +250,7 @@ TEST_F(TreeFixture, LongIndentTextsDeepTreeNeverOverflow) {
   enum { N = 300 };
   ST_FUNC *prev = nullptr, *root = nullptr;
   for (int i = 0; i < N; i++) {
-    char name[16];
-    FormatText(name, sizeof name, "n%d", i);
-    ST_FUNC *f = Func(s, name, i + 1);
+    ST_FUNC *f = Func(s, Numbered("n", i).c_str(), i + 1);
     if (prev) Call(prev, f);
     if (!root) root = f;
     prev = f;

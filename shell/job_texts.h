@@ -1,0 +1,28 @@
+// The messages of the worker's jobs and of the requests that start them, in
+// one place: Shift_JIS as the desktop shows them, the formats for
+// FormatText. Private to shell/.
+#pragma once
+
+namespace job_texts {
+
+// Warnings of the analysis job: no thread, no file to analyse, stopping, no
+// function found.
+extern const char kNoThread[], kNoFiles[], kStopping[], kNoFunctions[];
+// Status lines after a stop ("%d of %d" sources; "%d" files).
+extern const char kStoppedParsing[], kStoppedCollecting[], kStoppedLinking[];
+// The status text ("%s") with the number of sources that end inside a
+// function ("%d").
+extern const char kLostSources[];
+
+// The call-tree job: the warning after a stop, the waiting messages for a
+// small, large and huge graph, the status lines after a stop, the question
+// before a large render and its refusal ("%d" nodes), and the status line
+// when every picture name is taken.
+extern const char kInterrupted[], kGraphSmall[], kGraphLarge[], kGraphHuge[];
+extern const char kStoppedTree[], kStoppedRender[], kAskRender[], kNotRendered[];
+extern const char kNoPictureName[];
+
+// The requests: busy, the wait box text of a tree, no feedback window.
+extern const char kBusy[], kMakingTree[], kNoDialog[];
+
+}  // namespace job_texts

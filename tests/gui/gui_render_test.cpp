@@ -1,0 +1,158 @@
+// The desktop program's Graph tab and its renderers, driven through the real
+// windows: the tree rendered by dot (zoom, pan, fit, a click and a
+// double-click on a node, its context menu), a render stopped with Escape,
+// and the question before a large render.
+//
+// Runs offscreen, and under Xvfb with the xcb platform when xvfb-run exists
+// (the same program, as an end-to-end test against a real display server).
+#include "navigator_fixture.h"
+
+using namespace velmora_gui;
+
+class GuiRenderTest : public NavigatorFixture {
+  Q_OBJECT
+
+ private Q_SLOTS:
+
+  void graphTabShowsTheTree() {
+    UseRenderer("/usr/bin/dot");
+    DropProject();
+    QElapsedTimer t;
+    t.start();
+    QVERIFY(w_->TreeRequest(Sid("main"), Fid("main")));
+    QVERIFY(WaitIdle());
+    QVERIFY(warnings_.isEmpty());
+    GraphView *g = Views()->Graph();
+    // The Graph tab is the viewer: shown with the picture, no viewer started.
+    QCOMPARE(Views()->CurrentView(), (int)VIEW_GRAPH);
+    QVERIFY(!g->File().isEmpty());
+    QVERIFY(QFile::exists(g->File()));
+    QCOMPARE(g->NodeCount(), 3);  // main, compute, helper (the others are names)
+    QVERIFY(!g->NodeRect(Sid("helper"), Fid("helper")).isEmpty());
+    QCOMPARE(Pictures(), 1);  // the described picture is still made
+    qInfo("tree of main in the Graph tab after %lld ms", (long long)t.elapsed());
+
+    // A click on a node selects its function in the Function List.
+    ShowWindow();
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, Qt::NoModifier, NodePoint("helper"));
+    QCOMPARE(g->SelectedSid(), Sid("helper"));
+    QModelIndexList sel = List(0)->selectionModel()->selectedRows();
+    QCOMPARE(sel.size(), 1);
+    QCOMPARE(sel[0].siblingAtColumn(FL_FUNCTION).data().toString(), QStringLiteral("helper"));
+
+    // Zoom with +, -, Ctrl+wheel; fit with 0 and Home.
+    g->setFocus();
+    double z = g->Zoom();
+    QTest::keyClick(g, Qt::Key_Plus);
+    QVERIFY(qAbs(g->Zoom() - z * 1.25) < 1e-6);
+    QTest::keyClick(g, Qt::Key_Minus);
+    QTest::keyClick(g, Qt::Key_Minus);
+    QVERIFY(qAbs(g->Zoom() - z / 1.25) < 1e-6);
+    QPoint mid = g->viewport()->rect().center();
+    QWheelEvent up(mid, g->viewport()->mapToGlobal(mid), QPoint(), QPoint(0, 120), Qt::NoButton,
+                   Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(g->viewport(), &up);
+    QVERIFY(qAbs(g->Zoom() - z) < 1e-6);
+    g->SetZoom(6);
+    QTest::keyClick(g, Qt::Key_0);
+    QVERIFY(g->Zoom() <= 1.0);
+    QRectF seen = g->mapToScene(g->viewport()->rect()).boundingRect();
+    QVERIFY2(seen.contains(g->scene()->sceneRect()), "fit shows the whole picture");
+    g->SetZoom(4);
+    QTest::keyClick(g, Qt::Key_Home);
+    QVERIFY(g->Zoom() <= 1.0);
+
+    // Dragging pans.
+    g->SetZoom(4);
+    QScrollBar *h = g->horizontalScrollBar();
+    h->setValue(h->maximum() / 2);
+    int before = h->value();
+    QPoint from = g->viewport()->rect().center();
+    QTest::mousePress(g->viewport(), Qt::LeftButton, Qt::NoModifier, from);
+    QMouseEvent move(QEvent::MouseMove, QPointF(from + QPoint(60, 0)),
+                     QPointF(g->viewport()->mapToGlobal(from + QPoint(60, 0))), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(g->viewport(), &move);
+    QTest::mouseRelease(g->viewport(), Qt::LeftButton, Qt::NoModifier, from + QPoint(60, 0));
+    QVERIFY2(h->value() < before,
+             qPrintable(QStringLiteral("%1 -> %2").arg(before).arg(h->value())));
+    QCOMPARE(g->SelectedSid(), Sid("helper"));  // a drag is no click
+
+    // A double-click on a node builds its tree; the zoom stays.
+    g->SetZoom(1.5);
+    QString first = g->File();
+    QTest::mouseDClick(g->viewport(), Qt::LeftButton, Qt::NoModifier, NodePoint("compute"));
+    QVERIFY(WaitIdle());
+    QVERIFY(g->File() != first);
+    QVERIFY(qAbs(g->Zoom() - 1.5) < 1e-6);
+    QCOMPARE(g->NodeCount(), 2);
+    QVERIFY(TreeRoot().startsWith(QStringLiteral("compute(argc:2)")));
+
+    // The context menu of a node: the Function List's commands.
+    MenuPick pick;
+    pick.Arm(this, QStringLiteral("Callers"));
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, NodePoint("helper"),
+                           g->viewport()->mapToGlobal(NodePoint("helper")));
+    QApplication::sendEvent(g->viewport(), &menu);
+    QCOMPARE(pick.name, QStringLiteral("contextMenu"));
+    QCOMPARE(pick.seen, QStringList({"&view Function.", "view Source", "Callers\tShift+Enter",
+                                     "Tree\tEnter"}));
+    QVERIFY(WaitIdle());
+    QVERIFY2(Views()->Callers()->Dump().contains(QStringLiteral("helper(argc:1)")),
+             qPrintable(Views()->Callers()->Dump()));
+    // The callers tree has its graph too.
+    QVERIFY(g->NodeCount() >= 3);
+  }
+
+  void stoppedRenderIsKilled() {
+    UseRenderer(SlowRenderer(30));
+    DropProject();
+    QVERIFY(w_->TreeRequest(Sid("main"), Fid("main")));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(scratch_.filePath(QStringLiteral("dot.pids"))), 20000);
+    QTest::qWait(300);
+    QTest::keyClick(w_->windowHandle(), Qt::Key_Escape);
+    QVERIFY(WaitIdle(10000));
+    QCOMPARE(warnings_, QStringList({QStringLiteral("中断しました。")}));
+    QCOMPARE(Status(), QStringLiteral("Stopped: the graph was not rendered"));
+    QFile pids(scratch_.filePath(QStringLiteral("dot.pids")));
+    QVERIFY(pids.open(QIODevice::ReadOnly));
+    for (const QByteArray &pid : pids.readAll().split('\n'))
+      if (!pid.isEmpty()) QVERIFY2(!QFile::exists(QStringLiteral("/proc/") + pid), pid.constData());
+    QTest::qWait(300);
+    QCOMPARE(PictureNames(), 0);  // no picture, and its name given back
+    QVERIFY(Views()->Graph()->File().isEmpty());
+    QFile::remove(scratch_.filePath(QStringLiteral("dot.pids")));
+  }
+
+  void largeGraphWaitsForEnter() {
+    UseRenderer(QuickRenderer());
+    w_->DropPaths({ChainProject(QStringLiteral("large"), 30, 150)});
+    QVERIFY(WaitIdle());
+    QVERIFY(w_->TreeRequest(Sid("f0"), Fid("f0")));
+    QTRY_VERIFY_WITH_TIMEOUT(WorkerAsksToRender(), 20000);
+    QTRY_VERIFY(Status().startsWith(QStringLiteral("The graph has ")));
+    QVERIFY(
+        Status().endsWith(QStringLiteral(" nodes. Enter: render it; Escape: leave it unrendered")));
+    QCOMPARE(Pictures(), 0);
+    // Enter in the window answers; it does not reach the list.
+    List(0)->setFocus();
+    QTest::keyClick(w_->windowHandle(), Qt::Key_Return);
+    QVERIFY(WaitIdle(120000));
+    QVERIFY(warnings_.isEmpty());
+    QCOMPARE(Pictures(), 1);
+    QVERIFY(Views()->Graph()->NodeCount() > 0);
+    // Escape: the tree stays, unrendered.
+    QVERIFY(w_->TreeRequest(Sid("f0"), Fid("f0")));
+    QTRY_VERIFY_WITH_TIMEOUT(WorkerAsksToRender(), 20000);
+    QTest::keyClick(w_->windowHandle(), Qt::Key_Escape);
+    QVERIFY(WaitIdle());
+    QVERIFY(Status().startsWith(QStringLiteral("Not rendered: the graph has ")));
+    QCOMPARE(Pictures(), 1);
+    QCOMPARE(PictureNames(), 1);  // the name claimed for it was given back
+    QVERIFY(Views()->Graph()->File().isEmpty());
+    QVERIFY(Views()->Tree()->Count() > 2000);
+  }
+};
+
+QTEST_MAIN(GuiRenderTest)
+#include "gui_render_test.moc"

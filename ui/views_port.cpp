@@ -1,0 +1,231 @@
+// The fill operations of the result views (the ResultViews port): the
+// worker's calls become ordered batches on the port queue, and ApplyOps plays
+// them on the GUI thread. The row and tree counts answer at once, from the
+// caller's side, so the worker never waits for the GUI to ask them.
+#include <cstring>
+
+#include <QHeaderView>
+#include <QLabel>
+
+#include "foundation/text.h"
+#include "shell/requests.h"
+#include "ui/qtext.h"
+#include "ui/views.h"
+
+void ViewsPanel::ClearViews() {
+  DeleteRows(VIEW_FUNCTIONS);
+  DeleteRows(VIEW_CALLS);
+  result_->clear();
+  ResultViewCleared();
+  TreeClear();
+  // The Callers nodes name functions of the analysis that goes.
+  TreeTarget(VIEW_CALLERS);
+  TreeClear();
+  TreeTarget(VIEW_TREE);
+}
+
+int ViewsPanel::HasView(int view) {
+  return TabOf(view) >= 0;
+}
+
+void ViewsPanel::InsertRow(int list, int index, int, const char *text) {
+  if (list != VIEW_FUNCTIONS && list != VIEW_CALLS) return;
+  {
+    std::lock_guard<std::mutex> lock(count_mu_);
+    row_count_[list]++;
+  }
+  queue_->PostRow(list, index, text);
+}
+
+void ViewsPanel::SetCell(int list, int row, int col, const char *text) {
+  if (list != VIEW_FUNCTIONS && list != VIEW_CALLS) return;
+  queue_->PostCell(list, row, col, text);
+}
+
+void ViewsPanel::SetCellText(int list, int row, int col, const char *text) {
+  SetCell(list, row, col, text);
+}
+
+void ViewsPanel::GetCell(int list, int row, int col, char *buffer, int size) {
+  if (!buffer || size <= 0) return;
+  buffer[0] = 0;
+  if (list != VIEW_FUNCTIONS && list != VIEW_CALLS) return;
+  std::string text;
+  queue_->Run([&] { text = models_[list]->Cell(row, col); });
+  // At most size-2 characters and the NUL, never half a double-byte character.
+  CopyText(buffer, (size_t)(size > 1 ? size - 1 : 1), text.c_str(), -1, 1);
+}
+
+int ViewsPanel::SelectedRow(int list) {
+  if (list != VIEW_FUNCTIONS && list != VIEW_CALLS) return -1;
+  int row = -1;
+  queue_->Run([&] {
+    QModelIndexList sel = lists_[list]->selectionModel()->selectedRows();
+    int best = -1;
+    for (const QModelIndex &i : sel)
+      if (best < 0 || i.row() < best) best = i.row();
+    row = filters_[list]->StoreRow(best);
+  });
+  return row;
+}
+
+int ViewsPanel::RowCount(int list) {
+  if (list != VIEW_FUNCTIONS && list != VIEW_CALLS) return 0;
+  std::lock_guard<std::mutex> lock(count_mu_);
+  return row_count_[list];
+}
+
+void ViewsPanel::DeleteRows(int list) {
+  if (list != VIEW_FUNCTIONS && list != VIEW_CALLS) return;
+  {
+    std::lock_guard<std::mutex> lock(count_mu_);
+    row_count_[list] = 0;
+  }
+  PortOp op;
+  op.kind = PortOp::DELETE_ROWS;
+  op.list = list;
+  queue_->Post(std::move(op));
+}
+
+void ViewsPanel::TreeTarget(int view) {
+  tree_target_ = view == VIEW_CALLERS ? VIEW_CALLERS : VIEW_TREE;
+}
+
+void ViewsPanel::TreeSetFunction(TREEITEM item, int sid, int fid) {
+  if (!item) return;
+  PortOp op;
+  op.kind = PortOp::TREE_FUNC;
+  op.list = tree_target_;
+  op.id = (uintptr_t)item;
+  op.row = sid;
+  op.col = fid;
+  queue_->Post(std::move(op));
+}
+
+TREEITEM ViewsPanel::TreeInsert(TREEITEM parent, const char *text) {
+  quintptr id;
+  int target = tree_target_;
+  {
+    std::lock_guard<std::mutex> lock(count_mu_);
+    id = ++next_tree_id_;
+    (target == VIEW_CALLERS ? callers_count_ : tree_count_)++;
+  }
+  PortOp op;
+  op.kind = PortOp::TREE_INSERT;
+  op.list = target;
+  op.parent = (uintptr_t)parent;
+  op.id = id;
+  if (text) op.text = text;
+  queue_->Post(std::move(op));
+  return (TREEITEM)id;
+}
+
+void ViewsPanel::TreeSetImage(TREEITEM item, int k) {
+  if (!item || k < 0 || k > 5) return;
+  PortOp op;
+  op.kind = PortOp::TREE_IMAGE;
+  op.list = tree_target_;
+  op.id = (uintptr_t)item;
+  op.col = k;
+  queue_->Post(std::move(op));
+}
+
+void ViewsPanel::TreeClear() {
+  int target = tree_target_;
+  {
+    std::lock_guard<std::mutex> lock(count_mu_);
+    (target == VIEW_CALLERS ? callers_count_ : tree_count_) = 0;
+  }
+  PortOp op;
+  op.kind = PortOp::TREE_CLEAR;
+  op.list = target;
+  queue_->Post(std::move(op));
+}
+
+int ViewsPanel::TreeItemCount() {
+  std::lock_guard<std::mutex> lock(count_mu_);
+  return tree_target_ == VIEW_CALLERS ? callers_count_ : tree_count_;
+}
+
+void ViewsPanel::AppendResult(const char *text) {
+  if (!text || !*text) return;
+  PortOp op;
+  op.kind = PortOp::APPEND;
+  op.text = text;
+  queue_->Post(std::move(op));
+}
+
+void ViewsPanel::AfterBatch() {
+  models_[0]->Commit();
+  models_[1]->Commit();
+  for (quintptr id : opened_) {
+    QModelIndex i = tree_model_->IndexOf(id);
+    if (i.isValid()) tree_->expand(i);
+    i = callers_model_->IndexOf(id);
+    if (i.isValid()) callers_->expand(i);
+  }
+  opened_.clear();
+  if (!rows_label_->text().isEmpty()) UpdateRowsText();
+}
+
+void ViewsPanel::ApplyOps(std::vector<PortOp> &ops) {
+  // Consecutive texts for the Result view become one append.
+  std::string text;
+  auto flush_text = [&] {
+    if (text.empty()) return;
+    result_->Append(FromSjis(text));
+    text.clear();
+  };
+  for (PortOp &op : ops) {
+    switch (op.kind) {
+      case PortOp::INSERT_ROW:
+        models_[op.list]->InsertRow(op.row, std::move(op.text), op.col);
+        break;
+      case PortOp::INSERT_ROWS: {
+        const char *p = op.text.data(), *end = p + op.text.size();
+        for (int k = 0; k < op.col && p + sizeof(int) <= end; k++) {
+          int cells;
+          memcpy(&cells, p, sizeof cells);
+          p += sizeof cells;
+          const char *start = p;
+          for (int c = 0; c < cells && p < end; c++) p += strlen(p) + 1;
+          models_[op.list]->InsertRow(op.row + k, std::string(start, p), cells);
+        }
+        break;
+      }
+      case PortOp::SET_CELL:
+        models_[op.list]->SetCell(op.row, op.col, op.text.c_str());
+        break;
+      case PortOp::DELETE_ROWS:
+        models_[op.list]->DeleteRows();
+        // Refilled rows come unsorted, so no column may claim an order.
+        lists_[op.list]->horizontalHeader()->setSortIndicatorShown(false);
+        break;
+      case PortOp::TREE_INSERT:
+        TreeOf(op.list)->Insert(op.parent, op.id, op.text.c_str());
+        if (op.parent) opened_.insert(op.parent);
+        break;
+      case PortOp::TREE_IMAGE:
+        TreeOf(op.list)->SetImage(op.id, op.col);
+        break;
+      case PortOp::TREE_FUNC:
+        TreeOf(op.list)->SetFunction(op.id, op.row, op.col);
+        break;
+      case PortOp::TREE_CLEAR:
+        opened_.clear();
+        TreeOf(op.list)->Clear();
+        break;
+      case PortOp::APPEND:
+        text += op.text;
+        break;
+      case PortOp::CALL:
+        // Whatever the closure shows must see every earlier operation.
+        flush_text();
+        AfterBatch();
+        if (op.fn) op.fn();
+        break;
+    }
+  }
+  flush_text();
+  AfterBatch();
+}
