@@ -20,6 +20,7 @@
 #include "platform/keys.h"
 #include "support/null_views.h"
 #include "support/testenv.h"
+#include "xref/link_records.h"
 #include "xref/xref.h"
 
 namespace {
@@ -51,69 +52,25 @@ struct ListRecorder : velmora_test::NullViews {
 struct XrefTest : ::testing::Test {
   ListRecorder views;
 
-  void SetUp() override {
-    ResetConfiguration();
-    ASSERT_EQ(CreateANA(), 1);
-    g_views = &views;
-    EscapeSetPoll(nullptr);
-    LogSetLevel(0);
-    LogOpen(1, "result");
-    log_path = LogFilePath(1);
-    TruncateFile(log_path.c_str());
-  }
-  void TearDown() override {
-    EscapeSetPoll(nullptr);
-    g_views = nullptr;
-    ReleaseANA();
-    LogShutdown();
-  }
+  void SetUp() override { velmora_test::OpenLinkAnalyzer(&views, &log_path); }
+  void TearDown() override { velmora_test::CloseLinkAnalyzer(); }
 
-  std::string Log() const {
-    LogFlush();
-    return velmora_test::ReadFile(log_path);
-  }
+  std::string Log() const { return velmora_test::LinkLog(log_path); }
 
   // Records as the parser leaves them: no SIDs, FIDs or hashes yet.
-  static ST_SOURCE *Source(const char *name) {
-    CHBUF *e = AddCB(&ANA.sources, nullptr, (int)sizeof(ST_SOURCE));
-    ST_SOURCE *s = static_cast<ST_SOURCE *>(e->data);
-    CopyText(s->name, sizeof s->name, name);
-    CB_Init(&s->funcs);
-    return s;
-  }
+  static ST_SOURCE *Source(const char *name) { return velmora_test::AddSource(name); }
   static ST_FUNC *Func(ST_SOURCE *s, const char *name, int argc, const char *scope = "",
                        int line = 0) {
-    CHBUF *e = AddCB(&s->funcs, nullptr, (int)sizeof(ST_FUNC));
-    ST_FUNC *f = static_cast<ST_FUNC *>(e->data);
-    f->source = s;
-    f->name = ANA_Intern(name);
-    f->scope = ANA_Intern(scope);
-    f->argc = argc;
+    ST_FUNC *f = velmora_test::AddFunc(s, scope, name, argc);
     f->line = line;
-    CB_Init(&f->calls);
     return f;
   }
   static ST_CALL *Call(ST_FUNC *caller, const char *name, int argc, const char *scope = "") {
-    CHBUF *e = AddCB(&caller->calls, nullptr, (int)sizeof(ST_CALL));
-    ST_CALL *c = static_cast<ST_CALL *>(e->data);
-    c->caller = caller;
-    c->name = ANA_Intern(name);
-    c->scope = ANA_Intern(scope);
-    c->argc = argc;
-    return c;
+    return velmora_test::AddCall(caller, scope, name, argc);
   }
 
   // The whole phase as the worker runs it.
-  void RunAll() {
-    ANA_MakeFunctionList();
-    int total = ANA_BeginCallList();
-    int r, steps = 0;
-    while ((r = ANA_LinkNextSource()) != -1) {
-      ASSERT_LE(r, total + 1);
-      ASSERT_LT(++steps, 1000);
-    }
-    ANA_UpdateCalledColumn();
-  }
+  void RunAll() { velmora_test::RunLinkPhase(); }
 
   std::string log_path;
 };

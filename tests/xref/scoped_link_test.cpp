@@ -19,6 +19,7 @@
 #include "platform/keys.h"
 #include "support/null_views.h"
 #include "support/testenv.h"
+#include "xref/link_records.h"
 #include "xref/xref.h"
 
 namespace {
@@ -29,36 +30,17 @@ struct ScopedFixture : ::testing::Test {
   std::string log_path;
 
   void SetUp() override {
-    ResetConfiguration();
-    ASSERT_EQ(CreateANA(), 1);
-    g_views = &views;
-    EscapeSetPoll(nullptr);
-    LogSetLevel(0);
-    LogOpen(1, "result");
-    log_path = LogFilePath(1);
-    TruncateFile(log_path.c_str());
+    velmora_test::OpenLinkAnalyzer(&views, &log_path);
     g_config.PARSER = 1;
   }
   void TearDown() override {
-    g_views = nullptr;
-    ReleaseANA();
-    LogShutdown();
+    velmora_test::CloseLinkAnalyzer();
     ResetConfiguration();
   }
 
-  std::string Log() const {
-    LogFlush();
-    return velmora_test::ReadFile(log_path);
-  }
+  std::string Log() const { return velmora_test::LinkLog(log_path); }
 
-  static ST_SOURCE *Source(const char *name) {
-    CHBUF *e = AddCB(&ANA.sources, nullptr, (int)sizeof(ST_SOURCE));
-    ST_SOURCE *s = static_cast<ST_SOURCE *>(e->data);
-    CopyText(s->name, sizeof s->name, name);
-    CB_Init(&s->funcs);
-    CB_Init(&s->classes);
-    return s;
-  }
+  static ST_SOURCE *Source(const char *name) { return velmora_test::AddSource(name); }
   void Class(ST_SOURCE *s, const char *scope, std::vector<const char *> bases = {}) {
     for (const char *&b : bases) b = ANA_Intern(b);
     base_lists.push_back(bases);
@@ -72,14 +54,8 @@ struct ScopedFixture : ::testing::Test {
   // a class.
   static ST_FUNC *Func(ST_SOURCE *s, const char *scope, const char *name, int argc = 0,
                        int member = 0) {
-    CHBUF *e = AddCB(&s->funcs, nullptr, (int)sizeof(ST_FUNC));
-    ST_FUNC *f = static_cast<ST_FUNC *>(e->data);
-    f->source = s;
-    f->scope = ANA_Intern(scope);
-    f->name = ANA_Intern(name);
-    f->argc = f->argc_min = argc;
+    ST_FUNC *f = velmora_test::AddFunc(s, scope, name, argc);
     f->member = member;
-    CB_Init(&f->calls);
     return f;
   }
   static ST_FUNC *Member(ST_SOURCE *s, const char *scope, const char *name, int argc = 0) {
@@ -87,26 +63,15 @@ struct ScopedFixture : ::testing::Test {
   }
   static ST_CALL *Call(ST_FUNC *caller, int form, const char *scope, const char *name,
                        int argc = 0) {
-    CHBUF *e = AddCB(&caller->calls, nullptr, (int)sizeof(ST_CALL));
-    ST_CALL *c = static_cast<ST_CALL *>(e->data);
-    c->caller = caller;
+    ST_CALL *c = velmora_test::AddCall(caller, scope, name, argc);
     c->form = form;
-    c->scope = ANA_Intern(scope);
-    c->name = ANA_Intern(name);
-    c->argc = argc;
     return c;
   }
   static ST_CALL *Plain(ST_FUNC *caller, const char *name, int argc = 0) {
     return Call(caller, CALL_PLAIN, "", name, argc);
   }
 
-  void RunAll() {
-    ANA_MakeFunctionList();
-    ANA_BeginCallList();
-    int steps = 0;
-    while (ANA_LinkNextSource() != -1) ASSERT_LT(++steps, 1000);
-    ANA_UpdateCalledColumn();
-  }
+  void RunAll() { velmora_test::RunLinkPhase(); }
 };
 
 TEST_F(ScopedFixture, PlainCallsTryTheClassThenItsBasesThenEnclosingScopes) {
