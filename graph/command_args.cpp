@@ -47,10 +47,10 @@ bool FillPiece(const std::string &piece, const std::vector<TemplateValue> &value
       i++;
       while (IsDigit(piece[i])) i++;
     }
-    std::string spec = piece.substr(start, i - start + 1);
+    std::string conversion = piece.substr(start, i - start + 1);
     const TemplateValue &v = values[(*next)++];
-    *out += piece[i] == 's' ? FormatString(spec.c_str(), v.text ? v.text : "")
-                            : FormatString(spec.c_str(), v.number);
+    *out += piece[i] == 's' ? FormatString(conversion.c_str(), v.text ? v.text : "")
+                            : FormatString(conversion.c_str(), v.number);
   }
   return true;
 }
