@@ -70,6 +70,11 @@ inline uint32_t NodeEnd(const PreciseText &t, TSNode n) {
   return b < t.len ? b : t.len;
 }
 
+// Blanks (to spaces, newlines kept) the parser's copy of each macro
+// invocation that stands alone at a namespace or class level: the grammar
+// cannot read one, and its recovery may swallow the scopes around it.
+void precise_blank_lone_macros(char *copy, uint32_t len);
+
 // ---- names (precise_names.cpp) ----
 
 // A function's written name split as the records keep it: the qualifier as

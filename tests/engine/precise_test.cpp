@@ -80,7 +80,8 @@ class Precise : public EngineTest {
 }  // namespace
 
 TEST_F(Precise, FixtureRecordsAsCheckedByHand) {
-  RunPaths({Fixture("shapes.cpp"), Fixture("sjis.cpp"), Fixture("branches.c")});
+  RunPaths(
+      {Fixture("shapes.cpp"), Fixture("sjis.cpp"), Fixture("branches.c"), Fixture("macros.cpp")});
   std::string expected =
       ReadFile(std::string(VELMORA_TEST_DATA) + "/precise-cpp/expected/records.txt");
   ASSERT_FALSE(expected.empty());
@@ -134,6 +135,20 @@ TEST_F(Precise, UnreadableConstructsCostOnlyThemselves) {
   // The parser reads everything after "b(" as one region.
   EXPECT_NE(Trace().find("precise : 1 unreadable region(s) in \"bad.cpp\""), std::string::npos)
       << Trace();
+}
+
+TEST_F(Precise, LoneMacrosBlankedOnlyAmongDeclarations) {
+  // Braces and quotes in literals and comments must not mislead the scan
+  // about where bodies are: invocations inside a body stay calls.
+  Run("namespace n {\nconst char *s = \"{\";  // }\nSETUP(a, );\n"
+      "int f() {\n  CHECK(a, \"}\");\n  /* { */ LOG(1'000, '\"');\n"
+      "  return R\"x(})x\"[0];\n}\nTRAILER(b)\nint g() { return 0; }\n}\n",
+      "lone.cpp");
+  EXPECT_EQ(Dump(), "n::f 0/0 L3\n  CHECK 2 L2\n  LOG 2 L3\nn::g 0/0 L8\n");
+  // An unfinished literal or comment at the end neither hangs nor reads past it.
+  Run("namespace n {\nA(1);\nint h() { x(); }\n/* open", "open1.cpp");
+  Run("namespace n {\nB(\"open", "open2.cpp");
+  Run("struct S {\n C(R\"z(", "open3.cpp");
 }
 
 TEST_F(Precise, DeepNestingEnds) {

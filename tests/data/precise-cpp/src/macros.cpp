@@ -1,0 +1,33 @@
+// Macro invocations among declarations, and export macros in class heads.
+#define MAKE_DEFAULT(type, value) \
+  template <>                     \
+  struct Default<type> {          \
+    static type Get() { return value; } \
+  }
+
+namespace outer {
+namespace inner {
+
+MAKE_DEFAULT(void, );  // nothing to return
+MAKE_DEFAULT(char, '\0');
+MAKE_DEFAULT(::std::string, "");
+
+template <typename T>
+struct Holder {
+  T operator()(int&&...) { return make(); }
+};
+
+}  // namespace inner
+
+class EXPORT_API Counter : public Base {
+ public:
+  DISALLOW_COPY(Counter);
+  int Next() { return bump(1); }
+};
+
+int Start() {
+  REGISTER_ITEM(Counter, "counter");
+  return Counter().Next();
+}
+
+}  // namespace outer
