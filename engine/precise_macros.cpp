@@ -151,9 +151,34 @@ void BlankExportMacro(Scan *sc, uint32_t i) {
   uint32_t next = SkipBlank(*sc, name_end, true);
   if (next >= sc->len) return;
   char c = sc->s[next];
-  bool head = c == '{' || (c == ':' && (next + 1 >= sc->len || sc->s[next + 1] != ':')) ||
+  bool head = c == '{' || c == '<' ||
+              (c == ':' && (next + 1 >= sc->len || sc->s[next + 1] != ':')) ||
               (sc->len - next >= 5 && memcmp(sc->s + next, "final", 5) == 0);
   if (head) memset(sc->s + m, ' ', m_end - m);
+}
+
+// Past a name at i, qualified or not (`a::b::c`, `::d`); i when there is none.
+uint32_t SkipName(const Scan &sc, uint32_t i) {
+  uint32_t at = i;
+  for (;;) {
+    if (at + 1 < sc.len && sc.s[at] == ':' && sc.s[at + 1] == ':') at = SkipBlank(sc, at + 2, true);
+    if (at >= sc.len || !IsIdentStart(sc.s[at])) return i;
+    while (at < sc.len && IsIdentChar(sc.s[at])) at++;
+    i = at;
+    at = SkipBlank(sc, at, true);
+    if (!(at + 1 < sc.len && sc.s[at] == ':' && sc.s[at + 1] == ':')) return i;
+  }
+}
+
+// A macro name (from, to) opening a declaration: an export or annotation
+// macro when a type and a further word follow it (`API_X Type Name(`), so
+// it is blanked; an upper-case type (`WORD n;`, `WORD f(`) stays.
+void BlankPrefixMacro(Scan *sc, uint32_t from, uint32_t to) {
+  uint32_t type = SkipBlank(*sc, to, true);
+  uint32_t type_end = SkipName(*sc, type);
+  if (type_end == type) return;
+  uint32_t next = SkipBlank(*sc, type_end, true);
+  if (next < sc->len && IsIdentStart(sc->s[next])) memset(sc->s + from, ' ', to - from);
 }
 
 // A word of the construct: what it says about a brace that may follow.
@@ -264,6 +289,7 @@ void precise_blank_lone_macros(char *copy, uint32_t len) {
         i = next;
         continue;
       }
+      BlankPrefixMacro(&sc, i, to);
     }
     if (Word(&sc, i, to)) BlankExportMacro(&sc, to);
     sc.head_tokens++;

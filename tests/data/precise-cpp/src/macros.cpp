@@ -31,3 +31,14 @@ int Start() {
 }
 
 }  // namespace outer
+
+namespace outer {
+EXPORT_API Counter Make(int n) { return Counter(n); }
+WORD Plain(void) { return 0; }
+
+template <>
+class EXPORT_API Matcher<int> : public Base {
+ public:
+  Matcher() {}
+};
+}  // namespace outer
