@@ -34,6 +34,9 @@ struct Scan {
   int head_tokens;           // tokens of the construct so far
   bool saw_namespace, saw_class, saw_enum, saw_extern, saw_string, saw_paren, saw_eq;
   char last_word[16];  // the construct's last identifier (cut)
+  // The construct's last token: ')', 'q' for a qualifier written after a
+  // parameter list (const, override ...), 0 for anything else.
+  char last_tok;
 };
 
 void NewHead(Scan *sc) {
@@ -41,6 +44,7 @@ void NewHead(Scan *sc) {
   sc->saw_namespace = sc->saw_class = sc->saw_enum = false;
   sc->saw_extern = sc->saw_string = sc->saw_paren = sc->saw_eq = false;
   sc->last_word[0] = 0;
+  sc->last_tok = 0;
 }
 
 // Past a comment, string or character literal starting at i, or i itself
@@ -136,6 +140,34 @@ uint32_t TryBlank(Scan *sc, uint32_t from, uint32_t to) {
   return end;
 }
 
+// A macro name (from, to) right after a declaration's parameter list or
+// its qualifiers: an annotation (`void f() const LOCKS(mu) {`), which the
+// grammar would take for the function's name. Blanked with its arguments;
+// returns where the scan goes on.
+uint32_t BlankAnnotation(Scan *sc, uint32_t from, uint32_t to) {
+  uint32_t end = to;
+  uint32_t i = SkipBlank(*sc, to, true);
+  if (i < sc->len && sc->s[i] == '(') {
+    int depth = 0;
+    for (; i < sc->len; i++) {
+      uint32_t past = SkipLiteral(*sc, i);
+      if (past != i) {
+        i = past - 1;
+        continue;
+      }
+      char c = sc->s[i];
+      if (c == '(') depth++;
+      if (c == ')' && --depth == 0) break;
+      if (c == ';' || c == '{' || c == '}') return to;
+    }
+    if (i >= sc->len) return to;
+    end = i + 1;
+  }
+  for (uint32_t k = from; k < end; k++)
+    if (sc->s[k] != '\n') sc->s[k] = ' ';
+  return end;
+}
+
 // After `class`, `struct` or `union` (ending at i): an export macro between
 // the keyword and the name of a class being defined (`class API_X Name {`)
 // is blanked, since the grammar takes the macro for the name.
@@ -188,6 +220,10 @@ bool Word(Scan *sc, uint32_t from, uint32_t to) {
   memcpy(sc->last_word, sc->s + from, n);
   sc->last_word[n] = 0;
   const char *w = sc->last_word;
+  bool qualifier = strcmp(w, "const") == 0 || strcmp(w, "override") == 0 ||
+                   strcmp(w, "final") == 0 || strcmp(w, "noexcept") == 0 ||
+                   strcmp(w, "volatile") == 0;
+  sc->last_tok = qualifier && (sc->last_tok == ')' || sc->last_tok == 'q') ? 'q' : 0;
   if (strcmp(w, "namespace") == 0) sc->saw_namespace = true;
   if (strcmp(w, "enum") == 0) sc->saw_enum = true;
   if (strcmp(w, "extern") == 0) sc->saw_extern = true;
@@ -230,6 +266,7 @@ void Punct(Scan *sc, char c) {
     NewHead(sc);  // an access label starts the next member
     return;
   }
+  sc->last_tok = c == ')' ? ')' : 0;
   sc->head_tokens++;
 }
 
@@ -271,7 +308,10 @@ void precise_blank_lone_macros(char *copy, uint32_t len) {
     uint32_t past = SkipLiteral(sc, i);
     if (past != i) {
       if (c == '"') sc.saw_string = true;
-      if (c == '"' || c == '\'') sc.head_tokens++;
+      if (c == '"' || c == '\'') {
+        sc.head_tokens++;
+        sc.last_tok = 0;
+      }
       i = past;
       continue;
     }
@@ -290,6 +330,9 @@ void precise_blank_lone_macros(char *copy, uint32_t len) {
         continue;
       }
       BlankPrefixMacro(&sc, i, to);
+    } else if (decl_level && sc.parens == 0 && sc.last_tok != 0 && MacroName(copy, i, to)) {
+      i = BlankAnnotation(&sc, i, to);
+      continue;
     }
     if (Word(&sc, i, to)) BlankExportMacro(&sc, to);
     sc.head_tokens++;

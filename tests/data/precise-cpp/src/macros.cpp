@@ -42,3 +42,14 @@ class EXPORT_API Matcher<int> : public Base {
   Matcher() {}
 };
 }  // namespace outer
+
+class Guarded {
+ public:
+  void Wait() const LOCKS_REQUIRED(mu_) { wait_for(mu_); }
+  int Size() NO_THROW_ override;
+};
+
+void Guarded::Stop()  // ends it
+    LOCKS_EXCLUDED(mu_) {
+  if (running) HALT(1);
+}
