@@ -203,14 +203,30 @@ uint32_t SkipName(const Scan &sc, uint32_t i) {
 }
 
 // A macro name (from, to) opening a declaration: an export or annotation
-// macro when a type and a further word follow it (`API_X Type Name(`), so
-// it is blanked; an upper-case type (`WORD n;`, `WORD f(`) stays.
+// macro when a type and a further name follow it (`API_X Type Name(`,
+// `API_X T<int>* A::f(`), so it is blanked; an upper-case type (`WORD n;`,
+// `WORD f(`, `WORD *p;`) stays.
 void BlankPrefixMacro(Scan *sc, uint32_t from, uint32_t to) {
   uint32_t type = SkipBlank(*sc, to, true);
   uint32_t type_end = SkipName(*sc, type);
   if (type_end == type) return;
   uint32_t next = SkipBlank(*sc, type_end, true);
-  if (next < sc->len && IsIdentStart(sc->s[next])) memset(sc->s + from, ' ', to - from);
+  if (next < sc->len && sc->s[next] == '<') {  // template arguments
+    int depth = 0;
+    for (; next < sc->len; next++) {
+      char c = sc->s[next];
+      if (c == '<') depth++;
+      if (c == '>' && --depth == 0) break;
+      if (c == ';' || c == '{' || c == '}' || c == '(' || c == ')') return;
+    }
+    next = SkipBlank(*sc, next + 1, true);
+  }
+  while (next < sc->len && (sc->s[next] == '*' || sc->s[next] == '&'))
+    next = SkipBlank(*sc, next + 1, true);
+  bool name =
+      next < sc->len && (IsIdentStart(sc->s[next]) ||
+                         (sc->s[next] == ':' && next + 1 < sc->len && sc->s[next + 1] == ':'));
+  if (name) memset(sc->s + from, ' ', to - from);
 }
 
 // A word of the construct: what it says about a brace that may follow.

@@ -53,3 +53,5 @@ void Guarded::Stop()  // ends it
     LOCKS_EXCLUDED(mu_) {
   if (running) HALT(1);
 }
+
+EXPORT_API std::vector<int>* Guarded::Find(const char* key) { return lookup(key); }
