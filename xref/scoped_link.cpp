@@ -47,6 +47,7 @@ struct ScopedIndex {
   std::unordered_map<PairKey, FuncList, PairHash> by_scope;  // (scope, name)
   std::unordered_map<PairKey, FuncList, PairHash> by_last;   // (innermost scope part, name)
   std::unordered_map<string_view, FuncList> members;         // name: definitions inside classes
+  std::unordered_map<string_view, FuncList> in_namespaces;   // name: namespace functions
   std::unordered_map<string_view, ClassInfo> classes;        // class scope "n::A::"
   std::unordered_map<string_view, std::vector<string_view>> classes_by_last;  // "A": scopes
   bool ready = false;
@@ -193,7 +194,10 @@ void AddFunctions() {
     string_view scope = Text(f->scope), name = f->name;
     g_scoped.by_scope[PairKey{scope, name}].push_back(f);
     if (!scope.empty()) g_scoped.by_last[PairKey{LastPart(scope), name}].push_back(f);
-    if (f->member || g_scoped.classes.count(scope)) g_scoped.members[name].push_back(f);
+    if (f->member || g_scoped.classes.count(scope))
+      g_scoped.members[name].push_back(f);
+    else if (!scope.empty())
+      g_scoped.in_namespaces[name].push_back(f);
   });
 }
 
@@ -217,6 +221,32 @@ ST_FUNC *FindPlain(string_view from, string_view name, int argc, int sid) {
     if (ST_FUNC *f = FindInClass(p, name, argc, sid)) return f;
     if (p.empty()) return nullptr;
   }
+}
+
+// "a::b::" -> "a::".
+string_view Outermost(string_view scope) {
+  size_t at = scope.find("::");
+  return at == string_view::npos ? scope : scope.substr(0, at + 2);
+}
+
+// f() found nowhere around the caller: a using-declaration or -directive
+// may have brought it from a namespace beside the caller's. Taken when one
+// namespace alone, inside the caller's outermost one, defines f for this
+// many arguments (a library function of the same name stays unlinked).
+ST_FUNC *FindUsed(string_view from, string_view name, int argc, int sid) {
+  string_view top = Outermost(from);
+  const FuncList *list = Lookup(g_scoped.in_namespaces, name);
+  if (top.empty() || !list) return nullptr;
+  bool have = false;
+  string_view only;
+  for (const ST_FUNC *f : *list) {
+    string_view scope = Text(f->scope);
+    if (!Accepts(f, argc) || Outermost(scope) != top) continue;
+    if (have && scope != only) return nullptr;
+    have = true;
+    only = scope;
+  }
+  return have ? Pick(Lookup(g_scoped.by_scope, PairKey{only, name}), argc, sid) : nullptr;
 }
 
 // q::f(): q seen from each enclosing scope of the caller, then any scope
@@ -281,6 +311,7 @@ ST_FUNC *ScopedFind(const ST_CALL *call) {
       return from.empty() ? nullptr : FindInClass(from, name, call->argc, sid);
     default:
       if (!q.empty()) return FindQualified(from, q, name, call->argc, sid);
-      return FindPlain(from, name, call->argc, sid);
+      if (ST_FUNC *f = FindPlain(from, name, call->argc, sid)) return f;
+      return FindUsed(from, name, call->argc, sid);
   }
 }

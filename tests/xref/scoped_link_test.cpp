@@ -146,6 +146,35 @@ TEST_F(ScopedFixture, PlainCallsTryTheClassThenItsBasesThenEnclosingScopes) {
       std::string::npos);
 }
 
+TEST_F(ScopedFixture, PlainCallsFoundNowhereAroundTryOneNamespaceBeside) {
+  // What a using-declaration brings in: a function of a namespace next to
+  // the caller's, inside the same outermost one, and defined by it alone.
+  ST_SOURCE *s = Source("u.cpp");
+  Class(s, "lib::Result::");
+  ST_FUNC *count = Member(s, "lib::Result::", "count");
+  ST_FUNC *count_if = Func(s, "lib::internal::", "CountIf", 2);
+  Func(s, "other::", "Shuffle", 1);
+  Func(s, "lib::a::", "Twice", 1);
+  Func(s, "lib::b::", "Twice", 1);
+  ST_FUNC *near = Func(s, "lib::", "Near", 1);
+  Func(s, "lib::detail::", "Near", 1);
+  ST_FUNC *global = Func(s, "", "main");
+
+  ST_CALL *beside = Plain(count, "CountIf", 2);
+  ST_CALL *wrong_count = Plain(count, "CountIf", 1);
+  ST_CALL *elsewhere = Plain(count, "Shuffle", 1);
+  ST_CALL *two_places = Plain(count, "Twice", 1);
+  ST_CALL *around_first = Plain(count, "Near", 1);
+  ST_CALL *from_global = Plain(global, "CountIf", 2);
+  RunAll();
+  EXPECT_EQ(beside->to_func, count_if);
+  EXPECT_EQ(wrong_count->to_func, nullptr);
+  EXPECT_EQ(elsewhere->to_func, nullptr);   // another outermost namespace
+  EXPECT_EQ(two_places->to_func, nullptr);  // no guess between two
+  EXPECT_EQ(around_first->to_func, near);
+  EXPECT_EQ(from_global->to_func, nullptr);
+}
+
 TEST_F(ScopedFixture, ThisCallsReachOnlyMembers) {
   ST_SOURCE *s = Source("w.cpp");
   Class(s, "Widget::", {"Base::"});
