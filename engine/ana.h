@@ -136,9 +136,10 @@ struct ST_FUNC {
   int called;         // 1 once some call was linked to it
   // What calls may pass (the statement parser sets argc_min to argc and the
   // other two to 0; only the precise parser sees defaults, ... and classes):
-  int argc_min;  // fewest arguments a call passes (parameters without defaults)
-  int variadic;  // 1: calls may pass any number of arguments past argc_min
-  int member;    // 1: a member of the class its scope names
+  int argc_min;    // fewest arguments a call passes (parameters without defaults)
+  int variadic;    // 1: calls may pass any number of arguments past argc_min
+  int member;      // 1: a member of the class its scope names
+  int const_this;  // 1: a const member (its calls of overloads take the const one)
 };
 
 struct ST_CALL {

@@ -75,8 +75,23 @@ uint32_t TextEnd(const PreciseWalk *w, uint32_t end) {
   return p < w->t.len ? p + 1 : w->t.len;
 }
 
+// 1 when a `const` follows the parameter list params in its declarator.
+int ConstAfter(const PreciseText &t, TSNode params) {
+  if (ts_node_is_null(params)) return 0;
+  TSNode fd = ts_node_parent(params);
+  uint32_t after = ts_node_end_byte(params);
+  uint32_t n = ts_node_is_null(fd) ? 0 : ts_node_child_count(fd);
+  for (uint32_t i = 0; i < n; i++) {
+    TSNode c = ts_node_child(fd, i);
+    uint32_t at = NodeStart(t, c);
+    if (at >= after && NodeEnd(t, c) == at + 5 && memcmp(t.text + at, "const", 5) == 0) return 1;
+  }
+  return 0;
+}
+
 // Makes the record of a function named nm (its qualifier and name).
-ST_FUNC *Record(PreciseWalk *w, const PreciseName &nm, const PreciseParams &pp, TSNode def) {
+ST_FUNC *Record(PreciseWalk *w, const PreciseName &nm, const PreciseParams &pp, TSNode def,
+                int is_const) {
   ST_SOURCE *s = w->ctx->src;
   CHBUF *e = AddCBFrom(&s->records, &s->funcs, (int)sizeof(ST_FUNC));
   if (!e) return nullptr;
@@ -92,6 +107,7 @@ ST_FUNC *Record(PreciseWalk *w, const PreciseName &nm, const PreciseParams &pp, 
   f->argc_min = pp.argc_min;
   f->variadic = pp.variadic;
   f->member = IsMember(w, nm.qualifier);
+  f->const_this = f->member && is_const;
   uint32_t start = TextStart(w);
   uint32_t end = TextEnd(w, NodeEnd(w->t, def));
   f->def_pos = s->text + start;
@@ -118,7 +134,7 @@ void Open(PreciseWalk *w, TSNode fd, TSNode body, TSNode def) {
   ts_tree_cursor_delete(&c);
   PreciseFunc pf;
   pf.depth = w->path.size() - 1;
-  pf.func = Record(w, nm, pp, def);
+  pf.func = Record(w, nm, pp, def, ConstAfter(w->t, params));
   pf.body_row = (int)ts_node_start_point(body).row;
   pf.nest = w->brackets;
   if (w->log && pf.func) {

@@ -113,6 +113,19 @@ ST_FUNC *Pick(const FuncList *list, int argc, int caller_sid) {
   return Pick(list, argc, caller_sid, [](const ST_FUNC *) { return true; });
 }
 
+// Pick, with a caller's implicit `this` in mind: a const caller reaches the
+// const one of two overloads, any other caller the one that is not const
+// (want_const -1: no preference).
+ST_FUNC *PickFor(const FuncList *list, int argc, int caller_sid, int want_const) {
+  if (want_const >= 0) {
+    auto fits = [want_const](const ST_FUNC *f) {
+      return !f->member || f->const_this == want_const;
+    };
+    if (ST_FUNC *f = Pick(list, argc, caller_sid, fits)) return f;
+  }
+  return Pick(list, argc, caller_sid);
+}
+
 template <typename Map, typename Key>
 const FuncList *Lookup(const Map &map, const Key &key) {
   auto it = map.find(key);
@@ -203,22 +216,24 @@ void AddFunctions() {
 
 // A member of the class `scope` (or a function of the namespace `scope`),
 // else of its bases, nearest first.
-ST_FUNC *FindInClass(string_view scope, string_view name, int argc, int sid) {
+ST_FUNC *FindInClass(string_view scope, string_view name, int argc, int sid, int want_const = -1) {
   const ScopedIndex &x = g_scoped;
-  if (ST_FUNC *f = Pick(Lookup(x.by_scope, PairKey{scope, name}), argc, sid)) return f;
+  if (ST_FUNC *f = PickFor(Lookup(x.by_scope, PairKey{scope, name}), argc, sid, want_const))
+    return f;
   auto it = x.classes.find(scope);
   if (it == x.classes.end()) return nullptr;
   for (string_view base : it->second.ancestors) {
-    if (ST_FUNC *f = Pick(Lookup(x.by_scope, PairKey{base, name}), argc, sid)) return f;
+    if (ST_FUNC *f = PickFor(Lookup(x.by_scope, PairKey{base, name}), argc, sid, want_const))
+      return f;
   }
   return nullptr;
 }
 
 // f(): the caller's class and its bases, then each enclosing scope out to
 // the global one.
-ST_FUNC *FindPlain(string_view from, string_view name, int argc, int sid) {
+ST_FUNC *FindPlain(string_view from, string_view name, int argc, int sid, int want_const) {
   for (string_view p = from;; p = Enclosing(p)) {
-    if (ST_FUNC *f = FindInClass(p, name, argc, sid)) return f;
+    if (ST_FUNC *f = FindInClass(p, name, argc, sid, want_const)) return f;
     if (p.empty()) return nullptr;
   }
 }
@@ -304,14 +319,15 @@ ST_FUNC *ScopedFind(const ST_CALL *call) {
   int sid = caller ? caller->sid : 0;
   string_view from = caller ? Text(caller->scope) : string_view();
   string_view name = call->name, q = Text(call->scope);
+  int want_const = caller && caller->member ? caller->const_this : -1;
   switch (call->form) {
     case CALL_MEMBER:
       return FindMember(name, call->argc, sid);
     case CALL_THIS:
-      return from.empty() ? nullptr : FindInClass(from, name, call->argc, sid);
+      return from.empty() ? nullptr : FindInClass(from, name, call->argc, sid, want_const);
     default:
       if (!q.empty()) return FindQualified(from, q, name, call->argc, sid);
-      if (ST_FUNC *f = FindPlain(from, name, call->argc, sid)) return f;
+      if (ST_FUNC *f = FindPlain(from, name, call->argc, sid, want_const)) return f;
       return FindUsed(from, name, call->argc, sid);
   }
 }

@@ -28,7 +28,7 @@ class Precise : public EngineTest {
   }
 
   // Every record with what only the precise parser fills: parameters with
-  // their minimum ("+" when variadic), "member", each call's form; classes
+  // their minimum ("+" when variadic), "member", "const", each call's form; classes
   // with their bases.
   static std::string Records() {
     std::string out;
@@ -37,7 +37,8 @@ class Precise : public EngineTest {
       ForEachFunction(s, [&](const ST_FUNC *f) {
         out += std::string(f->scope) + f->name + " " + std::to_string(f->argc) + "/" +
                std::to_string(f->argc_min) + (f->variadic ? "+" : "") + " L" +
-               std::to_string(f->line) + (f->member ? " member" : "") + "\n";
+               std::to_string(f->line) + (f->member ? " member" : "") +
+               (f->const_this ? " const" : "") + "\n";
         ForEachCall(f, [&](const ST_CALL *c) {
           out += std::string("  ") + kForm[c->form] + " " + c->scope + c->name + " " +
                  std::to_string(c->argc) + " L" + std::to_string(c->line) + "\n";

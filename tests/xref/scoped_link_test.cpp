@@ -175,6 +175,32 @@ TEST_F(ScopedFixture, PlainCallsFoundNowhereAroundTryOneNamespaceBeside) {
   EXPECT_EQ(from_global->to_func, nullptr);
 }
 
+TEST_F(ScopedFixture, ConstCallersReachTheConstOverload) {
+  ST_SOURCE *s = Source("c.cpp");
+  Class(s, "Unit::", {"Base::"});
+  Class(s, "Base::");
+  ST_FUNC *plain_impl = Member(s, "Unit::", "impl");
+  ST_FUNC *const_impl = Member(s, "Unit::", "impl");
+  const_impl->const_this = 1;
+  ST_FUNC *only_plain = Member(s, "Base::", "state");
+  ST_FUNC *reader = Member(s, "Unit::", "count");
+  reader->const_this = 1;
+  ST_FUNC *writer = Member(s, "Unit::", "reset");
+  ST_FUNC *outside = Func(s, "", "main");
+
+  ST_CALL *from_const = Plain(reader, "impl");
+  ST_CALL *from_const_this = Call(reader, CALL_THIS, "", "impl");
+  ST_CALL *from_plain = Plain(writer, "impl");
+  ST_CALL *no_const_one = Plain(reader, "state");
+  ST_CALL *qualified = Call(outside, CALL_PLAIN, "Unit::", "impl");
+  RunAll();
+  EXPECT_EQ(from_const->to_func, const_impl);
+  EXPECT_EQ(from_const_this->to_func, const_impl);
+  EXPECT_EQ(from_plain->to_func, plain_impl);
+  EXPECT_EQ(no_const_one->to_func, only_plain);  // still found through the base
+  EXPECT_EQ(qualified->to_func, const_impl);     // no preference: the usual last one
+}
+
 TEST_F(ScopedFixture, ThisCallsReachOnlyMembers) {
   ST_SOURCE *s = Source("w.cpp");
   Class(s, "Widget::", {"Base::"});
