@@ -143,18 +143,19 @@ struct ST_FUNC {
 };
 
 struct ST_CALL {
-  int to_sid, to_fid;  // linked definition, 0 if none
-  ST_FUNC *to_func;    // linked definition, or null
-  ST_FUNC *caller;     // function whose body holds the call
-  const char *scope;   // scope written before the called name, or "" (interned)
-  const char *name;    // called name (interned)
-  int scope_hash;      // HashString of scope
-  int name_hash;       // HashString of name
-  int argc;            // arguments at the call
-  int items;           // 0
-  int line;            // line of the call minus the caller's line
-  int skip;            // 1: not shown in call trees
-  int form;            // how the call names its target (CALL_...; precise parser)
+  int to_sid, to_fid;    // linked definition, 0 if none
+  ST_FUNC *to_func;      // linked definition, or null
+  ST_FUNC *caller;       // function whose body holds the call
+  const char *scope;     // scope written before the called name, or "" (interned)
+  const char *name;      // called name (interned)
+  int scope_hash;        // HashString of scope
+  int name_hash;         // HashString of name
+  int argc;              // arguments at the call
+  int items;             // 0
+  int line;              // line of the call minus the caller's line
+  int skip;              // 1: not shown in call trees
+  int form;              // how the call names its target (CALL_...; precise parser)
+  const char *receiver;  // obj.f(): the class obj is declared with, "n::A::" (precise parser)
 };
 
 // How a call names what it calls, as the precise parser records it; the

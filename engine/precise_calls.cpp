@@ -37,9 +37,10 @@ void precise_enter_call(PreciseWalk *w) {
   TSNode fn = ts_node_child_by_field_id(call, g.f_function);
   if (ts_node_is_null(fn)) return;
   PreciseCall pc;
-  TSNode name = fn;
+  pc.receiver[0] = 0;
+  TSNode name = fn, object{};
   if (ts_node_symbol(fn) == g.field_expression) {
-    TSNode object = ts_node_child_by_field_id(fn, g.f_argument);
+    object = ts_node_child_by_field_id(fn, g.f_argument);
     name = ts_node_child_by_field_id(fn, g.f_field);
     pc.form =
         !ts_node_is_null(object) && ts_node_symbol(object) == g.this_expr ? CALL_THIS : CALL_MEMBER;
@@ -52,6 +53,8 @@ void precise_enter_call(PreciseWalk *w) {
   TSNode args = ts_node_child_by_field_id(call, g.f_arguments);
   pc.at = NodeStart(w->t, name);
   pc.argc = ArgumentCount(g, args);
+  if (pc.form == CALL_MEMBER)
+    precise_receiver_type(w, object, pc.at, pc.receiver, sizeof pc.receiver);
   PreciseFunc &f = w->funcs.back();
   TSNode end = ts_node_is_null(args) ? call : args;
   pc.line = (int)ts_node_end_point(end).row + 1 - f.body_row;

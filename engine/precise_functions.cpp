@@ -193,6 +193,7 @@ void precise_leave_function(PreciseWalk *w) {
     c->argc = pc.argc;
     c->line = pc.line;
     c->form = pc.form;
+    c->receiver = pc.receiver[0] ? ANA_Intern(pc.receiver) : nullptr;
     if (!w->log) continue;
     NestMove(pc.nest);
     LogPrint(1, LOG_DEBUG, "//oooooooooo  calling FUNCTION  oooooooooo\r\n");

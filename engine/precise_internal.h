@@ -25,7 +25,8 @@ struct PreciseGrammar {
   TSSymbol function_definition, declaration, template_declaration, linkage_specification,
       namespace_definition, nested_namespace_specifier, class_specifier, struct_specifier,
       union_specifier, field_declaration_list, declaration_list, base_class_clause,
-      compound_statement, try_statement, type_definition, enum_specifier;
+      field_declaration, init_declarator, compound_statement, try_statement, type_definition,
+      enum_specifier;
   // declarators and names
   TSSymbol function_declarator, pointer_declarator, reference_declarator, parenthesized_declarator,
       attributed_declarator, operator_cast, qualified_identifier, template_function,
@@ -134,6 +135,7 @@ struct PreciseCall {
   int line;  // its line relative to the line of the body's opening brace, plus 1
   int nest;  // log indentation of its summary line
   PreciseName name;
+  char receiver[260];  // obj.f(): the class obj is declared with ("n::A::"), or ""
 };
 
 // A function whose body is being walked.
@@ -196,5 +198,11 @@ void precise_recover_function(PreciseWalk *w);
 void precise_leave_function(PreciseWalk *w);
 // Reads the call at the end of the path into the innermost open function.
 void precise_enter_call(PreciseWalk *w);
+// The class an object named by the identifier node object is declared with,
+// looked up in the declarations that precede the call at byte at (the
+// blocks around it, the function's parameters, the class bodies around the
+// function), written to out as "n::A::" (cut to cap). "" when it is not
+// found or is no class type.
+void precise_receiver_type(PreciseWalk *w, TSNode object, uint32_t at, char *out, size_t cap);
 
 #endif  // VELMORA_HAVE_TREE_SITTER

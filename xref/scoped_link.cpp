@@ -278,6 +278,30 @@ ST_FUNC *FindQualified(string_view from, string_view q, string_view name, int ar
   return Pick(list, argc, sid, [q](const ST_FUNC *f) { return EndsAtBoundary(Text(f->scope), q); });
 }
 
+// The analysed class a type written as `type` ("A::", "n::A::") names, seen
+// from the scope `from`: the innermost enclosing scope that holds it, else
+// the one analysed class whose scope ends with it.
+bool ResolveType(string_view from, string_view type, string_view *out) {
+  if (type.substr(0, 2) == "::") type.remove_prefix(2);
+  std::string key;
+  for (string_view p = from;; p = Enclosing(p)) {
+    key.assign(p.data(), p.size()).append(type.data(), type.size());
+    auto it = g_scoped.classes.find(key);
+    if (it != g_scoped.classes.end()) {
+      *out = it->first;
+      return true;
+    }
+    if (p.empty()) break;
+  }
+  auto same = g_scoped.classes_by_last.find(LastPart(type));
+  if (same == g_scoped.classes_by_last.end()) return false;
+  int seen = 0;
+  for (string_view scope : same->second) {
+    if (EndsAtBoundary(scope, type) && seen++ == 0) *out = scope;
+  }
+  return seen == 1;
+}
+
 // obj.f(), p->f(): the type of obj is not known, so only a name that one
 // class alone defines for this many arguments is linked.
 ST_FUNC *FindMember(string_view name, int argc, int sid) {
@@ -322,6 +346,13 @@ ST_FUNC *ScopedFind(const ST_CALL *call) {
   int want_const = caller && caller->member ? caller->const_this : -1;
   switch (call->form) {
     case CALL_MEMBER:
+      if (call->receiver && *call->receiver) {
+        // Declared with a class: that class and its bases, or nothing when
+        // it is not analysed (a library type such as a string).
+        string_view cls;
+        if (!ResolveType(from, call->receiver, &cls)) return nullptr;
+        return FindInClass(cls, name, call->argc, sid);
+      }
       return FindMember(name, call->argc, sid);
     case CALL_THIS:
       return from.empty() ? nullptr : FindInClass(from, name, call->argc, sid, want_const);

@@ -28,7 +28,8 @@ class Precise : public EngineTest {
   }
 
   // Every record with what only the precise parser fills: parameters with
-  // their minimum ("+" when variadic), "member", "const", each call's form; classes
+  // their minimum ("+" when variadic), "member", "const", each call's form
+  // and the class its object is declared with; classes
   // with their bases.
   static std::string Records() {
     std::string out;
@@ -41,7 +42,8 @@ class Precise : public EngineTest {
                (f->const_this ? " const" : "") + "\n";
         ForEachCall(f, [&](const ST_CALL *c) {
           out += std::string("  ") + kForm[c->form] + " " + c->scope + c->name + " " +
-                 std::to_string(c->argc) + " L" + std::to_string(c->line) + "\n";
+                 std::to_string(c->argc) + " L" + std::to_string(c->line) +
+                 (c->receiver ? std::string(" on ") + c->receiver : std::string()) + "\n";
         });
       });
       void *data = nullptr;

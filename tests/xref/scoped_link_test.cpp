@@ -247,6 +247,40 @@ TEST_F(ScopedFixture, MemberCallsLinkOnlyWhenOneClassFits) {
   EXPECT_EQ(reset->to_func, nullptr);  // a free function is no member
 }
 
+TEST_F(ScopedFixture, MemberCallsOnADeclaredObjectLookInItsClass) {
+  ST_SOURCE *s = Source("r.cpp");
+  Class(s, "app::Suite::", {"Base::"});
+  Class(s, "app::Base::");
+  Class(s, "app::Info::");
+  Class(s, "lib::Info::");
+  ST_FUNC *user = Member(s, "app::Printer::", "print");
+  ST_FUNC *suite_name = Member(s, "app::Suite::", "name");
+  Member(s, "app::Info::", "name");
+  ST_FUNC *base_size = Member(s, "app::Base::", "size");
+  Member(s, "app::Info::", "size");
+  ST_FUNC *only_str = Member(s, "app::Info::", "c_str");
+
+  auto on = [&](const char *receiver, const char *name) {
+    ST_CALL *c = Call(user, CALL_MEMBER, "", name);
+    c->receiver = receiver ? ANA_Intern(receiver) : nullptr;
+    return c;
+  };
+  ST_CALL *own = on("Suite::", "name");             // found from app::
+  ST_CALL *inherited = on("Suite::", "size");       // through its base
+  ST_CALL *library = on("std::string::", "c_str");  // no analysed class
+  ST_CALL *unknown = on(nullptr, "c_str");          // the old rule: one class alone
+  ST_CALL *two_infos = on("Info::", "name");        // app::Info, seen from app::
+  ST_CALL *not_there = on("Suite::", "c_str");      // its class lacks it
+  RunAll();
+  EXPECT_EQ(own->to_func, suite_name);
+  EXPECT_EQ(inherited->to_func, base_size);
+  EXPECT_EQ(library->to_func, nullptr);
+  EXPECT_EQ(unknown->to_func, only_str);
+  EXPECT_NE(two_infos->to_func, nullptr);
+  EXPECT_STREQ(two_infos->to_func->scope, "app::Info::");
+  EXPECT_EQ(not_there->to_func, nullptr);
+}
+
 TEST_F(ScopedFixture, QualifiedCallsNeedAMatchingScope) {
   ST_SOURCE *s = Source("q.cpp");
   Class(s, "app::Parser::", {"Reader::"});

@@ -55,3 +55,26 @@ void Guarded::Stop()  // ends it
 }
 
 EXPORT_API std::vector<int>* Guarded::Find(const char* key) { return lookup(key); }
+
+namespace outer {
+struct Item {
+  int Size() const;
+};
+class Shelf {
+ public:
+  void Sort(const Item &first, Item *second, int n) {
+    first.Size();
+    second->Size();
+    Item third = Pick(n);
+    third.Size();
+    { std::string fourth; fourth.size(); }
+    auto fifth = Pick(n);
+    fifth.Size();
+    items_.clear();
+    count_.Size();
+  }
+ private:
+  Counter count_;
+  std::vector<Item> items_;
+};
+}  // namespace outer
