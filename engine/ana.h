@@ -156,6 +156,7 @@ struct ST_CALL {
   int skip;              // 1: not shown in call trees
   int form;              // how the call names its target (CALL_...; precise parser)
   const char *receiver;  // obj.f(): the class obj is declared with, "n::A::" (precise parser)
+  const char *object;    // obj.f() with obj declared nowhere near: its name (a data member?)
 };
 
 // How a call names what it calls, as the precise parser records it; the
@@ -169,9 +170,11 @@ enum {
 
 // A class (struct, union) with a body, as the precise parser found it.
 struct ST_CLASS {
-  const char *scope;   // the class as a scope, enclosing ones first: "n::A::" (interned)
-  int base_count;      // classes named in its base list
-  const char **bases;  // their names as written, as scopes ("B::", "ns::C::"), interned
+  const char *scope;    // the class as a scope, enclosing ones first: "n::A::" (interned)
+  int base_count;       // classes named in its base list
+  const char **bases;   // their names as written, as scopes ("B::", "ns::C::"), interned
+  int field_count;      // data members declared with a class type (precise parser)
+  const char **fields;  // per member its name, then its class as a scope ("impl_", "Impl::")
 };
 
 // Everything that belongs to one source while it is parsed: the reader's

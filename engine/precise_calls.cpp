@@ -38,6 +38,7 @@ void precise_enter_call(PreciseWalk *w) {
   if (ts_node_is_null(fn)) return;
   PreciseCall pc;
   pc.receiver[0] = 0;
+  pc.object[0] = 0;
   TSNode name = fn, object{};
   if (ts_node_symbol(fn) == g.field_expression) {
     object = ts_node_child_by_field_id(fn, g.f_argument);
@@ -53,8 +54,12 @@ void precise_enter_call(PreciseWalk *w) {
   TSNode args = ts_node_child_by_field_id(call, g.f_arguments);
   pc.at = NodeStart(w->t, name);
   pc.argc = ArgumentCount(g, args);
-  if (pc.form == CALL_MEMBER)
+  if (pc.form == CALL_MEMBER) {
     precise_receiver_type(w, object, pc.at, pc.receiver, sizeof pc.receiver);
+    if (!pc.receiver[0] && ts_node_symbol(object) == g.identifier)
+      precise_clean_text(w->t, NodeStart(w->t, object), NodeEnd(w->t, object), pc.object,
+                         sizeof pc.object, 0);
+  }
   PreciseFunc &f = w->funcs.back();
   TSNode end = ts_node_is_null(args) ? call : args;
   pc.line = (int)ts_node_end_point(end).row + 1 - f.body_row;

@@ -194,6 +194,7 @@ void precise_leave_function(PreciseWalk *w) {
     c->line = pc.line;
     c->form = pc.form;
     c->receiver = pc.receiver[0] ? ANA_Intern(pc.receiver) : nullptr;
+    c->object = pc.object[0] ? ANA_Intern(pc.object) : nullptr;
     if (!w->log) continue;
     NestMove(pc.nest);
     LogPrint(1, LOG_DEBUG, "//oooooooooo  calling FUNCTION  oooooooooo\r\n");

@@ -136,6 +136,7 @@ struct PreciseCall {
   int nest;  // log indentation of its summary line
   PreciseName name;
   char receiver[260];  // obj.f(): the class obj is declared with ("n::A::"), or ""
+  char object[64];     // obj.f() when that is not known: obj's name, or ""
 };
 
 // A function whose body is being walked.
@@ -204,5 +205,8 @@ void precise_enter_call(PreciseWalk *w);
 // function), written to out as "n::A::" (cut to cap). "" when it is not
 // found or is no class type.
 void precise_receiver_type(PreciseWalk *w, TSNode object, uint32_t at, char *out, size_t cap);
+// The data members with a class type declared in a class body (a
+// field_declaration_list) into the class's record, as name and type pairs.
+void precise_record_fields(PreciseWalk *w, TSNode body, ST_CLASS *k);
 
 #endif  // VELMORA_HAVE_TREE_SITTER

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "engine/precise_internal.h"
+#include "foundation/arena.h"
 #include "foundation/text.h"
 
 namespace {
@@ -105,6 +106,40 @@ bool ClassOf(const PreciseGrammar &g, const PreciseText &t, TSNode type, char *o
 }
 
 }  // namespace
+
+void precise_record_fields(PreciseWalk *w, TSNode body, ST_CLASS *k) {
+  const PreciseGrammar &g = *w->g;
+  enum { kMaxFields = 64 };  // a class with more keeps its first ones
+  const char *pairs[2 * kMaxFields];
+  int count = 0;
+  uint32_t n = ts_node_is_null(body) ? 0 : ts_node_named_child_count(body);
+  for (uint32_t i = 0; i < n && count < kMaxFields; i++) {
+    TSNode decl = ts_node_named_child(body, i);
+    char type[260];
+    if (ts_node_symbol(decl) != g.field_declaration ||
+        !ClassOf(g, w->t, ts_node_child_by_field_id(decl, g.f_type), type, sizeof type))
+      continue;
+    TSTreeCursor c = ts_tree_cursor_new(decl);
+    for (bool more = ts_tree_cursor_goto_first_child(&c); more && count < kMaxFields;
+         more = ts_tree_cursor_goto_next_sibling(&c)) {
+      if (ts_tree_cursor_current_field_id(&c) != g.f_declarator) continue;
+      TSNode id = DeclaredName(g, ts_tree_cursor_current_node(&c));
+      if (ts_node_is_null(id)) continue;  // a member function's declarator
+      char name[64];
+      precise_clean_text(w->t, NodeStart(w->t, id), NodeEnd(w->t, id), name, sizeof name, 0);
+      pairs[2 * count] = ANA_Intern(name);
+      pairs[2 * count + 1] = ANA_Intern(type);
+      count++;
+    }
+    ts_tree_cursor_delete(&c);
+  }
+  if (count == 0) return;
+  size_t bytes = sizeof(const char *) * 2 * (size_t)count;
+  k->fields = (const char **)ArenaAlloc(&w->ctx->src->records, bytes);
+  if (!k->fields) return;
+  memcpy(k->fields, pairs, bytes);
+  k->field_count = count;
+}
 
 void precise_receiver_type(PreciseWalk *w, TSNode object, uint32_t at, char *out, size_t cap) {
   if (cap == 0) return;

@@ -50,6 +50,7 @@ struct ScopedIndex {
   std::unordered_map<string_view, FuncList> in_namespaces;   // name: namespace functions
   std::unordered_map<string_view, ClassInfo> classes;        // class scope "n::A::"
   std::unordered_map<string_view, std::vector<string_view>> classes_by_last;  // "A": scopes
+  std::unordered_map<PairKey, string_view, PairHash> fields;  // (class, member): its class
   bool ready = false;
 };
 
@@ -176,6 +177,8 @@ void AddClasses() {
     CB_ForEach<ST_CLASS>(s->classes, [&done](const ST_CLASS *c) {
       string_view scope = Text(c->scope);
       if (scope.empty() || !done.insert(scope).second) return;
+      for (int i = 0; c->fields && i < c->field_count; i++)
+        g_scoped.fields.emplace(PairKey{scope, Text(c->fields[2 * i])}, Text(c->fields[2 * i + 1]));
       ClassInfo &info = g_scoped.classes[scope];
       for (int i = 0; c->bases && i < c->base_count; i++) {
         string_view written = Text(c->bases[i]), base;
@@ -302,6 +305,26 @@ bool ResolveType(string_view from, string_view type, string_view *out) {
   return seen == 1;
 }
 
+// obj.f() in a member of the class `from`, with obj declared nowhere near:
+// when obj is a data member of that class or of a base, the class it is
+// declared with (*found set; the result null when that class is not
+// analysed).
+ST_FUNC *FindThroughField(string_view from, string_view object, string_view name, int argc, int sid,
+                          bool *found) {
+  auto own = g_scoped.classes.find(from);
+  if (own == g_scoped.classes.end()) return nullptr;
+  auto field = g_scoped.fields.find(PairKey{from, object});
+  string_view holder = from;
+  for (size_t i = 0; field == g_scoped.fields.end() && i < own->second.ancestors.size(); i++) {
+    holder = own->second.ancestors[i];
+    field = g_scoped.fields.find(PairKey{holder, object});
+  }
+  if (field == g_scoped.fields.end()) return nullptr;
+  *found = true;
+  string_view cls;
+  return ResolveType(holder, field->second, &cls) ? FindInClass(cls, name, argc, sid) : nullptr;
+}
+
 // obj.f(), p->f(): the type of obj is not known, so only a name that one
 // class alone defines for this many arguments is linked.
 ST_FUNC *FindMember(string_view name, int argc, int sid) {
@@ -352,6 +375,11 @@ ST_FUNC *ScopedFind(const ST_CALL *call) {
         string_view cls;
         if (!ResolveType(from, call->receiver, &cls)) return nullptr;
         return FindInClass(cls, name, call->argc, sid);
+      }
+      if (call->object && caller && caller->member) {
+        bool found = false;
+        ST_FUNC *f = FindThroughField(from, call->object, name, call->argc, sid, &found);
+        if (found) return f;
       }
       return FindMember(name, call->argc, sid);
     case CALL_THIS:

@@ -29,8 +29,8 @@ class Precise : public EngineTest {
 
   // Every record with what only the precise parser fills: parameters with
   // their minimum ("+" when variadic), "member", "const", each call's form
-  // and the class its object is declared with; classes
-  // with their bases.
+  // and the class its object is declared with (or the object's name);
+  // classes with their bases and their members of a class type.
   static std::string Records() {
     std::string out;
     ForEachSource([&](const ST_SOURCE *s) {
@@ -43,7 +43,8 @@ class Precise : public EngineTest {
         ForEachCall(f, [&](const ST_CALL *c) {
           out += std::string("  ") + kForm[c->form] + " " + c->scope + c->name + " " +
                  std::to_string(c->argc) + " L" + std::to_string(c->line) +
-                 (c->receiver ? std::string(" on ") + c->receiver : std::string()) + "\n";
+                 (c->receiver ? std::string(" on ") + c->receiver : std::string()) +
+                 (c->object ? std::string(" via ") + c->object : std::string()) + "\n";
         });
       });
       void *data = nullptr;
@@ -51,6 +52,8 @@ class Precise : public EngineTest {
         const ST_CLASS *k = (const ST_CLASS *)data;
         out += std::string("class ") + k->scope;
         for (int i = 0; i < k->base_count; i++) out += std::string(" : ") + k->bases[i];
+        for (int i = 0; i < k->field_count; i++)
+          out += std::string(" has ") + k->fields[2 * i] + " " + k->fields[2 * i + 1];
         out += "\n";
       }
     });

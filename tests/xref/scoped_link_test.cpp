@@ -5,6 +5,7 @@
 // left. With the statement parser's setting the same records link as ever.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <deque>
 #include <string>
 #include <vector>
@@ -279,6 +280,43 @@ TEST_F(ScopedFixture, MemberCallsOnADeclaredObjectLookInItsClass) {
   EXPECT_NE(two_infos->to_func, nullptr);
   EXPECT_STREQ(two_infos->to_func->scope, "app::Info::");
   EXPECT_EQ(not_there->to_func, nullptr);
+}
+
+TEST_F(ScopedFixture, MemberCallsThroughADataMemberLookInItsClass) {
+  ST_SOURCE *s = Source("f.cpp");
+  Class(s, "app::Runner::", {"Base::"});
+  Class(s, "app::Base::");
+  Class(s, "app::Impl::");
+  Class(s, "app::Other::");
+  const char *runner_fields[] = {ANA_Intern("impl_"), ANA_Intern("Impl::"), ANA_Intern("text_"),
+                                 ANA_Intern("std::string::")};
+  const char *base_fields[] = {ANA_Intern("other_"), ANA_Intern("Other::")};
+  CB_ForEach<ST_CLASS>(s->classes, [&](ST_CLASS *c) {
+    if (strcmp(c->scope, "app::Runner::") == 0) c->fields = runner_fields, c->field_count = 2;
+    if (strcmp(c->scope, "app::Base::") == 0) c->fields = base_fields, c->field_count = 1;
+  });
+  ST_FUNC *run = Member(s, "app::Runner::", "run");
+  ST_FUNC *impl_go = Member(s, "app::Impl::", "go");
+  ST_FUNC *other_go = Member(s, "app::Other::", "go");
+  ST_FUNC *only_size = Member(s, "app::Other::", "size");
+  ST_FUNC *free_fn = Func(s, "app::", "helper");
+
+  auto via = [&](ST_FUNC *caller, const char *object, const char *name) {
+    ST_CALL *c = Call(caller, CALL_MEMBER, "", name);
+    c->object = ANA_Intern(object);
+    return c;
+  };
+  ST_CALL *own = via(run, "impl_", "go");
+  ST_CALL *inherited = via(run, "other_", "go");
+  ST_CALL *library = via(run, "text_", "size");  // a string: no guess at Other::size
+  ST_CALL *unknown = via(run, "local", "size");  // no such member: the old rule
+  ST_CALL *not_member = via(free_fn, "impl_", "go");
+  RunAll();
+  EXPECT_EQ(own->to_func, impl_go);
+  EXPECT_EQ(inherited->to_func, other_go);
+  EXPECT_EQ(library->to_func, nullptr);
+  EXPECT_EQ(unknown->to_func, only_size);
+  EXPECT_EQ(not_member->to_func, nullptr);  // two classes define go
 }
 
 TEST_F(ScopedFixture, QualifiedCallsNeedAMatchingScope) {

@@ -78,3 +78,8 @@ class Shelf {
   std::vector<Item> items_;
 };
 }  // namespace outer
+
+void outer::Shelf::Empty() {
+  items_.clear();
+  count_.Next();
+}
