@@ -29,6 +29,15 @@ int ArgumentCount(const PreciseGrammar &g, TSNode args) {
   return argc;
 }
 
+// Where the called name of the call node starts (the field of `a.g()`),
+// UINT32_MAX when it has none.
+uint32_t CalledNameStart(const PreciseGrammar &g, const PreciseText &t, TSNode call) {
+  TSNode fn = ts_node_child_by_field_id(call, g.f_function);
+  if (!ts_node_is_null(fn) && ts_node_symbol(fn) == g.field_expression)
+    fn = ts_node_child_by_field_id(fn, g.f_field);
+  return ts_node_is_null(fn) ? UINT32_MAX : NodeStart(t, fn);
+}
+
 }  // namespace
 
 void precise_enter_call(PreciseWalk *w) {
@@ -39,6 +48,7 @@ void precise_enter_call(PreciseWalk *w) {
   PreciseCall pc;
   pc.receiver[0] = 0;
   pc.object[0] = 0;
+  pc.through = UINT32_MAX;
   TSNode name = fn, object{};
   if (ts_node_symbol(fn) == g.field_expression) {
     object = ts_node_child_by_field_id(fn, g.f_argument);
@@ -56,6 +66,8 @@ void precise_enter_call(PreciseWalk *w) {
   pc.argc = ArgumentCount(g, args);
   if (pc.form == CALL_MEMBER) {
     precise_receiver_type(w, object, pc.at, pc.receiver, sizeof pc.receiver);
+    if (!ts_node_is_null(object) && ts_node_symbol(object) == g.call_expression)
+      pc.through = CalledNameStart(g, w->t, object);
     if (!pc.receiver[0] && ts_node_symbol(object) == g.identifier)
       precise_clean_text(w->t, NodeStart(w->t, object), NodeEnd(w->t, object), pc.object,
                          sizeof pc.object, 0);

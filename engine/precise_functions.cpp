@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "engine/precise_internal.h"
 #include "foundation/log.h"
@@ -108,6 +109,9 @@ ST_FUNC *Record(PreciseWalk *w, const PreciseName &nm, const PreciseParams &pp, 
   f->variadic = pp.variadic;
   f->member = IsMember(w, nm.qualifier);
   f->const_this = f->member && is_const;
+  char returns[260];
+  if (precise_class_of(w, ts_node_child_by_field_id(def, w->g->f_type), returns, sizeof returns))
+    f->returns = ANA_Intern(returns);
   uint32_t start = TextStart(w);
   uint32_t end = TextEnd(w, NodeEnd(w->t, def));
   f->def_pos = s->text + start;
@@ -176,17 +180,35 @@ void precise_recover_function(PreciseWalk *w) {
   }
 }
 
+namespace {
+
+// The call already made whose name starts at byte at (the calls are in the
+// order of their names, so it is one of the last ones), or null.
+const ST_CALL *Through(const std::vector<PreciseCall> &calls, const std::vector<ST_CALL *> &made,
+                       uint32_t at) {
+  if (at == UINT32_MAX) return nullptr;
+  size_t last = made.size() - 1;
+  for (size_t j = last; j-- > 0 && last - j <= 256;)  // calls in g's arguments lie between
+    if (calls[j].at == at) return made[j];
+  return nullptr;
+}
+
+}  // namespace
+
 void precise_leave_function(PreciseWalk *w) {
   PreciseFunc &pf = w->funcs.back();
   std::stable_sort(pf.calls.begin(), pf.calls.end(),
                    [](const PreciseCall &a, const PreciseCall &b) { return a.at < b.at; });
   ST_FUNC *f = pf.func;
   ST_SOURCE *s = w->ctx->src;
+  std::vector<ST_CALL *> made;
   for (const PreciseCall &pc : pf.calls) {
     if (!f) break;
     CHBUF *e = AddCBFrom(&s->records, &f->calls, (int)sizeof(ST_CALL));
     if (!e) break;
     ST_CALL *c = (ST_CALL *)e->data;
+    made.push_back(c);
+    c->through = Through(pf.calls, made, pc.through);
     c->caller = f;
     c->scope = pc.form == CALL_QUALIFIED ? ANA_Intern(pc.name.qualifier) : "";
     c->name = ANA_Intern(pc.name.name);

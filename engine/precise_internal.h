@@ -137,6 +137,7 @@ struct PreciseCall {
   PreciseName name;
   char receiver[260];  // obj.f(): the class obj is declared with ("n::A::"), or ""
   char object[64];     // obj.f() when that is not known: obj's name, or ""
+  uint32_t through;    // g().f(): where the name g starts (UINT32_MAX: none)
 };
 
 // A function whose body is being walked.
@@ -208,5 +209,7 @@ void precise_receiver_type(PreciseWalk *w, TSNode object, uint32_t at, char *out
 // The data members with a class type declared in a class body (a
 // field_declaration_list) into the class's record, as name and type pairs.
 void precise_record_fields(PreciseWalk *w, TSNode body, ST_CLASS *k);
+// The class a type node names as "n::A::" into out; 0 when it names none.
+int precise_class_of(PreciseWalk *w, TSNode type, char *out, size_t cap);
 
 #endif  // VELMORA_HAVE_TREE_SITTER

@@ -107,6 +107,10 @@ bool ClassOf(const PreciseGrammar &g, const PreciseText &t, TSNode type, char *o
 
 }  // namespace
 
+int precise_class_of(PreciseWalk *w, TSNode type, char *out, size_t cap) {
+  return ClassOf(*w->g, w->t, type, out, cap) ? 1 : 0;
+}
+
 void precise_record_fields(PreciseWalk *w, TSNode body, ST_CLASS *k) {
   const PreciseGrammar &g = *w->g;
   enum { kMaxFields = 64 };  // a class with more keeps its first ones

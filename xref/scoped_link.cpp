@@ -360,8 +360,37 @@ int ScopedIndexReady(void) {
   return g_scoped.ready ? 1 : 0;
 }
 
-ST_FUNC *ScopedFind(const ST_CALL *call) {
-  if (!g_scoped.ready || !call || !call->name) return nullptr;
+namespace {
+
+// Calls on a call's result followed back at most: `a().b().c()` chains
+// longer than this are left unlinked rather than deepen the recursion.
+enum { kMaxThrough = 8 };
+
+ST_FUNC *Find(const ST_CALL *call, int through_left);
+
+// g().f(): the class g returns, when g links to a definition that names
+// one, or the class g names when it is a temporary of that class.
+ST_FUNC *FindThroughResult(const ST_CALL *call, int through_left, bool *found) {
+  const ST_CALL *inner = call->through;
+  if (through_left <= 0 || !inner || !inner->name) return nullptr;
+  const ST_FUNC *caller = call->caller;
+  string_view from = caller ? Text(caller->scope) : string_view(), cls;
+  const ST_FUNC *g = Find(inner, through_left - 1);
+  if (g && g->returns) {
+    *found = true;
+    if (!ResolveType(Text(g->scope), g->returns, &cls)) return nullptr;
+  } else {
+    // A temporary, `A(...).f()`: the inner call names a class.
+    std::string named = inner->scope ? inner->scope : "";
+    named.append(inner->name).append("::");
+    if (g || !ResolveType(from, named, &cls)) return nullptr;
+    *found = true;
+  }
+  return FindInClass(cls, call->name, call->argc, caller ? caller->sid : 0);
+}
+
+ST_FUNC *Find(const ST_CALL *call, int through_left) {
+  if (!call || !call->name) return nullptr;
   const ST_FUNC *caller = call->caller;
   int sid = caller ? caller->sid : 0;
   string_view from = caller ? Text(caller->scope) : string_view();
@@ -376,6 +405,11 @@ ST_FUNC *ScopedFind(const ST_CALL *call) {
         if (!ResolveType(from, call->receiver, &cls)) return nullptr;
         return FindInClass(cls, name, call->argc, sid);
       }
+      if (call->through) {
+        bool found = false;
+        ST_FUNC *f = FindThroughResult(call, through_left, &found);
+        if (found) return f;
+      }
       if (call->object && caller && caller->member) {
         bool found = false;
         ST_FUNC *f = FindThroughField(from, call->object, name, call->argc, sid, &found);
@@ -389,4 +423,11 @@ ST_FUNC *ScopedFind(const ST_CALL *call) {
       if (ST_FUNC *f = FindPlain(from, name, call->argc, sid, want_const)) return f;
       return FindUsed(from, name, call->argc, sid);
   }
+}
+
+}  // namespace
+
+ST_FUNC *ScopedFind(const ST_CALL *call) {
+  if (!g_scoped.ready) return nullptr;
+  return Find(call, kMaxThrough);
 }

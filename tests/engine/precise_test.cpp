@@ -29,8 +29,9 @@ class Precise : public EngineTest {
 
   // Every record with what only the precise parser fills: parameters with
   // their minimum ("+" when variadic), "member", "const", each call's form
-  // and the class its object is declared with (or the object's name);
-  // classes with their bases and their members of a class type.
+  // and the class its object is declared with (or the object's name, or
+  // the call whose result it is); the class a function returns; classes
+  // with their bases and their members of a class type.
   static std::string Records() {
     std::string out;
     ForEachSource([&](const ST_SOURCE *s) {
@@ -39,12 +40,14 @@ class Precise : public EngineTest {
         out += std::string(f->scope) + f->name + " " + std::to_string(f->argc) + "/" +
                std::to_string(f->argc_min) + (f->variadic ? "+" : "") + " L" +
                std::to_string(f->line) + (f->member ? " member" : "") +
-               (f->const_this ? " const" : "") + "\n";
+               (f->const_this ? " const" : "") +
+               (f->returns ? std::string(" returns ") + f->returns : std::string()) + "\n";
         ForEachCall(f, [&](const ST_CALL *c) {
           out += std::string("  ") + kForm[c->form] + " " + c->scope + c->name + " " +
                  std::to_string(c->argc) + " L" + std::to_string(c->line) +
                  (c->receiver ? std::string(" on ") + c->receiver : std::string()) +
-                 (c->object ? std::string(" via ") + c->object : std::string()) + "\n";
+                 (c->object ? std::string(" via ") + c->object : std::string()) +
+                 (c->through ? std::string(" after ") + c->through->name : std::string()) + "\n";
         });
       });
       void *data = nullptr;

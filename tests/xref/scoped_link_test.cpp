@@ -319,6 +319,67 @@ TEST_F(ScopedFixture, MemberCallsThroughADataMemberLookInItsClass) {
   EXPECT_EQ(not_member->to_func, nullptr);  // two classes define go
 }
 
+TEST_F(ScopedFixture, MemberCallsOnACallsResultLookInTheClassItReturns) {
+  ST_SOURCE *s = Source("g.cpp");
+  Class(s, "app::Unit::");
+  Class(s, "app::Impl::");
+  Class(s, "app::Other::");
+  ST_FUNC *instance = Func(s, "app::Unit::", "Instance");
+  instance->returns = ANA_Intern("Unit::");
+  ST_FUNC *impl = Member(s, "app::Unit::", "impl");
+  impl->returns = ANA_Intern("Impl::");
+  ST_FUNC *text = Member(s, "app::Unit::", "text");
+  text->returns = ANA_Intern("std::string::");
+  ST_FUNC *impl_go = Member(s, "app::Impl::", "go");
+  Member(s, "app::Other::", "go");
+  ST_FUNC *size = Member(s, "app::Other::", "size");
+  ST_FUNC *ctor = Member(s, "app::Impl::", "Impl");
+  ST_FUNC *user = Func(s, "app::", "user");
+
+  auto after = [&](const ST_CALL *inner, int form, const char *scope, const char *name) {
+    ST_CALL *c = Call(user, form, scope, name);
+    c->through = inner;
+    return c;
+  };
+  // Unit::Instance()->impl()->go(): each step in the class the last returns.
+  ST_CALL *first = Call(user, CALL_QUALIFIED, "Unit::", "Instance");
+  ST_CALL *second = after(first, CALL_MEMBER, "", "impl");
+  ST_CALL *third = after(second, CALL_MEMBER, "", "go");
+  // Unit::Instance()->text().size(): a string is no analysed class.
+  ST_CALL *library = after(after(first, CALL_MEMBER, "", "text"), CALL_MEMBER, "", "size");
+  // Impl().go(): a temporary of a class.
+  ST_CALL *made = after(Call(user, CALL_PLAIN, "", "Impl"), CALL_MEMBER, "", "go");
+  // Nothing known about the inner call: the old rule.
+  ST_CALL *unknown = after(Call(user, CALL_PLAIN, "", "nowhere"), CALL_MEMBER, "", "size");
+  RunAll();
+  EXPECT_EQ(first->to_func, instance);
+  EXPECT_EQ(second->to_func, impl);
+  EXPECT_EQ(third->to_func, impl_go);
+  EXPECT_EQ(library->to_func, nullptr);
+  EXPECT_EQ(made->to_func, impl_go);
+  EXPECT_EQ(unknown->to_func, size);
+  (void)text;
+  (void)ctor;
+}
+
+TEST_F(ScopedFixture, LongChainsOfCallResultsEnd) {
+  ST_SOURCE *s = Source("chain.cpp");
+  Class(s, "Node::");
+  ST_FUNC *next = Member(s, "Node::", "next");
+  next->returns = ANA_Intern("Node::");
+  ST_FUNC *user = Func(s, "", "user");
+  const ST_CALL *inner = Call(user, CALL_PLAIN, "", "head");
+  std::vector<ST_CALL *> chain;
+  for (int i = 0; i < 5000; i++) {
+    ST_CALL *c = Call(user, CALL_MEMBER, "", "next");
+    c->through = inner;
+    chain.push_back(c);
+    inner = c;
+  }
+  RunAll();                                // neither deep recursion nor a hang
+  EXPECT_EQ(chain.back()->to_func, next);  // a name one class alone defines
+}
+
 TEST_F(ScopedFixture, QualifiedCallsNeedAMatchingScope) {
   ST_SOURCE *s = Source("q.cpp");
   Class(s, "app::Parser::", {"Reader::"});

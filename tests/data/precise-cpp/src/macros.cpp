@@ -83,3 +83,12 @@ void outer::Shelf::Empty() {
   items_.clear();
   count_.Next();
 }
+
+namespace outer {
+Shelf *Current();
+Shelf &Shelf::Self() { return *this; }
+void Use() {
+  Current()->Sort(Item(), nullptr, 0);
+  Current()->Self().Empty();
+}
+}  // namespace outer
