@@ -136,24 +136,29 @@ struct ST_FUNC {
   int called;         // 1 once some call was linked to it
   // What calls may pass (the statement parser sets argc_min to argc and the
   // other two to 0; only the precise parser sees defaults, ... and classes):
-  int argc_min;  // fewest arguments a call passes (parameters without defaults)
-  int variadic;  // 1: calls may pass any number of arguments past argc_min
-  int member;    // 1: a member of the class its scope names
+  int argc_min;         // fewest arguments a call passes (parameters without defaults)
+  int variadic;         // 1: calls may pass any number of arguments past argc_min
+  int member;           // 1: a member of the class its scope names
+  int const_this;       // 1: a const member (its calls of overloads take the const one)
+  const char *returns;  // the class its return type names, "n::A::" (precise parser), or null
 };
 
 struct ST_CALL {
-  int to_sid, to_fid;  // linked definition, 0 if none
-  ST_FUNC *to_func;    // linked definition, or null
-  ST_FUNC *caller;     // function whose body holds the call
-  const char *scope;   // scope written before the called name, or "" (interned)
-  const char *name;    // called name (interned)
-  int scope_hash;      // HashString of scope
-  int name_hash;       // HashString of name
-  int argc;            // arguments at the call
-  int items;           // 0
-  int line;            // line of the call minus the caller's line
-  int skip;            // 1: not shown in call trees
-  int form;            // how the call names its target (CALL_...; precise parser)
+  int to_sid, to_fid;      // linked definition, 0 if none
+  ST_FUNC *to_func;        // linked definition, or null
+  ST_FUNC *caller;         // function whose body holds the call
+  const char *scope;       // scope written before the called name, or "" (interned)
+  const char *name;        // called name (interned)
+  int scope_hash;          // HashString of scope
+  int name_hash;           // HashString of name
+  int argc;                // arguments at the call
+  int items;               // 0
+  int line;                // line of the call minus the caller's line
+  int skip;                // 1: not shown in call trees
+  int form;                // how the call names its target (CALL_...; precise parser)
+  const char *receiver;    // obj.f(): the class obj is declared with, "n::A::" (precise parser)
+  const char *object;      // obj.f() with obj declared nowhere near: its name (a data member?)
+  const ST_CALL *through;  // g().f(): the call g() whose result f is called on (precise parser)
 };
 
 // How a call names what it calls, as the precise parser records it; the
@@ -167,9 +172,11 @@ enum {
 
 // A class (struct, union) with a body, as the precise parser found it.
 struct ST_CLASS {
-  const char *scope;   // the class as a scope, enclosing ones first: "n::A::" (interned)
-  int base_count;      // classes named in its base list
-  const char **bases;  // their names as written, as scopes ("B::", "ns::C::"), interned
+  const char *scope;    // the class as a scope, enclosing ones first: "n::A::" (interned)
+  int base_count;       // classes named in its base list
+  const char **bases;   // their names as written, as scopes ("B::", "ns::C::"), interned
+  int field_count;      // data members declared with a class type (precise parser)
+  const char **fields;  // per member its name, then its class as a scope ("impl_", "Impl::")
 };
 
 // Everything that belongs to one source while it is parsed: the reader's

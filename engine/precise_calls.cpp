@@ -29,6 +29,15 @@ int ArgumentCount(const PreciseGrammar &g, TSNode args) {
   return argc;
 }
 
+// Where the called name of the call node starts (the field of `a.g()`),
+// UINT32_MAX when it has none.
+uint32_t CalledNameStart(const PreciseGrammar &g, const PreciseText &t, TSNode call) {
+  TSNode fn = ts_node_child_by_field_id(call, g.f_function);
+  if (!ts_node_is_null(fn) && ts_node_symbol(fn) == g.field_expression)
+    fn = ts_node_child_by_field_id(fn, g.f_field);
+  return ts_node_is_null(fn) ? UINT32_MAX : NodeStart(t, fn);
+}
+
 }  // namespace
 
 void precise_enter_call(PreciseWalk *w) {
@@ -37,9 +46,12 @@ void precise_enter_call(PreciseWalk *w) {
   TSNode fn = ts_node_child_by_field_id(call, g.f_function);
   if (ts_node_is_null(fn)) return;
   PreciseCall pc;
-  TSNode name = fn;
+  pc.receiver[0] = 0;
+  pc.object[0] = 0;
+  pc.through = UINT32_MAX;
+  TSNode name = fn, object{};
   if (ts_node_symbol(fn) == g.field_expression) {
-    TSNode object = ts_node_child_by_field_id(fn, g.f_argument);
+    object = ts_node_child_by_field_id(fn, g.f_argument);
     name = ts_node_child_by_field_id(fn, g.f_field);
     pc.form =
         !ts_node_is_null(object) && ts_node_symbol(object) == g.this_expr ? CALL_THIS : CALL_MEMBER;
@@ -52,6 +64,14 @@ void precise_enter_call(PreciseWalk *w) {
   TSNode args = ts_node_child_by_field_id(call, g.f_arguments);
   pc.at = NodeStart(w->t, name);
   pc.argc = ArgumentCount(g, args);
+  if (pc.form == CALL_MEMBER) {
+    precise_receiver_type(w, object, pc.at, pc.receiver, sizeof pc.receiver);
+    if (!ts_node_is_null(object) && ts_node_symbol(object) == g.call_expression)
+      pc.through = CalledNameStart(g, w->t, object);
+    if (!pc.receiver[0] && ts_node_symbol(object) == g.identifier)
+      precise_clean_text(w->t, NodeStart(w->t, object), NodeEnd(w->t, object), pc.object,
+                         sizeof pc.object, 0);
+  }
   PreciseFunc &f = w->funcs.back();
   TSNode end = ts_node_is_null(args) ? call : args;
   pc.line = (int)ts_node_end_point(end).row + 1 - f.body_row;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "engine/precise_internal.h"
 #include "foundation/log.h"
@@ -75,8 +76,23 @@ uint32_t TextEnd(const PreciseWalk *w, uint32_t end) {
   return p < w->t.len ? p + 1 : w->t.len;
 }
 
+// 1 when a `const` follows the parameter list params in its declarator.
+int ConstAfter(const PreciseText &t, TSNode params) {
+  if (ts_node_is_null(params)) return 0;
+  TSNode fd = ts_node_parent(params);
+  uint32_t after = ts_node_end_byte(params);
+  uint32_t n = ts_node_is_null(fd) ? 0 : ts_node_child_count(fd);
+  for (uint32_t i = 0; i < n; i++) {
+    TSNode c = ts_node_child(fd, i);
+    uint32_t at = NodeStart(t, c);
+    if (at >= after && NodeEnd(t, c) == at + 5 && memcmp(t.text + at, "const", 5) == 0) return 1;
+  }
+  return 0;
+}
+
 // Makes the record of a function named nm (its qualifier and name).
-ST_FUNC *Record(PreciseWalk *w, const PreciseName &nm, const PreciseParams &pp, TSNode def) {
+ST_FUNC *Record(PreciseWalk *w, const PreciseName &nm, const PreciseParams &pp, TSNode def,
+                int is_const) {
   ST_SOURCE *s = w->ctx->src;
   CHBUF *e = AddCBFrom(&s->records, &s->funcs, (int)sizeof(ST_FUNC));
   if (!e) return nullptr;
@@ -92,6 +108,10 @@ ST_FUNC *Record(PreciseWalk *w, const PreciseName &nm, const PreciseParams &pp, 
   f->argc_min = pp.argc_min;
   f->variadic = pp.variadic;
   f->member = IsMember(w, nm.qualifier);
+  f->const_this = f->member && is_const;
+  char returns[260];
+  if (precise_class_of(w, ts_node_child_by_field_id(def, w->g->f_type), returns, sizeof returns))
+    f->returns = ANA_Intern(returns);
   uint32_t start = TextStart(w);
   uint32_t end = TextEnd(w, NodeEnd(w->t, def));
   f->def_pos = s->text + start;
@@ -118,7 +138,7 @@ void Open(PreciseWalk *w, TSNode fd, TSNode body, TSNode def) {
   ts_tree_cursor_delete(&c);
   PreciseFunc pf;
   pf.depth = w->path.size() - 1;
-  pf.func = Record(w, nm, pp, def);
+  pf.func = Record(w, nm, pp, def, ConstAfter(w->t, params));
   pf.body_row = (int)ts_node_start_point(body).row;
   pf.nest = w->brackets;
   if (w->log && pf.func) {
@@ -160,23 +180,43 @@ void precise_recover_function(PreciseWalk *w) {
   }
 }
 
+namespace {
+
+// The call already made whose name starts at byte at (the calls are in the
+// order of their names, so it is one of the last ones), or null.
+const ST_CALL *Through(const std::vector<PreciseCall> &calls, const std::vector<ST_CALL *> &made,
+                       uint32_t at) {
+  if (at == UINT32_MAX) return nullptr;
+  size_t last = made.size() - 1;
+  for (size_t j = last; j-- > 0 && last - j <= 256;)  // calls in g's arguments lie between
+    if (calls[j].at == at) return made[j];
+  return nullptr;
+}
+
+}  // namespace
+
 void precise_leave_function(PreciseWalk *w) {
   PreciseFunc &pf = w->funcs.back();
   std::stable_sort(pf.calls.begin(), pf.calls.end(),
                    [](const PreciseCall &a, const PreciseCall &b) { return a.at < b.at; });
   ST_FUNC *f = pf.func;
   ST_SOURCE *s = w->ctx->src;
+  std::vector<ST_CALL *> made;
   for (const PreciseCall &pc : pf.calls) {
     if (!f) break;
     CHBUF *e = AddCBFrom(&s->records, &f->calls, (int)sizeof(ST_CALL));
     if (!e) break;
     ST_CALL *c = (ST_CALL *)e->data;
+    made.push_back(c);
+    c->through = Through(pf.calls, made, pc.through);
     c->caller = f;
     c->scope = pc.form == CALL_QUALIFIED ? ANA_Intern(pc.name.qualifier) : "";
     c->name = ANA_Intern(pc.name.name);
     c->argc = pc.argc;
     c->line = pc.line;
     c->form = pc.form;
+    c->receiver = pc.receiver[0] ? ANA_Intern(pc.receiver) : nullptr;
+    c->object = pc.object[0] ? ANA_Intern(pc.object) : nullptr;
     if (!w->log) continue;
     NestMove(pc.nest);
     LogPrint(1, LOG_DEBUG, "//oooooooooo  calling FUNCTION  oooooooooo\r\n");

@@ -45,6 +45,8 @@ void Fill(PreciseGrammar *g, int cpp) {
   g->declaration_list = Named(l, "declaration_list");
   g->base_class_clause = Named(l, "base_class_clause");
   g->compound_statement = Named(l, "compound_statement");
+  g->field_declaration = Named(l, "field_declaration");
+  g->init_declarator = Named(l, "init_declarator");
   g->try_statement = Named(l, "try_statement");
   g->type_definition = Named(l, "type_definition");
   g->enum_specifier = Named(l, "enum_specifier");

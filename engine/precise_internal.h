@@ -25,7 +25,8 @@ struct PreciseGrammar {
   TSSymbol function_definition, declaration, template_declaration, linkage_specification,
       namespace_definition, nested_namespace_specifier, class_specifier, struct_specifier,
       union_specifier, field_declaration_list, declaration_list, base_class_clause,
-      compound_statement, try_statement, type_definition, enum_specifier;
+      field_declaration, init_declarator, compound_statement, try_statement, type_definition,
+      enum_specifier;
   // declarators and names
   TSSymbol function_declarator, pointer_declarator, reference_declarator, parenthesized_declarator,
       attributed_declarator, operator_cast, qualified_identifier, template_function,
@@ -69,6 +70,11 @@ inline uint32_t NodeEnd(const PreciseText &t, TSNode n) {
   uint32_t b = ts_node_end_byte(n);
   return b < t.len ? b : t.len;
 }
+
+// Blanks (to spaces, newlines kept) the parser's copy of each macro
+// invocation that stands alone at a namespace or class level: the grammar
+// cannot read one, and its recovery may swallow the scopes around it.
+void precise_blank_lone_macros(char *copy, uint32_t len);
 
 // ---- names (precise_names.cpp) ----
 
@@ -129,6 +135,9 @@ struct PreciseCall {
   int line;  // its line relative to the line of the body's opening brace, plus 1
   int nest;  // log indentation of its summary line
   PreciseName name;
+  char receiver[260];  // obj.f(): the class obj is declared with ("n::A::"), or ""
+  char object[64];     // obj.f() when that is not known: obj's name, or ""
+  uint32_t through;    // g().f(): where the name g starts (UINT32_MAX: none)
 };
 
 // A function whose body is being walked.
@@ -191,5 +200,16 @@ void precise_recover_function(PreciseWalk *w);
 void precise_leave_function(PreciseWalk *w);
 // Reads the call at the end of the path into the innermost open function.
 void precise_enter_call(PreciseWalk *w);
+// The class an object named by the identifier node object is declared with,
+// looked up in the declarations that precede the call at byte at (the
+// blocks around it, the function's parameters, the class bodies around the
+// function), written to out as "n::A::" (cut to cap). "" when it is not
+// found or is no class type.
+void precise_receiver_type(PreciseWalk *w, TSNode object, uint32_t at, char *out, size_t cap);
+// The data members with a class type declared in a class body (a
+// field_declaration_list) into the class's record, as name and type pairs.
+void precise_record_fields(PreciseWalk *w, TSNode body, ST_CLASS *k);
+// The class a type node names as "n::A::" into out; 0 when it names none.
+int precise_class_of(PreciseWalk *w, TSNode type, char *out, size_t cap);
 
 #endif  // VELMORA_HAVE_TREE_SITTER

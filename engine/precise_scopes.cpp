@@ -53,6 +53,7 @@ void RecordClass(PreciseWalk *w, TSNode klass) {
   if (!e) return;
   ST_CLASS *k = (ST_CLASS *)e->data;
   k->scope = ANA_Intern(w->scope);
+  precise_record_fields(w, ts_node_child_by_field_id(klass, g.f_body), k);
   TSNode clause{};
   uint32_t n = ts_node_named_child_count(klass);
   for (uint32_t i = 0; i < n && ts_node_is_null(clause); i++) {

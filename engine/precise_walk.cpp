@@ -241,6 +241,7 @@ int precise_parse_source(ST_PARSE *ctx, int (*stop)(void)) {
   int done = 1;
   if (masked) {
     const PreciseGrammar &g = *precise_grammar(!IsCSource(s->name));
+    precise_blank_lone_macros(masked, len);
     precise_memory_install();
     precise_scope_begin();
     TSParser *p = ts_parser_new();

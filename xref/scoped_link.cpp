@@ -47,8 +47,10 @@ struct ScopedIndex {
   std::unordered_map<PairKey, FuncList, PairHash> by_scope;  // (scope, name)
   std::unordered_map<PairKey, FuncList, PairHash> by_last;   // (innermost scope part, name)
   std::unordered_map<string_view, FuncList> members;         // name: definitions inside classes
+  std::unordered_map<string_view, FuncList> in_namespaces;   // name: namespace functions
   std::unordered_map<string_view, ClassInfo> classes;        // class scope "n::A::"
   std::unordered_map<string_view, std::vector<string_view>> classes_by_last;  // "A": scopes
+  std::unordered_map<PairKey, string_view, PairHash> fields;  // (class, member): its class
   bool ready = false;
 };
 
@@ -112,6 +114,19 @@ ST_FUNC *Pick(const FuncList *list, int argc, int caller_sid) {
   return Pick(list, argc, caller_sid, [](const ST_FUNC *) { return true; });
 }
 
+// Pick, with a caller's implicit `this` in mind: a const caller reaches the
+// const one of two overloads, any other caller the one that is not const
+// (want_const -1: no preference).
+ST_FUNC *PickFor(const FuncList *list, int argc, int caller_sid, int want_const) {
+  if (want_const >= 0) {
+    auto fits = [want_const](const ST_FUNC *f) {
+      return !f->member || f->const_this == want_const;
+    };
+    if (ST_FUNC *f = Pick(list, argc, caller_sid, fits)) return f;
+  }
+  return Pick(list, argc, caller_sid);
+}
+
 template <typename Map, typename Key>
 const FuncList *Lookup(const Map &map, const Key &key) {
   auto it = map.find(key);
@@ -162,6 +177,8 @@ void AddClasses() {
     CB_ForEach<ST_CLASS>(s->classes, [&done](const ST_CLASS *c) {
       string_view scope = Text(c->scope);
       if (scope.empty() || !done.insert(scope).second) return;
+      for (int i = 0; c->fields && i < c->field_count; i++)
+        g_scoped.fields.emplace(PairKey{scope, Text(c->fields[2 * i])}, Text(c->fields[2 * i + 1]));
       ClassInfo &info = g_scoped.classes[scope];
       for (int i = 0; c->bases && i < c->base_count; i++) {
         string_view written = Text(c->bases[i]), base;
@@ -193,30 +210,61 @@ void AddFunctions() {
     string_view scope = Text(f->scope), name = f->name;
     g_scoped.by_scope[PairKey{scope, name}].push_back(f);
     if (!scope.empty()) g_scoped.by_last[PairKey{LastPart(scope), name}].push_back(f);
-    if (f->member || g_scoped.classes.count(scope)) g_scoped.members[name].push_back(f);
+    if (f->member || g_scoped.classes.count(scope))
+      g_scoped.members[name].push_back(f);
+    else if (!scope.empty())
+      g_scoped.in_namespaces[name].push_back(f);
   });
 }
 
 // A member of the class `scope` (or a function of the namespace `scope`),
 // else of its bases, nearest first.
-ST_FUNC *FindInClass(string_view scope, string_view name, int argc, int sid) {
+ST_FUNC *FindInClass(string_view scope, string_view name, int argc, int sid, int want_const = -1) {
   const ScopedIndex &x = g_scoped;
-  if (ST_FUNC *f = Pick(Lookup(x.by_scope, PairKey{scope, name}), argc, sid)) return f;
+  if (ST_FUNC *f = PickFor(Lookup(x.by_scope, PairKey{scope, name}), argc, sid, want_const))
+    return f;
   auto it = x.classes.find(scope);
   if (it == x.classes.end()) return nullptr;
   for (string_view base : it->second.ancestors) {
-    if (ST_FUNC *f = Pick(Lookup(x.by_scope, PairKey{base, name}), argc, sid)) return f;
+    if (ST_FUNC *f = PickFor(Lookup(x.by_scope, PairKey{base, name}), argc, sid, want_const))
+      return f;
   }
   return nullptr;
 }
 
 // f(): the caller's class and its bases, then each enclosing scope out to
 // the global one.
-ST_FUNC *FindPlain(string_view from, string_view name, int argc, int sid) {
+ST_FUNC *FindPlain(string_view from, string_view name, int argc, int sid, int want_const) {
   for (string_view p = from;; p = Enclosing(p)) {
-    if (ST_FUNC *f = FindInClass(p, name, argc, sid)) return f;
+    if (ST_FUNC *f = FindInClass(p, name, argc, sid, want_const)) return f;
     if (p.empty()) return nullptr;
   }
+}
+
+// "a::b::" -> "a::".
+string_view Outermost(string_view scope) {
+  size_t at = scope.find("::");
+  return at == string_view::npos ? scope : scope.substr(0, at + 2);
+}
+
+// f() found nowhere around the caller: a using-declaration or -directive
+// may have brought it from a namespace beside the caller's. Taken when one
+// namespace alone, inside the caller's outermost one, defines f for this
+// many arguments (a library function of the same name stays unlinked).
+ST_FUNC *FindUsed(string_view from, string_view name, int argc, int sid) {
+  string_view top = Outermost(from);
+  const FuncList *list = Lookup(g_scoped.in_namespaces, name);
+  if (top.empty() || !list) return nullptr;
+  bool have = false;
+  string_view only;
+  for (const ST_FUNC *f : *list) {
+    string_view scope = Text(f->scope);
+    if (!Accepts(f, argc) || Outermost(scope) != top) continue;
+    if (have && scope != only) return nullptr;
+    have = true;
+    only = scope;
+  }
+  return have ? Pick(Lookup(g_scoped.by_scope, PairKey{only, name}), argc, sid) : nullptr;
 }
 
 // q::f(): q seen from each enclosing scope of the caller, then any scope
@@ -231,6 +279,50 @@ ST_FUNC *FindQualified(string_view from, string_view q, string_view name, int ar
   }
   const FuncList *list = Lookup(g_scoped.by_last, PairKey{LastPart(q), name});
   return Pick(list, argc, sid, [q](const ST_FUNC *f) { return EndsAtBoundary(Text(f->scope), q); });
+}
+
+// The analysed class a type written as `type` ("A::", "n::A::") names, seen
+// from the scope `from`: the innermost enclosing scope that holds it, else
+// the one analysed class whose scope ends with it.
+bool ResolveType(string_view from, string_view type, string_view *out) {
+  if (type.substr(0, 2) == "::") type.remove_prefix(2);
+  std::string key;
+  for (string_view p = from;; p = Enclosing(p)) {
+    key.assign(p.data(), p.size()).append(type.data(), type.size());
+    auto it = g_scoped.classes.find(key);
+    if (it != g_scoped.classes.end()) {
+      *out = it->first;
+      return true;
+    }
+    if (p.empty()) break;
+  }
+  auto same = g_scoped.classes_by_last.find(LastPart(type));
+  if (same == g_scoped.classes_by_last.end()) return false;
+  int seen = 0;
+  for (string_view scope : same->second) {
+    if (EndsAtBoundary(scope, type) && seen++ == 0) *out = scope;
+  }
+  return seen == 1;
+}
+
+// obj.f() in a member of the class `from`, with obj declared nowhere near:
+// when obj is a data member of that class or of a base, the class it is
+// declared with (*found set; the result null when that class is not
+// analysed).
+ST_FUNC *FindThroughField(string_view from, string_view object, string_view name, int argc, int sid,
+                          bool *found) {
+  auto own = g_scoped.classes.find(from);
+  if (own == g_scoped.classes.end()) return nullptr;
+  auto field = g_scoped.fields.find(PairKey{from, object});
+  string_view holder = from;
+  for (size_t i = 0; field == g_scoped.fields.end() && i < own->second.ancestors.size(); i++) {
+    holder = own->second.ancestors[i];
+    field = g_scoped.fields.find(PairKey{holder, object});
+  }
+  if (field == g_scoped.fields.end()) return nullptr;
+  *found = true;
+  string_view cls;
+  return ResolveType(holder, field->second, &cls) ? FindInClass(cls, name, argc, sid) : nullptr;
 }
 
 // obj.f(), p->f(): the type of obj is not known, so only a name that one
@@ -268,19 +360,74 @@ int ScopedIndexReady(void) {
   return g_scoped.ready ? 1 : 0;
 }
 
-ST_FUNC *ScopedFind(const ST_CALL *call) {
-  if (!g_scoped.ready || !call || !call->name) return nullptr;
+namespace {
+
+// Calls on a call's result followed back at most: `a().b().c()` chains
+// longer than this are left unlinked rather than deepen the recursion.
+enum { kMaxThrough = 8 };
+
+ST_FUNC *Find(const ST_CALL *call, int through_left);
+
+// g().f(): the class g returns, when g links to a definition that names
+// one, or the class g names when it is a temporary of that class.
+ST_FUNC *FindThroughResult(const ST_CALL *call, int through_left, bool *found) {
+  const ST_CALL *inner = call->through;
+  if (through_left <= 0 || !inner || !inner->name) return nullptr;
+  const ST_FUNC *caller = call->caller;
+  string_view from = caller ? Text(caller->scope) : string_view(), cls;
+  const ST_FUNC *g = Find(inner, through_left - 1);
+  if (g && g->returns) {
+    *found = true;
+    if (!ResolveType(Text(g->scope), g->returns, &cls)) return nullptr;
+  } else {
+    // A temporary, `A(...).f()`: the inner call names a class.
+    std::string named = inner->scope ? inner->scope : "";
+    named.append(inner->name).append("::");
+    if (g || !ResolveType(from, named, &cls)) return nullptr;
+    *found = true;
+  }
+  return FindInClass(cls, call->name, call->argc, caller ? caller->sid : 0);
+}
+
+ST_FUNC *Find(const ST_CALL *call, int through_left) {
+  if (!call || !call->name) return nullptr;
   const ST_FUNC *caller = call->caller;
   int sid = caller ? caller->sid : 0;
   string_view from = caller ? Text(caller->scope) : string_view();
   string_view name = call->name, q = Text(call->scope);
+  int want_const = caller && caller->member ? caller->const_this : -1;
   switch (call->form) {
     case CALL_MEMBER:
+      if (call->receiver && *call->receiver) {
+        // Declared with a class: that class and its bases, or nothing when
+        // it is not analysed (a library type such as a string).
+        string_view cls;
+        if (!ResolveType(from, call->receiver, &cls)) return nullptr;
+        return FindInClass(cls, name, call->argc, sid);
+      }
+      if (call->through) {
+        bool found = false;
+        ST_FUNC *f = FindThroughResult(call, through_left, &found);
+        if (found) return f;
+      }
+      if (call->object && caller && caller->member) {
+        bool found = false;
+        ST_FUNC *f = FindThroughField(from, call->object, name, call->argc, sid, &found);
+        if (found) return f;
+      }
       return FindMember(name, call->argc, sid);
     case CALL_THIS:
-      return from.empty() ? nullptr : FindInClass(from, name, call->argc, sid);
+      return from.empty() ? nullptr : FindInClass(from, name, call->argc, sid, want_const);
     default:
       if (!q.empty()) return FindQualified(from, q, name, call->argc, sid);
-      return FindPlain(from, name, call->argc, sid);
+      if (ST_FUNC *f = FindPlain(from, name, call->argc, sid, want_const)) return f;
+      return FindUsed(from, name, call->argc, sid);
   }
+}
+
+}  // namespace
+
+ST_FUNC *ScopedFind(const ST_CALL *call) {
+  if (!g_scoped.ready) return nullptr;
+  return Find(call, kMaxThrough);
 }

@@ -28,8 +28,10 @@ class Precise : public EngineTest {
   }
 
   // Every record with what only the precise parser fills: parameters with
-  // their minimum ("+" when variadic), "member", each call's form; classes
-  // with their bases.
+  // their minimum ("+" when variadic), "member", "const", each call's form
+  // and the class its object is declared with (or the object's name, or
+  // the call whose result it is); the class a function returns; classes
+  // with their bases and their members of a class type.
   static std::string Records() {
     std::string out;
     ForEachSource([&](const ST_SOURCE *s) {
@@ -37,10 +39,15 @@ class Precise : public EngineTest {
       ForEachFunction(s, [&](const ST_FUNC *f) {
         out += std::string(f->scope) + f->name + " " + std::to_string(f->argc) + "/" +
                std::to_string(f->argc_min) + (f->variadic ? "+" : "") + " L" +
-               std::to_string(f->line) + (f->member ? " member" : "") + "\n";
+               std::to_string(f->line) + (f->member ? " member" : "") +
+               (f->const_this ? " const" : "") +
+               (f->returns ? std::string(" returns ") + f->returns : std::string()) + "\n";
         ForEachCall(f, [&](const ST_CALL *c) {
           out += std::string("  ") + kForm[c->form] + " " + c->scope + c->name + " " +
-                 std::to_string(c->argc) + " L" + std::to_string(c->line) + "\n";
+                 std::to_string(c->argc) + " L" + std::to_string(c->line) +
+                 (c->receiver ? std::string(" on ") + c->receiver : std::string()) +
+                 (c->object ? std::string(" via ") + c->object : std::string()) +
+                 (c->through ? std::string(" after ") + c->through->name : std::string()) + "\n";
         });
       });
       void *data = nullptr;
@@ -48,6 +55,8 @@ class Precise : public EngineTest {
         const ST_CLASS *k = (const ST_CLASS *)data;
         out += std::string("class ") + k->scope;
         for (int i = 0; i < k->base_count; i++) out += std::string(" : ") + k->bases[i];
+        for (int i = 0; i < k->field_count; i++)
+          out += std::string(" has ") + k->fields[2 * i] + " " + k->fields[2 * i + 1];
         out += "\n";
       }
     });
@@ -80,7 +89,8 @@ class Precise : public EngineTest {
 }  // namespace
 
 TEST_F(Precise, FixtureRecordsAsCheckedByHand) {
-  RunPaths({Fixture("shapes.cpp"), Fixture("sjis.cpp"), Fixture("branches.c")});
+  RunPaths(
+      {Fixture("shapes.cpp"), Fixture("sjis.cpp"), Fixture("branches.c"), Fixture("macros.cpp")});
   std::string expected =
       ReadFile(std::string(VELMORA_TEST_DATA) + "/precise-cpp/expected/records.txt");
   ASSERT_FALSE(expected.empty());
@@ -134,6 +144,20 @@ TEST_F(Precise, UnreadableConstructsCostOnlyThemselves) {
   // The parser reads everything after "b(" as one region.
   EXPECT_NE(Trace().find("precise : 1 unreadable region(s) in \"bad.cpp\""), std::string::npos)
       << Trace();
+}
+
+TEST_F(Precise, LoneMacrosBlankedOnlyAmongDeclarations) {
+  // Braces and quotes in literals and comments must not mislead the scan
+  // about where bodies are: invocations inside a body stay calls.
+  Run("namespace n {\nconst char *s = \"{\";  // }\nSETUP(a, );\n"
+      "int f() {\n  CHECK(a, \"}\");\n  /* { */ LOG(1'000, '\"');\n"
+      "  return R\"x(})x\"[0];\n}\nTRAILER(b)\nint g() { return 0; }\n}\n",
+      "lone.cpp");
+  EXPECT_EQ(Dump(), "n::f 0/0 L3\n  CHECK 2 L2\n  LOG 2 L3\nn::g 0/0 L8\n");
+  // An unfinished literal or comment at the end neither hangs nor reads past it.
+  Run("namespace n {\nA(1);\nint h() { x(); }\n/* open", "open1.cpp");
+  Run("namespace n {\nB(\"open", "open2.cpp");
+  Run("struct S {\n C(R\"z(", "open3.cpp");
 }
 
 TEST_F(Precise, DeepNestingEnds) {

@@ -3,76 +3,11 @@
 // reach, classes lend their bases, defaulted and variadic parameters widen
 // the argument counts, and the usual tie-breaks still choose among what is
 // left. With the statement parser's setting the same records link as ever.
-#include <gtest/gtest.h>
-
-#include <deque>
-#include <string>
-#include <vector>
-
-#include "engine/ana.h"
-#include "engine/record_walk.h"
-#include "foundation/cb.h"
-#include "foundation/log.h"
-#include "foundation/settings.h"
-#include "foundation/text.h"
-#include "platform/files.h"
-#include "platform/keys.h"
-#include "support/null_views.h"
-#include "support/testenv.h"
-#include "xref/link_records.h"
-#include "xref/xref.h"
+#include "xref/scoped_fixture.h"
 
 namespace {
 
-struct ScopedFixture : ::testing::Test {
-  velmora_test::NullViews views;
-  std::deque<std::vector<const char *>> base_lists;  // what the class records point to
-  std::string log_path;
-
-  void SetUp() override {
-    velmora_test::OpenLinkAnalyzer(&views, &log_path);
-    g_config.PARSER = 1;
-  }
-  void TearDown() override {
-    velmora_test::CloseLinkAnalyzer();
-    ResetConfiguration();
-  }
-
-  std::string Log() const { return velmora_test::LinkLog(log_path); }
-
-  static ST_SOURCE *Source(const char *name) { return velmora_test::AddSource(name); }
-  void Class(ST_SOURCE *s, const char *scope, std::vector<const char *> bases = {}) {
-    for (const char *&b : bases) b = ANA_Intern(b);
-    base_lists.push_back(bases);
-    CHBUF *e = AddCB(&s->classes, nullptr, (int)sizeof(ST_CLASS));
-    ST_CLASS *c = static_cast<ST_CLASS *>(e->data);
-    c->scope = ANA_Intern(scope);
-    c->base_count = (int)bases.size();
-    c->bases = base_lists.back().data();
-  }
-  // A definition taking exactly argc arguments; a member when its scope is
-  // a class.
-  static ST_FUNC *Func(ST_SOURCE *s, const char *scope, const char *name, int argc = 0,
-                       int member = 0) {
-    ST_FUNC *f = velmora_test::AddFunc(s, scope, name, argc);
-    f->member = member;
-    return f;
-  }
-  static ST_FUNC *Member(ST_SOURCE *s, const char *scope, const char *name, int argc = 0) {
-    return Func(s, scope, name, argc, 1);
-  }
-  static ST_CALL *Call(ST_FUNC *caller, int form, const char *scope, const char *name,
-                       int argc = 0) {
-    ST_CALL *c = velmora_test::AddCall(caller, scope, name, argc);
-    c->form = form;
-    return c;
-  }
-  static ST_CALL *Plain(ST_FUNC *caller, const char *name, int argc = 0) {
-    return Call(caller, CALL_PLAIN, "", name, argc);
-  }
-
-  void RunAll() { velmora_test::RunLinkPhase(); }
-};
+using velmora_test::ScopedFixture;
 
 TEST_F(ScopedFixture, PlainCallsTryTheClassThenItsBasesThenEnclosingScopes) {
   ST_SOURCE *s = Source("shapes.cpp");
@@ -109,6 +44,61 @@ TEST_F(ScopedFixture, PlainCallsTryTheClassThenItsBasesThenEnclosingScopes) {
   EXPECT_NE(
       Log().find("[shapes.cpp] name(argc:0)---[LINK]--->(SID:1,FID:4)[shapes.cpp] Root::name"),
       std::string::npos);
+}
+
+TEST_F(ScopedFixture, PlainCallsFoundNowhereAroundTryOneNamespaceBeside) {
+  // What a using-declaration brings in: a function of a namespace next to
+  // the caller's, inside the same outermost one, and defined by it alone.
+  ST_SOURCE *s = Source("u.cpp");
+  Class(s, "lib::Result::");
+  ST_FUNC *count = Member(s, "lib::Result::", "count");
+  ST_FUNC *count_if = Func(s, "lib::internal::", "CountIf", 2);
+  Func(s, "other::", "Shuffle", 1);
+  Func(s, "lib::a::", "Twice", 1);
+  Func(s, "lib::b::", "Twice", 1);
+  ST_FUNC *near = Func(s, "lib::", "Near", 1);
+  Func(s, "lib::detail::", "Near", 1);
+  ST_FUNC *global = Func(s, "", "main");
+
+  ST_CALL *beside = Plain(count, "CountIf", 2);
+  ST_CALL *wrong_count = Plain(count, "CountIf", 1);
+  ST_CALL *elsewhere = Plain(count, "Shuffle", 1);
+  ST_CALL *two_places = Plain(count, "Twice", 1);
+  ST_CALL *around_first = Plain(count, "Near", 1);
+  ST_CALL *from_global = Plain(global, "CountIf", 2);
+  RunAll();
+  EXPECT_EQ(beside->to_func, count_if);
+  EXPECT_EQ(wrong_count->to_func, nullptr);
+  EXPECT_EQ(elsewhere->to_func, nullptr);   // another outermost namespace
+  EXPECT_EQ(two_places->to_func, nullptr);  // no guess between two
+  EXPECT_EQ(around_first->to_func, near);
+  EXPECT_EQ(from_global->to_func, nullptr);
+}
+
+TEST_F(ScopedFixture, ConstCallersReachTheConstOverload) {
+  ST_SOURCE *s = Source("c.cpp");
+  Class(s, "Unit::", {"Base::"});
+  Class(s, "Base::");
+  ST_FUNC *plain_impl = Member(s, "Unit::", "impl");
+  ST_FUNC *const_impl = Member(s, "Unit::", "impl");
+  const_impl->const_this = 1;
+  ST_FUNC *only_plain = Member(s, "Base::", "state");
+  ST_FUNC *reader = Member(s, "Unit::", "count");
+  reader->const_this = 1;
+  ST_FUNC *writer = Member(s, "Unit::", "reset");
+  ST_FUNC *outside = Func(s, "", "main");
+
+  ST_CALL *from_const = Plain(reader, "impl");
+  ST_CALL *from_const_this = Call(reader, CALL_THIS, "", "impl");
+  ST_CALL *from_plain = Plain(writer, "impl");
+  ST_CALL *no_const_one = Plain(reader, "state");
+  ST_CALL *qualified = Call(outside, CALL_PLAIN, "Unit::", "impl");
+  RunAll();
+  EXPECT_EQ(from_const->to_func, const_impl);
+  EXPECT_EQ(from_const_this->to_func, const_impl);
+  EXPECT_EQ(from_plain->to_func, plain_impl);
+  EXPECT_EQ(no_const_one->to_func, only_plain);  // still found through the base
+  EXPECT_EQ(qualified->to_func, const_impl);     // no preference: the usual last one
 }
 
 TEST_F(ScopedFixture, ThisCallsReachOnlyMembers) {
