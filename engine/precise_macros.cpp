@@ -105,6 +105,25 @@ bool MacroName(const char *s, uint32_t from, uint32_t to) {
   return true;
 }
 
+// The ')' that closes the '(' at open, past literals; sc.len when a ';', a
+// brace or the end of the text comes first (then it is no macro's argument
+// list on one construct).
+uint32_t CloseParen(const Scan &sc, uint32_t open) {
+  int depth = 0;
+  for (uint32_t i = open; i < sc.len; i++) {
+    uint32_t past = SkipLiteral(sc, i);
+    if (past != i) {
+      i = past - 1;
+      continue;
+    }
+    char c = sc.s[i];
+    if (c == '(') depth++;
+    if (c == ')' && --depth == 0) return i;
+    if (c == ';' || c == '{' || c == '}') break;
+  }
+  return sc.len;
+}
+
 // At a construct's first token, a macro name at from (ending at to) at a
 // declaration level: when its parenthesised arguments are followed by ';'
 // or end the line before anything but a body, the invocation is blanked.
@@ -112,19 +131,8 @@ bool MacroName(const char *s, uint32_t from, uint32_t to) {
 uint32_t TryBlank(Scan *sc, uint32_t from, uint32_t to) {
   uint32_t i = SkipBlank(*sc, to, false);
   if (i >= sc->len || sc->s[i] != '(') return to;
-  int depth = 0;
-  for (; i < sc->len; i++) {
-    uint32_t past = SkipLiteral(*sc, i);
-    if (past != i) {
-      i = past - 1;
-      continue;
-    }
-    char c = sc->s[i];
-    if (c == '(') depth++;
-    if (c == ')' && --depth == 0) break;
-    if (c == ';' || c == '{' || c == '}') return to;  // not a lone invocation
-  }
-  if (i >= sc->len) return to;
+  i = CloseParen(*sc, i);
+  if (i >= sc->len) return to;  // not a lone invocation
   uint32_t end = i + 1;
   uint32_t next = SkipBlank(*sc, end, false);
   bool alone = next < sc->len && sc->s[next] == ';';
@@ -148,18 +156,7 @@ uint32_t BlankAnnotation(Scan *sc, uint32_t from, uint32_t to) {
   uint32_t end = to;
   uint32_t i = SkipBlank(*sc, to, true);
   if (i < sc->len && sc->s[i] == '(') {
-    int depth = 0;
-    for (; i < sc->len; i++) {
-      uint32_t past = SkipLiteral(*sc, i);
-      if (past != i) {
-        i = past - 1;
-        continue;
-      }
-      char c = sc->s[i];
-      if (c == '(') depth++;
-      if (c == ')' && --depth == 0) break;
-      if (c == ';' || c == '{' || c == '}') return to;
-    }
+    i = CloseParen(*sc, i);
     if (i >= sc->len) return to;
     end = i + 1;
   }
