@@ -46,23 +46,31 @@ TSNode DeclaredName(const PreciseGrammar &g, TSNode d) {
   return TSNode{};
 }
 
-// True when decl (a declaration, member or parameter) declares the name;
-// its type node is kept.
-bool Declares(Lookup *k, TSNode decl) {
-  if (--k->budget < 0) return false;
-  const PreciseGrammar &g = *k->g;
-  bool found = false;
+// Calls more(id) with each name that decl (a declaration, member or
+// parameter) declares, while it says true; declarators that declare no name
+// (a member function's) are passed over.
+template <typename More>
+void ForEachDeclaredName(const PreciseGrammar &g, TSNode decl, More more) {
   TSTreeCursor c = ts_tree_cursor_new(decl);
-  for (bool more = ts_tree_cursor_goto_first_child(&c); more && !found;
-       more = ts_tree_cursor_goto_next_sibling(&c)) {
+  for (bool next = ts_tree_cursor_goto_first_child(&c); next;
+       next = ts_tree_cursor_goto_next_sibling(&c)) {
     if (ts_tree_cursor_current_field_id(&c) != g.f_declarator) continue;
     TSNode id = DeclaredName(g, ts_tree_cursor_current_node(&c));
-    if (ts_node_is_null(id)) continue;
-    uint32_t a = NodeStart(*k->t, id), b = NodeEnd(*k->t, id);
-    found = b - a == k->name_len && memcmp(k->t->text + a, k->name, k->name_len) == 0;
+    if (!ts_node_is_null(id) && !more(id)) break;
   }
   ts_tree_cursor_delete(&c);
-  if (found) k->type = ts_node_child_by_field_id(decl, g.f_type);
+}
+
+// True when decl declares the name; its type node is kept.
+bool Declares(Lookup *k, TSNode decl) {
+  if (--k->budget < 0) return false;
+  bool found = false;
+  ForEachDeclaredName(*k->g, decl, [k, &found](TSNode id) {
+    uint32_t a = NodeStart(*k->t, id), b = NodeEnd(*k->t, id);
+    found = b - a == k->name_len && memcmp(k->t->text + a, k->name, k->name_len) == 0;
+    return !found;
+  });
+  if (found) k->type = ts_node_child_by_field_id(decl, k->g->f_type);
   return found;
 }
 
@@ -123,19 +131,13 @@ void precise_record_fields(PreciseWalk *w, TSNode body, ST_CLASS *k) {
     if (ts_node_symbol(decl) != g.field_declaration ||
         !ClassOf(g, w->t, ts_node_child_by_field_id(decl, g.f_type), type, sizeof type))
       continue;
-    TSTreeCursor c = ts_tree_cursor_new(decl);
-    for (bool more = ts_tree_cursor_goto_first_child(&c); more && count < kMaxFields;
-         more = ts_tree_cursor_goto_next_sibling(&c)) {
-      if (ts_tree_cursor_current_field_id(&c) != g.f_declarator) continue;
-      TSNode id = DeclaredName(g, ts_tree_cursor_current_node(&c));
-      if (ts_node_is_null(id)) continue;  // a member function's declarator
+    ForEachDeclaredName(g, decl, [&](TSNode id) {
       char name[64];
       precise_clean_text(w->t, NodeStart(w->t, id), NodeEnd(w->t, id), name, sizeof name, 0);
       pairs[2 * count] = ANA_Intern(name);
       pairs[2 * count + 1] = ANA_Intern(type);
-      count++;
-    }
-    ts_tree_cursor_delete(&c);
+      return ++count < kMaxFields;
+    });
   }
   if (count == 0) return;
   size_t bytes = sizeof(const char *) * 2 * (size_t)count;

@@ -122,9 +122,15 @@ void DropIndex() {
 
 void BuildIndex() {
   DropIndex();
-  if (g_config.PARSER == 1) ScopedIndexBuild();
   ST_HASH2 *t = ANA.func_index;
   if (!t || !t->buckets || t->size == 0) return;
+  if (g_config.PARSER == 1) {
+    // The precise parser's records are found through tables of their own
+    // alone: the hash index would never be read.
+    ScopedIndexBuild();
+    g_index_ready = true;
+    return;
+  }
   for (uint32_t b = 0; b < t->size; b++) {
     uint32_t order = 0;
     CB_ForEach<ST_HASH2_ENTRY>(t->buckets[b], [&](const ST_HASH2_ENTRY *entry) {

@@ -133,33 +133,39 @@ const FuncList *Lookup(const Map &map, const Key &key) {
   return it == map.end() ? nullptr : &it->second;
 }
 
-// The class that a base written as `base` names, seen from the class `from`:
-// the innermost enclosing scope that holds it, else the one analysed class
-// whose scope ends with it (a namespace brought in by a using-directive).
-bool ResolveBase(string_view from, string_view base, string_view *out) {
-  const ScopedIndex &x = g_scoped;
-  if (base.substr(0, 2) == "::") {
-    auto it = x.classes.find(base.substr(2));
-    if (it != x.classes.end()) *out = it->first;
-    return it != x.classes.end();
-  }
+// The analysed class a type written as `type` ("A::", "n::A::") names, seen
+// from the scope `from`: the innermost enclosing scope that holds it, else
+// the one analysed class whose scope ends with it (a namespace brought in by
+// a using-directive).
+bool ResolveType(string_view from, string_view type, string_view *out) {
+  if (type.substr(0, 2) == "::") type.remove_prefix(2);
   std::string key;
-  for (string_view p = Enclosing(from);; p = Enclosing(p)) {
-    key.assign(p.data(), p.size()).append(base.data(), base.size());
-    auto it = x.classes.find(key);
-    if (it != x.classes.end()) {
+  for (string_view p = from;; p = Enclosing(p)) {
+    key.assign(p.data(), p.size()).append(type.data(), type.size());
+    auto it = g_scoped.classes.find(key);
+    if (it != g_scoped.classes.end()) {
       *out = it->first;
       return true;
     }
     if (p.empty()) break;
   }
-  auto same = x.classes_by_last.find(LastPart(base));
-  if (same == x.classes_by_last.end()) return false;
+  auto same = g_scoped.classes_by_last.find(LastPart(type));
+  if (same == g_scoped.classes_by_last.end()) return false;
   int seen = 0;
   for (string_view scope : same->second) {
-    if (EndsAtBoundary(scope, base) && seen++ == 0) *out = scope;
+    if (EndsAtBoundary(scope, type) && seen++ == 0) *out = scope;
   }
   return seen == 1;
+}
+
+// A base class as written in the class `from`: as a type seen from there,
+// except that a base written from the global scope ("::B") is that class
+// alone.
+bool ResolveBase(string_view from, string_view base, string_view *out) {
+  if (base.substr(0, 2) != "::") return ResolveType(from, base, out);
+  auto it = g_scoped.classes.find(base.substr(2));
+  if (it != g_scoped.classes.end()) *out = it->first;
+  return it != g_scoped.classes.end();
 }
 
 void AddClasses() {
@@ -241,6 +247,24 @@ ST_FUNC *FindPlain(string_view from, string_view name, int argc, int sid, int wa
   }
 }
 
+// When the definitions in list that accept argc (and whose scope keep
+// allows) all lie in one scope, the usual choice among that scope's
+// definitions of name; else nullptr, as no one scope can be meant.
+template <typename Keep>
+ST_FUNC *FromOneScope(const FuncList *list, string_view name, int argc, int sid, Keep keep) {
+  if (!list) return nullptr;
+  bool have = false;
+  string_view only;
+  for (const ST_FUNC *f : *list) {
+    string_view scope = Text(f->scope);
+    if (!Accepts(f, argc) || !keep(scope)) continue;
+    if (have && scope != only) return nullptr;
+    have = true;
+    only = scope;
+  }
+  return have ? Pick(Lookup(g_scoped.by_scope, PairKey{only, name}), argc, sid) : nullptr;
+}
+
 // "a::b::" -> "a::".
 string_view Outermost(string_view scope) {
   size_t at = scope.find("::");
@@ -253,18 +277,9 @@ string_view Outermost(string_view scope) {
 // many arguments (a library function of the same name stays unlinked).
 ST_FUNC *FindUsed(string_view from, string_view name, int argc, int sid) {
   string_view top = Outermost(from);
-  const FuncList *list = Lookup(g_scoped.in_namespaces, name);
-  if (top.empty() || !list) return nullptr;
-  bool have = false;
-  string_view only;
-  for (const ST_FUNC *f : *list) {
-    string_view scope = Text(f->scope);
-    if (!Accepts(f, argc) || Outermost(scope) != top) continue;
-    if (have && scope != only) return nullptr;
-    have = true;
-    only = scope;
-  }
-  return have ? Pick(Lookup(g_scoped.by_scope, PairKey{only, name}), argc, sid) : nullptr;
+  if (top.empty()) return nullptr;
+  return FromOneScope(Lookup(g_scoped.in_namespaces, name), name, argc, sid,
+                      [top](string_view scope) { return Outermost(scope) == top; });
 }
 
 // q::f(): q seen from each enclosing scope of the caller, then any scope
@@ -279,30 +294,6 @@ ST_FUNC *FindQualified(string_view from, string_view q, string_view name, int ar
   }
   const FuncList *list = Lookup(g_scoped.by_last, PairKey{LastPart(q), name});
   return Pick(list, argc, sid, [q](const ST_FUNC *f) { return EndsAtBoundary(Text(f->scope), q); });
-}
-
-// The analysed class a type written as `type` ("A::", "n::A::") names, seen
-// from the scope `from`: the innermost enclosing scope that holds it, else
-// the one analysed class whose scope ends with it.
-bool ResolveType(string_view from, string_view type, string_view *out) {
-  if (type.substr(0, 2) == "::") type.remove_prefix(2);
-  std::string key;
-  for (string_view p = from;; p = Enclosing(p)) {
-    key.assign(p.data(), p.size()).append(type.data(), type.size());
-    auto it = g_scoped.classes.find(key);
-    if (it != g_scoped.classes.end()) {
-      *out = it->first;
-      return true;
-    }
-    if (p.empty()) break;
-  }
-  auto same = g_scoped.classes_by_last.find(LastPart(type));
-  if (same == g_scoped.classes_by_last.end()) return false;
-  int seen = 0;
-  for (string_view scope : same->second) {
-    if (EndsAtBoundary(scope, type) && seen++ == 0) *out = scope;
-  }
-  return seen == 1;
 }
 
 // obj.f() in a member of the class `from`, with obj declared nowhere near:
@@ -328,18 +319,8 @@ ST_FUNC *FindThroughField(string_view from, string_view object, string_view name
 // obj.f(), p->f(): the type of obj is not known, so only a name that one
 // class alone defines for this many arguments is linked.
 ST_FUNC *FindMember(string_view name, int argc, int sid) {
-  const FuncList *list = Lookup(g_scoped.members, name);
-  if (!list) return nullptr;
-  bool have = false;
-  string_view only;
-  for (const ST_FUNC *f : *list) {
-    if (!Accepts(f, argc)) continue;
-    string_view scope = Text(f->scope);
-    if (have && scope != only) return nullptr;
-    have = true;
-    only = scope;
-  }
-  return have ? Pick(Lookup(g_scoped.by_scope, PairKey{only, name}), argc, sid) : nullptr;
+  return FromOneScope(Lookup(g_scoped.members, name), name, argc, sid,
+                      [](string_view) { return true; });
 }
 
 }  // namespace
