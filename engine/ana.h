@@ -143,32 +143,46 @@ struct ST_FUNC {
   const char *returns;  // the class its return type names, "n::A::" (precise parser), or null
 };
 
-struct ST_CALL {
-  int to_sid, to_fid;      // linked definition, 0 if none
-  ST_FUNC *to_func;        // linked definition, or null
-  ST_FUNC *caller;         // function whose body holds the call
-  const char *scope;       // scope written before the called name, or "" (interned)
-  const char *name;        // called name (interned)
-  int scope_hash;          // HashString of scope
-  int name_hash;           // HashString of name
-  int argc;                // arguments at the call
-  int items;               // 0
-  int line;                // line of the call minus the caller's line
-  int skip;                // 1: not shown in call trees
-  int form;                // how the call names its target (CALL_...; precise parser)
-  const char *receiver;    // obj.f(): the class obj is declared with, "n::A::" (precise parser)
-  const char *object;      // obj.f() with obj declared nowhere near: its name (a data member?)
-  const ST_CALL *through;  // g().f(): the call g() whose result f is called on (precise parser)
-};
-
-// How a call names what it calls, as the precise parser records it; the
-// described parser's calls are all CALL_PLAIN.
 enum {
   CALL_PLAIN = 0,      // f(...), a name alone
   CALL_QUALIFIED = 1,  // n::f(...), A::f(...), obj.A::f(...): scope holds the qualifier
   CALL_MEMBER = 2,     // obj.f(...), p->f(...)
   CALL_THIS = 3,       // this->f(...)
 };
+
+struct ST_CALL;
+
+// How a call is written, beyond its scope and name, as the precise parser
+// reads it. Most calls have nothing to say here (a name alone), and the
+// statement parser's never do, so it is a record apart that such calls go
+// without.
+struct ST_CALL_FORM {
+  int form;                // how the call names its target (CALL_...)
+  const char *receiver;    // obj.f(): the class obj is declared with, "n::A::", or null
+  const char *object;      // obj.f() with obj declared nowhere near: its name (a data member?)
+  const ST_CALL *through;  // g().f(): the call g() whose result f is called on, or null
+};
+
+struct ST_CALL {
+  int to_sid, to_fid;  // linked definition, 0 if none
+  ST_FUNC *to_func;    // linked definition, or null
+  ST_FUNC *caller;     // function whose body holds the call
+  const char *scope;   // scope written before the called name, or "" (interned)
+  const char *name;    // called name (interned)
+  int scope_hash;      // HashString of scope
+  int name_hash;       // HashString of name
+  int argc;            // arguments at the call
+  int items;           // 0
+  int line;            // line of the call minus the caller's line
+  int skip;            // 1: not shown in call trees
+  ST_CALL_FORM *how;   // null: a name alone (CALL_PLAIN), nothing more known
+};
+
+// How a call names what it calls, as the precise parser records it; the
+// statement parser's calls are all CALL_PLAIN.
+inline int CallForm(const ST_CALL *c) {
+  return c->how ? c->how->form : CALL_PLAIN;
+}
 
 // A class (struct, union) with a body, as the precise parser found it.
 struct ST_CLASS {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/precise_internal.h"
+#include "foundation/arena.h"
 #include "foundation/log.h"
 #include "foundation/text.h"
 
@@ -193,6 +194,19 @@ const ST_CALL *Through(const std::vector<PreciseCall> &calls, const std::vector<
   return nullptr;
 }
 
+// The record of how the call is written, or null for a name alone (most
+// calls), so that the plain ones cost no more than the statement parser's.
+ST_CALL_FORM *HowWritten(ST_SOURCE *s, const PreciseCall &pc, const ST_CALL *through) {
+  if (pc.form == CALL_PLAIN && !pc.receiver[0] && !pc.object[0] && !through) return nullptr;
+  ST_CALL_FORM *how = (ST_CALL_FORM *)ArenaAlloc(&s->records, sizeof(ST_CALL_FORM));
+  if (!how) return nullptr;
+  how->form = pc.form;
+  how->receiver = pc.receiver[0] ? ANA_Intern(pc.receiver) : nullptr;
+  how->object = pc.object[0] ? ANA_Intern(pc.object) : nullptr;
+  how->through = through;
+  return how;
+}
+
 }  // namespace
 
 void precise_leave_function(PreciseWalk *w) {
@@ -208,15 +222,12 @@ void precise_leave_function(PreciseWalk *w) {
     if (!e) break;
     ST_CALL *c = (ST_CALL *)e->data;
     made.push_back(c);
-    c->through = Through(pf.calls, made, pc.through);
     c->caller = f;
     c->scope = pc.form == CALL_QUALIFIED ? ANA_Intern(pc.name.qualifier) : "";
     c->name = ANA_Intern(pc.name.name);
     c->argc = pc.argc;
     c->line = pc.line;
-    c->form = pc.form;
-    c->receiver = pc.receiver[0] ? ANA_Intern(pc.receiver) : nullptr;
-    c->object = pc.object[0] ? ANA_Intern(pc.object) : nullptr;
+    c->how = HowWritten(s, pc, Through(pf.calls, made, pc.through));
     if (!w->log) continue;
     NestMove(pc.nest);
     LogPrint(1, LOG_DEBUG, "//oooooooooo  calling FUNCTION  oooooooooo\r\n");

@@ -352,7 +352,7 @@ ST_FUNC *Find(const ST_CALL *call, int through_left);
 // g().f(): the class g returns, when g links to a definition that names
 // one, or the class g names when it is a temporary of that class.
 ST_FUNC *FindThroughResult(const ST_CALL *call, int through_left, bool *found) {
-  const ST_CALL *inner = call->through;
+  const ST_CALL *inner = call->how ? call->how->through : nullptr;
   if (through_left <= 0 || !inner || !inner->name) return nullptr;
   const ST_FUNC *caller = call->caller;
   string_view from = caller ? Text(caller->scope) : string_view(), cls;
@@ -377,23 +377,24 @@ ST_FUNC *Find(const ST_CALL *call, int through_left) {
   string_view from = caller ? Text(caller->scope) : string_view();
   string_view name = call->name, q = Text(call->scope);
   int want_const = caller && caller->member ? caller->const_this : -1;
-  switch (call->form) {
+  const ST_CALL_FORM *how = call->how;
+  switch (CallForm(call)) {
     case CALL_MEMBER:
-      if (call->receiver && *call->receiver) {
+      if (how->receiver && *how->receiver) {
         // Declared with a class: that class and its bases, or nothing when
         // it is not analysed (a library type such as a string).
         string_view cls;
-        if (!ResolveType(from, call->receiver, &cls)) return nullptr;
+        if (!ResolveType(from, how->receiver, &cls)) return nullptr;
         return FindInClass(cls, name, call->argc, sid);
       }
-      if (call->through) {
+      if (how->through) {
         bool found = false;
         ST_FUNC *f = FindThroughResult(call, through_left, &found);
         if (found) return f;
       }
-      if (call->object && caller && caller->member) {
+      if (how->object && caller && caller->member) {
         bool found = false;
-        ST_FUNC *f = FindThroughField(from, call->object, name, call->argc, sid, &found);
+        ST_FUNC *f = FindThroughField(from, how->object, name, call->argc, sid, &found);
         if (found) return f;
       }
       return FindMember(name, call->argc, sid);

@@ -43,11 +43,13 @@ class Precise : public EngineTest {
                (f->const_this ? " const" : "") +
                (f->returns ? std::string(" returns ") + f->returns : std::string()) + "\n";
         ForEachCall(f, [&](const ST_CALL *c) {
-          out += std::string("  ") + kForm[c->form] + " " + c->scope + c->name + " " +
+          const ST_CALL_FORM none{CALL_PLAIN, nullptr, nullptr, nullptr};
+          const ST_CALL_FORM &how = c->how ? *c->how : none;
+          out += std::string("  ") + kForm[how.form] + " " + c->scope + c->name + " " +
                  std::to_string(c->argc) + " L" + std::to_string(c->line) +
-                 (c->receiver ? std::string(" on ") + c->receiver : std::string()) +
-                 (c->object ? std::string(" via ") + c->object : std::string()) +
-                 (c->through ? std::string(" after ") + c->through->name : std::string()) + "\n";
+                 (how.receiver ? std::string(" on ") + how.receiver : std::string()) +
+                 (how.object ? std::string(" via ") + how.object : std::string()) +
+                 (how.through ? std::string(" after ") + how.through->name : std::string()) + "\n";
         });
       });
       void *data = nullptr;

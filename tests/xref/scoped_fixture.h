@@ -28,6 +28,7 @@ namespace velmora_test {
 struct ScopedFixture : ::testing::Test {
   velmora_test::NullViews views;
   std::deque<std::vector<const char *>> base_lists;  // what the class records point to
+  std::deque<ST_CALL_FORM> forms;                    // what the call records point to
   std::string log_path;
 
   void SetUp() override {
@@ -62,13 +63,15 @@ struct ScopedFixture : ::testing::Test {
   static ST_FUNC *Member(ST_SOURCE *s, const char *scope, const char *name, int argc = 0) {
     return Func(s, scope, name, argc, 1);
   }
-  static ST_CALL *Call(ST_FUNC *caller, int form, const char *scope, const char *name,
-                       int argc = 0) {
+  // A call written in that form; its form record (c->how) is the test's to
+  // fill further.
+  ST_CALL *Call(ST_FUNC *caller, int form, const char *scope, const char *name, int argc = 0) {
     ST_CALL *c = AddCall(caller, scope, name, argc);
-    c->form = form;
+    forms.push_back(ST_CALL_FORM{form, nullptr, nullptr, nullptr});
+    c->how = &forms.back();
     return c;
   }
-  static ST_CALL *Plain(ST_FUNC *caller, const char *name, int argc = 0) {
+  ST_CALL *Plain(ST_FUNC *caller, const char *name, int argc = 0) {
     return Call(caller, CALL_PLAIN, "", name, argc);
   }
 

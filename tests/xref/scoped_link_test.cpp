@@ -248,7 +248,7 @@ TEST_F(ScopedFixture, StatementParserSettingLinksAsBefore) {
     Plain(g, "opt", 1);
     if (!precise_fields) {
       ForEachFunction([](ST_FUNC *f) { f->member = 0; });
-      ForEachCall(s, [](ST_CALL *c) { c->form = 0; });
+      ForEachCall(s, [](ST_CALL *c) { c->how = nullptr; });
     } else {
       opt->argc_min = 1;
     }

@@ -26,7 +26,7 @@ TEST_F(ScopedFixture, MemberCallsOnADeclaredObjectLookInItsClass) {
 
   auto on = [&](const char *receiver, const char *name) {
     ST_CALL *c = Call(user, CALL_MEMBER, "", name);
-    c->receiver = receiver ? ANA_Intern(receiver) : nullptr;
+    c->how->receiver = receiver ? ANA_Intern(receiver) : nullptr;
     return c;
   };
   ST_CALL *own = on("Suite::", "name");             // found from app::
@@ -66,7 +66,7 @@ TEST_F(ScopedFixture, MemberCallsThroughADataMemberLookInItsClass) {
 
   auto via = [&](ST_FUNC *caller, const char *object, const char *name) {
     ST_CALL *c = Call(caller, CALL_MEMBER, "", name);
-    c->object = ANA_Intern(object);
+    c->how->object = ANA_Intern(object);
     return c;
   };
   ST_CALL *own = via(run, "impl_", "go");
@@ -101,7 +101,7 @@ TEST_F(ScopedFixture, MemberCallsOnACallsResultLookInTheClassItReturns) {
 
   auto after = [&](const ST_CALL *inner, int form, const char *scope, const char *name) {
     ST_CALL *c = Call(user, form, scope, name);
-    c->through = inner;
+    c->how->through = inner;
     return c;
   };
   // Unit::Instance()->impl()->go(): each step in the class the last returns.
@@ -135,7 +135,7 @@ TEST_F(ScopedFixture, LongChainsOfCallResultsEnd) {
   std::vector<ST_CALL *> chain;
   for (int i = 0; i < 5000; i++) {
     ST_CALL *c = Call(user, CALL_MEMBER, "", "next");
-    c->through = inner;
+    c->how->through = inner;
     chain.push_back(c);
     inner = c;
   }
