@@ -67,7 +67,7 @@ struct MainWindowPort {
 enum { WINDOW_PROGRESS = 1, WINDOW_WAITBOX = 2 };
 
 // The four result views behind the tab control.
-// VIEW_CALLERS is the tree view of callers trees, after the described four;
+// VIEW_CALLERS is the tree view of callers trees, after the original four;
 // VIEW_GRAPH the picture of the last tree's graph (the desktop program).
 enum {
   VIEW_FUNCTIONS = 0,

@@ -234,7 +234,7 @@ void WaitBoxWindow::SetText(const QString &text) {
   QString t = text;
   t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
   text_->setText(t);
-  // The box grows (never below its described size) until every line shows.
+  // The box grows (never below its designed size) until every line shows.
   int need = std::max(text_height_, text_->heightForWidth(text_->width()) + 4);
   int grow = need - text_height_;
   text_->resize(text_->width(), need);

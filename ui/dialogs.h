@@ -89,9 +89,9 @@ class WaitBoxWindow : public QWidget {
   QLabel *text_;            // 1001
   QLabel *seconds_;         // 1008
   QLabel *lower_[3];        // the row under the text: "About", 1008, "[sec]"
-  int lower_top_[3];        // their places in the described layout
-  int text_height_;         // described height of 1001
-  int box_height_;          // described height of the box
+  int lower_top_[3];        // their places in the designed layout
+  int text_height_;         // designed height of 1001
+  int box_height_;          // designed height of the box
   QTimer *timer_;           // 500 ms refresh
   uint32_t start_;          // tick count at creation
   unsigned elapsed_ = 0;    // whole seconds shown

@@ -141,7 +141,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("mainWindow"));
   setWindowTitle(QString::fromLatin1(kTitle));
   setWindowIcon(ProgramIcon());
-  // The described first size; later runs come back as they were left.
+  // The default first size; later runs come back as they were left.
   resize(g_config.WIDTH, g_config.HEIGHT);
   setAcceptDrops(false);
 

@@ -29,7 +29,7 @@ class GuiRenderTest : public NavigatorFixture {
     QVERIFY(QFile::exists(g->File()));
     QCOMPARE(g->NodeCount(), 3);  // main, compute, helper (the others are names)
     QVERIFY(!g->NodeRect(Sid("helper"), Fid("helper")).isEmpty());
-    QCOMPARE(Pictures(), 1);  // the described picture is still made
+    QCOMPARE(Pictures(), 1);  // the usual picture is still made
     qInfo("tree of main in the Graph tab after %lld ms", (long long)t.elapsed());
 
     // A click on a node selects its function in the Function List.

@@ -51,7 +51,7 @@ class GuiScreenTest : public NavigatorFixture {
   }
 
   void windowRemembered() {
-    // The first run has the described size.
+    // The first run has the default size.
     QCOMPARE(w_->size(), QSize(g_config.WIDTH, g_config.HEIGHT));
     QCOMPARE(w_->size(), QSize(800, 400));
     w_->resize(900, 520);

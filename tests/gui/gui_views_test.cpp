@@ -32,7 +32,7 @@ class GuiViewsTest : public GuiFixture {
   void windowShape() {
     QCOMPARE(w_->windowTitle(), QStringLiteral("Velmora Ver 0.10"));
     QTabWidget *tabs = Views()->Tabs();
-    // The four described tabs keep their order; the Graph stands beside the
+    // The four original tabs keep their order; the Graph stands beside the
     // CallTree, the Callers come last. Views keep their numbers.
     QCOMPARE(tabs->count(), 6);
     QStringList labels;
@@ -66,7 +66,7 @@ class GuiViewsTest : public GuiFixture {
     QCOMPARE(List(1)->model()->headerData(4, Qt::Horizontal).toString(),
              QStringLiteral("CallFunction"));
 
-    // Menus 101 with their command ids, the described items among the new
+    // Menus 101 with their command ids, the original items among the new
     // ones, and every command with its key shown.
     QStringList items;
     for (QAction *menu : w_->menuBar()->actions()) {
