@@ -110,6 +110,12 @@ int ANA_Exec(ProgressSink *window, char *name_buffer, int mode) {
   }
   ST_SOURCE *s = (ST_SOURCE *)ANA.cur_source->data;
   if (name_buffer && strcmp(name_buffer, s->name) != 0) CopyText(name_buffer, 260, s->name);
+  // The threads start with the first source that nothing has parsed yet;
+  // while they run, only pool_exec looks at the sources they take. They
+  // start on the first call, so they already parse while the caller pauses
+  // between registering the sources and asking for the first slice.
+  if (!pool_active() && s->status == 0 && !s->text)
+    pool_start(ANA.cur_source, parse_ahead, forget_parse);
   if (mode < 0) return 0;
 
   LogFlushDue();  // a long source must not keep its lines from the file
@@ -117,10 +123,6 @@ int ANA_Exec(ProgressSink *window, char *name_buffer, int mode) {
     WriteBanner(s);
     ANA.header_done = 1;
   }
-  // The threads start with the first source that nothing has parsed yet;
-  // while they run, only pool_exec looks at the sources they take.
-  if (!pool_active() && s->status == 0 && !s->text)
-    pool_start(ANA.cur_source, parse_ahead, forget_parse);
   if (pool_has(s)) return pool_exec(s);
 
   if (s->status == -2) {

@@ -4,6 +4,9 @@
 #include "shell/app.h"
 
 #include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
 #include <strings.h>
 
 #include "engine/ana.h"
@@ -34,6 +37,9 @@ struct AppState {
 };
 
 AppState g_app;
+// The command line's collection while AppStartCollecting lets it run; only
+// the main thread starts and joins it.
+std::thread g_collector;
 
 // FILE.ini -> FILEENH.ini; a name without ".ini" just gets "ENH.ini".
 void ExtensionPathFromSettings(const char *ini, char *out, size_t cap) {
@@ -49,8 +55,10 @@ void ExtensionPathFromSettings(const char *ini, char *out, size_t cap) {
 
 }  // namespace
 
-int AppStart(const char *ini_path, int n, const char *const *paths, const char **failure) {
+int AppStartCollecting(const char *ini_path, int n, const char *const *paths,
+                       const char **failure) {
   if (failure) *failure = nullptr;
+  AppCollected(nullptr);  // a start before this one has finished its walk
   g_app = AppState();
   JobState = JobStep::Idle;
   ProgramPath(g_app.program, sizeof g_app.program);
@@ -77,21 +85,42 @@ int AppStart(const char *ini_path, int n, const char *const *paths, const char *
     }
     JobState = JobStep::RegisterSources;  // the main window starts the job
     BeginCollection(nullptr);
-    for (int i = 0; i < n; i++) {
-      if (paths[i]) GetDirFile(nullptr, ProjectFiles, "", paths[i]);
+    std::vector<std::string> own;
+    for (int i = 0; i < n; i++)
+      if (paths[i]) own.emplace_back(paths[i]);
+    CB *list = ProjectFiles;
+    // The analyzer is created after the walk, on the same thread, so that
+    // their trace lines keep their order.
+    auto collect = [list, own] {
+      for (const std::string &p : own) GetDirFile(nullptr, list, "", p.c_str());
+      g_app.ana_created = CreateANA();
+    };
+    try {
+      g_collector = std::thread(collect);
+    } catch (...) {
+      collect();  // no thread to be had: the walk is only slower
     }
+  } else {
+    g_app.ana_created = CreateANA();
   }
-
-  if (!CreateANA()) {
-    JobState = JobStep::Idle;
-    if (failure) *failure = "CreateANA error !";
-    return 0;
-  }
-  g_app.ana_created = 1;
   return 1;
 }
 
+int AppStart(const char *ini_path, int n, const char *const *paths, const char **failure) {
+  if (!AppStartCollecting(ini_path, n, paths, failure)) return 0;
+  return AppCollected(failure);
+}
+
+int AppCollected(const char **failure) {
+  if (g_collector.joinable()) g_collector.join();
+  if (g_app.ana_created) return 1;
+  JobState = JobStep::Idle;
+  if (failure) *failure = "CreateANA error !";
+  return 0;
+}
+
 void AppStop(void) {
+  AppCollected(nullptr);
   WorkerStop();
   WorkerWait();
   LogFlush();

@@ -33,6 +33,9 @@ int CompareText(std::string_view a, std::string_view b) {
   return a.size() < b.size() ? -1 : 1;
 }
 
+// The row of a list that got no memory for its bytes: there, but empty.
+const char kEmptyRow[64] = {};
+
 }  // namespace
 
 // What a sort needs, copied from the rows on the GUI thread so that the
@@ -75,26 +78,44 @@ int ListModel::IsNumericColumn(int list, int col) {
   return col == CL_SID || col == CL_FID || col == CL_ARGC || col == CL_TO_SID || col == CL_TO_FID;
 }
 
-ListModel::Row ListModel::MakeRow(std::string cells, int n) const {
-  // The first n texts (at most one per column) are kept in place, the other
-  // columns added empty: a row of the list's own width, without a copy.
+ListModel::Row ListModel::MakeRow(const char *cells, size_t len, int n, bool counted) {
+  // The first n texts (at most one per column) are kept, the other columns
+  // added empty: a row of the list's own width.
   int keep = std::min(n, columns_);
   size_t end = 0;
   int c = 0;
-  for (; c < keep; c++) {
-    size_t nul = cells.find('\0', end);
-    if (nul == std::string::npos) break;
-    end = nul + 1;
+  if (counted && n <= columns_) {
+    end = len;
+    c = n;
   }
-  cells.resize(end);
-  for (; c < columns_; c++) cells.push_back('\0');
-  return cells;
+  for (; c < keep; c++) {
+    const void *nul = memchr(cells + end, 0, len - end);
+    if (!nul) break;
+    end = (size_t)((const char *)nul - cells) + 1;
+  }
+  size_t bytes = end + (size_t)(columns_ - c);
+  char *row = store_.Take(bytes);
+  if (!row) return kEmptyRow;
+  memcpy(row, cells, end);
+  memset(row + end, 0, bytes - end);
+  return row;
 }
 
-const char *ListModel::CellText(const Row &r, int col) {
-  const char *p = r.c_str();
+const char *ListModel::CellText(Row r, int col) {
+  const char *p = r;
   for (int c = 0; c < col; c++) p += strlen(p) + 1;
   return p;
+}
+
+size_t ListModel::RowBytes(Row r) const {
+  const char *p = r;
+  for (int c = 0; c < columns_; c++) p += strlen(p) + 1;
+  return (size_t)(p - r);
+}
+
+std::string_view ListModel::RowAt(int row) const {
+  if (row < 0 || row >= (int)rows_.size()) return std::string_view();
+  return std::string_view(rows_[row], RowBytes(rows_[row]));
 }
 
 int ListModel::StoreRow(int shown) const {
@@ -113,7 +134,7 @@ int ListModel::ShownRow(int store) const {
 QVariant ListModel::data(const QModelIndex &index, int role) const {
   int s = StoreRow(index.row());
   if (s < 0 || index.column() < 0 || index.column() >= columns_) return QVariant();
-  const Row &r = rows_[s];
+  Row r = rows_[s];
   int c = index.column();
   switch (role) {
     case Qt::DisplayRole:
@@ -156,19 +177,67 @@ void ListModel::InsertRow(int index, const char *text) {
 }
 
 void ListModel::InsertRow(int index, std::string cells, int n) {
-  Row row = MakeRow(std::move(cells), n);
+  InsertRow(index, cells.data(), cells.size(), n);
+}
+
+void ListModel::InsertRow(int index, const char *cells, size_t len, int n) {
+  PlaceRow(index, MakeRow(cells, len, n));
+}
+
+size_t ListModel::InsertRowFrom(int index, const char *cells, size_t avail, int n) {
+  size_t end = 0;
+  for (int c = 0; c < n; c++) {
+    size_t len = end < avail ? strnlen(cells + end, avail - end) : 0;
+    if (end + len >= avail) {  // cut short: the searching insertion copes with it
+      InsertRow(index, cells, avail, n);
+      return avail;
+    }
+    end += len + 1;
+  }
+  PlaceRow(index, MakeRow(cells, end, n, true));
+  return end;
+}
+
+void ListModel::ConsiderCell(Longest *best, size_t len, int r, int n) {
+  if ((int)best->size() == n && len <= best->back().first) return;
+  auto at = std::upper_bound(best->begin(), best->end(), std::make_pair(len, r),
+                             [](const std::pair<size_t, int> &a, const std::pair<size_t, int> &b) {
+                               return a.first > b.first;
+                             });
+  best->insert(at, {len, r});
+  if ((int)best->size() > n) best->pop_back();
+}
+
+void ListModel::TrackLongest(unsigned mask) {
+  tracked_ = mask;
+  longest_.assign((size_t)columns_, Longest());
+  longest_valid_ = Size() == 0;  // rows already there were not counted
+}
+
+void ListModel::TrackRow(Row row, int r) {
+  const char *p = row;
+  for (int c = 0; c < columns_ && (tracked_ >> c) != 0; c++) {
+    size_t len = strlen(p);
+    if (tracked_ & (1u << c)) ConsiderCell(&longest_[c], len, r, kTrackedLongest);
+    p += len + 1;
+  }
+}
+
+void ListModel::PlaceRow(int index, Row row) {
   int size = Size();
   if (index < 0) index = 0;
   if (index >= size) {
-    pending_.push_back(std::move(row));
+    if (tracked_ && longest_valid_) TrackRow(row, size);
+    pending_.push_back(row);
     return;
   }
+  longest_valid_ = false;  // store rows after it move
   // An insertion inside the list: rows after it move down by one.
   Commit();
   resets_++;
   int shown = order_.empty() ? index : (int)rows_.size();
   beginInsertRows(QModelIndex(), shown, shown);
-  rows_.insert(rows_.begin() + index, std::move(row));
+  rows_.insert(rows_.begin() + index, row);
   if (!order_.empty()) {
     for (int &o : order_)
       if (o >= index) o++;
@@ -179,6 +248,7 @@ void ListModel::InsertRow(int index, std::string cells, int n) {
 
 void ListModel::SetCell(int row, int col, const char *text) {
   if (col < 0 || col >= columns_ || row < 0) return;
+  if (!text) text = "";
   Row *r = nullptr;
   if (row >= (int)rows_.size()) {
     size_t p = (size_t)(row - (int)rows_.size());
@@ -189,9 +259,23 @@ void ListModel::SetCell(int row, int col, const char *text) {
     if (dirty_lo_ < 0 || row < dirty_lo_) dirty_lo_ = row;
     if (row > dirty_hi_) dirty_hi_ = row;
   }
+  if (tracked_ & (1u << col)) longest_valid_ = false;
   const char *cell = CellText(*r, col);
-  size_t start = (size_t)(cell - r->c_str());
-  r->replace(start, strlen(cell), text ? text : "");
+  size_t old_len = strlen(cell), new_len = strlen(text);
+  size_t start = (size_t)(cell - *r);
+  if (new_len == old_len && *r != kEmptyRow) {
+    // Same length (a count that keeps its digits): in place.
+    memcpy((char *)*r + start, text, new_len);
+    return;
+  }
+  // Otherwise the row is made again with the new cell.
+  size_t bytes = RowBytes(*r);
+  std::string next;
+  next.reserve(bytes - old_len + new_len);
+  next.append(*r, start);
+  next.append(text, new_len);
+  next.append(cell + old_len, bytes - start - old_len);
+  *r = MakeRow(next.data(), next.size(), columns_);
 }
 
 std::string ListModel::Cell(int row, int col) const {
@@ -212,6 +296,9 @@ void ListModel::DeleteRows() {
   rows_.clear();
   pending_.clear();
   order_.clear();
+  store_.Clear();
+  longest_.assign(tracked_ ? (size_t)columns_ : 0, Longest());
+  longest_valid_ = true;
   dirty_lo_ = dirty_hi_ = -1;
   endResetModel();
 }
@@ -229,7 +316,7 @@ void ListModel::Commit() {
     int first = (int)rows_.size();
     int last = first + (int)pending_.size() - 1;
     beginInsertRows(QModelIndex(), first, last);
-    for (Row &r : pending_) rows_.push_back(std::move(r));
+    rows_.insert(rows_.end(), pending_.begin(), pending_.end());
     if (!order_.empty())
       for (int i = first; i <= last; i++) order_.push_back(i);
     pending_.clear();
@@ -355,16 +442,19 @@ void ListModel::ApplyOrder(std::vector<int> old, std::vector<int> next) {
 }
 
 std::vector<std::string> ListModel::LongestCells(int col, int n) const {
-  std::vector<std::pair<size_t, int>> best;  // (bytes, store row), longest first
   if (col < 0 || col >= columns_ || n <= 0) return {};
-  for (int r = 0; r < (int)rows_.size(); r++) {
-    size_t len = strlen(CellText(rows_[r], col));
-    if ((int)best.size() == n && len <= best.back().first) continue;
-    auto at = std::upper_bound(best.begin(), best.end(), std::make_pair(len, r),
-                               [](const std::pair<size_t, int> &a,
-                                  const std::pair<size_t, int> &b) { return a.first > b.first; });
-    best.insert(at, {len, r});
-    if ((int)best.size() > n) best.pop_back();
+  Longest best;
+  bool kept = (tracked_ & (1u << col)) && longest_valid_ && n <= kTrackedLongest;
+  if (kept) {
+    for (const auto &b : longest_[col]) {
+      if (b.second >= (int)rows_.size()) kept = false;  // a pending row: not a row yet
+      if ((int)best.size() < n) best.push_back(b);
+    }
+  }
+  if (!kept) {
+    best.clear();
+    for (int r = 0; r < (int)rows_.size(); r++)
+      ConsiderCell(&best, strlen(CellText(rows_[r], col)), r, n);
   }
   std::vector<std::string> out;
   for (const auto &b : best) out.push_back(CellText(rows_[b.second], col));

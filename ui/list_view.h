@@ -12,7 +12,10 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
+
+#include "ui/row_store.h"
 
 // Rows of one list view. Rows are addressed by their place in the store (the
 // order in which they were inserted); sorting only changes the order shown.
@@ -34,6 +37,12 @@ class ListModel : public QAbstractTableModel {
   // The same with its first n cells, each ended by a NUL in cells (cells past
   // the last column are ignored).
   void InsertRow(int index, std::string cells, int n);
+  // The same from len bytes at cells (the cells need not end the buffer).
+  void InsertRow(int index, const char *cells, size_t len, int n);
+  // Inserts the row whose first n cells, each ended by a NUL, start at cells
+  // within avail bytes, walking them once; returns the bytes the n cells take
+  // (avail when the last one is cut short).
+  size_t InsertRowFrom(int index, const char *cells, size_t avail, int n);
   // Sets one cell; out-of-range rows and columns are ignored.
   void SetCell(int row, int col, const char *text);
   // The Shift_JIS text of one cell, "" when out of range.
@@ -43,9 +52,7 @@ class ListModel : public QAbstractTableModel {
   const char *CellAt(int row, int col) const;
   // The cells of a committed row one after another, each ended by a NUL
   // (empty when out of range); valid until the rows change.
-  std::string_view RowAt(int row) const {
-    return row >= 0 && row < (int)rows_.size() ? std::string_view(rows_[row]) : std::string_view();
-  }
+  std::string_view RowAt(int row) const;
   // Rows in the store, pending ones included.
   int Size() const { return (int)(rows_.size() + pending_.size()); }
   void DeleteRows();
@@ -61,9 +68,14 @@ class ListModel : public QAbstractTableModel {
   void SortInBackground(int col, bool descending);
   // 1 while a background sort runs or waits.
   int Sorting() const { return sort_ != nullptr; }
-  // The longest texts of column col, by bytes (at most n, longest first):
-  // what column sizing measures.
+  // The longest texts of column col, by bytes (at most n, longest first; of
+  // equal ones the first rows): what column sizing measures.
   std::vector<std::string> LongestCells(int col, int n) const;
+  // Keeps the longest cells of the columns in mask (bit c for column c) up
+  // to date while rows are appended, so that LongestCells with n up to
+  // kTrackedLongest needs no walk over every row at the end of a fill.
+  void TrackLongest(unsigned mask);
+  static const int kTrackedLongest = 16;
   // Store row of a shown row and back; -1 when out of range.
   int StoreRow(int shown) const;
   int ShownRow(int store) const;
@@ -83,18 +95,36 @@ class ListModel : public QAbstractTableModel {
   void FinishSort();
   void ApplyOrder(std::vector<int> old, std::vector<int> next);
   // A row is its cells one after another, each ended by a NUL, always
-  // columns_ of them: one block per row, and every cell a C string in place.
-  typedef std::string Row;
-  Row MakeRow(std::string cells, int n) const;
-  static const char *CellText(const Row &r, int col);
-  int list_;                  // VIEW_FUNCTIONS or VIEW_CALLS
-  int columns_;               // FL_COLUMNS or CL_COLUMNS
-  std::vector<Row> rows_;     // committed rows in store order
-  std::vector<Row> pending_;  // appended rows not yet announced
-  std::vector<int> order_;    // shown row -> store row; empty while unsorted
-  int dirty_lo_ = -1;         // smallest store row changed since Commit
-  int dirty_hi_ = -1;         // largest store row changed since Commit
-  unsigned resets_ = 0;       // DeleteRows and inner insertions so far
+  // columns_ of them, in store_: every cell a C string in place. A changed
+  // row that no longer fits gets new bytes; the old ones stay until the
+  // list is emptied.
+  typedef const char *Row;
+  // A row of the first n cells (at most columns_) of len bytes at cells;
+  // counted: the len bytes are exactly n NUL-ended cells.
+  Row MakeRow(const char *cells, size_t len, int n, bool counted = false);
+  // Puts a made row at store position index (appended when past the end).
+  void PlaceRow(int index, Row row);
+  // The longest cells of one column: (bytes, store row), longest first.
+  typedef std::vector<std::pair<size_t, int>> Longest;
+  // Counts cell (len bytes) of store row r into best, keeping n.
+  static void ConsiderCell(Longest *best, size_t len, int r, int n);
+  // Counts the cells of an appended row (store row r) into longest_.
+  void TrackRow(Row row, int r);
+  static const char *CellText(Row r, int col);
+  // Bytes of a row, its last NUL included.
+  size_t RowBytes(Row r) const;
+  int list_;                      // VIEW_FUNCTIONS or VIEW_CALLS
+  int columns_;                   // FL_COLUMNS or CL_COLUMNS
+  RowStore store_;                // the bytes of every row
+  std::vector<Row> rows_;         // committed rows in store order
+  std::vector<Row> pending_;      // appended rows not yet announced
+  std::vector<int> order_;        // shown row -> store row; empty while unsorted
+  unsigned tracked_ = 0;          // columns whose longest cells are kept (bit per column)
+  bool longest_valid_ = true;     // longest_ holds every row (no inner insertion or tracked edit)
+  std::vector<Longest> longest_;  // per column, while tracked
+  int dirty_lo_ = -1;             // smallest store row changed since Commit
+  int dirty_hi_ = -1;             // largest store row changed since Commit
+  unsigned resets_ = 0;           // DeleteRows and inner insertions so far
   // The background sort: its work record is shared with its thread, which
   // only touches that record; the GUI thread joins it before reading.
   std::shared_ptr<SortWork> sort_;

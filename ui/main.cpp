@@ -17,12 +17,21 @@ int main(int argc, char **argv) {
 
   const char *failure = nullptr;
   int code = 0;
-  if (!AppStart(nullptr, (int)paths.size(), paths.data(), &failure)) {
+  // The command line's paths are collected while the window is built.
+  MainWindow *w = nullptr;
+  if (AppStartCollecting(nullptr, (int)paths.size(), paths.data(), &failure)) {
+    w = new MainWindow;
+    if (!AppCollected(&failure)) {
+      w->Shutdown();
+      delete w;
+      w = nullptr;
+    }
+  }
+  if (!w) {
     ShowWarningBox(nullptr, QString::fromLatin1(failure ? failure : "Program error !"));
   } else {
     QStringList args;
     for (const char *p : paths) args << QFile::decodeName(p);
-    MainWindow *w = new MainWindow;
     w->show();
     w->Start(args);
     if (!StartScreenshotTour(w)) StartBenchQuit(w);

@@ -90,7 +90,8 @@ void PortQueue::PostRow(int list, int row, const char *text) {
     Post(std::move(op));
     return;
   }
-  bool next = has_open_ && open_.list == list && open_.row + open_.col == row;
+  bool next = has_open_ && open_.kind == PortOp::INSERT_ROWS && open_.list == list &&
+              open_.row + open_.col == row;
   if (has_open_ && (!next || open_.text.size() >= kBlockBytes)) {
     std::unique_lock<std::mutex> lock(mu_);
     if (!WaitForRoom(lock)) return;
@@ -131,17 +132,33 @@ PortOp CellOp(int list, int row, int col, const char *text) {
 void PortQueue::PostCell(int list, int row, int col, const char *text) {
   if (!text) text = "";
   if (!OnGuiThread()) {
-    if (has_open_ && open_.list == list && open_.row + open_.col - 1 == row && open_cells_ == col) {
+    if (has_open_ && open_.kind == PortOp::INSERT_ROWS && open_.list == list &&
+        open_.row + open_.col - 1 == row && open_cells_ == col) {
       open_.text.append(text);
       open_.text.push_back('\0');
       open_cells_++;
       memcpy(&open_.text[open_count_at_], &open_cells_, sizeof open_cells_);
       return;
     }
+    if (has_open_ && open_.kind == PortOp::SET_CELLS && open_.list == list && open_.col == col &&
+        open_.row + (int)open_.id == row && open_.text.size() < kBlockBytes) {
+      open_.text.append(text);
+      open_.text.push_back('\0');
+      open_.id++;
+      return;
+    }
     std::unique_lock<std::mutex> lock(mu_);
-    if (abandoned_) return;
     if (!WaitForRoom(lock)) return;
-    Push(CellOp(list, row, col, text));
+    QueueOpen();
+    open_ = PortOp();
+    open_.kind = PortOp::SET_CELLS;
+    open_.list = list;
+    open_.row = row;
+    open_.col = col;
+    open_.id = 1;
+    open_.text = text;
+    open_.text.push_back('\0');
+    has_open_ = true;
     return;
   }
   Post(CellOp(list, row, col, text));

@@ -33,6 +33,8 @@ struct PortOp {
     CALL,         // fn
     INSERT_ROWS,  // list, row = the first row, col = rows; text = each row as a 4-byte cell
                   // count followed by its cells, each ended by a NUL
+    SET_CELLS,    // list, row = the first row, col, id = rows; text = the cell of each row
+                  // from row on, each ended by a NUL
   };
   Kind kind = CALL;
   int list = 0;
@@ -73,8 +75,9 @@ class PortQueue : public QObject {
   void PostRow(int list, int row, const char *text);
   // Queues a SET_CELL (any thread). When it is the next cell of the row
   // inserted last, the cell joins that row instead, so a row filled cell by
-  // cell right after its insertion travels as one operation; the order of
-  // operations is the same either way.
+  // cell right after its insertion travels as one operation; from the worker,
+  // cells set down one column row after row gather in one SET_CELLS block the
+  // same way. The order of operations is the same either way.
   void PostCell(int list, int row, int col, const char *text);
   // Runs fn on the GUI thread after everything queued before it and returns
   // when it has run (at once on the GUI thread). After Abandon it returns
@@ -114,10 +117,11 @@ class PortQueue : public QObject {
   std::atomic<size_t> local_count_{0};  // local_.size(), for the backlog test
   bool posted_ = false;                 // a drain event is on its way
   bool abandoned_ = false;              // no GUI thread to serve calls any more
-  // The block of rows the worker is filling, queued before the next
-  // operation; only the posting thread touches them (Push runs on it too).
-  PortOp open_;               // INSERT_ROWS
+  // The block of rows or cells the worker is filling, queued before the
+  // next operation; only the posting thread touches them (Push runs on it
+  // too).
+  PortOp open_;               // INSERT_ROWS or SET_CELLS
   bool has_open_ = false;     // open_ holds rows
-  size_t open_count_at_ = 0;  // offset of the last row's cell count in open_.text
-  int open_cells_ = 0;        // cells of that row so far
+  size_t open_count_at_ = 0;  // INSERT_ROWS: offset of the last row's cell count in open_.text
+  int open_cells_ = 0;        // INSERT_ROWS: cells of that row so far
 };

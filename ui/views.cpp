@@ -102,6 +102,10 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
 
 void ViewsPanel::BuildListPage(int list, const QFont &list_font) {
   models_[list] = new ListModel(list, this);
+  unsigned names = 0;  // the columns FitColumns measures by their longest cells
+  for (int c = 0; c < models_[list]->columnCount(); c++)
+    if (IsNameColumn(list, c)) names |= 1u << c;
+  models_[list]->TrackLongest(names);
   filters_[list] = new ListFilter(models_[list], this);
   // The page of a list: its search box above it.
   QWidget *page = new QWidget(tabs_);

@@ -187,15 +187,21 @@ void ViewsPanel::ApplyOps(std::vector<PortOp> &ops) {
           int cells;
           memcpy(&cells, p, sizeof cells);
           p += sizeof cells;
-          const char *start = p;
-          for (int c = 0; c < cells && p < end; c++) p += strlen(p) + 1;
-          models_[op.list]->InsertRow(op.row + k, std::string(start, p), cells);
+          p += models_[op.list]->InsertRowFrom(op.row + k, p, (size_t)(end - p), cells);
         }
         break;
       }
       case PortOp::SET_CELL:
         models_[op.list]->SetCell(op.row, op.col, op.text.c_str());
         break;
+      case PortOp::SET_CELLS: {
+        const char *p = op.text.c_str(), *end = p + op.text.size();
+        for (uintptr_t k = 0; k < op.id && p < end; k++) {
+          models_[op.list]->SetCell(op.row + (int)k, op.col, p);
+          p += strlen(p) + 1;
+        }
+        break;
+      }
       case PortOp::DELETE_ROWS:
         models_[op.list]->DeleteRows();
         // Refilled rows come unsorted, so no column may claim an order.

@@ -39,6 +39,8 @@ namespace {
 // The source after the one linked last, so that stepping through the sources
 // costs O(1) per step instead of a walk from the first source.
 CHBUF *g_link_cursor = nullptr;
+// LinkStartAhead ran and no linking phase has taken its start yet.
+bool g_link_started = false;
 
 ST_SOURCE *NextSourceToLink(int sid) {
   void *data = nullptr;
@@ -335,20 +337,29 @@ bool ReplayLinks(CHBUF *e, ST_SOURCE *s) {
 
 }  // namespace
 
+void LinkStartAhead(void) {
+  pool_stop(nullptr);  // the threads of a start nobody used: their links undone
+  g_link_cursor = nullptr;
+  BuildIndex();
+  // The calls of the sources ahead are resolved by the analysis threads.
+  if (g_index_ready) pool_start(CB_Next(&ANA.sources, nullptr), LinkAhead, ForgetLinks);
+  g_link_started = true;
+}
+
 int ANA_LinkCall(ST_CALL *call) {
   return LinkOneCall(call, false);
 }
 
 int ANA_LinkNextSource(void) {
   if (link_position >= link_total) {
+    pool_stop(nullptr);  // a start with nothing to link
+    g_link_started = false;
     DropIndex();
     return -1;
   }
   if (link_position == 0) {
-    g_link_cursor = nullptr;
-    BuildIndex();
-    // The calls of the sources ahead are resolved by the analysis threads.
-    if (g_index_ready) pool_start(CB_Next(&ANA.sources, nullptr), LinkAhead, ForgetLinks);
+    if (!g_link_started) LinkStartAhead();
+    g_link_started = false;  // this phase has taken the start
   }
   ST_SOURCE *s = NextSourceToLink(link_position + 1);
   if (!s) {

@@ -132,6 +132,7 @@ int ANA_BeginCallList(void) {
   LogPrint(0, LOG_RESULT, kRule);
   link_total = ANA.sources.count;
   link_position = 0;
+  LinkStartAhead();
   return link_total;
 }
 

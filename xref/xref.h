@@ -15,8 +15,14 @@ extern int link_position;
 // (without an index the rest is still done). Always 1.
 int ANA_MakeFunctionList(void);
 // Writes the header of the call list to the result log and puts the linker
-// before the first source. Returns the number of registered sources.
+// before the first source; the analysis threads start resolving calls at
+// once, so they work while the caller pauses before the first
+// ANA_LinkNextSource. Returns the number of registered sources.
 int ANA_BeginCallList(void);
+// Starts the analysis threads resolving the calls of every source ahead of
+// ANA_LinkNextSource (a start nobody used is undone first). Worker thread,
+// after the function list.
+void LinkStartAhead(void);
 // Links every call of the next source (after ANA_BeginCallList). Returns the
 // sources linked so far (link_total + 1 after an Escape, which skips the
 // rest), or -1 when nothing is left.

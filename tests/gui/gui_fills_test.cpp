@@ -1,7 +1,8 @@
 // The result views of the desktop program as they take the worker's fills
 // and draw them (Qt Test, offscreen): the Result log's trimming, the tree's
 // lines, refilled lists, the hot row, the limit of typed text, and the ports
-// that carry the fill operations in order across threads.
+// that carry the fill operations in order across threads (rows and cells down
+// one column gathered in blocks).
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QClipboard>
@@ -22,6 +23,7 @@
 #include "gui_fixture.h"
 #include "platform/sys.h"
 #include "ui/qtext.h"
+#include "xref/list_columns.h"
 
 using namespace velmora_gui;
 
@@ -229,6 +231,47 @@ class GuiFillsTest : public GuiFixture {
     Views()->ClearViews();
     QCOMPARE(Views()->Model(1)->rowCount(), 0);
     QCOMPARE(g_views->TreeItemCount(), 0);
+  }
+
+  void cellsDownAColumnKeepTheirPlace() {
+    // As the Called column is rewritten at the end of an analysis: one column
+    // row after row, travelling in blocks, with other operations in between
+    // that must see every cell set before them.
+    ListModel *m = Views()->Model(0);
+    std::string seen_mid, seen_other;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+      const int n = 30000;
+      for (int i = 0; i < n; i++) g_views->InsertRow(VIEW_FUNCTIONS, i, 0, "1");
+      for (int i = 0; i < n; i++) {
+        char text[16];
+        snprintf(text, sizeof text, "%d", i % 1000);
+        g_views->SetCellText(VIEW_FUNCTIONS, i, FL_CALLED, text);
+        if (i == 20000) {
+          char buf[16];
+          g_views->GetCell(VIEW_FUNCTIONS, 19999, FL_CALLED, buf, sizeof buf);
+          seen_mid = buf;
+          g_views->SetCellText(VIEW_FUNCTIONS, 5, FL_FUNCTION, "other");
+          g_views->SetCellText(VIEW_FUNCTIONS, 7, FL_CALLED, "again");
+        }
+      }
+      g_views->SetCellText(VIEW_FUNCTIONS, 8, FL_CALLED, "last");
+      char buf[16];
+      g_views->GetCell(VIEW_FUNCTIONS, 5, FL_FUNCTION, buf, sizeof buf);
+      seen_other = buf;
+      done = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(done.load(), 60000);
+    worker.join();
+    w_->Queue()->Drain();
+    QCOMPARE(seen_mid, std::string("999"));
+    QCOMPARE(seen_other, std::string("other"));
+    QCOMPARE(m->rowCount(), 30000);
+    QCOMPARE(m->Cell(7, FL_CALLED), std::string("again"));
+    QCOMPARE(m->Cell(8, FL_CALLED), std::string("last"));
+    for (int r : {0, 1, 999, 1000, 20000, 20001, 29999})
+      QCOMPARE(m->Cell(r, FL_CALLED), std::to_string(r % 1000));
+    Views()->ClearViews();
   }
 };
 

@@ -2,9 +2,11 @@
 // that collects files at once, the extensions wired below the call tree, and
 // a leak report that closes every run.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 
+#include "foundation/cb.h"
 #include "foundation/settings.h"
 #include "platform/sys.h"
 #include "shell/app.h"
@@ -46,6 +48,51 @@ TEST_F(AppTest, SettingsFromGivenFileAndCommandLineFiles) {
   EXPECT_EQ(JobState.load(), JobStep::RegisterSources);
   ASSERT_NE(ProjectFiles, nullptr);
   EXPECT_EQ(ProjectFiles->count, 1);  // only EXT=C; passes
+  JobState = JobStep::Idle;
+  AppStop();
+  EXPECT_EQ(ProjectFiles, nullptr);
+  const std::string ok = "_MEMCHECK: Unfreed Allocations Chack :OK\n";
+  ASSERT_GE(g_trace.size(), ok.size());
+  EXPECT_EQ(g_trace.substr(g_trace.size() - ok.size()), ok);
+}
+
+TEST_F(AppTest, CollectionWhileTheWindowIsBuilt) {
+  // The desktop program's start: the walk (and the analyzer's creation) run
+  // on while the caller works and end with the same list, in the same order,
+  // and the same trace lines in the same order.
+  velmora_test::WriteFile(dir + "/my.ini", "[CONFIG]\nEXT=C;H;\n");
+  for (int i = 0; i < 300; i++) {
+    std::string sub = dir + "/d" + std::to_string(i % 17);
+    mkdir(sub.c_str(), 0700);
+    velmora_test::WriteFile(sub + "/f" + std::to_string(i) + ".c", "int f(void) { return 0; }\n");
+  }
+  std::string file = dir + "/d3/f3.c";
+  const char *paths[] = {dir.c_str(), file.c_str(), nullptr};
+  auto collected = [] {
+    std::string list;
+    void *data = nullptr;
+    for (CHBUF *e = CB_Next(ProjectFiles, &data); e; e = CB_Next(e, &data))
+      list += std::string((const char *)data) + "\n";
+    return list;
+  };
+  ASSERT_EQ(AppStart((dir + "/my.ini").c_str(), 3, paths, nullptr), 1);
+  std::string at_once = collected(), trace_at_once = g_trace;
+  JobState = JobStep::Idle;
+  AppStop();
+  g_trace.clear();
+  ASSERT_EQ(AppStartCollecting((dir + "/my.ini").c_str(), 3, paths, nullptr), 1);
+  EXPECT_EQ(JobState.load(), JobStep::RegisterSources);
+  const char *failure = "unset";
+  EXPECT_EQ(AppCollected(&failure), 1);
+  EXPECT_EQ(AppCollected(&failure), 1);  // a second wait answers at once
+  EXPECT_STREQ(failure, "unset");
+  EXPECT_EQ(collected(), at_once);
+  EXPECT_EQ(ProjectFiles->count, 301);  // the file named twice is there twice
+  EXPECT_EQ(g_trace, trace_at_once);
+  JobState = JobStep::Idle;
+  AppStop();
+  // Shutdown waits for a walk nobody waited for.
+  ASSERT_EQ(AppStartCollecting((dir + "/my.ini").c_str(), 3, paths, nullptr), 1);
   JobState = JobStep::Idle;
   AppStop();
   EXPECT_EQ(ProjectFiles, nullptr);
