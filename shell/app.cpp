@@ -34,6 +34,7 @@ struct AppState {
   char settings[VELMORA_PATH_MAX];          // settings file in force
   char ext_settings[VELMORA_PATH_MAX + 8];  // extension settings file
   int ana_created;                          // CreateANA succeeded
+  int registered;  // the collected sources are registered; the job must not do it again
 };
 
 AppState g_app;
@@ -90,10 +91,15 @@ int AppStartCollecting(const char *ini_path, int n, const char *const *paths,
       if (paths[i]) own.emplace_back(paths[i]);
     CB *list = ProjectFiles;
     // The analyzer is created after the walk, on the same thread, so that
-    // their trace lines keep their order.
+    // their trace lines keep their order; then the sources are registered,
+    // as the analysis job would do first.
     auto collect = [list, own] {
       for (const std::string &p : own) GetDirFile(nullptr, list, "", p.c_str());
       g_app.ana_created = CreateANA();
+      if (g_app.ana_created && list->count > 0) {
+        ANA_SourceCreateAll(nullptr, list);
+        g_app.registered = 1;
+      }
     };
     try {
       g_collector = std::thread(collect);
@@ -109,6 +115,12 @@ int AppStartCollecting(const char *ini_path, int n, const char *const *paths,
 int AppStart(const char *ini_path, int n, const char *const *paths, const char **failure) {
   if (!AppStartCollecting(ini_path, n, paths, failure)) return 0;
   return AppCollected(failure);
+}
+
+int AppTakeRegisteredSources(void) {
+  int r = g_app.registered;
+  g_app.registered = 0;
+  return r;
 }
 
 int AppCollected(const char **failure) {

@@ -18,15 +18,20 @@
 int AppStart(const char *ini_path, int n, const char *const *paths, const char **failure);
 // The same in two halves, so that the desktop program builds its window
 // while the n paths are collected: this half returns once the settings and
-// logs are in place (0 only for "Memory Alloc error !"), the collection and
-// the creation of the analyzer run on a thread of their own until
-// AppCollected. Until then ProjectFiles and the analyzer belong to that
-// thread.
+// logs are in place (0 only for "Memory Alloc error !"), the collection, the
+// creation of the analyzer and the registering of the collected sources run
+// on a thread of their own until AppCollected. Until then ProjectFiles and
+// the analyzer belong to that thread.
 int AppStartCollecting(const char *ini_path, int n, const char *const *paths, const char **failure);
 // Waits for the second half; main thread. 1 ready; 0 when the analyzer could
 // not be created ("CreateANA error !" in *failure, JobState Idle). A second
 // call only repeats the answer; AppStop waits too.
 int AppCollected(const char **failure);
+
+// 1 the first time it is asked after AppStartCollecting registered the
+// collected sources, so that the analysis job started for them does not
+// register them again (shell only).
+int AppTakeRegisteredSources(void);
 
 // Shutdown, on the main thread: stops a running worker, releases
 // ProjectFiles, the analyzer, the graph buffers and the MIDI output, then

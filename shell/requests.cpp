@@ -9,6 +9,7 @@
 #include "foundation/memory.h"
 #include "foundation/text.h"
 #include "graph/graph.h"
+#include "shell/app.h"
 #include "shell/job_texts.h"
 #include "shell/worker.h"
 #include "shell/worker_internal.h"
@@ -24,6 +25,7 @@ int ProjectIsOpen(void) {
 void DiscardProject(void) {
   ReleaseCB(&ProjectFiles);
   ANA_SourceRelease();
+  AppTakeRegisteredSources();  // they are gone
 }
 
 void ResultViewCleared(void) {
@@ -71,6 +73,7 @@ int RequestStartupAnalysis(void) {
   }
   WorkerParams p = {main, g_front.progress, nullptr,        nullptr,
                     0,    nullptr,          g_front.render, g_front.view};
+  p.registered = AppTakeRegisteredSources();
   return WorkerStart(&p);
 }
 

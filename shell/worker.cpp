@@ -224,7 +224,8 @@ void RegisterSources() {
     return;
   }
   Status(StatusText(1));
-  ANA_SourceCreateAll(Stopping() ? nullptr : g_job.p.progress, ProjectFiles);
+  if (!g_job.p.registered)
+    ANA_SourceCreateAll(Stopping() ? nullptr : g_job.p.progress, ProjectFiles);
   ANA_Exec(g_job.p.progress, MessageBuffer, -1);
   Detail(MessageBuffer);
   PhaseLine(1);

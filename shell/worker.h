@@ -95,6 +95,8 @@ struct WorkerParams {
   // Call-tree job: the tree is drawn into its view only (no Result text, log
   // lines, graph file or picture), as going back to an earlier tree does.
   int view_only = 0;
+  // Analysis job from the command line: the sources are registered already.
+  int registered = 0;
 };
 
 // Graphs with more nodes than this are rendered only when the user agrees

@@ -303,14 +303,14 @@ void ListModel::DeleteRows() {
   endResetModel();
 }
 
-void ListModel::Commit() {
+void ListModel::Commit(bool rows) {
   if (dirty_lo_ >= 0) {
     int lo = order_.empty() ? dirty_lo_ : 0;
     int hi = order_.empty() ? dirty_hi_ : (int)rows_.size() - 1;
     dirty_lo_ = dirty_hi_ = -1;
     if (hi >= lo) Q_EMIT dataChanged(index(lo, 0), index(hi, columns_ - 1));
   }
-  if (!pending_.empty()) {
+  if (rows && !pending_.empty()) {
     // New rows go to the end of the shown order: a sorted list is not
     // sorted again until the next column click.
     int first = (int)rows_.size();

@@ -56,8 +56,11 @@ class ListModel : public QAbstractTableModel {
   // Rows in the store, pending ones included.
   int Size() const { return (int)(rows_.size() + pending_.size()); }
   void DeleteRows();
-  // Makes held-back rows and changed cells visible to the views.
-  void Commit();
+  // Makes held-back rows and changed cells visible to the views; with rows
+  // false only the changed cells.
+  void Commit(bool rows = true);
+  // Rows held back.
+  int Pending() const { return (int)pending_.size(); }
   // Sorts the shown order by one column: numbers for numeric columns, text
   // (ASCII letters folded) otherwise. Stable, so ties keep their order.
   void SortBy(int col, bool descending);

@@ -201,6 +201,9 @@ const char *MainWindow::StatusFor(int view) {
 }
 
 void MainWindow::Start(const QStringList &paths) {
+  // The analysis first: remembering the paths writes the settings file,
+  // which may wait for the disk.
+  bool started = JobState.load() == JobStep::RegisterSources && RequestStartupAnalysis();
   if (!paths.isEmpty()) {
     // As absolute paths: Recent may be opened from another folder.
     paths_.clear();
@@ -208,10 +211,7 @@ void MainWindow::Start(const QStringList &paths) {
     AddRecentPathSet(paths_);
     FillRecentMenu();
   }
-  if (JobState.load() == JobStep::RegisterSources) {
-    if (RequestStartupAnalysis()) return;
-  }
-  SetDropsAccepted(true);
+  if (!started) SetDropsAccepted(true);
 }
 
 void MainWindow::KeyCommand(int key) {

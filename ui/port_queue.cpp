@@ -41,6 +41,7 @@ void PortQueue::Post(PortOp &&op) {
     std::vector<PortOp> one;
     one.push_back(std::move(op));
     Apply(one);
+    if (applier_) applier_->Settle();
     return;
   }
   std::unique_lock<std::mutex> lock(mu_);
@@ -214,6 +215,7 @@ bool PortQueue::TakeBatch(std::vector<PortOp> *batch) {
 void PortQueue::Drain() {
   std::vector<PortOp> batch;
   while (TakeBatch(&batch)) Apply(batch);
+  if (applier_) applier_->Settle();
 }
 
 size_t PortQueue::Pending() {

@@ -49,7 +49,11 @@ struct PortOp {
 // Applies batches of fill operations on the GUI thread.
 struct PortApplier {
   virtual ~PortApplier() {}
+  // May hold back what only the eye would see (rows not yet shown) until
+  // Settle or a short while later.
   virtual void ApplyOps(std::vector<PortOp> &ops) = 0;
+  // Makes everything applied so far visible at once.
+  virtual void Settle() {}
 };
 
 class PortQueue : public QObject {
@@ -83,7 +87,7 @@ class PortQueue : public QObject {
   // when it has run (at once on the GUI thread). After Abandon it returns
   // without running fn.
   void Run(const std::function<void()> &fn);
-  // GUI thread: applies everything queued so far, in order.
+  // GUI thread: applies everything queued so far, in order, and settles it.
   void Drain();
   // Operations waiting (tests, measurements).
   size_t Pending();

@@ -289,9 +289,10 @@ int StartBenchQuit(MainWindow *w) {
   QObject::connect(poll, &QTimer::timeout, w, [w, poll, clock] {
     // The job has ended for the user once the worker is gone and the GUI has
     // taken everything it sent.
-    if (WorkerBusy() || w->Queue()->Pending()) return;
-    poll->stop();
     ViewsPanel *v = w->Views();
+    if (WorkerBusy() || w->Queue()->Pending()) return;
+    if (v->Model(VIEW_FUNCTIONS)->Pending() || v->Model(VIEW_CALLS)->Pending()) return;
+    poll->stop();
     // The worker's pauses are part of the time; the benchmark shows them apart.
     fprintf(stderr,
             "velmora: analysis ended after %.3f s: %d function rows, %d call rows; the worker "

@@ -68,6 +68,8 @@ int ViewsPanel::ColumnWidth(int list, int col, int font_size) {
 }
 
 ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), queue_(queue) {
+  rows_timer_.setSingleShot(true);
+  connect(&rows_timer_, &QTimer::timeout, this, [this] { AfterBatch(true); });
   const ST_CONFIG &cfg = g_config;
   QFont tab_font = MakeFont(cfg.FONT_NAME_TAB, cfg.FONT_SIZE_TAB, false);
   QFont list_font = MakeFont(cfg.FONT_NAME_LV, cfg.FONT_SIZE_LV, true);

@@ -8,7 +8,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
+#include <QTimer>
 #include <QTreeView>
 #include <QWidget>
 
@@ -151,7 +153,11 @@ class ViewsPanel : public QWidget, public ResultViews, public PortApplier {
  private:
   void OnTabChanged(int index);
   void RelabelTabs();
-  void AfterBatch();
+  // Makes the batch's rows and tree items visible. Rows appended to a list
+  // become rows of its model at most every kRowPaceMs while the fill goes
+  // on (each time costs the views a pass over every row), unless now.
+  void AfterBatch(bool now);
+  void Settle() override;
   bool OnGuiThread() const;
   void UpdateRowsText();
   TreeModel *TreeOf(int view) const { return view == VIEW_CALLERS ? callers_model_ : tree_model_; }
@@ -196,4 +202,6 @@ class ViewsPanel : public QWidget, public ResultViews, public PortApplier {
   quintptr next_tree_id_ = 0;  // last handle given out
 
   std::set<quintptr> opened_;  // tree parents that got children this batch
+  QElapsedTimer last_rows_;    // when appended rows were last made visible
+  QTimer rows_timer_;          // makes them visible when no batch follows
 };

@@ -2,6 +2,7 @@
 // worker's calls become ordered batches on the port queue, and ApplyOps plays
 // them on the GUI thread. The row and tree counts answer at once, from the
 // caller's side, so the worker never waits for the GUI to ask them.
+#include <algorithm>
 #include <cstring>
 
 #include <QHeaderView>
@@ -155,9 +156,25 @@ void ViewsPanel::AppendResult(const char *text) {
   queue_->Post(std::move(op));
 }
 
-void ViewsPanel::AfterBatch() {
-  models_[0]->Commit();
-  models_[1]->Commit();
+namespace {
+// Appended rows become visible at most this often while a fill goes on.
+const int kRowPaceMs = 100;
+}  // namespace
+
+void ViewsPanel::Settle() {
+  AfterBatch(true);
+}
+
+void ViewsPanel::AfterBatch(bool now) {
+  bool rows = now || !last_rows_.isValid() || last_rows_.elapsed() >= kRowPaceMs;
+  models_[0]->Commit(rows);
+  models_[1]->Commit(rows);
+  if (rows) {
+    rows_timer_.stop();
+    last_rows_.start();
+  } else if ((models_[0]->Pending() || models_[1]->Pending()) && !rows_timer_.isActive()) {
+    rows_timer_.start(std::max(1, kRowPaceMs - (int)last_rows_.elapsed()));
+  }
   for (quintptr id : opened_) {
     QModelIndex i = tree_model_->IndexOf(id);
     if (i.isValid()) tree_->expand(i);
@@ -227,11 +244,11 @@ void ViewsPanel::ApplyOps(std::vector<PortOp> &ops) {
       case PortOp::CALL:
         // Whatever the closure shows must see every earlier operation.
         flush_text();
-        AfterBatch();
+        AfterBatch(true);
         if (op.fn) op.fn();
         break;
     }
   }
   flush_text();
-  AfterBatch();
+  AfterBatch(false);
 }

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "engine/ana.h"
 #include "foundation/cb.h"
 #include "foundation/settings.h"
 #include "platform/sys.h"
@@ -89,6 +90,10 @@ TEST_F(AppTest, CollectionWhileTheWindowIsBuilt) {
   EXPECT_EQ(collected(), at_once);
   EXPECT_EQ(ProjectFiles->count, 301);  // the file named twice is there twice
   EXPECT_EQ(g_trace, trace_at_once);
+  // The sources are registered too, once: the job is told so, once.
+  EXPECT_EQ(ANA.sources.count, 301);
+  EXPECT_EQ(AppTakeRegisteredSources(), 1);
+  EXPECT_EQ(AppTakeRegisteredSources(), 0);
   JobState = JobStep::Idle;
   AppStop();
   // Shutdown waits for a walk nobody waited for.
