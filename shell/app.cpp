@@ -91,14 +91,18 @@ int AppStartCollecting(const char *ini_path, int n, const char *const *paths,
       if (paths[i]) own.emplace_back(paths[i]);
     CB *list = ProjectFiles;
     // The analyzer is created after the walk, on the same thread, so that
-    // their trace lines keep their order; then the sources are registered,
-    // as the analysis job would do first.
+    // their trace lines keep their order; then the sources are registered
+    // and their parsing begins, as the analysis job would do first.
     auto collect = [list, own] {
       for (const std::string &p : own) GetDirFile(nullptr, list, "", p.c_str());
       g_app.ana_created = CreateANA();
       if (g_app.ana_created && list->count > 0) {
         ANA_SourceCreateAll(nullptr, list);
         g_app.registered = 1;
+        // The analysis threads start parsing as they would at the job's first
+        // step; the job finds them running.
+        char first[260] = "";
+        if (ANA.sources.count > 0) ANA_Exec(nullptr, first, -1);
       }
     };
     try {

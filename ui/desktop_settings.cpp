@@ -59,10 +59,6 @@ QByteArray SavedGeometry() {
   return Store().value(QStringLiteral("window/geometry")).toByteArray();
 }
 
-void SaveGeometry(const QByteArray &geometry) {
-  Store().setValue(QStringLiteral("window/geometry"), geometry);
-}
-
 QList<int> SavedColumnWidths(int list) {
   QList<int> out;
   const QVariantList v = Store().value(ColumnsKey(list)).toList();
@@ -70,10 +66,22 @@ QList<int> SavedColumnWidths(int list) {
   return out;
 }
 
-void SaveColumnWidths(int list, const QList<int> &widths) {
+namespace {
+
+QVariantList Widths(const QList<int> &widths) {
   QVariantList v;
   for (int w : widths) v << w;
-  Store().setValue(ColumnsKey(list), v);
+  return v;
+}
+
+}  // namespace
+
+void SaveWindowState(const QByteArray &geometry, const QList<int> &function_widths,
+                     const QList<int> &call_widths) {
+  QSettings s = Store();  // written once, when it goes
+  s.setValue(QStringLiteral("window/geometry"), geometry);
+  s.setValue(ColumnsKey(VIEW_FUNCTIONS), Widths(function_widths));
+  s.setValue(ColumnsKey(VIEW_CALLS), Widths(call_widths));
 }
 
 void ForgetDesktopSettings() {

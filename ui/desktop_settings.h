@@ -24,10 +24,12 @@ void AddRecentPathSet(const QStringList &paths);
 // The window's saved geometry (QWidget::saveGeometry), empty before the
 // first run.
 QByteArray SavedGeometry();
-void SaveGeometry(const QByteArray &geometry);
 // Widths of the columns of a list (VIEW_FUNCTIONS or VIEW_CALLS), empty
 // before the first run.
 QList<int> SavedColumnWidths(int list);
-void SaveColumnWidths(int list, const QList<int> &widths);
+// Keeps the window's geometry and the widths of both lists' columns, with
+// one write of the file (closing the window).
+void SaveWindowState(const QByteArray &geometry, const QList<int> &function_widths,
+                     const QList<int> &call_widths);
 // Forgets everything (tests start from a first run).
 void ForgetDesktopSettings();

@@ -185,6 +185,8 @@ void ListModel::InsertRow(int index, const char *cells, size_t len, int n) {
 }
 
 size_t ListModel::InsertRowFrom(int index, const char *cells, size_t avail, int n) {
+  // The lengths of the row's cells, measured on the way for TrackRow.
+  size_t lens[kMaxColumns] = {};
   size_t end = 0;
   for (int c = 0; c < n; c++) {
     size_t len = end < avail ? strnlen(cells + end, avail - end) : 0;
@@ -192,9 +194,10 @@ size_t ListModel::InsertRowFrom(int index, const char *cells, size_t avail, int 
       InsertRow(index, cells, avail, n);
       return avail;
     }
+    if (c < kMaxColumns) lens[c] = len;
     end += len + 1;
   }
-  PlaceRow(index, MakeRow(cells, end, n, true));
+  PlaceRow(index, MakeRow(cells, end, n, true), columns_ <= kMaxColumns ? lens : nullptr);
   return end;
 }
 
@@ -214,20 +217,20 @@ void ListModel::TrackLongest(unsigned mask) {
   longest_valid_ = Size() == 0;  // rows already there were not counted
 }
 
-void ListModel::TrackRow(Row row, int r) {
+void ListModel::TrackRow(Row row, int r, const size_t *lens) {
   const char *p = row;
   for (int c = 0; c < columns_ && (tracked_ >> c) != 0; c++) {
-    size_t len = strlen(p);
+    size_t len = lens ? lens[c] : strlen(p);
     if (tracked_ & (1u << c)) ConsiderCell(&longest_[c], len, r, kTrackedLongest);
-    p += len + 1;
+    if (!lens) p += len + 1;
   }
 }
 
-void ListModel::PlaceRow(int index, Row row) {
+void ListModel::PlaceRow(int index, Row row, const size_t *lens) {
   int size = Size();
   if (index < 0) index = 0;
   if (index >= size) {
-    if (tracked_ && longest_valid_) TrackRow(row, size);
+    if (tracked_ && longest_valid_) TrackRow(row, size, row == kEmptyRow ? nullptr : lens);
     pending_.push_back(row);
     return;
   }

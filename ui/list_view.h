@@ -105,14 +105,17 @@ class ListModel : public QAbstractTableModel {
   // A row of the first n cells (at most columns_) of len bytes at cells;
   // counted: the len bytes are exactly n NUL-ended cells.
   Row MakeRow(const char *cells, size_t len, int n, bool counted = false);
-  // Puts a made row at store position index (appended when past the end).
-  void PlaceRow(int index, Row row);
+  // Puts a made row at store position index (appended when past the end);
+  // lens, when given, holds the byte lengths of its first columns_ cells.
+  void PlaceRow(int index, Row row, const size_t *lens = nullptr);
+  static const int kMaxColumns = 16;  // cell lengths measured on the way (InsertRowFrom)
   // The longest cells of one column: (bytes, store row), longest first.
   typedef std::vector<std::pair<size_t, int>> Longest;
   // Counts cell (len bytes) of store row r into best, keeping n.
   static void ConsiderCell(Longest *best, size_t len, int r, int n);
-  // Counts the cells of an appended row (store row r) into longest_.
-  void TrackRow(Row row, int r);
+  // Counts the cells of an appended row (store row r) into longest_; lens as
+  // for PlaceRow.
+  void TrackRow(Row row, int r, const size_t *lens);
   static const char *CellText(Row r, int col);
   // Bytes of a row, its last NUL included.
   size_t RowBytes(Row r) const;

@@ -371,9 +371,8 @@ void MainWindow::showEvent(QShowEvent *event) {
 }
 
 void MainWindow::SaveState() {
-  SaveGeometry(saveGeometry());
-  SaveColumnWidths(VIEW_FUNCTIONS, views_->ColumnWidths(VIEW_FUNCTIONS));
-  SaveColumnWidths(VIEW_CALLS, views_->ColumnWidths(VIEW_CALLS));
+  SaveWindowState(saveGeometry(), views_->ColumnWidths(VIEW_FUNCTIONS),
+                  views_->ColumnWidths(VIEW_CALLS));
 }
 
 void MainWindow::RestoreState() {
