@@ -67,6 +67,12 @@ void Pause(unsigned ms) {
   }
 }
 
+void PauseRest(unsigned ms, uint32_t start) {
+  if (ms == PAUSE_YIELD) return Pause(ms);
+  uint32_t spent = TickCount() - start;
+  if (spent < ms) Pause(ms - spent);
+}
+
 // Port calls of the worker: a missing window ignores them, and so does a
 // worker asked to stop for shutdown. Warnings go through Warn.
 void Status(const char *text) {
@@ -315,9 +321,13 @@ void LinkOneSource() {
 }
 
 void FinishAnalysis() {
-  Pause(g_worker_timing.short_ms);
+  // The Called column is rewritten while the pause runs: the pause is there
+  // so that the window takes in the last rows, and these cells with them,
+  // before the lists are redrawn.
+  uint32_t start = TickCount();
   JobState = JobStep::Idle;
   ANA_UpdateCalledColumn();
+  PauseRest(g_worker_timing.short_ms, start);
   Redraw();
   int lost = ANA_LostSourceCount();
   if (g_job.link_stopped) {

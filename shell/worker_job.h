@@ -34,6 +34,9 @@ extern std::atomic<int> g_render_yes;
 bool Stopping();
 // Sleeps ms milliseconds; PAUSE_YIELD gives up the processor once, 0 nothing.
 void Pause(unsigned ms);
+// Sleeps what is left of ms milliseconds since the tick count start (a pause
+// during which the worker did some quiet work); nothing once they are over.
+void PauseRest(unsigned ms, uint32_t start);
 
 // Port calls: each does nothing without its window, or while shutdown stops
 // the worker.
