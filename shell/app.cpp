@@ -42,6 +42,10 @@ AppState g_app;
 // the main thread starts and joins it.
 std::thread g_collector;
 
+void JoinCollector() {
+  if (g_collector.joinable()) g_collector.join();
+}
+
 // FILE.ini -> FILEENH.ini; a name without ".ini" just gets "ENH.ini".
 void ExtensionPathFromSettings(const char *ini, char *out, size_t cap) {
   size_t len = strlen(ini);
@@ -59,7 +63,7 @@ void ExtensionPathFromSettings(const char *ini, char *out, size_t cap) {
 int AppStartCollecting(const char *ini_path, int n, const char *const *paths,
                        const char **failure) {
   if (failure) *failure = nullptr;
-  AppCollected(nullptr);  // a start before this one has finished its walk
+  JoinCollector();  // a start before this one has finished its walk
   g_app = AppState();
   JobState = JobStep::Idle;
   ProgramPath(g_app.program, sizeof g_app.program);
@@ -128,7 +132,7 @@ int AppTakeRegisteredSources(void) {
 }
 
 int AppCollected(const char **failure) {
-  if (g_collector.joinable()) g_collector.join();
+  JoinCollector();
   if (g_app.ana_created) return 1;
   JobState = JobStep::Idle;
   if (failure) *failure = "CreateANA error !";
@@ -136,7 +140,7 @@ int AppCollected(const char **failure) {
 }
 
 void AppStop(void) {
-  AppCollected(nullptr);
+  JoinCollector();
   WorkerStop();
   WorkerWait();
   LogFlush();

@@ -52,23 +52,21 @@ ListFilter::ListFilter(ListModel *model, QObject *parent)
 
 int ListFilter::CellContains(const char *cell, const std::string &needle) {
   if (needle.empty()) return 1;
-  std::string_view row(cell, strlen(cell) + 1);  // one cell, with its NUL
-  return RowContains(row, 1u, needle);
+  return RowContains(cell, 1, 1u, needle);
 }
 
-// One pass over the row: the columns in mask are searched, the others
-// skipped; a match never starts on the second byte of a character.
-int ListFilter::RowContains(std::string_view row, unsigned mask, const std::string &needle) {
-  const unsigned char *p = (const unsigned char *)row.data();
-  const unsigned char *end = p + row.size();
+// One pass over the row, ending after the last column searched: the columns
+// in mask are searched, the others skipped; a match never starts on the
+// second byte of a character.
+int ListFilter::RowContains(const char *row, int cells, unsigned mask, const std::string &needle) {
+  if (!row) return 0;
+  const unsigned char *p = (const unsigned char *)row;
   const unsigned char *w = (const unsigned char *)needle.data();
   size_t n = needle.size();
   unsigned char first = w[0];
-  for (unsigned col = 0; p < end; col++) {
+  for (int col = 0; col < cells && (mask >> col) != 0; col++) {
     if (!(mask >> col & 1u)) {
-      const void *nul = memchr(p, 0, (size_t)(end - p));
-      if (!nul) break;
-      p = (const unsigned char *)nul + 1;
+      p += strlen((const char *)p) + 1;
       continue;
     }
     for (; *p; p += kLead.c[*p] && p[1] ? 2 : 1) {
@@ -84,7 +82,7 @@ int ListFilter::RowContains(std::string_view row, unsigned mask, const std::stri
 
 int ListFilter::RowMatches(int s) const {
   unsigned mask = model_->List() == VIEW_FUNCTIONS ? kFunctionColumns : kCallColumns;
-  return RowContains(model_->RowAt(s), mask, needle_);
+  return RowContains(model_->RowCells(s), model_->columnCount(), mask, needle_);
 }
 
 bool ListFilter::filterAcceptsRow(int source_row, const QModelIndex &) const {

@@ -9,7 +9,6 @@
 #include <QSortFilterProxyModel>
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "ui/list_view.h"
@@ -34,9 +33,10 @@ class ListFilter : public QSortFilterProxyModel {
   // case), comparing letters without case and never starting inside a
   // double-byte character.
   static int CellContains(const char *cell, const std::string &needle);
-  // The same over the NUL-ended cells of a row, searching the columns whose
-  // bits are set in mask (bit c for column c); needle not empty.
-  static int RowContains(std::string_view row, unsigned mask, const std::string &needle);
+  // The same over the first `cells` NUL-ended cells of a row (nullptr: no
+  // row), searching the columns whose bits are set in mask (bit c for column
+  // c); needle not empty.
+  static int RowContains(const char *row, int cells, unsigned mask, const std::string &needle);
 
  protected:
   bool filterAcceptsRow(int source_row, const QModelIndex &source_parent) const override;

@@ -53,6 +53,11 @@ class ListModel : public QAbstractTableModel {
   // The cells of a committed row one after another, each ended by a NUL
   // (empty when out of range); valid until the rows change.
   std::string_view RowAt(int row) const;
+  // The first cell of a committed row, the others after it, without
+  // measuring the row; nullptr when out of range.
+  const char *RowCells(int row) const {
+    return row >= 0 && row < (int)rows_.size() ? rows_[row] : nullptr;
+  }
   // Rows in the store, pending ones included.
   int Size() const { return (int)(rows_.size() + pending_.size()); }
   void DeleteRows();

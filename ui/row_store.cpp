@@ -33,9 +33,3 @@ void RowStore::Clear() {
   blocks_.clear();
   used_ = 0;
 }
-
-size_t RowStore::Mapped() const {
-  size_t n = 0;
-  for (const PageBlock &b : blocks_) n += b.size();
-  return n;
-}

@@ -15,8 +15,6 @@ class RowStore {
   char *Take(size_t n);
   // Lets go of every byte taken.
   void Clear();
-  // Bytes mapped (for measurements).
-  size_t Mapped() const;
 
  private:
   std::vector<PageBlock> blocks_;  // the last one is being filled
