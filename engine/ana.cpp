@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/parser.h"
+#include "engine/precise.h"
 #include "engine/source_pool.h"
 #include "engine/record_walk.h"
 #include "foundation/memory.h"
@@ -237,6 +238,10 @@ int ANA_GetFuncCount(void) {
   int total = 0;
   ForEachSource([&total](const ST_SOURCE *s) { total += s->funcs.count; });
   return total;
+}
+
+int ANA_PreciseParserBuiltIn(void) {
+  return precise_available();
 }
 
 int ANA_LostSourceCount(void) {

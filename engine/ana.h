@@ -190,6 +190,9 @@ void ANA_StopParsing(void);
 // The number of sources parsed to their end whose parse ended inside a
 // function body (lost_in set), as the last analysis left them.
 int ANA_LostSourceCount(void);
+// 1 when this build has the precise front end (PARSER=1 reads with it), 0
+// when PARSER=1 falls back to the statement parser.
+int ANA_PreciseParserBuiltIn(void);
 
 // What ANA_Exec returns in mode 0 besides the progress of the current source
 // (0..100, in percent of its bytes).

@@ -2,6 +2,8 @@
 // programs around it: the renderer, the picture viewer and the text editor.
 #pragma once
 
+#include <string>
+
 struct ST_FUNC;
 struct ST_CALL;
 struct TreeWiring;
@@ -62,8 +64,9 @@ void GraphMissingCall(const ST_FUNC *caller, const ST_CALL *call);
 // Remark node below f; cut 1 is the MAX_CALL_TABLE form (no ";" before its edge).
 void GraphRemark(const ST_FUNC *f, const char *text, int cut);
 // Callers trees: the anonymous node of a name no source defines (its id
-// copied to id, cap bytes), a plain edge from a function to a node id, and a
-// remark node above f with its edge to f. Each statement ends its own line.
+// copied to id, cap bytes; argc below 0 labels it "(argc:*)", the calls of
+// every count), a plain edge from a function to a node id, and a remark node
+// above f with its edge to f. Each statement ends its own line.
 void GraphNameNode(const char *scope, const char *name, int argc, char *id, int cap);
 void GraphEdgeTo(const ST_FUNC *from, const char *toId);
 void GraphRemarkAbove(const ST_FUNC *f, const char *text);
@@ -136,15 +139,26 @@ int ShowGraphPicture(void);
 // ends). 0 for an empty command line, else 1; a failed start is not reported.
 int RunProgram(int mode, int show, const char *commandLine);
 // Starts program (one argument, blanks and all) with the arguments of args
-// (split by the command-line rules) and file (one argument), and forgets it;
-// a failed start is not reported.
+// (split by the command-line rules) and file (one argument), and watches it
+// (PollLaunches).
 void LaunchProgram(const char *program, const char *file, const char *args);
 // Editor on a private copy of the function's text: 0 when the function is not
 // found, its source cannot be read or the copy cannot be written, else 1.
 int OpenFunctionText(int sid, int fid);
-// Editor on the function's source at its line (EDITOR_CMD): 0 when not found,
-// else 1.
+// Editor on the function's source at its name's line (EDITOR_CMD): 0 when
+// not found, else 1.
 int OpenSourceAtFunction(int sid, int fid);
+// Editor on source sid at line (0-based; a call's line): 0 when there is no
+// such source, else 1.
+int OpenSourceAtLine(int sid, int line);
+// The launches of the editor (and LaunchProgram) are watched until they end:
+// -1 when one has ended with a failure (or could not be started) since the
+// last call, with *failure (may be null) the program and the last line it
+// wrote to its standard error (or what happened), native text; 1 while some
+// still run; 0 when none is left. One failure per call. Main thread.
+int PollLaunches(std::string *failure);
+// Stops watching every launch (they are reaped in the background). Shutdown.
+void ForgetLaunches(void);
 // Path of the picture of the last tree ("" when none); owned by graph/.
 const char *GraphPictureFile(void);
 // The viewer command template found at start-up ("" when none); owned by

@@ -224,6 +224,7 @@ void InitGraphTools(void) {
 }
 
 void FreeGraphTools(void) {
+  ForgetLaunches();
   GraphFlush();
   CloseGraphFile();
   FreeBuffers();

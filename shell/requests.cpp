@@ -175,3 +175,11 @@ int RequestEditor(EditorView which, int sid, int fid) {
   return which == EditorView::kFunction ? OpenFunctionText(sid, fid)
                                         : OpenSourceAtFunction(sid, fid);
 }
+
+int RequestEditorAtLine(int sid, int line) {
+  if (WorkerBusy()) {
+    Warn(g_front.main_window, kBusy);
+    return 0;
+  }
+  return OpenSourceAtLine(sid, line);
+}

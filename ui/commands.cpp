@@ -5,17 +5,22 @@
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStyle>
 #include <QToolBar>
 
+#include "ext/ext_settings.h"
+#include "graph/graph.h"
+#include "platform/sys.h"
 #include "shell/requests.h"
 #include "shell/worker.h"
 #include "ui/desktop_settings.h"
 #include "ui/dialogs.h"
 #include "ui/mainwindow.h"
+#include "ui/qtext.h"
 #include "ui/views.h"
 
 namespace {
@@ -67,9 +72,12 @@ void MainWindow::BuildMenus() {
   AddCommand(file, QStringLiteral("&Re-analyse"), CMD_REANALYSE, QKeySequence(Qt::Key_F5));
   recent_ = file->addMenu(QStringLiteral("Re&cent"));
   recent_->setObjectName(QStringLiteral("recentMenu"));
+  // Paths may go while the program runs: the entries are looked at anew.
+  connect(recent_, &QMenu::aboutToShow, this, &MainWindow::FillRecentMenu);
   FillRecentMenu();
   file->addSeparator();
-  AddCommand(file, WithKey("&List Files in the Trace", "F4"), CMD_LIST_FILES, QKeySequence());
+  list_files_ =
+      AddCommand(file, WithKey("&List Files in the Trace", "F4"), CMD_LIST_FILES, QKeySequence());
   file->addSeparator();
   AddCommand(file, QStringLiteral("&Quit."), CMD_QUIT, QKeySequence(Qt::CTRL | Qt::Key_Q));
 
@@ -88,7 +96,8 @@ void MainWindow::BuildMenus() {
   AddCommand(view, WithKey("Graph: Zoom &Out", "-"), CMD_ZOOM_OUT, QKeySequence());
   AddCommand(view, WithKey("Graph: Fi&t", "0"), CMD_FIT, QKeySequence());
   view->addSeparator();
-  AddCommand(view, WithKey("&MIDI Notes On/Off", "F12"), CMD_MUSIC, QKeySequence());
+  music_ = AddCommand(view, WithKey("&MIDI Notes On/Off", "F12"), CMD_MUSIC, QKeySequence());
+  music_->setCheckable(true);
   // Back and Forward as buttons too, with their keys in the tooltips.
   QToolBar *bar = addToolBar(QStringLiteral("Navigation"));
   bar->setObjectName(QStringLiteral("navigationBar"));
@@ -103,18 +112,53 @@ void MainWindow::BuildMenus() {
 
   // The context menu's commands, on the function of the view shown.
   QMenu *function = menuBar()->addMenu(QStringLiteral("F&unction"));
+  function_menu_ = function;
   AddCommand(function, WithKey("&Tree", "Enter"), CMD_TREE, QKeySequence());
   AddCommand(function, WithKey("&Callers", "Shift+Enter"), CMD_CALLERS, QKeySequence());
   AddCommand(function, QStringLiteral("&view Function."), CMD_VIEW_FUNCTION,
              QKeySequence(Qt::CTRL | Qt::Key_E));
   AddCommand(function, QStringLiteral("view Source"), CMD_VIEW_SOURCE,
              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+  AddCommand(function, UiText("&Go to Definition"), CMD_GO_TO_DEFINITION,
+             QKeySequence(Qt::CTRL | Qt::Key_B));
+
+  // What the menus show (what can act, what is on) is brought up to date as
+  // each opens; a shortcut of a disabled item does nothing.
+  for (QAction *m : menuBar()->actions())
+    connect(m->menu(), &QMenu::aboutToShow, this, &MainWindow::UpdateMenuStates);
+  UpdateMenuStates();
 
   QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
   AddCommand(help, QStringLiteral("List &Colours"), CMD_LEGEND,
              QKeySequence(Qt::SHIFT | Qt::Key_F1));
   AddCommand(help, QStringLiteral("&About"), CMD_ABOUT, QKeySequence(Qt::Key_F1));
 }
+
+void MainWindow::UpdateMenuStates() {
+  // The function commands need something listed.
+  bool loaded = ProjectIsOpen() && views_->Model(VIEW_FUNCTIONS)->Size() > 0;
+  if (function_menu_)
+    for (QAction *a : function_menu_->actions()) a->setEnabled(loaded);
+  if (music_) music_->setChecked(MusicEnabled() != 0);
+  if (list_files_) {
+    // Without a trace file the list would go nowhere.
+    bool trace = GetEnv("VELMORA_TRACE") && *GetEnv("VELMORA_TRACE");
+    list_files_->setEnabled(trace && ProjectIsOpen() && !WorkerBusy());
+    list_files_->setToolTip(trace ? QString()
+                                  : UiText("The trace is off: VELMORA_TRACE names its file"));
+  }
+}
+
+namespace {
+
+// 1 when at least one of the paths is still there to be analysed.
+bool AnyPathExists(const QStringList &paths) {
+  for (const QString &p : paths)
+    if (QFileInfo::exists(p)) return true;
+  return false;
+}
+
+}  // namespace
 
 void MainWindow::FillRecentMenu() {
   if (!recent_) return;
@@ -125,7 +169,10 @@ void MainWindow::FillRecentMenu() {
     if (label.size() > 90) label = label.left(42) + QStringLiteral(" ... ") + label.right(42);
     QAction *a = recent_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(label));
     a->setData(CMD_RECENT + i);
-    a->setToolTip(sets[i].join(QLatin1Char('\n')));
+    // A set whose paths are all gone can only end in "no file": greyed out.
+    bool there = AnyPathExists(sets[i]);
+    a->setEnabled(there);
+    a->setToolTip((there ? QString() : UiText("Gone: ")) + sets[i].join(QLatin1Char('\n')));
     connect(a, &QAction::triggered, this, [this, i] { OpenRecent(i); });
   }
   recent_->setEnabled(!sets.isEmpty());
@@ -133,7 +180,15 @@ void MainWindow::FillRecentMenu() {
 
 void MainWindow::OpenRecent(int i) {
   const QList<QStringList> sets = RecentPathSets();
-  if (i >= 0 && i < sets.size()) DropPaths(sets[i]);
+  if (i < 0 || i >= sets.size()) return;
+  // Checked again as it is chosen: the open project stays when nothing of
+  // the set is left to take its place.
+  if (!AnyPathExists(sets[i])) {
+    views_->SetStatusString(UiText("Not opened: the paths of that entry are gone"));
+    FillRecentMenu();
+    return;
+  }
+  DropPaths(sets[i]);
 }
 
 void MainWindow::Reanalyse() {
@@ -163,6 +218,7 @@ void MainWindow::Command(int id) {
       break;
     case CMD_VIEW_FUNCTION:
     case CMD_VIEW_SOURCE:
+    case CMD_GO_TO_DEFINITION:
     case CMD_CALLERS:
     case CMD_TREE:
       FunctionCommand(id, views_->CurrentTarget());
@@ -228,12 +284,14 @@ void MainWindow::FunctionCommand(int id, const FunctionTarget &t) {
   switch (id) {
     case CMD_VIEW_FUNCTION:
     case CMD_VIEW_SOURCE:
+    case CMD_GO_TO_DEFINITION:
       OpenInEditor(id, t);
       break;
     case CMD_CALLERS:
-      // A call no source defines: the functions that name it.
+      // A call no source defines: the functions that name it, with any
+      // number of arguments.
       if (!t.name.isEmpty())
-        NameCallersRequest(t.name, t.argc);
+        NameCallersRequest(t.name, -1);
       else
         CallersRequest(t.sid, t.fid);
       break;
@@ -246,10 +304,38 @@ void MainWindow::FunctionCommand(int id, const FunctionTarget &t) {
 }
 
 void MainWindow::OpenInEditor(int id, const FunctionTarget &t) {
-  if (!t.IsFunction()) return;
+  int started = 0;
   // Refused while a job runs: it renumbers the records these read.
-  RequestEditor(id == CMD_VIEW_FUNCTION ? EditorView::kFunction : EditorView::kSource, t.sid,
-                t.fid);
+  if (id == CMD_VIEW_SOURCE && t.IsCall()) {
+    started = RequestEditorAtLine(t.call_sid, t.call_line);  // the call itself
+  } else if (id == CMD_GO_TO_DEFINITION && t.IsCall() && !t.name.isEmpty()) {
+    Q_EMIT views_->NotDefined(FromSjis(t.name.toStdString()));
+  } else if (t.IsFunction()) {
+    started = RequestEditor(id == CMD_VIEW_FUNCTION ? EditorView::kFunction : EditorView::kSource,
+                            t.sid, t.fid);
+  }
+  if (started) WatchLaunches();
+}
+
+void MainWindow::WatchLaunches() {
+  if (shut_down_) return;
+  if (!launch_timer_.isActive()) launch_timer_.start();
+  // A program that cannot be started at all is told at once.
+  QMetaObject::invokeMethod(
+      this, [this] { PollEditorLaunches(); }, Qt::QueuedConnection);
+}
+
+void MainWindow::PollEditorLaunches() {
+  std::string why;
+  int r = PollLaunches(&why);
+  if (r < 0) {
+    // One failure a time; the timer keeps polling the others.
+    views_->SetStatusString(UiText("The editor did not start: %1 (see EDITOR and EDITOR_CMD "
+                                   "in the settings)")
+                                .arg(QString::fromLocal8Bit(why.c_str())));
+  } else if (r == 0) {
+    launch_timer_.stop();
+  }
 }
 
 void MainWindow::ShowFunctionMenu(const FunctionTarget &target, const QPoint &global) {
@@ -277,6 +363,7 @@ void MainWindow::ShowMenu(const FunctionTarget &target, const QPoint &global) {
   add(QStringLiteral("&view Function."), CMD_VIEW_FUNCTION, QKeySequence(Qt::CTRL | Qt::Key_E));
   add(QStringLiteral("view Source"), CMD_VIEW_SOURCE,
       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+  add(UiText("&Go to Definition"), CMD_GO_TO_DEFINITION, QKeySequence(Qt::CTRL | Qt::Key_B));
   menu.addSeparator();
   add(WithKey("Callers", "Shift+Enter"), CMD_CALLERS, QKeySequence());
   // On a call no source defines, Tree is the caller's.

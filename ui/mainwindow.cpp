@@ -35,6 +35,7 @@
 #include "ui/dialogs.h"
 #include "ui/pictures.h"
 #include "ui/qtext.h"
+#include "ui/status_bar.h"
 #include "ui/views.h"
 #include "xref/list_columns.h"
 
@@ -165,6 +166,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent) {
   });
   RestoreState();
 
+  launch_timer_.setInterval(200);
+  connect(&launch_timer_, &QTimer::timeout, this, [this] { PollEditorLaunches(); });
   progress_timer_.setInterval(150);
   connect(&progress_timer_, &QTimer::timeout, this, [this] { progress_port_.ApplyTo(progress_); });
 
@@ -214,6 +217,8 @@ void MainWindow::Start(const QStringList &paths) {
     FillRecentMenu();
   }
   if (!started) SetDropsAccepted(true);
+  // The keys go to the Function List from the start (Down moves in it).
+  views_->ListWidget(VIEW_FUNCTIONS)->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::KeyCommand(int key) {
@@ -231,6 +236,7 @@ void MainWindow::KeyCommand(int key) {
     }
   } else if (key == Qt::Key_F12) {
     ToggleMusic();
+    UpdateMenuStates();
   }
 }
 
@@ -257,6 +263,9 @@ void MainWindow::DropPaths(const QStringList &paths) {
   pending_ = Pending();
   UpdateHistoryActions();
   views_->Graph()->ShowText(QString());
+  // The search texts and the notes were for the project that goes.
+  views_->ClearFilters();
+  views_->LostNote()->Clear();
   paths_ = paths;
   AddRecentPathSet(paths);
   // Later: this may run inside the signal of an action of that very menu.
@@ -327,6 +336,8 @@ void MainWindow::TakeBackActivation(QWidget *box) {
 
 void MainWindow::SetDropsAccepted(bool on) {
   setAcceptDrops(on && !shut_down_);
+  // The job that ends here may have listed a project, or dropped one.
+  if (!shut_down_) UpdateMenuStates();
 }
 
 void MainWindow::SetStatus(const char *sjis) {
@@ -342,6 +353,7 @@ void MainWindow::Shutdown() {
   queue_.Abandon();
   WorkerStop();
   progress_timer_.stop();
+  launch_timer_.stop();
   if (progress_) DestroyProgress();
   if (wait_) CloseWait();
   if (g_front.main_window == &port_) g_front = ShellFront{};
@@ -373,7 +385,8 @@ void MainWindow::showEvent(QShowEvent *event) {
 
 void MainWindow::SaveState() {
   SaveWindowState(saveGeometry(), views_->ColumnWidths(VIEW_FUNCTIONS),
-                  views_->ColumnWidths(VIEW_CALLS));
+                  views_->ColumnWidths(VIEW_CALLS), views_->HandSizedColumns(VIEW_FUNCTIONS),
+                  views_->HandSizedColumns(VIEW_CALLS));
 }
 
 void MainWindow::RestoreState() {
@@ -381,6 +394,8 @@ void MainWindow::RestoreState() {
   if (!g.isEmpty()) restoreGeometry(g);
   views_->SetColumnWidths(VIEW_FUNCTIONS, SavedColumnWidths(VIEW_FUNCTIONS));
   views_->SetColumnWidths(VIEW_CALLS, SavedColumnWidths(VIEW_CALLS));
+  views_->SetHandSizedColumns(VIEW_FUNCTIONS, SavedHandSizedColumns(VIEW_FUNCTIONS));
+  views_->SetHandSizedColumns(VIEW_CALLS, SavedHandSizedColumns(VIEW_CALLS));
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event) {

@@ -31,6 +31,7 @@ enum {
   CMD_VIEW_SOURCE = 40004,
   CMD_CALLERS = 40005,  // "Callers" of the function shown
   CMD_TREE = 40006,     // its call tree
+  CMD_GO_TO_DEFINITION = 40007,  // the editor at its name (a call's: the called function's)
   CMD_OPEN_FOLDER = 40010,
   CMD_OPEN_FILES = 40011,
   CMD_REANALYSE = 40012,
@@ -84,6 +85,7 @@ class MainPort : public MainWindowPort {
   void Destroy(int window) override;
   void ShowGraph(const char *svg_path) override;
   void TreeDone(int complete) override;
+  void SourceLost(const char *path, const char *function, int line) override;
 
  private:
   MainWindow *w_;
@@ -204,9 +206,16 @@ class MainWindow : public QMainWindow {
   void BuildMenus();
   QAction *AddCommand(QMenu *menu, const QString &text, int id, const QKeySequence &key);
   void FillRecentMenu();
+  // Enables the function commands while something is listed, checks F12
+  // while notes play, enables F4 while there is a trace and a project.
+  void UpdateMenuStates();
   void OpenRecent(int i);
   void Reanalyse();
   void OpenInEditor(int id, const FunctionTarget &target);
+  // Watches the editor launches until they end; one that fails is told in
+  // the status line.
+  void WatchLaunches();
+  void PollEditorLaunches();
   // The context menu of a function (empty: its commands do nothing).
   void ShowMenu(const FunctionTarget &target, const QPoint &global);
   // The request of a tree as a visit; 0 when refused.
@@ -232,6 +241,7 @@ class MainWindow : public QMainWindow {
   QPointer<ProgressWindow> progress_;  // open progress window, or none
   QPointer<WaitBoxWindow> wait_;       // open wait box, or none
   QTimer progress_timer_;              // shows coalesced progress
+  QTimer launch_timer_;                // polls the editor launches while any runs
   QObject *key_filter_ = nullptr;      // application-wide key filter
   bool shut_down_ = false;             // Shutdown has run
   bool restored_ = false;              // the saved geometry was applied
@@ -239,6 +249,9 @@ class MainWindow : public QMainWindow {
   QStringList paths_;        // paths of the last analysis requested
   QMenu *recent_ = nullptr;  // "Recent"
   QAction *back_ = nullptr, *forward_ = nullptr;
+  QMenu *function_menu_ = nullptr;  // "Function"
+  QAction *music_ = nullptr;        // F12, checked while notes play
+  QAction *list_files_ = nullptr;   // F4
   TreeHistory history_;  // the trees of this session
   // The tree job under way: a new tree (step 0) or a visit step away.
   struct Pending {

@@ -26,6 +26,10 @@ QString FromSjis(const std::string &sjis) {
   return FromSjis(sjis.c_str());
 }
 
+QString UiText(const char *utf8) {
+  return QString::fromUtf8(utf8 ? utf8 : "");
+}
+
 std::string ToSjis(const QString &text) {
   bool ascii = true;
   for (QChar c : text)

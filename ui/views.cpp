@@ -22,13 +22,14 @@
 #include "shell/requests.h"
 #include "ui/pictures.h"
 #include "ui/qtext.h"
+#include "ui/status_bar.h"
 #include "xref/list_columns.h"
 
 namespace {
 
 // Column widths in units of h (FONT_SIZE_LV / 2); -1 is the hidden column.
 const int kFunctionUnits[FL_COLUMNS] = {6, 20, 6, 20, 8, 6, -1};
-const int kCallUnits[CL_COLUMNS] = {6, 18, 6, 18, 18, 6, 6, 7, 18, 7, 18};
+const int kCallUnits[CL_VIEW_COLUMNS] = {6, 18, 6, 18, 18, 6, 6, 7, 18, 7, 18, 7};
 
 // The views in the order of their tabs: the Graph beside the CallTree, the
 // Callers last.
@@ -63,7 +64,7 @@ int ViewsPanel::ColumnWidth(int list, int col, int font_size) {
     if (col < 0 || col >= FL_COLUMNS) return 0;
     return kFunctionUnits[col] < 0 ? 0 : kFunctionUnits[col] * h + 2;
   }
-  if (col < 0 || col >= CL_COLUMNS) return 0;
+  if (col < 0 || col >= CL_VIEW_COLUMNS) return 0;
   return kCallUnits[col] * h + 2;
 }
 
@@ -120,7 +121,9 @@ void ViewsPanel::BuildListPage(int list, const QFont &list_font) {
   connect(boxes_[list], &QLineEdit::textChanged, this, [this, list](const QString &t) {
     filters_[list]->SetText(t);
     UpdateRowsText();
+    lists_[list]->scrollToTop();  // the first match in sight
   });
+  connect(boxes_[list], &QLineEdit::returnPressed, this, [this, list] { ChooseBestRow(list); });
   ListView *v = new ListView(ListBackground(list), page);
   box_layout->addWidget(boxes_[list]);
   box_layout->addWidget(v, 1);
@@ -144,9 +147,14 @@ void ViewsPanel::BuildListPage(int list, const QFont &list_font) {
   hh->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   hh->setMinimumSectionSize(0);
   int ncol = models_[list]->columnCount();
+  sizing_ = true;
   for (int c = 0; c < ncol; c++) hh->resizeSection(c, ColumnWidth(list, c, g_config.FONT_SIZE_LV));
+  sizing_ = false;
   if (list == VIEW_FUNCTIONS) v->setColumnHidden(FL_CALLED, true);  // drives the colouring only
   connect(hh, &QHeaderView::sectionClicked, this, [this, list](int c) { ClickColumn(list, c); });
+  connect(hh, &QHeaderView::sectionResized, this, [this, list](int c, int, int) {
+    if (!sizing_ && c >= 0 && c < 32) hand_sized_[list] |= 1u << c;
+  });
   ConnectListView(list, v);
   lists_[list] = v;
 }
@@ -285,10 +293,17 @@ void ViewsPanel::BuildStatusBar() {
   status_ = new QStatusBar(this);
   status_->setObjectName(QStringLiteral("status"));
   status_->setSizeGripEnabled(true);
-  status_label_ = new QLabel(status_);
+  status_label_ = new ElidedLabel(status_);
   status_label_->setObjectName(QStringLiteral("statusText"));
-  status_label_->setTextFormat(Qt::PlainText);
   status_->addWidget(status_label_, 1);
+  lost_ = new LostSourcesNote(status_);
+  lost_->setObjectName(QStringLiteral("lostSources"));
+  status_->addPermanentWidget(lost_);
+  parser_label_ = new QLabel(status_);
+  parser_label_->setObjectName(QStringLiteral("parserText"));
+  parser_label_->setTextFormat(Qt::PlainText);
+  status_->addPermanentWidget(parser_label_);
+  UpdateParserLabel();
   rows_label_ = new QLabel(status_);
   rows_label_->setObjectName(QStringLiteral("rowsText"));
   rows_label_->setTextFormat(Qt::PlainText);
@@ -356,11 +371,19 @@ void ViewsPanel::UpdateRowsText() {
 }
 
 void ViewsPanel::SetStatusText(const char *text) {
-  status_label_->setText(FromSjis(text));
+  SetStatusString(FromSjis(text));
+}
+
+void ViewsPanel::SetStatusString(const QString &text) {
+  status_label_->SetFullText(text);
 }
 
 QString ViewsPanel::StatusText() const {
-  return status_label_->text();
+  return status_label_->FullText();
+}
+
+void ViewsPanel::UpdateParserLabel() {
+  parser_label_->setText(ParserLabelText());
 }
 
 int ViewsPanel::SortState(int list, int col) const {
@@ -384,6 +407,7 @@ void ViewsPanel::ClickColumn(int list, int col) {
 
 void ViewsPanel::FitColumns() {
   int half = std::max(100, window()->width() / 2);
+  sizing_ = true;
   for (int list = 0; list < 2; list++) {
     ListView *v = lists_[list];
     QHeaderView *hh = v->horizontalHeader();
@@ -391,6 +415,7 @@ void ViewsPanel::FitColumns() {
     int margin = hh->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, hh);
     for (int c = 0; c < models_[list]->columnCount(); c++) {
       if (v->isColumnHidden(c)) continue;
+      if (c < 32 && (hand_sized_[list] >> c & 1)) continue;  // the user's width stays
       // The header's text, its margins and room for the sort indicator.
       QString head = models_[list]->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
       int want = hf.horizontalAdvance(head) + 3 * margin + hf.height() + 4;
@@ -405,6 +430,7 @@ void ViewsPanel::FitColumns() {
       }
     }
   }
+  sizing_ = false;
 }
 
 QList<int> ViewsPanel::ColumnWidths(int list) const {
@@ -417,10 +443,12 @@ QList<int> ViewsPanel::ColumnWidths(int list) const {
 
 void ViewsPanel::SetColumnWidths(int list, const QList<int> &widths) {
   if (list < 0 || list > 1) return;
+  sizing_ = true;
   for (int c = 0; c < models_[list]->columnCount() && c < widths.size(); c++) {
     if (lists_[list]->isColumnHidden(c)) continue;
     // A width the user could not even grab is not taken.
     if (widths[c] >= 8 && widths[c] <= 4000)
       lists_[list]->horizontalHeader()->resizeSection(c, widths[c]);
   }
+  sizing_ = false;
 }

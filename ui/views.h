@@ -29,6 +29,8 @@
 #include "ui/result_view.h"
 #include "ui/tree_view.h"
 
+class ElidedLabel;
+class LostSourcesNote;
 class QLabel;
 class QStatusBar;
 class QTabWidget;
@@ -38,8 +40,12 @@ struct FunctionTarget {
   int sid = 0, fid = 0;  // the function, or 0, 0
   QByteArray name;       // else a name no source defines (Shift_JIS), for its callers
   int argc = 0;          // with its number of arguments
+  // A call (a Call List row, a call in the Source view): its caller's source
+  // and its line (0-based), where "view Source" goes; 0, -1 otherwise.
+  int call_sid = 0, call_line = -1;
   bool IsFunction() const { return sid > 0 && fid > 0; }
   bool IsEmpty() const { return !IsFunction() && name.isEmpty(); }
+  bool IsCall() const { return call_sid > 0 && call_line >= 0; }
 };
 
 // The tab control with the views and the status bar (the child windows of
@@ -80,6 +86,7 @@ class ViewsPanel : public QWidget, public ResultViews, public ResultsSink, publi
 
   // Main-window side (GUI thread).
   void SetStatusText(const char *text);
+  void SetStatusString(const QString &text);
   QString StatusText() const;
   void SelectView(int view);  // ShowView of the tab control
   int CurrentView() const { return current_; }
@@ -105,6 +112,18 @@ class ViewsPanel : public QWidget, public ResultViews, public ResultsSink, publi
   // Ctrl+F: the search box of the list shown (the Function List's when no
   // list is shown), focused with its text selected.
   void FocusFilter();
+  // Enter in a search box: the row whose name matches its text best (the
+  // exact match first) becomes the list's selected and current row, is
+  // scrolled into view and takes the keys. Nothing without rows.
+  void ChooseBestRow(int list);
+  // The shown row ChooseBestRow takes, -1 when the list shows none.
+  int BestShownRow(int list) const;
+  // Empties both search boxes (a new project).
+  void ClearFilters();
+  // The note on the sources whose parse ended inside a function.
+  LostSourcesNote *LostNote() const { return lost_; }
+  // Shows the parser of the settings in force.
+  void UpdateParserLabel();
   // "n of m rows" while the list shown has a filter text, else "".
   QString RowsText() const;
   ResultEdit *Result() const { return result_; }
@@ -129,6 +148,10 @@ class ViewsPanel : public QWidget, public ResultViews, public ResultsSink, publi
   // The widths of a list's columns, and back (missing ones stay).
   QList<int> ColumnWidths(int list) const;
   void SetColumnWidths(int list, const QList<int> &widths);
+  // The columns of a list whose width the user set by hand (bit c for column
+  // c): FitColumns leaves them as they are. And back (a new run).
+  unsigned HandSizedColumns(int list) const { return hand_sized_[list & 1]; }
+  void SetHandSizedColumns(int list, unsigned mask) { hand_sized_[list & 1] = mask; }
 
   // What a store row of a list stands for: a Function List row's function; a
   // Call List row's called function when it is linked, else its caller with
@@ -181,7 +204,7 @@ class ViewsPanel : public QWidget, public ResultViews, public ResultsSink, publi
   PortQueue *queue_;                 // ordered way to the GUI thread
   QTabWidget *tabs_ = nullptr;       // tab control
   QStatusBar *status_ = nullptr;     // status bar (simple mode: one label)
-  QLabel *status_label_ = nullptr;   // its one text
+  ElidedLabel *status_label_ = nullptr;  // its one text
   ListView *lists_[2] = {};          // Function List, Call List
   ListModel *models_[2] = {};        // their rows
   TreeView *tree_ = nullptr;         // CallTree view
@@ -190,11 +213,15 @@ class ViewsPanel : public QWidget, public ResultViews, public ResultsSink, publi
   int current_ = 0;                  // index of the shown view
   int sort_state_[4][16] = {};       // per view and column
   bool relabelling_ = false;         // tab labels being rewritten
+  bool sizing_ = false;              // column widths being set by the program
+  unsigned hand_sized_[2] = {};      // per list, the columns the user sized
 
   // The search boxes and the Callers view.
   ListFilter *filters_[2] = {};              // the rows the search boxes leave
   FilterBox *boxes_[2] = {};                 // the search boxes of the two lists
   QLabel *rows_label_ = nullptr;             // "n of m rows" in the status bar
+  LostSourcesNote *lost_ = nullptr;          // sources that end inside a function
+  QLabel *parser_label_ = nullptr;           // the parser in use
   TreeView *callers_ = nullptr;              // Callers view
   GraphView *graph_ = nullptr;               // Graph view
   TreeModel *callers_model_ = nullptr;       // its nodes

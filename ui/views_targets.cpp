@@ -28,6 +28,8 @@ FunctionTarget ViewsPanel::TargetOfRow(int list, int row) const {
   }
   const CallRow *c = m->CallAt(row);
   if (!c) return t;
+  t.call_sid = c->sid;
+  t.call_line = c->line;
   if (c->to_sid > 0) {
     t.sid = c->to_sid;
     t.fid = c->to_fid;
@@ -95,7 +97,8 @@ int ViewsPanel::SelectFunctionRow(int sid, int fid) {
 void ViewsPanel::CallersOfRow(int list, int row) {
   FunctionTarget t = TargetOfRow(list, row);
   if (list == VIEW_CALLS && !t.name.isEmpty()) {
-    Q_EMIT CallersOfName(t.name, t.argc);
+    // Every unlinked call of that name, whatever it passes.
+    Q_EMIT CallersOfName(t.name, -1);
     return;
   }
   if (t.IsFunction()) Q_EMIT CallersRequested(t.sid, t.fid);

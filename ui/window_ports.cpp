@@ -1,6 +1,7 @@
 // The ports over the windows (see mainwindow.h): what the worker asks of the
 // main window, the progress window and the wait box, carried to the GUI
 // thread in order through the window's PortQueue.
+#include <QFile>
 #include <QString>
 
 #include <memory>
@@ -9,6 +10,7 @@
 #include "ui/dialogs.h"
 #include "ui/mainwindow.h"
 #include "ui/qtext.h"
+#include "ui/status_bar.h"
 #include "ui/views.h"
 
 void MainPort::ShowWarning(const char *text) {
@@ -96,6 +98,15 @@ void MainPort::TreeDone(int complete) {
   PortOp op;
   MainWindow *w = w_;
   op.fn = [w, complete] { w->TreeJobDone(complete); };
+  w_->Queue()->Post(std::move(op));
+}
+
+void MainPort::SourceLost(const char *path, const char *function, int line) {
+  PortOp op;
+  MainWindow *w = w_;
+  QString p = QFile::decodeName(path ? path : "");
+  QString f = FromSjis(function);
+  op.fn = [w, p, f, line] { w->Views()->LostNote()->Add(p, f, line); };
   w_->Queue()->Post(std::move(op));
 }
 
