@@ -21,6 +21,9 @@ struct ProgressSink {
 struct WaitBox {
   virtual ~WaitBox() {}
   virtual void SetWaitText(const char *text) = 0;  // replaces the message; copied at once
+  // A question the job waits for (render a large graph?): the message, and
+  // the answers where the box can offer them; the next SetWaitText ends it.
+  virtual void AskToRender(const char *question) { SetWaitText(question); }
 };
 
 // The main window as the worker sees it.

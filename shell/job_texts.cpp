@@ -22,9 +22,14 @@ const char kNoFunctions[] =
     "\202\275\201B";
 
 // The status line after a stop.
-const char kStoppedParsing[] = "Stopped: %d of %d sources analysed; lists are partial";
-const char kStoppedCollecting[] = "Stopped: %d files collected, none analysed";
-const char kStoppedLinking[] = "Stopped: %d of %d sources linked; lists are partial";
+// A stop while collecting or parsing leaves the lists empty (they are filled
+// once every source is parsed); one while linking leaves the Function List
+// whole and the Call List partial.
+const char kStoppedParsing[] = "Stopped after %d of %d sources; nothing listed: F5 analyses again";
+const char kStoppedCollecting[] =
+    "Stopped after collecting %d files; nothing listed: F5 analyses again";
+const char kStoppedLinking[] =
+    "Stopped after linking %d of %d sources: the Call List is partial; F5 analyses again";
 // Appended to the status text that ends an analysis in which sources were
 // parsed to their end inside a function body.
 const char kLostSources[] = "%s  [%d source(s) end inside a function: definitions may be missing]";
@@ -51,6 +56,7 @@ const char kStoppedTree[] = "Stopped: the tree is partial";
 const char kStoppedRender[] = "Stopped: the graph was not rendered";
 const char kAskRender[] = "The graph has %d nodes. Enter: render it; Escape: leave it unrendered";
 const char kNotRendered[] = "Not rendered: the graph has %d nodes";
+const char kRenderingLarge[] = "Rendering the graph of %d nodes; Escape stops it";
 // "デスクトップの FuncGraph[1]～[256] がすべて使われているため、図を作成しませんでした。"
 const char kNoPictureName[] =
     "\203f\203X\203N\203g\203b\203v\202\314 FuncGraph[1]\201`[256] \202\252\202\267\202\327"

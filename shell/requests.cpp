@@ -130,6 +130,8 @@ int StartTreeJob(ST_FUNC *(*find)(int, int), int sid, int fid, const WorkerParam
   p.view = g_front.view;
   p.in_window = g_front.in_window;
   p.ask_large = g_front.ask_large;
+  p.graph_depth = g_front.graph_depth;
+  p.no_picture = g_front.no_picture;
   WorkerStart(&p);
   return 1;
 }

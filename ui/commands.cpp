@@ -14,6 +14,7 @@
 
 #include "ext/ext_settings.h"
 #include "graph/graph.h"
+#include "platform/keys.h"
 #include "platform/sys.h"
 #include "shell/requests.h"
 #include "shell/worker.h"
@@ -69,7 +70,8 @@ void MainWindow::BuildMenus() {
   AddCommand(file, QStringLiteral("Open &Folder..."), CMD_OPEN_FOLDER, QKeySequence::Open);
   AddCommand(file, QStringLiteral("Open F&iles..."), CMD_OPEN_FILES,
              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
-  AddCommand(file, QStringLiteral("&Re-analyse"), CMD_REANALYSE, QKeySequence(Qt::Key_F5));
+  reanalyse_ =
+      AddCommand(file, QStringLiteral("&Re-analyse"), CMD_REANALYSE, QKeySequence(Qt::Key_F5));
   recent_ = file->addMenu(QStringLiteral("Re&cent"));
   recent_->setObjectName(QStringLiteral("recentMenu"));
   // Paths may go while the program runs: the entries are looked at anew.
@@ -79,7 +81,7 @@ void MainWindow::BuildMenus() {
   list_files_ =
       AddCommand(file, WithKey("&List Files in the Trace", "F4"), CMD_LIST_FILES, QKeySequence());
   file->addSeparator();
-  AddCommand(file, QStringLiteral("&Quit."), CMD_QUIT, QKeySequence(Qt::CTRL | Qt::Key_Q));
+  quit_ = AddCommand(file, QStringLiteral("&Quit."), CMD_QUIT, QKeySequence(Qt::CTRL | Qt::Key_Q));
 
   QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
   back_ = AddCommand(view, QStringLiteral("&Back"), CMD_BACK, QKeySequence(Qt::ALT | Qt::Key_Left));
@@ -194,7 +196,12 @@ void MainWindow::OpenRecent(int i) {
 void MainWindow::Reanalyse() {
   if (shut_down_) return;
   if (WorkerBusy()) {
-    ShowWarningBox(this, QStringLiteral("処理中は受け付けません。"));
+    // The job is stopped as Escape stops it, and the analysis follows its end.
+    StopAnswer a = AskStopJob(this, RunningJobText(), UiText("Stop and analyse again"));
+    if (a == StopAnswer::kCancel) return;
+    if (a == StopAnswer::kStop && WorkerBusy()) EscapeRequest();
+    reanalyse_when_idle_ = true;
+    idle_timer_.start();
     return;
   }
   if (paths_.isEmpty()) {

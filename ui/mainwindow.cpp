@@ -115,15 +115,28 @@ void SetStopQuitHandler(StopQuitHandler handler) {
   g_stop_quit_handler = std::move(handler);
 }
 
-bool AskStopAndQuit(QWidget *owner, const QString &text) {
-  if (g_stop_quit_handler) return g_stop_quit_handler(owner, text);
+StopAnswer AskStopJob(QWidget *owner, const QString &text, const QString &stop_text) {
+  if (g_stop_quit_handler)
+    return g_stop_quit_handler(owner, text) ? StopAnswer::kStop : StopAnswer::kCancel;
   QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::NoButton,
                   owner);
-  QPushButton *stop = box.addButton(QStringLiteral("Stop and quit"), QMessageBox::AcceptRole);
+  box.setObjectName(QStringLiteral("stopQuestion"));
+  QPushButton *stop = box.addButton(stop_text, QMessageBox::AcceptRole);
   box.addButton(QMessageBox::Cancel);
   box.setDefaultButton(stop);
+  // A question about a job that has ended is none: it closes itself.
+  bool ended = false;
+  QTimer watch;
+  watch.setInterval(50);
+  QObject::connect(&watch, &QTimer::timeout, &box, [&] {
+    if (WorkerBusy()) return;
+    ended = true;
+    box.done(0);
+  });
+  watch.start();
   box.exec();
-  return box.clickedButton() == stop;
+  if (ended) return StopAnswer::kJobEnded;
+  return box.clickedButton() == stop ? StopAnswer::kStop : StopAnswer::kCancel;
 }
 
 bool AskConfirmation(QWidget *owner, const QString &caption, const QString &text) {
@@ -166,6 +179,15 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent) {
   });
   RestoreState();
 
+  idle_timer_.setInterval(50);
+  connect(&idle_timer_, &QTimer::timeout, this, [this] {
+    if (WorkerBusy() || shut_down_) return;
+    idle_timer_.stop();
+    if (reanalyse_when_idle_) {
+      reanalyse_when_idle_ = false;
+      Command(CMD_REANALYSE);
+    }
+  });
   launch_timer_.setInterval(200);
   connect(&launch_timer_, &QTimer::timeout, this, [this] { PollEditorLaunches(); });
   progress_timer_.setInterval(150);
@@ -279,6 +301,10 @@ int MainWindow::OpenProgress() {
   progress_port_.Reset();
   ProgressWindow *w = new ProgressWindow(this, 0);
   progress_ = w;
+  HookFeedbackWindow(w);
+  connect(w, &ProgressWindow::StopAsked, this, [] {
+    if (WorkerBusy()) EscapeRequest();
+  });
   w->show();
   w->raise();
   w->activateWindow();
@@ -292,10 +318,25 @@ int MainWindow::OpenWait(const QString &text) {
   t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
   WaitBoxWindow *w = new WaitBoxWindow(this, t);
   wait_ = w;
+  HookFeedbackWindow(w);
+  connect(w, &WaitBoxWindow::StopAsked, this, [] {
+    if (WorkerBusy()) EscapeRequest();
+  });
+  // The answers to the question before a large render, as Enter and Escape.
+  connect(w, &WaitBoxWindow::RenderAsked, this, [] { AnswerRender(); });
+  connect(w, &WaitBoxWindow::LeaveAsked, this, [] {
+    if (WorkerAsksToRender()) EscapeRequest();
+  });
   w->show();
   w->raise();
   w->activateWindow();
   return 1;
+}
+
+void MainWindow::HookFeedbackWindow(QWidget *box) {
+  // Quit and Re-analyse keep their keys while a feedback window has them.
+  if (quit_) box->addAction(quit_);
+  if (reanalyse_) box->addAction(reanalyse_);
 }
 
 template <typename Box>
@@ -354,16 +395,33 @@ void MainWindow::Shutdown() {
   WorkerStop();
   progress_timer_.stop();
   launch_timer_.stop();
+  idle_timer_.stop();
   if (progress_) DestroyProgress();
   if (wait_) CloseWait();
   if (g_front.main_window == &port_) g_front = ShellFront{};
   setAcceptDrops(false);
 }
 
+QString MainWindow::RunningJobText() {
+  switch (JobState.load()) {
+    case JobStep::StartRenderer:
+    case JobStep::WaitForRenderer:
+    case JobStep::AskRender:
+    case JobStep::ShowPicture:
+      return UiText("グラフを作成しています。");  // the graph is being rendered
+    case JobStep::StartTree:
+    case JobStep::ExpandTree:
+      return UiText("関数呼出木を作成しています。");  // a call tree is being built
+    default:
+      return UiText("ソース解析処理中です。");  // the sources are being analysed
+  }
+}
+
 void MainWindow::closeEvent(QCloseEvent *event) {
-  // A job runs: the user chooses between stopping it and going on.
+  // A job runs: the user chooses between stopping it and going on; a job
+  // that ends while the question is open leaves nothing to stop.
   if (!shut_down_ && WorkerBusy() &&
-      !AskStopAndQuit(this, QStringLiteral("ソース解析処理中です。"))) {
+      AskStopJob(this, RunningJobText(), UiText("Stop and quit")) == StopAnswer::kCancel) {
     event->ignore();
     return;
   }

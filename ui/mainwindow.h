@@ -60,10 +60,19 @@ void SetWarningHandler(WarningHandler handler);
 void SetConfirmHandler(ConfirmHandler handler);
 void ShowWarningBox(QWidget *owner, const QString &text);
 bool AskConfirmation(QWidget *owner, const QString &caption, const QString &text);
-// The question before quitting while a job runs: true for "Stop and quit".
+// The question before quitting (or analysing again) while a job runs, with
+// text saying what runs: true for "Stop and quit" ("Stop and analyse again").
 typedef std::function<bool(QWidget *owner, const QString &text)> StopQuitHandler;
 void SetStopQuitHandler(StopQuitHandler handler);
-bool AskStopAndQuit(QWidget *owner, const QString &text);
+// The answers of AskStopJob.
+enum class StopAnswer {
+  kCancel,    // the job goes on, and nothing else happens
+  kStop,      // the user chose to stop it
+  kJobEnded,  // the job ended while the question was open; it closed itself
+};
+// Asks whether to stop the job that runs (text: what runs; stop: the
+// button's text). A job that ends first closes the question.
+StopAnswer AskStopJob(QWidget *owner, const QString &text, const QString &stop);
 // The folder dialog (folder true) and the files dialog: the paths chosen,
 // none for Cancel.
 typedef std::function<QStringList(QWidget *owner, bool folder)> OpenDialogHandler;
@@ -123,6 +132,7 @@ class WaitPort : public WaitBox {
  public:
   explicit WaitPort(MainWindow *w) : w_(w) {}
   void SetWaitText(const char *text) override;
+  void AskToRender(const char *question) override;
 
  private:
   MainWindow *w_;
@@ -150,6 +160,8 @@ class MainWindow : public QMainWindow {
   // A drop of files and folders (native paths); Open Folder, Open Files and
   // Recent come here too.
   void DropPaths(const QStringList &paths);
+  // What the job that runs does, as the question before stopping it says.
+  static QString RunningJobText();
   // The paths of the open project (or of the last analysis), for Re-analyse.
   const QStringList &ProjectPaths() const { return paths_; }
   // A call-tree request from a list; 0 when refused.
@@ -226,6 +238,8 @@ class MainWindow : public QMainWindow {
   void UpdateHistoryActions();
   void SaveState();
   void RestoreState();
+  // The main window's keys that act in a feedback window too (Ctrl+Q, F5).
+  void HookFeedbackWindow(QWidget *box);
   // A feedback box that goes gives the activation back to this window.
   void TakeBackActivation(QWidget *box);
   // Clears slot and lets its box go: the keys back to this window, then the
@@ -245,11 +259,15 @@ class MainWindow : public QMainWindow {
   QObject *key_filter_ = nullptr;      // application-wide key filter
   bool shut_down_ = false;             // Shutdown has run
   bool restored_ = false;              // the saved geometry was applied
+  QTimer idle_timer_;                  // waits for the job to end before Re-analyse
+  bool reanalyse_when_idle_ = false;   // F5 stopped a job: analyse again once it ends
 
   QStringList paths_;        // paths of the last analysis requested
   QMenu *recent_ = nullptr;  // "Recent"
   QAction *back_ = nullptr, *forward_ = nullptr;
   QMenu *function_menu_ = nullptr;  // "Function"
+  QAction *quit_ = nullptr;         // Ctrl+Q, also in the feedback windows
+  QAction *reanalyse_ = nullptr;    // F5, also in the feedback windows
   QAction *music_ = nullptr;        // F12, checked while notes play
   QAction *list_files_ = nullptr;   // F4
   TreeHistory history_;  // the trees of this session

@@ -174,6 +174,16 @@ void ProgressPort::Reset() {
   shown_detail_.clear();
 }
 
+void WaitPort::AskToRender(const char *question) {
+  PortOp op;
+  QString t = FromSjis(question);
+  MainWindow *w = w_;
+  op.fn = [w, t] {
+    if (w->Wait()) static_cast<WaitBoxWindow *>(w->Wait())->AskToRender(t);
+  };
+  w_->Queue()->Post(std::move(op));
+}
+
 void WaitPort::SetWaitText(const char *text) {
   PortOp op;
   QString t = FromSjis(text);

@@ -75,7 +75,7 @@ TEST_F(WorkerTest, EscapeDuringParsingKeepsTheProject) {
   std::vector<std::string> tail(rec.calls.end() - 6, rec.calls.end());
   EXPECT_EQ(tail, (std::vector<std::string>{
                       "SetDetail(a.c)", "ShowWarning(" + Sjis(u8"中断します。") + ")", "Destroy(1)",
-                      "SetStatusText(Stopped: 0 of 1 sources analysed; lists are partial)",
+                      "SetStatusText(Stopped after 0 of 1 sources; nothing listed: F5 analyses again)",
                       "AcceptDrops(1)", "AcceptDrops(1)"}));
   for (const std::string &c : rec.calls) {
     EXPECT_NE(c, "Close(1)");
@@ -99,7 +99,7 @@ TEST_F(WorkerTest, EscapeDuringCollectionStopsTheJob) {
   std::vector<std::string> tail(rec.calls.end() - 5, rec.calls.end());
   EXPECT_EQ(tail,
             (std::vector<std::string>{"ShowWarning(" + Sjis(u8"中断します。") + ")", "Destroy(1)",
-                                      "SetStatusText(Stopped: 1 files collected, none analysed)",
+                                      "SetStatusText(Stopped after collecting 1 files; nothing listed: F5 analyses again)",
                                       "AcceptDrops(1)", "AcceptDrops(1)"}));
   for (const std::string &c : rec.calls) EXPECT_NE(c, "SetPhase(1)");
   ASSERT_EQ(ProjectIsOpen(), 1);
@@ -255,7 +255,8 @@ TEST_F(WorkerTest, EscapeDuringLinkingSaysTheListsArePartial) {
   std::vector<std::string> tail(rec.calls.end() - 4, rec.calls.end());
   EXPECT_EQ(tail,
             (std::vector<std::string>{
-                "Repaint()", "SetStatusText(Stopped: 1 of 3 sources linked; lists are partial)",
+                "Repaint()", "SetStatusText(Stopped after linking 1 of 3 sources: the Call List is partial; F5 "
+                "analyses again)",
                 "Close(1)", "AcceptDrops(1)"}));
   // a's call of b and b's of c were linked before the stop, c's of a never.
   EXPECT_EQ(ANA_FindFunction(2, 1)->called, 1);
