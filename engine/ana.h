@@ -190,6 +190,11 @@ void ANA_StopParsing(void);
 // The number of sources parsed to their end whose parse ended inside a
 // function body (lost_in set), as the last analysis left them.
 int ANA_LostSourceCount(void);
+// How source loading reads the first len bytes of a file: 0 Shift_JIS, 1
+// UTF-8, 2 UTF-16 (by its mark, either order), by the same rules as the
+// analysis, so a front that shows the file decodes it as it was analysed.
+int ANA_SourceEncoding(const char *bytes, int len);
+
 // 1 when this build has the precise front end (PARSER=1 reads with it), 0
 // when PARSER=1 falls back to the statement parser.
 int ANA_PreciseParserBuiltIn(void);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/ana.h"
 #include "engine/parser.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
@@ -136,4 +137,16 @@ int load_source(const char *path, char **text) {
     MemFree(dst);
   }
   return result;
+}
+
+int ANA_SourceEncoding(const char *bytes, int len) {
+  if (!bytes || len <= 0) return 0;
+  switch (Detect(bytes, len)) {
+    case Encoding::kUtf16:
+      return 2;
+    case Encoding::kUtf8:
+      return 1;
+    default:
+      return 0;
+  }
 }

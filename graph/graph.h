@@ -114,6 +114,22 @@ int RunRenderer(void);
 // started), 0 while it runs. When it has ended, its picture is moved onto the
 // claimed name (or the name is given back when it wrote none).
 int PollRenderer(void);
+// What CutGraphText found in a graph.
+struct GraphShape {
+  int nodes = 0;     // node statements in the whole graph
+  int shown = 0;     // of them, those within the depth asked for
+  int depth = 0;     // the greatest distance of a node from the root, in edges
+  std::string root;  // the root's node id (the first node statement), "" when none
+};
+// The graph text of one tree (as the renderer reads it) made for the Graph
+// tab: only the nodes within depth edges of the root (depth <= 0: all) and
+// the edges between them, distances taken along the edges (against them for
+// a callers tree, callers 1, whose edges run from caller to callee); the
+// root put at the end of the layout where a call tree starts or where a
+// callers tree ends. Lines that are not node or edge statements of the
+// writer stay. *shape (may be null) describes the whole graph and the cut.
+std::string CutGraphText(const std::string &text, int callers, int depth, GraphShape *shape);
+
 // The desktop program's picture of the tree for its Graph tab: keeps a copy
 // of the tree's whole graph in the private folder and starts the renderer,
 // hidden and remembered beside the picture's renderer (both run at once), on
@@ -133,6 +149,9 @@ const char *GraphSvgFile(void);
 // The whole graph kept for the Graph tab from which the SVG svg was drawn
 // (native path, "" when svg is not one of those SVGs).
 std::string GraphSvgSource(const char *svg);
+// The shape of the graph that the SVG svg (one of the Graph tab's) was cut
+// from, cut to depth as for it: 1, or 0 when svg is none of those SVGs.
+int GraphSvgShape(const char *svg, int callers, int depth, GraphShape *shape);
 // Main thread, for the Graph tab: starts the renderer (hidden, not waited
 // for) on the kept whole graph full cut to depth, for an SVG beside it (its
 // path in *svg). Returns its process id to poll (PollProcess), 0 when that
@@ -173,21 +192,6 @@ int OpenSourceAtFunction(int sid, int fid);
 // Editor on source sid at line (0-based; a call's line): 0 when there is no
 // such source, else 1.
 int OpenSourceAtLine(int sid, int line);
-// What CutGraphText found in a graph.
-struct GraphShape {
-  int nodes = 0;     // node statements in the whole graph
-  int shown = 0;     // of them, those within the depth asked for
-  int depth = 0;     // the greatest distance of a node from the root, in edges
-  std::string root;  // the root's node id (the first node statement), "" when none
-};
-// The graph text of one tree (as the renderer reads it) made for the Graph
-// tab: only the nodes within depth edges of the root (depth <= 0: all) and
-// the edges between them, distances taken along the edges (against them for
-// a callers tree, callers 1, whose edges run from caller to callee); the
-// root put at the end of the layout where a call tree starts or where a
-// callers tree ends. Lines that are not node or edge statements of the
-// writer stay. *shape (may be null) describes the whole graph and the cut.
-std::string CutGraphText(const std::string &text, int callers, int depth, GraphShape *shape);
 
 // The launches of the editor (and LaunchProgram) are watched until they end:
 // -1 when one has ended with a failure (or could not be started) since the

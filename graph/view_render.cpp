@@ -124,6 +124,14 @@ std::string GraphSvgSource(const char *svg) {
   return Kept(full) ? full : std::string();
 }
 
+int GraphSvgShape(const char *svg, int callers, int depth, GraphShape *shape) {
+  std::string text;
+  std::string full = GraphSvgSource(svg);
+  if (full.empty() || !ReadAll(full, &text)) return 0;
+  CutGraphText(text, callers, depth, shape);
+  return 1;
+}
+
 long StartPictureExport(const char *svg, const char *format, std::string *out) {
   if (out) out->clear();
   std::string s = svg ? svg : "";

@@ -97,6 +97,8 @@ void MainWindow::BuildMenus() {
   AddCommand(view, WithKey("Graph: Zoom &In", "+"), CMD_ZOOM_IN, QKeySequence());
   AddCommand(view, WithKey("Graph: Zoom &Out", "-"), CMD_ZOOM_OUT, QKeySequence());
   AddCommand(view, WithKey("Graph: Fi&t", "0"), CMD_FIT, QKeySequence());
+  AddCommand(view, UiText("Graph: Save Picture &As..."), CMD_SAVE_PICTURE,
+             QKeySequence(Qt::CTRL | Qt::Key_S));
   view->addSeparator();
   music_ = AddCommand(view, WithKey("&MIDI Notes On/Off", "F12"), CMD_MUSIC, QKeySequence());
   music_->setCheckable(true);
@@ -123,6 +125,8 @@ void MainWindow::BuildMenus() {
              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
   AddCommand(function, UiText("&Go to Definition"), CMD_GO_TO_DEFINITION,
              QKeySequence(Qt::CTRL | Qt::Key_B));
+  AddCommand(function, UiText("Show in the &Source Tab"), CMD_SHOW_SOURCE,
+             QKeySequence(Qt::CTRL | Qt::Key_U));
 
   // What the menus show (what can act, what is on) is brought up to date as
   // each opens; a shortcut of a disabled item does nothing.
@@ -226,6 +230,7 @@ void MainWindow::Command(int id) {
     case CMD_VIEW_FUNCTION:
     case CMD_VIEW_SOURCE:
     case CMD_GO_TO_DEFINITION:
+    case CMD_SHOW_SOURCE:
     case CMD_CALLERS:
     case CMD_TREE:
       FunctionCommand(id, views_->CurrentTarget());
@@ -276,6 +281,9 @@ void MainWindow::Command(int id) {
       if (id == CMD_FIT) g->Fit();
       break;
     }
+    case CMD_SAVE_PICTURE:
+      SavePicture();
+      break;
     case CMD_LEGEND: {
       ColourLegend legend(this);
       legend.exec();
@@ -305,6 +313,14 @@ void MainWindow::FunctionCommand(int id, const FunctionTarget &t) {
     case CMD_TREE:
       if (t.IsFunction()) TreeRequest(t.sid, t.fid);
       break;
+    case CMD_SHOW_SOURCE: {
+      // From a call in the Source tab: on to the function it reaches; from
+      // a Call List row: the call in its caller.
+      FunctionTarget to = t;
+      if (views_->CurrentView() == VIEW_SOURCE) to.call_sid = 0, to.call_line = to.call_column = -1;
+      if (to.IsFunction() || to.IsCall()) views_->ShowSource(to);
+      break;
+    }
     default:
       break;
   }
@@ -357,6 +373,20 @@ void MainWindow::contextMenuEvent(QContextMenuEvent *event) {
   event->accept();
 }
 
+void MainWindow::ShowGraphMenu(const QPoint &global) {
+  if (shut_down_) return;
+  QMenu menu(this);
+  menu.setObjectName(QStringLiteral("graphMenu"));
+  QAction *save = menu.addAction(UiText("Save Picture &As..."));
+  save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  save->setData(CMD_SAVE_PICTURE);
+  save->setEnabled(!views_->Graph()->File().isEmpty());
+  QAction *fit = menu.addAction(WithKey("Fi&t", "0"));
+  fit->setData(CMD_FIT);
+  QAction *chosen = menu.exec(global);
+  if (chosen) Command(chosen->data().toInt());
+}
+
 void MainWindow::ShowMenu(const FunctionTarget &target, const QPoint &global) {
   if (shut_down_) return;
   QMenu menu(QStringLiteral("dummy"), this);
@@ -371,6 +401,7 @@ void MainWindow::ShowMenu(const FunctionTarget &target, const QPoint &global) {
   add(QStringLiteral("view Source"), CMD_VIEW_SOURCE,
       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
   add(UiText("&Go to Definition"), CMD_GO_TO_DEFINITION, QKeySequence(Qt::CTRL | Qt::Key_B));
+  add(UiText("Show in the &Source Tab"), CMD_SHOW_SOURCE, QKeySequence(Qt::CTRL | Qt::Key_U));
   menu.addSeparator();
   add(WithKey("Callers", "Shift+Enter"), CMD_CALLERS, QKeySequence());
   // On a call no source defines, Tree is the caller's.

@@ -33,6 +33,7 @@
 #include "shell/worker.h"
 #include "ui/desktop_settings.h"
 #include "ui/dialogs.h"
+#include "ui/graph_page.h"
 #include "ui/pictures.h"
 #include "ui/qtext.h"
 #include "ui/status_bar.h"
@@ -205,7 +206,16 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent) {
   // external one. Large graphs wait for the user's word.
   g_front.in_window = 1;
   g_front.ask_large = 1;
+  // As the viewer, the Graph tab needs no picture on the desktop either.
   if (g_config.GRAPH_IN_WINDOW) g_front.view = 0;
+  g_front.no_picture = g_config.GRAPH_IN_WINDOW ? 1 : 0;
+  g_front.graph_depth = views_->GraphTab()->Depth();
+  connect(views_->GraphTab(), &GraphPage::DepthChosen, this, &MainWindow::ChooseGraphDepth);
+  export_timer_.setInterval(50);
+  connect(&export_timer_, &QTimer::timeout, this, &MainWindow::FinishPictureExport);
+  connect(views_->Graph(), &GraphView::GraphMenu, this, &MainWindow::ShowGraphMenu);
+  depth_timer_.setInterval(50);
+  connect(&depth_timer_, &QTimer::timeout, this, &MainWindow::FinishDepthRender);
   SetStatus(g_config.STAT_MESS[0]);
 }
 
@@ -396,11 +406,15 @@ void MainWindow::Shutdown() {
   progress_timer_.stop();
   launch_timer_.stop();
   idle_timer_.stop();
+  depth_timer_.stop();
+  export_timer_.stop();
   if (progress_) DestroyProgress();
   if (wait_) CloseWait();
   if (g_front.main_window == &port_) g_front = ShellFront{};
   setAcceptDrops(false);
 }
+
+void MainWindow::ApplySettingsChanges() {}
 
 QString MainWindow::RunningJobText() {
   switch (JobState.load()) {

@@ -32,6 +32,7 @@ enum {
   CMD_CALLERS = 40005,  // "Callers" of the function shown
   CMD_TREE = 40006,     // its call tree
   CMD_GO_TO_DEFINITION = 40007,  // the editor at its name (a call's: the called function's)
+  CMD_SHOW_SOURCE = 40008,       // the Source tab on it
   CMD_OPEN_FOLDER = 40010,
   CMD_OPEN_FILES = 40011,
   CMD_REANALYSE = 40012,
@@ -45,6 +46,7 @@ enum {
   CMD_ZOOM_OUT = 40026,
   CMD_FIT = 40027,
   CMD_MUSIC = 40028,  // F12
+  CMD_SAVE_PICTURE = 40029,  // the graph shown, as a picture file
   CMD_LEGEND = 40030,
   CMD_RECENT = 40100,  // + the place in Recent
 };
@@ -78,6 +80,12 @@ StopAnswer AskStopJob(QWidget *owner, const QString &text, const QString &stop);
 typedef std::function<QStringList(QWidget *owner, bool folder)> OpenDialogHandler;
 void SetOpenDialogHandler(OpenDialogHandler handler);
 QStringList AskPaths(QWidget *owner, bool folder);
+
+// The file dialog of "Save Picture As...": the path chosen ("" for Cancel),
+// suggested is the name offered.
+typedef std::function<QString(QWidget *owner, const QString &suggested)> SaveDialogHandler;
+void SetSaveDialogHandler(SaveDialogHandler handler);
+QString AskSavePath(QWidget *owner, const QString &suggested);
 
 // MainWindowPort over the main window; callable from any thread.
 class MainPort : public MainWindowPort {
@@ -235,6 +243,26 @@ class MainWindow : public QMainWindow {
   // Keeps the tab and scroll positions of the tree shown in its visit.
   void KeepVisitState();
   void RestoreVisit(const TreeVisit &visit);
+  // The name of a tree's root as the title line shows it.
+  QString RootName(const TreeVisit &visit) const;
+  // Shows the graph svg of visit in the Graph tab, with its title and its
+  // root marked; fit: as a new graph is first seen.
+  void ShowGraphOf(const TreeVisit &visit, const QString &svg, bool fit);
+  // The depth control: the graph shown drawn again at depth, the next ones
+  // at that depth too.
+  void ChooseGraphDepth(int depth);
+  // Shows the graph drawn at the new depth once its renderer has ended.
+  void FinishDepthRender();
+  // "Save Picture As...": asks for a file and saves the graph shown there;
+  // the status line says how it went.
+  void SavePicture();
+  // Puts the saved picture in place once its renderer has ended.
+  void FinishPictureExport();
+  // The menu of the Graph tab away from any node.
+  void ShowGraphMenu(const QPoint &global);
+  // Settings changed in the file or the Settings dialog take effect before a
+  // job starts (nothing while a job runs).
+  void ApplySettingsChanges();
   void UpdateHistoryActions();
   void SaveState();
   void RestoreState();
@@ -271,6 +299,22 @@ class MainWindow : public QMainWindow {
   QAction *music_ = nullptr;        // F12, checked while notes play
   QAction *list_files_ = nullptr;   // F4
   TreeHistory history_;  // the trees of this session
+  // The graph shown drawn again at another depth.
+  struct DepthRender {
+    long pid = -1;  // its renderer (0: drawn before), -1: none
+    int visit = -1; // the visit it is for (history index)
+    int depth = 0;  // the depth
+    QString svg;    // what it draws
+  } depth_render_;
+  QTimer depth_timer_;  // polls that renderer
+  // A picture being saved.
+  struct Export {
+    long pid = -1;           // its renderer, or -1 (none, or a copy)
+    QString from;            // the picture made (or the SVG shown)
+    QString dest;            // where it goes
+    bool temporary = false;  // from is ours to remove afterwards
+  } export_;
+  QTimer export_timer_;  // polls its renderer
   // The tree job under way: a new tree (step 0) or a visit step away.
   struct Pending {
     bool active = false;

@@ -20,6 +20,8 @@
 #include "foundation/text.h"
 #include "shell/app.h"
 #include "shell/requests.h"
+#include "ui/graph_page.h"
+#include "ui/source_page.h"
 #include "ui/pictures.h"
 #include "ui/qtext.h"
 #include "ui/status_bar.h"
@@ -31,10 +33,10 @@ namespace {
 const int kFunctionUnits[FL_COLUMNS] = {6, 20, 6, 20, 8, 6, -1};
 const int kCallUnits[CL_VIEW_COLUMNS] = {6, 18, 6, 18, 18, 6, 6, 7, 18, 7, 18, 7};
 
-// The views in the order of their tabs: the Graph beside the CallTree, the
-// Callers last.
-const int kTabViews[] = {VIEW_FUNCTIONS, VIEW_CALLS,  VIEW_TREE,
-                         VIEW_GRAPH,     VIEW_RESULT, VIEW_CALLERS};
+// The views in the order of their tabs: the Graph and the Source beside the
+// CallTree, the Callers last.
+const int kTabViews[] = {VIEW_FUNCTIONS, VIEW_CALLS,  VIEW_TREE,   VIEW_GRAPH,
+                         VIEW_SOURCE,    VIEW_RESULT, VIEW_CALLERS};
 const int kTabCount = (int)(sizeof kTabViews / sizeof kTabViews[0]);
 
 // Lists longer than this sort on a thread of their own.
@@ -89,6 +91,7 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
   BuildCallTree(tree_font);
   BuildCallersTree(tree_font);
   BuildGraph();
+  BuildSource(tree_font);
   BuildResult(result_font);
   AddTabs();
   BuildStatusBar();
@@ -231,7 +234,9 @@ void ViewsPanel::BuildCallersTree(const QFont &tree_font) {
 }
 
 void ViewsPanel::BuildGraph() {
-  graph_ = new GraphView(tabs_);
+  graph_page_ = new GraphPage(tabs_);
+  graph_page_->setObjectName(QStringLiteral("graphPage"));
+  graph_ = graph_page_->View();
   graph_->setObjectName(QStringLiteral("graphView"));
   graph_->ShowText(QStringLiteral("No graph yet: double-click a function to draw its tree."));
   // A click on a node finds its function in the Function List; a
@@ -274,7 +279,10 @@ void ViewsPanel::AddTabs() {
         page = tree_;
         break;
       case VIEW_GRAPH:
-        page = graph_;
+        page = graph_page_;
+        break;
+      case VIEW_SOURCE:
+        page = source_page_;
         break;
       case VIEW_RESULT:
         page = result_;
@@ -323,8 +331,10 @@ void ViewsPanel::RelabelTabs() {
   relabelling_ = true;
   for (int t = 0; t < kTabCount; t++) {
     int v = kTabViews[t];
-    QString name = v < 4 ? FromSjis(g_config.TAB_NAME[v])
-                         : QString::fromLatin1(v == VIEW_GRAPH ? "Graph" : "Callers");
+    QString name = v < 4                ? FromSjis(g_config.TAB_NAME[v])
+                   : v == VIEW_GRAPH    ? UiText("Graph")
+                   : v == VIEW_SOURCE   ? UiText("Source")
+                                        : UiText("Callers");
     tabs_->setTabText(t, (v == current_ ? QStringLiteral("* ") : QStringLiteral("  ")) + name);
   }
   relabelling_ = false;
@@ -333,6 +343,7 @@ void ViewsPanel::RelabelTabs() {
 void ViewsPanel::OnTabChanged(int index) {
   if (relabelling_ || ViewAt(index) < 0) return;
   current_ = ViewAt(index);
+  if (current_ == VIEW_SOURCE) ShowSourceNow();
   RelabelTabs();
   UpdateRowsText();
   Q_EMIT TabChosen(current_);
@@ -344,6 +355,7 @@ void ViewsPanel::SelectView(int view) {
   QSignalBlocker block(tabs_);
   tabs_->setCurrentIndex(tab);
   current_ = view;
+  if (current_ == VIEW_SOURCE) ShowSourceNow();
   RelabelTabs();
   UpdateRowsText();
 }
@@ -354,6 +366,10 @@ void ViewsPanel::StepTab(int step) {
 }
 
 void ViewsPanel::FocusFilter() {
+  if (current_ == VIEW_SOURCE) {  // the search inside the source shown
+    source_page_->OpenFind();
+    return;
+  }
   if (current_ != VIEW_FUNCTIONS && current_ != VIEW_CALLS) SelectView(VIEW_FUNCTIONS);
   boxes_[current_]->setFocus(Qt::ShortcutFocusReason);
   boxes_[current_]->selectAll();

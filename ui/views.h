@@ -22,6 +22,7 @@
 
 #include "foundation/ports.h"
 #include "xref/results.h"
+#include "ui/function_target.h"
 #include "ui/list_filter.h"
 #include "ui/list_view.h"
 #include "ui/graph_view.h"
@@ -30,23 +31,13 @@
 #include "ui/tree_view.h"
 
 class ElidedLabel;
+class GraphPage;
+class SourcePage;
 class LostSourcesNote;
 class QLabel;
 class QStatusBar;
 class QTabWidget;
 
-// The function a menu, a key or a click acts on.
-struct FunctionTarget {
-  int sid = 0, fid = 0;  // the function, or 0, 0
-  QByteArray name;       // else a name no source defines (Shift_JIS), for its callers
-  int argc = 0;          // with its number of arguments
-  // A call (a Call List row, a call in the Source view): its caller's source
-  // and its line (0-based), where "view Source" goes; 0, -1 otherwise.
-  int call_sid = 0, call_line = -1;
-  bool IsFunction() const { return sid > 0 && fid > 0; }
-  bool IsEmpty() const { return !IsFunction() && name.isEmpty(); }
-  bool IsCall() const { return call_sid > 0 && call_line >= 0; }
-};
 
 // The tab control with the views and the status bar (the child windows of
 // the main window), and the fill operations of the result views. Views keep
@@ -107,6 +98,13 @@ class ViewsPanel : public QWidget, public ResultViews, public ResultsSink, publi
   TreeModel *Callers() const { return callers_model_; }
   TreeView *CallersWidget() const { return callers_; }
   GraphView *Graph() const { return graph_; }
+  GraphPage *GraphTab() const { return graph_page_; }
+  SourcePage *SourceTab() const { return source_page_; }
+  // The Source tab follows the function or call selected in the other views;
+  // it reads its file only while it is shown. ShowSource shows target there
+  // and selects the tab.
+  void FollowTarget(const FunctionTarget &target);
+  void ShowSource(const FunctionTarget &target);
   ListFilter *Filter(int list) const { return filters_[list & 1]; }
   FilterBox *FilterEdit(int list) const { return boxes_[list & 1]; }
   // Ctrl+F: the search box of the list shown (the Function List's when no
@@ -164,6 +162,8 @@ class ViewsPanel : public QWidget, public ResultViews, public ResultsSink, publi
   FunctionTarget CurrentTarget() const;
   // Selects the Function List row of (sid, fid) and shows it; 1 when found.
   int SelectFunctionRow(int sid, int fid);
+  // "name [source]" of function (sid, fid) as the Function List shows it.
+  QString RowName(int sid, int fid) const;
  Q_SIGNALS:
   // A double-click asks for the call tree of (sid, fid); view is the list.
   void TreeRequested(int view, int sid, int fid);
@@ -197,6 +197,10 @@ class ViewsPanel : public QWidget, public ResultViews, public ResultsSink, publi
   void BuildCallTree(const QFont &tree_font);
   void BuildCallersTree(const QFont &tree_font);
   void BuildGraph();
+  void BuildSource(const QFont &font);
+  void ConnectFollowing();
+  // Shows what the Source tab is to follow, when it changed.
+  void ShowSourceNow();
   void BuildResult(const QFont &result_font);
   void AddTabs();
   void BuildStatusBar();
@@ -223,7 +227,12 @@ class ViewsPanel : public QWidget, public ResultViews, public ResultsSink, publi
   LostSourcesNote *lost_ = nullptr;          // sources that end inside a function
   QLabel *parser_label_ = nullptr;           // the parser in use
   TreeView *callers_ = nullptr;              // Callers view
-  GraphView *graph_ = nullptr;               // Graph view
+  GraphPage *graph_page_ = nullptr;          // Graph tab: title, depth and view
+  GraphView *graph_ = nullptr;               // its view
+  SourcePage *source_page_ = nullptr;        // Source tab
+  FunctionTarget source_target_;             // what it is to show
+  bool source_stale_ = false;                // source_target_ is not shown yet
+  bool source_leads_ = false;                // a selection made from the Source tab
   TreeModel *callers_model_ = nullptr;       // its nodes
   std::atomic<int> tree_target_{VIEW_TREE};  // tree view the tree operations address
 

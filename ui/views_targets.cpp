@@ -5,6 +5,7 @@
 #include <QItemSelectionModel>
 
 #include "ui/qtext.h"
+#include "ui/source_page.h"
 #include "ui/views.h"
 
 void ViewsPanel::ActivateRow(int list, int shown_row) {
@@ -30,6 +31,7 @@ FunctionTarget ViewsPanel::TargetOfRow(int list, int row) const {
   if (!c) return t;
   t.call_sid = c->sid;
   t.call_line = c->line;
+  t.call_column = c->column;
   if (c->to_sid > 0) {
     t.sid = c->to_sid;
     t.fid = c->to_fid;
@@ -69,6 +71,8 @@ FunctionTarget ViewsPanel::CurrentTarget() const {
       t.fid = graph_->SelectedFid();
       return t;
     }
+    case VIEW_SOURCE:
+      return source_page_->Current();
     default:
       return FunctionTarget();
   }
