@@ -132,9 +132,9 @@ TEST_F(Parser, DeepNestingEndsOnlyThatSource) {
     EXPECT_NE(Trace().find(": Nesting too deep.\r\n"), std::string::npos) << shape[0];
     // The next source is analysed as usual, from a clean state.
     EXPECT_NE(Dump().find("g 0/0 L0\n  h 0 L1\n"), std::string::npos) << shape[0];
-    EXPECT_EQ(exec_context()->brace_nest, 0);
-    EXPECT_EQ(exec_context()->paren_nest, 0);
-    EXPECT_EQ(exec_context()->bracket_nest, 0);
+    EXPECT_EQ(exec_.ctx->brace_nest, 0);
+    EXPECT_EQ(exec_.ctx->paren_nest, 0);
+    EXPECT_EQ(exec_.ctx->bracket_nest, 0);
     EXPECT_EQ(NestMove(0), 0) << "the log indentation was not undone";
   }
 }
