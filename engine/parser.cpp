@@ -263,10 +263,10 @@ double parse_primary(ST_PARSE *ctx) {
   for (;;) {
     switch (kind) {
       case TK_IDENT:
-      case TK_NUMBER:
-      case TK_HEXNUM:
-        // A name or number is consumed with the token after it, so that what
-        // follows it ('(', '[', ':' of a conditional) is current on return.
+        // A name is consumed with the token after it, so that what follows it
+        // ('(' of a head or call, '[') is current on return. A number, like
+        // every other token, stays current: a directive on the next line is
+        // then fetched by the next primary and skipped with its anchor.
         gt_token(ctx);
         return 0;
 
