@@ -308,7 +308,7 @@ void LogOpen(int channel, const char *name) {
   CloseChannel(c);
   c.path[0] = 0;
   char desk[VELMORA_PATH_MAX];
-  if (!DesktopFolder(desk, sizeof desk)) return;  // logging stays off
+  if (!OutputFolder(desk, sizeof desk)) return;  // logging stays off
   char path[VELMORA_PATH_MAX + 8];
   size_t n = FormatText(path, sizeof path, "%s/%s.txt", desk, name);
   if (n >= VELMORA_PATH_MAX - 16) return;  // no room for the numbered names

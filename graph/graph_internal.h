@@ -14,7 +14,7 @@ struct RenderFiles {
   std::string input;   // private copy of the graph it reads
   std::string output;  // picture it writes, in the private folder
   ClaimedFile claim;   // the claimed desktop name, still open
-  std::string name;    // that name, "FuncGraph[n].<ext>", in desktop_dir
+  std::string name;    // that name, "FuncGraph[n].<ext>", in output_dir
 };
 
 // Everything graph output keeps between calls.
@@ -25,10 +25,10 @@ struct GraphState {
   std::string graph_file;       // native path of the graph file
   std::string graph_override;   // path set by SetGraphFilePath, or empty
   int graph_fd = -1;            // this tree's graph file, put at graph_file, or -1
-  std::string desktop_dir;      // native desktop folder
+  std::string output_dir;       // native folder of the pictures (the desktop, or OUTPUT_DIR)
   std::string picture_file;     // picture of the current tree, or empty
   ClaimedFile claim;            // its name, claimed and not yet given to a renderer
-  std::string claim_name;       // that name within desktop_dir
+  std::string claim_name;       // that name within output_dir
   int no_free_name = 0;         // the current tree found every picture name taken
   int pictures_on = 1;          // trees get a picture file on the desktop (SetGraphPictures)
   std::string viewer_template;  // native viewer command with one %s, or empty

@@ -118,7 +118,7 @@ namespace {
 // Puts a render's picture at its claimed name (or gives the name up when the
 // renderer wrote none) and removes its private files.
 void FinishRender(RenderFiles *r) {
-  FillClaimedFile(&r->claim, g_graph.desktop_dir.c_str(), r->name.c_str(), r->output.c_str());
+  FillClaimedFile(&r->claim, g_graph.output_dir.c_str(), r->name.c_str(), r->output.c_str());
   if (!r->input.empty()) RemoveFile(r->input.c_str());
   *r = RenderFiles();
 }
@@ -128,7 +128,7 @@ void FinishRender(RenderFiles *r) {
 void HandOver(RenderFiles *r) {
   ChildOutput out;
   out.claim = r->claim;
-  out.dir = g_graph.desktop_dir;
+  out.dir = g_graph.output_dir;
   out.name = r->name;
   out.from = r->output;
   out.extra = r->input;
@@ -138,7 +138,7 @@ void HandOver(RenderFiles *r) {
 
 // Gives up the picture name of a tree that no renderer took.
 void ReleaseClaim() {
-  ReleaseClaimedFile(&g_graph.claim, g_graph.desktop_dir.c_str(), g_graph.claim_name.c_str());
+  ReleaseClaimedFile(&g_graph.claim, g_graph.output_dir.c_str(), g_graph.claim_name.c_str());
   g_graph.claim_name.clear();
 }
 
@@ -187,7 +187,7 @@ void InitGraphTools(void) {
     graph_enabled = 0;
     return;
   }
-  g_graph.desktop_dir.clear();
+  g_graph.output_dir.clear();
   g_graph.picture_file.clear();
   g_graph.viewer_template.clear();
   g_graph.no_free_name = 0;
@@ -195,7 +195,7 @@ void InitGraphTools(void) {
       !g_graph.graph_override.empty() ? g_graph.graph_override : DefaultGraphFile();
 
   char desk[VELMORA_PATH_MAX];
-  if (DesktopFolder(desk, sizeof desk)) g_graph.desktop_dir = desk;
+  if (OutputFolder(desk, sizeof desk)) g_graph.output_dir = desk;
 
   std::string ext = Native(g_config.GRAPH_EXT);
   std::string tmpl;
@@ -241,7 +241,7 @@ int NextGraphPicture(void) {
   g_graph.picture_file.clear();
   g_graph.no_free_name = 0;
   std::string ext = Native(g_config.GRAPH_EXT);
-  const std::string &desk = g_graph.desktop_dir;
+  const std::string &desk = g_graph.output_dir;
   if (desk.empty() || ext.find('/') != std::string::npos) return 0;
   // Each name is claimed by creating it, so no other instance can choose it
   // too and no link planted there is followed; the renderer's picture is
@@ -366,7 +366,7 @@ void StopRenderer(void) {
     // What it wrote goes, and its picture name is given back.
     RenderFiles &r = g_graph.render;
     if (r.pid == pid) {
-      ReleaseClaimedFile(&r.claim, g_graph.desktop_dir.c_str(), r.name.c_str());
+      ReleaseClaimedFile(&r.claim, g_graph.output_dir.c_str(), r.name.c_str());
       RemoveFile(r.output.c_str());
       RemoveFile(r.input.c_str());
       r = RenderFiles();

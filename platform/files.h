@@ -36,6 +36,13 @@ int MakeDirs(const char *path);
 // $HOME/Desktop; created when missing. 1 with the path in buf, 0 when it cannot
 // be made (buf empty).
 int DesktopFolder(char *buf, size_t cap);
+// Where the logs and pictures go: the folder SetOutputFolder named, made
+// (private, as MakeUserDir makes it) when missing, else the desktop folder.
+// 1 with the path in buf, 0 when it cannot be made (buf empty). Main thread.
+int OutputFolder(char *buf, size_t cap);
+// Names that folder (an absolute native path); nullptr or "" is the desktop
+// folder again. Main thread, before the logs and graph output are opened.
+void SetOutputFolder(const char *path);
 
 // One entry of a folder walk.
 struct DirEntryInfo {
@@ -83,5 +90,16 @@ struct FdInfo {
 };
 // State of an open descriptor; 1 done.
 int FdStat(int fd, FdInfo *info);
+// What tells one version of a file from the next (links followed).
+struct FileStamp {
+  uint64_t dev = 0, ino = 0;  // its identity (a replacement is a new file)
+  int64_t size = -1;          // its size, -1 when there is no file
+  int64_t mtime_ns = 0;       // its change time
+  bool operator==(const FileStamp &o) const {
+    return dev == o.dev && ino == o.ino && size == o.size && mtime_ns == o.mtime_ns;
+  }
+};
+// The stamp of the file at path; a missing file has size -1 (and zeros).
+FileStamp FileStampOf(const char *path);
 // Closes a descriptor from OpenAppendFd (-1 is ignored).
 void CloseFd(int fd);

@@ -36,6 +36,7 @@ struct AppState {
   char ext_settings[VELMORA_PATH_MAX + 8];  // extension settings file
   int ana_created;                          // CreateANA succeeded
   int registered;  // the collected sources are registered; the job must not do it again
+  FileStamp settings_read;  // the settings file as it was when last read
 };
 
 AppState g_app;
@@ -77,6 +78,7 @@ int AppStartCollecting(const char *ini_path, int n, const char *const *paths,
     ExtensionPathFromSettings(g_app.settings, g_app.ext_settings, sizeof g_app.ext_settings);
 
   LoadConfiguration(g_app.settings[0] ? g_app.settings : nullptr);
+  g_app.settings_read = FileStampOf(g_app.settings);
   LogOpen(0, "debug");
   LogOpen(1, "result");
   InitGraphTools();
@@ -154,6 +156,24 @@ void AppStop(void) {
   FreeGraphTools();
   TQ_MidiClose();
   _MEMCHECK();
+}
+
+int AppReloadSettings(int force) {
+  if (WorkerBusy() || !g_app.settings[0]) return 0;
+  FileStamp now = FileStampOf(g_app.settings);
+  if (!force && now == g_app.settings_read) return 0;
+  char before[VELMORA_PATH_MAX], after[VELMORA_PATH_MAX];
+  int had = OutputFolder(before, sizeof before);
+  LoadConfiguration(g_app.settings);
+  g_app.settings_read = now;
+  // The logs follow the output folder; where it stayed they go on as they are.
+  if (OutputFolder(after, sizeof after) != had || strcmp(before, after) != 0) {
+    LogFlush();
+    LogOpen(0, "debug");
+    LogOpen(1, "result");
+  }
+  InitGraphTools();
+  return 1;
 }
 
 const char *AppSettingsPath(void) {

@@ -78,6 +78,7 @@ void MainWindow::BuildMenus() {
   connect(recent_, &QMenu::aboutToShow, this, &MainWindow::FillRecentMenu);
   FillRecentMenu();
   file->addSeparator();
+  AddCommand(file, UiText("&Settings..."), CMD_SETTINGS, QKeySequence(Qt::CTRL | Qt::Key_Comma));
   list_files_ =
       AddCommand(file, WithKey("&List Files in the Trace", "F4"), CMD_LIST_FILES, QKeySequence());
   file->addSeparator();
@@ -284,6 +285,9 @@ void MainWindow::Command(int id) {
     case CMD_SAVE_PICTURE:
       SavePicture();
       break;
+    case CMD_SETTINGS:
+      OpenSettings();
+      break;
     case CMD_LEGEND: {
       ColourLegend legend(this);
       legend.exec();
@@ -328,6 +332,7 @@ void MainWindow::FunctionCommand(int id, const FunctionTarget &t) {
 
 void MainWindow::OpenInEditor(int id, const FunctionTarget &t) {
   int started = 0;
+  ApplySettingsChanges();  // an EDITOR changed in the file counts from now
   // Refused while a job runs: it renumbers the records these read.
   if (id == CMD_VIEW_SOURCE && t.IsCall()) {
     started = RequestEditorAtLine(t.call_sid, t.call_line);  // the call itself

@@ -208,6 +208,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent) {
   g_front.ask_large = 1;
   // As the viewer, the Graph tab needs no picture on the desktop either.
   if (g_config.GRAPH_IN_WINDOW) g_front.view = 0;
+  graph_in_window_ = g_config.GRAPH_IN_WINDOW;
   g_front.no_picture = g_config.GRAPH_IN_WINDOW ? 1 : 0;
   g_front.graph_depth = views_->GraphTab()->Depth();
   connect(views_->GraphTab(), &GraphPage::DepthChosen, this, &MainWindow::ChooseGraphDepth);
@@ -276,6 +277,7 @@ void MainWindow::DropPaths(const QStringList &paths) {
   if (shut_down_ || WorkerBusy()) return;  // ignored silently while busy
   int n = (int)paths.size();
   if (n == 0) return;
+  ApplySettingsChanges();
   setFocus();
   activateWindow();
   if (ProjectIsOpen()) {
@@ -413,8 +415,6 @@ void MainWindow::Shutdown() {
   if (g_front.main_window == &port_) g_front = ShellFront{};
   setAcceptDrops(false);
 }
-
-void MainWindow::ApplySettingsChanges() {}
 
 QString MainWindow::RunningJobText() {
   switch (JobState.load()) {

@@ -47,6 +47,7 @@ enum {
   CMD_FIT = 40027,
   CMD_MUSIC = 40028,  // F12
   CMD_SAVE_PICTURE = 40029,  // the graph shown, as a picture file
+  CMD_SETTINGS = 40014,      // the Settings dialog
   CMD_LEGEND = 40030,
   CMD_RECENT = 40100,  // + the place in Recent
 };
@@ -263,6 +264,11 @@ class MainWindow : public QMainWindow {
   // Settings changed in the file or the Settings dialog take effect before a
   // job starts (nothing while a job runs).
   void ApplySettingsChanges();
+  // The values of the settings just read, in the window.
+  void ApplyConfigToWindow();
+  // The Settings dialog; what it writes takes effect at once while no job
+  // runs, else at the next job.
+  void OpenSettings();
   void UpdateHistoryActions();
   void SaveState();
   void RestoreState();
@@ -289,6 +295,7 @@ class MainWindow : public QMainWindow {
   bool restored_ = false;              // the saved geometry was applied
   QTimer idle_timer_;                  // waits for the job to end before Re-analyse
   bool reanalyse_when_idle_ = false;   // F5 stopped a job: analyse again once it ends
+  int graph_in_window_ = 0;            // GRAPH_IN_WINDOW as the window last took it
 
   QStringList paths_;        // paths of the last analysis requested
   QMenu *recent_ = nullptr;  // "Recent"

@@ -266,6 +266,11 @@ void SourceView::resizeEvent(QResizeEvent *event) {
   UpdateScrollBars();
 }
 
+void SourceView::changeEvent(QEvent *event) {
+  QAbstractScrollArea::changeEvent(event);
+  if (event->type() == QEvent::FontChange) UpdateScrollBars();  // other line heights
+}
+
 void SourceView::scrollContentsBy(int, int) {
   viewport()->update();  // drawn whole: the gutter and the frame stay put
 }

@@ -61,6 +61,7 @@ class SourceView : public QAbstractScrollArea {
  protected:
   void paintEvent(QPaintEvent *event) override;
   void resizeEvent(QResizeEvent *event) override;
+  void changeEvent(QEvent *event) override;
   void scrollContentsBy(int dx, int dy) override;
   void mousePressEvent(QMouseEvent *event) override;
   void mouseMoveEvent(QMouseEvent *event) override;

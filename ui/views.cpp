@@ -73,14 +73,9 @@ int ViewsPanel::ColumnWidth(int list, int col, int font_size) {
 ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), queue_(queue) {
   rows_timer_.setSingleShot(true);
   connect(&rows_timer_, &QTimer::timeout, this, [this] { AfterBatch(true); });
-  const ST_CONFIG &cfg = g_config;
-  QFont tab_font = MakeFont(cfg.FONT_NAME_TAB, cfg.FONT_SIZE_TAB, false);
-  QFont list_font = MakeFont(cfg.FONT_NAME_LV, cfg.FONT_SIZE_LV, true);
-  // The Result text takes the lists' size unless the settings choose its own.
-  QFont result_font =
-      MakeFont(cfg.FONT_NAME_TV,
-               AppSettingGiven("FONT_SIZE_TV") ? cfg.FONT_SIZE_TV : cfg.FONT_SIZE_LV, true);
-  QFont tree_font = MakeFont(cfg.FONT_NAME_EDIT, cfg.FONT_SIZE_EDIT, true);
+  Fonts fonts = ConfigFonts();
+  const QFont &tab_font = fonts.tab, &list_font = fonts.list, &result_font = fonts.result,
+              &tree_font = fonts.tree;
 
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName(QStringLiteral("tabs"));
@@ -103,6 +98,35 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
   layout->addWidget(status_);
 
   queue_->SetApplier(this);
+}
+
+ViewsPanel::Fonts ViewsPanel::ConfigFonts() {
+  const ST_CONFIG &cfg = g_config;
+  Fonts f;
+  f.tab = MakeFont(cfg.FONT_NAME_TAB, cfg.FONT_SIZE_TAB, false);
+  f.list = MakeFont(cfg.FONT_NAME_LV, cfg.FONT_SIZE_LV, true);
+  // The Result text takes the lists' size unless the settings choose its own.
+  f.result = MakeFont(cfg.FONT_NAME_TV,
+                      AppSettingGiven("FONT_SIZE_TV") ? cfg.FONT_SIZE_TV : cfg.FONT_SIZE_LV, true);
+  f.tree = MakeFont(cfg.FONT_NAME_EDIT, cfg.FONT_SIZE_EDIT, true);
+  return f;
+}
+
+void ViewsPanel::ApplyConfig() {
+  Fonts f = ConfigFonts();
+  tabs_->tabBar()->setFont(f.tab);
+  for (ListView *v : lists_) {
+    v->setFont(f.list);
+    v->horizontalHeader()->setFont(f.list);
+    v->verticalHeader()->setDefaultSectionSize(QFontMetrics(f.list).height() + 4);
+  }
+  result_->setFont(f.result);
+  result_->SetLimit(g_config.MAX_RESULT_BUFFER * 1024);
+  tree_->setFont(f.tree);
+  callers_->setFont(f.tree);
+  source_page_->View()->setFont(f.tree);
+  RelabelTabs();
+  UpdateParserLabel();
 }
 
 void ViewsPanel::BuildListPage(int list, const QFont &list_font) {

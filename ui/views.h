@@ -122,6 +122,9 @@ class ViewsPanel : public QWidget, public ResultViews, public ResultsSink, publi
   LostSourcesNote *LostNote() const { return lost_; }
   // Shows the parser of the settings in force.
   void UpdateParserLabel();
+  // The settings read anew: fonts, tab names, the Result view's limit and the
+  // parser shown.
+  void ApplyConfig();
   // "n of m rows" while the list shown has a filter text, else "".
   QString RowsText() const;
   ResultEdit *Result() const { return result_; }
@@ -181,6 +184,11 @@ class ViewsPanel : public QWidget, public ResultViews, public ResultsSink, publi
 
  private:
   void OnTabChanged(int index);
+  // The fonts of the settings in force, for the tabs, lists, Result and trees.
+  struct Fonts {
+    QFont tab, list, result, tree;
+  };
+  static Fonts ConfigFonts();
   void RelabelTabs();
   // Makes the batch's rows and tree items visible. Rows appended to a list
   // become rows of its model at most every kRowPaceMs while the fill goes
