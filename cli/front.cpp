@@ -119,6 +119,10 @@ void TerminalFront::ShowWarning(const char *text) {
   WriteErr("velmora: " + TerminalSafe(t, "\n") + "\n");
 }
 
+std::string TerminalFront::StatusShown() const {
+  return Shown(status.c_str());
+}
+
 void TerminalFront::Warning(const std::string &utf8) {
   warnings++;
   ClearProgress();
@@ -137,7 +141,15 @@ void TerminalFront::SourceLost(const char *path, const char *function, int line)
        std::to_string(line) + "): definitions after it may be missing");
 }
 
-void TerminalFront::SetStatusText(const char *) {}
+void TerminalFront::SourceFellBack(const char *path, const char *text) {
+  Note(std::string(path) + ": " + Shown(text));
+}
+
+// Kept, not shown: the terminal has no status line, but a job that ends
+// early says in it what its results hold.
+void TerminalFront::SetStatusText(const char *text) {
+  status = text ? text : "";
+}
 void TerminalFront::SelectView(int view) {
   view_ = view;
 }

@@ -106,6 +106,8 @@ void PrintHelp(int argc, char **argv) {
     why = std::string("made from ") + places.sample + " when missing";
   printf("\nSettings file: %s\n  (%s)\n", places.settings[0] ? places.settings : "none",
          why.c_str());
+  printf("Precise parser: %s\n", ANA_PreciseBuiltIn() ? "built in"
+                                                       : "not built in (--precise is refused)");
 }
 
 int UsageError(const std::string &msg) {
@@ -314,6 +316,12 @@ int main(int argc, char **argv) {
   if (o.jobs >= 0) g_config.JOBS = o.jobs;
   if (o.exact) g_config.EXACT_NAMES = 1;
   if (o.precise) g_config.PARSER = 1;
+  if (g_config.PARSER && !ANA_PreciseBuiltIn()) {
+    front.Warning(std::string(o.precise ? "--precise" : "PARSER=1 in the settings") +
+                  ": this velmora-cli was built without the precise parser");
+    AppStop();
+    return kExitUsage;
+  }
   if (o.json) {
     front.json = 1;
     g_tree_node_sink = PrintJsonNode;
@@ -336,6 +344,8 @@ int main(int argc, char **argv) {
   } else {
     WorkerWait();
     fflush(stdout);
+    // A stop while linking leaves links that no tree may be built from.
+    if (WorkerLinkingStopped()) front.Warning(front.StatusShown());
     if (front.warnings)
       status = kExitWarning;
     else

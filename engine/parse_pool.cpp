@@ -150,6 +150,7 @@ void forget_parse(ST_SOURCE *s) {
   s->text = nullptr;
   s->status = 0;
   s->lost_in = nullptr;
+  s->fell_back = PreciseBudget::kNone;
 }
 
 int pool_active(void) {

@@ -20,6 +20,7 @@
 #include "platform/thread.h"
 #include "shell/file_collect.h"
 #include "shell/job_texts.h"
+#include "shell/source_notes.h"
 #include "shell/worker_internal.h"
 #include "shell/worker_job.h"
 #include "xref/callers.h"
@@ -42,6 +43,7 @@ ThreadHandle g_thread = nullptr;       // the worker thread, until joined
 std::atomic<int> g_stop{0};            // shutdown asks the loop to leave
 std::atomic<unsigned> g_paused_ms{0};  // slept in pauses since WorkerStart
 int g_fail_next_start = 0;             // test hook
+std::atomic<int> g_link_stopped{0};    // the last analysis job's linking was stopped
 
 }  // namespace
 
@@ -242,14 +244,10 @@ void RegisterSources() {
   JobState = JobStep::ParseSource;
 }
 
-// Every source parsed to its end inside a function body, to the main
-// window, in source order.
+// Every source parsed to its end inside a function body, or handed by the
+// precise parser to the statement parser, to the main window in source order.
 void ReportLostSources() {
-  if (Stopping() || !g_job.p.main_window) return;
-  ForEachSource([](const ST_SOURCE *s) {
-    if (s->lost_in && s->status == -1)
-      g_job.p.main_window->SourceLost(s->path, s->lost_in, s->lost_line + 1);
-  });
+  if (!Stopping()) ReportSourceNotes(g_job.p.main_window);
 }
 
 void ParseSource() {
@@ -329,15 +327,13 @@ void FinishAnalysis() {
   ANA_UpdateCalledColumn();
   PauseRest(g_worker_timing.short_ms, start);
   Redraw();
-  int lost = ANA_LostSourceCount();
   if (g_job.link_stopped) {
+    g_link_stopped = 1;
     StatusF(kStoppedLinking, g_job.i, g_job.count);
-  } else if (lost > 0) {
-    char text[sizeof g_config.STAT_MESS[0] + 96];
-    FormatText(text, sizeof text, kLostSources, StatusText(2 + Current()), lost);
-    Status(text);
   } else {
-    Status(StatusText(2 + Current()));
+    char text[sizeof g_config.STAT_MESS[0] + 320];
+    StatusWithNotes(StatusText(2 + Current()), text, sizeof text);
+    Status(text);
   }
   if (ANA_GetFuncCount() == 0) {
     Warn(g_job.p.main_window, kNoFunctions);
@@ -452,6 +448,7 @@ int WorkerStart(const WorkerParams *params) {
   g_job.p = p;
   g_stop.store(0);
   g_paused_ms.store(0);
+  g_link_stopped.store(0);
   bool started = false;
   if (g_fail_next_start) {
     g_fail_next_start = 0;
@@ -491,6 +488,10 @@ int WorkerAsksToRender(void) {
 
 void AnswerRender(void) {
   if (WorkerAsksToRender()) g_render_yes = 1;
+}
+
+int WorkerLinkingStopped(void) {
+  return g_link_stopped.load();
 }
 
 void WorkerFailNextStart(int on) {
