@@ -106,8 +106,8 @@ void PrintHelp(int argc, char **argv) {
     why = std::string("made from ") + places.sample + " when missing";
   printf("\nSettings file: %s\n  (%s)\n", places.settings[0] ? places.settings : "none",
          why.c_str());
-  printf("Precise parser: %s\n", ANA_PreciseBuiltIn() ? "built in"
-                                                       : "not built in (--precise is refused)");
+  printf("Precise parser: %s\n",
+         ANA_PreciseBuiltIn() ? "built in" : "not built in (--precise is refused)");
 }
 
 int UsageError(const std::string &msg) {

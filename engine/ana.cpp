@@ -250,8 +250,7 @@ int ANA_PreciseBuiltIn(void) {
 
 int ANA_FellBackSourceCount(void) {
   int n = 0;
-  ForEachSource([&n](const ST_SOURCE *s) {
-    n += s->fell_back != PreciseBudget::kNone && s->status == -1;
-  });
+  ForEachSource(
+      [&n](const ST_SOURCE *s) { n += s->fell_back != PreciseBudget::kNone && s->status == -1; });
   return n;
 }

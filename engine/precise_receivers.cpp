@@ -100,9 +100,8 @@ bool Among(PreciseWalk *w, TSNode node, TSSymbol sym, std::string_view name, uin
            TSNode *type) {
   const std::vector<PreciseDecls::Entry> *v = Named(DeclsOf(w, node, sym, sym), name);
   if (!v) return false;
-  auto past = std::lower_bound(
-      v->begin(), v->end(), before,
-      [](const PreciseDecls::Entry &e, uint32_t at) { return e.at < at; });
+  auto past = std::lower_bound(v->begin(), v->end(), before,
+                               [](const PreciseDecls::Entry &e, uint32_t at) { return e.at < at; });
   if (past == v->begin()) return false;
   *type = (past - 1)->type;
   return true;

@@ -21,10 +21,10 @@
 // (`A<A<A...`, unterminated raw strings) costs thousands of bytes per byte or
 // time that grows with the square of its length.
 const PreciseLimits kPreciseLimits = {
-    4u << 20,            // 4 MiB of text
+    4u << 20,             // 4 MiB of text
     (uint64_t)512 << 20,  // 512 MiB of the library's memory
-    20000,               // 20 s of parsing
-    50000,               // a look at the stop key, the clock and the memory every 50 ms
+    20000,                // 20 s of parsing
+    50000,                // a look at the stop key, the clock and the memory every 50 ms
     TickCount,
 };
 PreciseLimits g_precise_limits = kPreciseLimits;
