@@ -18,6 +18,7 @@
 #include "platform/files.h"
 #include "platform/keys.h"
 #include "platform/process.h"
+#include "platform/sys.h"
 #include "platform/terminal.h"
 #include "shell/app.h"
 #include "shell/file_places.h"
@@ -313,6 +314,10 @@ int main(int argc, char **argv) {
     AppStop();
     return kExitUsage;
   }
+  if (LogOfAnotherInstance())
+    front.Note("another program writes the logs on this desktop; this run's are debug-" +
+               std::to_string(ProcessIdNumber()) + ".txt and result-" +
+               std::to_string(ProcessIdNumber()) + ".txt");
   if (o.jobs >= 0) g_config.JOBS = o.jobs;
   if (o.exact) g_config.EXACT_NAMES = 1;
   if (o.precise) g_config.PARSER = 1;
