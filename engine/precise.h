@@ -12,6 +12,9 @@
 
 // 1 when this build has the grammars (and so the precise front end).
 int precise_available(void);
+// Test hook: while nonzero, precise_available() says 0, as in a build
+// without the grammars.
+extern int g_precise_hidden;
 
 // What each source may cost the precise front end. A source past one of
 // them is read by the statement parser instead (ST_SOURCE::fell_back says

@@ -28,6 +28,7 @@ const PreciseLimits kPreciseLimits = {
     TickCount,
 };
 PreciseLimits g_precise_limits = kPreciseLimits;
+int g_precise_hidden = 0;
 
 const char *precise_budget_word(PreciseBudget budget) {
   switch (budget) {
@@ -275,7 +276,7 @@ int WalkTree(ST_PARSE *ctx, const PreciseGrammar &g, TSTree *tree, uint32_t len,
 }  // namespace
 
 int precise_available(void) {
-  return 1;
+  return g_precise_hidden ? 0 : 1;
 }
 
 int precise_row_of(PreciseWalk *w, uint32_t pos) {
