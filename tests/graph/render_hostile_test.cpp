@@ -300,7 +300,7 @@ TEST_F(HostileRender, LeadByteBeforeAQuoteStaysInItsLabel) {
 // (&#1;) or no character (&#x7f;'s neighbours) into the picture.
 TEST_F(HostileRender, AmpersandInANameIsNoCharacterReference) {
   ST_FUNC *f = Func(Source("x&#1;.c"), "operator&&", 1);
-  ANA_MakeCallStackTree(f, 16);
+  ANA_MakeCallStackTree(tools, f, 16);
   std::string g = Graph();
   EXPECT_NE(g.find(" operator&amp;&amp;(argc:0) \\n[x&amp;#1;.c]\\n"), std::string::npos) << g;
   EXPECT_EQ(g.find("&#"), std::string::npos) << g;
