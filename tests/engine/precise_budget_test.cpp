@@ -34,18 +34,6 @@ class PreciseBudgetTest : public EngineTest {
     EngineTest::TearDown();
   }
 
-  // New empty log files and trace, at level.
-  void FreshLogs(int level) {
-    LogShutdown();
-    RemoveTree(desk_);
-    desk_ = MakeTempDir("budget-desk");
-    setenv("XDG_DESKTOP_DIR", desk_.c_str(), 1);
-    LogOpen(0, "debug");
-    LogOpen(1, "result");
-    LogSetLevel(level);
-    EngineTrace().clear();
-  }
-
   // What a run leaves: the records with everything the statement parser
   // fills, the lost-function notes, and both logs.
   std::string Everything() {
@@ -99,7 +87,8 @@ TEST_F(PreciseBudgetTest, OverABudgetReadsAsTheStatementParserAlone) {
       g_config.JOBS = jobs;
       g_config.PARSER = 0;
       ANA_SourceRelease();
-      FreshLogs(level);
+      FreshLogs();
+      LogSetLevel(level);
       RunPaths(paths);
       std::string alone = Everything();
       for (const Case &c : cases) {
@@ -108,7 +97,8 @@ TEST_F(PreciseBudgetTest, OverABudgetReadsAsTheStatementParserAlone) {
         c.limit(&g_precise_limits);
         g_config.PARSER = 1;
         ANA_SourceRelease();
-        FreshLogs(level);
+        FreshLogs();
+        LogSetLevel(level);
         RunPaths(paths);
         EXPECT_EQ(Everything(), alone);
         EXPECT_EQ(ANA_FellBackSourceCount(), 3);
