@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/record_walk.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/settings.h"
@@ -244,12 +243,6 @@ void RegisterSources() {
   JobState = JobStep::ParseSource;
 }
 
-// Every source parsed to its end inside a function body, or handed by the
-// precise parser to the statement parser, to the main window in source order.
-void ReportLostSources() {
-  if (!Stopping()) ReportSourceNotes(g_job.p.main_window);
-}
-
 void ParseSource() {
   int r;
   // The detail line names the source being parsed from its first slice on
@@ -267,7 +260,8 @@ void ParseSource() {
   Detail(MessageBuffer);
   if (r == ANA_EXEC_STOPPED || r == ANA_EXEC_NO_SOURCE) {  // the analysis ended
     LogFlush();
-    ReportLostSources();
+    // Sources that ended inside a function or went to the statement parser.
+    if (!Stopping()) ReportSourceNotes(g_job.p.main_window);
   }
   if (r == ANA_EXEC_STOPPED) {
     char text[160];
