@@ -244,6 +244,7 @@ TSTree *Parse(TSParser *p, const PreciseGrammar &g, const char *masked, uint32_t
 int FallBack(ST_PARSE *ctx, PreciseBudget why, int (*stop)(void)) {
   ST_SOURCE *s = ctx->src;
   s->fell_back = why;
+  s->precise = 0;  // its records are the statement parser's, for the linker too
   DebugPrint("%s over the %s budget, read with the statement parser \"%s\"\r\n", kTag,
              precise_budget_word(why), s->name);
   ctx->precise = 0;
@@ -329,7 +330,7 @@ int precise_parse_source(ST_PARSE *ctx, int (*stop)(void)) {
   }
   if (over != PreciseBudget::kNone) return FallBack(ctx, over, stop);
   if (!done) DropRecords(s);
-  s->status = done ? -1 : -2;
+  s->status = done ? SOURCE_COMPLETED : SOURCE_STOPPED;
   return 100;
 }
 
@@ -341,7 +342,7 @@ int precise_available(void) {
 
 int precise_parse_source(ST_PARSE *ctx, int (*stop)(void)) {
   (void)stop;
-  ctx->src->status = -1;
+  ctx->src->status = SOURCE_COMPLETED;
   return 100;
 }
 

@@ -40,7 +40,7 @@ void Append(const char *format, int n, std::string *text) {
 void ReportSourceNotes(MainWindowPort *main) {
   if (!main) return;
   ForEachSource([main](const ST_SOURCE *s) {
-    if (s->status != -1) return;
+    if (s->status != SOURCE_COMPLETED) return;
     if (s->lost_in) main->SourceLost(s->path, s->lost_in, s->lost_line + 1);
     if (s->fell_back != PreciseBudget::kNone) {
       char text[160];
