@@ -6,8 +6,10 @@
 
 #include <vector>
 
+#include "foundation/messages.h"
 #include "shell/app.h"
 #include "ui/mainwindow.h"
+#include "ui/qtext.h"
 #include "ui/screenshots.h"
 
 int main(int argc, char **argv) {
@@ -28,7 +30,7 @@ int main(int argc, char **argv) {
     }
   }
   if (!w) {
-    ShowWarningBox(nullptr, QString::fromLatin1(failure ? failure : "Program error !"));
+    ShowWarningBox(nullptr, UiTextSjis(failure ? failure : N_("Program error !")));
   } else {
     QStringList args;
     for (const char *p : paths) args << QFile::decodeName(p);
