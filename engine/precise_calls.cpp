@@ -63,6 +63,7 @@ void precise_enter_call(PreciseWalk *w) {
   if (pc.name.qualifier[0]) pc.form = CALL_QUALIFIED;
   TSNode args = ts_node_child_by_field_id(call, g.f_arguments);
   pc.at = NodeStart(w->t, name);
+  pc.name_at = precise_name_place(g, name);
   pc.argc = ArgumentCount(g, args);
   if (pc.form == CALL_MEMBER) {
     precise_receiver_type(w, object, pc.at, pc.receiver, sizeof pc.receiver);

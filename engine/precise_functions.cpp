@@ -91,34 +91,35 @@ int ConstAfter(const PreciseText &t, TSNode params) {
   return 0;
 }
 
-// Makes the record of a function named nm (its qualifier and name).
+// Makes the record of a function named nm (its qualifier and name) at
+// name_at, whose body ends on end_line.
 ST_FUNC *Record(PreciseWalk *w, const PreciseName &nm, const PreciseParams &pp, TSNode def,
-                int is_const) {
+                int is_const, TEXT_POS name_at, int end_line) {
   ST_SOURCE *s = w->ctx->src;
-  CHBUF *e = AddCBFrom(&s->records, &s->funcs, (int)sizeof(ST_FUNC));
-  if (!e) return nullptr;
-  ST_FUNC *f = (ST_FUNC *)e->data;
-  f->source = s;
-  CB_Init(&f->calls);
   char scope[1300];
   const char *q = strcmp(nm.qualifier, "::") == 0 ? "" : nm.qualifier;
   FormatText(scope, sizeof scope, "%s%s", w->scope, q);
-  f->scope = ANA_Intern(scope);
-  f->name = ANA_Intern(nm.name);
-  f->argc = f->items = pp.argc;
-  f->argc_min = pp.argc_min;
-  f->variadic = pp.variadic;
-  f->member = IsMember(w, nm.qualifier);
-  f->const_this = f->member && is_const;
+  FUNC_HEAD head = {};
+  head.scope = scope;
+  head.name = nm.name;
+  head.argc = head.items = pp.argc;
+  head.argc_min = pp.argc_min;
+  head.variadic = pp.variadic;
+  head.member = IsMember(w, nm.qualifier);
+  head.const_this = head.member && is_const;
   char returns[260];
   if (precise_class_of(w, ts_node_child_by_field_id(def, w->g->f_type), returns, sizeof returns))
-    f->returns = ANA_Intern(returns);
+    head.returns = ANA_Intern(returns);
   uint32_t start = TextStart(w);
+  head.line = precise_row_of(w, start);
+  head.name_at = name_at;
+  ST_FUNC *f = record_function(s, head);
+  if (!f) return nullptr;
   uint32_t end = TextEnd(w, NodeEnd(w->t, def));
   f->def_pos = s->text + start;
   f->def_offset = (int)start;
   f->def_len = end > start ? (int)(end - start) : 0;
-  f->line = precise_row_of(w, start);
+  f->end_line = end_line;
   return f;
 }
 
@@ -139,7 +140,8 @@ void Open(PreciseWalk *w, TSNode fd, TSNode body, TSNode def) {
   ts_tree_cursor_delete(&c);
   PreciseFunc pf;
   pf.depth = w->path.size() - 1;
-  pf.func = Record(w, nm, pp, def, ConstAfter(w->t, params));
+  pf.func = Record(w, nm, pp, def, ConstAfter(w->t, params), precise_name_place(g, name_node),
+                   (int)ts_node_end_point(body).row);
   pf.body_row = (int)ts_node_start_point(body).row;
   pf.nest = w->brackets;
   if (w->log && pf.func) {
@@ -218,15 +220,10 @@ void precise_leave_function(PreciseWalk *w) {
   std::vector<ST_CALL *> made;
   for (const PreciseCall &pc : pf.calls) {
     if (!f) break;
-    CHBUF *e = AddCBFrom(&s->records, &f->calls, (int)sizeof(ST_CALL));
-    if (!e) break;
-    ST_CALL *c = (ST_CALL *)e->data;
+    ST_CALL *c = record_call(s, f, pc.form == CALL_QUALIFIED ? pc.name.qualifier : "", pc.name.name,
+                             pc.argc, pc.line, pc.name_at);
+    if (!c) break;
     made.push_back(c);
-    c->caller = f;
-    c->scope = pc.form == CALL_QUALIFIED ? ANA_Intern(pc.name.qualifier) : "";
-    c->name = ANA_Intern(pc.name.name);
-    c->argc = pc.argc;
-    c->line = pc.line;
     c->how = HowWritten(s, pc, Through(pf.calls, made, pc.through));
     if (!w->log) continue;
     NestMove(pc.nest);
