@@ -55,5 +55,6 @@ int FuzzSourceText(const uint8_t *data, size_t size);   // a source file's bytes
 int FuzzSettings(const uint8_t *data, size_t size);     // a settings file
 int FuzzCommandLine(const uint8_t *data, size_t size);  // a launcher command line
 int FuzzPaths(const uint8_t *data, size_t size);        // path operations
+int FuzzCatalogue(const uint8_t *data, size_t size);    // a message catalogue (.mo)
 
 }  // namespace velmora_fuzz
