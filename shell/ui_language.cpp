@@ -12,6 +12,7 @@
 #include "foundation/trace.h"
 #include "platform/files.h"
 #include "platform/sys.h"
+#include "shell/file_places.h"
 
 // The installed catalogues' folder, relative to the programs' folder; the
 // install rules define it from their own layout.
@@ -52,21 +53,6 @@ std::string Code(const char *text, size_t len) {
   return out;
 }
 
-std::string Folder(const std::string &path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-// folder joined with a relative path whose leading "../" steps each drop one
-// component.
-std::string Resolve(std::string folder, const char *rel) {
-  while (strncmp(rel, "../", 3) == 0) {
-    folder = Folder(folder);
-    rel += 3;
-  }
-  return folder + "/" + rel;
-}
-
 // The locale's language for messages: the first of LC_ALL, LC_MESSAGES and
 // LANG that is set and not empty, as a code ("" for C, POSIX or none).
 std::string LocaleLanguage() {
@@ -96,8 +82,9 @@ int UiLanguageValid(const char *value) {
 int FindCatalogue(const char *program_path, const char *code, char *out, size_t cap) {
   if (out && cap) out[0] = 0;
   if (!program_path || !*program_path || !code || !out) return 0;
-  std::string folder = Folder(program_path);
-  const std::string places[] = {folder + "/locale", Resolve(folder, VELMORA_LOCALE_DIR_FROM_BIN)};
+  std::string folder = FolderOfPath(program_path);
+  const std::string places[] = {folder + "/locale",
+                                ResolveFromFolder(folder, VELMORA_LOCALE_DIR_FROM_BIN)};
   std::string codes[] = {code, std::string(code).substr(0, strcspn(code, "_"))};
   for (const std::string &place : places) {
     for (const std::string &c : codes) {
