@@ -38,6 +38,10 @@ struct GraphState {
   std::string svg_file;         // the SVG of the last tree once written, or empty
   std::vector<std::string> svg_files;  // every SVG file made, removed at shutdown
   int nodes = 0;                       // node statements of the current tree
+  // The relationship attributes of edges (the CORRELATION extension), as
+  // start-up connects them (GraphUseRelations); null: plain edges.
+  int (*correlation_on)(void) = nullptr;
+  const char *(*relation_attr)(const char *fromId, const char *toId) = nullptr;
 };
 extern GraphState g_graph;
 
@@ -47,9 +51,6 @@ extern GraphState g_graph;
 const char *CheckedTemplate(const char *tmpl, const char *builtin, const char *expected);
 // Closes the current tree's graph file (it stays at graph_file). Never fails.
 void CloseGraphFile(void);
-// Points g_tree_graph and g_callers_graph (xref/) at the statement writers.
-// Never fails.
-void InstallTreeGraph(void);
 
 // One value for a template's conversion: text for %s, number for the others.
 struct TemplateValue {

@@ -35,7 +35,7 @@ const char kAllocError[] = N_("Memory Alloc Error!");
 const WorkerTiming kDesktopTiming = {16, PAUSE_YIELD, 500, 100, 200};
 const WorkerTiming kHeadlessTiming = {0, 0, 0, 0, 0};
 WorkerTiming g_worker_timing = kDesktopTiming;
-ShellFront g_front = {nullptr, nullptr, nullptr, 1, 1};
+ShellFront g_front;
 
 namespace {
 
@@ -285,9 +285,14 @@ void ParseSource() {
   }
 }
 
+// Where the rows go: nowhere while shutdown stops the worker.
+ResultsSink *Results() {
+  return Stopping() ? nullptr : g_job.p.results;
+}
+
 void MakeLists() {
   PassLine(2);
-  ANA_MakeFunctionList();
+  ANA_MakeFunctionList(Results());
   g_job.count = ANA_BeginCallList();
   LogFlush();
   CopyText(MessageBuffer, sizeof MessageBuffer, Msg("set ID."));
@@ -303,7 +308,7 @@ void LinkOneSource() {
   CopyText(MessageBuffer, sizeof MessageBuffer, Msg("link Function."));
   Detail(MessageBuffer);
   PhaseLine(2);
-  int r = ANA_LinkNextSource();
+  int r = ANA_LinkNextSource(Results());
   int bar;
   if (r == -1) {  // nothing left to link
     LogFlush();
@@ -328,7 +333,7 @@ void FinishAnalysis() {
   // before the lists are redrawn.
   uint32_t start = TickCount();
   JobState = JobStep::Idle;
-  ANA_UpdateCalledColumn();
+  ANA_UpdateCalledColumn(Results());
   PauseRest(g_worker_timing.short_ms, start);
   Redraw();
   int lost = ANA_LostSourceCount();

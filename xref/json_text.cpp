@@ -1,14 +1,14 @@
-// JSON Lines for velmora-cli --json (see json.h).
-#include "cli/json.h"
+// JSON texts of the results (see json_text.h).
+#include "xref/json_text.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "foundation/ports.h"
+#include "engine/record_walk.h"
 #include "platform/codepage.h"
 #include "xref/list_columns.h"
-#include "xref/xref.h"
+#include "xref/row_text.h"
 
 namespace {
 
@@ -89,16 +89,31 @@ std::string Quoted(const std::string &utf8) {
   return out;
 }
 
-// Cell col of a tab-joined row ("" when the row has fewer cells).
-std::string CellOf(const std::string &row, int col) {
-  size_t start = 0;
-  for (int c = 0; c < col; c++) {
-    size_t tab = row.find('\t', start);
-    if (tab == std::string::npos) return std::string();
-    start = tab + 1;
-  }
-  size_t end = row.find('\t', start);
-  return row.substr(start, end == std::string::npos ? std::string::npos : end - start);
+// The JSON name of the source with this SID, "" when there is none.
+std::string NameOf(int sid, const std::vector<std::string> &names) {
+  if (sid <= 0 || (size_t)sid >= names.size()) return "\"\"";
+  return JsonNative(names[(size_t)sid].c_str());
+}
+
+void Key(std::string &out, const char *key) {
+  if (out.size() > 1) out += ',';
+  out += '"';
+  out += key;
+  out += "\":";
+}
+
+void Number(std::string &out, const char *key, int v) {
+  Key(out, key);
+  out += std::to_string(v);
+}
+
+// A cell of row texts as a JSON string.
+template <typename Row, typename Append>
+void Text(std::string &out, const char *key, const Row &r, int col, Append append) {
+  std::string cell;
+  append(cell, r, col);
+  Key(out, key);
+  out += JsonSjis(cell.c_str());
 }
 
 }  // namespace
@@ -114,20 +129,23 @@ std::string JsonNative(const char *bytes) {
   return Quoted(bytes ? bytes : "");
 }
 
-std::string JsonSourceName(int sid) {
-  const ST_SOURCE *s = sid > 0 ? ANA_FindSource(sid) : nullptr;
-  if (!s) return "\"\"";
-  const char *name = s->path;
-  for (const char *p = s->path; *p; p++)
-    if (*p == '/') name = p + 1;
-  return JsonNative(name);
+std::vector<std::string> JsonSourceNames(void) {
+  std::vector<std::string> names(1);
+  ForEachSource([&](const ST_SOURCE *s) {
+    if ((size_t)s->sid != names.size()) return;  // not numbered in order
+    const char *name = s->path;
+    for (const char *p = s->path; *p; p++)
+      if (*p == '/') name = p + 1;
+    names.push_back(name);
+  });
+  return names;
 }
 
-std::string JsonTreeNode(int tree, const TreeNodeInfo &n) {
+std::string JsonTreeNode(int tree, const TreeNodeInfo &n, const std::vector<std::string> &names) {
   std::string out = "{\"tree\":" + std::to_string(tree) + ",\"depth\":" + std::to_string(n.depth);
   out += ",\"scope\":" + JsonSjis(n.scope) + ",\"name\":" + JsonSjis(n.name);
   out += ",\"argc\":" + std::to_string(n.argc);
-  out += ",\"source\":" + (n.sid > 0 ? JsonSourceName(n.sid) : std::string("\"\""));
+  out += ",\"source\":" + NameOf(n.sid, names);
   out += ",\"sid\":" + std::to_string(n.sid) + ",\"fid\":" + std::to_string(n.fid);
   if (n.mark) out += std::string(",\"mark\":\"") + n.mark + "\"";
   if (n.calls > 0) out += ",\"calls\":" + std::to_string(n.calls);
@@ -135,26 +153,45 @@ std::string JsonTreeNode(int tree, const TreeNodeInfo &n) {
   return out;
 }
 
-std::string JsonListRow(int list, const std::string &cells) {
-  bool functions = list == VIEW_FUNCTIONS;
-  const char *const *header = functions ? kFunctionListHeaders : kCallListHeaders;
-  int ncols = functions ? FL_COLUMNS : CL_COLUMNS;
+std::string JsonFunctionRow(const FunctionRow &r, const std::vector<std::string> &names) {
+  const char *const *h = kFunctionListHeaders;
   std::string out = "{";
-  for (int c = 0; c < ncols; c++) {
-    if (c) out += ',';
-    out += Quoted(header[c]) + ':';
-    std::string cell = CellOf(cells, c);
-    if (IsNumberColumn(list, c)) {
-      out += cell.empty() ? std::string("null") : std::to_string(atoi(cell.c_str()));
-    } else if (c == FL_SOURCE && functions) {
-      out += JsonSourceName(atoi(CellOf(cells, FL_SID).c_str()));
-    } else if (!functions && (c == CL_SOURCE || c == CL_TO_SOURCE)) {
-      int sid = atoi(CellOf(cells, c == CL_SOURCE ? CL_SID : CL_TO_SID).c_str());
-      out += cell.empty() ? std::string("\"\"") : JsonSourceName(sid);
-    } else {
-      out += JsonSjis(cell.c_str());
-    }
-  }
+  Number(out, h[FL_SID], r.sid);
+  Key(out, h[FL_SOURCE]);
+  out += NameOf(r.sid, names);
+  Number(out, h[FL_FID], r.fid);
+  Text(out, h[FL_FUNCTION], r, FL_FUNCTION, AppendFunctionCell);
+  Number(out, h[FL_LINE], r.line);
+  Number(out, h[FL_ARGC], r.argc);
+  Number(out, h[FL_CALLED], r.called);
+  Number(out, "name_line", r.name_line + 1);
+  Number(out, "name_column", r.name_column);
+  Number(out, "end_line", r.end_line + 1);
+  out += '}';
+  return out;
+}
+
+std::string JsonCallRow(const CallRow &r, const std::vector<std::string> &names) {
+  const char *const *h = kCallListHeaders;
+  bool linked = r.to_sid > 0;
+  std::string out = "{";
+  Number(out, h[CL_SID], r.sid);
+  Key(out, h[CL_SOURCE]);
+  out += NameOf(r.sid, names);
+  Number(out, h[CL_FID], r.fid);
+  Text(out, h[CL_FUNCTION], r, CL_FUNCTION, AppendCallCell);
+  Text(out, h[CL_CALL], r, CL_CALL, AppendCallCell);
+  Number(out, h[CL_ARGC], r.argc);
+  Text(out, h[CL_LINK], r, CL_LINK, AppendCallCell);
+  Key(out, h[CL_TO_SID]);
+  out += linked ? std::to_string(r.to_sid) : "null";
+  Key(out, h[CL_TO_SOURCE]);
+  out += linked ? NameOf(r.to_sid, names) : "\"\"";
+  Key(out, h[CL_TO_FID]);
+  out += linked ? std::to_string(r.to_fid) : "null";
+  Text(out, h[CL_TO_FUNCTION], r, CL_TO_FUNCTION, AppendCallCell);
+  Number(out, "line", r.line + 1);
+  Number(out, "column", r.column);
   out += '}';
   return out;
 }
