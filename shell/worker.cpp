@@ -75,8 +75,7 @@ void PauseRest(unsigned ms, uint32_t start) {
 }
 
 // Port calls of the worker: a missing window ignores them, and so does a
-// worker asked to stop for shutdown. Warnings go through Warn. The texts are
-// shown as given: a message is looked up in the catalogue (Msg) before.
+// worker asked to stop for shutdown. Warnings go through Warn; other texts arrive translated.
 void Status(const char *text) {
   if (!Stopping() && g_job.p.main_window) g_job.p.main_window->SetStatusText(text);
 }
