@@ -10,6 +10,7 @@
 
 #include "foundation/log.h"
 #include "foundation/memory.h"
+#include "foundation/messages.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
 #include "foundation/trace.h"
@@ -29,7 +30,7 @@
 std::atomic<JobStep> JobState{JobStep::Idle};
 CB *ProjectFiles = nullptr;
 char MessageBuffer[260];
-const char kAllocError[] = "Memory Alloc Error!";
+const char kAllocError[] = N_("Memory Alloc Error!");
 
 const WorkerTiming kDesktopTiming = {16, PAUSE_YIELD, 500, 100, 200, 64};
 const WorkerTiming kHeadlessTiming = {0, 0, 0, 0, 0, 0};
@@ -75,7 +76,7 @@ void PauseRest(unsigned ms, uint32_t start) {
 }
 
 // Port calls of the worker: a missing window ignores them, and so does a
-// worker asked to stop for shutdown. Warnings go through Warn.
+// worker asked to stop for shutdown. Warnings go through Warn; other texts arrive translated.
 void Status(const char *text) {
   if (!Stopping() && g_job.p.main_window) g_job.p.main_window->SetStatusText(text);
 }
@@ -95,7 +96,7 @@ void TreeEnded(int complete) {
 const char *StatusText(int k) {
   if (k < 0) k = 0;
   if (k > 4) k = 4;
-  return g_config.STAT_MESS[k];
+  return Msg(g_config.STAT_MESS[k]);
 }
 
 }  // namespace worker_job
@@ -200,7 +201,7 @@ void CollectOnePath() {
     // (the files collected so far) stays open and the views stay empty.
     ReleasePaths();
     char text[160];
-    FormatText(text, sizeof text, kStoppedCollecting, ProjectFiles ? ProjectFiles->count : 0);
+    FormatText(text, sizeof text, Msg(kStoppedCollecting), ProjectFiles ? ProjectFiles->count : 0);
     StopByEscape(text);
     return;
   }
@@ -269,7 +270,7 @@ void ParseSource() {
   }
   if (r == ANA_EXEC_STOPPED) {
     char text[160];
-    FormatText(text, sizeof text, kStoppedParsing, g_job.i - 1, g_job.count);
+    FormatText(text, sizeof text, Msg(kStoppedParsing), g_job.i - 1, g_job.count);
     StopByEscape(text);
   } else if (r == ANA_EXEC_SOURCE_DONE) {
     g_job.i++;
@@ -289,7 +290,7 @@ void MakeLists() {
   ANA_MakeFunctionList(Results());
   g_job.count = ANA_BeginCallList();
   LogFlush();
-  CopyText(MessageBuffer, sizeof MessageBuffer, "set ID.");
+  CopyText(MessageBuffer, sizeof MessageBuffer, Msg("set ID."));
   Detail(MessageBuffer);
   FuncBar(0);
   SourceBar(100);
@@ -299,7 +300,7 @@ void MakeLists() {
 }
 
 void LinkOneSource() {
-  CopyText(MessageBuffer, sizeof MessageBuffer, "link Function.");
+  CopyText(MessageBuffer, sizeof MessageBuffer, Msg("link Function."));
   Detail(MessageBuffer);
   PhaseLine(2);
   int r = ANA_LinkNextSource(Results());
@@ -332,7 +333,7 @@ void FinishAnalysis() {
   Redraw();
   if (g_job.link_stopped) {
     g_link_stopped = 1;
-    StatusF(kStoppedLinking, g_job.i, g_job.count);
+    StatusF(Msg(kStoppedLinking), g_job.i, g_job.count);
   } else {
     char text[sizeof g_config.STAT_MESS[0] + 320];
     StatusWithNotes(StatusText(2 + Current()), text, sizeof text);
@@ -422,7 +423,7 @@ void WorkerMain(void *) {
 }  // namespace
 
 void Warn(MainWindowPort *main, const char *text) {
-  if (main && !Stopping()) main->ShowWarning(text);
+  if (main && !Stopping()) main->ShowWarning(Msg(text));
 }
 
 void ReturnToIdle(MainWindowPort *main, bool wait_box_open, bool progress_open) {

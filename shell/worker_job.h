@@ -47,9 +47,10 @@ void WaitText(const char *text);
 void GraphShown(const char *svg);  // nothing for a null or empty path
 void TreeEnded(int complete);
 
-// Status text of entry k (clamped to the table); the Result view's entry (5)
-// is past the table and shows the last text, the one that invites a new tree
-// or a new drop.
+// Status text of entry k (clamped to the table), as shown: the built-in
+// texts in the language in force; the Result view's entry (5) is past the
+// table and shows the last text, the one that invites a new tree or a new
+// drop.
 const char *StatusText(int k);
 
 // The call-tree job, one step a turn; each sets JobState to the next step.
