@@ -458,7 +458,14 @@ void TerminalFront::PrintList(int list) {
     std::string_view r = rows->Get(k);
     row.assign(r.data(), r.size());
     size_t cells = 1;
-    for (char ch : r) cells += ch == '\t';
+    for (size_t i = 0; i < row.size(); i++) {
+      if (row[i] != '\t') continue;
+      if (++cells > ncols) {  // cells kept past the shown ones are not printed
+        row.resize(i);
+        cells = ncols;
+        break;
+      }
+    }
     for (; cells < ncols; cells++) row += '\t';
     row += '\n';
     out += TerminalSafe(IsAscii(row.data(), row.size()) ? row : SjisToUtf8(row), "\t\n");

@@ -155,6 +155,30 @@ std::string JsonListRow(int list, const std::string &cells) {
       out += JsonSjis(cell.c_str());
     }
   }
+  std::string others = functions ? std::string() : CellOf(cells, CL_CANDIDATES);
+  if (!others.empty()) {
+    // Every definition an ambiguous call may reach, the linked one first.
+    out += ",\"candidates\":[";
+    const char *p = others.c_str();
+    bool first = true;
+    while (*p) {
+      char *end = nullptr;
+      long sid = strtol(p, &end, 10);
+      long fid = end != p && *end == ':' ? strtol(end + 1, &end, 10) : 0;
+      const ST_FUNC *f = ANA_FindFunction((int)sid, (int)fid);
+      if (f) {
+        out += first ? "{" : ",{";
+        first = false;
+        out += "\"toSID\":" + std::to_string(sid) + ",\"toSource\":" + JsonSourceName((int)sid);
+        out += ",\"toFID\":" + std::to_string(fid) + ",\"toFunction\":";
+        out += JsonSjis((std::string(f->scope) + f->name).c_str()) + "}";
+      }
+      p = strchr(p, ' ');
+      if (!p) break;
+      p++;
+    }
+    out += ']';
+  }
   out += '}';
   return out;
 }

@@ -141,6 +141,11 @@ struct ST_FUNC {
   int member;           // 1: a member of the class its scope names
   int const_this;       // 1: a const member (its calls of overloads take the const one)
   const char *returns;  // the class its return type names, "n::A::" (precise parser), or null
+  // Precise parser, C++ only: each parameter's type as written, normalised
+  // ("const char*", "int", "A*"; "$" a template parameter, "" not known),
+  // argc of them, or null; and 1 for a function template.
+  const char **param_types;
+  int templated;
 };
 
 enum {
@@ -161,6 +166,14 @@ struct ST_CALL_FORM {
   const char *receiver;    // obj.f(): the class obj is declared with, "n::A::", or null
   const char *object;      // obj.f() with obj declared nowhere near: its name (a data member?)
   const ST_CALL *through;  // g().f(): the call g() whose result f is called on, or null
+  // What the arguments visibly are, normalised as ST_FUNC.param_types ("" not
+  // known), argc of them, or null when none is known.
+  const char **arg_types;
+  int object_const;  // obj.f(): 1 obj is const, 0 it is not, -1 not known
+  // Set by linking when more than one definition fits equally: every one of
+  // them, the linked one (to_func) first; candidate_count 0 otherwise.
+  ST_FUNC **candidates;
+  int candidate_count;
 };
 
 struct ST_CALL {

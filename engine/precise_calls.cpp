@@ -49,6 +49,7 @@ void precise_enter_call(PreciseWalk *w) {
   pc.receiver[0] = 0;
   pc.object[0] = 0;
   pc.through = UINT32_MAX;
+  pc.object_const = -1;
   TSNode name = fn, object{};
   if (ts_node_symbol(fn) == g.field_expression) {
     object = ts_node_child_by_field_id(fn, g.f_argument);
@@ -64,8 +65,19 @@ void precise_enter_call(PreciseWalk *w) {
   TSNode args = ts_node_child_by_field_id(call, g.f_arguments);
   pc.at = NodeStart(w->t, name);
   pc.argc = ArgumentCount(g, args);
+  if (g.cpp) {  // C has no overloads to tell apart
+    uint32_t n = ts_node_is_null(args) ? 0 : ts_node_named_child_count(args);
+    for (uint32_t i = 0; i < n; i++) {
+      TSNode a = ts_node_named_child(args, i);
+      TSSymbol s = ts_node_symbol(a);
+      if (s != g.comment && s != kErrorSymbol) pc.args.push_back(precise_arg_type(w, a, pc.at));
+    }
+  }
   if (pc.form == CALL_MEMBER) {
     precise_receiver_type(w, object, pc.at, pc.receiver, sizeof pc.receiver);
+    TSNode decl, declarator;
+    if (g.cpp && pc.receiver[0] && precise_find_declaration(w, object, pc.at, &decl, &declarator))
+      pc.object_const = precise_declared_const(w, decl, declarator);
     if (!ts_node_is_null(object) && ts_node_symbol(object) == g.call_expression)
       pc.through = CalledNameStart(g, w->t, object);
     if (!pc.receiver[0] && ts_node_symbol(object) == g.identifier)

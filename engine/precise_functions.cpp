@@ -91,9 +91,15 @@ int ConstAfter(const PreciseText &t, TSNode params) {
   return 0;
 }
 
+// 1 when the definition def is a function template's.
+int Templated(const PreciseGrammar &g, TSNode def) {
+  TSNode up = ts_node_parent(def);
+  return !ts_node_is_null(up) && ts_node_symbol(up) == g.template_declaration;
+}
+
 // Makes the record of a function named nm (its qualifier and name).
 ST_FUNC *Record(PreciseWalk *w, const PreciseName &nm, const PreciseParams &pp, TSNode def,
-                int is_const) {
+                TSNode params, int is_const) {
   ST_SOURCE *s = w->ctx->src;
   CHBUF *e = AddCBFrom(&s->records, &s->funcs, (int)sizeof(ST_FUNC));
   if (!e) return nullptr;
@@ -113,6 +119,10 @@ ST_FUNC *Record(PreciseWalk *w, const PreciseName &nm, const PreciseParams &pp, 
   char returns[260];
   if (precise_class_of(w, ts_node_child_by_field_id(def, w->g->f_type), returns, sizeof returns))
     f->returns = ANA_Intern(returns);
+  if (w->g->cpp) {  // C has no overloads to tell apart
+    f->templated = Templated(*w->g, def);
+    f->param_types = precise_param_types(w, params, pp.argc, precise_template_names(w, def));
+  }
   uint32_t start = TextStart(w);
   uint32_t end = TextEnd(w, NodeEnd(w->t, def));
   f->def_pos = s->text + start;
@@ -139,7 +149,7 @@ void Open(PreciseWalk *w, TSNode fd, TSNode body, TSNode def) {
   ts_tree_cursor_delete(&c);
   PreciseFunc pf;
   pf.depth = w->path.size() - 1;
-  pf.func = Record(w, nm, pp, def, ConstAfter(w->t, params));
+  pf.func = Record(w, nm, pp, def, params, ConstAfter(w->t, params));
   pf.body_row = (int)ts_node_start_point(body).row;
   pf.nest = w->brackets;
   if (w->log && pf.func) {
@@ -197,13 +207,24 @@ const ST_CALL *Through(const std::vector<PreciseCall> &calls, const std::vector<
 // The record of how the call is written, or null for a name alone (most
 // calls), so that the plain ones cost no more than the statement parser's.
 ST_CALL_FORM *HowWritten(ST_SOURCE *s, const PreciseCall &pc, const ST_CALL *through) {
-  if (pc.form == CALL_PLAIN && !pc.receiver[0] && !pc.object[0] && !through) return nullptr;
+  bool typed = false;
+  for (const std::string &a : pc.args) typed = typed || !a.empty();
+  if (pc.form == CALL_PLAIN && !pc.receiver[0] && !pc.object[0] && !through && !typed &&
+      pc.object_const < 0)
+    return nullptr;
   ST_CALL_FORM *how = (ST_CALL_FORM *)ArenaAlloc(&s->records, sizeof(ST_CALL_FORM));
   if (!how) return nullptr;
   how->form = pc.form;
   how->receiver = pc.receiver[0] ? ANA_Intern(pc.receiver) : nullptr;
   how->object = pc.object[0] ? ANA_Intern(pc.object) : nullptr;
   how->through = through;
+  how->object_const = pc.object_const;
+  if (typed && pc.argc > 0 && (size_t)pc.argc == pc.args.size()) {
+    how->arg_types =
+        (const char **)ArenaAlloc(&s->records, sizeof(const char *) * (size_t)pc.argc);
+    for (int i = 0; how->arg_types && i < pc.argc; i++)
+      how->arg_types[i] = ANA_Intern(pc.args[(size_t)i].c_str());
+  }
   return how;
 }
 

@@ -42,8 +42,15 @@ struct PreciseGrammar {
       number_literal, preproc_def, preproc_function_def, preproc_call, preproc_include;
   // brace tokens
   TSSymbol open_brace, close_brace;
+  // what argument and parameter types are read from
+  TSSymbol true_expr, false_expr, nullptr_expr, pointer_expression, conditional_expression,
+      cast_expression, parenthesized_expression, unary_expression, type_descriptor,
+      abstract_pointer_declarator, abstract_reference_declarator, abstract_function_declarator,
+      type_qualifier, sized_type_specifier, template_parameter_list, type_parameter_declaration,
+      variadic_type_parameter_declaration, optional_type_parameter_declaration,
+      placeholder_type_specifier, subscript_expression, new_expression;
   TSFieldId f_declarator, f_name, f_scope, f_parameters, f_body, f_function, f_arguments, f_field,
-      f_argument, f_type;
+      f_argument, f_type, f_value, f_consequence, f_alternative, f_operator;
 };
 
 // The grammar for C (cpp 0) or C++ (cpp 1), its numbers looked up once.
@@ -136,6 +143,8 @@ struct PreciseCall {
   int nest;  // log indentation of its summary line
   PreciseName name;
   char receiver[260];  // obj.f(): the class obj is declared with ("n::A::"), or ""
+  int object_const;    // obj.f(): 1 obj is declared const, 0 not, -1 not known
+  std::vector<std::string> args;  // each argument's visible type ("" not known)
   char object[64];     // obj.f() when that is not known: obj's name, or ""
   uint32_t through;    // g().f(): where the name g starts (UINT32_MAX: none)
 };
@@ -211,5 +220,34 @@ void precise_receiver_type(PreciseWalk *w, TSNode object, uint32_t at, char *out
 void precise_record_fields(PreciseWalk *w, TSNode body, ST_CLASS *k);
 // The class a type node names as "n::A::" into out; 0 when it names none.
 int precise_class_of(PreciseWalk *w, TSNode type, char *out, size_t cap);
+// The declaration of the name the identifier node object names, looked up
+// as precise_receiver_type looks: 1 found, with the declaration node and
+// the declarator (its direct child) that declares the name.
+int precise_find_declaration(PreciseWalk *w, TSNode object, uint32_t at, TSNode *decl,
+                             TSNode *declarator);
+
+// ---- types (precise_types.cpp) ----
+
+// A declared type normalised for overload choice: the type node of decl
+// (a declaration, member or parameter) with the declarator that declares
+// one name: "int", "const char*", "A*" (qualifiers, references, template
+// arguments and namespaces left out; "$" a name in templates, the
+// function's template parameters). "" when it cannot be told.
+std::string precise_type_text(PreciseWalk *w, TSNode decl, TSNode declarator,
+                              const std::vector<std::string> &templates);
+// 1 when the object decl declares through declarator is const (a const
+// object, reference or pointee), else 0.
+int precise_declared_const(PreciseWalk *w, TSNode decl, TSNode declarator);
+// The type an argument expression visibly has ("" when not known), for a
+// call at byte at.
+std::string precise_arg_type(PreciseWalk *w, TSNode arg, uint32_t at);
+// The template parameters of the function definition def and of the
+// templates around it.
+std::vector<std::string> precise_template_names(PreciseWalk *w, TSNode def);
+// Each parameter's type of the parameter list params (argc of them), as
+// interned texts in the source's records; null when there is none or memory
+// runs out.
+const char **precise_param_types(PreciseWalk *w, TSNode params, int argc,
+                                 const std::vector<std::string> &templates);
 
 #endif  // VELMORA_HAVE_TREE_SITTER

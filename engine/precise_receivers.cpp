@@ -24,17 +24,23 @@ struct Lookup {
   const char *name;
   size_t name_len;
   int budget;
-  TSNode type;  // the type node of the declaration found
+  TSNode type;        // the type node of the declaration found
+  TSNode decl;        // that declaration
+  TSNode declarator;  // its declarator that declares the name
+  bool in_body;       // looking through blocks: `T x(a);` declares an object
 };
 
 // The identifier a declarator declares, through initialisers, pointers,
-// references and parentheses; null when there is none.
-TSNode DeclaredName(const PreciseGrammar &g, TSNode d) {
+// references and parentheses; null when there is none. In a body,
+// `Printer p(fp);` reads as a function's declaration to the grammar, but
+// declares the object p (objects is true there).
+TSNode DeclaredName(const PreciseGrammar &g, TSNode d, bool objects = false) {
   for (int hops = 0; hops < 16 && !ts_node_is_null(d); hops++) {
     TSSymbol s = ts_node_symbol(d);
     if (s == g.identifier || s == g.field_identifier) return d;
     if (s != g.init_declarator && s != g.pointer_declarator && s != g.reference_declarator &&
-        s != g.parenthesized_declarator && s != g.attributed_declarator)
+        s != g.parenthesized_declarator && s != g.attributed_declarator &&
+        !(objects && s == g.function_declarator))
       return TSNode{};
     TSNode inner = ts_node_child_by_field_id(d, g.f_declarator);
     if (ts_node_is_null(inner)) {  // a reference's declarator has no field name
@@ -50,27 +56,35 @@ TSNode DeclaredName(const PreciseGrammar &g, TSNode d) {
 // parameter) declares, while it says true; declarators that declare no name
 // (a member function's) are passed over.
 template <typename More>
-void ForEachDeclaredName(const PreciseGrammar &g, TSNode decl, More more) {
+void ForEachDeclaredName(const PreciseGrammar &g, TSNode decl, More more, bool objects = false) {
   TSTreeCursor c = ts_tree_cursor_new(decl);
   for (bool next = ts_tree_cursor_goto_first_child(&c); next;
        next = ts_tree_cursor_goto_next_sibling(&c)) {
     if (ts_tree_cursor_current_field_id(&c) != g.f_declarator) continue;
-    TSNode id = DeclaredName(g, ts_tree_cursor_current_node(&c));
-    if (!ts_node_is_null(id) && !more(id)) break;
+    TSNode d = ts_tree_cursor_current_node(&c);
+    TSNode id = DeclaredName(g, d, objects);
+    if (!ts_node_is_null(id) && !more(id, d)) break;
   }
   ts_tree_cursor_delete(&c);
 }
 
-// True when decl declares the name; its type node is kept.
+// True when decl declares the name; its type node and declarator are kept.
 bool Declares(Lookup *k, TSNode decl) {
   if (--k->budget < 0) return false;
   bool found = false;
-  ForEachDeclaredName(*k->g, decl, [k, &found](TSNode id) {
-    uint32_t a = NodeStart(*k->t, id), b = NodeEnd(*k->t, id);
-    found = b - a == k->name_len && memcmp(k->t->text + a, k->name, k->name_len) == 0;
-    return !found;
-  });
-  if (found) k->type = ts_node_child_by_field_id(decl, k->g->f_type);
+  ForEachDeclaredName(
+      *k->g, decl,
+      [k, &found](TSNode id, TSNode d) {
+        uint32_t a = NodeStart(*k->t, id), b = NodeEnd(*k->t, id);
+        found = b - a == k->name_len && memcmp(k->t->text + a, k->name, k->name_len) == 0;
+        if (found) k->declarator = d;
+        return !found;
+      },
+      k->in_body);
+  if (found) {
+    k->type = ts_node_child_by_field_id(decl, k->g->f_type);
+    k->decl = decl;
+  }
   return found;
 }
 
@@ -102,9 +116,42 @@ bool InParameters(Lookup *k, TSNode def) {
   return false;
 }
 
-// The class a type node names, as "n::A::"; false for anything else.
+// 1 when the template named at [from, to) holds one object of its first
+// argument's type that `->` reaches (a smart pointer, an optional).
+bool Wrapper(const PreciseText &t, uint32_t from, uint32_t to) {
+  static const char *const kWrappers[] = {"unique_ptr", "shared_ptr", "weak_ptr", "optional",
+                                          "scoped_ptr", "auto_ptr"};
+  char name[64];
+  size_t n = precise_clean_text(t, from, to, name, sizeof name, 0);
+  const char *last = name;
+  for (size_t i = 0; i + 1 < n; i++)
+    if (name[i] == ':' && name[i + 1] == ':') last = name + i + 2;
+  for (const char *w : kWrappers)
+    if (strcmp(last, w) == 0) return true;
+  return false;
+}
+
+// std::unique_ptr<T> and the like, as the type node T (null when type is
+// none of them).
+TSNode Wrapped(const PreciseGrammar &g, const PreciseText &t, TSNode type) {
+  TSNode tt = type;
+  while (!ts_node_is_null(tt) && ts_node_symbol(tt) == g.qualified_identifier)
+    tt = ts_node_child_by_field_id(tt, g.f_name);
+  if (ts_node_is_null(tt) || ts_node_symbol(tt) != g.template_type) return TSNode{};
+  TSNode name = ts_node_child_by_field_id(tt, g.f_name);
+  if (ts_node_is_null(name) || !Wrapper(t, NodeStart(t, name), NodeEnd(t, name))) return TSNode{};
+  TSNode args = ts_node_named_child(tt, ts_node_named_child_count(tt) - 1);
+  TSNode first = ts_node_is_null(args) ? args : ts_node_named_child(args, 0);
+  if (ts_node_is_null(first) || ts_node_symbol(first) != g.type_descriptor) return TSNode{};
+  return ts_node_child_by_field_id(first, g.f_type);
+}
+
+// The class a type node names, as "n::A::"; false for anything else. A
+// smart pointer or optional names the class it holds.
 bool ClassOf(const PreciseGrammar &g, const PreciseText &t, TSNode type, char *out, size_t cap) {
   if (ts_node_is_null(type)) return false;
+  TSNode held = Wrapped(g, t, type);
+  if (!ts_node_is_null(held)) type = held;
   TSSymbol s = ts_node_symbol(type);
   if (s != g.type_identifier && s != g.qualified_identifier && s != g.template_type) return false;
   size_t used = precise_clean_text(t, NodeStart(t, type), NodeEnd(t, type), out, cap, 0);
@@ -131,7 +178,7 @@ void precise_record_fields(PreciseWalk *w, TSNode body, ST_CLASS *k) {
     if (ts_node_symbol(decl) != g.field_declaration ||
         !ClassOf(g, w->t, ts_node_child_by_field_id(decl, g.f_type), type, sizeof type))
       continue;
-    ForEachDeclaredName(g, decl, [&](TSNode id) {
+    ForEachDeclaredName(g, decl, [&](TSNode id, TSNode) {
       char name[64];
       precise_clean_text(w->t, NodeStart(w->t, id), NodeEnd(w->t, id), name, sizeof name, 0);
       pairs[2 * count] = ANA_Intern(name);
@@ -147,12 +194,16 @@ void precise_record_fields(PreciseWalk *w, TSNode body, ST_CLASS *k) {
   k->field_count = count;
 }
 
-void precise_receiver_type(PreciseWalk *w, TSNode object, uint32_t at, char *out, size_t cap) {
-  if (cap == 0) return;
-  out[0] = 0;
+namespace {
+
+// The declaration of the identifier object before byte at; false when none
+// is in sight.
+bool FindDeclaration(PreciseWalk *w, TSNode object, uint32_t at, Lookup *out) {
   const PreciseGrammar &g = *w->g;
-  if (ts_node_is_null(object) || ts_node_symbol(object) != g.identifier || w->funcs.empty()) return;
-  Lookup k{&g, &w->t, w->t.text + NodeStart(w->t, object), 0, kBudget, TSNode{}};
+  if (ts_node_is_null(object) || ts_node_symbol(object) != g.identifier || w->funcs.empty())
+    return false;
+  Lookup k{&g, &w->t, w->t.text + NodeStart(w->t, object), 0, kBudget, TSNode{}, TSNode{},
+           TSNode{}, true};
   k.name_len = NodeEnd(w->t, object) - NodeStart(w->t, object);
   size_t fn_depth = w->funcs.back().depth;
   bool found = false;
@@ -160,14 +211,36 @@ void precise_receiver_type(PreciseWalk *w, TSNode object, uint32_t at, char *out
     k.budget--;  // a deep nest of blocks costs its share too
     const PreciseEntry &e = w->path[i];
     if (i > fn_depth && e.sym == g.compound_statement) {
+      k.in_body = true;
       found = Among(&k, e.node, g.declaration, at);
     } else if (i == fn_depth && e.sym == g.function_definition) {
+      k.in_body = false;
       found = InParameters(&k, e.node);
     } else if (i < fn_depth && e.sym == g.field_declaration_list) {
+      k.in_body = false;
       found = Among(&k, e.node, g.field_declaration, UINT32_MAX);
     }
   }
-  if (!found || !ClassOf(g, w->t, k.type, out, cap)) out[0] = 0;
+  *out = k;
+  return found;
+}
+
+}  // namespace
+
+int precise_find_declaration(PreciseWalk *w, TSNode object, uint32_t at, TSNode *decl,
+                             TSNode *declarator) {
+  Lookup k;
+  if (!FindDeclaration(w, object, at, &k)) return 0;
+  *decl = k.decl;
+  *declarator = k.declarator;
+  return 1;
+}
+
+void precise_receiver_type(PreciseWalk *w, TSNode object, uint32_t at, char *out, size_t cap) {
+  if (cap == 0) return;
+  out[0] = 0;
+  Lookup k;
+  if (!FindDeclaration(w, object, at, &k) || !ClassOf(*w->g, w->t, k.type, out, cap)) out[0] = 0;
 }
 
 #endif  // VELMORA_HAVE_TREE_SITTER

@@ -3,6 +3,7 @@
 // Function List view, and func_index is refilled for the linker. Also the
 // lookups by (SID, FID) and by name, and the reset of the call-tree marks.
 #include <cstring>
+#include <string>
 
 #include "engine/record_walk.h"
 #include "foundation/hash.h"
@@ -74,7 +75,7 @@ void AddFunctionRow(int sid, const char *sourceName, int fid, const char *scope,
 void AddCallRow(int callerSid, const char *callerSourceName, int callerFid, const char *callerScope,
                 const char *callerName, const char *callScope, const char *callName, int callArgc,
                 int toSid, const char *toSourceName, int toFid, const char *toScope,
-                const char *toName) {
+                const char *toName, int candidate_count, ST_FUNC *const *candidates) {
   if (!ViewExists(VIEW_CALLS)) return;
   char cell[kCellSize];
   int row =
@@ -85,11 +86,24 @@ void AddCallRow(int callerSid, const char *callerSourceName, int callerFid, cons
     SetCell(VIEW_CALLS, row, CL_LINK, "X");
     return;
   }
-  SetCell(VIEW_CALLS, row, CL_LINK, "===>");
+  if (candidate_count > 1 && candidates) {
+    FormatText(cell, sizeof cell, "===> (1 of %d)", candidate_count);
+    SetCell(VIEW_CALLS, row, CL_LINK, cell);
+  } else {
+    SetCell(VIEW_CALLS, row, CL_LINK, "===>");
+  }
   SetCell(VIEW_CALLS, row, CL_TO_SID, Number(cell, toSid));
   SetCell(VIEW_CALLS, row, CL_TO_SOURCE, toSourceName);
   SetCell(VIEW_CALLS, row, CL_TO_FID, Number(cell, toFid));
   SetCell(VIEW_CALLS, row, CL_TO_FUNCTION, Joined(cell, toScope, toName));
+  if (candidate_count > 1 && candidates) {
+    std::string all;
+    for (int i = 0; i < candidate_count; i++) {
+      if (i) all += ' ';
+      all += std::to_string(candidates[i]->sid) + ":" + std::to_string(candidates[i]->fid);
+    }
+    SetCell(VIEW_CALLS, row, CL_CANDIDATES, all.c_str());
+  }
 }
 
 int ANA_MakeFunctionList(void) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/record_walk.h"
+#include "xref/overloads.h"
 
 namespace {
 
@@ -97,36 +98,36 @@ bool Accepts(const ST_FUNC *f, int argc) {
   return argc >= least && (f->variadic || argc <= f->argc);
 }
 
-// The usual choice among candidates: the last one in the caller's source,
-// else the first.
+// What one call asks of the tables: its name and count, the caller's
+// source, the const overload wanted (-1 either), the call itself (for its
+// argument types), and where the definitions that tie go.
+struct Ask {
+  string_view name;
+  int argc;
+  int sid;
+  int want_const;
+  const ST_CALL *call;
+  std::vector<ST_FUNC *> *tied;
+};
+
+bool Derives(string_view derived, string_view base);
+
+// The choice among the definitions of list that take the call's arguments
+// (and that keep allows): the one whose parameters fit them best; when
+// several fit alike, the usual one (the last in the caller's source, else
+// the first) with the others in ask.tied.
 template <typename Keep>
-ST_FUNC *Pick(const FuncList *list, int argc, int caller_sid, Keep keep) {
-  ST_FUNC *found = nullptr;
+ST_FUNC *Pick(const FuncList *list, const Ask &ask, Keep keep) {
   if (!list) return nullptr;
-  for (ST_FUNC *f : *list) {
-    if (!Accepts(f, argc) || !keep(f)) continue;
-    if (!found || f->sid == caller_sid) found = f;
-  }
-  return found;
+  std::vector<ST_FUNC *> viable;
+  for (ST_FUNC *f : *list)
+    if (Accepts(f, ask.argc) && keep(f)) viable.push_back(f);
+  return ChooseOverload(viable, OverloadAsk{ask.call, ask.sid, ask.want_const, Derives}, ask.tied);
 }
 
-ST_FUNC *Pick(const FuncList *list, int argc, int caller_sid) {
-  return Pick(list, argc, caller_sid, [](const ST_FUNC *) { return true; });
+ST_FUNC *Pick(const FuncList *list, const Ask &ask) {
+  return Pick(list, ask, [](const ST_FUNC *) { return true; });
 }
-
-// Pick, with a caller's implicit `this` in mind: a const caller reaches the
-// const one of two overloads, any other caller the one that is not const
-// (want_const -1: no preference).
-ST_FUNC *PickFor(const FuncList *list, int argc, int caller_sid, int want_const) {
-  if (want_const >= 0) {
-    auto fits = [want_const](const ST_FUNC *f) {
-      return !f->member || f->const_this == want_const;
-    };
-    if (ST_FUNC *f = Pick(list, argc, caller_sid, fits)) return f;
-  }
-  return Pick(list, argc, caller_sid);
-}
-
 template <typename Map, typename Key>
 const FuncList *Lookup(const Map &map, const Key &key) {
   auto it = map.find(key);
@@ -223,46 +224,55 @@ void AddFunctions() {
   });
 }
 
+// 1 when a class named derived (a last part) has one named base among its
+// ancestors.
+bool Derives(string_view derived, string_view base) {
+  auto same = g_scoped.classes_by_last.find(derived);
+  if (same == g_scoped.classes_by_last.end()) return false;
+  for (string_view scope : same->second)
+    for (string_view ancestor : g_scoped.classes.find(scope)->second.ancestors)
+      if (LastPart(ancestor) == base) return true;
+  return false;
+}
+
 // A member of the class `scope` (or a function of the namespace `scope`),
 // else of its bases, nearest first.
-ST_FUNC *FindInClass(string_view scope, string_view name, int argc, int sid, int want_const = -1) {
+ST_FUNC *FindInClass(string_view scope, const Ask &ask) {
   const ScopedIndex &x = g_scoped;
-  if (ST_FUNC *f = PickFor(Lookup(x.by_scope, PairKey{scope, name}), argc, sid, want_const))
-    return f;
+  if (ST_FUNC *f = Pick(Lookup(x.by_scope, PairKey{scope, ask.name}), ask)) return f;
   auto it = x.classes.find(scope);
   if (it == x.classes.end()) return nullptr;
   for (string_view base : it->second.ancestors) {
-    if (ST_FUNC *f = PickFor(Lookup(x.by_scope, PairKey{base, name}), argc, sid, want_const))
-      return f;
+    if (ST_FUNC *f = Pick(Lookup(x.by_scope, PairKey{base, ask.name}), ask)) return f;
   }
   return nullptr;
 }
 
 // f(): the caller's class and its bases, then each enclosing scope out to
 // the global one.
-ST_FUNC *FindPlain(string_view from, string_view name, int argc, int sid, int want_const) {
+ST_FUNC *FindPlain(string_view from, const Ask &ask) {
   for (string_view p = from;; p = Enclosing(p)) {
-    if (ST_FUNC *f = FindInClass(p, name, argc, sid, want_const)) return f;
+    if (ST_FUNC *f = FindInClass(p, ask)) return f;
     if (p.empty()) return nullptr;
   }
 }
 
-// When the definitions in list that accept argc (and whose scope keep
-// allows) all lie in one scope, the usual choice among that scope's
-// definitions of name; else nullptr, as no one scope can be meant.
+// When the definitions in list that accept the count (and whose scope keep
+// allows) all lie in one scope, the choice among that scope's definitions
+// of the name; else nullptr, as no one scope can be meant.
 template <typename Keep>
-ST_FUNC *FromOneScope(const FuncList *list, string_view name, int argc, int sid, Keep keep) {
+ST_FUNC *FromOneScope(const FuncList *list, const Ask &ask, Keep keep) {
   if (!list) return nullptr;
   bool have = false;
   string_view only;
   for (const ST_FUNC *f : *list) {
     string_view scope = Text(f->scope);
-    if (!Accepts(f, argc) || !keep(scope)) continue;
+    if (!Accepts(f, ask.argc) || !keep(scope)) continue;
     if (have && scope != only) return nullptr;
     have = true;
     only = scope;
   }
-  return have ? Pick(Lookup(g_scoped.by_scope, PairKey{only, name}), argc, sid) : nullptr;
+  return have ? Pick(Lookup(g_scoped.by_scope, PairKey{only, ask.name}), ask) : nullptr;
 }
 
 // "a::b::" -> "a::".
@@ -275,33 +285,32 @@ string_view Outermost(string_view scope) {
 // may have brought it from a namespace beside the caller's. Taken when one
 // namespace alone, inside the caller's outermost one, defines f for this
 // many arguments (a library function of the same name stays unlinked).
-ST_FUNC *FindUsed(string_view from, string_view name, int argc, int sid) {
+ST_FUNC *FindUsed(string_view from, const Ask &ask) {
   string_view top = Outermost(from);
   if (top.empty()) return nullptr;
-  return FromOneScope(Lookup(g_scoped.in_namespaces, name), name, argc, sid,
+  return FromOneScope(Lookup(g_scoped.in_namespaces, ask.name), ask,
                       [top](string_view scope) { return Outermost(scope) == top; });
 }
 
 // q::f(): q seen from each enclosing scope of the caller, then any scope
 // that ends with q. "::f" and "::q::f" start from the global scope.
-ST_FUNC *FindQualified(string_view from, string_view q, string_view name, int argc, int sid) {
-  if (q.substr(0, 2) == "::") return FindInClass(q.substr(2), name, argc, sid);
+ST_FUNC *FindQualified(string_view from, string_view q, const Ask &ask) {
+  if (q.substr(0, 2) == "::") return FindInClass(q.substr(2), ask);
   std::string key;
   for (string_view p = from;; p = Enclosing(p)) {
     key.assign(p.data(), p.size()).append(q.data(), q.size());
-    if (ST_FUNC *f = FindInClass(key, name, argc, sid)) return f;
+    if (ST_FUNC *f = FindInClass(key, ask)) return f;
     if (p.empty()) break;
   }
-  const FuncList *list = Lookup(g_scoped.by_last, PairKey{LastPart(q), name});
-  return Pick(list, argc, sid, [q](const ST_FUNC *f) { return EndsAtBoundary(Text(f->scope), q); });
+  const FuncList *list = Lookup(g_scoped.by_last, PairKey{LastPart(q), ask.name});
+  return Pick(list, ask, [q](const ST_FUNC *f) { return EndsAtBoundary(Text(f->scope), q); });
 }
 
 // obj.f() in a member of the class `from`, with obj declared nowhere near:
 // when obj is a data member of that class or of a base, the class it is
 // declared with (*found set; the result null when that class is not
 // analysed).
-ST_FUNC *FindThroughField(string_view from, string_view object, string_view name, int argc, int sid,
-                          bool *found) {
+ST_FUNC *FindThroughField(string_view from, string_view object, const Ask &ask, bool *found) {
   auto own = g_scoped.classes.find(from);
   if (own == g_scoped.classes.end()) return nullptr;
   auto field = g_scoped.fields.find(PairKey{from, object});
@@ -313,14 +322,13 @@ ST_FUNC *FindThroughField(string_view from, string_view object, string_view name
   if (field == g_scoped.fields.end()) return nullptr;
   *found = true;
   string_view cls;
-  return ResolveType(holder, field->second, &cls) ? FindInClass(cls, name, argc, sid) : nullptr;
+  return ResolveType(holder, field->second, &cls) ? FindInClass(cls, ask) : nullptr;
 }
 
 // obj.f(), p->f(): the type of obj is not known, so only a name that one
 // class alone defines for this many arguments is linked.
-ST_FUNC *FindMember(string_view name, int argc, int sid) {
-  return FromOneScope(Lookup(g_scoped.members, name), name, argc, sid,
-                      [](string_view) { return true; });
+ST_FUNC *FindMember(const Ask &ask) {
+  return FromOneScope(Lookup(g_scoped.members, ask.name), ask, [](string_view) { return true; });
 }
 
 }  // namespace
@@ -347,16 +355,17 @@ namespace {
 // longer than this are left unlinked rather than deepen the recursion.
 enum { kMaxThrough = 8 };
 
-ST_FUNC *Find(const ST_CALL *call, int through_left);
+ST_FUNC *Find(const ST_CALL *call, int through_left, std::vector<ST_FUNC *> *tied);
 
 // g().f(): the class g returns, when g links to a definition that names
 // one, or the class g names when it is a temporary of that class.
-ST_FUNC *FindThroughResult(const ST_CALL *call, int through_left, bool *found) {
+ST_FUNC *FindThroughResult(const ST_CALL *call, int through_left, const Ask &ask, bool *found) {
   const ST_CALL *inner = call->how ? call->how->through : nullptr;
   if (through_left <= 0 || !inner || !inner->name) return nullptr;
   const ST_FUNC *caller = call->caller;
   string_view from = caller ? Text(caller->scope) : string_view(), cls;
-  const ST_FUNC *g = Find(inner, through_left - 1);
+  std::vector<ST_FUNC *> inner_tied;
+  const ST_FUNC *g = Find(inner, through_left - 1, &inner_tied);
   if (g && g->returns) {
     *found = true;
     if (!ResolveType(Text(g->scope), g->returns, &cls)) return nullptr;
@@ -367,49 +376,59 @@ ST_FUNC *FindThroughResult(const ST_CALL *call, int through_left, bool *found) {
     if (g || !ResolveType(from, named, &cls)) return nullptr;
     *found = true;
   }
-  return FindInClass(cls, call->name, call->argc, caller ? caller->sid : 0);
+  return FindInClass(cls, ask);
 }
 
-ST_FUNC *Find(const ST_CALL *call, int through_left) {
+ST_FUNC *Find(const ST_CALL *call, int through_left, std::vector<ST_FUNC *> *tied) {
+  tied->clear();
   if (!call || !call->name) return nullptr;
   const ST_FUNC *caller = call->caller;
-  int sid = caller ? caller->sid : 0;
   string_view from = caller ? Text(caller->scope) : string_view();
-  string_view name = call->name, q = Text(call->scope);
-  int want_const = caller && caller->member ? caller->const_this : -1;
+  string_view q = Text(call->scope);
   const ST_CALL_FORM *how = call->how;
+  Ask ask{call->name, call->argc, caller ? caller->sid : 0, -1, call, tied};
+  int this_const = caller && caller->member ? caller->const_this : -1;
   switch (CallForm(call)) {
     case CALL_MEMBER:
+      ask.want_const = how->object_const;
       if (how->receiver && *how->receiver) {
         // Declared with a class: that class and its bases, or nothing when
         // it is not analysed (a library type such as a string).
         string_view cls;
         if (!ResolveType(from, how->receiver, &cls)) return nullptr;
-        return FindInClass(cls, name, call->argc, sid);
+        return FindInClass(cls, ask);
       }
       if (how->through) {
         bool found = false;
-        ST_FUNC *f = FindThroughResult(call, through_left, &found);
+        ST_FUNC *f = FindThroughResult(call, through_left, ask, &found);
         if (found) return f;
       }
       if (how->object && caller && caller->member) {
         bool found = false;
-        ST_FUNC *f = FindThroughField(from, how->object, name, call->argc, sid, &found);
+        ask.want_const = this_const;  // a data member of a const member's object is const
+        ST_FUNC *f = FindThroughField(from, how->object, ask, &found);
         if (found) return f;
+        ask.want_const = -1;
       }
-      return FindMember(name, call->argc, sid);
+      return FindMember(ask);
     case CALL_THIS:
-      return from.empty() ? nullptr : FindInClass(from, name, call->argc, sid, want_const);
+      ask.want_const = this_const;
+      return from.empty() ? nullptr : FindInClass(from, ask);
     default:
-      if (!q.empty()) return FindQualified(from, q, name, call->argc, sid);
-      if (ST_FUNC *f = FindPlain(from, name, call->argc, sid, want_const)) return f;
-      return FindUsed(from, name, call->argc, sid);
+      if (!q.empty()) return FindQualified(from, q, ask);
+      ask.want_const = this_const;
+      if (ST_FUNC *f = FindPlain(from, ask)) return f;
+      ask.want_const = -1;
+      return FindUsed(from, ask);
   }
 }
 
 }  // namespace
 
-ST_FUNC *ScopedFind(const ST_CALL *call) {
+ST_FUNC *ScopedFind(const ST_CALL *call, std::vector<ST_FUNC *> *tied) {
+  std::vector<ST_FUNC *> none;
+  if (!tied) tied = &none;
+  tied->clear();
   if (!g_scoped.ready) return nullptr;
-  return Find(call, kMaxThrough);
+  return Find(call, kMaxThrough, tied);
 }

@@ -54,7 +54,11 @@ void AddFunctionRow(int sid, const char *sourceName, int fid, const char *scope,
                     int line, int argc, int called);
 // Appends one Call List row (11 cells); toSid <= 0 marks an unlinked call,
 // whose "to" arguments are then ignored. Nothing when that view is absent.
+// A call linked to the first of several definitions that fit alike
+// (candidate_count > 1, the precise parser's linking only) gets "1 of n"
+// after its link mark and the candidates in the cell after the shown ones.
 void AddCallRow(int callerSid, const char *callerSourceName, int callerFid, const char *callerScope,
                 const char *callerName, const char *callScope, const char *callName, int callArgc,
                 int toSid, const char *toSourceName, int toFid, const char *toScope,
-                const char *toName);
+                const char *toName, int candidate_count = 0,
+                ST_FUNC *const *candidates = nullptr);
