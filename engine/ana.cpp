@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/parser.h"
+#include "engine/precise.h"
 #include "engine/source_pool.h"
 #include "engine/record_walk.h"
 #include "foundation/memory.h"
@@ -193,6 +194,9 @@ int ANA_SourceCreateAll(ProgressSink *window, CB *paths) {
       }
     });
   }
+  // The precise parser sees through macros that open namespaces, wherever
+  // the project defines them.
+  if (g_config.PARSER) precise_collect_namespace_macros();
   ANA.header_done = 0;
   ANA.cur_source = CB_Next(&ANA.sources, nullptr);
   return added;

@@ -197,13 +197,22 @@ inline int CallForm(const ST_CALL *c) {
   return c->how ? c->how->form : CALL_PLAIN;
 }
 
-// A class (struct, union) with a body, as the precise parser found it.
+// A class (struct, union) with a body, as the precise parser found it; or,
+// with inline_namespace set, an inline namespace (its names are reached
+// without it), which has nothing else.
 struct ST_CLASS {
+  int inline_namespace;
   const char *scope;    // the class as a scope, enclosing ones first: "n::A::" (interned)
   int base_count;       // classes named in its base list
   const char **bases;   // their names as written, as scopes ("B::", "ns::C::"), interned
   int field_count;      // data members declared with a class type (precise parser)
   const char **fields;  // per member its name, then its class as a scope ("impl_", "Impl::")
+  // Member functions declared in the body with default arguments (their
+  // definitions may leave the defaults out): names, and per name the
+  // parameters and the fewest arguments (2 ints each).
+  int default_count;
+  const char **default_names;
+  int *default_counts;
 };
 
 // Everything that belongs to one source while it is parsed: the reader's

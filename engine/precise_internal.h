@@ -78,10 +78,24 @@ inline uint32_t NodeEnd(const PreciseText &t, TSNode n) {
   return b < t.len ? b : t.len;
 }
 
+// A lone invocation of a macro that opens or closes namespaces, at byte at
+// of the source: what it does, as the words of precise_namespace_macro.
+struct PreciseMacroScope {
+  uint32_t at;
+  const char *ops;
+};
+
+// What the macro named by the len bytes at name does, when it only opens
+// and closes namespaces: words separated by blanks, "+name" opens a
+// namespace, "+!name" an inline one, "+" a brace that adds no name, "-"
+// closes one. Null for any other name.
+const char *precise_namespace_macro(const char *name, size_t len);
+
 // Blanks (to spaces, newlines kept) the parser's copy of each macro
 // invocation that stands alone at a namespace or class level: the grammar
-// cannot read one, and its recovery may swallow the scopes around it.
-void precise_blank_lone_macros(char *copy, uint32_t len);
+// cannot read one, and its recovery may swallow the scopes around it. A
+// namespace macro's invocation is blanked too and listed in scopes.
+void precise_blank_lone_macros(char *copy, uint32_t len, std::vector<PreciseMacroScope> *scopes);
 
 // ---- names (precise_names.cpp) ----
 
@@ -185,6 +199,9 @@ struct PreciseWalk {
   size_t error_depth;  // path depth of the unreadable region walked, or SIZE_MAX
   int errors;          // unreadable regions (and missing tokens outside them)
   int log;             // 1: summary lines are written (DEBUG_LOG 1 or more)
+  std::vector<PreciseMacroScope> macro_scopes;  // in the order of the text
+  size_t next_macro;                            // the first not yet met
+  std::vector<size_t> macro_lens;  // scope length before each namespace a macro opened
 };
 
 // The 0-based row of byte pos of the text.
@@ -195,6 +212,8 @@ int precise_row_of(PreciseWalk *w, uint32_t pos);
 void precise_enter_scope(PreciseWalk *w);
 // Called on leaving each node: ends the scope the node opened, if any.
 void precise_leave_scope(PreciseWalk *w);
+// Opens and closes the namespaces of the macro invocations before byte at.
+void precise_macro_scopes_before(PreciseWalk *w, uint32_t at);
 
 // Reads the function definition at the end of the walk's path and opens it
 // (its record made; a local class's member is not opened, its calls stay

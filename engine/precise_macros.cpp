@@ -294,7 +294,7 @@ uint32_t SkipDirective(const Scan &sc, uint32_t i) {
 
 }  // namespace
 
-void precise_blank_lone_macros(char *copy, uint32_t len) {
+void precise_blank_lone_macros(char *copy, uint32_t len, std::vector<PreciseMacroScope> *scopes) {
   Scan sc;
   sc.s = copy;
   sc.len = len;
@@ -336,6 +336,23 @@ void precise_blank_lone_macros(char *copy, uint32_t len) {
     uint32_t to = i;
     while (to < len && IsIdentChar(copy[to])) to++;
     bool decl_level = sc.braces.empty() || sc.braces.back();
+    const char *ops = decl_level && sc.parens == 0 && sc.head_tokens == 0
+                          ? precise_namespace_macro(copy + i, to - i)
+                          : nullptr;
+    if (ops) {
+      scopes->push_back(PreciseMacroScope{i, ops});
+      memset(copy + i, ' ', to - i);
+      // The braces it opens and closes are the scan's too.
+      for (const char *o = ops; *o;) {
+        if (*o == '+') sc.braces.push_back(1);
+        if (*o == '-' && !sc.braces.empty()) sc.braces.pop_back();
+        while (*o && *o != ' ') o++;
+        while (*o == ' ') o++;
+      }
+      NewHead(&sc);
+      i = to;
+      continue;
+    }
     if (decl_level && sc.parens == 0 && sc.head_tokens == 0 && MacroName(copy, i, to)) {
       uint32_t next = TryBlank(&sc, i, to);
       if (next != to) {

@@ -52,6 +52,8 @@ struct ScopedIndex {
   std::unordered_map<string_view, ClassInfo> classes;        // class scope "n::A::"
   std::unordered_map<string_view, std::vector<string_view>> classes_by_last;  // "A": scopes
   std::unordered_map<PairKey, string_view, PairHash> fields;  // (class, member): its class
+  std::unordered_set<string_view> inline_namespaces;           // "lib::v2::"
+  std::unordered_map<string_view, string_view> class_aliases;  // "lib::A::" -> "lib::v2::A::"
   bool ready = false;
 };
 
@@ -148,6 +150,11 @@ bool ResolveType(string_view from, string_view type, string_view *out) {
       *out = it->first;
       return true;
     }
+    auto alias = g_scoped.class_aliases.find(key);
+    if (alias != g_scoped.class_aliases.end()) {
+      *out = alias->second;
+      return true;
+    }
     if (p.empty()) break;
   }
   auto same = g_scoped.classes_by_last.find(LastPart(type));
@@ -169,11 +176,38 @@ bool ResolveBase(string_view from, string_view base, string_view *out) {
   return it != g_scoped.classes.end();
 }
 
+// A scope as written from outside its inline namespaces ("lib::v2::A::"
+// is "lib::A::" when v2 is inline): interned, or scope itself.
+string_view Visible(string_view scope) {
+  if (g_scoped.inline_namespaces.empty()) return scope;
+  std::string shown;
+  bool dropped = false;
+  for (size_t from = 0; from < scope.size();) {
+    size_t to = scope.find("::", from);
+    if (to == string_view::npos) break;
+    if (g_scoped.inline_namespaces.count(scope.substr(0, to + 2)))
+      dropped = true;
+    else
+      shown.append(scope.substr(from, to + 2 - from));
+    from = to + 2;
+  }
+  return dropped ? string_view(ANA_Intern(shown.c_str())) : scope;
+}
+
 void AddClasses() {
   ForEachSource([](ST_SOURCE *s) {
     CB_ForEach<ST_CLASS>(s->classes, [](const ST_CLASS *c) {
+      if (c->inline_namespace && c->scope) g_scoped.inline_namespaces.insert(c->scope);
+    });
+  });
+  ForEachSource([](ST_SOURCE *s) {
+    CB_ForEach<ST_CLASS>(s->classes, [](const ST_CLASS *c) {
       string_view scope = Text(c->scope);
-      if (scope.empty() || !g_scoped.classes.emplace(scope, ClassInfo()).second) return;
+      if (c->inline_namespace || scope.empty() ||
+          !g_scoped.classes.emplace(scope, ClassInfo()).second)
+        return;
+      string_view shown = Visible(scope);
+      if (shown != scope) g_scoped.class_aliases.emplace(shown, scope);
       g_scoped.classes_by_last[LastPart(scope)].push_back(scope);
     });
   });
@@ -183,7 +217,7 @@ void AddClasses() {
   ForEachSource([&done](ST_SOURCE *s) {
     CB_ForEach<ST_CLASS>(s->classes, [&done](const ST_CLASS *c) {
       string_view scope = Text(c->scope);
-      if (scope.empty() || !done.insert(scope).second) return;
+      if (c->inline_namespace || scope.empty() || !done.insert(scope).second) return;
       for (int i = 0; c->fields && i < c->field_count; i++)
         g_scoped.fields.emplace(PairKey{scope, Text(c->fields[2 * i])}, Text(c->fields[2 * i + 1]));
       ClassInfo &info = g_scoped.classes[scope];
@@ -211,12 +245,39 @@ void AddAncestors(string_view self, ClassInfo &info) {
     add(g_scoped.classes.find(info.ancestors[i])->second.bases);
 }
 
+// A definition written outside its class that repeats no default takes as
+// few arguments as the class's declaration of it says (same name, same
+// number of parameters).
+void AddDeclaredDefaults() {
+  std::unordered_map<PairKey, std::vector<std::pair<int, int>>, PairHash> declared;
+  ForEachSource([&declared](ST_SOURCE *s) {
+    CB_ForEach<ST_CLASS>(s->classes, [&declared](const ST_CLASS *c) {
+      for (int i = 0; c->default_names && i < c->default_count; i++)
+        declared[PairKey{Text(c->scope), Text(c->default_names[i])}].push_back(
+            {c->default_counts[2 * i], c->default_counts[2 * i + 1]});
+    });
+  });
+  if (declared.empty()) return;
+  ForEachFunction([&declared](ST_FUNC *f) {
+    if (!f->name || f->argc_min < f->argc || f->variadic) return;
+    auto it = declared.find(PairKey{Text(f->scope), f->name});
+    if (it == declared.end()) return;
+    for (const auto &d : it->second)
+      if (d.first == f->argc && d.second < f->argc_min) f->argc_min = d.second;
+  });
+}
+
 void AddFunctions() {
   ForEachFunction([](ST_FUNC *f) {
     if (!f->name) return;
     string_view scope = Text(f->scope), name = f->name;
     g_scoped.by_scope[PairKey{scope, name}].push_back(f);
     if (!scope.empty()) g_scoped.by_last[PairKey{LastPart(scope), name}].push_back(f);
+    string_view shown = Visible(scope);  // also reached without its inline namespaces
+    if (shown != scope) {
+      g_scoped.by_scope[PairKey{shown, name}].push_back(f);
+      if (!shown.empty()) g_scoped.by_last[PairKey{LastPart(shown), name}].push_back(f);
+    }
     if (f->member || g_scoped.classes.count(scope))
       g_scoped.members[name].push_back(f);
     else if (!scope.empty())
@@ -337,6 +398,7 @@ void ScopedIndexBuild(void) {
   ScopedIndexDrop();
   AddClasses();
   for (auto &entry : g_scoped.classes) AddAncestors(entry.first, entry.second);
+  AddDeclaredDefaults();
   AddFunctions();
   g_scoped.ready = true;
 }
