@@ -146,6 +146,8 @@ struct ST_FUNC {
   // argc of them, or null; and 1 for a function template.
   const char **param_types;
   int templated;
+  const char *return_type;  // its return type, written as param_types are, or null
+  int returns_const;        // 1: it returns a const object, reference or pointee
 };
 
 enum {
@@ -169,6 +171,9 @@ struct ST_CALL_FORM {
   // What the arguments visibly are, normalised as ST_FUNC.param_types ("" not
   // known), argc of them, or null when none is known.
   const char **arg_types;
+  // Per argument written as a call ("@" in arg_types), that call's record
+  // (else null); null when no argument is a call.
+  const ST_CALL **arg_calls;
   int object_const;  // obj.f(): 1 obj is const, 0 it is not, -1 not known
   // Set by linking when more than one definition fits equally: every one of
   // them, the linked one (to_func) first; candidate_count 0 otherwise.
@@ -197,11 +202,17 @@ inline int CallForm(const ST_CALL *c) {
   return c->how ? c->how->form : CALL_PLAIN;
 }
 
-// A class (struct, union) with a body, as the precise parser found it; or,
-// with inline_namespace set, an inline namespace (its names are reached
-// without it), which has nothing else.
+// What an ST_CLASS record stands for.
+enum {
+  CLASS_RECORD = 0,      // a class, struct or union with a body
+  CLASS_INLINE_NS = 1,   // an inline namespace (its names are reached without it): scope only
+  CLASS_ENUMERATION = 2  // an enum: scope, and its enumerators as fields (name, enum's name)
+};
+
+// A class (struct, union) with a body, as the precise parser found it; or
+// another scope the linker needs to know of (kind).
 struct ST_CLASS {
-  int inline_namespace;
+  int kind;  // CLASS_...
   const char *scope;    // the class as a scope, enclosing ones first: "n::A::" (interned)
   int base_count;       // classes named in its base list
   const char **bases;   // their names as written, as scopes ("B::", "ns::C::"), interned

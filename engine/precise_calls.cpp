@@ -70,7 +70,9 @@ void precise_enter_call(PreciseWalk *w) {
     for (uint32_t i = 0; i < n; i++) {
       TSNode a = ts_node_named_child(args, i);
       TSSymbol s = ts_node_symbol(a);
-      if (s != g.comment && s != kErrorSymbol) pc.args.push_back(precise_arg_type(w, a, pc.at));
+      if (s == g.comment || s == kErrorSymbol) continue;
+      pc.args.push_back(precise_arg_type(w, a, pc.at));
+      pc.arg_calls.push_back(pc.args.back() == "@" ? CalledNameStart(g, w->t, a) : UINT32_MAX);
     }
   }
   if (pc.form == CALL_MEMBER) {

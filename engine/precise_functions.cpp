@@ -99,7 +99,7 @@ int Templated(const PreciseGrammar &g, TSNode def) {
 
 // Makes the record of a function named nm (its qualifier and name).
 ST_FUNC *Record(PreciseWalk *w, const PreciseName &nm, const PreciseParams &pp, TSNode def,
-                TSNode params, int is_const) {
+                TSNode params, int is_const, const std::vector<std::string> &templates) {
   ST_SOURCE *s = w->ctx->src;
   CHBUF *e = AddCBFrom(&s->records, &s->funcs, (int)sizeof(ST_FUNC));
   if (!e) return nullptr;
@@ -121,7 +121,11 @@ ST_FUNC *Record(PreciseWalk *w, const PreciseName &nm, const PreciseParams &pp, 
     f->returns = ANA_Intern(returns);
   if (w->g->cpp) {  // C has no overloads to tell apart
     f->templated = Templated(*w->g, def);
-    f->param_types = precise_param_types(w, params, pp.argc, precise_template_names(w, def));
+    f->param_types = precise_param_types(w, params, pp.argc, templates);
+    TSNode declarator = ts_node_child_by_field_id(def, w->g->f_declarator);
+    std::string type = precise_type_text(w, def, declarator, templates);
+    if (!type.empty() && type[0] != '$') f->return_type = ANA_Intern(type.c_str());
+    f->returns_const = precise_declared_const(w, def, declarator);
   }
   uint32_t start = TextStart(w);
   uint32_t end = TextEnd(w, NodeEnd(w->t, def));
@@ -149,7 +153,8 @@ void Open(PreciseWalk *w, TSNode fd, TSNode body, TSNode def) {
   ts_tree_cursor_delete(&c);
   PreciseFunc pf;
   pf.depth = w->path.size() - 1;
-  pf.func = Record(w, nm, pp, def, params, ConstAfter(w->t, params));
+  pf.templates = precise_template_names(w, def);
+  pf.func = Record(w, nm, pp, def, params, ConstAfter(w->t, params), pf.templates);
   pf.body_row = (int)ts_node_start_point(body).row;
   pf.nest = w->brackets;
   if (w->log && pf.func) {
@@ -228,6 +233,32 @@ ST_CALL_FORM *HowWritten(ST_SOURCE *s, const PreciseCall &pc, const ST_CALL *thr
   return how;
 }
 
+// The records of the calls written as arguments of the calls listed in
+// which (the calls of one function are in the order of their names, so
+// each is found by where its name starts).
+void ArgumentCalls(ST_SOURCE *s, const std::vector<PreciseCall> &calls,
+                   const std::vector<ST_CALL *> &made, const std::vector<size_t> &which) {
+  for (size_t i : which) {
+    const PreciseCall &pc = calls[i];
+    ST_CALL_FORM *how = made[i]->how;
+    bool any = false;
+    for (uint32_t at : pc.arg_calls) any = any || at != UINT32_MAX;
+    if (!any || pc.arg_calls.size() != (size_t)pc.argc) continue;
+    const ST_CALL **list =
+        (const ST_CALL **)ArenaAlloc(&s->records, sizeof(const ST_CALL *) * pc.arg_calls.size());
+    if (!list) return;
+    for (size_t j = 0; j < pc.arg_calls.size(); j++) {
+      auto it = std::lower_bound(calls.begin() + (long)i, calls.begin() + (long)made.size(),
+                                 pc.arg_calls[j],
+                                 [](const PreciseCall &c, uint32_t at) { return c.at < at; });
+      bool found = pc.arg_calls[j] != UINT32_MAX && it != calls.begin() + (long)made.size() &&
+                   it->at == pc.arg_calls[j];
+      list[j] = found ? made[(size_t)(it - calls.begin())] : nullptr;
+    }
+    how->arg_calls = list;
+  }
+}
+
 }  // namespace
 
 void precise_leave_function(PreciseWalk *w) {
@@ -237,6 +268,7 @@ void precise_leave_function(PreciseWalk *w) {
   ST_FUNC *f = pf.func;
   ST_SOURCE *s = w->ctx->src;
   std::vector<ST_CALL *> made;
+  std::vector<size_t> calls_in_args;  // calls whose arguments may be calls
   for (const PreciseCall &pc : pf.calls) {
     if (!f) break;
     CHBUF *e = AddCBFrom(&s->records, &f->calls, (int)sizeof(ST_CALL));
@@ -249,6 +281,7 @@ void precise_leave_function(PreciseWalk *w) {
     c->argc = pc.argc;
     c->line = pc.line;
     c->how = HowWritten(s, pc, Through(pf.calls, made, pc.through));
+    if (c->how && c->how->arg_types) calls_in_args.push_back(made.size() - 1);
     if (!w->log) continue;
     NestMove(pc.nest);
     LogPrint(1, LOG_DEBUG, "//oooooooooo  calling FUNCTION  oooooooooo\r\n");
@@ -256,6 +289,7 @@ void precise_leave_function(PreciseWalk *w) {
              f->argc, c->line, c->scope, c->name, c->argc);
     NestMove(-pc.nest);
   }
+  if (f) ArgumentCalls(s, pf.calls, made, calls_in_args);
   if (w->log && f) {
     NestMove(pf.nest);
     LogPrint(1, LOG_DEBUG, "//@@@@@@@@@@ exit FUNCTION (%s%s) @@@@@@@@@@\r\n", f->scope, f->name);

@@ -159,6 +159,7 @@ struct PreciseCall {
   char receiver[260];  // obj.f(): the class obj is declared with ("n::A::"), or ""
   int object_const;    // obj.f(): 1 obj is declared const, 0 not, -1 not known
   std::vector<std::string> args;  // each argument's visible type ("" not known)
+  std::vector<uint32_t> arg_calls;  // per argument written as a call, where its name starts
   char object[64];     // obj.f() when that is not known: obj's name, or ""
   uint32_t through;    // g().f(): where the name g starts (UINT32_MAX: none)
 };
@@ -170,6 +171,7 @@ struct PreciseFunc {
   int body_row;   // row of its body's opening brace
   int nest;       // log indentation of its summary lines
   std::vector<PreciseCall> calls;
+  std::vector<std::string> templates;  // the template parameters in its sight
 };
 
 // A namespace or class whose body is being walked.
@@ -212,6 +214,9 @@ int precise_row_of(PreciseWalk *w, uint32_t pos);
 void precise_enter_scope(PreciseWalk *w);
 // Called on leaving each node: ends the scope the node opened, if any.
 void precise_leave_scope(PreciseWalk *w);
+// An enum with a name and a body at the end of the path (outside any
+// function): its record with its enumerators.
+void precise_record_enum(PreciseWalk *w);
 // Opens and closes the namespaces of the macro invocations before byte at.
 void precise_macro_scopes_before(PreciseWalk *w, uint32_t at);
 

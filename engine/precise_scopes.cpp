@@ -10,6 +10,7 @@
 
 #include "engine/precise_internal.h"
 #include "foundation/arena.h"
+#include "foundation/text.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ void RecordInline(PreciseWalk *w) {
   CHBUF *e = AddCBFrom(&s->records, &s->classes, (int)sizeof(ST_CLASS));
   if (!e) return;
   ST_CLASS *k = (ST_CLASS *)e->data;
-  k->inline_namespace = 1;
+  k->kind = CLASS_INLINE_NS;
   k->scope = ANA_Intern(w->scope);
 }
 
@@ -156,6 +157,43 @@ void precise_enter_scope(PreciseWalk *w) {
     NoteNamespace(w, name);
     if (InlineNamespace(w->t, e.node)) RecordInline(w);
   }
+}
+
+void precise_record_enum(PreciseWalk *w) {
+  const PreciseGrammar &g = *w->g;
+  TSNode e = w->path.back().node;
+  TSNode name = ts_node_child_by_field_id(e, g.f_name);
+  TSNode body = ts_node_child_by_field_id(e, g.f_body);
+  if (ts_node_is_null(name) || ts_node_is_null(body) || !w->funcs.empty()) return;
+  enum { kMaxEnumerators = 256 };  // an enum with more keeps its first ones
+  const char *pairs[2 * kMaxEnumerators];
+  char last[260];
+  precise_clean_text(w->t, NodeStart(w->t, name), NodeEnd(w->t, name), last, sizeof last, 0);
+  const char *type = ANA_Intern(last);
+  int count = 0;
+  uint32_t n = ts_node_named_child_count(body);
+  for (uint32_t i = 0; i < n && count < kMaxEnumerators; i++) {
+    TSNode id = ts_node_child_by_field_id(ts_node_named_child(body, i), g.f_name);
+    if (ts_node_is_null(id)) continue;
+    char text[260];
+    precise_clean_text(w->t, NodeStart(w->t, id), NodeEnd(w->t, id), text, sizeof text, 0);
+    pairs[2 * count] = ANA_Intern(text);
+    pairs[2 * count + 1] = type;
+    count++;
+  }
+  ST_SOURCE *s = w->ctx->src;
+  CHBUF *rec = AddCBFrom(&s->records, &s->classes, (int)sizeof(ST_CLASS));
+  if (!rec) return;
+  ST_CLASS *k = (ST_CLASS *)rec->data;
+  k->kind = CLASS_ENUMERATION;
+  char scope[1300];
+  FormatText(scope, sizeof scope, "%s%s::", w->scope, last);
+  k->scope = ANA_Intern(scope);
+  size_t bytes = sizeof(const char *) * 2 * (size_t)count;
+  k->fields = count ? (const char **)ArenaAlloc(&s->records, bytes) : nullptr;
+  if (!k->fields) return;
+  memcpy(k->fields, pairs, bytes);
+  k->field_count = count;
 }
 
 void precise_macro_scopes_before(PreciseWalk *w, uint32_t at) {

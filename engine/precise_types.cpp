@@ -5,7 +5,10 @@
 // the spelling: without qualifiers on the object itself, references,
 // template arguments and namespaces ("const std::string &" is "string",
 // "char const *" is "const char*", "unsigned int" is "unsigned").
-// A name among the templates' parameters is "$", anything else unknown "".
+// A name among the templates' parameters is "$T", anything else unknown "".
+// An argument that is a name declared nowhere in sight is "#name" (an
+// enumerator, maybe), one that is a call "@" (its definition's return type
+// may tell).
 #ifdef VELMORA_HAVE_TREE_SITTER
 
 #include <cstring>
@@ -133,7 +136,7 @@ std::string TypeOf(PreciseWalk *w, TSNode decl, TSNode declarator,
   bool is_const = ConstQualified(g, w->t, decl);
   std::string base = BaseName(w->t, NodeStart(w->t, type), NodeEnd(w->t, type), &is_const);
   if (base.empty()) return base;
-  if (IsTemplateName(base, templates)) return stars ? std::string() : "$";
+  if (IsTemplateName(base, templates)) return stars ? std::string() : "$" + base;
   if (stars == 0) return base;
   return (is_const ? "const " : "") + base + std::string((size_t)stars, '*');
 }
@@ -193,8 +196,22 @@ std::string precise_arg_type(PreciseWalk *w, TSNode e, uint32_t at) {
     if (s == g.this_expr) return ThisType(w);
     if (s == g.identifier) {
       TSNode decl, declarator;
-      if (!precise_find_declaration(w, e, at, &decl, &declarator)) return std::string();
-      return TypeOf(w, decl, declarator, {});
+      if (!precise_find_declaration(w, e, at, &decl, &declarator)) {
+        uint32_t a = NodeStart(w->t, e), b = NodeEnd(w->t, e);
+        return "#" + std::string(w->t.text + a, b - a);
+      }
+      std::string type = TypeOf(w, decl, declarator, w->funcs.back().templates);
+      return type[0] == '$' ? std::string() : type;  // a template's parameter: anything
+    }
+    if (s == g.call_expression) {
+      // int(1), unsigned(x): a functional cast; anything else a call.
+      TSNode fn = ts_node_child_by_field_id(e, g.f_function);
+      TSSymbol fs = ts_node_is_null(fn) ? 0 : ts_node_symbol(fn);
+      if (fs == g.primitive_type || fs == g.sized_type_specifier) {
+        bool c = false;
+        return BaseName(w->t, NodeStart(w->t, fn), NodeEnd(w->t, fn), &c);
+      }
+      return "@";
     }
     if (s == g.parenthesized_expression) {
       e = ts_node_named_child(e, 0);

@@ -49,15 +49,14 @@ bool StringClass(string_view t) {
   return t == "string" || t == "string_view" || t == "basic_string" || t == "wstring";
 }
 
-int PointerRank(string_view arg, string_view param,
-                bool (*derives)(string_view, string_view)) {
+int PointerRank(string_view arg, string_view param, const OverloadTypes &types) {
   bool arg_const, param_const;
   string_view a = Unconst(arg, &arg_const), p = Unconst(param, &param_const);
   if (arg_const && !param_const) return -1;  // would drop a const
   if (a == p) return 3;                      // adds a const
   if (p == "void*") return 2;
   if (a.size() > 1 && p.size() > 1 && a.back() == '*' && p.back() == '*' && a[a.size() - 2] != '*' &&
-      derives && derives(a.substr(0, a.size() - 1), p.substr(0, p.size() - 1)))
+      types.derives && types.derives(a.substr(0, a.size() - 1), p.substr(0, p.size() - 1)))
     return 2;
   return -1;
 }
@@ -72,37 +71,40 @@ bool SameSignature(const ST_FUNC *a, const ST_FUNC *b) {
 
 }  // namespace
 
-int OverloadRank(string_view arg, string_view param,
-                 bool (*derives)(string_view, string_view)) {
+int OverloadRank(string_view arg, string_view param, const OverloadTypes &types) {
   if (arg.empty() || param.empty()) return 0;
-  if (param == "$") return 4;  // a template's parameter takes anything as it is
+  if (param[0] == '$') return 4;  // a template's parameter takes anything as it is
   if (arg == param) return 4;
-  if (arg == "0") {  // a literal zero: an int, or a null pointer
+  bool to_enum = !IsPointer(param) && types.is_enum && types.is_enum(param);
+  bool from_enum = !IsPointer(arg) && types.is_enum && types.is_enum(arg);
+  if (to_enum) return -1;  // only the enum itself (checked above) makes one
+  if (arg == "0") {        // a literal zero: an int, or a null pointer
     if (param == "int") return 4;
     if (IsArithmetic(param)) return 3;
     return IsPointer(param) ? 2 : 1;
   }
   if (arg == "nullptr") return IsPointer(param) ? 3 : -1;
   if (IsPointer(arg)) {
-    if (IsPointer(param)) return PointerRank(arg, param, derives);
+    if (IsPointer(param)) return PointerRank(arg, param, types);
     if (param == "bool") return 1;
     if (IsArithmetic(param)) return -1;
     bool c;
     if (StringClass(param) && Unconst(arg, &c) == "char*") return 2;
     return 1;  // a class that may be made from it
   }
-  if (IsArithmetic(arg)) {
+  if (IsArithmetic(arg) || from_enum) {
     if (IsPointer(param)) return -1;
     if (IsArithmetic(param)) {
       bool same_kind = (IsIntegral(arg) && IsIntegral(param)) ||
-                       (IsFloating(arg) && IsFloating(param)) || (arg == "bool" && IsIntegral(param));
+                       (IsFloating(arg) && IsFloating(param)) ||
+                       ((arg == "bool" || from_enum) && IsIntegral(param));
       return same_kind ? 3 : 2;
     }
-    return 1;  // an enum or a class that may be made from it
+    return 1;  // a class that may be made from it
   }
-  // arg is a class (or an enum, or a typedef of the analysed code).
+  // arg is a class (or a typedef of the analysed code).
   if (IsPointer(param)) return -1;
-  if (derives && derives(arg, param)) return 2;
+  if (types.derives && types.derives(arg, param)) return 2;
   return 1;
 }
 
@@ -112,16 +114,30 @@ ST_FUNC *ChooseOverload(const std::vector<ST_FUNC *> &viable, const OverloadAsk 
   if (viable.empty()) return nullptr;
   if (viable.size() == 1) return viable[0];
   const ST_CALL *call = ask.call;
-  const char *const *args = call && call->how ? call->how->arg_types : nullptr;
+  const char *const *written = call && call->how ? call->how->arg_types : nullptr;
+  std::vector<string_view> args;
+  for (int i = 0; written && i < call->argc; i++) {
+    string_view a = written[i];
+    if (!a.empty() && (a[0] == '@' || a[0] == '#'))
+      a = ask.types->resolve ? ask.types->resolve(call, i) : string_view();
+    args.push_back(a);
+  }
   std::vector<ST_FUNC *> best;
   int best_score = -1;
   for (ST_FUNC *f : viable) {
     int score = 0;
     bool fits = true;
-    for (int i = 0; args && f->param_types && i < call->argc && i < f->argc && fits; i++) {
-      int r = OverloadRank(args[i], f->param_types[i], ask.derives);
+    std::vector<std::pair<string_view, string_view>> deduced;  // "$T" -> the argument's type
+    for (size_t i = 0; f->param_types && i < args.size() && (int)i < f->argc && fits; i++) {
+      string_view p = f->param_types[i];
+      int r = OverloadRank(args[i], p, *ask.types);
       fits = r >= 0;
       score += r;
+      if (p.empty() || p[0] != '$' || args[i].empty()) continue;
+      string_view a = args[i] == "0" ? string_view("int") : args[i];
+      for (const auto &d : deduced)
+        if (d.first == p && d.second != a) fits = false;  // T deduced two ways
+      deduced.emplace_back(p, a);
     }
     if (!fits) continue;
     if (score > best_score) best.clear(), best_score = score;

@@ -5,6 +5,7 @@
 // a walk over all functions.
 #include "xref/scoped_link.h"
 
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -54,6 +55,8 @@ struct ScopedIndex {
   std::unordered_map<PairKey, string_view, PairHash> fields;  // (class, member): its class
   std::unordered_set<string_view> inline_namespaces;           // "lib::v2::"
   std::unordered_map<string_view, string_view> class_aliases;  // "lib::A::" -> "lib::v2::A::"
+  std::unordered_set<string_view> enums;                       // "E": an enum's name
+  std::unordered_map<string_view, string_view> enumerators;    // "E_ONE" -> "E" (the first)
   bool ready = false;
 };
 
@@ -113,6 +116,9 @@ struct Ask {
 };
 
 bool Derives(string_view derived, string_view base);
+bool IsEnum(string_view name);
+string_view ResolveArgument(const ST_CALL *call, int i);
+const OverloadTypes kTypes{Derives, IsEnum, ResolveArgument};
 
 // The choice among the definitions of list that take the call's arguments
 // (and that keep allows): the one whose parameters fit them best; when
@@ -124,7 +130,7 @@ ST_FUNC *Pick(const FuncList *list, const Ask &ask, Keep keep) {
   std::vector<ST_FUNC *> viable;
   for (ST_FUNC *f : *list)
     if (Accepts(f, ask.argc) && keep(f)) viable.push_back(f);
-  return ChooseOverload(viable, OverloadAsk{ask.call, ask.sid, ask.want_const, Derives}, ask.tied);
+  return ChooseOverload(viable, OverloadAsk{ask.call, ask.sid, ask.want_const, &kTypes}, ask.tied);
 }
 
 ST_FUNC *Pick(const FuncList *list, const Ask &ask) {
@@ -197,13 +203,17 @@ string_view Visible(string_view scope) {
 void AddClasses() {
   ForEachSource([](ST_SOURCE *s) {
     CB_ForEach<ST_CLASS>(s->classes, [](const ST_CLASS *c) {
-      if (c->inline_namespace && c->scope) g_scoped.inline_namespaces.insert(c->scope);
+      if (c->kind == CLASS_INLINE_NS && c->scope) g_scoped.inline_namespaces.insert(c->scope);
+      if (c->kind != CLASS_ENUMERATION || !c->scope) return;
+      g_scoped.enums.insert(LastPart(c->scope));
+      for (int i = 0; c->fields && i < c->field_count; i++)
+        g_scoped.enumerators.emplace(Text(c->fields[2 * i]), Text(c->fields[2 * i + 1]));
     });
   });
   ForEachSource([](ST_SOURCE *s) {
     CB_ForEach<ST_CLASS>(s->classes, [](const ST_CLASS *c) {
       string_view scope = Text(c->scope);
-      if (c->inline_namespace || scope.empty() ||
+      if (c->kind != CLASS_RECORD || scope.empty() ||
           !g_scoped.classes.emplace(scope, ClassInfo()).second)
         return;
       string_view shown = Visible(scope);
@@ -217,7 +227,7 @@ void AddClasses() {
   ForEachSource([&done](ST_SOURCE *s) {
     CB_ForEach<ST_CLASS>(s->classes, [&done](const ST_CLASS *c) {
       string_view scope = Text(c->scope);
-      if (c->inline_namespace || scope.empty() || !done.insert(scope).second) return;
+      if (c->kind != CLASS_RECORD || scope.empty() || !done.insert(scope).second) return;
       for (int i = 0; c->fields && i < c->field_count; i++)
         g_scoped.fields.emplace(PairKey{scope, Text(c->fields[2 * i])}, Text(c->fields[2 * i + 1]));
       ClassInfo &info = g_scoped.classes[scope];
@@ -294,6 +304,36 @@ bool Derives(string_view derived, string_view base) {
     for (string_view ancestor : g_scoped.classes.find(scope)->second.ancestors)
       if (LastPart(ancestor) == base) return true;
   return false;
+}
+
+bool IsEnum(string_view name) {
+  return g_scoped.enums.count(name) != 0;
+}
+
+// Arguments whose type waits for the tables: an enumerator's enum, a call's
+// return type (when every definition it may reach returns the same). The
+// calls of calls are followed this deep at most per thread.
+thread_local int t_argument_depth = 0;
+enum { kMaxArgumentDepth = 3 };
+ST_FUNC *Find(const ST_CALL *call, int through_left, std::vector<ST_FUNC *> *tied);
+
+string_view ResolveArgument(const ST_CALL *call, int i) {
+  const ST_CALL_FORM *how = call->how;
+  string_view written = how && how->arg_types ? how->arg_types[i] : string_view();
+  if (!written.empty() && written[0] == '#') {
+    auto it = g_scoped.enumerators.find(written.substr(1));
+    return it == g_scoped.enumerators.end() ? string_view() : it->second;
+  }
+  const ST_CALL *inner = how && how->arg_calls ? how->arg_calls[i] : nullptr;
+  if (!inner || t_argument_depth >= kMaxArgumentDepth) return string_view();
+  t_argument_depth++;
+  std::vector<ST_FUNC *> tied;
+  const ST_FUNC *f = Find(inner, 2, &tied);
+  t_argument_depth--;
+  if (!f || !f->return_type) return string_view();
+  for (const ST_FUNC *g : tied)
+    if (!g->return_type || strcmp(g->return_type, f->return_type) != 0) return string_view();
+  return f->return_type;
 }
 
 // A member of the class `scope` (or a function of the namespace `scope`),
@@ -417,8 +457,6 @@ namespace {
 // longer than this are left unlinked rather than deepen the recursion.
 enum { kMaxThrough = 8 };
 
-ST_FUNC *Find(const ST_CALL *call, int through_left, std::vector<ST_FUNC *> *tied);
-
 // g().f(): the class g returns, when g links to a definition that names
 // one, or the class g names when it is a temporary of that class.
 ST_FUNC *FindThroughResult(const ST_CALL *call, int through_left, const Ask &ask, bool *found) {
@@ -428,17 +466,24 @@ ST_FUNC *FindThroughResult(const ST_CALL *call, int through_left, const Ask &ask
   string_view from = caller ? Text(caller->scope) : string_view(), cls;
   std::vector<ST_FUNC *> inner_tied;
   const ST_FUNC *g = Find(inner, through_left - 1, &inner_tied);
+  Ask on_result = ask;
   if (g && g->returns) {
     *found = true;
     if (!ResolveType(Text(g->scope), g->returns, &cls)) return nullptr;
+    // What it returns is const or not as its definition says, when every
+    // definition the inner call may reach says the same.
+    on_result.want_const = g->returns_const;
+    for (const ST_FUNC *h : inner_tied)
+      if (h->returns_const != g->returns_const) on_result.want_const = -1;
   } else {
     // A temporary, `A(...).f()`: the inner call names a class.
     std::string named = inner->scope ? inner->scope : "";
     named.append(inner->name).append("::");
     if (g || !ResolveType(from, named, &cls)) return nullptr;
     *found = true;
+    on_result.want_const = 0;  // a temporary is not const
   }
-  return FindInClass(cls, ask);
+  return FindInClass(cls, on_result);
 }
 
 ST_FUNC *Find(const ST_CALL *call, int through_left, std::vector<ST_FUNC *> *tied) {
