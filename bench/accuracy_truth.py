@@ -161,12 +161,14 @@ class Unit:
                 last = plain(bodies[0].get("range", {}).get("end"))
                 span = node.get("range", {})
                 begin, end = plain(span.get("begin")), plain(span.get("end"))
-                if (begin and end and begin[0] == where[0] == end[0]
-                        and not begin[2] <= where[2] <= end[2] and first):
+                misplaced = first and (first[0] != where[0] or first[2] < where[2])
+                if first and (misplaced or (begin and end and begin[0] == where[0] == end[0]
+                                            and not begin[2] <= where[2] <= end[2])):
                     # A member of a class template instantiated from a
-                    # definition outside the class: clang names it at the
-                    # declaration in the class. It is the definition whose
-                    # body starts where this one's does.
+                    # definition outside the class, or a function template
+                    # declared before its definition: clang may name it at
+                    # the declaration. It is the definition whose body
+                    # starts where this one's does.
                     key = f"body:{first[0]}:{first[2]}"
                 else:
                     key = f"{where[0]}:{where[2]}"

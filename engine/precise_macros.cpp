@@ -31,6 +31,7 @@ struct Scan {
   uint32_t i;
   std::vector<char> braces;  // per open brace: 1 for a declaration level
   int parens;                // parentheses and brackets open
+  int angles;                // template argument lists open in a class head
   int head_tokens;           // tokens of the construct so far
   bool saw_namespace, saw_class, saw_enum, saw_extern, saw_string, saw_paren, saw_eq;
   char last_word[16];  // the construct's last identifier (cut)
@@ -41,6 +42,7 @@ struct Scan {
 
 void NewHead(Scan *sc) {
   sc->head_tokens = 0;
+  sc->angles = 0;
   sc->saw_namespace = sc->saw_class = sc->saw_enum = false;
   sc->saw_extern = sc->saw_string = sc->saw_paren = sc->saw_eq = false;
   sc->last_word[0] = 0;
@@ -256,8 +258,12 @@ void OpenBrace(Scan *sc) {
 }
 
 void Punct(Scan *sc, char c) {
+  // A class head's template arguments may hold a function type
+  // (`class M<R(Args...)> {`): that is no parameter list.
+  if (c == '<' && sc->saw_class) sc->angles++;
+  if (c == '>' && sc->angles > 0) sc->angles--;
   if (c == '(' || c == '[') {
-    if (sc->parens == 0 && c == '(') sc->saw_paren = true;
+    if (sc->parens == 0 && c == '(' && sc->angles == 0) sc->saw_paren = true;
     sc->parens++;
   } else if (c == ')' || c == ']') {
     if (sc->parens > 0) sc->parens--;
