@@ -17,7 +17,7 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 CACHE = os.path.join(os.environ.get("XDG_CACHE_HOME") or os.path.expanduser("~/.cache"),
                      "velmora", "accuracy")
-TRUTH_FORMAT = 5  # bump when the truth's rules change, so caches are remade
+TRUTH_FORMAT = 6  # bump when the truth's rules change, so caches are remade
 
 CONFIGS = [
     ("PARSER=0", ""),

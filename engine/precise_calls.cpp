@@ -60,6 +60,7 @@ void precise_enter_call(PreciseWalk *w) {
     pc.form = CALL_PLAIN;
   }
   if (ts_node_is_null(name) || !Nameable(g, ts_node_symbol(name))) return;
+  if (pc.form == CALL_PLAIN && precise_basic_word(w->t, name)) return;  // unsigned(1): a conversion
   if (!precise_name_of(g, w->t, name, &pc.name)) return;
   if (pc.name.qualifier[0]) pc.form = CALL_QUALIFIED;
   TSNode args = ts_node_child_by_field_id(call, g.f_arguments);
@@ -76,7 +77,9 @@ void precise_enter_call(PreciseWalk *w) {
     }
   }
   if (pc.form == CALL_MEMBER) {
-    precise_receiver_type(w, object, pc.at, pc.receiver, sizeof pc.receiver);
+    TSNode op = ts_node_child_by_field_id(fn, g.f_operator);
+    int arrow = !ts_node_is_null(op) && NodeEnd(w->t, op) - NodeStart(w->t, op) == 2;
+    precise_receiver_type(w, object, pc.at, arrow, pc.receiver, sizeof pc.receiver);
     TSNode decl, declarator;
     if (g.cpp && pc.receiver[0] && precise_find_declaration(w, object, pc.at, &decl, &declarator))
       pc.object_const = precise_declared_const(w, decl, declarator);

@@ -236,9 +236,12 @@ void precise_enter_call(PreciseWalk *w);
 // The class an object named by the identifier node object is declared with,
 // looked up in the declarations that precede the call at byte at (the
 // blocks around it, the function's parameters, the class bodies around the
-// function), written to out as "n::A::" (cut to cap). "" when it is not
+// function), written to out as "n::A::" (cut to cap). Through `->`
+// (arrow 1) a smart pointer or optional stands for the class it holds. A
+// basic type is written too ("int::", which no class is); "" when it is not
 // found or is no class type.
-void precise_receiver_type(PreciseWalk *w, TSNode object, uint32_t at, char *out, size_t cap);
+void precise_receiver_type(PreciseWalk *w, TSNode object, uint32_t at, int arrow, char *out,
+                           size_t cap);
 // The data members with a class type declared in a class body (a
 // field_declaration_list) into the class's record, as name and type pairs.
 void precise_record_fields(PreciseWalk *w, TSNode body, ST_CLASS *k);
@@ -265,6 +268,9 @@ int precise_declared_const(PreciseWalk *w, TSNode decl, TSNode declarator);
 // The type an argument expression visibly has ("" when not known), for a
 // call at byte at.
 std::string precise_arg_type(PreciseWalk *w, TSNode arg, uint32_t at);
+// 1 when node's text is a word of the basic types ("unsigned", "int"...):
+// `unsigned(1)` is a conversion the grammar may read as a call.
+int precise_basic_word(const PreciseText &t, TSNode n);
 // The template parameters of the function definition def and of the
 // templates around it.
 std::vector<std::string> precise_template_names(PreciseWalk *w, TSNode def);

@@ -147,13 +147,19 @@ TSNode Wrapped(const PreciseGrammar &g, const PreciseText &t, TSNode type) {
 }
 
 // The class a type node names, as "n::A::"; false for anything else. A
-// smart pointer or optional names the class it holds.
-bool ClassOf(const PreciseGrammar &g, const PreciseText &t, TSNode type, char *out, size_t cap) {
+// smart pointer or optional names the class it holds when unwrap is set
+// (members reached through `->`, and data members, which are looked at for
+// such calls); with basics set a basic type ("int::") counts too.
+bool ClassOf(const PreciseGrammar &g, const PreciseText &t, TSNode type, char *out, size_t cap,
+             bool unwrap = true, bool basics = false) {
   if (ts_node_is_null(type)) return false;
-  TSNode held = Wrapped(g, t, type);
+  TSNode held = unwrap ? Wrapped(g, t, type) : TSNode{};
   if (!ts_node_is_null(held)) type = held;
   TSSymbol s = ts_node_symbol(type);
-  if (s != g.type_identifier && s != g.qualified_identifier && s != g.template_type) return false;
+  bool basic = s == g.primitive_type || s == g.sized_type_specifier;
+  if (s != g.type_identifier && s != g.qualified_identifier && s != g.template_type &&
+      !(basics && basic))
+    return false;
   size_t used = precise_clean_text(t, NodeStart(t, type), NodeEnd(t, type), out, cap, 0);
   if (used == 0 || used + 3 > cap) return false;
   CopyText(out + used, cap - used, "::");
@@ -236,11 +242,14 @@ int precise_find_declaration(PreciseWalk *w, TSNode object, uint32_t at, TSNode 
   return 1;
 }
 
-void precise_receiver_type(PreciseWalk *w, TSNode object, uint32_t at, char *out, size_t cap) {
+void precise_receiver_type(PreciseWalk *w, TSNode object, uint32_t at, int arrow, char *out,
+                           size_t cap) {
   if (cap == 0) return;
   out[0] = 0;
   Lookup k;
-  if (!FindDeclaration(w, object, at, &k) || !ClassOf(*w->g, w->t, k.type, out, cap)) out[0] = 0;
+  if (!FindDeclaration(w, object, at, &k) ||
+      !ClassOf(*w->g, w->t, k.type, out, cap, arrow != 0, true))
+    out[0] = 0;
 }
 
 #endif  // VELMORA_HAVE_TREE_SITTER

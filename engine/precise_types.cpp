@@ -170,6 +170,16 @@ std::string ThisType(PreciseWalk *w) {
 
 }  // namespace
 
+int precise_basic_word(const PreciseText &t, TSNode n) {
+  static const char *const kWords[] = {"unsigned", "signed", "int",   "long",  "short",
+                                       "char",     "double", "float", "bool"};
+  if (ts_node_is_null(n)) return 0;
+  uint32_t a = NodeStart(t, n), b = NodeEnd(t, n);
+  for (const char *w : kWords)
+    if (b - a == strlen(w) && memcmp(t.text + a, w, b - a) == 0) return 1;
+  return 0;
+}
+
 std::string precise_type_text(PreciseWalk *w, TSNode decl, TSNode declarator,
                               const std::vector<std::string> &templates) {
   return TypeOf(w, decl, declarator, templates);
@@ -207,7 +217,7 @@ std::string precise_arg_type(PreciseWalk *w, TSNode e, uint32_t at) {
       // int(1), unsigned(x): a functional cast; anything else a call.
       TSNode fn = ts_node_child_by_field_id(e, g.f_function);
       TSSymbol fs = ts_node_is_null(fn) ? 0 : ts_node_symbol(fn);
-      if (fs == g.primitive_type || fs == g.sized_type_specifier) {
+      if (fs == g.primitive_type || fs == g.sized_type_specifier || precise_basic_word(w->t, fn)) {
         bool c = false;
         return BaseName(w->t, NodeStart(w->t, fn), NodeEnd(w->t, fn), &c);
       }
