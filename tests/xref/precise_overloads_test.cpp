@@ -16,6 +16,7 @@
 #include "engine/record_walk.h"
 #include "support/null_views.h"
 #include "support/testenv.h"
+#include "xref/calltree.h"
 #include "xref/link_records.h"
 #include "xref/list_columns.h"
 
@@ -23,9 +24,16 @@ using namespace velmora_test;
 
 namespace {
 
-// The Call List as rows of cells.
+// The Call List as rows of cells, the CallTree's node texts and the Result.
 struct CallRows : NullViews {
   std::vector<std::vector<std::string>> rows;
+  std::vector<std::string> nodes;
+  std::string result;
+  TREEITEM TreeInsert(TREEITEM, const char *text) override {
+    nodes.push_back(text);
+    return reinterpret_cast<TREEITEM>((intptr_t)nodes.size());
+  }
+  void AppendResult(const char *text) override { result += text; }
   int RowCount(int list) override { return list == VIEW_CALLS ? (int)rows.size() : 0; }
   void InsertRow(int list, int row, int, const char *text) override {
     if (list != VIEW_CALLS) return;
@@ -196,6 +204,22 @@ TEST_F(PreciseLinks, AmbiguousCallsKeepEveryCandidateAndShowOneOfN) {
   EXPECT_EQ(row[CL_CANDIDATES], "1:2 1:1");
   EXPECT_EQ(views.rows[1][CL_LINK], "===>");
   EXPECT_LE(views.rows[1].size(), (size_t)CL_CANDIDATES);
+}
+
+TEST_F(PreciseLinks, TheCallTreeMarksAnAmbiguousCall) {
+  Analyse("void p(int a) {}\nvoid p(const char* a) {}\nvoid q(long x) { p(x * 2); p(1); }\n");
+  ST_FUNC *q = nullptr;
+  ForEachFunction([&](ST_FUNC *f) {
+    if (std::string(f->name) == "q") q = f;
+  });
+  ASSERT_NE(q, nullptr);
+  output_flags = OUTPUT_TEXT | OUTPUT_VIEW;
+  ASSERT_EQ(ANA_MakeCallStackTree(q, 8), 1);
+  // The second call of p(argc:1) is not shown again.
+  EXPECT_NE(views.result.find("p(argc:1); [a.cpp] (1 of 2)\r\n"), std::string::npos) << views.result;
+  ASSERT_EQ(views.nodes.size(), 2u);
+  EXPECT_EQ(views.nodes[0], "q(argc:1) [a.cpp]");
+  EXPECT_EQ(views.nodes[1], "p(argc:1) [a.cpp] (1 of 2)");
 }
 
 TEST_F(PreciseLinks, TheStatementParserNeverShowsAMark) {
