@@ -12,62 +12,6 @@
 struct ProgressSink;
 struct LOG_GATHER;
 
-// Token kinds.
-enum {
-  TK_ERROR = -100,   // syntax-error mark of the conditional operator
-  TK_STOP = -3,      // stop requested (Escape)
-  TK_EOF = -2,       // end of the source
-  TK_IDENT = 1000,   // identifier
-  TK_NUMBER = 1001,  // decimal number
-  TK_HEXNUM = 1002,  // 0x number
-  TK_TYPE = 1004,    // basic type words
-  TK_FUNC = 1005,    // a name whose parenthesised list was parsed
-  TK_CAST = 1007,    // cast marker
-  TK_ELLIPSIS = 1008,
-  TK_ARROW = 1009,
-  TK_LITERAL = 1010,
-  TK_LABEL = 1011,
-  TK_SCOPE = 1012,
-  TK_COMMENT = 1015,
-  TK_IF = 1016,
-  TK_ELSE = 1017,
-  TK_SWITCH = 1018,
-  TK_CASE = 1019,
-  TK_DEFAULT = 1020,
-  TK_FOR = 1021,
-  TK_WHILE = 1022,
-  TK_DO = 1023,
-  TK_RETURN = 1024,
-  TK_SIZEOF = 1025,
-  TK_VOID = 1026,
-  TK_TRY = 1027,
-  TK_CATCH = 1028,
-  TK_ASM_GCC = 1030,
-  TK_ASM_WIN = 1031,
-  TK_SHIFT = 1100,
-  TK_INC = 1101,
-  TK_DEC = 1102,
-  TK_ASSIGN = 1200,
-  TK_COMPARE = 1300,
-  TK_OROR = 1307,
-  TK_ANDAND = 1308,
-  TK_PP_IF = 2000,  // the eight directives, 2000..2007
-  TK_PP_IFDEF = 2001,
-  TK_PP_IFNDEF = 2002,
-  TK_PP_ELSE = 2003,
-  TK_PP_ENDIF = 2004,
-  TK_PP_INCLUDE = 2005,
-  TK_PP_DEFINE = 2006,
-  TK_PP_UNDEF = 2007,
-  TK_PREPRO = TK_PP_IF,          // first directive kind
-  TK_PREPRO_LAST = TK_PP_UNDEF,  // last directive kind
-  TK_TYPEDEF = 2008,
-  TK_STRUCT = 2009,
-  TK_CLASS = 2010,
-  TK_ENUM = 2011,
-  TK_EXTERN = 2012,
-};
-
 // Where a source stands with the analysis threads (ST_SOURCE.ahead).
 enum {
   AHEAD_NONE = 0,     // not taken by a thread (yet)
@@ -75,25 +19,6 @@ enum {
   AHEAD_PARSED = 2,   // done; its records and gathered lines wait for its turn
   AHEAD_DIRECT = 3,   // handed back: the worker does it in its turn (what was
                       // gathered was incomplete)
-};
-
-// Parser modes.
-enum {
-  MODE_TOP = 0,
-  MODE_FUNC_NAME = 1,
-  MODE_TYPEDEF = 2,
-  MODE_STRUCT = 3,
-  MODE_ENUM = 4,
-  MODE_BLOCK = 5,
-};
-
-struct ST_TOKEN {
-  char text[260];  // the token's bytes (at most 255); "--" for TK_EOF
-  char *pos;       // start in line_buf (after the quote for a literal); null at EOF
-  int len;         // bytes spanned in the line (literal: bytes after escapes)
-  int kind;        // token kind
-  int argc;        // parser scratch: argument count of a TK_FUNC
-  int items;       // parser scratch: item count of a head
 };
 
 struct ST_SOURCE {
@@ -142,12 +67,18 @@ struct ST_FUNC {
   int const_this;       // 1: a const member (its calls of overloads take the const one)
   const char *returns;  // the class its return type names, "n::A::" (precise parser), or null
   // Precise parser, C++ only: each parameter's type as written, normalised
-  // ("const char*", "int", "A*"; "$" a template parameter, "" not known),
+  // ("const char*", "int", "A*"; "$T" a template parameter, "" not known),
   // argc of them, or null; and 1 for a function template.
   const char **param_types;
   int templated;
   const char *return_type;  // its return type, written as param_types are, or null
   int returns_const;        // 1: it returns a const object, reference or pointee
+  // Where it is in its source's text, beyond `line` (where its text starts,
+  // the comment block above it included): its name and its closing brace.
+  int name_line;    // 0-based line of the name
+  int name_column;  // bytes before the name in that line of the text as read
+  int name_offset;  // bytes before the name in the text as read
+  int end_line;     // 0-based line of the closing brace (the last line when it never closes)
 };
 
 enum {
@@ -194,6 +125,8 @@ struct ST_CALL {
   int line;            // line of the call minus the caller's line
   int skip;            // 1: not shown in call trees
   ST_CALL_FORM *how;   // null: a name alone (CALL_PLAIN), nothing more known
+  int name_line;       // 0-based line of the called name in its source's text
+  int name_column;     // bytes before the called name in that line of the text as read
 };
 
 // How a call names what it calls, as the precise parser records it; the
@@ -224,40 +157,6 @@ struct ST_CLASS {
   int default_count;
   const char **default_names;
   int *default_counts;
-};
-
-// Everything that belongs to one source while it is parsed: the reader's
-// place in its text, the current tokens and the parser's state. Passed first
-// to every step of the engine, so a source is parsed by whoever holds its
-// context and nothing else of the analyzer changes meanwhile.
-struct ST_PARSE {
-  ST_SOURCE *src;        // source being parsed
-  char *read_pos;        // next byte for the line reader
-  int line_no;           // physical lines consumed so far
-  char *line_buf;        // current logical line (in scratch), or null
-  char *tok_pos;         // tokenizer cursor in line_buf; null: fetch a line
-  char *anchor_pos;      // start of the current top-level declaration
-  int anchor_line;       // line_no when anchor_pos was set
-  CHBUF *cur_func;       // element of src->funcs whose body is parsed
-  char class_name[264];  // class whose body is being parsed
-  ST_TOKEN token;        // current token
-  ST_TOKEN prev_token;   // previous token within the logical line
-  int mode;              // parser mode (MODE_...)
-  int FUNCTION_FLG;      // inside the body of a recorded function
-  int CLASS_FLG;         // inside a class body
-  char scope_text[260];  // text of the last TK_SCOPE token, or empty
-  ST_TOKEN func_name;    // copy of the last TK_FUNC token
-  ST_TOKEN class_token;  // copy of the token after the last "class"
-  int brace_nest;        // brace depth, for trace lines
-  int bracket_nest;      // bracket depth, for trace lines
-  int paren_nest;        // parenthesis depth, for trace lines
-  int depth;             // recursion depth of the parser (guard)
-  int depth_exceeded;    // 1 once the guard ended the current source
-  int trace_level;       // log level, read once per logical line
-  unsigned yield_count;  // statements in braces since the last yield
-  int yield_every;       // statements in braces between two yields; 0 never
-  int precise;           // 1: this source is parsed by the precise front end
-  ARENA scratch;         // the current line's bytes, reused line after line
 };
 
 struct ST_ANA {

@@ -80,6 +80,7 @@ int parse_slice(ST_PARSE *ctx, int (*stop)(void)) {
     }
     if (ctx->token.kind == TK_EOF) {
       if (ctx->FUNCTION_FLG) NoteLost(ctx);
+      close_functions(s, ctx->line_no > 0 ? ctx->line_no - 1 : 0);
       s->status = -1;
       break;
     }
@@ -114,8 +115,7 @@ int ANA_Exec(ProgressSink *window, char *name_buffer, int mode) {
   // while they run, only pool_exec looks at the sources they take. They
   // start on the first call, so they already parse while the caller pauses
   // between registering the sources and asking for the first slice.
-  if (!pool_active() && s->status == 0 && !s->text)
-    pool_start(ANA.cur_source, parse_ahead, forget_parse);
+  if (!pool_active() && s->status == 0 && !s->text) pool_start(ANA.cur_source, &kParsing);
   if (mode < 0) return 0;
 
   LogFlushDue();  // a long source must not keep its lines from the file

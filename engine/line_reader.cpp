@@ -72,12 +72,34 @@ inline const char *NextLiteralAfterBlanks(const char *p, int *lines) {
   return p + 1;
 }
 
+// Notes that the line's bytes from out offset n on come from the text at src
+// (some bytes before src were left out). A gap that cannot be noted (no
+// memory) only makes later places in the line less exact.
+void AddGap(ST_PARSE *ctx, size_t n, const char *src) {
+  if (ctx->gap_count == ctx->gap_cap) {
+    int cap = ctx->gap_cap ? ctx->gap_cap * 2 : 8;
+    LINE_GAP *more = (LINE_GAP *)ArenaTake(&ctx->scratch, sizeof(LINE_GAP) * (size_t)cap);
+    if (!more) return;
+    if (ctx->gap_count) memcpy(more, ctx->gaps, sizeof(LINE_GAP) * (size_t)ctx->gap_count);
+    ctx->gaps = more;
+    ctx->gap_cap = cap;
+  }
+  ctx->gaps[ctx->gap_count++] = LINE_GAP{(int)n, src};
+}
+
+// A new line: no gaps, nothing placed yet.
+void ForgetGaps(ST_PARSE *ctx) {
+  ctx->gaps = nullptr;
+  ctx->gap_count = ctx->gap_cap = 0;
+  ctx->seen_src = nullptr;
+}
+
 // Scans one logical line from p; with kEmit the line's bytes go to out, which
 // must hold the spanned bytes (the line never holds more). With a limit (the
 // first LF or NUL after p), the scan stops as soon as the line goes on past
 // it; out then needs limit - p + 2 bytes at most.
 template <bool kEmit>
-LineScan ScanLine(const char *p, char *out, const char *limit) {
+LineScan ScanLine(const char *p, char *out, const char *limit, ST_PARSE *ctx) {
   LineScan r;
   r.crossed = false;
 #define VELMORA_CHECK_LIMIT() \
@@ -110,6 +132,8 @@ LineScan ScanLine(const char *p, char *out, const char *limit) {
     }
     if (c == '\r') {
       p++;
+      // A CR ending the line leaves nothing after it to place.
+      if (kEmit && *p != '\n' && *p) AddGap(ctx, n, p);
       continue;
     }
     if (IsSjisLead(c)) {  // a pair whole; half a character at the end alone
@@ -128,6 +152,7 @@ LineScan ScanLine(const char *p, char *out, const char *limit) {
     if (c == '\\' && (p[1] == '\r' || p[1] == '\n')) {  // a continued line
       p = SkipLineBreaks(p + 1, &lines);
       VELMORA_CHECK_LIMIT();
+      if (kEmit && !in_comment) AddGap(ctx, n, p);
       continue;
     }
     if (in_comment) {
@@ -150,6 +175,7 @@ LineScan ScanLine(const char *p, char *out, const char *limit) {
         if (const char *q = NextLiteralAfterBlanks(p + 1, &lines)) {
           p = q;
           VELMORA_CHECK_LIMIT();
+          if (kEmit) AddGap(ctx, n, p);
           continue;
         }
         in_str = false;
@@ -178,6 +204,7 @@ LineScan ScanLine(const char *p, char *out, const char *limit) {
         // Nothing takes the comment's place; the line goes on after it.
         p = SkipBlockComment(p + 2, &lines);
         VELMORA_CHECK_LIMIT();
+        if (kEmit) AddGap(ctx, n, p);
         continue;
       }
     }
@@ -210,6 +237,7 @@ int get_line(ST_PARSE *ctx) {
     return 0;
   }
   ArenaReset(&ctx->scratch);  // the previous line's bytes
+  ForgetGaps(ctx);
   ctx->line_buf = nullptr;
   if (!ctx->read_pos || *ctx->read_pos == 0) {
     DebugPrint("%s Source Terminated.[MAX_LINE:%d]\r\n", kTag, ctx->line_no);
@@ -226,21 +254,24 @@ int get_line(ST_PARSE *ctx) {
     DebugPrint("%s MemoryAlloc Error.\r\n", kTag);
     return 0;
   }
-  LineScan span = ScanLine<true>(ctx->read_pos, line, limit);
+  LineScan span = ScanLine<true>(ctx->read_pos, line, limit, ctx);
   if (span.crossed) {
     ArenaReset(&ctx->scratch);
-    span = ScanLine<false>(ctx->read_pos, nullptr, nullptr);
+    ForgetGaps(ctx);
+    span = ScanLine<false>(ctx->read_pos, nullptr, nullptr, ctx);
     spanned = (size_t)(span.end - ctx->read_pos);
     line = (char *)ArenaTake(&ctx->scratch, spanned + 16);
     if (!line) {
       DebugPrint("%s MemoryAlloc Error.\r\n", kTag);
       return 0;
     }
-    ScanLine<true>(ctx->read_pos, line, nullptr);
+    ScanLine<true>(ctx->read_pos, line, nullptr, ctx);
   }
   memset(line + span.out_len, 0, spanned + 16 - span.out_len);
   ctx->line_buf = line;
   ctx->tok_pos = line;
+  ctx->line_src = ctx->read_pos;
+  ctx->line_first = ctx->line_no;
   ctx->read_pos = (char *)span.next;
   ctx->line_no += span.lines;
   if (spanned <= 1020)
@@ -248,4 +279,42 @@ int get_line(ST_PARSE *ctx) {
   else
     LogPrint(1, LOG_DEBUG, "[LINE] %.*s....\r\n", 1020, line);
   return 1;
+}
+
+TEXT_POS line_position(ST_PARSE *ctx, const char *at) {
+  TEXT_POS where = {ctx->line_first, 0, 0};
+  if (!ctx->line_buf || !ctx->line_src || !ctx->src || !ctx->src->text || !at) return where;
+  int k = (int)(at - ctx->line_buf);
+  if (k < 0) k = 0;
+  // The last gap at or before k tells where that part of the line comes
+  // from; without one, the line's bytes are the text's.
+  const char *src = ctx->line_src + k;
+  for (int i = ctx->gap_count; i-- > 0;) {
+    if (ctx->gaps[i].out <= k) {
+      src = ctx->gaps[i].src + (k - ctx->gaps[i].out);
+      break;
+    }
+  }
+  // Lines are counted from the line's start, or from the place found last
+  // when this one lies beyond it.
+  const char *from = ctx->line_src, *bol = ctx->line_src;
+  int line = ctx->line_first;
+  if (ctx->seen_src && ctx->seen_src <= src) {
+    from = ctx->seen_src;
+    bol = ctx->seen_bol;
+    line = ctx->seen_line;
+  }
+  for (const char *p = from; p < src; p++) {
+    p = (const char *)memchr(p, '\n', (size_t)(src - p));
+    if (!p) break;
+    line++;
+    bol = p + 1;
+  }
+  ctx->seen_src = src;
+  ctx->seen_line = line;
+  ctx->seen_bol = bol;
+  where.line = line;
+  where.column = (int)(src - bol);
+  where.offset = (int)(src - ctx->src->text);
+  return where;
 }

@@ -22,15 +22,10 @@ inline bool IsMemberDot(const ST_PARSE *ctx) {
 void RecordCall(ST_PARSE *ctx) {
   if (!ctx->cur_func || !ctx->cur_func->data) return;
   ST_FUNC *f = (ST_FUNC *)ctx->cur_func->data;
-  CHBUF *e = AddCBFrom(&ctx->src->records, &f->calls, (int)sizeof(ST_CALL));
-  if (!e) return;
-  ST_CALL *c = (ST_CALL *)e->data;
-  c->caller = f;
-  c->scope = ctx->scope_text[0] ? ANA_Intern(ctx->scope_text) : "";
-  c->name = ANA_Intern(ctx->token.text);
-  c->argc = ctx->token.argc;
-  c->items = 0;
-  c->line = ctx->line_no - f->line;
+  const ST_TOKEN &t = ctx->token;
+  ST_CALL *c = record_call(ctx->src, f, ctx->scope_text, t.text, t.argc, ctx->line_no - f->line,
+                           TEXT_POS{t.name_line, t.name_column, t.name_offset});
+  if (!c) return;
   LogPrint(1, LOG_DEBUG, "//oooooooooo  calling FUNCTION  oooooooooo\r\n");
   LogPrint(1, LOG_DEBUG, "// %s%s(argc:%d) LINE:%d ----> %s%s(argc:%d)\r\n", f->scope, f->name,
            f->argc, c->line, c->scope, c->name, c->argc);
@@ -159,6 +154,12 @@ double parse_paren(ST_PARSE *ctx) {
   ST_TOKEN name = ctx->prev_token;
   double v;
   if (name.kind == TK_IDENT) {
+    // The name is on this line: its place is taken now, before the list
+    // (which may run over more lines) moves the reader on.
+    TEXT_POS at = line_position(ctx, name.pos);
+    name.name_line = at.line;
+    name.name_column = at.column;
+    name.name_offset = at.offset;
     gt_token(ctx);
     v = ctx->FUNCTION_FLG ? Call(ctx, name) : Head(ctx, name);
   } else {

@@ -52,8 +52,7 @@ struct Pool {
   size_t gathered;                    // gathered bytes of sources not yet reported
   LOG_REPLAY replay;                  // how far the current source is replayed
   std::atomic<int> stop;              // 1: threads end their source at once and leave
-  SourceWork work;                    // what a thread does with a source
-  SourceForget forget;                // how a source worked ahead is put back
+  const SourceWork *work;             // what a thread does with a source
   ThreadHandle threads[kMaxThreads];  // worker's
   int nthreads;                       // worker's
 };
@@ -65,7 +64,9 @@ int StopRequested(void) {
 }
 
 void ThreadMain(void *) {
-  ST_PARSE *ctx = (ST_PARSE *)MemAlloc(sizeof(ST_PARSE));
+  const SourceWork *work = g_pool.work;
+  void *state = work->open_state ? work->open_state() : nullptr;
+  bool ready = state || !work->open_state;
   for (;;) {
     ST_SOURCE *s = nullptr;
     {
@@ -77,7 +78,7 @@ void ThreadMain(void *) {
                 g_pool.gathered < kMaxGathered);
       });
       g_pool.idle--;
-      if (g_pool.stop.load() || !g_pool.next || !ctx) break;
+      if (g_pool.stop.load() || !g_pool.next || !ready) break;
       s = (ST_SOURCE *)g_pool.next->data;
       g_pool.next = CB_Next(g_pool.next, nullptr);
       g_pool.taken++;
@@ -88,7 +89,7 @@ void ThreadMain(void *) {
     if (g) {
       LogGatherInit(g, 0);
       LogGatherBegin(g);
-      g_pool.work(ctx, s, g);
+      work->work(state, s, g);
       LogGatherEnd();
     }
     std::lock_guard<std::mutex> guard(g_pool.lock);
@@ -97,10 +98,7 @@ void ThreadMain(void *) {
     if (g) g_pool.gathered += g->bytes;
     if (g_pool.awaited == s) g_pool.ready.notify_one();  // only the worker waits there
   }
-  if (ctx) {
-    end_source(ctx);
-    MemFree(ctx);
-  }
+  if (state && work->close_state) work->close_state(state);
 }
 
 // Drops what s gathered (its bytes no longer count ahead, with the lock held).
@@ -122,9 +120,20 @@ void Finished(ST_SOURCE *s) {
   if (g_pool.idle) g_pool.room.notify_all();
 }
 
+// A parsing thread's own context.
+void *OpenContext(void) {
+  return MemAlloc(sizeof(ST_PARSE));
+}
+void CloseContext(void *state) {
+  ST_PARSE *ctx = (ST_PARSE *)state;
+  end_source(ctx);
+  MemFree(ctx);
+}
+
 }  // namespace
 
-void parse_ahead(ST_PARSE *ctx, ST_SOURCE *s, LOG_GATHER *g) {
+void parse_ahead(void *state, ST_SOURCE *s, LOG_GATHER *g) {
+  ST_PARSE *ctx = (ST_PARSE *)state;
   s->size = load_source(s->path, &s->text);
   if (s->size <= 0) {
     s->status = -1;
@@ -162,7 +171,9 @@ int pool_has(const ST_SOURCE *s) {
   return g_pool.active && s->ahead != AHEAD_DIRECT;
 }
 
-int pool_start(CHBUF *from, SourceWork work, SourceForget forget) {
+const SourceWork kParsing = {parse_ahead, forget_parse, OpenContext, CloseContext};
+
+int pool_start(CHBUF *from, const SourceWork *work) {
   if (pool_active()) return 1;
   int jobs = g_config.JOBS > 0 ? g_config.JOBS : ProcessorCount();
   if (jobs > kMaxThreads) jobs = kMaxThreads;
@@ -183,7 +194,6 @@ int pool_start(CHBUF *from, SourceWork work, SourceForget forget) {
     g_pool.awaited = nullptr;
     g_pool.idle = 0;
     g_pool.work = work;
-    g_pool.forget = forget;
     g_pool.active = 1;
   }
   g_pool.nthreads = 0;
@@ -222,7 +232,7 @@ void pool_stop(CHBUF *keep) {
     if (!s) continue;
     DropGathered(s);
     bool theirs = s->ahead == AHEAD_PARSING || s->ahead == AHEAD_PARSED;
-    if (e != keep && theirs && g_pool.forget) g_pool.forget(s);
+    if (e != keep && theirs && g_pool.work && g_pool.work->forget) g_pool.work->forget(s);
     s->ahead = AHEAD_NONE;  // a source handed back (AHEAD_DIRECT) is the worker's
   }
   g_pool.first = nullptr;
@@ -249,7 +259,7 @@ int pool_wait(CHBUF *e) {
   if (s->gathered && !s->gathered->failed) return 1;
   // Incomplete: the caller does it again itself; it no longer counts ahead.
   DropGathered(s);
-  if (g_pool.forget) g_pool.forget(s);
+  if (g_pool.work && g_pool.work->forget) g_pool.work->forget(s);
   s->ahead = AHEAD_DIRECT;
   g_pool.reported++;
   if (g_pool.idle) g_pool.room.notify_all();

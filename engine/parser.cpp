@@ -35,24 +35,23 @@ const char *FlagText(int was, int on) {
 // be made, the body is still parsed as a body (FUNCTION_FLG on) but with no
 // function current, so its calls are not attached to anything.
 void RecordFunction(ST_PARSE *ctx) {
-  CHBUF *e = AddCBFrom(&ctx->src->records, &ctx->src->funcs, (int)sizeof(ST_FUNC));
-  if (!e) {
+  FUNC_HEAD head = {};
+  head.scope = ctx->scope_text;
+  head.name = ctx->func_name.text;
+  head.argc = ctx->func_name.argc;
+  head.items = ctx->func_name.items;
+  // This parser knows no default arguments: every parameter is needed (the
+  // scope-aware linking of PARSER=1 reads it for a source this parser read).
+  head.argc_min = head.argc;
+  head.line = ctx->line_no - 1;
+  head.name_at =
+      TEXT_POS{ctx->func_name.name_line, ctx->func_name.name_column, ctx->func_name.name_offset};
+  ST_FUNC *f = record_function(ctx->src, head, &ctx->cur_func);
+  if (!f) {
     ctx->cur_func = nullptr;
     set_function_flg(ctx, 1);
     return;
   }
-  ST_FUNC *f = (ST_FUNC *)e->data;
-  f->source = ctx->src;
-  CB_Init(&f->calls);
-  ctx->cur_func = e;
-  f->scope = ANA_Intern(ctx->scope_text);
-  f->name = ANA_Intern(ctx->func_name.text);
-  f->argc = ctx->func_name.argc;
-  f->items = ctx->func_name.items;
-  // This parser knows no default arguments: every parameter is needed (the
-  // scope-aware linking of PARSER=1 reads it for a source this parser read).
-  f->argc_min = f->argc;
-  f->line = ctx->line_no - 1;
   LogPrint(1, LOG_DEBUG, "//##########  enter FUNCTION  ##########\r\n");
   LogPrint(1, LOG_DEBUG, "// %s LINE:%d ----> %s%s(argc:%d/items:%d)\r\n", ctx->src->name, f->line,
            f->scope, f->name, f->argc, f->items);
@@ -80,6 +79,8 @@ void FinishFunction(ST_PARSE *ctx) {
     f->scope = ANA_Intern(scope);
   }
   f->def_offset = (int)(def - ctx->src->text);
+  // The '}' just consumed is still the current token's place.
+  if (ctx->token.pos) f->end_line = line_position(ctx, ctx->token.pos).line;
   LogPrint(1, LOG_DEBUG, "//@@@@@@@@@@ exit FUNCTION (%s%s) @@@@@@@@@@\r\n", f->scope, f->name);
 }
 
@@ -173,6 +174,7 @@ void begin_source(ST_PARSE *ctx, ST_SOURCE *s) {
   ctx->class_name[0] = 0;
   ctx->yield_every = g_parse_yield_every;
   ctx->precise = g_config.PARSER && precise_available();
+  ctx->exact_names = g_config.EXACT_NAMES;
   reset_parser(ctx);
 }
 

@@ -7,10 +7,183 @@
 #include "engine/ana.h"
 #include "foundation/log.h"
 
+// Token kinds.
+enum {
+  TK_ERROR = -100,   // syntax-error mark of the conditional operator
+  TK_STOP = -3,      // stop requested (Escape)
+  TK_EOF = -2,       // end of the source
+  TK_IDENT = 1000,   // identifier
+  TK_NUMBER = 1001,  // decimal number
+  TK_HEXNUM = 1002,  // 0x number
+  TK_TYPE = 1004,    // basic type words
+  TK_FUNC = 1005,    // a name whose parenthesised list was parsed
+  TK_CAST = 1007,    // cast marker
+  TK_ELLIPSIS = 1008,
+  TK_ARROW = 1009,
+  TK_LITERAL = 1010,
+  TK_LABEL = 1011,
+  TK_SCOPE = 1012,
+  TK_COMMENT = 1015,
+  TK_IF = 1016,
+  TK_ELSE = 1017,
+  TK_SWITCH = 1018,
+  TK_CASE = 1019,
+  TK_DEFAULT = 1020,
+  TK_FOR = 1021,
+  TK_WHILE = 1022,
+  TK_DO = 1023,
+  TK_RETURN = 1024,
+  TK_SIZEOF = 1025,
+  TK_VOID = 1026,
+  TK_TRY = 1027,
+  TK_CATCH = 1028,
+  TK_ASM_GCC = 1030,
+  TK_ASM_WIN = 1031,
+  TK_SHIFT = 1100,
+  TK_INC = 1101,
+  TK_DEC = 1102,
+  TK_ASSIGN = 1200,
+  TK_COMPARE = 1300,
+  TK_OROR = 1307,
+  TK_ANDAND = 1308,
+  TK_PP_IF = 2000,  // the eight directives, 2000..2007
+  TK_PP_IFDEF = 2001,
+  TK_PP_IFNDEF = 2002,
+  TK_PP_ELSE = 2003,
+  TK_PP_ENDIF = 2004,
+  TK_PP_INCLUDE = 2005,
+  TK_PP_DEFINE = 2006,
+  TK_PP_UNDEF = 2007,
+  TK_PREPRO = TK_PP_IF,          // first directive kind
+  TK_PREPRO_LAST = TK_PP_UNDEF,  // last directive kind
+  TK_TYPEDEF = 2008,
+  TK_STRUCT = 2009,
+  TK_CLASS = 2010,
+  TK_ENUM = 2011,
+  TK_EXTERN = 2012,
+};
+
+// Parser modes.
+enum {
+  MODE_TOP = 0,
+  MODE_FUNC_NAME = 1,
+  MODE_TYPEDEF = 2,
+  MODE_STRUCT = 3,
+  MODE_ENUM = 4,
+  MODE_BLOCK = 5,
+};
+
+struct ST_TOKEN {
+  char text[260];  // the token's bytes (at most 255); "--" for TK_EOF
+  char *pos;       // start in line_buf (after the quote for a literal); null at EOF
+  int len;         // bytes spanned in the line (literal: bytes after escapes)
+  int kind;        // token kind
+  int argc;        // parser scratch: argument count of a TK_FUNC
+  int items;       // parser scratch: item count of a head
+  // Where the name of a TK_FUNC stands in the source's text (0-based line,
+  // byte column in that line, byte offset); set on TK_FUNC tokens only.
+  int name_line;
+  int name_column;
+  int name_offset;
+};
+
+// A run of bytes of the text that the line reader left out of a logical line
+// (a block comment, a continuation, a stray CR, two literals joined): the
+// line's bytes from `out` on come from the text at `src` on.
+struct LINE_GAP {
+  int out;          // offset in line_buf
+  const char *src;  // where that byte is in the text
+};
+
+// Everything that belongs to one source while it is parsed: the reader's
+// place in its text, the current tokens and the parser's state. Passed first
+// to every step of the engine, so a source is parsed by whoever holds its
+// context and nothing else of the analyzer changes meanwhile.
+struct ST_PARSE {
+  ST_SOURCE *src;        // source being parsed
+  char *read_pos;        // next byte for the line reader
+  int line_no;           // physical lines consumed so far
+  char *line_buf;        // current logical line (in scratch), or null
+  char *tok_pos;         // tokenizer cursor in line_buf; null: fetch a line
+  char *anchor_pos;      // start of the current top-level declaration
+  int anchor_line;       // line_no when anchor_pos was set
+  CHBUF *cur_func;       // element of src->funcs whose body is parsed
+  char class_name[264];  // class whose body is being parsed
+  ST_TOKEN token;        // current token
+  ST_TOKEN prev_token;   // previous token within the logical line
+  int mode;              // parser mode (MODE_...)
+  int FUNCTION_FLG;      // inside the body of a recorded function
+  int CLASS_FLG;         // inside a class body
+  char scope_text[260];  // text of the last TK_SCOPE token, or empty
+  ST_TOKEN func_name;    // copy of the last TK_FUNC token
+  ST_TOKEN class_token;  // copy of the token after the last "class"
+  int brace_nest;        // brace depth, for trace lines
+  int bracket_nest;      // bracket depth, for trace lines
+  int paren_nest;        // parenthesis depth, for trace lines
+  int depth;             // recursion depth of the parser (guard)
+  int depth_exceeded;    // 1 once the guard ended the current source
+  int trace_level;       // log level, read once per logical line
+  unsigned yield_count;  // statements in braces since the last yield
+  int yield_every;       // statements in braces between two yields; 0 never
+  int precise;           // 1: this source is parsed by the precise front end
+  int exact_names;       // 1: words equal to a keyword by hash alone are names
+  ARENA scratch;         // the current line's bytes, reused line after line
+  // Where the bytes of line_buf come from, so that a name can be placed in
+  // the text (line_position): the line's first byte in the text, its line,
+  // and the runs left out of it (in scratch, in order).
+  const char *line_src;  // text byte of line_buf[0]
+  int line_first;        // 0-based line of line_src
+  LINE_GAP *gaps;        // runs left out of the current line
+  int gap_count;         // used entries of gaps
+  int gap_cap;           // entries gaps has room for
+  // The last place found in the current line, where the next search starts
+  // when it lies beyond it (names are placed in order).
+  const char *seen_src;  // a byte of the line's text, or null
+  int seen_line;         // its 0-based line
+  const char *seen_bol;  // the first byte of that line
+};
+
+// A place in a source's text.
+struct TEXT_POS {
+  int line;    // 0-based line
+  int column;  // bytes before it in its line
+  int offset;  // bytes before it in the text
+};
+
 // Deepest parser recursion a source may drive (braces, parentheses, prefix
 // operators, nested conditionals and declarations). Past it the source ends as
 // if at its end, so no input can exhaust the stack.
 enum { ANA_MAX_DEPTH = 2000 };
+
+// ---- records (records.cpp): how every front end records what it found ----
+
+// What a front end knows of a definition when it records it.
+struct FUNC_HEAD {
+  const char *scope;    // scope prefix ("A::", "n::A::") or "" (copied: interned)
+  const char *name;     // the function's name (interned)
+  int argc;             // parameters counted in the head
+  int items;            // item count kept with argc
+  int argc_min;         // fewest arguments a call passes
+  int variadic;         // 1: calls may pass more than argc_min
+  int member;           // 1: a member of the class its scope names
+  int const_this;       // 1: a const member
+  const char *returns;  // the class its return type names (interned), or null
+  int line;             // 0-based line where its text starts (its `line`)
+  TEXT_POS name_at;     // where its name is
+};
+// Appends the definition to s's functions: scope and name interned, no
+// calls, the closing brace not yet seen (end_line -1). nullptr when no
+// memory is left (nothing appended). *element, when asked, is its list
+// element.
+ST_FUNC *record_function(ST_SOURCE *s, const FUNC_HEAD &head, CHBUF **element = nullptr);
+// Appends a call of scope and name (scope may be null or "") with argc
+// arguments to caller's calls; line is its line as the front end counts it
+// (relative to the caller), at where its called name is. nullptr when no
+// memory is left (nothing appended).
+ST_CALL *record_call(ST_SOURCE *s, ST_FUNC *caller, const char *scope, const char *name, int argc,
+                     int line, TEXT_POS at);
+// Every function of s whose body never closed ends at last_line.
+void close_functions(ST_SOURCE *s, int last_line);
 
 // ---- source loading (source_loader.cpp) ----
 
@@ -35,6 +208,10 @@ int wchar2sjis(const char *src, int len, char *dst, int cap);
 // the text, for a null context or when memory runs out (read_pos then
 // unchanged).
 int get_line(ST_PARSE *ctx);
+// Where the byte at `at` of the current logical line (inside line_buf)
+// stands in the source's text. Places asked for in the order of the line
+// cost no more than the line's length together.
+TEXT_POS line_position(ST_PARSE *ctx, const char *at);
 // First byte at p that is not TAB, LF, CR or space.
 char *skip_blank(char *p);
 // First NUL, LF or ESC byte at or after p.
@@ -137,9 +314,13 @@ inline bool token_ends(const ST_PARSE *ctx) {
 // The work of the analysis threads on one source: ANA_Exec's slices, one
 // after another, each ending with a mark that carries its progress; the text
 // is given back at the end.
-void parse_ahead(ST_PARSE *ctx, ST_SOURCE *s, LOG_GATHER *g);
+// state is the thread's own parse context.
+void parse_ahead(void *state, ST_SOURCE *s, LOG_GATHER *g);
 // Puts a source parsed ahead back as registered: no records, no text.
 void forget_parse(ST_SOURCE *s);
+// The analysis threads' parsing: parse_ahead with a context per thread.
+struct SourceWork;
+extern const SourceWork kParsing;
 // ANA_Exec's step for s, the current source, parsed ahead: waits until it is
 // parsed, then writes what it printed up to its next slice of ten statements
 // and returns that slice's progress; once everything is written, reports it

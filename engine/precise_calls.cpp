@@ -65,6 +65,7 @@ void precise_enter_call(PreciseWalk *w) {
   if (pc.name.qualifier[0]) pc.form = CALL_QUALIFIED;
   TSNode args = ts_node_child_by_field_id(call, g.f_arguments);
   pc.at = NodeStart(w->t, name);
+  pc.name_at = precise_name_place(g, name);
   pc.argc = ArgumentCount(g, args);
   if (g.cpp) {  // C has no overloads to tell apart
     uint32_t n = ts_node_is_null(args) ? 0 : ts_node_named_child_count(args);

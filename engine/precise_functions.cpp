@@ -97,42 +97,49 @@ int Templated(const PreciseGrammar &g, TSNode def) {
   return !ts_node_is_null(up) && ts_node_symbol(up) == g.template_declaration;
 }
 
-// Makes the record of a function named nm (its qualifier and name).
+// What C++ says of a function's types beside its name: its parameters'
+// and return types, whether it is a template (C has no overloads to tell
+// apart, so C sources go without).
+void RecordTypes(PreciseWalk *w, ST_FUNC *f, TSNode def, TSNode params,
+                 const std::vector<std::string> &templates) {
+  if (!w->g->cpp) return;
+  f->templated = Templated(*w->g, def);
+  f->param_types = precise_param_types(w, params, f->argc, templates);
+  TSNode declarator = ts_node_child_by_field_id(def, w->g->f_declarator);
+  std::string type = precise_type_text(w, def, declarator, templates);
+  if (!type.empty() && type[0] != '$') f->return_type = ANA_Intern(type.c_str());
+  f->returns_const = precise_declared_const(w, def, declarator);
+}
+
+// Makes the record of a function named nm (its qualifier and name) at
+// name_at, whose body ends on end_line.
 ST_FUNC *Record(PreciseWalk *w, const PreciseName &nm, const PreciseParams &pp, TSNode def,
-                TSNode params, int is_const, const std::vector<std::string> &templates) {
+                int is_const, TEXT_POS name_at, int end_line) {
   ST_SOURCE *s = w->ctx->src;
-  CHBUF *e = AddCBFrom(&s->records, &s->funcs, (int)sizeof(ST_FUNC));
-  if (!e) return nullptr;
-  ST_FUNC *f = (ST_FUNC *)e->data;
-  f->source = s;
-  CB_Init(&f->calls);
   char scope[1300];
   const char *q = strcmp(nm.qualifier, "::") == 0 ? "" : nm.qualifier;
   FormatText(scope, sizeof scope, "%s%s", w->scope, q);
-  f->scope = ANA_Intern(scope);
-  f->name = ANA_Intern(nm.name);
-  f->argc = f->items = pp.argc;
-  f->argc_min = pp.argc_min;
-  f->variadic = pp.variadic;
-  f->member = IsMember(w, nm.qualifier);
-  f->const_this = f->member && is_const;
+  FUNC_HEAD head = {};
+  head.scope = scope;
+  head.name = nm.name;
+  head.argc = head.items = pp.argc;
+  head.argc_min = pp.argc_min;
+  head.variadic = pp.variadic;
+  head.member = IsMember(w, nm.qualifier);
+  head.const_this = head.member && is_const;
   char returns[260];
   if (precise_class_of(w, ts_node_child_by_field_id(def, w->g->f_type), returns, sizeof returns))
-    f->returns = ANA_Intern(returns);
-  if (w->g->cpp) {  // C has no overloads to tell apart
-    f->templated = Templated(*w->g, def);
-    f->param_types = precise_param_types(w, params, pp.argc, templates);
-    TSNode declarator = ts_node_child_by_field_id(def, w->g->f_declarator);
-    std::string type = precise_type_text(w, def, declarator, templates);
-    if (!type.empty() && type[0] != '$') f->return_type = ANA_Intern(type.c_str());
-    f->returns_const = precise_declared_const(w, def, declarator);
-  }
+    head.returns = ANA_Intern(returns);
   uint32_t start = TextStart(w);
+  head.line = precise_row_of(w, start);
+  head.name_at = name_at;
+  ST_FUNC *f = record_function(s, head);
+  if (!f) return nullptr;
   uint32_t end = TextEnd(w, NodeEnd(w->t, def));
   f->def_pos = s->text + start;
   f->def_offset = (int)start;
   f->def_len = end > start ? (int)(end - start) : 0;
-  f->line = precise_row_of(w, start);
+  f->end_line = end_line;
   return f;
 }
 
@@ -154,7 +161,9 @@ void Open(PreciseWalk *w, TSNode fd, TSNode body, TSNode def) {
   PreciseFunc pf;
   pf.depth = w->path.size() - 1;
   pf.templates = precise_template_names(w, def);
-  pf.func = Record(w, nm, pp, def, params, ConstAfter(w->t, params), pf.templates);
+  pf.func = Record(w, nm, pp, def, ConstAfter(w->t, params), precise_name_place(g, name_node),
+                   (int)ts_node_end_point(body).row);
+  if (pf.func) RecordTypes(w, pf.func, def, params, pf.templates);
   pf.body_row = (int)ts_node_start_point(body).row;
   pf.nest = w->brackets;
   if (w->log && pf.func) {
@@ -271,15 +280,10 @@ void precise_leave_function(PreciseWalk *w) {
   std::vector<size_t> calls_in_args;  // calls whose arguments may be calls
   for (const PreciseCall &pc : pf.calls) {
     if (!f) break;
-    CHBUF *e = AddCBFrom(&s->records, &f->calls, (int)sizeof(ST_CALL));
-    if (!e) break;
-    ST_CALL *c = (ST_CALL *)e->data;
+    ST_CALL *c = record_call(s, f, pc.form == CALL_QUALIFIED ? pc.name.qualifier : "", pc.name.name,
+                             pc.argc, pc.line, pc.name_at);
+    if (!c) break;
     made.push_back(c);
-    c->caller = f;
-    c->scope = pc.form == CALL_QUALIFIED ? ANA_Intern(pc.name.qualifier) : "";
-    c->name = ANA_Intern(pc.name.name);
-    c->argc = pc.argc;
-    c->line = pc.line;
     c->how = HowWritten(s, pc, Through(pf.calls, made, pc.through));
     if (c->how && c->how->arg_types) calls_in_args.push_back(made.size() - 1);
     if (!w->log) continue;

@@ -131,6 +131,10 @@ struct PreciseParams {
 PreciseParams precise_params_of(const PreciseGrammar &g, const PreciseText &t, TSNode list,
                                 TSTreeCursor *cursor);
 
+// Where the name a name node writes is: the last part of a qualified name,
+// the name of a template, else the node itself.
+TEXT_POS precise_name_place(const PreciseGrammar &g, TSNode node);
+
 // Follows a function definition's declarator to its function_declarator
 // (through pointers, references, parentheses, attributes); a conversion
 // operator's operator_cast node is returned as it is. Null when there is
@@ -153,8 +157,9 @@ struct PreciseCall {
   uint32_t at;  // where its name starts
   int form;     // CALL_...
   int argc;
-  int line;  // its line relative to the line of the body's opening brace, plus 1
-  int nest;  // log indentation of its summary line
+  int line;          // its line relative to the line of the body's opening brace, plus 1
+  TEXT_POS name_at;  // where its called name (the last part of a qualified one) is
+  int nest;          // log indentation of its summary line
   PreciseName name;
   char receiver[260];  // obj.f(): the class obj is declared with ("n::A::"), or ""
   int object_const;    // obj.f(): 1 obj is declared const, 0 not, -1 not known

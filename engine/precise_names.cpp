@@ -185,6 +185,20 @@ PreciseParams precise_params_of(const PreciseGrammar &g, const PreciseText &t, T
   return r;
 }
 
+TEXT_POS precise_name_place(const PreciseGrammar &g, TSNode node) {
+  for (int guard = 0; guard < 64 && !ts_node_is_null(node); guard++) {
+    TSSymbol sym = ts_node_symbol(node);
+    if (sym != g.qualified_identifier && sym != g.template_function && sym != g.template_method)
+      break;
+    TSNode name = ts_node_child_by_field_id(node, g.f_name);
+    if (ts_node_is_null(name)) break;
+    node = name;
+  }
+  if (ts_node_is_null(node)) return TEXT_POS{0, 0, 0};
+  TSPoint at = ts_node_start_point(node);
+  return TEXT_POS{(int)at.row, (int)at.column, (int)ts_node_start_byte(node)};
+}
+
 TSNode precise_function_declarator(const PreciseGrammar &g, TSNode node) {
   while (!ts_node_is_null(node)) {
     TSSymbol sym = ts_node_symbol(node);

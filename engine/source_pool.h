@@ -9,17 +9,24 @@
 #include "engine/ana.h"
 #include "foundation/log.h"
 
-// What a thread does with one source; what it prints goes to g. ctx is the
-// thread's own parse context.
-typedef void (*SourceWork)(ST_PARSE *ctx, ST_SOURCE *s, LOG_GATHER *g);
-// Puts a source worked ahead, and not reported, back as it was before.
-typedef void (*SourceForget)(ST_SOURCE *s);
+// What the threads do with the sources they take.
+struct SourceWork {
+  // The work on one source; what it prints goes to g. state is the thread's
+  // own, made by open_state (null when there is none).
+  void (*work)(void *state, ST_SOURCE *s, LOG_GATHER *g);
+  // Puts a source worked ahead, and not reported, back as it was before.
+  void (*forget)(ST_SOURCE *s);
+  // A thread's own state, made when it starts and given back when it ends
+  // (both may be null: no state). A thread that gets none does no work.
+  void *(*open_state)(void);
+  void (*close_state)(void *state);
+};
 
 // Starts threads doing work on the sources from `from` on, when JOBS asks for
 // more than one, the debug log is below level 2, the log indentation is at 0
 // and more than one source is left. 1 when they run (or already ran), 0 when
-// the worker must do the work alone.
-int pool_start(CHBUF *from, SourceWork work, SourceForget forget);
+// the worker must do the work alone. work must outlive the threads.
+int pool_start(CHBUF *from, const SourceWork *work);
 // 1 while threads work ahead.
 int pool_active(void);
 // 1 while threads work ahead and s is theirs (not handed back to the

@@ -62,12 +62,12 @@ inline void CopyToken(ST_TOKEN *dst, const ST_TOKEN *src) {
 // The keyword kind of a word whose HashString h was computed while it was
 // scanned, so the word is not read a second time. A missing table takes the
 // traced path of HASH_Search.
-int KeywordKind(unsigned h, const char *word, int len) {
+int KeywordKind(int exact_names, unsigned h, const char *word, int len) {
   const ST_HASH *t = ANA.keywords;
   int kind = !t || !t->slots || t->size == 0 ? HASH_Search(ANA.keywords, word, len)
                                              : HASH_SearchHash(t, h);
   // With EXACT_NAMES a name that merely hashes like a keyword stays a name.
-  if (kind >= 0 && g_config.EXACT_NAMES && !ANA_IsKeywordText(word, len)) return -1;
+  if (kind >= 0 && exact_names && !ANA_IsKeywordText(word, len)) return -1;
   return kind;
 }
 
@@ -112,7 +112,7 @@ __attribute__((always_inline)) inline Lexeme ScanWord(const ST_PARSE *ctx, unsig
     x.next = q + 1;
     if (x.len == 8 && memcmp(p, "default:", 8) == 0) x.kind = TK_DEFAULT;
   } else {
-    int kind = KeywordKind(h, (const char *)p, x.len);
+    int kind = KeywordKind(ctx->exact_names, h, (const char *)p, x.len);
     if (kind >= 0 && !(kind == TK_CLASS && ctx->mode != MODE_TOP)) x.kind = kind;
     x.next = q;
   }
@@ -134,7 +134,7 @@ __attribute__((always_inline)) inline Lexeme ScanLiteral(unsigned char *p) {
 
 // Any other byte at p: an operator of one to three bytes, a directive, a
 // literal, or the byte itself as its kind.
-__attribute__((always_inline)) inline Lexeme ScanOther(unsigned char *p) {
+__attribute__((always_inline)) inline Lexeme ScanOther(int exact_names, unsigned char *p) {
   unsigned char b = *p, f = p[1];
   int kind = b, len = 1;
   switch (b) {
@@ -211,8 +211,7 @@ __attribute__((always_inline)) inline Lexeme ScanOther(unsigned char *p) {
         while (IsWordOrDigit(*w)) w++;
         len = (int)(w - p);
         kind = HASH_Search(ANA.keywords, (const char *)p, len);
-        if (kind >= 0 && g_config.EXACT_NAMES && !ANA_IsKeywordText((const char *)p, len))
-          kind = -1;
+        if (kind >= 0 && exact_names && !ANA_IsKeywordText((const char *)p, len)) kind = -1;
         if (kind < 0) kind = 0;
       }
       break;
@@ -385,7 +384,7 @@ int gt_token(ST_PARSE *ctx) {
       break;
     }
     default:
-      x = ScanOther(p);
+      x = ScanOther(ctx->exact_names, p);
       break;
   }
   p = x.start;

@@ -321,7 +321,7 @@ void Unlink(ST_CALL *c) {
 // The work of the analysis threads in the linking phase: every call of s
 // resolved, its line gathered and followed by a mark. The definitions are
 // marked called, and the rows added, by the worker in s's turn.
-void LinkAhead(ST_PARSE *, ST_SOURCE *s, LOG_GATHER *g) {
+void LinkAhead(void *, ST_SOURCE *s, LOG_GATHER *g) {
   ForEachCall(s, [g](ST_CALL *c) {
     SetHashes(c);
     Resolve(c, true);
@@ -334,6 +334,9 @@ void LinkAhead(ST_PARSE *, ST_SOURCE *s, LOG_GATHER *g) {
 void ForgetLinks(ST_SOURCE *s) {
   ForEachCall(s, Unlink);
 }
+
+// Linking needs no state of a thread's own.
+const SourceWork kLinking = {LinkAhead, ForgetLinks, nullptr, nullptr};
 
 // The linking of s in its turn from what a thread did ahead: each call's
 // line, then its mark and row, then the Escape poll, as when linked here.
@@ -368,7 +371,7 @@ void LinkStartAhead(void) {
   g_link_cursor = nullptr;
   BuildIndex();
   // The calls of the sources ahead are resolved by the analysis threads.
-  if (g_index_ready) pool_start(CB_Next(&ANA.sources, nullptr), LinkAhead, ForgetLinks);
+  if (g_index_ready) pool_start(CB_Next(&ANA.sources, nullptr), &kLinking);
   g_link_started = true;
 }
 
