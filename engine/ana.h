@@ -98,6 +98,9 @@ struct ST_CALL_FORM {
   int form;                // how the call names its target (CALL_...)
   const char *receiver;    // obj.f(): the class obj is declared with, "n::A::", or null
   const char *object;      // obj.f() with obj declared nowhere near: its name (a data member?)
+  // obj.m.f(), this->m.f(): the data member m of the class in receiver (obj's
+  // class, or the caller's for this) whose class f is looked for in, or null.
+  const char *member;
   const ST_CALL *through;  // g().f(): the call g() whose result f is called on, or null
   // What the arguments visibly are, normalised as ST_FUNC.param_types ("" not
   // known), argc of them, or null when none is known.

@@ -7,6 +7,7 @@
 #ifdef VELMORA_HAVE_TREE_SITTER
 
 #include "engine/precise_internal.h"
+#include "foundation/text.h"
 
 namespace {
 
@@ -38,6 +39,30 @@ uint32_t CalledNameStart(const PreciseGrammar &g, const PreciseText &t, TSNode c
   return ts_node_is_null(fn) ? UINT32_MAX : NodeStart(t, fn);
 }
 
+// obj.m.f(), obj->m.f(), this->m.f(): the class obj is declared with (the
+// caller's own for this) into pc's receiver and m into its member; nothing
+// when obj's class is not known.
+void MemberOfMember(PreciseWalk *w, TSNode object, uint32_t at, PreciseCall *pc) {
+  const PreciseGrammar &g = *w->g;
+  TSNode inner = ts_node_child_by_field_id(object, g.f_argument);
+  TSNode field = ts_node_child_by_field_id(object, g.f_field);
+  if (ts_node_is_null(inner) || ts_node_is_null(field) || ts_node_symbol(field) != g.field_identifier)
+    return;
+  char holder[260] = "";
+  if (ts_node_symbol(inner) == g.this_expr) {
+    const ST_FUNC *f = w->funcs.back().func;
+    if (f && f->member && f->scope) CopyText(holder, sizeof holder, f->scope);
+  } else {
+    TSNode op = ts_node_child_by_field_id(object, g.f_operator);
+    int arrow = !ts_node_is_null(op) && NodeEnd(w->t, op) - NodeStart(w->t, op) == 2;
+    precise_receiver_type(w, inner, at, arrow, holder, sizeof holder);
+  }
+  if (!holder[0]) return;
+  CopyText(pc->receiver, sizeof pc->receiver, holder);
+  precise_clean_text(w->t, NodeStart(w->t, field), NodeEnd(w->t, field), pc->member,
+                     sizeof pc->member, 0);
+}
+
 }  // namespace
 
 void precise_enter_call(PreciseWalk *w) {
@@ -48,6 +73,7 @@ void precise_enter_call(PreciseWalk *w) {
   PreciseCall pc;
   pc.receiver[0] = 0;
   pc.object[0] = 0;
+  pc.member[0] = 0;
   pc.through = UINT32_MAX;
   pc.object_const = -1;
   TSNode name = fn, object{};
@@ -89,6 +115,8 @@ void precise_enter_call(PreciseWalk *w) {
     if (!pc.receiver[0] && ts_node_symbol(object) == g.identifier)
       precise_clean_text(w->t, NodeStart(w->t, object), NodeEnd(w->t, object), pc.object,
                          sizeof pc.object, 0);
+    if (!ts_node_is_null(object) && ts_node_symbol(object) == g.field_expression)
+      MemberOfMember(w, object, pc.at, &pc);
   }
   PreciseFunc &f = w->funcs.back();
   TSNode end = ts_node_is_null(args) ? call : args;

@@ -231,6 +231,7 @@ ST_CALL_FORM *HowWritten(ST_SOURCE *s, const PreciseCall &pc, const ST_CALL *thr
   how->form = pc.form;
   how->receiver = pc.receiver[0] ? ANA_Intern(pc.receiver) : nullptr;
   how->object = pc.object[0] ? ANA_Intern(pc.object) : nullptr;
+  how->member = pc.member[0] ? ANA_Intern(pc.member) : nullptr;
   how->through = through;
   how->object_const = pc.object_const;
   if (typed && pc.argc > 0 && (size_t)pc.argc == pc.args.size()) {

@@ -166,6 +166,7 @@ struct PreciseCall {
   std::vector<std::string> args;  // each argument's visible type ("" not known)
   std::vector<uint32_t> arg_calls;  // per argument written as a call, where its name starts
   char object[64];     // obj.f() when that is not known: obj's name, or ""
+  char member[64];     // obj.m.f(): m (receiver then holds obj's class), or ""
   uint32_t through;    // g().f(): where the name g starts (UINT32_MAX: none)
 };
 

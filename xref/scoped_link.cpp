@@ -407,23 +407,32 @@ ST_FUNC *FindQualified(string_view from, string_view q, const Ask &ask) {
   return Pick(list, ask, [q](const ST_FUNC *f) { return EndsAtBoundary(Text(f->scope), q); });
 }
 
-// obj.f() in a member of the class `from`, with obj declared nowhere near:
-// when obj is a data member of that class or of a base, the class it is
-// declared with (*found set; the result null when that class is not
-// analysed).
-ST_FUNC *FindThroughField(string_view from, string_view object, const Ask &ask, bool *found) {
+// The data member `object` of the class `from` or of a base: false when
+// there is none with a class type; else true, with *cls the analysed class
+// it is declared with, or empty when that class is not analysed.
+bool FieldClass(string_view from, string_view object, string_view *cls) {
   auto own = g_scoped.classes.find(from);
-  if (own == g_scoped.classes.end()) return nullptr;
+  if (own == g_scoped.classes.end()) return false;
   auto field = g_scoped.fields.find(PairKey{from, object});
   string_view holder = from;
   for (size_t i = 0; field == g_scoped.fields.end() && i < own->second.ancestors.size(); i++) {
     holder = own->second.ancestors[i];
     field = g_scoped.fields.find(PairKey{holder, object});
   }
-  if (field == g_scoped.fields.end()) return nullptr;
-  *found = true;
+  if (field == g_scoped.fields.end()) return false;
+  if (!ResolveType(holder, field->second, cls)) *cls = string_view();
+  return true;
+}
+
+// obj.f() in a member of the class `from`, with obj declared nowhere near:
+// when obj is a data member of that class or of a base, the class it is
+// declared with (*found set; the result null when that class is not
+// analysed).
+ST_FUNC *FindThroughField(string_view from, string_view object, const Ask &ask, bool *found) {
   string_view cls;
-  return ResolveType(holder, field->second, &cls) ? FindInClass(cls, ask) : nullptr;
+  if (!FieldClass(from, object, &cls)) return nullptr;
+  *found = true;
+  return cls.empty() ? nullptr : FindInClass(cls, ask);
 }
 
 // obj.f(), p->f(): the type of obj is not known, so only a name that one
@@ -503,6 +512,11 @@ ST_FUNC *Find(const ST_CALL *call, int through_left, std::vector<ST_FUNC *> *tie
         // it is not analysed (a library type such as a string).
         string_view cls;
         if (!ResolveType(from, how->receiver, &cls)) return nullptr;
+        if (how->member) {  // obj.m.f(): m's class, when m has one that is analysed
+          string_view holder = cls;
+          if (!FieldClass(holder, how->member, &cls) || cls.empty()) return nullptr;
+          ask.want_const = -1;
+        }
         return FindInClass(cls, ask);
       }
       if (how->through) {

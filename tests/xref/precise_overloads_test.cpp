@@ -248,6 +248,21 @@ TEST_F(PreciseLinks, ReceiversHeldBySmartPointersAndDirectlyInitialised) {
   EXPECT_EQ(Links("d"), "Close>L4");
 }
 
+TEST_F(PreciseLinks, MembersOfMembersLookInTheMembersClass) {
+  Analyse(
+      "#include <vector>\n"
+      "struct Set { int end() const { return 0; } };\n"  // L1
+      "struct Other { int end() const { return 1; } };\n"
+      "struct Exp { Set prereqs_; Set* ptr_; std::vector<int> list_; };\n"
+      "struct User { Exp e_;\n"
+      "  int f(Exp* exp) { return exp->prereqs_.end() + exp->ptr_->end() + exp->list_.end(); }\n"
+      "  int g() { return this->e_.end(); } };\n");
+  // A member of a library type, or one no class of the member's has, stays
+  // unlinked.
+  EXPECT_EQ(Links("User::f"), "end>L1 end>L1 end>X");
+  EXPECT_EQ(Links("User::g"), "end>X");
+}
+
 TEST_F(PreciseLinks, DefaultsDeclaredInTheClassServeTheDefinitionOutside) {
   Analyse({{"s.h", "struct S { void Set(const char* s, int flags = 0); };\n"},
            {"s.cpp", "#include \"s.h\"\nvoid S::Set(const char* s, int flags) {}\n"
