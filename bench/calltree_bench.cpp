@@ -112,11 +112,11 @@ int CorpusMain(const std::string &dir, const char *name, int repeat) {
   char text[260] = "";
   while (ANA_Exec(nullptr, text, 0) != -2) {
   }
-  ANA_MakeFunctionList();
+  ANA_MakeFunctionList(nullptr);
   ANA_BeginCallList();
-  while (ANA_LinkNextSource() != -1) {
+  while (ANA_LinkNextSource(nullptr) != -1) {
   }
-  ANA_UpdateCalledColumn();
+  ANA_UpdateCalledColumn(nullptr);
   printf("corpus: %zu files, %.1f MB, analysed and linked in %.1f s\n", paths.size(), bytes / 1e6,
          Seconds(t0));
 
@@ -128,14 +128,15 @@ int CorpusMain(const std::string &dir, const char *name, int repeat) {
     return 1;
   }
   CountingViews views;
-  g_views = &views;
+  TreeWiring wiring = {};
+  GraphTreePorts(&wiring);
+  TreeTools tools{&wiring, &views, nullptr};
   for (int graph = 1; graph >= 0; graph--) {
     g_config.DISPLAY_GRAPH = graph;
     InitGraphTools();
     double best = 1e30, best_cpu = 1e30;
     for (int r = 0; r < repeat; r++) {
       views = CountingViews();
-      TreeClear();
       anon_counter = 0;
       flags_shown = 0;
       output_flags = 15;
@@ -143,9 +144,9 @@ int CorpusMain(const std::string &dir, const char *name, int repeat) {
       double c0 = CpuSeconds();
       auto t1 = std::chrono::steady_clock::now();
       if (callers)
-        ANA_MakeCallersTree(root, g_config.MAX_CALL_NEST);
+        ANA_MakeCallersTree(tools, root, g_config.MAX_CALL_NEST);
       else
-        ANA_MakeCallStackTree(root, g_config.MAX_CALL_NEST);
+        ANA_MakeCallStackTree(tools, root, g_config.MAX_CALL_NEST);
       best = std::min(best, Seconds(t1));
       best_cpu = std::min(best_cpu, CpuSeconds() - c0);
     }
@@ -156,7 +157,6 @@ int CorpusMain(const std::string &dir, const char *name, int repeat) {
         graph_enabled ? "on" : "off", views.nodes, views.text_bytes, GraphFileSize(), best,
         best_cpu);
   }
-  g_views = nullptr;
   struct rusage ru;
   getrusage(RUSAGE_SELF, &ru);
   printf("peak RSS %.1f MB\n", ru.ru_maxrss / 1024.0);
@@ -237,17 +237,18 @@ int main(int argc, char **argv) {
   }
 
   CountingViews views;
-  g_views = &views;
+  TreeWiring wiring = {};
+  GraphTreePorts(&wiring);
+  TreeTools tools{&wiring, &views, nullptr};
   output_flags = 15;
   auto t0 = std::chrono::steady_clock::now();
-  int r = ANA_MakeCallStackTree(funcs[0], 255);
+  int r = ANA_MakeCallStackTree(tools, funcs[0], 255);
   double secs = Seconds(t0);
   printf("result %d: %zu view nodes, %zu text bytes, %d graph bytes, log %s\n", r, views.nodes,
          views.text_bytes, GraphFileSize(), with_log ? "on" : "off");
   printf("%.3f s total, %.3f s per 10,000 nodes, %.0f nodes/s\n", secs,
          secs * 10000.0 / (double)views.nodes, (double)views.nodes / secs);
 
-  g_views = nullptr;
   MemFree(funcs);
   ReleaseANA();
   FreeGraphTools();

@@ -7,12 +7,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/json.h"
+#include "xref/json_text.h"
 #include "foundation/text.h"
 #include "platform/codepage.h"
 #include "platform/sys.h"
 #include "platform/terminal.h"
 #include "xref/list_columns.h"
+#include "xref/row_text.h"
 
 namespace {
 
@@ -238,167 +239,29 @@ void TerminalFront::ClearProgress() {
 
 // ---- result views ----------------------------------------------------------
 
-void RowStore::Insert(size_t index) {
-  refs_.insert(refs_.begin() + (long)index, Ref{"", 0});
-}
-
-void RowStore::Set(size_t row, std::string_view text) {
-  Ref &r = refs_[row];
-  if (text.size() <= r.len) {  // fits where it was (the texts are ours)
-    memcpy(const_cast<char *>(r.text), text.data(), text.size());
-    r.len = text.size();
-    return;
-  }
-  enum : size_t { kBlock = 1 << 20 };
-  char *at;
-  if (text.size() > kBlock / 4) {  // a row of its own
-    blocks_.emplace_back(new char[text.size()]);
-    at = blocks_.back().get();
-  } else {
-    if (text.size() > room_) {
-      blocks_.emplace_back(new char[kBlock]);
-      free_ = blocks_.back().get();
-      room_ = kBlock;
-    }
-    at = free_;
-    free_ += text.size();
-    room_ -= text.size();
-  }
-  memcpy(at, text.data(), text.size());
-  r = Ref{at, text.size()};
-}
-
-void RowStore::Clear() {
-  std::vector<Ref>().swap(refs_);
-  std::vector<std::unique_ptr<char[]>>().swap(blocks_);
-  free_ = nullptr;
-  room_ = 0;
-}
-
-RowStore *TerminalFront::Rows(int list) {
-  if (list == VIEW_FUNCTIONS && keep_[0]) return &functions_;
-  if (list == VIEW_CALLS && keep_[1]) return &calls_;
-  return nullptr;
-}
-
 int TerminalFront::HasView(int view) {
   if (view == VIEW_FUNCTIONS) return keep_[0];
   if (view == VIEW_CALLS) return keep_[1];
   return view == VIEW_TREE || view == VIEW_RESULT || view == VIEW_CALLERS;
 }
 
-namespace {
-
-int CellCount(const std::string &r) {
-  int n = 1;
-  for (char ch : r) n += ch == '\t';
-  return n;
+int TerminalFront::TakesRows(int list) {
+  if (list == VIEW_FUNCTIONS) return keep_[0];
+  if (list == VIEW_CALLS) return keep_[1];
+  return 0;
 }
 
-// Sets cell col of a row (cells before it that were never set stay empty).
-void PutCell(std::string &r, int col, const char *text) {
-  size_t start = 0;
-  int c = 0;
-  for (; c < col; c++) {
-    size_t tab = r.find('\t', start);
-    if (tab == std::string::npos) break;
-    start = tab + 1;
-  }
-  if (c < col) {  // cells before this one were never set
-    r.append((size_t)(col - c), '\t');
-    start = r.size();
-  }
-  size_t end = r.find('\t', start);
-  if (end == std::string::npos) end = r.size();
-  if (!text) text = "";
-  size_t len = strlen(text);
-  r.replace(start, end - start, text, len);
-  for (size_t i = start; i < start + len; i++) {  // a cell never splits a row
-    char ch = r[i];
-    if (ch == '\t' || ch == '\n' || ch == '\r') r[i] = ' ';
-  }
+void TerminalFront::AddFunctionRows(const FunctionRow *rows, size_t n) {
+  if (keep_[0]) functions_.insert(functions_.end(), rows, rows + n);
 }
 
-}  // namespace
-
-void TerminalFront::CloseRow() {
-  if (open_list_ < 0) return;
-  auto *rows = Rows(open_list_);
-  if (rows && open_row_ < rows->size()) rows->Set(open_row_, open_);
-  open_list_ = -1;
-  open_.clear();
+void TerminalFront::AddCallRows(const CallRow *rows, size_t n) {
+  if (keep_[1]) calls_.insert(calls_.end(), rows, rows + n);
 }
 
-void TerminalFront::InsertRow(int list, int index, int, const char *text) {
-  auto *rows = Rows(list);
-  if (!rows) return;
-  CloseRow();
-  if (index < 0 || (size_t)index > rows->size()) index = (int)rows->size();
-  rows->Insert((size_t)index);
-  if ((size_t)index + 1 == rows->size()) {  // appended: built in open_
-    open_list_ = list;
-    open_row_ = (size_t)index;
-    open_cells_ = 1;
-  }
-  SetCell(list, index, 0, text);
-}
-
-void TerminalFront::SetCell(int list, int row, int col, const char *text) {
-  auto *rows = Rows(list);
-  if (!rows || row < 0 || (size_t)row >= rows->size() || col < 0 || col > 64) return;
-  if (list == open_list_ && (size_t)row == open_row_) {
-    if (col == open_cells_) {  // the next cell: appended
-      open_ += '\t';
-      size_t start = open_.size();
-      open_ += text ? text : "";
-      for (size_t i = start; i < open_.size(); i++) {
-        char ch = open_[i];
-        if (ch == '\t' || ch == '\n' || ch == '\r') open_[i] = ' ';
-      }
-      open_cells_++;
-      return;
-    }
-    PutCell(open_, col, text);
-    open_cells_ = CellCount(open_);
-    return;
-  }
-  CloseRow();
-  std::string r(rows->Get((size_t)row));
-  PutCell(r, col, text);
-  rows->Set((size_t)row, r);
-}
-
-void TerminalFront::GetCell(int list, int row, int col, char *buffer, int size) {
-  if (!buffer || size <= 0) return;
-  buffer[0] = 0;
-  CloseRow();
-  auto *rows = Rows(list);
-  if (!rows || row < 0 || (size_t)row >= rows->size() || col < 0) return;
-  std::string_view r = rows->Get((size_t)row);
-  size_t start = 0;
-  for (int c = 0; c < col; c++) {
-    size_t tab = r.find('\t', start);
-    if (tab == std::string_view::npos) return;
-    start = tab + 1;
-  }
-  size_t end = r.find('\t', start);
-  if (end == std::string_view::npos) end = r.size();
-  CopyText(buffer, (size_t)size, r.data() + start, (long)(end - start), 1);
-}
-
-void TerminalFront::SetCellText(int list, int row, int col, const char *text) {
-  SetCell(list, row, col, text);
-}
-int TerminalFront::SelectedRow(int) {
-  return -1;
-}
-int TerminalFront::RowCount(int list) {
-  auto *rows = Rows(list);
-  return rows ? (int)rows->size() : 0;
-}
-void TerminalFront::DeleteRows(int list) {
-  CloseRow();
-  if (auto *rows = Rows(list)) rows->Clear();
+void TerminalFront::SetCalled(size_t first, const int *called, size_t n) {
+  for (size_t k = 0; k < n && first + k < functions_.size(); k++)
+    functions_[first + k].called = called[k];
 }
 
 TREEITEM TerminalFront::TreeInsert(TREEITEM, const char *) {
@@ -434,12 +297,13 @@ void TerminalFront::AppendResult(const char *text) {
 }
 
 void TerminalFront::PrintList(int list) {
-  const char *const *header = list == VIEW_FUNCTIONS ? kFunctionListHeaders : kCallListHeaders;
-  size_t ncols = list == VIEW_FUNCTIONS ? FL_COLUMNS : CL_COLUMNS;
   if (json) {
     PrintJsonList(list);
     return;
   }
+  bool functions = list == VIEW_FUNCTIONS;
+  const char *const *header = functions ? kFunctionListHeaders : kCallListHeaders;
+  size_t ncols = functions ? FL_COLUMNS : CL_COLUMNS;
   std::string out;
   for (size_t c = 0; c < ncols; c++) {
     if (c) out += '\t';
@@ -447,26 +311,18 @@ void TerminalFront::PrintList(int list) {
   }
   out += '\n';
   fwrite(out.data(), 1, out.size(), stdout);
-  CloseRow();
-  auto *rows = Rows(list);
-  if (!rows) return;
+  if (!TakesRows(list)) return;
   // Rows are gathered into large blocks: one write per row would cost more
   // than the rows themselves.
   out.clear();
   std::string row;
-  for (size_t k = 0; k < rows->size(); k++) {
-    std::string_view r = rows->Get(k);
-    row.assign(r.data(), r.size());
-    size_t cells = 1;
-    for (size_t i = 0; i < row.size(); i++) {
-      if (row[i] != '\t') continue;
-      if (++cells > ncols) {  // cells kept past the shown ones are not printed
-        row.resize(i);
-        cells = ncols;
-        break;
-      }
-    }
-    for (; cells < ncols; cells++) row += '\t';
+  size_t n = functions ? functions_.size() : calls_.size();
+  for (size_t k = 0; k < n; k++) {
+    row.clear();
+    if (functions)
+      AppendFunctionCells(row, functions_[k]);
+    else
+      AppendCallCells(row, calls_[k]);
     row += '\n';
     out += TerminalSafe(IsAscii(row.data(), row.size()) ? row : SjisToUtf8(row), "\t\n");
     if (out.size() >= 1 << 16) {
@@ -478,13 +334,13 @@ void TerminalFront::PrintList(int list) {
 }
 
 void TerminalFront::PrintJsonList(int list) {
-  CloseRow();
-  auto *rows = Rows(list);
-  if (!rows) return;
+  if (!TakesRows(list)) return;
+  std::vector<std::string> names = JsonSourceNames();
   std::string out;
-  for (size_t k = 0; k < rows->size(); k++) {
-    std::string_view r = rows->Get(k);
-    out += JsonListRow(list, std::string(r.data(), r.size()));
+  size_t n = list == VIEW_FUNCTIONS ? functions_.size() : calls_.size();
+  for (size_t k = 0; k < n; k++) {
+    out += list == VIEW_FUNCTIONS ? JsonFunctionRow(functions_[k], names)
+                                  : JsonCallRow(calls_[k], names);
     out += '\n';
     if (out.size() >= 1 << 16) {
       fwrite(out.data(), 1, out.size(), stdout);

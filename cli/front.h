@@ -10,37 +10,14 @@
 #include <vector>
 
 #include "foundation/ports.h"
-
-// The rows of one kept list, their texts packed one after another into large
-// blocks: a row costs its bytes and one reference, not an allocation of its
-// own (a call list can have a million rows).
-class RowStore {
- public:
-  size_t size() const { return refs_.size(); }
-  std::string_view Get(size_t row) const { return {refs_[row].text, refs_[row].len}; }
-  // Inserts an empty row before index (index <= size()).
-  void Insert(size_t index);
-  // Replaces the text of a row.
-  void Set(size_t row, std::string_view text);
-  void Clear();
-
- private:
-  struct Ref {
-    const char *text;
-    size_t len;
-  };
-  std::vector<Ref> refs_;
-  std::vector<std::unique_ptr<char[]>> blocks_;
-  char *free_ = nullptr;  // unused end of the current block
-  size_t room_ = 0;       // its size
-};
+#include "xref/results.h"
 
 // utf8 as it may reach a terminal: C0 controls other than those in keep, DEL,
 // C1 controls and bytes that are not UTF-8 are shown as \xHH instead of
 // being sent, so no name from the file system can drive the terminal.
 std::string TerminalSafe(const std::string &utf8, const char *keep);
 
-struct TerminalFront : MainWindowPort, ProgressSink, WaitBox, ResultViews {
+struct TerminalFront : MainWindowPort, ProgressSink, WaitBox, ResultViews, ResultsSink {
   // progress: draw progress at all; bar: as one redrawn line (a terminal),
   // else as plain lines. keep_functions / keep_calls: rows are kept.
   TerminalFront(int progress, int bar, int keep_functions, int keep_calls);
@@ -69,18 +46,17 @@ struct TerminalFront : MainWindowPort, ProgressSink, WaitBox, ResultViews {
 
   // ResultViews
   int HasView(int view) override;
-  void InsertRow(int list, int index, int subitem, const char *text) override;
-  void SetCell(int list, int row, int col, const char *text) override;
-  void GetCell(int list, int row, int col, char *buffer, int size) override;
-  void SetCellText(int list, int row, int col, const char *text) override;
-  int SelectedRow(int list) override;
-  int RowCount(int list) override;
-  void DeleteRows(int list) override;
   TREEITEM TreeInsert(TREEITEM parent, const char *text) override;
   void TreeSetImage(TREEITEM item, int k) override;
   void TreeClear() override;
   int TreeItemCount() override;
   void AppendResult(const char *text) override;
+
+  // ResultsSink: the rows of the lists asked for are kept.
+  int TakesRows(int list) override;
+  void AddFunctionRows(const FunctionRow *rows, size_t n) override;
+  void AddCallRows(const CallRow *rows, size_t n) override;
+  void SetCalled(size_t first, const int *called, size_t n) override;
 
   // Prints a list (VIEW_FUNCTIONS or VIEW_CALLS) to stdout: header first,
   // cells separated by tabs; with json one JSON object per row instead.
@@ -97,8 +73,6 @@ struct TerminalFront : MainWindowPort, ProgressSink, WaitBox, ResultViews {
 
  private:
   void Draw(int force);
-  RowStore *Rows(int list);
-  void CloseRow();
   void PrintJsonList(int list);
 
   int progress_;               // progress is shown
@@ -114,12 +88,8 @@ struct TerminalFront : MainWindowPort, ProgressSink, WaitBox, ResultViews {
   int ever_drawn_ = 0;       // last_draw_ is valid
   int pending_cr_ = 0;       // a CR ended the last Result text
   intptr_t tree_items_ = 0;  // nodes of the CallTree view
-  // Rows of the kept lists, Shift_JIS, cells joined by tabs.
-  RowStore functions_, calls_;
-  // The row appended last is built here, cell after cell, and stored at its
-  // exact size once another row or a reader needs the list.
-  int open_list_ = -1;   // its list, -1 when no row is open
-  size_t open_row_ = 0;  // its index
-  int open_cells_ = 0;   // cells it has
-  std::string open_;     // its text
+  // Rows of the kept lists; their texts are the analyzer's, which outlives
+  // the printing.
+  std::vector<FunctionRow> functions_;
+  std::vector<CallRow> calls_;
 };

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cli/front.h"
-#include "cli/json.h"
+#include "xref/json_text.h"
 #include "engine/ana.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
@@ -204,9 +204,11 @@ bool ParsePair(const std::string &s, int *sid, int *fid) {
 
 // The tree number of the node lines of --json (1-based, in drawing order).
 int g_json_tree = 0;
+// The sources' names as JSON shows them, made when the analysis is done.
+std::vector<std::string> g_json_names;
 
 void PrintJsonNode(const TreeNodeInfo *node) {
-  std::string line = JsonTreeNode(g_json_tree, *node);
+  std::string line = JsonTreeNode(g_json_tree, *node, g_json_names);
   line += '\n';
   fwrite(line.data(), 1, line.size(), stdout);
 }
@@ -314,17 +316,21 @@ int main(int argc, char **argv) {
   if (o.jobs >= 0) g_config.JOBS = o.jobs;
   if (o.exact) g_config.EXACT_NAMES = 1;
   if (o.precise) g_config.PARSER = 1;
-  if (o.json) {
-    front.json = 1;
-    g_tree_node_sink = PrintJsonNode;
-  }
+  if (o.json) front.json = 1;
   // A viewer that outlives us must not keep our output open (a pipe
   // reader would wait for it).
   ChildrenWithoutOutput();
   g_worker_timing = kHeadlessTiming;
   g_parse_yield_every = 0;  // no window to keep responsive
-  g_views = &front;
-  g_front = ShellFront{&front, progress ? &front : nullptr, &front, o.render, o.view};
+  g_front = ShellFront{};
+  g_front.main_window = &front;
+  g_front.progress = progress ? &front : nullptr;
+  g_front.wait_box = &front;
+  g_front.views = &front;
+  g_front.results = &front;
+  g_front.tree_nodes = o.json ? PrintJsonNode : nullptr;
+  g_front.render = o.render;
+  g_front.view = o.view;
 
   StopKeysSetExitHook(LogFlushFromSignal);  // buffered log lines survive a second Ctrl-C
   StopKeysBegin();
@@ -336,6 +342,7 @@ int main(int argc, char **argv) {
   } else {
     WorkerWait();
     fflush(stdout);
+    if (o.json) g_json_names = JsonSourceNames();
     if (front.warnings)
       status = kExitWarning;
     else
@@ -350,9 +357,7 @@ int main(int argc, char **argv) {
   }
   fflush(stdout);
 
-  g_views = nullptr;
-  g_tree_node_sink = nullptr;
-  g_front = ShellFront{nullptr, nullptr, nullptr, 1, 1};
+  g_front = ShellFront{};
   AppStop();
   return status;
 }

@@ -80,17 +80,12 @@ enum {
 
 typedef void *TREEITEM;  // a node of the CallTree view; nullptr: none / top level
 
+// The views a tree is drawn into and the Result text, as the worker and the
+// call-tree expansion see them. (The rows of the two lists travel typed, as
+// xref/results.h says.) A job's start record carries the views it fills.
 struct ResultViews {
   virtual ~ResultViews() {}
   virtual int HasView(int view) = 0;  // 1 when that view exists
-  // Lists (VIEW_FUNCTIONS, VIEW_CALLS).
-  virtual void InsertRow(int list, int index, int subitem, const char *text) = 0;
-  virtual void SetCell(int list, int row, int col, const char *text) = 0;
-  virtual void GetCell(int list, int row, int col, char *buffer, int size) = 0;
-  virtual void SetCellText(int list, int row, int col, const char *text) = 0;
-  virtual int SelectedRow(int list) = 0;
-  virtual int RowCount(int list) = 0;
-  virtual void DeleteRows(int list) = 0;
   // CallTree view.
   virtual TREEITEM TreeInsert(TREEITEM parent, const char *text) = 0;
   virtual void TreeSetImage(TREEITEM item, int k) = 0;
@@ -109,22 +104,3 @@ struct ResultViews {
   // Result view.
   virtual void AppendResult(const char *text) = 0;
 };
-
-// The ports in force; nullptr when that window does not exist.
-extern ResultViews *g_views;
-
-// Null-safe forms used by the engine, the cross-reference and the worker.
-void InsertRow(int list, int index, int subitem, const char *text);
-void SetCell(int list, int row, int col, const char *text);
-void GetCell(int list, int row, int col, char *buffer, int size);  // "" when absent
-void SetCellText(int list, int row, int col, const char *text);
-int SelectedRow(int list);  // -1 when absent
-int RowCount(int list);     // 0 when absent
-void DeleteRows(int list);
-TREEITEM TreeInsert(TREEITEM parent, const char *text);  // nullptr when absent
-void TreeSetImage(TREEITEM item, int k);
-void TreeClear(void);
-int TreeItemCount(void);
-void TreeTarget(int view);
-void TreeSetFunction(TREEITEM item, int sid, int fid);
-void AppendResult(const char *text);

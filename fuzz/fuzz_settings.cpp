@@ -13,6 +13,7 @@
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "fuzz/fuzz_support.h"
+#include "shell/ext_hooks.h"
 #include "graph/graph.h"
 #include "shell/config.h"
 #include "xref/calltree.h"
@@ -78,7 +79,7 @@ int FuzzSettings(const uint8_t *data, size_t size) {
   InitGraphTools();
   graph_enabled = 1;
   // The end of a tree rings for five seconds; here it only resets.
-  g_ext_hooks.midi_end_tree = NoEndPause;
+  g_tree_wiring.ext.midi_end_tree = NoEndPause;
 
   // Note names, one per line.
   std::string text(reinterpret_cast<const char *>(data), size);

@@ -26,6 +26,7 @@
 #include "platform/keys.h"
 #include "shell/ext_hooks.h"
 #include "xref/calltree.h"
+#include "xref/row_text.h"
 #include "xref/xref.h"
 
 namespace velmora_fuzz {
@@ -33,19 +34,26 @@ namespace {
 
 // Result views that take everything and keep only what the checks need:
 // every text must be a terminated string, every tree node gets a fresh id.
-struct SinkViews : ResultViews {
+struct SinkViews : ResultViews, ResultsSink {
   size_t bytes = 0;    // Result text received for the current input
   intptr_t nodes = 0;  // CallTree nodes handed out
   int HasView(int) override { return 1; }
-  void InsertRow(int, int, int, const char *text) override { Touch(text); }
-  void SetCell(int, int, int, const char *text) override { Touch(text); }
-  void GetCell(int, int, int, char *buffer, int size) override {
-    if (buffer && size > 0) buffer[0] = 0;
+  // Every row's cells are made, as a list showing them would.
+  int TakesRows(int) override { return 1; }
+  void AddFunctionRows(const FunctionRow *rows, size_t n) override {
+    std::string cells;
+    for (size_t k = 0; k < n; k++) AppendFunctionCells(cells, rows[k]);
+    Touch(cells.c_str());
   }
-  void SetCellText(int, int, int, const char *text) override { Touch(text); }
-  int SelectedRow(int) override { return -1; }
-  int RowCount(int) override { return 0; }
-  void DeleteRows(int) override {}
+  void AddCallRows(const CallRow *rows, size_t n) override {
+    std::string cells;
+    for (size_t k = 0; k < n; k++) AppendCallCells(cells, rows[k]);
+    Touch(cells.c_str());
+  }
+  void SetCalled(size_t, const int *called, size_t n) override {
+    for (size_t k = 0; k < n; k++)
+      if (called[k] != 0 && called[k] != 1) FuzzFail("SetCalled: a value other than 0 or 1");
+  }
   TREEITEM TreeInsert(TREEITEM, const char *text) override {
     Touch(text);
     return reinterpret_cast<TREEITEM>(++nodes);
@@ -166,7 +174,6 @@ void FuzzInit(void) {
   FuzzDefaultSettings();
   EscapeSetPoll(nullptr);
   if (CreateANA() != 1) FuzzFail("CreateANA failed");
-  g_views = &s.views;
   s.ready = true;
 }
 
@@ -214,24 +221,25 @@ void FuzzAnalyseFile(const char *path, int max_trees, int stop_at_poll) {
   }
 
   if (!stopped) {
-    ANA_MakeFunctionList();
+    ANA_MakeFunctionList(&s.views);
     int total = ANA_BeginCallList();
     int linked = 0;
-    while ((r = ANA_LinkNextSource()) != -1) {
+    while ((r = ANA_LinkNextSource(&s.views)) != -1) {
       if (r < 1 || r > total + 1 || ++linked > total + 1)
         FuzzFail("ANA_LinkNextSource out of step");
     }
-    ANA_UpdateCalledColumn();
+    ANA_UpdateCalledColumn(&s.views);
+    TreeTools tools{&g_tree_wiring, &s.views, nullptr};
 
     int trees = 0;
     ForEachFunction([&](ST_FUNC *f) {
       if (trees++ >= max_trees) return WalkResult::kStop;
       if (ANA_FindFunction(f->sid, f->fid) != f) FuzzFail("ANA_FindFunction misses a function");
-      TreeClear();
+      s.views.TreeClear();
       anon_counter = 0;
       output_flags = 15;
       flags_shown = 0;
-      r = ANA_MakeCallStackTree(f, g_config.MAX_CALL_NEST);
+      r = ANA_MakeCallStackTree(tools, f, g_config.MAX_CALL_NEST);
       if (r != 1 && !(r == -1 && stop_at_poll))
         FuzzFail("ANA_MakeCallStackTree did not build a tree");
       return WalkResult::kGoOn;

@@ -4,6 +4,7 @@
 
 struct ST_FUNC;
 struct ST_CALL;
+struct TreeWiring;
 
 // 1 while graph output is on (DISPLAY_GRAPH and the tools are there).
 extern int graph_enabled;
@@ -70,10 +71,16 @@ void GraphRemarkAbove(const ST_FUNC *f, const char *text);
 void GraphFooter(void);
 
 // Start-up: buffers, file names, the viewer association and the tool checks;
-// sets graph_enabled from DISPLAY_GRAPH and narrows it, and connects the call
-// tree to the statements above. Without buffers graph output stays off. May
+// sets graph_enabled from DISPLAY_GRAPH and narrows it. Without buffers graph output stays off. May
 // be called again (tests).
 void InitGraphTools(void);
+// Points the graph statements of a tree wiring (its graph and callers_graph
+// tables) at the writers above. Never fails.
+void GraphTreePorts(TreeWiring *w);
+// The relationship attributes that edges take while correlation_on says 1
+// (either may be null: plain edges). Start-up connects the extension.
+void GraphUseRelations(int (*correlation_on)(void),
+                       const char *(*relation_attr)(const char *fromId, const char *toId));
 // Shutdown: writes what is pending, frees the buffers (nothing more is
 // written until InitGraphTools), forgets a running renderer (its picture
 // name is given back, its private files removed), ends a running SVG

@@ -37,6 +37,10 @@ struct GraphState {
   std::string svg_file;         // the SVG of the last tree once written, or empty
   std::vector<std::string> svg_files;  // every SVG file made, removed at shutdown
   int nodes = 0;                       // node statements of the current tree
+  // The relationship attributes of edges (the CORRELATION extension), as
+  // start-up connects them (GraphUseRelations); null: plain edges.
+  int (*correlation_on)(void) = nullptr;
+  const char *(*relation_attr)(const char *fromId, const char *toId) = nullptr;
 };
 extern GraphState g_graph;
 
@@ -49,9 +53,6 @@ const char *CheckedTemplate(const char *tmpl, const char *builtin, const char *e
 std::string FormatString(const char *tmpl, ...);
 // Closes the current tree's graph file (it stays at graph_file). Never fails.
 void CloseGraphFile(void);
-// Points g_tree_graph and g_callers_graph (xref/) at the statement writers.
-// Never fails.
-void InstallTreeGraph(void);
 
 // One value for a template's conversion: text for %s, number for the others.
 struct TemplateValue {

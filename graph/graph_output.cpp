@@ -235,9 +235,8 @@ int GraphNodeCount(void) {
 
 const char *MakeEdgeAttr(const char *label, const char *fontcolor, const char *color,
                          const char *fromId, const char *toId) {
-  if (g_ext_hooks.correlation_on && g_ext_hooks.correlation_on() &&
-      g_ext_hooks.make_relation_attr) {
-    const char *r = g_ext_hooks.make_relation_attr(fromId ? fromId : "", toId ? toId : "");
+  if (g_graph.correlation_on && g_graph.correlation_on() && g_graph.relation_attr) {
+    const char *r = g_graph.relation_attr(fromId ? fromId : "", toId ? toId : "");
     CopyText(edge_attr, sizeof edge_attr, r ? r : "");
     return edge_attr;
   }
@@ -342,8 +341,8 @@ void GraphFooter(void) {
   GraphFlush();
 }
 
-void InstallTreeGraph(void) {
-  TreeGraphPort &p = g_tree_graph;
+void GraphTreePorts(TreeWiring *w) {
+  TreeGraphPort &p = w->graph;
   p.next_picture = TreeNextPicture;
   p.reset_file = TreeResetFile;
   p.header = GraphHeader;
@@ -353,8 +352,14 @@ void InstallTreeGraph(void) {
   p.missing_call = GraphMissingCall;
   p.remark = GraphRemark;
   p.footer = GraphFooter;
-  CallersGraphPort &c = g_callers_graph;
+  CallersGraphPort &c = w->callers_graph;
   c.name_node = GraphNameNode;
   c.edge_to = GraphEdgeTo;
   c.remark_above = GraphRemarkAbove;
+}
+
+void GraphUseRelations(int (*correlation_on)(void),
+                       const char *(*relation_attr)(const char *fromId, const char *toId)) {
+  g_graph.correlation_on = correlation_on;
+  g_graph.relation_attr = relation_attr;
 }

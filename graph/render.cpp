@@ -186,7 +186,6 @@ const char *GraphViewerTemplate(void) {
 }
 
 void InitGraphTools(void) {
-  InstallTreeGraph();
   GraphFlush();
   CloseGraphFile();
   ReleaseClaim();

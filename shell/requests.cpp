@@ -18,6 +18,23 @@
 
 using namespace job_texts;
 
+namespace {
+
+// The start record of an analysis job with the program's ports.
+WorkerParams FrontParams() {
+  WorkerParams p{};
+  p.main_window = g_front.main_window;
+  p.progress = g_front.progress;
+  p.views = g_front.views;
+  p.results = g_front.results;
+  p.tree_nodes = g_front.tree_nodes;
+  p.render = g_front.render;
+  p.view = g_front.view;
+  return p;
+}
+
+}  // namespace
+
 int ProjectIsOpen(void) {
   return ProjectFiles ? 1 : 0;
 }
@@ -58,7 +75,9 @@ int RequestAnalysis(const char *const *paths, int n) {
     MemFree(buf);
     return 0;
   }
-  WorkerParams p = {main, g_front.progress, nullptr, nullptr, n, buf, g_front.render, g_front.view};
+  WorkerParams p = FrontParams();
+  p.path_count = n;
+  p.paths = buf;
   return WorkerStart(&p);
 }
 
@@ -71,8 +90,7 @@ int RequestStartupAnalysis(void) {
     ReturnToIdle(main, false, false);
     return 0;
   }
-  WorkerParams p = {main, g_front.progress, nullptr,        nullptr,
-                    0,    nullptr,          g_front.render, g_front.view};
+  WorkerParams p = FrontParams();
   p.registered = AppTakeRegisteredSources();
   return WorkerStart(&p);
 }
@@ -88,9 +106,11 @@ int StartTreeJob(ST_FUNC *(*find)(int, int), int sid, int fid, const WorkerParam
     Warn(main, kBusy);
     return 0;
   }
-  if (tmpl.callers) TreeTarget(VIEW_CALLERS);
-  TreeClear();
-  if (tmpl.callers) TreeTarget(VIEW_TREE);
+  if (ResultViews *v = g_front.views) {
+    if (tmpl.callers) v->TreeTarget(VIEW_CALLERS);
+    v->TreeClear();
+    if (tmpl.callers) v->TreeTarget(VIEW_TREE);
+  }
   ResetGraphOutput();
   ST_FUNC *root = find ? find(sid, fid) : nullptr;
   if (!root && !(tmpl.callers && tmpl.callers_name[0])) return 1;
@@ -101,6 +121,8 @@ int StartTreeJob(ST_FUNC *(*find)(int, int), int sid, int fid, const WorkerParam
   WorkerParams p = tmpl;
   p.main_window = main;
   p.wait_box = wait;
+  p.views = g_front.views;
+  p.tree_nodes = g_front.tree_nodes;
   p.root = root;
   p.render = g_front.render && !tmpl.view_only;
   p.view = g_front.view;

@@ -8,6 +8,7 @@
 #include "foundation/text.h"
 #include "graph/graph.h"
 #include "platform/keys.h"
+#include "shell/ext_hooks.h"
 #include "shell/job_texts.h"
 #include "shell/worker_internal.h"
 #include "shell/worker_job.h"
@@ -36,15 +37,16 @@ void StartTree() {
 void ExpandTree() {
   int r = 0;
   int outputs = g_job.p.view_only ? OUTPUT_VIEW : OUTPUT_ALL;
+  TreeTools tools{&g_tree_wiring, Stopping() ? nullptr : g_job.p.views, g_job.p.tree_nodes};
   if (g_job.p.callers) {
     SetTreeOutputs(outputs);
     if (g_job.p.root)
-      r = ANA_MakeCallersTree(g_job.p.root, g_config.MAX_CALL_NEST);
+      r = ANA_MakeCallersTree(tools, g_job.p.root, g_config.MAX_CALL_NEST);
     else
-      r = ANA_MakeNameCallersTree(g_job.p.callers_name, g_job.p.callers_argc);
+      r = ANA_MakeNameCallersTree(tools, g_job.p.callers_name, g_job.p.callers_argc);
   } else if (g_job.p.root) {
     SetTreeOutputs(outputs);
-    r = ANA_MakeCallStackTree(g_job.p.root, g_config.MAX_CALL_NEST);
+    r = ANA_MakeCallStackTree(tools, g_job.p.root, g_config.MAX_CALL_NEST);
     LogFlush();
   }
   Pause(g_worker_timing.settle_ms);

@@ -34,7 +34,7 @@ const char kAllocError[] = "Memory Alloc Error!";
 const WorkerTiming kDesktopTiming = {16, PAUSE_YIELD, 500, 100, 200};
 const WorkerTiming kHeadlessTiming = {0, 0, 0, 0, 0};
 WorkerTiming g_worker_timing = kDesktopTiming;
-ShellFront g_front = {nullptr, nullptr, nullptr, 1, 1};
+ShellFront g_front;
 
 namespace {
 
@@ -283,9 +283,14 @@ void ParseSource() {
   }
 }
 
+// Where the rows go: nowhere while shutdown stops the worker.
+ResultsSink *Results() {
+  return Stopping() ? nullptr : g_job.p.results;
+}
+
 void MakeLists() {
   PassLine(2);
-  ANA_MakeFunctionList();
+  ANA_MakeFunctionList(Results());
   g_job.count = ANA_BeginCallList();
   LogFlush();
   CopyText(MessageBuffer, sizeof MessageBuffer, "set ID.");
@@ -301,7 +306,7 @@ void LinkOneSource() {
   CopyText(MessageBuffer, sizeof MessageBuffer, "link Function.");
   Detail(MessageBuffer);
   PhaseLine(2);
-  int r = ANA_LinkNextSource();
+  int r = ANA_LinkNextSource(Results());
   int bar;
   if (r == -1) {  // nothing left to link
     LogFlush();
@@ -326,7 +331,7 @@ void FinishAnalysis() {
   // before the lists are redrawn.
   uint32_t start = TickCount();
   JobState = JobStep::Idle;
-  ANA_UpdateCalledColumn();
+  ANA_UpdateCalledColumn(Results());
   PauseRest(g_worker_timing.short_ms, start);
   Redraw();
   int lost = ANA_LostSourceCount();

@@ -15,6 +15,8 @@
 #include "engine/ana.h"
 #include "foundation/cb.h"
 #include "foundation/ports.h"
+#include "xref/calltree.h"
+#include "xref/results.h"
 
 // The steps of the two jobs, one per turn of the worker. Each step names what
 // it does; the numbers are those of the job state the main window and the
@@ -75,13 +77,17 @@ struct WorkerParams {
   MainWindowPort *main_window;  // owner of warnings, target of AcceptDrops
   ProgressSink *progress;       // progress window of the analysis job, or nullptr
   WaitBox *wait_box;            // wait box of the call-tree job, or nullptr
-  ST_FUNC *root;                // root of the call tree, or nullptr
-  int path_count;               // dropped paths (analysis job from a drop), else 0
-  char *paths;                  // path_count NUL-terminated native paths one after
-                                // another (MemAlloc); owned by the worker from the
-                                // start, released when collection ends
-  int render;                   // call-tree job: start the renderer on the graph
-  int view;                     // call-tree job: open the viewer on the picture
+  ResultViews *views;           // tree views and Result text the job fills, or nullptr
+  ResultsSink *results;         // where the analysis job's list rows go, or nullptr
+  // Receives every node of the call-tree job's tree (velmora-cli --json), or nullptr.
+  void (*tree_nodes)(const TreeNodeInfo *node);
+  ST_FUNC *root;   // root of the call tree, or nullptr
+  int path_count;  // dropped paths (analysis job from a drop), else 0
+  char *paths;     // path_count NUL-terminated native paths one after
+                   // another (MemAlloc); owned by the worker from the
+                   // start, released when collection ends
+  int render;      // call-tree job: start the renderer on the graph
+  int view;        // call-tree job: open the viewer on the picture
   // Call-tree job: draw the callers tree of root instead, or, without a root,
   // that of the name callers_name (Shift_JIS) with callers_argc arguments.
   int callers = 0;
@@ -106,11 +112,14 @@ enum { kAskNodes = 2000 };
 // The ports and choices of the program, used by the requests. Set once by the
 // program before the first request; null ports are absent windows.
 struct ShellFront {
-  MainWindowPort *main_window;
-  ProgressSink *progress;
-  WaitBox *wait_box;
-  int render;         // call trees are rendered (desktop: 1)
-  int view;           // rendered pictures are opened in the viewer (desktop: 1)
+  MainWindowPort *main_window = nullptr;
+  ProgressSink *progress = nullptr;
+  WaitBox *wait_box = nullptr;
+  ResultViews *views = nullptr;                            // tree views and Result text
+  ResultsSink *results = nullptr;                          // the list rows
+  void (*tree_nodes)(const TreeNodeInfo *node) = nullptr;  // every tree node, or null
+  int render = 1;                                          // call trees are rendered (desktop: 1)
+  int view = 1;       // rendered pictures are opened in the viewer (desktop: 1)
   int in_window = 0;  // an SVG of each graph for the Graph tab (desktop: 1)
   int ask_large = 0;  // large graphs wait for the user's answer (desktop: 1)
 };

@@ -9,7 +9,6 @@
 #include "platform/codepage.h"
 #include "shell/worker.h"
 #include "ui/qtext.h"
-#include "xref/list_columns.h"
 
 namespace {
 
@@ -35,10 +34,19 @@ inline unsigned char Upper(unsigned char c) {
   return kFold.c[c];
 }
 
-// The columns searched in each list, as bit masks.
-constexpr unsigned kFunctionColumns = 1u << FL_FUNCTION | 1u << FL_SOURCE;
-constexpr unsigned kCallColumns =
-    1u << CL_FUNCTION | 1u << CL_CALL | 1u << CL_TO_FUNCTION | 1u << CL_SOURCE | 1u << CL_TO_SOURCE;
+// 1 when the text p holds needle (not empty, letters upper case).
+int OneContains(const unsigned char *p, const std::string &needle) {
+  const unsigned char *w = (const unsigned char *)needle.data();
+  size_t n = needle.size();
+  unsigned char first = w[0];
+  for (; *p; p += kLead.c[*p] && p[1] ? 2 : 1) {
+    if (kFold.c[*p] != first) continue;
+    size_t k = 1;
+    while (k < n && kFold.c[p[k]] == w[k]) k++;  // the NUL ends the text: no match
+    if (k == n) return 1;
+  }
+  return 0;
+}
 
 }  // namespace
 
@@ -51,38 +59,49 @@ ListFilter::ListFilter(ListModel *model, QObject *parent)
 }
 
 int ListFilter::CellContains(const char *cell, const std::string &needle) {
-  if (needle.empty()) return 1;
-  return RowContains(cell, 1, 1u, needle);
+  return PairContains(cell, nullptr, needle);
 }
 
-// One pass over the row, ending after the last column searched: the columns
-// in mask are searched, the others skipped; a match never starts on the
-// second byte of a character.
-int ListFilter::RowContains(const char *row, int cells, unsigned mask, const std::string &needle) {
-  if (!row) return 0;
-  const unsigned char *p = (const unsigned char *)row;
+// One pass over the two texts as one: a match may run from the first into
+// the second, and never starts on the second byte of a character (a scope
+// ends with "::", so no character is split between them).
+int ListFilter::PairContains(const char *a, const char *b, const std::string &needle) {
+  if (needle.empty()) return 1;
+  const unsigned char *pa = (const unsigned char *)(a ? a : "");
+  const unsigned char *pb = (const unsigned char *)(b ? b : "");
+  // Most scopes are empty: one text alone is searched in place.
+  if (!*pa || !*pb) return OneContains(*pa ? pa : pb, needle);
+  size_t na = strlen((const char *)pa), nb = strlen((const char *)pb);
   const unsigned char *w = (const unsigned char *)needle.data();
   size_t n = needle.size();
-  unsigned char first = w[0];
-  for (int col = 0; col < cells && (mask >> col) != 0; col++) {
-    if (!(mask >> col & 1u)) {
-      p += strlen((const char *)p) + 1;
-      continue;
-    }
-    for (; *p; p += kLead.c[*p] && p[1] ? 2 : 1) {
-      if (kFold.c[*p] != first) continue;
+  auto at = [&](size_t i) -> unsigned char {
+    return i < na ? pa[i] : i - na < nb ? pb[i - na] : 0;
+  };
+  size_t total = na + nb;
+  for (size_t i = 0; i + n <= total;) {
+    unsigned char c = at(i);
+    if (kFold.c[c] == w[0]) {
       size_t k = 1;
-      while (k < n && kFold.c[p[k]] == w[k]) k++;  // a NUL ends the cell: no match
+      while (k < n && kFold.c[at(i + k)] == w[k]) k++;
       if (k == n) return 1;
     }
-    p++;  // past the cell's NUL
+    i += kLead.c[c] && i + 1 < total ? 2 : 1;
   }
   return 0;
 }
 
 int ListFilter::RowMatches(int s) const {
-  unsigned mask = model_->List() == VIEW_FUNCTIONS ? kFunctionColumns : kCallColumns;
-  return RowContains(model_->RowCells(s), model_->columnCount(), mask, needle_);
+  const std::string &w = needle_;
+  if (const FunctionRow *f = model_->FunctionAt(s))
+    return PairContains(f->scope, f->name, w) || PairContains(f->source, nullptr, w);
+  if (const CallRow *c = model_->CallAt(s)) {
+    bool linked = c->to_sid > 0;
+    return PairContains(c->scope, c->name, w) || PairContains(c->call_scope, c->call_name, w) ||
+           (linked && PairContains(c->to_scope, c->to_name, w)) ||
+           PairContains(c->source, nullptr, w) ||
+           (linked && PairContains(c->to_source, nullptr, w));
+  }
+  return 0;
 }
 
 bool ListFilter::filterAcceptsRow(int source_row, const QModelIndex &) const {

@@ -33,10 +33,9 @@ class ListFilter : public QSortFilterProxyModel {
   // case), comparing letters without case and never starting inside a
   // double-byte character.
   static int CellContains(const char *cell, const std::string &needle);
-  // The same over the first `cells` NUL-ended cells of a row (nullptr: no
-  // row), searching the columns whose bits are set in mask (bit c for column
-  // c); needle not empty.
-  static int RowContains(const char *row, int cells, unsigned mask, const std::string &needle);
+  // The same for the cell that two texts make written together (a scope and
+  // a name: "A::" and "f" hold "::F"); a null text is empty.
+  static int PairContains(const char *a, const char *b, const std::string &needle);
 
  protected:
   bool filterAcceptsRow(int source_row, const QModelIndex &source_parent) const override;

@@ -174,6 +174,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent) {
   g_front.main_window = &port_;
   g_front.progress = &progress_port_;
   g_front.wait_box = &wait_port_;
+  g_front.views = views_;
+  g_front.results = views_;
   // The Graph tab shows every rendered tree; as the viewer, it replaces the
   // external one. Large graphs wait for the user's word.
   g_front.in_window = 1;
@@ -342,8 +344,7 @@ void MainWindow::Shutdown() {
   progress_timer_.stop();
   if (progress_) DestroyProgress();
   if (wait_) CloseWait();
-  if (g_views == views_) g_views = nullptr;
-  if (g_front.main_window == &port_) g_front = ShellFront{nullptr, nullptr, nullptr, 1, 1};
+  if (g_front.main_window == &port_) g_front = ShellFront{};
   setAcceptDrops(false);
 }
 

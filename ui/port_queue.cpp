@@ -22,7 +22,7 @@ const size_t kLowWater = 50000;
 // GUI thread for every few operations. Blocking calls do not wait for it.
 const int kGatherMs = 15;
 // Bytes of rows the worker gathers in one block before it is queued.
-const size_t kBlockBytes = 64 * 1024;
+const size_t kBlockBytes = 256 * 1024;
 }  // namespace
 
 PortQueue::PortQueue(QObject *parent) : QObject(parent) {}
@@ -78,91 +78,29 @@ void PortQueue::Wake() {
   }
 }
 
-void PortQueue::PostRow(int list, int row, const char *text) {
-  if (!text) text = "";
+void PortQueue::PostRows(PortOp::Kind kind, const void *rows, size_t size, size_t n) {
+  if (!rows || n == 0) return;
   if (OnGuiThread()) {
     PortOp op;
-    op.kind = PortOp::INSERT_ROW;
-    op.list = list;
-    op.row = row;
-    op.col = 1;
-    op.text = text;
-    op.text.push_back('\0');
+    op.kind = kind;
+    op.id = n;
+    op.text.assign((const char *)rows, size * n);
     Post(std::move(op));
     return;
   }
-  bool next = has_open_ && open_.kind == PortOp::INSERT_ROWS && open_.list == list &&
-              open_.row + open_.col == row;
-  if (has_open_ && (!next || open_.text.size() >= kBlockBytes)) {
+  if (has_open_ && (open_.kind != kind || open_.text.size() >= kBlockBytes)) {
     std::unique_lock<std::mutex> lock(mu_);
     if (!WaitForRoom(lock)) return;
     QueueOpen();
   }
   if (!has_open_) {
     open_ = PortOp();
-    open_.kind = PortOp::INSERT_ROWS;
-    open_.list = list;
-    open_.row = row;
-    open_.col = 0;
-    open_.text.reserve(kBlockBytes + 1024);
+    open_.kind = kind;
+    open_.text.reserve(kBlockBytes + size * n);
     has_open_ = true;
   }
-  open_count_at_ = open_.text.size();
-  open_cells_ = 1;
-  open_.text.append((const char *)&open_cells_, sizeof open_cells_);
-  open_.text.append(text);
-  open_.text.push_back('\0');
-  open_.col++;
-}
-
-namespace {
-
-// The operation that sets one cell.
-PortOp CellOp(int list, int row, int col, const char *text) {
-  PortOp op;
-  op.kind = PortOp::SET_CELL;
-  op.list = list;
-  op.row = row;
-  op.col = col;
-  op.text = text;
-  return op;
-}
-
-}  // namespace
-
-void PortQueue::PostCell(int list, int row, int col, const char *text) {
-  if (!text) text = "";
-  if (!OnGuiThread()) {
-    if (has_open_ && open_.kind == PortOp::INSERT_ROWS && open_.list == list &&
-        open_.row + open_.col - 1 == row && open_cells_ == col) {
-      open_.text.append(text);
-      open_.text.push_back('\0');
-      open_cells_++;
-      memcpy(&open_.text[open_count_at_], &open_cells_, sizeof open_cells_);
-      return;
-    }
-    if (has_open_ && open_.kind == PortOp::SET_CELLS && open_.list == list && open_.col == col &&
-        open_.row + (int)open_.id == row && open_.text.size() < kBlockBytes) {
-      open_.text.append(text);
-      open_.text.push_back('\0');
-      open_.id++;
-      return;
-    }
-    std::unique_lock<std::mutex> lock(mu_);
-    if (!WaitForRoom(lock)) return;
-    QueueOpen();
-    open_ = PortOp();
-    open_.kind = PortOp::SET_CELLS;
-    open_.list = list;
-    open_.row = row;
-    open_.col = col;
-    open_.id = 1;
-    open_.text = text;
-    open_.text.push_back('\0');
-    has_open_ = true;
-    return;
-  }
-  Post(CellOp(list, row, col, text));
+  open_.text.append((const char *)rows, size * n);
+  open_.id += n;
 }
 
 void PortQueue::Run(const std::function<void()> &fn) {

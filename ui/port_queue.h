@@ -22,19 +22,16 @@
 // One queued operation: a fill operation of the views, or a closure.
 struct PortOp {
   enum Kind : int16_t {
-    INSERT_ROW,   // list, row, col = cells in text, text = the cells, each ended by a NUL
-    SET_CELL,     // list, row, col, text
-    DELETE_ROWS,  // list
-    TREE_INSERT,  // list = tree view, parent, id, text
-    TREE_IMAGE,   // list = tree view, id, col = picture
-    TREE_CLEAR,   // list = tree view
-    TREE_FUNC,    // list = tree view, id, row = sid, col = fid
-    APPEND,       // text
-    CALL,         // fn
-    INSERT_ROWS,  // list, row = the first row, col = rows; text = each row as a 4-byte cell
-                  // count followed by its cells, each ended by a NUL
-    SET_CELLS,    // list, row = the first row, col, id = rows; text = the cell of each row
-                  // from row on, each ended by a NUL
+    DELETE_ROWS,    // list
+    TREE_INSERT,    // list = tree view, parent, id, text
+    TREE_IMAGE,     // list = tree view, id, col = picture
+    TREE_CLEAR,     // list = tree view
+    TREE_FUNC,      // list = tree view, id, row = sid, col = fid
+    APPEND,         // text
+    CALL,           // fn
+    FUNCTION_ROWS,  // id = rows; text = that many FunctionRow, byte for byte
+    CALL_ROWS,      // id = rows; text = that many CallRow, byte for byte
+    SET_CALLED,     // row = the first function row, id = rows; text = that many ints
   };
   Kind kind = CALL;
   int list = 0;
@@ -69,20 +66,12 @@ class PortQueue : public QObject {
   // first and op right after, so the caller sees its effect at once. A worker
   // that runs far ahead of the GUI waits here until the backlog shrinks.
   void Post(PortOp &&op);
-  // Inserts a row with its first cell (any thread). On the GUI thread it is
-  // an INSERT_ROW posted at once. From the worker, rows inserted one after
-  // another gather with the cells set right after each (PostCell) in one
-  // INSERT_ROWS block on the worker's side, without a lock or an allocation
-  // per row; the block is queued when it is full or before any other
-  // operation, so the order is the same. One thread at a time posts (the
-  // analysis worker).
-  void PostRow(int list, int row, const char *text);
-  // Queues a SET_CELL (any thread). When it is the next cell of the row
-  // inserted last, the cell joins that row instead, so a row filled cell by
-  // cell right after its insertion travels as one operation; from the worker,
-  // cells set down one column row after row gather in one SET_CELLS block the
-  // same way. The order of operations is the same either way.
-  void PostCell(int list, int row, int col, const char *text);
+  // Queues n typed rows of one kind (FUNCTION_ROWS or CALL_ROWS), each of
+  // size bytes at rows (any thread). From the worker, rows that follow rows
+  // of the same kind join them in one block on the worker's side, without a
+  // lock or an allocation per call; the block is queued when it is full or
+  // before any other operation, so the order is the same.
+  void PostRows(PortOp::Kind kind, const void *rows, size_t size, size_t n);
   // Runs fn on the GUI thread after everything queued before it and returns
   // when it has run (at once on the GUI thread). After Abandon it returns
   // without running fn.
@@ -121,11 +110,8 @@ class PortQueue : public QObject {
   std::atomic<size_t> local_count_{0};  // local_.size(), for the backlog test
   bool posted_ = false;                 // a drain event is on its way
   bool abandoned_ = false;              // no GUI thread to serve calls any more
-  // The block of rows or cells the worker is filling, queued before the
-  // next operation; only the posting thread touches them (Push runs on it
-  // too).
-  PortOp open_;               // INSERT_ROWS or SET_CELLS
-  bool has_open_ = false;     // open_ holds rows
-  size_t open_count_at_ = 0;  // INSERT_ROWS: offset of the last row's cell count in open_.text
-  int open_cells_ = 0;        // INSERT_ROWS: cells of that row so far
+  // The block of rows the worker is filling, queued before the next
+  // operation; only the posting thread touches them (Push runs on it too).
+  PortOp open_;            // FUNCTION_ROWS or CALL_ROWS
+  bool has_open_ = false;  // open_ holds rows
 };

@@ -50,8 +50,8 @@ int FindFunction(ViewsPanel *v, const char *name, int *sid, int *fid) {
   ListModel *m = v->Model(VIEW_FUNCTIONS);
   for (int r = 0; r < m->Size(); r++) {
     if (m->Cell(r, FL_FUNCTION) == name) {
-      *sid = CellNumber(m->Cell(r, FL_SID).c_str());
-      *fid = CellNumber(m->Cell(r, FL_FID).c_str());
+      *sid = m->FunctionAt(r)->sid;
+      *fid = m->FunctionAt(r)->fid;
       return 1;
     }
   }

@@ -99,7 +99,6 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
   layout->addWidget(status_);
 
   queue_->SetApplier(this);
-  g_views = this;
 }
 
 void ViewsPanel::BuildListPage(int list, const QFont &list_font) {
@@ -299,9 +298,7 @@ void ViewsPanel::BuildStatusBar() {
   connect(find, &QShortcut::activated, this, &ViewsPanel::FocusFilter);
 }
 
-ViewsPanel::~ViewsPanel() {
-  if (g_views == this) g_views = nullptr;
-}
+ViewsPanel::~ViewsPanel() {}
 
 bool ViewsPanel::OnGuiThread() const {
   return queue_->OnGuiThread();

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "foundation/ports.h"
+#include "xref/results.h"
 #include "ui/list_filter.h"
 #include "ui/list_view.h"
 #include "ui/graph_view.h"
@@ -45,7 +46,7 @@ struct FunctionTarget {
 // the main window), and the fill operations of the result views. Views keep
 // their numbers (VIEW_*) whatever the place of their tabs: the Graph tab
 // stands beside the CallTree.
-class ViewsPanel : public QWidget, public ResultViews, public PortApplier {
+class ViewsPanel : public QWidget, public ResultViews, public ResultsSink, public PortApplier {
   Q_OBJECT
  public:
   ViewsPanel(PortQueue *queue, QWidget *parent = nullptr);
@@ -54,13 +55,6 @@ class ViewsPanel : public QWidget, public ResultViews, public PortApplier {
   // ResultViews: callable from any thread; from the worker they travel to the
   // GUI thread in order, and the ones that answer wait for that answer.
   int HasView(int view) override;
-  void InsertRow(int list, int index, int subitem, const char *text) override;
-  void SetCell(int list, int row, int col, const char *text) override;
-  void GetCell(int list, int row, int col, char *buffer, int size) override;
-  void SetCellText(int list, int row, int col, const char *text) override;
-  int SelectedRow(int list) override;
-  int RowCount(int list) override;
-  void DeleteRows(int list) override;
   TREEITEM TreeInsert(TREEITEM parent, const char *text) override;
   void TreeSetImage(TREEITEM item, int k) override;
   void TreeClear() override;
@@ -68,6 +62,18 @@ class ViewsPanel : public QWidget, public ResultViews, public PortApplier {
   void AppendResult(const char *text) override;
   void TreeTarget(int view) override;
   void TreeSetFunction(TREEITEM item, int sid, int fid) override;
+
+  // ResultsSink: the rows of the two lists, from any thread, in order with
+  // the other operations.
+  int TakesRows(int list) override;
+  void AddFunctionRows(const FunctionRow *rows, size_t n) override;
+  void AddCallRows(const CallRow *rows, size_t n) override;
+  void SetCalled(size_t first, const int *called, size_t n) override;
+  // Empties a list (in order with the operations queued before).
+  void DeleteRows(int list);
+  // The store row of the selected row of a list (the first when several
+  // are), -1 when none is selected. GUI thread.
+  int SelectedRow(int list) const;
 
   // GUI thread: applies a batch of fill operations in order.
   void ApplyOps(std::vector<PortOp> &ops) override;
@@ -196,7 +202,6 @@ class ViewsPanel : public QWidget, public ResultViews, public PortApplier {
 
   // Answers that must not wait for the GUI thread, kept in call order.
   std::mutex count_mu_;
-  int row_count_[2] = {0, 0};  // rows inserted minus deleted, per list
   int tree_count_ = 0;         // tree items since the last clear
   int callers_count_ = 0;      // the same in the Callers view
   quintptr next_tree_id_ = 0;  // last handle given out

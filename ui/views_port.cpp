@@ -29,59 +29,39 @@ int ViewsPanel::HasView(int view) {
   return TabOf(view) >= 0;
 }
 
-void ViewsPanel::InsertRow(int list, int index, int, const char *text) {
-  if (list != VIEW_FUNCTIONS && list != VIEW_CALLS) return;
-  {
-    std::lock_guard<std::mutex> lock(count_mu_);
-    row_count_[list]++;
-  }
-  queue_->PostRow(list, index, text);
+int ViewsPanel::TakesRows(int list) {
+  return list == VIEW_FUNCTIONS || list == VIEW_CALLS;
 }
 
-void ViewsPanel::SetCell(int list, int row, int col, const char *text) {
-  if (list != VIEW_FUNCTIONS && list != VIEW_CALLS) return;
-  queue_->PostCell(list, row, col, text);
+void ViewsPanel::AddFunctionRows(const FunctionRow *rows, size_t n) {
+  queue_->PostRows(PortOp::FUNCTION_ROWS, rows, sizeof *rows, n);
 }
 
-void ViewsPanel::SetCellText(int list, int row, int col, const char *text) {
-  SetCell(list, row, col, text);
+void ViewsPanel::AddCallRows(const CallRow *rows, size_t n) {
+  queue_->PostRows(PortOp::CALL_ROWS, rows, sizeof *rows, n);
 }
 
-void ViewsPanel::GetCell(int list, int row, int col, char *buffer, int size) {
-  if (!buffer || size <= 0) return;
-  buffer[0] = 0;
-  if (list != VIEW_FUNCTIONS && list != VIEW_CALLS) return;
-  std::string text;
-  queue_->Run([&] { text = models_[list]->Cell(row, col); });
-  // At most size-2 characters and the NUL, never half a double-byte character.
-  CopyText(buffer, (size_t)(size > 1 ? size - 1 : 1), text.c_str(), -1, 1);
+void ViewsPanel::SetCalled(size_t first, const int *called, size_t n) {
+  if (!called || n == 0) return;
+  PortOp op;
+  op.kind = PortOp::SET_CALLED;
+  op.row = (int)first;
+  op.id = n;
+  op.text.assign((const char *)called, n * sizeof *called);
+  queue_->Post(std::move(op));
 }
 
-int ViewsPanel::SelectedRow(int list) {
+int ViewsPanel::SelectedRow(int list) const {
   if (list != VIEW_FUNCTIONS && list != VIEW_CALLS) return -1;
-  int row = -1;
-  queue_->Run([&] {
-    QModelIndexList sel = lists_[list]->selectionModel()->selectedRows();
-    int best = -1;
-    for (const QModelIndex &i : sel)
-      if (best < 0 || i.row() < best) best = i.row();
-    row = filters_[list]->StoreRow(best);
-  });
-  return row;
-}
-
-int ViewsPanel::RowCount(int list) {
-  if (list != VIEW_FUNCTIONS && list != VIEW_CALLS) return 0;
-  std::lock_guard<std::mutex> lock(count_mu_);
-  return row_count_[list];
+  QModelIndexList sel = lists_[list]->selectionModel()->selectedRows();
+  int best = -1;
+  for (const QModelIndex &i : sel)
+    if (best < 0 || i.row() < best) best = i.row();
+  return filters_[list]->StoreRow(best);
 }
 
 void ViewsPanel::DeleteRows(int list) {
   if (list != VIEW_FUNCTIONS && list != VIEW_CALLS) return;
-  {
-    std::lock_guard<std::mutex> lock(count_mu_);
-    row_count_[list] = 0;
-  }
   PortOp op;
   op.kind = PortOp::DELETE_ROWS;
   op.list = list;
@@ -195,30 +175,18 @@ void ViewsPanel::ApplyOps(std::vector<PortOp> &ops) {
   };
   for (PortOp &op : ops) {
     switch (op.kind) {
-      case PortOp::INSERT_ROW:
-        models_[op.list]->InsertRow(op.row, std::move(op.text), op.col);
+      case PortOp::FUNCTION_ROWS:
+        models_[VIEW_FUNCTIONS]->AppendFunctions((const FunctionRow *)op.text.data(),
+                                                 op.text.size() / sizeof(FunctionRow));
         break;
-      case PortOp::INSERT_ROWS: {
-        const char *p = op.text.data(), *end = p + op.text.size();
-        for (int k = 0; k < op.col && p + sizeof(int) <= end; k++) {
-          int cells;
-          memcpy(&cells, p, sizeof cells);
-          p += sizeof cells;
-          p += models_[op.list]->InsertRowFrom(op.row + k, p, (size_t)(end - p), cells);
-        }
+      case PortOp::CALL_ROWS:
+        models_[VIEW_CALLS]->AppendCalls((const CallRow *)op.text.data(),
+                                         op.text.size() / sizeof(CallRow));
         break;
-      }
-      case PortOp::SET_CELL:
-        models_[op.list]->SetCell(op.row, op.col, op.text.c_str());
+      case PortOp::SET_CALLED:
+        models_[VIEW_FUNCTIONS]->SetCalled((size_t)op.row, (const int *)op.text.data(),
+                                           op.text.size() / sizeof(int));
         break;
-      case PortOp::SET_CELLS: {
-        const char *p = op.text.c_str(), *end = p + op.text.size();
-        for (uintptr_t k = 0; k < op.id && p < end; k++) {
-          models_[op.list]->SetCell(op.row + (int)k, op.col, p);
-          p += strlen(p) + 1;
-        }
-        break;
-      }
       case PortOp::DELETE_ROWS:
         models_[op.list]->DeleteRows();
         // Refilled rows come unsorted, so no column may claim an order.

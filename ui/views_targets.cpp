@@ -4,44 +4,41 @@
 
 #include <QItemSelectionModel>
 
-#include "foundation/text.h"
 #include "ui/qtext.h"
 #include "ui/views.h"
-#include "xref/list_columns.h"
 
 void ViewsPanel::ActivateRow(int list, int shown_row) {
   if (list < 0 || list > 1) return;
-  int row = filters_[list]->StoreRow(shown_row);
-  if (row < 0) return;
-  int sid_col = list == VIEW_FUNCTIONS ? FL_SID : CL_TO_SID;
-  int fid_col = list == VIEW_FUNCTIONS ? FL_FID : CL_TO_FID;
-  int sid = CellNumber(models_[list]->Cell(row, sid_col).c_str());
-  int fid = CellNumber(models_[list]->Cell(row, fid_col).c_str());
-  if (sid > 0 && fid > 0) {
-    Q_EMIT TreeRequested(list, sid, fid);
+  FunctionTarget t = TargetOfRow(list, filters_[list]->StoreRow(shown_row));
+  if (list == VIEW_CALLS && !t.name.isEmpty()) {
+    Q_EMIT NotDefined(FromSjis(t.name.toStdString()));
     return;
   }
-  std::string name = list == VIEW_CALLS ? models_[list]->Cell(row, CL_CALL) : std::string();
-  if (!name.empty()) Q_EMIT NotDefined(FromSjis(name));
+  if (t.IsFunction()) Q_EMIT TreeRequested(list, t.sid, t.fid);
 }
 
 FunctionTarget ViewsPanel::TargetOfRow(int list, int row) const {
   FunctionTarget t;
   if (list < 0 || list > 1 || row < 0) return t;
   const ListModel *m = models_[list];
-  if (list == VIEW_FUNCTIONS) {
-    t.sid = CellNumber(m->Cell(row, FL_SID).c_str());
-    t.fid = CellNumber(m->Cell(row, FL_FID).c_str());
+  if (const FunctionRow *f = m->FunctionAt(row)) {
+    t.sid = f->sid;
+    t.fid = f->fid;
     return t;
   }
-  t.sid = CellNumber(m->Cell(row, CL_TO_SID).c_str());
-  t.fid = CellNumber(m->Cell(row, CL_TO_FID).c_str());
-  if (t.IsFunction()) return t;
-  std::string name = m->Cell(row, CL_CALL);
+  const CallRow *c = m->CallAt(row);
+  if (!c) return t;
+  if (c->to_sid > 0) {
+    t.sid = c->to_sid;
+    t.fid = c->to_fid;
+    return t;
+  }
+  // No source defines it: the name as the call writes it, for its callers.
+  std::string name = std::string(c->call_scope) + c->call_name;
   t.name = QByteArray(name.data(), (int)name.size());
-  t.argc = CellNumber(m->Cell(row, CL_ARGC).c_str());
-  t.sid = CellNumber(m->Cell(row, CL_SID).c_str());
-  t.fid = CellNumber(m->Cell(row, CL_FID).c_str());
+  t.argc = c->argc;
+  t.sid = c->sid;
+  t.fid = c->fid;
   return t;
 }
 
@@ -78,12 +75,9 @@ FunctionTarget ViewsPanel::CurrentTarget() const {
 int ViewsPanel::SelectFunctionRow(int sid, int fid) {
   ListModel *m = models_[VIEW_FUNCTIONS];
   m->Commit();
-  char want_sid[16], want_fid[16];
-  FormatText(want_sid, sizeof want_sid, "%d", sid);
-  FormatText(want_fid, sizeof want_fid, "%d", fid);
   for (int r = 0; r < m->Size(); r++) {
-    if (strcmp(m->CellAt(r, FL_SID), want_sid) != 0 || strcmp(m->CellAt(r, FL_FID), want_fid) != 0)
-      continue;
+    const FunctionRow *f = m->FunctionAt(r);
+    if (!f || f->sid != sid || f->fid != fid) continue;
     // A row the search box hides is shown again.
     QModelIndex i = filters_[VIEW_FUNCTIONS]->mapFromSource(m->index(m->ShownRow(r), 0));
     if (!i.isValid()) {
@@ -99,19 +93,10 @@ int ViewsPanel::SelectFunctionRow(int sid, int fid) {
 }
 
 void ViewsPanel::CallersOfRow(int list, int row) {
-  if (list < 0 || list > 1 || row < 0) return;
-  const ListModel *m = models_[list];
-  int sid_col = list == VIEW_FUNCTIONS ? FL_SID : CL_TO_SID;
-  int fid_col = list == VIEW_FUNCTIONS ? FL_FID : CL_TO_FID;
-  int sid = CellNumber(m->Cell(row, sid_col).c_str());
-  int fid = CellNumber(m->Cell(row, fid_col).c_str());
-  if (sid > 0 && fid > 0) {
-    Q_EMIT CallersRequested(sid, fid);
+  FunctionTarget t = TargetOfRow(list, row);
+  if (list == VIEW_CALLS && !t.name.isEmpty()) {
+    Q_EMIT CallersOfName(t.name, t.argc);
     return;
   }
-  if (list != VIEW_CALLS) return;
-  std::string name = m->Cell(row, CL_CALL);
-  if (!name.empty())
-    Q_EMIT CallersOfName(QByteArray(name.data(), (int)name.size()),
-                         CellNumber(m->Cell(row, CL_ARGC).c_str()));
+  if (t.IsFunction()) Q_EMIT CallersRequested(t.sid, t.fid);
 }

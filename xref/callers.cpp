@@ -16,8 +16,6 @@
 #include "xref/calltree.h"
 #include "xref/tree_internal.h"
 
-CallersGraphPort g_callers_graph;
-
 namespace {
 
 // One caller of a function and how many of its calls reach that function.
@@ -133,13 +131,16 @@ std::string CallerLine(const ST_FUNC *f, int count) {
 TREEITEM AddCallerNode(TREEITEM parent, int kind, const ST_FUNC *f, int count) {
   std::string text = CallerText("%s%s(argc:%d) [%s]", f, count);
   TREEITEM node = TreeAddNodeText(VIEW_CALLERS, parent, kind, text.c_str(), f->name);
-  TreeSetFunction(node, f->sid, f->fid);
+  TreeNodeFunction(node, f);
   return node;
 }
 
+// A callers tree's node cut at the depth limit: marked in the view, and a
+// remark node above it in the graph.
 void RemarkAbove(const ST_FUNC *f, TREEITEM node, const char *text) {
   if (TreeViewOn()) TreeSetNodeKind(node, NODE_REMARK, f->name);
-  if (TreeGraphOn() && g_callers_graph.remark_above) g_callers_graph.remark_above(f, text);
+  const CallersGraphPort &c = TreeWires().callers_graph;
+  if (TreeGraphOn() && c.remark_above) c.remark_above(f, text);
 }
 
 // The node of f, reached as a caller of callee (null for the root) with
@@ -147,7 +148,7 @@ void RemarkAbove(const ST_FUNC *f, TREEITEM node, const char *text) {
 // callers. isLast: no later sibling is drawn. Returns 0 for a recursion.
 int ExpandCaller(ST_FUNC *f, int count, const ST_FUNC *callee, TREEITEM parentNode, int isLast) {
   if (TreeStopRequested()) return 1;
-  const TreeGraphPort &g = g_tree_graph;
+  const TreeGraphPort &g = TreeWires().graph;
   if (TreeTextOn()) PutTreeIndent(isLast + 1);
   std::string line = CallerLine(f, count);
 
@@ -166,29 +167,7 @@ int ExpandCaller(ST_FUNC *f, int count, const ST_FUNC *callee, TREEITEM parentNo
   size_t begin, end;
   CallersOf(f, &begin, &end);
   bool hasCallers = end > begin;
-
-  // Beyond the depth limit: not expanded here, and not marked, so a place
-  // nearer the root can still expand it.
-  if (g_tree.level > g_tree.depth_limit) {
-    if (hasCallers) {
-      if (TreeTextOn()) PutTreeText("%s", g_config.EXPAND_MESS[0]);
-      RemarkAbove(f, node, g_config.EXPAND_MESS[0]);
-    }
-    TreeReportNode(f->scope, f->name, f->argc, f, hasCallers ? "depth-limit" : nullptr, count);
-    if (TreeTextOn()) PutTreeText("\r\n");
-    return 1;
-  }
-  if (!g_config.FUNC_EXPAND_AGAIN && f->expanded) {
-    if (hasCallers) {
-      if (TreeTextOn()) PutTreeText(" <-- %s", g_config.EXPAND_MESS[2]);
-      if (TreeViewOn()) TreeSetNodeKind(node, NODE_EXPANDED, f->name);
-    }
-    TreeReportNode(f->scope, f->name, f->argc, f, hasCallers ? "expanded" : nullptr, count);
-    if (TreeTextOn()) PutTreeText("\r\n");
-    return 1;
-  }
-  TreeReportNode(f->scope, f->name, f->argc, f, nullptr, count);
-  if (TreeTextOn()) PutTreeText("\r\n");
+  if (TreeNodeEnds(f, node, hasCallers, count, RemarkAbove)) return 1;
 
   int L = g_tree.level;
   g_tree.more_below[L] = isLast ? 0 : 1;
@@ -225,28 +204,26 @@ int ExpandCaller(ST_FUNC *f, int count, const ST_FUNC *callee, TREEITEM parentNo
 
 }  // namespace
 
-int ANA_MakeCallersTree(ST_FUNC *root, int depthLimit) {
+int ANA_MakeCallersTree(const TreeTools &tools, ST_FUNC *root, int depthLimit) {
   DebugPrint("enter ANA_MakeCallersTree\r\n");
   if (output_flags & OUTPUT_LOG_HEADING) LogPrint(0, LOG_RESULT, "\r\n");
   if (!root) {
-    if (TreeTextOn()) PutTreeText("ANA_MakeCallersTree : Invalid Function.\r\n");
+    TreeRefused(tools, "ANA_MakeCallersTree : Invalid Function.\r\n");
     return 0;
   }
   BuildIndex();
-  TreeTarget(VIEW_CALLERS);
-  OpenTree(root->name, "Caller Tree", "<< Caller Tree >>\r\n\r\n", depthLimit);
+  OpenTree(tools, VIEW_CALLERS, root->name, "Caller Tree", "<< Caller Tree >>\r\n\r\n", depthLimit);
   ExpandCaller(root, 0, nullptr, nullptr, 0);
   int r = CloseTree();
-  TreeTarget(VIEW_TREE);
   DropIndex();
   return r;
 }
 
-int ANA_MakeNameCallersTree(const char *text, int argc) {
+int ANA_MakeNameCallersTree(const TreeTools &tools, const char *text, int argc) {
   DebugPrint("enter ANA_MakeNameCallersTree\r\n");
   if (output_flags & OUTPUT_LOG_HEADING) LogPrint(0, LOG_RESULT, "\r\n");
   if (!text || !*text) {
-    if (TreeTextOn()) PutTreeText("ANA_MakeNameCallersTree : Invalid Function.\r\n");
+    TreeRefused(tools, "ANA_MakeNameCallersTree : Invalid Function.\r\n");
     return 0;
   }
   // The callers in SID, FID order, each once, with their number of calls.
@@ -263,9 +240,9 @@ int ANA_MakeNameCallersTree(const char *text, int argc) {
     });
   });
 
-  TreeTarget(VIEW_CALLERS);
-  OpenTree(text, "Caller Tree", "<< Caller Tree >>\r\n\r\n", 1);
-  const TreeGraphPort &g = g_tree_graph;
+  OpenTree(tools, VIEW_CALLERS, text, "Caller Tree", "<< Caller Tree >>\r\n\r\n", 1);
+  const TreeGraphPort &g = TreeWires().graph;
+  const CallersGraphPort &cg = TreeWires().callers_graph;
   char id[40] = "";
   TREEITEM node = nullptr;
   if (!TreeStopRequested()) {
@@ -275,8 +252,7 @@ int ANA_MakeNameCallersTree(const char *text, int argc) {
       FormatText(label, sizeof label, "%s(argc:%d)", text, argc);
       node = TreeAddNodeText(VIEW_CALLERS, nullptr, NODE_NOT_EXIST, label, text);
     }
-    if (TreeGraphOn() && g_callers_graph.name_node)
-      g_callers_graph.name_node("", text, argc, id, (int)sizeof id);
+    if (TreeGraphOn() && cg.name_node) cg.name_node("", text, argc, id, (int)sizeof id);
     TreeReportNode("", text, argc, nullptr, "undefined", 0);
     // One level: the callers are drawn, never expanded.
     g_tree.path_stack[0] = nullptr;
@@ -300,16 +276,14 @@ int ANA_MakeNameCallersTree(const char *text, int argc) {
       if (TreeViewOn()) AddCallerNode(node, NODE_FUNC, ref.caller, ref.count);
       if (TreeGraphOn()) {
         if (g.function_node) g.function_node(ref.caller);
-        if (g_callers_graph.edge_to && id[0]) g_callers_graph.edge_to(ref.caller, id);
+        if (cg.edge_to && id[0]) cg.edge_to(ref.caller, id);
       }
       TreeReportNode(ref.caller->scope, ref.caller->name, ref.caller->argc, ref.caller, nullptr,
                      ref.count);
     }
     g_tree.level = 0;
   }
-  int r = CloseTree();
-  TreeTarget(VIEW_TREE);
-  return r;
+  return CloseTree();
 }
 
 std::vector<ST_FUNC *> ANA_FindFunctionsByName(const char *name) {

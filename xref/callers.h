@@ -10,28 +10,16 @@
 #include <vector>
 
 #include "engine/ana.h"
-
-// Statements of a callers tree that a call tree does not have, written by
-// graph/ (InitGraphTools fills this table); each entry may be null. The node
-// statements and the caller-to-callee edges are g_tree_graph's.
-struct CallersGraphPort {
-  // The anonymous node of a name no source defines; its id is copied to id
-  // (cap bytes).
-  void (*name_node)(const char *scope, const char *name, int argc, char *id, int cap);
-  void (*edge_to)(const ST_FUNC *from, const char *toId);  // plain edge to a node id
-  // Remark node above f (more callers not drawn) and its edge to f.
-  void (*remark_above)(const ST_FUNC *f, const char *text);
-};
-extern CallersGraphPort g_callers_graph;
+#include "xref/calltree.h"
 
 // Draws the callers tree of root with the depth limit clamped as for a call
 // tree. Needs linked calls (after an analysis). Returns 1 when drawn, -1 when
 // interrupted by Escape (the outputs are still closed), 0 without a root.
-int ANA_MakeCallersTree(ST_FUNC *root, int depthLimit);
+int ANA_MakeCallersTree(const TreeTools &tools, ST_FUNC *root, int depthLimit);
 // Draws the one-level callers tree of the name text (scope and name written
 // together, Shift_JIS) as unlinked calls with argc arguments write it.
 // Returns 1, -1 when interrupted, 0 for a null or empty text (nothing drawn).
-int ANA_MakeNameCallersTree(const char *text, int argc);
+int ANA_MakeNameCallersTree(const TreeTools &tools, const char *text, int argc);
 
 // Every function whose scope and name written together ("A::f") is name, or
 // whose name alone is name when name has no "::", in SID, FID order (the

@@ -25,8 +25,6 @@
 
 int output_flags = 0;
 int flags_shown = 0;
-ExtHooks g_ext_hooks;
-TreeGraphPort g_tree_graph;
 
 void SetTreeOutputs(int outputs) {
   output_flags = outputs;
@@ -37,7 +35,6 @@ void ResetTreeOutput(void) {
 }
 
 TreeState g_tree;
-void (*g_tree_node_sink)(const TreeNodeInfo *node) = nullptr;
 
 namespace {
 
@@ -64,8 +61,11 @@ bool ViewOn() {
 bool GraphOn() {
   return output_flags & OUTPUT_GRAPH;
 }
+const ExtHooks &Ext() {
+  return TreeWires().ext;
+}
 bool MusicOn() {
-  return g_ext_hooks.music_on && g_ext_hooks.music_on();
+  return Ext().music_on && Ext().music_on();
 }
 
 const char *SourceName(const ST_FUNC *f) {
@@ -74,7 +74,9 @@ const char *SourceName(const ST_FUNC *f) {
 
 // Appends ready text (not a format) to the Result view and the result log.
 void EmitText(const char *text, size_t len) {
-  AppendResult(text);
+  if (ResultViews *v = TreeViews()) {
+    if (*text) v->AppendResult(text);
+  }
   if (len <= LOG_PIECE) {
     LogPrint(0, LOG_RESULT, "%s", text);
     return;
@@ -171,10 +173,10 @@ int MarkShownCalls(ST_FUNC *f, int *shownCount) {
 
 // The node of f when f is already on the path above: a recursion mark.
 void WriteRecursion(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, const char *line) {
-  const TreeGraphPort &g = g_tree_graph;
+  const TreeGraphPort &g = TreeWires().graph;
   if (TextOn()) PutTreeText(" <=> %s%s \r\n", line, g_config.EXPAND_MESS[1]);
   if (ViewOn())
-    TreeSetFunction(AddFunctionNode(parentNode, NODE_RECURSIVE, f, via), f->sid, f->fid);
+    TreeNodeFunction(AddFunctionNode(parentNode, NODE_RECURSIVE, f, via), f);
   TreeReportNode(f->scope, f->name, f->argc, f, "recursive", 0);
   if (GraphOn() && g.recursion_edge) {
     const ST_CALL *call = via ? static_cast<const ST_CALL *>(via->data) : nullptr;
@@ -186,7 +188,7 @@ void WriteRecursion(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, const char *lin
 // The shown calls of f below its node, in body order: linked ones expanded,
 // unlinked ones as non-existence nodes, cut after MAX_CALL_TABLE of them.
 void ExpandCalls(ST_FUNC *f, TREEITEM node, int shownCount) {
-  const TreeGraphPort &g = g_tree_graph;
+  const TreeGraphPort &g = TreeWires().graph;
   int shown = 0;
   ForEachCall(f, [&](ST_CALL *c, CHBUF *el) {
     if (c->skip == 1) return WalkResult::kGoOn;
@@ -218,7 +220,47 @@ void ExpandCalls(ST_FUNC *f, TREEITEM node, int shownCount) {
   });
 }
 
+// A call tree's node cut at the depth limit: marked in the view, and a
+// remark node below it in the graph.
+void RemarkBelow(const ST_FUNC *f, TREEITEM node, const char *text) {
+  if (ViewOn()) TreeSetNodeKind(node, NODE_REMARK, f->name);
+  const TreeGraphPort &g = TreeWires().graph;
+  if (GraphOn() && g.remark) g.remark(f, text, 0);
+}
+
 }  // namespace
+
+void TreeNodeFunction(TREEITEM node, const ST_FUNC *f) {
+  ResultViews *v = TreeViews();
+  if (v && node && f) v->TreeSetFunction(node, f->sid, f->fid);
+}
+
+bool TreeNodeEnds(ST_FUNC *f, TREEITEM node, bool has_more, int calls,
+                  void (*remark)(const ST_FUNC *f, TREEITEM node, const char *text)) {
+  // Beyond the depth limit: not expanded here, and not marked, so a place
+  // nearer the root can still expand it.
+  if (tree.level > tree.depth_limit) {
+    if (has_more) {
+      if (TextOn()) PutTreeText("%s", g_config.EXPAND_MESS[0]);
+      remark(f, node, g_config.EXPAND_MESS[0]);
+    }
+    TreeReportNode(f->scope, f->name, f->argc, f, has_more ? "depth-limit" : nullptr, calls);
+    if (TextOn()) PutTreeText("\r\n");
+    return true;
+  }
+  if (!g_config.FUNC_EXPAND_AGAIN && f->expanded) {
+    if (has_more) {
+      if (TextOn()) PutTreeText(" <-- %s", g_config.EXPAND_MESS[2]);
+      if (ViewOn()) TreeSetNodeKind(node, NODE_EXPANDED, f->name);
+    }
+    TreeReportNode(f->scope, f->name, f->argc, f, has_more ? "expanded" : nullptr, calls);
+    if (TextOn()) PutTreeText("\r\n");
+    return true;
+  }
+  TreeReportNode(f->scope, f->name, f->argc, f, nullptr, calls);
+  if (TextOn()) PutTreeText("\r\n");
+  return false;
+}
 
 void PutTreeText(const char *format, ...) {
   va_list ap;
@@ -268,19 +310,20 @@ int TreeStopRequested(void) {
 
 void TreeReportNode(const char *scope, const char *name, int argc, const ST_FUNC *f,
                     const char *mark, int calls) {
-  if (!g_tree_node_sink) return;
+  if (!tree.tools.node_sink) return;
   TreeNodeInfo n{tree.level,     scope,          name, argc, f ? SourceName(f) : "",
                  f ? f->sid : 0, f ? f->fid : 0, mark, calls};
-  g_tree_node_sink(&n);
+  tree.tools.node_sink(&n);
 }
 
 TREEITEM TreeAddNodeText(int view, TREEITEM parentNode, int kind, const char *text,
                          const char *name) {
-  if (!g_views || !g_views->HasView(view)) return nullptr;
-  TREEITEM node = TreeInsert(parentNode, text);
-  TreeSetImage(node, kind);
-  if (MusicOn() && g_ext_hooks.midi_play_node)
-    g_ext_hooks.midi_play_node(tree.level + 2, kind, name ? name : "");
+  ResultViews *v = TreeViews();
+  if (!v || !v->HasView(view)) return nullptr;
+  TREEITEM node = v->TreeInsert(parentNode, text);
+  if (node) v->TreeSetImage(node, kind);
+  if (MusicOn() && Ext().midi_play_node)
+    Ext().midi_play_node(tree.level + 2, kind, name ? name : "");
   return node;
 }
 
@@ -293,14 +336,15 @@ TREEITEM TreeAddNode(TREEITEM parentNode, int kind, const char *sourceName, cons
 }
 
 void TreeSetNodeKind(TREEITEM node, int kind, const char *name) {
-  if (node && kind >= 0 && kind <= 5) TreeSetImage(node, kind);
-  if (MusicOn() && g_ext_hooks.midi_play_node)
-    g_ext_hooks.midi_play_node(tree.level + 2, kind, name ? name : "");
+  ResultViews *v = TreeViews();
+  if (v && node && kind >= 0 && kind <= 5) v->TreeSetImage(node, kind);
+  if (MusicOn() && Ext().midi_play_node)
+    Ext().midi_play_node(tree.level + 2, kind, name ? name : "");
 }
 
 int ANA_ExpandFunction(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, int isLast) {
   if (!f || TreeStopRequested()) return 1;
-  const TreeGraphPort &g = g_tree_graph;
+  const TreeGraphPort &g = TreeWires().graph;
   if (TextOn()) PutTreeIndent(isLast + 1);
   const char *line = BuildLine(f, via);
 
@@ -315,35 +359,11 @@ int ANA_ExpandFunction(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, int isLast) 
   if (ViewOn()) {
     node = AddFunctionNode(parentNode, NODE_FUNC, f, via);
     // The view can act on the function the node stands for.
-    TreeSetFunction(node, f->sid, f->fid);
+    TreeNodeFunction(node, f);
   }
   if (GraphOn() && g.function_node) g.function_node(f);
   int hasCalls = f->calls.count > 0;
-
-  // Beyond the depth limit: not expanded here, and not marked, so a place
-  // nearer the root can still expand it.
-  if (tree.level > tree.depth_limit) {
-    if (hasCalls) {
-      if (TextOn()) PutTreeText("%s", g_config.EXPAND_MESS[0]);
-      if (ViewOn()) TreeSetNodeKind(node, NODE_REMARK, f->name);
-      if (GraphOn() && g.remark) g.remark(f, g_config.EXPAND_MESS[0], 0);
-    }
-    TreeReportNode(f->scope, f->name, f->argc, f, hasCalls ? "depth-limit" : nullptr, 0);
-    if (TextOn()) PutTreeText("\r\n");
-    return 1;
-  }
-
-  if (!g_config.FUNC_EXPAND_AGAIN && f->expanded) {
-    if (hasCalls) {
-      if (TextOn()) PutTreeText(" <-- %s", g_config.EXPAND_MESS[2]);
-      if (ViewOn()) TreeSetNodeKind(node, NODE_EXPANDED, f->name);
-    }
-    TreeReportNode(f->scope, f->name, f->argc, f, hasCalls ? "expanded" : nullptr, 0);
-    if (TextOn()) PutTreeText("\r\n");
-    return 1;
-  }
-  TreeReportNode(f->scope, f->name, f->argc, f, nullptr, 0);
-  if (TextOn()) PutTreeText("\r\n");
+  if (TreeNodeEnds(f, node, hasCalls, 0, RemarkBelow)) return 1;
 
   int shownCount = 0;
   if (!MarkShownCalls(f, &shownCount)) {
@@ -369,7 +389,10 @@ int ANA_ExpandFunction(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, int isLast) 
   return 1;
 }
 
-void OpenTree(const char *root_name, const char *kind, const char *heading, int depthLimit) {
+void OpenTree(const TreeTools &tools, int view, const char *root_name, const char *kind,
+              const char *heading, int depthLimit) {
+  tree.tools = tools;
+  if (tree.tools.views) tree.tools.views->TreeTarget(view);
   if (output_flags & OUTPUT_LOG_HEADING) {
     static const char kBar[] = "//=====================================================\r\n";
     LogPrint(0, LOG_RESULT, "%s", kBar);
@@ -383,7 +406,7 @@ void OpenTree(const char *root_name, const char *kind, const char *heading, int 
     PutTreeText("\r\n");
     flags_shown = 1;
   }
-  const TreeGraphPort &g = g_tree_graph;
+  const TreeGraphPort &g = TreeWires().graph;
   // A tree drawn again into its view only leaves the picture names and the
   // graph file of the last graph alone.
   if (GraphOn()) {
@@ -399,34 +422,47 @@ void OpenTree(const char *root_name, const char *kind, const char *heading, int 
   tree.level = 0;
   std::memset(tree.more_below, 0, sizeof tree.more_below);
   std::memset(tree.path_stack, 0, sizeof tree.path_stack);
-  if (MusicOn() && g_ext_hooks.midi_start_tree) g_ext_hooks.midi_start_tree();
+  if (MusicOn() && Ext().midi_start_tree) Ext().midi_start_tree();
   ANA_ClearExpanded();
   tree.interrupted = 0;
 }
 
 int CloseTree(void) {
-  const TreeGraphPort &g = g_tree_graph;
+  const TreeGraphPort &g = TreeWires().graph;
   if (TextOn()) PutTreeText("\r\n\r\n");
   if (GraphOn() && g.footer) g.footer();
   if (MusicOn()) {
-    if (g_ext_hooks.midi_end_tree) {
-      g_ext_hooks.midi_end_tree();
+    if (Ext().midi_end_tree) {
+      Ext().midi_end_tree();
     } else {
       SleepMs(5000);  // the last notes ring out
-      if (g_ext_hooks.midi_reset) g_ext_hooks.midi_reset();
+      if (Ext().midi_reset) Ext().midi_reset();
     }
   }
-  return tree.interrupted ? -1 : 1;
+  if (tree.tools.views) tree.tools.views->TreeTarget(VIEW_TREE);
+  int r = tree.interrupted ? -1 : 1;
+  tree.tools = TreeTools{};
+  return r;
 }
 
-int ANA_MakeCallStackTree(ST_FUNC *root, int depthLimit) {
+void TreeSetTools(const TreeTools &tools) {
+  tree.tools = tools;
+}
+
+void TreeRefused(const TreeTools &tools, const char *text) {
+  tree.tools = tools;
+  if (TextOn()) PutTreeText("%s", text);
+  tree.tools = TreeTools{};
+}
+
+int ANA_MakeCallStackTree(const TreeTools &tools, ST_FUNC *root, int depthLimit) {
   DebugPrint("enter ANA_MakeCallStackTree\r\n");
   if (output_flags & OUTPUT_LOG_HEADING) LogPrint(0, LOG_RESULT, "\r\n");
   if (!root) {
-    if (TextOn()) PutTreeText("ANA_MakeCallStackTree : Invalid Function.\r\n");
+    TreeRefused(tools, "ANA_MakeCallStackTree : Invalid Function.\r\n");
     return 0;
   }
-  OpenTree(root->name, "Call Tee", "<< Call Tree >>\r\n\r\n", depthLimit);
+  OpenTree(tools, VIEW_TREE, root->name, "Call Tee", "<< Call Tree >>\r\n\r\n", depthLimit);
   ANA_ExpandFunction(nullptr, root, nullptr, 0);
   return CloseTree();
 }

@@ -2,10 +2,10 @@
 // and the result log, the nodes of the CallTree view, and the graph description.
 //
 // The graph writer (graph/) and the extensions (ext/) sit above this layer, so
-// the expansion reaches them through two tables of function pointers filled
-// at start-up (g_tree_graph by InitGraphTools, g_ext_hooks by shell/'s
-// InstallExtHooks); an empty entry means "not there" (no graph statement,
-// MUSIC and CORRELATION off).
+// the expansion reaches them through tables of function pointers that shell/
+// puts together at start-up into one wiring record (TreeWiring) and hands to
+// every tree with the views it draws into; an empty entry means "not there"
+// (no graph statement, MUSIC off).
 #pragma once
 
 #include "engine/ana.h"
@@ -45,8 +45,7 @@ enum {
   NODE_REMARK = 5,     // cut off at the depth limit or MAX_CALL_TABLE
 };
 
-// The extensions as the expansion and the graph writer see them. Start-up
-// fills it (InstallExtHooks); every entry may stay null.
+// The extensions as the expansion sees them; every entry may stay null.
 struct ExtHooks {
   int (*music_on)(void);                                               // 1 while MUSIC is on
   void (*midi_start_tree)(void);                                       // TQ_MidiStartTree
@@ -55,13 +54,10 @@ struct ExtHooks {
   // End of a tree (TQ_MidiEndTree: the last notes ring 5000 ms, then reset);
   // when null the expansion sleeps 5000 ms and calls midi_reset itself.
   void (*midi_end_tree)(void);
-  int (*correlation_on)(void);  // 1 while CORRELATION is on
-  const char *(*make_relation_attr)(const char *fromId, const char *toId);  // MakeRelationAttr
 };
-extern ExtHooks g_ext_hooks;
 
-// The graph statements of one tree, written by graph/ (InitGraphTools fills
-// this table). Each entry may be null: that statement is then not written.
+// The graph statements of one tree, written by graph/. Each entry may be
+// null: that statement is then not written.
 struct TreeGraphPort {
   int (*next_picture)(void);                             // NextGraphPicture
   int (*reset_file)(void);                               // ResetGraphFile
@@ -74,7 +70,26 @@ struct TreeGraphPort {
   void (*remark)(const ST_FUNC *f, const char *text, int cut);
   void (*footer)(void);  // "}" and everything written to the file
 };
-extern TreeGraphPort g_tree_graph;
+
+// Statements of a callers tree that a call tree does not have, written by
+// graph/; each entry may be null. The node statements and the
+// caller-to-callee edges are TreeGraphPort's.
+struct CallersGraphPort {
+  // The anonymous node of a name no source defines; its id is copied to id
+  // (cap bytes).
+  void (*name_node)(const char *scope, const char *name, int argc, char *id, int cap);
+  void (*edge_to)(const ST_FUNC *from, const char *toId);  // plain edge to a node id
+  // Remark node above f (more callers not drawn) and its edge to f.
+  void (*remark_above)(const ST_FUNC *f, const char *text);
+};
+
+// The tools above this layer that trees are drawn with, put together once
+// by the program's start-up (shell/) and read-only afterwards.
+struct TreeWiring {
+  TreeGraphPort graph;             // statements of every tree's graph
+  CallersGraphPort callers_graph;  // those only callers trees have
+  ExtHooks ext;                    // the extensions
+};
 
 // One node of a tree as scripts see it (velmora-cli --json). Texts are
 // Shift_JIS and valid only during the call.
@@ -90,14 +105,22 @@ struct TreeNodeInfo {
   const char *mark;
   int calls;  // callers trees: calls of this caller to its child (0 in call trees)
 };
-// Receives every node of the trees that follow, in drawing order, or nullptr
-// (the start). Set by a program that wants them (velmora-cli --json).
-extern void (*g_tree_node_sink)(const TreeNodeInfo *node);
+// Where one tree goes: the wiring, the views that take its nodes and its
+// text, and who receives every node. Each may be null: that output is not
+// made (no graph statements, no view nodes, no node records).
+struct TreeTools {
+  const TreeWiring *wiring;                     // graph and extensions
+  ResultViews *views;                           // CallTree/Callers nodes, Result text
+  void (*node_sink)(const TreeNodeInfo *node);  // every node in drawing order
+};
 
-// Builds the tree below root with the depth limit clamped to 4..256. Returns 1
-// when built, -1 when interrupted by Escape (the outputs are still closed), 0
-// without a root.
-int ANA_MakeCallStackTree(ST_FUNC *root, int depthLimit);
+// Builds the tree below root into tools' outputs with the depth limit clamped
+// to 4..256. Returns 1 when built, -1 when interrupted by Escape (the outputs
+// are still closed), 0 without a root.
+int ANA_MakeCallStackTree(const TreeTools &tools, ST_FUNC *root, int depthLimit);
+// The outputs that the node functions below address outside a tree (a tree
+// uses its own while it is drawn, and leaves none behind). Never fails.
+void TreeSetTools(const TreeTools &tools);
 // Expands the node of f reached through via (the caller's call element, null
 // for the root) below parentNode. Returns 0 when f is a recursion, else 1.
 int ANA_ExpandFunction(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, int isLast);

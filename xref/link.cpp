@@ -25,10 +25,11 @@
 #include "foundation/arena.h"
 #include "foundation/hash.h"
 #include "foundation/log.h"
+#include "foundation/ports.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
 #include "platform/keys.h"
-#include "xref/report_line.h"
+#include "xref/row_text.h"
 #include "xref/scoped_link.h"
 #include "xref/xref.h"
 
@@ -255,53 +256,37 @@ ST_FUNC *Resolve(ST_CALL *call, bool use_index) {
   return found;
 }
 
-const char *SourceName(const ST_FUNC *f) {
-  return f && f->source ? f->source->name : "";
-}
+// The Call List rows of one linking step, handed to the sink in blocks.
+struct CallRows {
+  ResultsSink *sink;  // where they go, or null
+  bool on;            // the sink takes Call List rows
+  std::vector<CallRow> rows;
 
-// The result-log line of a resolved call.
-void LogLink(const ST_CALL *call) {
-  const ST_FUNC *found = call->to_func;
-  ReportLine line;
-  line.Add("[").Add(SourceName(call->caller)).Add("] ").Add(call->scope).Add(call->name);
-  line.Add("(argc:").Add(call->argc);
-  if (found) {
-    // "[%s] %s%s(argc:%d)---[LINK]--->(SID:%d,FID:%d)[%s] %s%s\r\n"
-    line.Add(")---[LINK]--->(SID:").Add(found->sid).Add(",FID:").Add(found->fid);
-    line.Add(")[").Add(SourceName(found)).Add("] ").Add(found->scope).Add(found->name).Add("\r\n");
-  } else {
-    // "[%s] %s%s(argc:%d)------------>not found.\r\n"
-    line.Add(")------------>not found.\r\n");
+  explicit CallRows(ResultsSink *s) : sink(s), on(s && s->TakesRows(VIEW_CALLS)) {}
+  ~CallRows() { Flush(); }
+  void Add(const ST_CALL *call) {
+    if (!on) return;
+    rows.push_back(MakeCallRow(call));
+    if (rows.size() == 4096) Flush();
   }
-  line.Print();
-}
+  void Flush() {
+    if (on && !rows.empty()) sink->AddCallRows(rows.data(), rows.size());
+    rows.clear();
+  }
+};
 
 // What a resolved call changes beside its line: the definition is called,
 // and the call has its Call List row.
-void MarkAndRow(const ST_CALL *call) {
-  ST_FUNC *caller = call->caller;
-  int caller_sid = caller ? caller->sid : 0;
-  const char *caller_source = SourceName(caller);
-  const char *caller_scope = caller ? caller->scope : "";
-  const char *caller_name = caller ? caller->name : "";
-  int caller_fid = caller ? caller->fid : 0;
-  if (ST_FUNC *found = call->to_func) {
-    found->called = 1;
-    const ST_CALL_FORM *how = call->how;
-    AddCallRow(caller_sid, caller_source, caller_fid, caller_scope, caller_name, call->scope,
-               call->name, call->argc, found->sid, SourceName(found), found->fid, found->scope,
-               found->name, how ? how->candidate_count : 0, how ? how->candidates : nullptr);
-  } else {
-    AddCallRow(caller_sid, caller_source, caller_fid, caller_scope, caller_name, call->scope,
-               call->name, call->argc, 0, "", 0, "", "");
-  }
+void MarkAndRow(const ST_CALL *call, CallRows *rows) {
+  if (ST_FUNC *found = call->to_func) found->called = 1;
+  rows->Add(call);
 }
 
-int LinkOneCall(ST_CALL *call, bool use_index) {
+int LinkOneCall(ST_CALL *call, bool use_index, CallRows *rows) {
   if (!call) return 0;
   Resolve(call, use_index);
-  LogLink(call);
-  MarkAndRow(call);
+  PrintCallReport(MakeCallRow(call));
+  MarkAndRow(call, rows);
   return 1;
 }
 
@@ -325,7 +310,7 @@ void LinkAhead(void *, ST_SOURCE *s, LOG_GATHER *g) {
   ForEachCall(s, [g](ST_CALL *c) {
     SetHashes(c);
     Resolve(c, true);
-    LogLink(c);
+    PrintCallReport(MakeCallRow(c));
     LogGatherMark(g, 0);
   });
 }
@@ -341,7 +326,7 @@ const SourceWork kLinking = {LinkAhead, ForgetLinks, nullptr, nullptr};
 // The linking of s in its turn from what a thread did ahead: each call's
 // line, then its mark and row, then the Escape poll, as when linked here.
 // false when linking must be done here after all (nothing was written).
-bool ReplayLinks(CHBUF *e, ST_SOURCE *s) {
+bool ReplayLinks(CHBUF *e, ST_SOURCE *s, CallRows *rows) {
   int waited = pool_wait(e);
   if (waited < 0) return false;
   bool stopped = waited == 0;  // Escape before the first call: none is reached
@@ -352,7 +337,7 @@ bool ReplayLinks(CHBUF *e, ST_SOURCE *s) {
     }
     int mark;
     pool_replay(s, &mark);
-    MarkAndRow(c);
+    MarkAndRow(c, rows);
     if (EscapePressed()) stopped = true;
   });
   if (stopped) {
@@ -375,11 +360,12 @@ void LinkStartAhead(void) {
   g_link_started = true;
 }
 
-int ANA_LinkCall(ST_CALL *call) {
-  return LinkOneCall(call, false);
+int ANA_LinkCall(ST_CALL *call, ResultsSink *sink) {
+  CallRows rows(sink);
+  return LinkOneCall(call, false, &rows);
 }
 
-int ANA_LinkNextSource(void) {
+int ANA_LinkNextSource(ResultsSink *sink) {
   if (link_position >= link_total) {
     pool_stop(nullptr);  // a start with nothing to link
     g_link_started = false;
@@ -397,10 +383,11 @@ int ANA_LinkNextSource(void) {
     return -1;
   }
 
-  if (!pool_active() || !ReplayLinks(g_link_cursor, s)) {
-    ForEachCall(s, [](ST_CALL *c) {
+  CallRows rows(sink);
+  if (!pool_active() || !ReplayLinks(g_link_cursor, s, &rows)) {
+    ForEachCall(s, [&rows](ST_CALL *c) {
       SetHashes(c);
-      LinkOneCall(c, true);
+      LinkOneCall(c, true, &rows);
       if (!EscapePressed()) return WalkResult::kGoOn;
       link_position = link_total;
       return WalkResult::kStop;

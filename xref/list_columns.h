@@ -28,9 +28,6 @@ inline constexpr int CL_TO_SOURCE = 8;     // its source's file name
 inline constexpr int CL_TO_FID = 9;        // its FID
 inline constexpr int CL_TO_FUNCTION = 10;  // its scope and name
 inline constexpr int CL_COLUMNS = 11;      // number of columns
-// After the shown columns, for a call that several definitions fit alike:
-// "SID:FID" of each, separated by blanks, the linked one first.
-inline constexpr int CL_CANDIDATES = 11;
 
 // Header texts, one per column.
 inline constexpr const char *kFunctionListHeaders[FL_COLUMNS] = {

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "cli/json.h"
+#include "xref/json_text.h"
 #include "engine/precise.h"
 #include "support/testenv.h"
 
@@ -229,7 +229,7 @@ TEST_F(JsonRun, ListsAndTreesParseBackFieldByField) {
   ExpectNode(lines[k++], 3, 1, "", "main", 0, "a.c", 1, 3, nullptr);
   // The Function List: numbers as numbers, texts as strings.
   const Object &f = lines[k++];
-  EXPECT_EQ(f.size(), 7u);
+  EXPECT_EQ(f.size(), 10u);
   EXPECT_EQ(f.at("SID").kind, 'n');
   ExpectTexts(f, {{"SID", "1"},
                   {"Source", "a.c"},
@@ -237,21 +237,26 @@ TEST_F(JsonRun, ListsAndTreesParseBackFieldByField) {
                   {"Function", "twice"},
                   {"LineNo", "0"},
                   {"Argc", "1"},
-                  {"Called", "1"}});
+                  {"Called", "1"},
+                  {"name_line", "1"},  // lines from 1
+                  {"name_column", "4"},
+                  {"end_line", "1"}});
   k += 3;  // loop, main, K::get
   ASSERT_LT(k, lines.size());
   EXPECT_EQ(lines[k - 1].at("Function").text, "K::get");
   EXPECT_EQ(lines[k - 1].at("Source").text, "b.cpp");
   // The Call List: the first row is linked, the printf row is not.
   const Object &c = lines[k];
-  EXPECT_EQ(c.size(), 11u);
+  EXPECT_EQ(c.size(), 13u);
   ExpectTexts(c, {{"Function", "loop"},
                   {"CallFunction", "loop"},
                   {"-", "===>"},
                   {"toSID", "1"},
                   {"toSource", "a.c"},
                   {"toFID", "2"},
-                  {"toFunction", "loop"}});
+                  {"toFunction", "loop"},
+                  {"line", "2"},
+                  {"column", "29"}});
   bool unlinked = false;
   for (size_t j = k; j < lines.size(); j++) {
     const Object &r = lines[j];
@@ -285,7 +290,8 @@ TEST_F(JsonRun, AmbiguousCallsListEveryCandidate) {
   Source("o.cpp", "void p(int a) {}\nvoid p(const char* a) {}\nvoid q(long x) { p(x * 2); p(1); }\n");
   std::string json = RunText("--precise --json --list calls");
   EXPECT_NE(json.find("\"-\":\"===> (1 of 2)\",\"toSID\":1,\"toSource\":\"o.cpp\",\"toFID\":2,"
-                      "\"toFunction\":\"p\",\"candidates\":[{\"toSID\":1,\"toSource\":\"o.cpp\","
+                      "\"toFunction\":\"p\",\"line\":3,\"column\":17,"
+                      "\"candidates\":[{\"toSID\":1,\"toSource\":\"o.cpp\","
                       "\"toFID\":2,\"toFunction\":\"p\"},{\"toSID\":1,\"toSource\":\"o.cpp\","
                       "\"toFID\":1,\"toFunction\":\"p\"}]}\n"),
             std::string::npos)

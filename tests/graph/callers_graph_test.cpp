@@ -21,7 +21,7 @@ TEST_F(GraphFixture, CallersTreeEdgesPointFromCallerToCallee) {
   for (int i = 0; i < 5; i++) {
     Call(Func(s, Numbered("u", i).c_str(), 3 + i), g);
   }
-  ANA_MakeCallersTree(f, 16);
+  ANA_MakeCallersTree(tools, f, 16);
   std::string dot = Graph();
   EXPECT_NE(dot.find("FC1_1[label=\" f(argc:0) \\n[r.c]\\n\"];\n"
                      "FC1_2[label=\" g(argc:0) \\n[r.c]\\n\"];\n"
@@ -41,7 +41,7 @@ TEST_F(GraphFixture, CallersTreeEdgesPointFromCallerToCallee) {
   Call(f, nullptr, "puts", 1);
   Call(g, nullptr, "puts", 1);
   anon_counter = 0;
-  ANA_MakeNameCallersTree("puts", 1);
+  ANA_MakeNameCallersTree(tools, "puts", 1);
   dot = Graph();
   EXPECT_NE(dot.find("UQ0[shape=box,fillcolor=\"#C0C0C0\" label=\" puts(argc:1) \\n\"];\n"
                      "FC1_1[label=\" f(argc:0) \\n[r.c]\\n\"];\n"

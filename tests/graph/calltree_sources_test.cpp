@@ -22,9 +22,9 @@ void Analyse(const std::vector<std::string> &files) {
   int r;
   do r = ANA_Exec(nullptr, name, 0);
   while (r != -2 && r != -3);
-  ANA_MakeFunctionList();
+  ANA_MakeFunctionList(nullptr);
   ANA_BeginCallList();
-  while (ANA_LinkNextSource() != -1) {
+  while (ANA_LinkNextSource(nullptr) != -1) {
   }
 }
 
@@ -51,7 +51,7 @@ TEST_F(GraphFixture, ExampleProjectFromItsSources) {
   ASSERT_NE(root, nullptr);
   ASSERT_STREQ(root->name, "main");
   views.result.clear();
-  ASSERT_EQ(ANA_MakeCallStackTree(root, g_config.MAX_CALL_NEST), 1);
+  ASSERT_EQ(ANA_MakeCallStackTree(tools, root, g_config.MAX_CALL_NEST), 1);
   EXPECT_EQ(views.result,
             "Display the Expanded Function:OFF\r\n"
             "Display the Called Function:OFF\r\n"
@@ -83,9 +83,9 @@ TEST_F(GraphFixture, MusicPlaysEveryNodeAndRingsOut) {
   TQ_MidiOpen();
   InstallExtHooks();  // the MIDI player behind the expansion, as start-up wires it
   SetMusicEnabled(1);
-  ASSERT_EQ(ANA_MakeCallStackTree(ANA_FindFunction(1, 1), 16), 1);
+  TreeTools wired{&g_tree_wiring, &views, nullptr};
+  ASSERT_EQ(ANA_MakeCallStackTree(wired, ANA_FindFunction(1, 1), 16), 1);
   SetMusicEnabled(0);
-  g_ext_hooks = ExtHooks();
   TQ_MidiClose();
   TQ_MidiSetPorts(nullptr, nullptr);
   EXPECT_GT(midi.messages, 6);   // six nodes, each at least one note

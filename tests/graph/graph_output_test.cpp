@@ -29,7 +29,7 @@ const char *Relation(const char *from, const char *to) {
 TEST_F(GraphFixture, ExampleTreeDescription) {
   ASSERT_EQ(graph_enabled, 1);
   Example x = BuildExample();
-  ASSERT_EQ(ANA_MakeCallStackTree(x.main, 16), 1);
+  ASSERT_EQ(ANA_MakeCallStackTree(tools, x.main, 16), 1);
   EXPECT_EQ(Graph(), std::string(kGraphHeader) + kExampleGraphBody);
   EXPECT_EQ(GraphFileSize(), (int)Graph().size());
 }
@@ -40,7 +40,7 @@ TEST_F(GraphFixture, RecursionRemarksAndCutOff) {
   ST_FUNC *f = Func(s, "f", 1);
   Call(f, f);
   for (int i = 0; i < 5; i++) Call(f, nullptr, "u", i);
-  ANA_MakeCallStackTree(f, 16);
+  ANA_MakeCallStackTree(tools, f, 16);
   EXPECT_EQ(Graph(), std::string(kGraphHeader) +
                          "FC1_1[label=\" f(argc:0) \\n[r.c]\\n\"];\n"
                          "FC1_1->FC1_1[label=\" <=> (Recursive Call)\",fontcolor=\"#FF0000\","
@@ -62,7 +62,7 @@ TEST_F(GraphFixture, RecursionRemarksAndCutOff) {
     if (i) Call(chain[i - 1], chain[i]);
   }
   anon_counter = 0;
-  ANA_MakeCallStackTree(chain[0], 4);
+  ANA_MakeCallStackTree(tools, chain[0], 4);
   EXPECT_NE(Graph().find("FC1_7[label=\" g5(argc:0) \\n[r.c]\\n\"];\n"
                          "UQ0[shape=ellipse,fillcolor=\"#ffffff\",label=\" (......) \\n\"];;\n"
                          "FC1_7->UQ0;\n"
@@ -73,13 +73,13 @@ TEST_F(GraphFixture, RecursionRemarksAndCutOff) {
 
 TEST_F(GraphFixture, AnonymousIdsRestartOnlyWhenTheTreeViewIsCleared) {
   Example x = BuildExample();
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   EXPECT_NE(Graph().find("UQ0["), std::string::npos);
-  ANA_MakeCallStackTree(x.main, 16);  // no clearing in between
+  ANA_MakeCallStackTree(tools, x.main, 16);  // no clearing in between
   EXPECT_EQ(Graph().find("UQ0["), std::string::npos);
   EXPECT_NE(Graph().find("UQ1["), std::string::npos);
   anon_counter = 0;  // what clearing the CallTree view does
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   EXPECT_NE(Graph().find("FC1_4->UQ0;\n"), std::string::npos);
 }
 
@@ -87,7 +87,7 @@ TEST_F(GraphFixture, EscapeLeavesACompleteFile) {
   Example x = BuildExample();
   polls_left = 3;
   EscapeSetPoll(EscapeAfter);
-  EXPECT_EQ(ANA_MakeCallStackTree(x.main, 16), -1);
+  EXPECT_EQ(ANA_MakeCallStackTree(tools, x.main, 16), -1);
   EXPECT_EQ(Graph(), std::string(kGraphHeader) +
                          "FC1_1[label=\" main(argc:0) \\n[m.c]\\n\"];\n"
                          "FC1_2[label=\" a(argc:0) \\n[m.c]\\n\"];\n"
@@ -98,13 +98,12 @@ TEST_F(GraphFixture, EscapeLeavesACompleteFile) {
 }
 
 TEST_F(GraphFixture, CorrelationReplacesEveryEdgeAttribute) {
-  g_ext_hooks.correlation_on = On;
-  g_ext_hooks.make_relation_attr = Relation;
+  GraphUseRelations(On, Relation);
   ST_FUNC *f = Func(Source("r.c"), "f", 1);
   Call(f, f);
   Call(f, nullptr, "gone", 0);
-  ANA_MakeCallStackTree(f, 16);
-  g_ext_hooks = ExtHooks();
+  ANA_MakeCallStackTree(tools, f, 16);
+  GraphUseRelations(nullptr, nullptr);
   EXPECT_NE(Graph().find("FC1_1->FC1_1[label=\"FC1_1~FC1_1\"];\n"), std::string::npos);
   EXPECT_NE(Graph().find("FC1_1->UQ0[label=\"FC1_1~UQ0\"];\n"), std::string::npos);
 }
@@ -122,7 +121,7 @@ TEST_F(GraphFixture, NamesInUtf8AndEscapedForDot) {
   // "関数" in Shift_JIS; "表" ends in the byte of a backslash.
   ST_SOURCE *s = Source("we\"ird\x95\x5C.c");
   ST_FUNC *f = Func(s, "\x8A\xD6\x90\x94", 1);
-  ANA_MakeCallStackTree(f, 16);
+  ANA_MakeCallStackTree(tools, f, 16);
   std::string g = Graph();
   EXPECT_NE(
       g.find("FC1_1[label=\" \xE9\x96\xA2\xE6\x95\xB0(argc:0) \\n[we\\\"ird\xE8\xA1\xA8.c]\\n\"];"),
@@ -136,7 +135,7 @@ TEST_F(GraphFixture, TemplatesWithOtherPlaceholdersFallBack) {
   CopyText(g_config.ATTR_NO_FUNC, sizeof g_config.ATTR_NO_FUNC, "%s[label=\"%s%s\"]");
   CopyText(g_config.ATTR_GRAPH, sizeof g_config.ATTR_GRAPH, "graph[fontsize=%d];");
   Example x = BuildExample();
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   std::string g = Graph();
   EXPECT_NE(g.find("FC1_1[label=\" main(argc:0) \\n[m.c]\\n\"];\n"), std::string::npos);
   // Fewer placeholders than passed are safe and kept.
@@ -149,7 +148,7 @@ TEST_F(GraphFixture, DisabledOutputTouchesNoFile) {
   InitGraphTools();
   EXPECT_EQ(graph_enabled, 0);
   Example x = BuildExample();
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   EXPECT_FALSE(velmora_test::Exists(dotfile));
   EXPECT_EQ(GraphFileSize(), 0);
   EXPECT_EQ(NextGraphPicture(), 1);

@@ -56,12 +56,13 @@ struct GraphFixture : TreeFixture {
     FormatText(g_config.GRAPH_VIEWER, sizeof g_config.GRAPH_VIEWER, "%s",
                Script("viewer", "viewer.args").c_str());
     InitGraphTools();
+    GraphTreePorts(&wiring);
     anon_counter = 0;
   }
   void TearDown() override {
     FreeGraphTools();
     SetGraphFilePath(nullptr);
-    g_tree_graph = TreeGraphPort();
+    wiring.graph = TreeGraphPort();
     setenv("XDG_DESKTOP_DIR", (std::string(getenv("HOME")) + "/Desktop").c_str(), 1);
     TreeFixture::TearDown();
     RemoveTree(dir);

@@ -87,7 +87,7 @@ struct HostileRender : GraphFixture {
 // folder; the picture is moved onto the name when the renderer has ended.
 TEST_F(HostileRender, PictureNameIsClaimedWhenChosen) {
   Example x = BuildExample();
-  ASSERT_EQ(ANA_MakeCallStackTree(x.main, 16), 1);
+  ASSERT_EQ(ANA_MakeCallStackTree(tools, x.main, 16), 1);
   std::string pic = desk + "/FuncGraph[1].gif";
   EXPECT_EQ(GraphPictureFile(), pic);
   ASSERT_TRUE(Exists(pic));
@@ -118,7 +118,7 @@ TEST_F(HostileRender, PlantedLinksAreNeverFollowed) {
   MakeDirs(desk.c_str());
   ASSERT_EQ(symlink(victim.c_str(), (desk + "/FuncGraph[1].gif").c_str()), 0);
   Example x = BuildExample();
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   EXPECT_EQ(GraphPictureFile(), desk + "/FuncGraph[2].gif");
 
   std::string go = dir + "/go";
@@ -139,7 +139,7 @@ TEST_F(HostileRender, PlantedLinksAreNeverFollowed) {
 // has put its graph file in place meanwhile; the copy is removed afterwards.
 TEST_F(HostileRender, EachRenderHasItsOwnFiles) {
   Example x = BuildExample();
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   std::string mine = Graph();
   WriteFile(dotfile + ".other", "digraph fc1{\ngreet;\n}\n");
   ASSERT_EQ(rename((dotfile + ".other").c_str(), dotfile.c_str()), 0);
@@ -150,7 +150,7 @@ TEST_F(HostileRender, EachRenderHasItsOwnFiles) {
   std::string first = DotArgs()[3];
   EXPECT_FALSE(Exists(first));
   unlink(args_file.c_str());
-  ANA_MakeCallStackTree(x.b, 16);
+  ANA_MakeCallStackTree(tools, x.b, 16);
   ASSERT_EQ(RunRenderer(), 1);
   ASSERT_EQ(WaitForRenderer(), 1);
   EXPECT_NE(DotArgs()[3], first);
@@ -163,7 +163,7 @@ TEST_F(HostileRender, StoppedRenderersGoReplacedOnesFinish) {
   Example x = BuildExample();
   std::string go = dir + "/go";
   setenv("WAIT_FILE", go.c_str(), 1);
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   ASSERT_EQ(RunRenderer(), 1);
   EXPECT_EQ(PollRenderer(), 0);
   long stopped = g_graph.dot_pid;
@@ -172,9 +172,9 @@ TEST_F(HostileRender, StoppedRenderersGoReplacedOnesFinish) {
   EXPECT_FALSE(Exists("/proc/" + std::to_string(stopped)));
   EXPECT_FALSE(Exists(desk + "/FuncGraph[1].gif"));
   EXPECT_EQ(Listing(Private()), "");
-  ANA_MakeCallStackTree(x.b, 16);
+  ANA_MakeCallStackTree(tools, x.b, 16);
   ASSERT_EQ(RunRenderer(), 1);
-  ANA_MakeCallStackTree(x.a, 16);  // a third tree replaces the second renderer
+  ANA_MakeCallStackTree(tools, x.a, 16);  // a third tree replaces the second renderer
   ASSERT_EQ(RunRenderer(), 1);
   EXPECT_EQ(ReadFile(desk + "/FuncGraph[1].gif"), "");  // claimed, not yet drawn
   WriteFile(go, "");
@@ -193,7 +193,7 @@ TEST_F(HostileRender, NoFreeNameMeansNoPicture) {
   MakeDirs(desk.c_str());
   for (int n = 1; n <= 255; n++) WriteFile(desk + "/FuncGraph[" + std::to_string(n) + "].gif", "");
   Example x = BuildExample();
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   EXPECT_EQ(GraphNoFreePicture(), 0);
   ASSERT_EQ(RunRenderer(), 1);
   ASSERT_EQ(WaitForRenderer(), 1);
@@ -201,7 +201,7 @@ TEST_F(HostileRender, NoFreeNameMeansNoPicture) {
   EXPECT_EQ(ReadFile(last), "GIF89a");
   WriteFile(last, "first tree");
 
-  ANA_MakeCallStackTree(x.b, 16);
+  ANA_MakeCallStackTree(tools, x.b, 16);
   EXPECT_EQ(GraphNoFreePicture(), 1);
   EXPECT_STREQ(GraphPictureFile(), "");
   EXPECT_EQ(NextGraphPicture(), 0);
@@ -226,7 +226,7 @@ TEST_F(HostileRender, PlantedGraphFileIsNotWrittenThrough) {
   WriteFile(victim, "precious");
   ASSERT_EQ(symlink(victim.c_str(), dotfile.c_str()), 0);
   Example x = BuildExample();
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   EXPECT_EQ(ReadFile(victim), "precious");
   EXPECT_NE(trace.text().find("ResetGraphFile :Link, output off! \"" + dotfile + "\"\r\n"),
             std::string::npos)
@@ -234,7 +234,7 @@ TEST_F(HostileRender, PlantedGraphFileIsNotWrittenThrough) {
   EXPECT_EQ(RunRenderer(), 0);
   EXPECT_FALSE(Exists(desk + "/FuncGraph[1].gif"));  // the claimed name was given back
   unlink(dotfile.c_str());
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   EXPECT_NE(Graph().find("digraph fc1{"), std::string::npos);
   EXPECT_EQ(Listing(dir).find("velmora.dot."), std::string::npos);  // no temporary left
 }
@@ -246,7 +246,7 @@ TEST_F(HostileRender, PathsCannotAddArguments) {
   ASSERT_EQ(MakeDirs(odd.c_str()), 1);
   setenv("TMPDIR", odd.c_str(), 1);
   Example x = BuildExample();
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   ASSERT_EQ(RunRenderer(), 1);
   ASSERT_EQ(WaitForRenderer(), 1);
   setenv("TMPDIR", std::string(getenv("HOME")).c_str(), 1);
@@ -260,7 +260,7 @@ TEST_F(HostileRender, PathsCannotAddArguments) {
   std::string desk2 = dir + "/My \"Desk\" top";
   setenv("XDG_DESKTOP_DIR", desk2.c_str(), 1);
   InitGraphTools();
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   ASSERT_EQ(RunRenderer(), 1);
   ASSERT_EQ(WaitForRenderer(), 1);
   EXPECT_EQ(ShowGraphPicture(), 1);
@@ -287,12 +287,12 @@ TEST_F(HostileRender, LeadByteBeforeAQuoteStaysInItsLabel) {
   ST_SOURCE *s = Source("r.c");
   ST_FUNC *f = Func(s, "f", 1);
   Call(f, f);  // a recursion: its edge carries EXPAND_MESS_1
-  ANA_MakeCallStackTree(f, 16);
+  ANA_MakeCallStackTree(tools, f, 16);
   std::string g = Graph();
   EXPECT_NE(g.find("FC1_1->FC1_1[label=\"?\\\"];evil[\\\"?\",fontcolor="), std::string::npos) << g;
   // A real pair whose second byte is a backslash or quote-like byte stays whole.
   CopyText(g_config.EXPAND_MESS[1], sizeof g_config.EXPAND_MESS[1], "\x81\x5C");
-  ANA_MakeCallStackTree(f, 16);
+  ANA_MakeCallStackTree(tools, f, 16);
   EXPECT_NE(Graph().find("[label=\"\xE2\x80\x95\","), std::string::npos) << Graph();
 }
 
@@ -306,7 +306,7 @@ TEST_F(GraphFixture, SquattedTemporaryFolderStillRenders) {
   WriteFile(shared, "not a folder");
   setenv("TMPDIR", base.c_str(), 1);
   Example x = BuildExample();  // its graph holds ";;", which the renderer rejects
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   ASSERT_NE(Graph().find(";;"), std::string::npos);
   ASSERT_EQ(RunRenderer(), 1);
   ASSERT_EQ(WaitForRenderer(), 1);

@@ -27,7 +27,7 @@ TEST_F(GraphFixture, ThreeTreesGiveThreePicturesAndAFreedNameIsReused) {
   ASSERT_EQ(graph_enabled, 1);
   Example x = BuildExample();
   for (int n = 1; n <= 3; n++) {
-    ASSERT_EQ(ANA_MakeCallStackTree(x.main, 16), 1);
+    ASSERT_EQ(ANA_MakeCallStackTree(tools, x.main, 16), 1);
     std::string pic = desk + "/FuncGraph[" + std::to_string(n) + "].gif";
     EXPECT_EQ(GraphPictureFile(), pic);
     EXPECT_GT(GraphFileSize(), 0);
@@ -36,14 +36,14 @@ TEST_F(GraphFixture, ThreeTreesGiveThreePicturesAndAFreedNameIsReused) {
     EXPECT_TRUE(IsGif(pic)) << pic;
   }
   unlink((desk + "/FuncGraph[1].gif").c_str());
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   EXPECT_EQ(GraphPictureFile(), desk + "/FuncGraph[1].gif");
 }
 
 TEST_F(GraphFixture, NamedViewerGetsTheLongPicturePath) {
   Example x = BuildExample();
   EXPECT_EQ(ShowGraphPicture(), 0);  // no picture yet
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   ASSERT_EQ(RunRenderer(), 1);
   ASSERT_EQ(WaitForRenderer(), 1);
   EXPECT_EQ(ShowGraphPicture(), 1);
@@ -71,7 +71,7 @@ TEST_F(GraphFixture, AssociatedViewerFromTheDesktopEntry) {
   EXPECT_EQ(graph_enabled, 1);
 
   Example x = BuildExample();
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   ASSERT_EQ(RunRenderer(), 1);
   ASSERT_EQ(WaitForRenderer(), 1);
   EXPECT_EQ(ShowGraphPicture(), 1);
@@ -84,7 +84,7 @@ TEST_F(GraphFixture, AwkwardNamesAndBadTemplatesStillRender) {
   CopyText(g_config.DOT_CMD, sizeof g_config.DOT_CMD, "%s -T%d");  // falls back
   ST_FUNC *f = Func(Source("q\"uote\\.c"), "f", 1);
   Call(f, nullptr, "g", 0);
-  ANA_MakeCallStackTree(f, 16);
+  ANA_MakeCallStackTree(tools, f, 16);
   ASSERT_EQ(RunRenderer(), 1);
   ASSERT_EQ(WaitForRenderer(), 1);
   EXPECT_TRUE(IsGif(desk + "/FuncGraph[1].gif"));
@@ -92,7 +92,7 @@ TEST_F(GraphFixture, AwkwardNamesAndBadTemplatesStillRender) {
 
 TEST_F(GraphFixture, RendererNeedsItsFiles) {
   Example x = BuildExample();
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   unlink(dotfile.c_str());
   EXPECT_EQ(RunRenderer(), 0);
   EXPECT_EQ(PollRenderer(), 1);
@@ -185,7 +185,7 @@ TEST(NodeIds, MapBackToTheirFunctions) {
 
 TEST_F(GraphFixture, SvgBesideThePictureWithItsNodes) {
   Example x = BuildExample();
-  ASSERT_EQ(ANA_MakeCallStackTree(x.main, 16), 1);
+  ASSERT_EQ(ANA_MakeCallStackTree(tools, x.main, 16), 1);
   EXPECT_GT(GraphNodeCount(), 2);
   ASSERT_EQ(RunRenderer(), 1);
   ASSERT_EQ(RunSvgRenderer(), 1);
@@ -204,7 +204,7 @@ TEST_F(GraphFixture, SvgBesideThePictureWithItsNodes) {
   EXPECT_TRUE(IsGif(desk + "/FuncGraph[1].gif"));
 
   // A second tree gets a file of its own; shutdown removes both.
-  ASSERT_EQ(ANA_MakeCallStackTree(x.main, 16), 1);
+  ASSERT_EQ(ANA_MakeCallStackTree(tools, x.main, 16), 1);
   ASSERT_EQ(RunSvgRenderer(), 1);
   for (int i = 0; i < 3000 && !PollSvgRenderer(); i++) usleep(10000);
   std::string second = GraphSvgFile();
@@ -225,7 +225,7 @@ TEST_F(GraphFixture, StoppedRenderIsKilledAndWritesNothing) {
   chmod(slow.c_str(), 0755);
   FormatText(g_config.DOT_EXE, sizeof g_config.DOT_EXE, "%s", slow.c_str());
   Example x = BuildExample();
-  ASSERT_EQ(ANA_MakeCallStackTree(x.main, 16), 1);
+  ASSERT_EQ(ANA_MakeCallStackTree(tools, x.main, 16), 1);
   ASSERT_EQ(RunRenderer(), 1);
   ASSERT_EQ(RunSvgRenderer(), 1);
   std::string svg = g_graph.svg.output;

@@ -1,32 +1,62 @@
-// The list model's rows as the GUI thread fills them: the row store behind
-// them (cells changed in place or made again, rows larger than a block, rows
-// read back from blocks whose last cell is cut), and the longest cells kept
-// while rows are appended against a walk over every row.
+// The list models over typed rows as the GUI thread fills them: cell texts
+// made from the rows, rows across the blocks of the store, the Called values
+// set after linking, sorting on numbers and on texts, and the longest cells
+// kept while rows are appended against a walk over every row.
 #include <QAbstractItemModelTester>
+#include <QSignalSpy>
 #include <QTest>
 
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "ui/list_view.h"
+#include "ui/list_model.h"
 #include "xref/list_columns.h"
 
 namespace {
 
-// Cells of a Call List row: sid, source, fid, function, call.
-std::string CallCells(int i, const std::string &call) {
-  return std::to_string(i) + '\0' + "s.c" + '\0' + "1" + '\0' + "f" + std::to_string(i % 13) +
-         '\0' + call + '\0';
+// The names the rows point at live as long as the test.
+const char *Keep(const std::string &s) {
+  static std::vector<std::unique_ptr<std::string>> kept;
+  kept.push_back(std::make_unique<std::string>(s));
+  return kept.back()->c_str();
+}
+
+CallRow Call(int i, const std::string &call, bool linked) {
+  CallRow r = {};
+  r.sid = i;
+  r.fid = 1;
+  r.source = "s.c";
+  r.scope = "";
+  r.name = Keep("f" + std::to_string(i % 13));
+  r.call_scope = i % 2 ? "N::" : "";
+  r.call_name = Keep(call);
+  r.argc = i % 4;
+  r.to_sid = linked ? 2 : 0;
+  r.to_fid = linked ? i : 0;
+  r.to_source = linked ? "t.c" : "";
+  r.to_scope = "";
+  r.to_name = linked ? r.call_name : "";
+  r.line = i;
+  return r;
+}
+
+FunctionRow Function(int sid, int fid, const char *scope, const char *name, int line) {
+  FunctionRow r = {};
+  r.sid = sid;
+  r.fid = fid;
+  r.source = "a.c";
+  r.scope = scope;
+  r.name = name;
+  r.line = line;
+  return r;
 }
 
 // LongestCells of an untracked twin model filled with the same rows: the
 // walk over every row that the kept lists must agree with.
 std::vector<std::string> Walked(const ListModel &m, int col, int n) {
   ListModel twin(VIEW_CALLS);
-  for (int r = 0; r < m.Size(); r++) {
-    std::string_view row = m.RowAt(r);
-    twin.InsertRow(r, std::string(row), CL_COLUMNS);
-  }
+  for (int r = 0; r < m.Size(); r++) twin.AppendCalls(m.CallAt(r), 1);
   twin.Commit();
   return twin.LongestCells(col, n);
 }
@@ -38,96 +68,106 @@ class GuiRowsTest : public QObject {
 
  private Q_SLOTS:
 
-  void cellsChangeInPlaceOrMoveAndGiantRowsFit() {
+  void cellsComeFromTheRows() {
     ListModel m(VIEW_CALLS);
     QAbstractItemModelTester t(&m, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    for (int i = 0; i < 5000; i++) m.InsertRow(i, CallCells(i, "callee"), 5);
+    CallRow rows[2] = {Call(3, "go", true), Call(4, "gone", false)};
+    m.AppendCalls(rows, 2);
+    QCOMPARE(m.rowCount(), 0);  // held back until committed
+    QCOMPARE(m.Pending(), 2);
     m.Commit();
-    // Same length: in place; longer and shorter: the row is made again, its
-    // neighbours untouched.
-    m.SetCell(10, CL_CALL, "CALLEE");
-    m.SetCell(11, CL_CALL, std::string(3000, 'y').c_str());
-    m.SetCell(12, CL_CALL, "");
-    m.SetCell(12, CL_TO_FUNCTION, "last");
-    m.SetCell(13, CL_COLUMNS, "past the last column: ignored");
-    QCOMPARE(m.Cell(10, CL_CALL), std::string("CALLEE"));
-    QCOMPARE(m.Cell(11, CL_CALL), std::string(3000, 'y'));
-    QCOMPARE(m.Cell(11, CL_FUNCTION), std::string("f11"));
-    QCOMPARE(m.Cell(11, CL_ARGC), std::string());
-    QCOMPARE(m.Cell(12, CL_CALL), std::string());
-    QCOMPARE(m.Cell(12, CL_TO_FUNCTION), std::string("last"));
-    QCOMPARE(m.Cell(13, CL_CALL), std::string("callee"));
-    QCOMPARE(m.Cell(9, CL_CALL), std::string("callee"));
-    // A row larger than a whole block of the store, and more rows after it.
-    std::string giant(3u << 20, 'g');
-    m.InsertRow(m.Size(), CallCells(5000, giant), 5);
-    for (int i = 5001; i < 9000; i++) m.InsertRow(i, CallCells(i, "after"), 5);
-    m.Commit();
-    QCOMPARE(m.Cell(5000, CL_CALL), giant);
-    QCOMPARE(m.Cell(8999, CL_CALL), std::string("after"));
-    QCOMPARE(m.Cell(4999, CL_CALL), std::string("callee"));
-    QCOMPARE((int)m.RowAt(5000).size(), (int)(CallCells(5000, giant).size() + CL_COLUMNS - 5));
-    m.DeleteRows();
-    QCOMPARE(m.rowCount(), 0);
-    m.InsertRow(0, CallCells(1, "again"), 5);
-    m.Commit();
-    QCOMPARE(m.Cell(0, CL_CALL), std::string("again"));
+    QCOMPARE(m.rowCount(), 2);
+    QCOMPARE(m.Cell(0, CL_SID), std::string("3"));
+    QCOMPARE(m.Cell(0, CL_CALL), std::string("N::go"));
+    QCOMPARE(m.Cell(0, CL_LINK), std::string("===>"));
+    QCOMPARE(m.Cell(0, CL_TO_FUNCTION), std::string("go"));
+    QCOMPARE(m.Cell(1, CL_LINK), std::string("X"));
+    // An unlinked call's "to" cells are empty, whatever the row holds there.
+    QCOMPARE(m.Cell(1, CL_TO_SID), std::string());
+    QCOMPARE(m.Cell(1, CL_TO_FID), std::string());
+    QCOMPARE(m.data(m.index(1, CL_CALL), Qt::DisplayRole).toString(), QString("gone"));
+    QCOMPARE(m.CallAt(1)->argc, 0);
+    QVERIFY(m.FunctionAt(0) == nullptr);  // the other kind
+    QCOMPARE(m.Cell(5, CL_CALL), std::string());
   }
 
-  void rowsReadFromBlocksWithCutCells() {
-    ListModel m(VIEW_CALLS);
-    std::string block = CallCells(1, "whole") + CallCells(2, "two");
-    size_t used = m.InsertRowFrom(0, block.data(), block.size(), 5);
-    QCOMPARE(used, CallCells(1, "whole").size());
-    used += m.InsertRowFrom(1, block.data() + used, block.size() - used, 5);
-    QCOMPARE(used, block.size());
-    // The last cell has no NUL before the end: it is not a cell.
-    std::string cut = CallCells(3, "cut");
-    cut.pop_back();
-    QCOMPARE(m.InsertRowFrom(2, cut.data(), cut.size(), 5), cut.size());
-    // More cells than columns: the extra ones are dropped.
-    std::string wide;
-    for (int c = 0; c < CL_COLUMNS + 3; c++) wide += "c" + std::to_string(c) + '\0';
-    QCOMPARE(m.InsertRowFrom(3, wide.data(), wide.size(), CL_COLUMNS + 3), wide.size());
+  void rowsAcrossBlocksAndCalledValues() {
+    ListModel m(VIEW_FUNCTIONS);
+    std::vector<FunctionRow> rows;
+    // More rows than one block of the store holds.
+    for (int i = 0; i < 120000; i++)
+      rows.push_back(Function(1 + i / 1000, 1 + i % 1000, "", "f", i));
+    m.AppendFunctions(rows.data(), 70000);
+    m.AppendFunctions(rows.data() + 70000, rows.size() - 70000);
     m.Commit();
-    QCOMPARE(m.rowCount(), 4);
-    QCOMPARE(m.Cell(0, CL_CALL), std::string("whole"));
-    QCOMPARE(m.Cell(1, CL_CALL), std::string("two"));
-    QCOMPARE(m.Cell(2, CL_CALL), std::string());
-    QCOMPARE(m.Cell(2, CL_FUNCTION), std::string("f3"));
-    QCOMPARE(m.Cell(2, CL_TO_FUNCTION), std::string());
-    QCOMPARE(m.Cell(3, CL_TO_FUNCTION), std::string("c10"));
-    QCOMPARE((int)m.RowAt(3).size(), (int)(wide.size() - 3 * 4));
+    QCOMPARE(m.rowCount(), 120000);
+    QCOMPARE(m.Cell(119999, FL_LINE), std::string("119999"));
+    QCOMPARE(m.FunctionAt(65536)->line, 65536);
+    QSignalSpy changed(&m, &QAbstractItemModel::dataChanged);
+    int called[3] = {1, 0, 1};
+    m.SetCalled(43690, called, 3);
+    QCOMPARE(changed.count(), 0);  // told at the next commit
+    m.Commit(false);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(m.Cell(43690, FL_CALLED), std::string("1"));
+    QCOMPARE(m.Cell(43691, FL_CALLED), std::string("0"));
+    QCOMPARE(m.Cell(43692, FL_CALLED), std::string("1"));
+    m.SetCalled(119999, called, 3);  // past the end: the rest is dropped
+    QCOMPARE(m.Cell(119999, FL_CALLED), std::string("1"));
+    m.DeleteRows();
+    QCOMPARE(m.rowCount(), 0);
+    QCOMPARE(m.Size(), 0);
+  }
+
+  void numbersSortAsNumbersAndTextsAsTexts() {
+    ListModel m(VIEW_FUNCTIONS);
+    FunctionRow rows[4] = {Function(1, 1, "", "b", 100), Function(1, 2, "A::", "c", 9),
+                           Function(2, 1, "", "a", 20), Function(10, 1, "", "B", 9)};
+    m.AppendFunctions(rows, 4);
+    m.Commit();
+    m.SortBy(FL_LINE, false);  // 9, 9, 20, 100: not "100" < "20" < "9"
+    QCOMPARE(m.StoreRow(0), 1);
+    QCOMPARE(m.StoreRow(1), 3);  // ties keep their order
+    QCOMPARE(m.StoreRow(3), 0);
+    // "a" "A::c" "B" "b": letters without case; B and b tie and keep the
+    // order of the sort before (by line).
+    m.SortBy(FL_FUNCTION, false);
+    QCOMPARE(m.StoreRow(0), 2);
+    QCOMPARE(m.StoreRow(1), 1);
+    QCOMPARE(m.StoreRow(2), 3);
+    QCOMPARE(m.StoreRow(3), 0);
+    m.SortBy(FL_SID, true);
+    QCOMPARE(m.StoreRow(0), 3);  // 10 before 2
+    QCOMPARE(m.ShownRow(3), 0);
   }
 
   void keptLongestCellsAgreeWithAWalk() {
     ListModel m(VIEW_CALLS);
-    m.TrackLongest(1u << CL_CALL | 1u << CL_FUNCTION);
+    m.TrackLongest(1u << CL_CALL | 1u << CL_FUNCTION | 1u << CL_TO_FUNCTION);
     // Many ties: of equal lengths the first rows win, as in the walk.
-    for (int i = 0; i < 3000; i++)
-      m.InsertRow(i, CallCells(i, std::string(1 + (i * 37) % 50, 'a' + i % 26)), 5);
+    for (int i = 0; i < 3000; i++) {
+      CallRow r = Call(i, std::string(1 + (i * 37) % 50, 'a' + i % 26), i % 3 == 0);
+      m.AppendCalls(&r, 1);
+    }
     QCOMPARE(m.LongestCells(CL_CALL, 16).size(), size_t(0));  // nothing committed yet
     m.Commit();
     for (int n : {1, 5, 16})
-      for (int col : {CL_CALL, CL_FUNCTION, CL_SOURCE})
+      for (int col : {CL_CALL, CL_FUNCTION, CL_SOURCE, CL_TO_FUNCTION})
         QCOMPARE(m.LongestCells(col, n), Walked(m, col, n));
     QCOMPARE(m.LongestCells(CL_CALL, 40), Walked(m, CL_CALL, 40));  // more than kept
     // Rows appended and not committed are not counted.
     std::vector<std::string> before = m.LongestCells(CL_CALL, 3);
-    m.InsertRow(m.Size(), CallCells(9, std::string(400, 'z')), 5);
+    CallRow z = Call(9, std::string(400, 'z'), false);
+    m.AppendCalls(&z, 1);
     QCOMPARE(m.LongestCells(CL_CALL, 3), before);
     m.Commit();
-    QCOMPARE(m.LongestCells(CL_CALL, 3)[0], std::string(400, 'z'));
-    // A longer cell set later, and a row inserted inside the list.
-    m.SetCell(7, CL_CALL, std::string(500, 'q').c_str());
-    QCOMPARE(m.LongestCells(CL_CALL, 2), Walked(m, CL_CALL, 2));
-    QCOMPARE(m.LongestCells(CL_CALL, 2)[0], std::string(500, 'q'));
-    m.InsertRow(3, CallCells(3, std::string(600, 'i')), 5);
-    m.Commit();
-    QCOMPARE(m.LongestCells(CL_CALL, 16), Walked(m, CL_CALL, 16));
+    QCOMPARE(m.LongestCells(CL_CALL, 3)[0], std::string("N::") + std::string(400, 'z'));
     // Emptied, the kept lists start again.
     m.DeleteRows();
-    for (int i = 0; i < 100; i++) m.InsertRow(i, CallCells(i, std::string(i % 7, 'k')), 5);
+    for (int i = 0; i < 100; i++) {
+      CallRow r = Call(i, std::string(i % 7, 'k'), true);
+      m.AppendCalls(&r, 1);
+    }
     m.Commit();
     QCOMPARE(m.LongestCells(CL_CALL, 16), Walked(m, CL_CALL, 16));
   }

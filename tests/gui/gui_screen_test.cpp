@@ -151,10 +151,17 @@ class GuiScreenTest : public NavigatorFixture {
     ListModel m(VIEW_CALLS);
     QAbstractItemModelTester tester(&m, QAbstractItemModelTester::FailureReportingMode::QtTest);
     const int n = 60000;
+    std::vector<std::string> callees(n);
     for (int i = 0; i < n; i++) {
-      std::string cells = std::to_string(i % 97) + '\0' + "s.c" + '\0' + "1" + '\0' + "f" + '\0' +
-                          "callee_" + std::to_string((i * 7919) % n) + '\0';
-      m.InsertRow(i, cells, 5);
+      callees[i] = "callee_" + std::to_string((i * 7919) % n);
+      CallRow r = {};
+      r.sid = i % 97;
+      r.source = "s.c";
+      r.fid = 1;
+      r.scope = r.call_scope = r.to_source = r.to_scope = r.to_name = "";
+      r.name = "f";
+      r.call_name = callees[i].c_str();
+      m.AppendCalls(&r, 1);
     }
     m.Commit();
     QSignalSpy done(&m, &ListModel::SortDone);

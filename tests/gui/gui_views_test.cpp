@@ -47,7 +47,7 @@ class GuiViewsTest : public GuiFixture {
     QCOMPARE(tabs->currentIndex(), 4);
     tabs->setCurrentIndex(3);
     QCOMPARE(Views()->CurrentView(), (int)VIEW_GRAPH);
-    QCOMPARE(g_views->HasView(VIEW_GRAPH), 1);
+    QCOMPARE(Views()->HasView(VIEW_GRAPH), 1);
     // Without a project a tab click leaves the status text alone.
     QCOMPARE(Views()->StatusText(), FromSjis(g_config.STAT_MESS[0]));
     tabs->setCurrentIndex(1);
@@ -131,7 +131,7 @@ class GuiViewsTest : public GuiFixture {
     QCOMPARE(Column(f, 1), QStringList({"main.c", "main.c", "main.c", "util.c", "util.c"}));
     QCOMPARE(Column(f, 0), QStringList({"1", "1", "1", "2", "2"}));
     QCOMPARE(Column(f, 6), QStringList({"1", "1", "0", "0", "1"}));
-    QCOMPARE(g_views->RowCount(VIEW_FUNCTIONS), 5);
+    QCOMPARE(Views()->Model(VIEW_FUNCTIONS)->Size(), 5);
     // Called functions green, the others blue; other cells white.
     QAbstractItemModel *m = f->model();
     QCOMPARE(m->index(0, 3).data(Qt::BackgroundRole).value<QColor>(), QColor(160, 255, 176));
@@ -208,7 +208,7 @@ class GuiViewsTest : public GuiFixture {
     QVERIFY2(dump.contains(QStringLiteral("  1 compute(argc:2) [main.c]\n    1 helper(argc:1)")),
              qPrintable(dump));
     QVERIFY2(dump.contains(QStringLiteral("  4 missing_function(argc:3)")), qPrintable(dump));
-    QCOMPARE(tm->Count(), g_views->TreeItemCount());
+    QCOMPARE(tm->Count(), Views()->TreeItemCount());
     // Every node is expanded.
     QModelIndex root = tm->index(0, 0);
     QVERIFY(Views()->TreeWidget()->isExpanded(root));
@@ -263,21 +263,21 @@ class GuiViewsTest : public GuiFixture {
     click(3);
     QCOMPARE(Column(f, 3), QStringList({"compute", "fact", "helper", "main", "twice"}));
 
-    // Cells are addressed by the order the rows were filled in, whatever the
+    // Rows are addressed by the order they were filled in, whatever the
     // shown order: refreshing "Called" after a sort reaches the right rows.
-    g_views->SetCellText(VIEW_FUNCTIONS, 3, 6, "1");  // twice
+    int once = 1;
+    Views()->SetCalled(3, &once, 1);  // twice
+    w_->Queue()->Drain();
     int shown = FindShown(f, 3, QStringLiteral("twice"));
     QCOMPARE(f->model()->index(shown, 3).data(Qt::BackgroundRole).value<QColor>(),
              QColor(160, 255, 176));
-    char buf[260];
-    g_views->GetCell(VIEW_FUNCTIONS, 3, 3, buf, sizeof buf);
-    QCOMPARE(QString::fromLatin1(buf), QStringLiteral("twice"));
+    QCOMPARE(Views()->Model(VIEW_FUNCTIONS)->Cell(3, 3), std::string("twice"));
 
     // The selection stays on its row through a sort; SelectedRow answers
     // with the filled-in order.
     f->selectRow(FindShown(f, 3, QStringLiteral("main")));
     click(3);
-    QCOMPARE(g_views->SelectedRow(VIEW_FUNCTIONS), 2);
+    QCOMPARE(Views()->SelectedRow(VIEW_FUNCTIONS), 2);
     QCOMPARE(f->currentIndex().siblingAtColumn(3).data().toString(), QStringLiteral("main"));
   }
 
@@ -316,7 +316,7 @@ class GuiViewsTest : public GuiFixture {
     QCOMPARE(asked.at(0).at(2).toInt(), 2);  // fact
     QVERIFY(WaitIdle());
     f->selectRow(0);
-    QCOMPARE(g_views->SelectedRow(VIEW_FUNCTIONS), 3);  // twice, the fourth filled in
+    QCOMPARE(Views()->SelectedRow(VIEW_FUNCTIONS), 3);  // twice, the fourth filled in
     // Escape clears the box while no job runs; every row is back, sorted.
     box->setFocus();
     QTest::keyClick(box, Qt::Key_Escape);
@@ -338,6 +338,10 @@ class GuiViewsTest : public GuiFixture {
              1);
     QCOMPARE(ListFilter::CellContains("\x83\x41", "A"), 0);  // 0x41 is the trail byte
     QCOMPARE(ListFilter::CellContains("a::B", "A::B"), 1);
+    // A scope and a name are searched as the cell writes them together.
+    QCOMPARE(ListFilter::PairContains("Shape::", "area", "E::AR"), 1);
+    QCOMPARE(ListFilter::PairContains("", "area", "SHAPE"), 0);
+    QCOMPARE(ListFilter::PairContains("\x82\xa0::", "f", "\xa0::F"), 0);
   }
 
   void callersTabAndMenus() {

@@ -280,7 +280,7 @@ class GuiWindowTest : public GuiFixture {
     QVERIFY(!WorkerBusy());
     QCOMPARE(warnings_.size(), 1);
     QCOMPARE(stop_questions_, QStringList({QStringLiteral("ソース解析処理中です。")}));
-    QVERIFY(g_views == nullptr);
+    QVERIFY(g_front.views == nullptr);
 
     // The same in the middle of parsing a larger project.
     NewWindow();

@@ -31,7 +31,7 @@ TEST(HostileLaunch, EditorsAndViewersThatDoNotExist) {
   char name[260] = "";
   for (int guard = 0; guard < 1000 && ANA_Exec(nullptr, name, 0) != -2; guard++) {
   }
-  ANA_MakeFunctionList();
+  ANA_MakeFunctionList(nullptr);
   ASSERT_NE(ANA_FindFunction(1, 1), nullptr);
 
   const std::string missing = dir + "/nowhere/editor";

@@ -11,6 +11,7 @@
 #include "foundation/settings.h"
 #include "platform/sys.h"
 #include "shell/app.h"
+#include "shell/ext_hooks.h"
 #include "shell/worker.h"
 #include "support/testenv.h"
 #include "xref/calltree.h"
@@ -107,16 +108,15 @@ TEST_F(AppTest, CollectionWhileTheWindowIsBuilt) {
 }
 
 TEST_F(AppTest, SettingsBesideTheProgram) {
-  g_ext_hooks = ExtHooks();
+  g_tree_wiring = TreeWiring();
   ASSERT_EQ(AppStart(nullptr, 0, nullptr, nullptr), 1);
   std::string settings = AppSettingsPath();
   std::string ext = AppExtensionSettingsPath();
-  // The call tree reaches the MIDI player and the relationship table.
-  EXPECT_NE(g_ext_hooks.music_on, nullptr);
-  EXPECT_NE(g_ext_hooks.midi_play_node, nullptr);
-  EXPECT_NE(g_ext_hooks.make_relation_attr, nullptr);
+  // The call tree reaches the MIDI player and the graph writer.
+  EXPECT_NE(g_tree_wiring.ext.music_on, nullptr);
+  EXPECT_NE(g_tree_wiring.ext.midi_play_node, nullptr);
+  EXPECT_NE(g_tree_wiring.graph.edge, nullptr);
   AppStop();
-  g_ext_hooks = ExtHooks();
   // Whatever the program is called (here test_shell), it reads the settings of
   // the name velmora in its own folder, as velmora and velmora-cli both do.
   EXPECT_EQ(settings.substr(settings.rfind('/')), "/velmora.ini");

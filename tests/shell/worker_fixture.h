@@ -21,6 +21,7 @@
 #include "platform/files.h"
 #include "platform/codepage.h"
 #include "platform/keys.h"
+#include "shell/ext_hooks.h"
 #include "shell/file_collect.h"
 #include "shell/requests.h"
 #include "shell/worker.h"
@@ -98,6 +99,18 @@ struct PortRecorder : MainWindowPort, ProgressSink, WaitBox, velmora_test::NullV
   void AppendResult(const char *text) override { result += text; }
 };
 
+// The program's ports as a headless run has them: rec for every window.
+inline ShellFront Front(PortRecorder *rec, int render, int view) {
+  ShellFront f;
+  f.main_window = rec;
+  f.progress = rec;
+  f.wait_box = rec;
+  f.views = rec;
+  f.render = render;
+  f.view = view;
+  return f;
+}
+
 inline std::string Sjis(const char *utf8) {
   return Utf8ToSjis(utf8);
 }
@@ -112,8 +125,7 @@ struct WorkerTest : ::testing::Test {
     live_before = MemLiveCount();
     ASSERT_EQ(CreateANA(), 1);
     g_worker_timing = kHeadlessTiming;
-    g_front = ShellFront{&rec, &rec, &rec, 0, 0};
-    g_views = &rec;
+    g_front = Front(&rec, 0, 0);
     EscapeSetPoll(nullptr);
     while (EscapePressed()) {
     }
@@ -122,8 +134,7 @@ struct WorkerTest : ::testing::Test {
   void TearDown() override {
     WorkerWait();
     EscapeSetPoll(nullptr);
-    g_views = nullptr;
-    g_front = ShellFront{nullptr, nullptr, nullptr, 1, 1};
+    g_front = ShellFront{};
     g_worker_timing = kDesktopTiming;
     ReleaseCB(&ProjectFiles);
     ReleaseANA();

@@ -20,7 +20,10 @@ struct RenderTest : WorkerTest {
     g_config.DISPLAY_GRAPH = 1;
     g_config.GRAPH_IN_WINDOW = 1;
     InitGraphTools();
-    g_front = ShellFront{&rec, &rec, &rec, 1, 0, 1, 1};
+    InstallExtHooks();  // the trees reach the graph writer, as start-up wires them
+    g_front = Front(&rec, 1, 0);
+    g_front.in_window = 1;
+    g_front.ask_large = 1;
   }
   void TearDown() override {
     FreeGraphTools();

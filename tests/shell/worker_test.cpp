@@ -210,6 +210,7 @@ TEST_F(WorkerTest, NoFreePictureNameIsShownInTheStatus) {
   CopyText(g_config.GRAPH_VIEWER, sizeof g_config.GRAPH_VIEWER, "/bin/true");
   SetGraphFilePath((dir + "/velmora.dot").c_str());
   InitGraphTools();
+  InstallExtHooks();
   ASSERT_EQ(graph_enabled, 1);
   g_front.render = 1;
   rec.calls.clear();

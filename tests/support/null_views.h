@@ -8,15 +8,6 @@ namespace velmora_test {
 
 struct NullViews : ResultViews {
   int HasView(int) override { return 1; }
-  void InsertRow(int, int, int, const char *) override {}
-  void SetCell(int, int, int, const char *) override {}
-  void GetCell(int, int, int, char *buffer, int size) override {
-    if (buffer && size > 0) buffer[0] = 0;
-  }
-  void SetCellText(int, int, int, const char *) override {}
-  int SelectedRow(int) override { return -1; }
-  int RowCount(int) override { return 0; }
-  void DeleteRows(int) override {}
   TREEITEM TreeInsert(TREEITEM, const char *) override { return nullptr; }
   void TreeSetImage(TREEITEM, int) override {}
   void TreeClear() override {}

@@ -31,7 +31,8 @@ struct CallersTest : TreeFixture {
   CallersRecorder rec;
   void SetUp() override {
     TreeFixture::SetUp();
-    g_views = &rec;
+    tools.views = &rec;
+    TreeSetTools(tools);
   }
   std::string Body() const {
     const std::string title = "<< Caller Tree >>\r\n\r\n";
@@ -64,7 +65,7 @@ TEST_F(CallersTest, CountsRecursionAlreadyExpandedAndDepthLimit) {
     chain[i] = Func(s, Numbered("c", i).c_str(), 6 + i);
     Call(chain[i], i ? chain[i - 1] : leaf);
   }
-  EXPECT_EQ(ANA_MakeCallersTree(leaf, 4), 1);
+  EXPECT_EQ(ANA_MakeCallersTree(tools, leaf, 4), 1);
   EXPECT_EQ(Body(),
             "leaf(argc:0); [m.c]\r\n"
             "  +- mid(argc:0); [m.c] (2 calls)\r\n"
@@ -94,9 +95,9 @@ TEST_F(CallersTest, CountsRecursionAlreadyExpandedAndDepthLimit) {
   EXPECT_EQ(rec.nodes[6].image, NODE_EXPANDED);
   EXPECT_EQ(rec.nodes.back().image, NODE_REMARK);
   // A function nobody calls is a leaf of its callers tree.
-  EXPECT_EQ(ANA_MakeCallersTree(top, 16), 1);
+  EXPECT_EQ(ANA_MakeCallersTree(tools, top, 16), 1);
   EXPECT_EQ(Body(), "top(argc:0); [m.c]\r\n\r\n\r\n");
-  EXPECT_EQ(ANA_MakeCallersTree(nullptr, 16), 0);
+  EXPECT_EQ(ANA_MakeCallersTree(tools, nullptr, 16), 0);
 }
 
 TEST_F(CallersTest, CutAtMaxCallTableAndEscape) {
@@ -106,7 +107,7 @@ TEST_F(CallersTest, CutAtMaxCallTableAndEscape) {
   for (int i = 0; i < 6; i++) {
     Call(Func(s, Numbered("u", i).c_str(), 2 + i), f);
   }
-  ANA_MakeCallersTree(f, 16);
+  ANA_MakeCallersTree(tools, f, 16);
   EXPECT_EQ(Body(),
             "f(argc:0); [m.c]\r\n"
             "  +- u0(argc:0); [m.c]\r\n"
@@ -117,7 +118,7 @@ TEST_F(CallersTest, CutAtMaxCallTableAndEscape) {
             "\r\n\r\n");
   polls_left = 3;
   EscapeSetPoll(EscapeAfter);
-  EXPECT_EQ(ANA_MakeCallersTree(f, 16), -1);
+  EXPECT_EQ(ANA_MakeCallersTree(tools, f, 16), -1);
   // As in a call tree, the open loop still runs to its end after Escape.
   EXPECT_EQ(Body(),
             "f(argc:0); [m.c]\r\n"
@@ -135,14 +136,14 @@ TEST_F(CallersTest, NameNoSourceDefinesIsOneLevel) {
   Call(b, nullptr, "printf", 1);
   Call(b, nullptr, "printf", 1);
   Call(a, b);
-  EXPECT_EQ(ANA_MakeNameCallersTree("printf", 1), 1);
+  EXPECT_EQ(ANA_MakeNameCallersTree(tools, "printf", 1), 1);
   EXPECT_EQ(Body(),
             "printf(argc:1);\r\n"
             "  +- a(argc:0); [m.c]\r\n"
             "  *- b(argc:0); [m.c] (2 calls)\r\n"
             "\r\n\r\n");
   EXPECT_EQ(rec.nodes[0].image, NODE_NOT_EXIST);
-  EXPECT_EQ(ANA_MakeNameCallersTree("", 1), 0);
+  EXPECT_EQ(ANA_MakeNameCallersTree(tools, "", 1), 0);
 
   std::vector<UnlinkedName> names = ANA_FindUnlinkedNames("printf");
   ASSERT_EQ(names.size(), 2u);

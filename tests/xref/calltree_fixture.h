@@ -49,18 +49,20 @@ struct TreeRecorder : NullViews {
 // SIDs in source order, FIDs in definition order.
 struct TreeFixture : ::testing::Test {
   TreeRecorder views;
+  TreeWiring wiring = {};                        // no graph, no extensions unless a test sets them
+  TreeTools tools = {&wiring, &views, nullptr};  // what the trees are drawn with
 
   void SetUp() override {
     ResetConfiguration();
     ASSERT_EQ(CreateANA(), 1);
-    g_views = &views;
+    TreeSetTools(tools);
     output_flags = 15;
     flags_shown = 0;
     EscapeSetPoll(nullptr);
   }
   void TearDown() override {
     EscapeSetPoll(nullptr);
-    g_views = nullptr;
+    TreeSetTools(TreeTools{});
     ReleaseANA();
     ResetConfiguration();
   }

@@ -71,7 +71,7 @@ struct TreeLogFixture : TreeFixture {
 
 TEST_F(TreeLogFixture, ExampleTreeTextViewAndLog) {
   Example x = BuildExample();
-  EXPECT_EQ(ANA_MakeCallStackTree(x.main, 16), 1);
+  EXPECT_EQ(ANA_MakeCallStackTree(tools, x.main, 16), 1);
   LogShutdown();
 
   EXPECT_EQ(views.result, kOptionLines + std::string("<< Call Tree >>\r\n\r\n") + kExampleBody);
@@ -96,31 +96,31 @@ TEST_F(TreeLogFixture, ExampleTreeTextViewAndLog) {
 
 TEST_F(TreeFixture, OptionLinesOnlyBeforeTheFirstTreeAfterAClear) {
   Example x = BuildExample();
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   views.result.clear();
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   EXPECT_EQ(views.result.find("Display"), std::string::npos);
   EXPECT_EQ(views.result, std::string("<< Call Tree >>\r\n\r\n") + kExampleBody);
   flags_shown = 0;  // the Result view was cleared
   views.result.clear();
   g_config.FUNC_EXPAND_AGAIN = 1;
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   EXPECT_EQ(views.result.rfind("Display the Expanded Function:ON\r\n", 0), 0u);
 }
 
 TEST_F(TreeFixture, MissingRootAndRootWithoutCalls) {
-  EXPECT_EQ(ANA_MakeCallStackTree(nullptr, 16), 0);
+  EXPECT_EQ(ANA_MakeCallStackTree(tools, nullptr, 16), 0);
   EXPECT_EQ(views.result, "ANA_MakeCallStackTree : Invalid Function.\r\n");
   views.result.clear();
   ST_FUNC *f = Func(Source("one.c"), "lonely", 1, 2, "K::");
-  EXPECT_EQ(ANA_MakeCallStackTree(f, 16), 1);
+  EXPECT_EQ(ANA_MakeCallStackTree(tools, f, 16), 1);
   EXPECT_EQ(TreeBody(), "K::lonely(argc:2); [one.c]\r\n\r\n\r\n");
 }
 
 TEST_F(TreeFixture, DirectRecursion) {
   ST_FUNC *f = Func(Source("r.c"), "loop", 1);
   Call(f, f);
-  EXPECT_EQ(ANA_MakeCallStackTree(f, 16), 1);
+  EXPECT_EQ(ANA_MakeCallStackTree(tools, f, 16), 1);
   EXPECT_EQ(TreeBody(),
             "loop(argc:0); [r.c]\r\n"
             "  *-  <=> loop(argc:0); [r.c] <=> (Recursive Call) \r\n"
@@ -137,7 +137,7 @@ TEST_F(TreeFixture, RepeatedCallsShownOnceUnlessCallAgain) {
   Call(f, g);
   Call(f, g);
   Call(f, nullptr, "g", 2);  // another argc: another call
-  ANA_MakeCallStackTree(f, 16);
+  ANA_MakeCallStackTree(tools, f, 16);
   EXPECT_EQ(TreeBody(),
             "f(argc:0); [g.c]\r\n"
             "  +- g(argc:1); [g.c]\r\n"
@@ -147,7 +147,7 @@ TEST_F(TreeFixture, RepeatedCallsShownOnceUnlessCallAgain) {
   views.result.clear();
   g_config.FUNC_CALL_AGAIN = 1;
   ForEachCall(f, [](ST_CALL *c) { c->skip = 0; });
-  ANA_MakeCallStackTree(f, 16);
+  ANA_MakeCallStackTree(tools, f, 16);
   EXPECT_EQ(TreeBody(),
             "f(argc:0); [g.c]\r\n"
             "  +- g(argc:1); [g.c]\r\n"
@@ -159,7 +159,7 @@ TEST_F(TreeFixture, RepeatedCallsShownOnceUnlessCallAgain) {
 TEST_F(TreeFixture, ExpandAgainAndHiddenMissingCalls) {
   g_config.FUNC_EXPAND_AGAIN = 1;
   Example x = BuildExample();
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   EXPECT_EQ(TreeBody(), kExampleTop +
                             "      +- a(argc:0); [m.c]\r\n"
                             "      |   *- c(argc:0); [m.c]\r\n"
@@ -173,7 +173,7 @@ TEST_F(TreeFixture, ExpandAgainAndHiddenMissingCalls) {
   g_config.FUNC_NOT_EXIST_DISP = 0;
   views.result.clear();
   flags_shown = 0;
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   EXPECT_NE(views.result.find("Display the Non-existence Function:OFF\r\n"), std::string::npos);
   EXPECT_EQ(TreeBody(), kExampleTop +
                             "      *- a(argc:0); [m.c] <--  <-- (Already Expanded)\r\n"
@@ -189,7 +189,7 @@ TEST_F(TreeFixture, DepthLimitMarksAndLaterExpansion) {
   }
   for (int i = 0; i < 7; i++) Call(f[i], f[i + 1]);
   Call(f[0], f[6]);
-  EXPECT_EQ(ANA_MakeCallStackTree(f[0], 1), 1);  // clamped to 4
+  EXPECT_EQ(ANA_MakeCallStackTree(tools, f[0], 1), 1);  // clamped to 4
   std::string body = TreeBody();
   // f5 at level 5 has a call: marked; f6 below it is never reached from there.
   EXPECT_NE(body.find("*- f5(argc:0); [deep.c](......)\r\n"), std::string::npos) << body;
@@ -203,7 +203,7 @@ TEST_F(TreeFixture, DepthLimitMarksAndLaterExpansion) {
 
   // The leaf f7 beyond the limit ends with the line break only.
   views.result.clear();
-  ANA_MakeCallStackTree(f[2], 4);
+  ANA_MakeCallStackTree(tools, f[2], 4);
   EXPECT_NE(TreeBody().find("*- f7(argc:0); [deep.c]\r\n"), std::string::npos) << TreeBody();
 }
 
@@ -214,7 +214,7 @@ TEST_F(TreeFixture, MaxCallTableCutsWithRemark) {
   for (int i = 0; i < 6; i++) {
     Call(root, nullptr, Numbered("u", i).c_str(), 0);
   }
-  ANA_MakeCallStackTree(root, 16);
+  ANA_MakeCallStackTree(tools, root, 16);
   EXPECT_EQ(TreeBody(),
             "root(argc:0); [wide.c]\r\n"
             "  +- u0(argc:0);\r\n"
@@ -231,7 +231,7 @@ TEST_F(TreeFixture, EscapeStopsTheExpansionAndClosesTheText) {
   Example x = BuildExample();
   polls_left = 3;  // main, a, then the stop at c
   EscapeSetPoll(EscapeAfter);
-  EXPECT_EQ(ANA_MakeCallStackTree(x.main, 16), -1);
+  EXPECT_EQ(ANA_MakeCallStackTree(tools, x.main, 16), -1);
   EXPECT_EQ(TreeBody(),
             "main(argc:0); [m.c]\r\n"
             "  +- a(argc:0); [m.c]\r\n"
@@ -240,7 +240,7 @@ TEST_F(TreeFixture, EscapeStopsTheExpansionAndClosesTheText) {
   // The next tree starts afresh.
   EscapeSetPoll(nullptr);
   views.result.clear();
-  EXPECT_EQ(ANA_MakeCallStackTree(x.main, 16), 1);
+  EXPECT_EQ(ANA_MakeCallStackTree(tools, x.main, 16), 1);
 }
 
 TEST_F(TreeFixture, LongIndentTextsDeepTreeNeverOverflow) {
@@ -255,7 +255,7 @@ TEST_F(TreeFixture, LongIndentTextsDeepTreeNeverOverflow) {
     if (!root) root = f;
     prev = f;
   }
-  EXPECT_EQ(ANA_MakeCallStackTree(root, 1000), 1);  // clamped to 256
+  EXPECT_EQ(ANA_MakeCallStackTree(tools, root, 1000), 1);  // clamped to 256
   std::string body = TreeBody();
   // Level 257 is the deepest line: 14 bytes for each of 257 columns and marker.
   std::string deepest = "n257(argc:0); [chain.c](......)\r\n";
@@ -269,14 +269,14 @@ TEST_F(TreeFixture, LongIndentTextsDeepTreeNeverOverflow) {
 TEST_F(TreeFixture, WithoutTreeViewNoNodesButText) {
   views.tree_view = 0;
   Example x = BuildExample();
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   EXPECT_TRUE(views.nodes.empty());
   EXPECT_EQ(TreeBody(), kExampleBody);
   // Only the text: no view, no graph.
   output_flags = 1;
   views.tree_view = 1;
   views.result.clear();
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   EXPECT_TRUE(views.nodes.empty());
   EXPECT_EQ(TreeBody(), kExampleBody);
 }
@@ -290,18 +290,18 @@ int CountGraphCall() {
 
 TEST_F(TreeFixture, ViewOnlyLeavesTextLogAndGraphAlone) {
   Example x = BuildExample();
-  g_tree_graph.next_picture = CountGraphCall;
-  g_tree_graph.reset_file = CountGraphCall;
+  wiring.graph.next_picture = CountGraphCall;
+  wiring.graph.reset_file = CountGraphCall;
   g_graph_calls = 0;
   output_flags = OUTPUT_VIEW;
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   EXPECT_FALSE(views.nodes.empty());
   EXPECT_EQ(views.result, "");
   EXPECT_EQ(g_graph_calls, 0);
   output_flags = OUTPUT_ALL;
-  ANA_MakeCallStackTree(x.main, 16);
+  ANA_MakeCallStackTree(tools, x.main, 16);
   EXPECT_EQ(g_graph_calls, 2);
-  g_tree_graph = TreeGraphPort();
+  wiring.graph = TreeGraphPort();
 }
 
 namespace {
@@ -316,8 +316,8 @@ void Play(int levelPlus2, int kind, const char *name) {
 
 TEST_F(TreeFixture, NodesPlayWhenMusicIsOn) {
   played.clear();
-  g_ext_hooks.music_on = MusicOn;
-  g_ext_hooks.midi_play_node = Play;
+  wiring.ext.music_on = MusicOn;
+  wiring.ext.midi_play_node = Play;
   TREEITEM n = TreeAddNode(nullptr, NODE_FUNC, "m.c", "A::", "f", 1);
   ASSERT_NE(n, nullptr);
   EXPECT_EQ(views.nodes[0].text, "A::f(argc:1) [m.c]");
@@ -325,7 +325,7 @@ TEST_F(TreeFixture, NodesPlayWhenMusicIsOn) {
   views.tree_view = 0;
   EXPECT_EQ(TreeAddNode(nullptr, NODE_FUNC, "m.c", "", "g", 0), nullptr);  // silent
   TreeSetNodeKind(nullptr, NODE_EXPANDED, "g");                            // still heard
-  g_ext_hooks = ExtHooks();
+  wiring.ext = ExtHooks();
   EXPECT_EQ(played, (std::vector<std::string>{"2/1/f", "2/5/f", "2/2/g"}));
   EXPECT_EQ(views.nodes[0].image, NODE_REMARK);
 }

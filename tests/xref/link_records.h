@@ -20,11 +20,18 @@
 
 namespace velmora_test {
 
-// A fresh analyzer whose result log is log_path (emptied), reporting to views.
-inline void OpenLinkAnalyzer(ResultViews *views, std::string *log_path) {
+// Where RunLinkPhase hands the rows (the sink of OpenLinkAnalyzer).
+inline ResultsSink *&LinkSink() {
+  static ResultsSink *sink = nullptr;
+  return sink;
+}
+
+// A fresh analyzer whose result log is log_path (emptied), its rows going to
+// sink (may be null).
+inline void OpenLinkAnalyzer(ResultsSink *sink, std::string *log_path) {
   ResetConfiguration();
   ASSERT_EQ(CreateANA(), 1);
-  g_views = views;
+  LinkSink() = sink;
   EscapeSetPoll(nullptr);
   LogSetLevel(0);
   LogOpen(1, "result");
@@ -34,7 +41,7 @@ inline void OpenLinkAnalyzer(ResultViews *views, std::string *log_path) {
 
 inline void CloseLinkAnalyzer() {
   EscapeSetPoll(nullptr);
-  g_views = nullptr;
+  LinkSink() = nullptr;
   ReleaseANA();
   LogShutdown();
 }
@@ -77,14 +84,14 @@ inline ST_CALL *AddCall(ST_FUNC *caller, const char *scope, const char *name, in
 // The function list, then every source's linking step until the end, then
 // the Called column.
 inline void RunLinkPhase() {
-  ANA_MakeFunctionList();
+  ANA_MakeFunctionList(LinkSink());
   int total = ANA_BeginCallList();
   int r, steps = 0;
-  while ((r = ANA_LinkNextSource()) != -1) {
+  while ((r = ANA_LinkNextSource(LinkSink())) != -1) {
     ASSERT_LE(r, total + 1);
     ASSERT_LT(++steps, 1000);
   }
-  ANA_UpdateCalledColumn();
+  ANA_UpdateCalledColumn(LinkSink());
 }
 
 }  // namespace velmora_test

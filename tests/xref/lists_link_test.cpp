@@ -21,32 +21,39 @@
 #include "support/null_views.h"
 #include "support/testenv.h"
 #include "xref/link_records.h"
+#include "xref/list_columns.h"
+#include "xref/row_text.h"
 #include "xref/xref.h"
 
 namespace {
 
-// Keeps the rows of both lists as the views would show them.
-struct ListRecorder : velmora_test::NullViews {
+// Keeps the rows of both lists as the views would show them: every cell's
+// text, eleven per row.
+struct ListRecorder : ResultsSink {
   std::vector<std::vector<std::string>> rows[2];
   int lists_exist = 1;
-  int set_cell_text_calls = 0;
+  int set_called_values = 0;
 
-  int HasView(int view) override { return view <= VIEW_CALLS ? lists_exist : 1; }
-  void InsertRow(int list, int index, int subitem, const char *text) override {
-    ASSERT_EQ(subitem, 0);
-    ASSERT_EQ(index, (int)rows[list].size());  // rows are appended
-    rows[list].push_back(std::vector<std::string>(11));
-    rows[list].back()[0] = text;
+  int TakesRows(int) override { return lists_exist; }
+  void AddFunctionRows(const FunctionRow *r, size_t n) override {
+    for (size_t k = 0; k < n; k++) {
+      rows[VIEW_FUNCTIONS].push_back(std::vector<std::string>(11));
+      for (int c = 0; c < FL_COLUMNS; c++)
+        AppendFunctionCell(rows[VIEW_FUNCTIONS].back()[c], r[k], c);
+    }
   }
-  void SetCell(int list, int row, int col, const char *text) override {
-    rows[list].at(row).at(col) = text;
+  void AddCallRows(const CallRow *r, size_t n) override {
+    for (size_t k = 0; k < n; k++) {
+      rows[VIEW_CALLS].push_back(std::vector<std::string>(11));
+      for (int c = 0; c < CL_COLUMNS; c++) AppendCallCell(rows[VIEW_CALLS].back()[c], r[k], c);
+    }
   }
-  void SetCellText(int list, int row, int col, const char *text) override {
-    set_cell_text_calls++;
-    SetCell(list, row, col, text);
+  void SetCalled(size_t first, const int *called, size_t n) override {
+    for (size_t k = 0; k < n; k++) {
+      set_called_values++;
+      rows[VIEW_FUNCTIONS].at(first + k).at(FL_CALLED) = std::to_string(called[k]);
+    }
   }
-  int RowCount(int list) override { return (int)rows[list].size(); }
-  void DeleteRows(int list) override { rows[list].clear(); }
 };
 
 struct XrefTest : ::testing::Test {
@@ -100,7 +107,7 @@ TEST_F(XrefTest, FunctionListReportRowsAndNumbering) {
   Source("empty.h");             // no function: a SID and its line, no rows
   ST_SOURCE *b = Source("a.c");  // same name in another folder
   Func(b, "run", -1);
-  EXPECT_EQ(ANA_MakeFunctionList(), 1);
+  EXPECT_EQ(ANA_MakeFunctionList(&views), 1);
 
   EXPECT_EQ(Log(),
             "\n"
@@ -128,7 +135,7 @@ TEST_F(XrefTest, FunctionListReportRowsAndNumbering) {
 
   // A second run renumbers and does not register the functions twice.
   views.rows[VIEW_FUNCTIONS].clear();
-  ANA_MakeFunctionList();
+  ANA_MakeFunctionList(&views);
   CB *bucket = HASH2_Search(ANA.func_index, ":main", 0);
   int entries = 0;
   for (CHBUF *e = CB_Next(bucket, nullptr); e; e = CB_Next(e, nullptr)) entries++;
@@ -160,12 +167,12 @@ TEST_F(XrefTest, LinkLinesRowsAndCalledColumn) {
   EXPECT_EQ(work->called, 1);
   EXPECT_EQ(idle->called, 0);
   EXPECT_EQ(main->called, 0);
-  // Called twice, shown as 1; rewritten with SetCellText, row by row.
+  // Called twice, shown as 1; the Called value of every row handed over.
   auto &funcs = views.rows[VIEW_FUNCTIONS];
   EXPECT_EQ(funcs[0][6], "0");
   EXPECT_EQ(funcs[1][6], "1");
   EXPECT_EQ(funcs[2][6], "0");
-  EXPECT_EQ(views.set_cell_text_calls, 3);
+  EXPECT_EQ(views.set_called_values, 3);
 }
 
 // Definitions of f in sources 1 and 3, called from 2 and from 3; two
@@ -238,7 +245,7 @@ void LinkManyNames(XrefTest *t, int *across) {
     for (CHBUF *e = CB_Next(&caller->calls, &data); e; e = CB_Next(e, &data)) {
       ST_CALL *c = static_cast<ST_CALL *>(data);
       ST_FUNC *by_phase = c->to_func;
-      ASSERT_EQ(ANA_LinkCall(c), 1);  // alone: walks the bucket
+      ASSERT_EQ(ANA_LinkCall(c, &t->views), 1);  // alone: walks the bucket
       ASSERT_EQ(c->to_func, by_phase) << c->scope << c->name << " argc " << c->argc;
       calls++;
       if (by_phase) linked++;
@@ -290,7 +297,7 @@ TEST_F(XrefTest, ExactNamesTellApartTheEntriesOfOneBucket) {
 
 TEST_F(XrefTest, LinkStepsAndEscape) {
   EXPECT_EQ(ANA_BeginCallList(), 0);
-  EXPECT_EQ(ANA_LinkNextSource(), -1);  // no sources
+  EXPECT_EQ(ANA_LinkNextSource(&views), -1);  // no sources
 
   ST_SOURCE *s1 = Source("1.c");
   ST_SOURCE *s2 = Source("2.c");
@@ -301,21 +308,21 @@ TEST_F(XrefTest, LinkStepsAndEscape) {
   ST_CALL *first = Call(a, "b", 0);
   ST_CALL *second = Call(a, "c", 0);
   ST_CALL *later = Call(b, "a", 0);
-  ANA_MakeFunctionList();
+  ANA_MakeFunctionList(&views);
   ASSERT_EQ(ANA_BeginCallList(), 3);
 
   // Escape after the first call: it keeps its link, the rest get none.
   static int polls;
   polls = 0;
   EscapeSetPoll([]() { return ++polls == 1 ? 1 : 0; });
-  EXPECT_EQ(ANA_LinkNextSource(), 4);
-  EXPECT_EQ(ANA_LinkNextSource(), -1);
+  EXPECT_EQ(ANA_LinkNextSource(&views), 4);
+  EXPECT_EQ(ANA_LinkNextSource(&views), -1);
   EXPECT_EQ(polls, 1);
   EXPECT_EQ(first->to_sid, 2);
   EXPECT_EQ(second->to_func, nullptr);
   EXPECT_EQ(later->to_func, nullptr);
   EXPECT_EQ(views.rows[VIEW_CALLS].size(), 1u);
-  EXPECT_EQ(ANA_LinkCall(nullptr), 0);
+  EXPECT_EQ(ANA_LinkCall(nullptr, &views), 0);
 }
 
 TEST_F(XrefTest, MissingViewsStillReportAndIndex) {
@@ -412,10 +419,10 @@ TEST_F(LinkAheadTest, ThreadsStoppedHalfWayLeaveNothingBehind) {
   unsigned live = MemLiveCount();
   Build();
   g_config.JOBS = 4;
-  ANA_MakeFunctionList();
+  ANA_MakeFunctionList(&views);
   ANA_BeginCallList();
-  EXPECT_EQ(ANA_LinkNextSource(), 1);  // the threads link the rest ahead
-  ANA_StopParsing();                   // as a worker leaving its job does
+  EXPECT_EQ(ANA_LinkNextSource(&views), 1);  // the threads link the rest ahead
+  ANA_StopParsing();                         // as a worker leaving its job does
   g_config.JOBS = 0;
   int linked = 0;
   ForEachFunction([&](const ST_FUNC *f) {

@@ -18,7 +18,6 @@
 #include "foundation/text.h"
 #include "platform/files.h"
 #include "platform/keys.h"
-#include "support/null_views.h"
 #include "support/testenv.h"
 #include "xref/link_records.h"
 #include "xref/xref.h"
@@ -26,13 +25,12 @@
 namespace velmora_test {
 
 struct ScopedFixture : ::testing::Test {
-  velmora_test::NullViews views;
   std::deque<std::vector<const char *>> base_lists;  // what the class records point to
   std::deque<ST_CALL_FORM> forms;                    // what the call records point to
   std::string log_path;
 
   void SetUp() override {
-    OpenLinkAnalyzer(&views, &log_path);
+    OpenLinkAnalyzer(nullptr, &log_path);
     g_config.PARSER = 1;
   }
   void TearDown() override {

@@ -224,7 +224,7 @@ TEST_F(ScopedFixture, OwnSourceFirstThenTheFirstDefinition) {
   EXPECT_EQ(member_from3->to_func, in3_last);  // one class, defined in several places
 
   // One call linked alone reaches the same definition as in the phase.
-  ASSERT_EQ(ANA_LinkCall(from3), 1);
+  ASSERT_EQ(ANA_LinkCall(from3, nullptr), 1);
   EXPECT_EQ(from3->to_func, in3_last);
 }
 
