@@ -91,6 +91,14 @@ int ConstAfter(const PreciseText &t, TSNode params) {
   return 0;
 }
 
+// 1 when the definition def is a friend's (in a class, maybe a template).
+bool Befriended(const PreciseGrammar &g, TSNode def) {
+  TSNode up = ts_node_parent(def);
+  for (int hops = 0; hops < 2 && !ts_node_is_null(up); hops++, up = ts_node_parent(up))
+    if (ts_node_symbol(up) == g.friend_declaration) return true;
+  return false;
+}
+
 // 1 when the definition def is a function template's.
 int Templated(const PreciseGrammar &g, TSNode def) {
   TSNode up = ts_node_parent(def);
@@ -118,14 +126,19 @@ ST_FUNC *Record(PreciseWalk *w, const PreciseName &nm, const PreciseParams &pp, 
   ST_SOURCE *s = w->ctx->src;
   char scope[1300];
   const char *q = strcmp(nm.qualifier, "::") == 0 ? "" : nm.qualifier;
-  FormatText(scope, sizeof scope, "%s%s", w->scope, q);
+  // A friend defined in a class belongs to the namespace around the class.
+  bool befriended = Befriended(*w->g, def) && !q[0];
+  size_t outer = w->scope_len;
+  for (const PreciseScope &sc : w->scopes)
+    if (sc.is_class && sc.prev_len < outer) outer = sc.prev_len;
+  FormatText(scope, sizeof scope, "%.*s%s", (int)(befriended ? outer : w->scope_len), w->scope, q);
   FUNC_HEAD head = {};
   head.scope = scope;
   head.name = nm.name;
   head.argc = head.items = pp.argc;
   head.argc_min = pp.argc_min;
   head.variadic = pp.variadic;
-  head.member = IsMember(w, nm.qualifier);
+  head.member = befriended ? 0 : IsMember(w, nm.qualifier);
   head.const_this = head.member && is_const;
   char returns[260];
   if (precise_class_of(w, ts_node_child_by_field_id(def, w->g->f_type), returns, sizeof returns))

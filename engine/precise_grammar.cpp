@@ -108,6 +108,7 @@ void Fill(PreciseGrammar *g, int cpp) {
   g->placeholder_type_specifier = Named(l, "placeholder_type_specifier");
   g->subscript_expression = Named(l, "subscript_expression");
   g->new_expression = Named(l, "new_expression");
+  g->friend_declaration = Named(l, "friend_declaration");
   g->open_brace = Token(l, "{");
   g->close_brace = Token(l, "}");
   g->f_declarator = Field(l, "declarator");

@@ -29,11 +29,13 @@ struct Scan {
   char *s;
   uint32_t len;
   uint32_t i;
-  std::vector<char> braces;  // per open brace: 1 for a declaration level
+  std::vector<char> braces;  // per open brace: 1 for a declaration level, 2 a class body
   int parens;                // parentheses and brackets open
   int angles;                // template argument lists open in a class head
   int head_tokens;           // tokens of the construct so far
   bool saw_namespace, saw_class, saw_enum, saw_extern, saw_string, saw_paren, saw_eq;
+  bool specifiers_only;  // the construct so far is specifiers alone (explicit, inline ...)
+  bool saw_init;         // a ':' after a parameter list: a constructor's initialisers
   char last_word[16];  // the construct's last identifier (cut)
   // The construct's last token: ')', 'q' for a qualifier written after a
   // parameter list (const, override ...), 0 for anything else.
@@ -45,6 +47,8 @@ void NewHead(Scan *sc) {
   sc->angles = 0;
   sc->saw_namespace = sc->saw_class = sc->saw_enum = false;
   sc->saw_extern = sc->saw_string = sc->saw_paren = sc->saw_eq = false;
+  sc->specifiers_only = true;
+  sc->saw_init = false;
   sc->last_word[0] = 0;
   sc->last_tok = 0;
 }
@@ -220,6 +224,11 @@ void BlankPrefixMacro(Scan *sc, uint32_t from, uint32_t to) {
     }
     next = SkipBlank(*sc, next + 1, true);
   }
+  bool in_class = !sc->braces.empty() && sc->braces.back() == 2;
+  if (in_class && next < sc->len && sc->s[next] == '(') {  // `MACRO Name(`: a constructor
+    memset(sc->s + from, ' ', to - from);
+    return;
+  }
   while (next < sc->len && (sc->s[next] == '*' || sc->s[next] == '&'))
     next = SkipBlank(*sc, next + 1, true);
   bool name =
@@ -235,6 +244,11 @@ bool Word(Scan *sc, uint32_t from, uint32_t to) {
   memcpy(sc->last_word, sc->s + from, n);
   sc->last_word[n] = 0;
   const char *w = sc->last_word;
+  static const char *const kSpecifiers[] = {"explicit", "inline",    "static", "virtual",
+                                            "friend",   "constexpr", "extern"};
+  bool specifier = false;
+  for (const char *k : kSpecifiers) specifier = specifier || strcmp(w, k) == 0;
+  if (!specifier) sc->specifiers_only = false;
   bool qualifier = strcmp(w, "const") == 0 || strcmp(w, "override") == 0 ||
                    strcmp(w, "final") == 0 || strcmp(w, "noexcept") == 0 ||
                    strcmp(w, "volatile") == 0;
@@ -253,7 +267,8 @@ void OpenBrace(Scan *sc) {
   bool outer = sc->braces.empty() || sc->braces.back();
   bool decl = outer && (sc->saw_namespace || (sc->saw_extern && sc->saw_string) ||
                         (sc->saw_class && !sc->saw_enum && !sc->saw_paren && !sc->saw_eq));
-  sc->braces.push_back(decl ? 1 : 0);
+  // 2 for a class body (where a constructor's head may follow a macro).
+  sc->braces.push_back(!decl ? 0 : sc->saw_class && !sc->saw_namespace ? 2 : 1);
   NewHead(sc);
 }
 
@@ -279,6 +294,8 @@ void Punct(Scan *sc, char c) {
     return;
   } else if (c == '=') {
     sc->saw_eq = true;
+  } else if (c == ':' && sc->parens == 0 && (sc->last_tok == ')' || sc->last_tok == 'q')) {
+    sc->saw_init = true;
   } else if (c == ':' && sc->head_tokens == 1 &&
              (strcmp(sc->last_word, "public") == 0 || strcmp(sc->last_word, "private") == 0 ||
               strcmp(sc->last_word, "protected") == 0)) {
@@ -287,6 +304,20 @@ void Punct(Scan *sc, char c) {
   }
   sc->last_tok = c == ')' ? ')' : 0;
   sc->head_tokens++;
+}
+
+// The directive at d (n bytes) is one of #if, #ifdef, #ifndef, #elif,
+// #else, #endif.
+bool Conditional(const char *d, uint32_t n) {
+  uint32_t k = 1;
+  while (k < n && (d[k] == ' ' || d[k] == '\t')) k++;
+  static const char *const kWords[] = {"ifdef", "ifndef", "if", "elif", "else", "endif"};
+  for (const char *w : kWords) {
+    size_t len = strlen(w);
+    if (n - k >= len && memcmp(d + k, w, len) == 0 && (n - k == len || !IsIdentChar(d[k + len])))
+      return true;
+  }
+  return false;
 }
 
 // Past a directive starting at i (its continued lines too).
@@ -320,7 +351,16 @@ void precise_blank_lone_macros(char *copy, uint32_t len, std::vector<PreciseMacr
       continue;
     }
     if (c == '#' && line_start) {
-      i = SkipDirective(sc, i);
+      uint32_t end = SkipDirective(sc, i);
+      // A conditional inside a class's head or a constructor's initialisers
+      // (`class A\n#if X\n : public B\n#endif\n{`): the grammar reads the
+      // head whole when the directive lines are not there.
+      bool in_head = sc.parens == 0 && sc.head_tokens > 0 &&
+                     ((sc.saw_class && !sc.saw_paren && !sc.saw_eq) || sc.saw_init);
+      if (in_head && Conditional(copy + i, end - i))
+        for (uint32_t k = i; k < end; k++)
+          if (copy[k] != '\n') copy[k] = ' ';
+      i = end;
       continue;
     }
     line_start = false;
@@ -366,6 +406,8 @@ void precise_blank_lone_macros(char *copy, uint32_t len, std::vector<PreciseMacr
         continue;
       }
       BlankPrefixMacro(&sc, i, to);
+    } else if (decl_level && sc.parens == 0 && sc.specifiers_only && MacroName(copy, i, to)) {
+      BlankPrefixMacro(&sc, i, to);  // `explicit API_X Name(`
     } else if (decl_level && sc.parens == 0 && sc.last_tok != 0 && MacroName(copy, i, to)) {
       i = BlankAnnotation(&sc, i, to);
       continue;

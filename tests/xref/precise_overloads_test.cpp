@@ -305,3 +305,35 @@ TEST_F(PreciseLinks, AnnotationMacroInAClassHeadWithAFunctionType) {
       "};\n");
   EXPECT_EQ(Links("Typed::Matches"), "AssertHeld>L1");
 }
+
+TEST_F(PreciseLinks, FriendsPrefixMacrosAndConditionalsInHeadsKeepTheirScopes) {
+  Analyse(
+      "#define CONSTEXPR_X constexpr\n"
+      "namespace ns {\n"
+      "class Style {\n"
+      " public:\n"
+      "  explicit CONSTEXPR_X Style(int a) : v_(a) {}\n"
+      "  friend CONSTEXPR_X Style operator|(Style l, const Style& r) { return l; }\n"
+      "  int v_;\n"
+      "};\n"
+      "template <typename C> class Store\n"
+      "#if OLD_COMPILER\n"
+      "    : public Style\n"
+      "#endif\n"
+      "{\n"
+      " public:\n"
+      "  int types() const { return 0; }\n"
+      "  Store() : a_(1),\n"
+      "#if X\n"
+      "    b_(2),\n"
+      "#endif\n"
+      "    c_(3) {}\n"
+      "  int a_, b_, c_;\n"
+      "};\n"
+      "}\n");
+  std::string names;
+  ForEachFunction([&](const ST_FUNC *f) {
+    names += std::string(f->scope) + f->name + (f->member ? "+ " : " ");
+  });
+  EXPECT_EQ(names, "ns::Style::Style+ ns::operator| ns::Store::types+ ns::Store::Store+ ");
+}
