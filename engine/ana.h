@@ -95,9 +95,9 @@ struct ST_CALL;
 // statement parser's never do, so it is a record apart that such calls go
 // without.
 struct ST_CALL_FORM {
-  int form;                // how the call names its target (CALL_...)
-  const char *receiver;    // obj.f(): the class obj is declared with, "n::A::", or null
-  const char *object;      // obj.f() with obj declared nowhere near: its name (a data member?)
+  int form;              // how the call names its target (CALL_...)
+  const char *receiver;  // obj.f(): the class obj is declared with, "n::A::", or null
+  const char *object;    // obj.f() with obj declared nowhere near: its name (a data member?)
   // obj.m.f(), this->m.f(): the data member m of the class in receiver (obj's
   // class, or the caller's for this) whose class f is looked for in, or null.
   const char *member;
@@ -148,7 +148,7 @@ enum {
 // A class (struct, union) with a body, as the precise parser found it; or
 // another scope the linker needs to know of (kind).
 struct ST_CLASS {
-  int kind;  // CLASS_...
+  int kind;             // CLASS_...
   const char *scope;    // the class as a scope, enclosing ones first: "n::A::" (interned)
   int base_count;       // classes named in its base list
   const char **bases;   // their names as written, as scopes ("B::", "ns::C::"), interned

@@ -46,7 +46,8 @@ void MemberOfMember(PreciseWalk *w, TSNode object, uint32_t at, PreciseCall *pc)
   const PreciseGrammar &g = *w->g;
   TSNode inner = ts_node_child_by_field_id(object, g.f_argument);
   TSNode field = ts_node_child_by_field_id(object, g.f_field);
-  if (ts_node_is_null(inner) || ts_node_is_null(field) || ts_node_symbol(field) != g.field_identifier)
+  if (ts_node_is_null(inner) || ts_node_is_null(field) ||
+      ts_node_symbol(field) != g.field_identifier)
     return;
   char holder[260] = "";
   if (ts_node_symbol(inner) == g.this_expr) {

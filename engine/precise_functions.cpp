@@ -248,8 +248,7 @@ ST_CALL_FORM *HowWritten(ST_SOURCE *s, const PreciseCall &pc, const ST_CALL *thr
   how->through = through;
   how->object_const = pc.object_const;
   if (typed && pc.argc > 0 && (size_t)pc.argc == pc.args.size()) {
-    how->arg_types =
-        (const char **)ArenaAlloc(&s->records, sizeof(const char *) * (size_t)pc.argc);
+    how->arg_types = (const char **)ArenaAlloc(&s->records, sizeof(const char *) * (size_t)pc.argc);
     for (int i = 0; how->arg_types && i < pc.argc; i++)
       how->arg_types[i] = ANA_Intern(pc.args[(size_t)i].c_str());
   }

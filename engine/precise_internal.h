@@ -161,13 +161,13 @@ struct PreciseCall {
   TEXT_POS name_at;  // where its called name (the last part of a qualified one) is
   int nest;          // log indentation of its summary line
   PreciseName name;
-  char receiver[260];  // obj.f(): the class obj is declared with ("n::A::"), or ""
-  int object_const;    // obj.f(): 1 obj is declared const, 0 not, -1 not known
-  std::vector<std::string> args;  // each argument's visible type ("" not known)
+  char receiver[260];               // obj.f(): the class obj is declared with ("n::A::"), or ""
+  int object_const;                 // obj.f(): 1 obj is declared const, 0 not, -1 not known
+  std::vector<std::string> args;    // each argument's visible type ("" not known)
   std::vector<uint32_t> arg_calls;  // per argument written as a call, where its name starts
-  char object[64];     // obj.f() when that is not known: obj's name, or ""
-  char member[64];     // obj.m.f(): m (receiver then holds obj's class), or ""
-  uint32_t through;    // g().f(): where the name g starts (UINT32_MAX: none)
+  char object[64];                  // obj.f() when that is not known: obj's name, or ""
+  char member[64];                  // obj.m.f(): m (receiver then holds obj's class), or ""
+  uint32_t through;                 // g().f(): where the name g starts (UINT32_MAX: none)
 };
 
 // A function whose body is being walked.
@@ -209,7 +209,7 @@ struct PreciseWalk {
   int log;             // 1: summary lines are written (DEBUG_LOG 1 or more)
   std::vector<PreciseMacroScope> macro_scopes;  // in the order of the text
   size_t next_macro;                            // the first not yet met
-  std::vector<size_t> macro_lens;  // scope length before each namespace a macro opened
+  std::vector<size_t> macro_lens;               // scope length before each namespace a macro opened
 };
 
 // The 0-based row of byte pos of the text.

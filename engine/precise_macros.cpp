@@ -36,7 +36,7 @@ struct Scan {
   bool saw_namespace, saw_class, saw_enum, saw_extern, saw_string, saw_paren, saw_eq;
   bool specifiers_only;  // the construct so far is specifiers alone (explicit, inline ...)
   bool saw_init;         // a ':' after a parameter list: a constructor's initialisers
-  char last_word[16];  // the construct's last identifier (cut)
+  char last_word[16];    // the construct's last identifier (cut)
   // The construct's last token: ')', 'q' for a qualifier written after a
   // parameter list (const, override ...), 0 for anything else.
   char last_tok;

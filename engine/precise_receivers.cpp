@@ -119,8 +119,8 @@ bool InParameters(Lookup *k, TSNode def) {
 // 1 when the template named at [from, to) holds one object of its first
 // argument's type that `->` reaches (a smart pointer, an optional).
 bool Wrapper(const PreciseText &t, uint32_t from, uint32_t to) {
-  static const char *const kWrappers[] = {"unique_ptr", "shared_ptr", "weak_ptr", "optional",
-                                          "scoped_ptr", "auto_ptr"};
+  static const char *const kWrappers[] = {"unique_ptr", "shared_ptr", "weak_ptr",
+                                          "optional",   "scoped_ptr", "auto_ptr"};
   char name[64];
   size_t n = precise_clean_text(t, from, to, name, sizeof name, 0);
   const char *last = name;
@@ -208,7 +208,7 @@ bool FindDeclaration(PreciseWalk *w, TSNode object, uint32_t at, Lookup *out) {
   const PreciseGrammar &g = *w->g;
   if (ts_node_is_null(object) || ts_node_symbol(object) != g.identifier || w->funcs.empty())
     return false;
-  Lookup k{&g, &w->t, w->t.text + NodeStart(w->t, object), 0, kBudget, TSNode{}, TSNode{},
+  Lookup k{&g,       &w->t, w->t.text + NodeStart(w->t, object), 0, kBudget, TSNode{}, TSNode{},
            TSNode{}, true};
   k.name_len = NodeEnd(w->t, object) - NodeStart(w->t, object);
   size_t fn_depth = w->funcs.back().depth;

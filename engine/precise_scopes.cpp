@@ -79,7 +79,8 @@ void RecordDefaults(PreciseWalk *w, TSNode body, ST_CLASS *k) {
       continue;
     TSNode fd = precise_function_declarator(g, ts_node_child_by_field_id(decl, g.f_declarator));
     if (ts_node_is_null(fd) || ts_node_symbol(fd) != g.function_declarator) continue;
-    PreciseParams pp = precise_params_of(g, w->t, ts_node_child_by_field_id(fd, g.f_parameters), &c);
+    PreciseParams pp =
+        precise_params_of(g, w->t, ts_node_child_by_field_id(fd, g.f_parameters), &c);
     PreciseName nm;
     if (pp.argc_min >= pp.argc || pp.variadic ||
         !precise_name_of(g, w->t, ts_node_child_by_field_id(fd, g.f_declarator), &nm) ||
@@ -216,8 +217,8 @@ void precise_macro_scopes_before(PreciseWalk *w, uint32_t at) {
             size_t to = name.find("::", from);
             if (to == std::string::npos) to = name.size();
             std::string part = name.substr(from, to - from);
-            if (!part.empty() && std::find(w->namespaces.begin(), w->namespaces.end(), part) ==
-                                     w->namespaces.end())
+            if (!part.empty() &&
+                std::find(w->namespaces.begin(), w->namespaces.end(), part) == w->namespaces.end())
               w->namespaces.push_back(part);
             from = to + 2;
           }

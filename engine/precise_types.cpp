@@ -74,8 +74,10 @@ std::string BaseName(const PreciseText &t, uint32_t from, uint32_t to, bool *is_
       core = w;
     }
   }
-  if (core.empty() || core == "int") core = longs == 0 ? "int" : longs == 1 ? "long" : "long long";
-  else if (core == "double" && longs) core = "long double";
+  if (core.empty() || core == "int")
+    core = longs == 0 ? "int" : longs == 1 ? "long" : "long long";
+  else if (core == "double" && longs)
+    core = "long double";
   if (core == "char" && is_signed) core = "signed char";
   if (is_unsigned) core = core == "int" ? "unsigned" : "unsigned " + core;
   if (core == "auto" || core == "decltype") return std::string();
@@ -171,7 +173,7 @@ std::string ThisType(PreciseWalk *w) {
 }  // namespace
 
 int precise_basic_word(const PreciseText &t, TSNode n) {
-  static const char *const kWords[] = {"unsigned", "signed", "int",   "long",  "short",
+  static const char *const kWords[] = {"unsigned", "signed", "int",   "long", "short",
                                        "char",     "double", "float", "bool"};
   if (ts_node_is_null(n)) return 0;
   uint32_t a = NodeStart(t, n), b = NodeEnd(t, n);

@@ -108,8 +108,7 @@ int Candidates(const CHBUF *via) {
 const char *BuildLine(const ST_FUNC *f, const CHBUF *via) {
   size_t n = FormatText(line_buf, sizeof line_buf, "%s%s(argc:%d); [%s]", f->scope, f->name,
                         f->argc, SourceName(f));
-  if (int of = Candidates(via))
-    FormatText(line_buf + n, sizeof line_buf - n, " (1 of %d)", of);
+  if (int of = Candidates(via)) FormatText(line_buf + n, sizeof line_buf - n, " (1 of %d)", of);
   return line_buf;
 }
 
@@ -175,8 +174,7 @@ int MarkShownCalls(ST_FUNC *f, int *shownCount) {
 void WriteRecursion(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, const char *line) {
   const TreeGraphPort &g = TreeWires().graph;
   if (TextOn()) PutTreeText(" <=> %s%s \r\n", line, g_config.EXPAND_MESS[1]);
-  if (ViewOn())
-    TreeNodeFunction(AddFunctionNode(parentNode, NODE_RECURSIVE, f, via), f);
+  if (ViewOn()) TreeNodeFunction(AddFunctionNode(parentNode, NODE_RECURSIVE, f, via), f);
   TreeReportNode(f->scope, f->name, f->argc, f, "recursive", 0);
   if (GraphOn() && g.recursion_edge) {
     const ST_CALL *call = via ? static_cast<const ST_CALL *>(via->data) : nullptr;

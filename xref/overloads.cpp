@@ -20,12 +20,11 @@ bool IsPointer(string_view t) {
 
 bool IsIntegral(string_view t) {
   static const char *const kIntegral[] = {
-      "char",      "signed char",        "unsigned char", "short",    "unsigned short",
-      "int",       "unsigned",           "long",          "unsigned long",
-      "long long", "unsigned long long", "wchar_t",       "char16_t", "char32_t",
-      "size_t",    "ssize_t",            "ptrdiff_t",     "int8_t",   "uint8_t",
-      "int16_t",   "uint16_t",           "int32_t",       "uint32_t", "int64_t",
-      "uint64_t",  "intptr_t",           "uintptr_t",     "0"};
+      "char",     "signed char", "unsigned char", "short",     "unsigned short",     "int",
+      "unsigned", "long",        "unsigned long", "long long", "unsigned long long", "wchar_t",
+      "char16_t", "char32_t",    "size_t",        "ssize_t",   "ptrdiff_t",          "int8_t",
+      "uint8_t",  "int16_t",     "uint16_t",      "int32_t",   "uint32_t",           "int64_t",
+      "uint64_t", "intptr_t",    "uintptr_t",     "0"};
   for (const char *k : kIntegral)
     if (t == k) return true;
   return false;
@@ -55,8 +54,9 @@ int PointerRank(string_view arg, string_view param, const OverloadTypes &types) 
   if (arg_const && !param_const) return -1;  // would drop a const
   if (a == p) return 3;                      // adds a const
   if (p == "void*") return 2;
-  if (a.size() > 1 && p.size() > 1 && a.back() == '*' && p.back() == '*' && a[a.size() - 2] != '*' &&
-      types.derives && types.derives(a.substr(0, a.size() - 1), p.substr(0, p.size() - 1)))
+  if (a.size() > 1 && p.size() > 1 && a.back() == '*' && p.back() == '*' &&
+      a[a.size() - 2] != '*' && types.derives &&
+      types.derives(a.substr(0, a.size() - 1), p.substr(0, p.size() - 1)))
     return 2;
   return -1;
 }

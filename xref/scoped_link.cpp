@@ -14,86 +14,11 @@
 
 #include "engine/record_walk.h"
 #include "xref/overloads.h"
+#include "xref/scoped_index.h"
 
 namespace {
 
-using std::string_view;
-
-// A scope with a name (or the last part of a scope with a name).
-struct PairKey {
-  string_view scope;
-  string_view name;
-  bool operator==(const PairKey &o) const { return scope == o.scope && name == o.name; }
-};
-
-struct PairHash {
-  size_t operator()(const PairKey &k) const {
-    size_t h = std::hash<string_view>()(k.scope);
-    return (h ^ (h >> 17)) * 0x9E3779B97F4A7C15ull + std::hash<string_view>()(k.name);
-  }
-};
-
-using FuncList = std::vector<ST_FUNC *>;  // in SID, FID order
-
-// Base classes looked through for one class at most: a hierarchy deeper or
-// wider than this is cut, so a hostile chain of bases cannot make the tables
-// grow with the square of the classes.
-enum { kMaxAncestors = 64 };
-
-struct ClassInfo {
-  std::vector<string_view> bases;      // the bases found among the analysed classes
-  std::vector<string_view> ancestors;  // every base, bases of bases, ...: nearest first, once
-};
-
-struct ScopedIndex {
-  std::unordered_map<PairKey, FuncList, PairHash> by_scope;  // (scope, name)
-  std::unordered_map<PairKey, FuncList, PairHash> by_last;   // (innermost scope part, name)
-  std::unordered_map<string_view, FuncList> members;         // name: definitions inside classes
-  std::unordered_map<string_view, FuncList> in_namespaces;   // name: namespace functions
-  std::unordered_map<string_view, ClassInfo> classes;        // class scope "n::A::"
-  std::unordered_map<string_view, std::vector<string_view>> classes_by_last;  // "A": scopes
-  std::unordered_map<PairKey, string_view, PairHash> fields;  // (class, member): its class
-  std::unordered_set<string_view> inline_namespaces;           // "lib::v2::"
-  std::unordered_map<string_view, string_view> class_aliases;  // "lib::A::" -> "lib::v2::A::"
-  std::unordered_set<string_view> enums;                       // "E": an enum's name
-  std::unordered_map<string_view, string_view> enumerators;    // "E_ONE" -> "E" (the first)
-  bool ready = false;
-};
-
-// Written by the worker before the linking threads start and after they
-// stop; only read in between.
-ScopedIndex g_scoped;
-
-string_view Text(const char *s) {
-  return s ? string_view(s) : string_view();
-}
-
-string_view WithoutTrailingColons(string_view scope) {
-  if (scope.size() >= 2 && scope.substr(scope.size() - 2) == "::") scope.remove_suffix(2);
-  return scope;
-}
-
-// "n::A::" -> "n::" -> "".
-string_view Enclosing(string_view scope) {
-  string_view inner = WithoutTrailingColons(scope);
-  size_t at = inner.rfind("::");
-  return at == string_view::npos ? string_view() : scope.substr(0, at + 2);
-}
-
-// "n::A::" -> "A".
-string_view LastPart(string_view scope) {
-  string_view inner = WithoutTrailingColons(scope);
-  size_t at = inner.rfind("::");
-  return at == string_view::npos ? inner : inner.substr(at + 2);
-}
-
-// scope ends with tail, and the tail starts a part of it: "x::n::A::" ends
-// with "n::A::" and with "A::", not with "nA::"'s "A::".
-bool EndsAtBoundary(string_view scope, string_view tail) {
-  if (scope.size() < tail.size() || scope.substr(scope.size() - tail.size()) != tail) return false;
-  size_t before = scope.size() - tail.size();
-  return before == 0 || (before >= 2 && scope.substr(before - 2, 2) == "::");
-}
+using namespace scoped;
 
 // Whether f can take argc arguments: defaulted parameters may be left out and
 // a variadic list takes any number more. A negative count matches anything.
@@ -115,8 +40,6 @@ struct Ask {
   std::vector<ST_FUNC *> *tied;
 };
 
-bool Derives(string_view derived, string_view base);
-bool IsEnum(string_view name);
 string_view ResolveArgument(const ST_CALL *call, int i);
 const OverloadTypes kTypes{Derives, IsEnum, ResolveArgument};
 
@@ -136,180 +59,6 @@ ST_FUNC *Pick(const FuncList *list, const Ask &ask, Keep keep) {
 ST_FUNC *Pick(const FuncList *list, const Ask &ask) {
   return Pick(list, ask, [](const ST_FUNC *) { return true; });
 }
-template <typename Map, typename Key>
-const FuncList *Lookup(const Map &map, const Key &key) {
-  auto it = map.find(key);
-  return it == map.end() ? nullptr : &it->second;
-}
-
-// The analysed class a type written as `type` ("A::", "n::A::") names, seen
-// from the scope `from`: the innermost enclosing scope that holds it, else
-// the one analysed class whose scope ends with it (a namespace brought in by
-// a using-directive).
-bool ResolveType(string_view from, string_view type, string_view *out) {
-  if (type.substr(0, 2) == "::") type.remove_prefix(2);
-  std::string key;
-  for (string_view p = from;; p = Enclosing(p)) {
-    key.assign(p.data(), p.size()).append(type.data(), type.size());
-    auto it = g_scoped.classes.find(key);
-    if (it != g_scoped.classes.end()) {
-      *out = it->first;
-      return true;
-    }
-    auto alias = g_scoped.class_aliases.find(key);
-    if (alias != g_scoped.class_aliases.end()) {
-      *out = alias->second;
-      return true;
-    }
-    if (p.empty()) break;
-  }
-  auto same = g_scoped.classes_by_last.find(LastPart(type));
-  if (same == g_scoped.classes_by_last.end()) return false;
-  int seen = 0;
-  for (string_view scope : same->second) {
-    if (EndsAtBoundary(scope, type) && seen++ == 0) *out = scope;
-  }
-  return seen == 1;
-}
-
-// A base class as written in the class `from`: as a type seen from there,
-// except that a base written from the global scope ("::B") is that class
-// alone.
-bool ResolveBase(string_view from, string_view base, string_view *out) {
-  if (base.substr(0, 2) != "::") return ResolveType(from, base, out);
-  auto it = g_scoped.classes.find(base.substr(2));
-  if (it != g_scoped.classes.end()) *out = it->first;
-  return it != g_scoped.classes.end();
-}
-
-// A scope as written from outside its inline namespaces ("lib::v2::A::"
-// is "lib::A::" when v2 is inline): interned, or scope itself.
-string_view Visible(string_view scope) {
-  if (g_scoped.inline_namespaces.empty()) return scope;
-  std::string shown;
-  bool dropped = false;
-  for (size_t from = 0; from < scope.size();) {
-    size_t to = scope.find("::", from);
-    if (to == string_view::npos) break;
-    if (g_scoped.inline_namespaces.count(scope.substr(0, to + 2)))
-      dropped = true;
-    else
-      shown.append(scope.substr(from, to + 2 - from));
-    from = to + 2;
-  }
-  return dropped ? string_view(ANA_Intern(shown.c_str())) : scope;
-}
-
-void AddClasses() {
-  ForEachSource([](ST_SOURCE *s) {
-    CB_ForEach<ST_CLASS>(s->classes, [](const ST_CLASS *c) {
-      if (c->kind == CLASS_INLINE_NS && c->scope) g_scoped.inline_namespaces.insert(c->scope);
-      if (c->kind != CLASS_ENUMERATION || !c->scope) return;
-      g_scoped.enums.insert(LastPart(c->scope));
-      for (int i = 0; c->fields && i < c->field_count; i++)
-        g_scoped.enumerators.emplace(Text(c->fields[2 * i]), Text(c->fields[2 * i + 1]));
-    });
-  });
-  ForEachSource([](ST_SOURCE *s) {
-    CB_ForEach<ST_CLASS>(s->classes, [](const ST_CLASS *c) {
-      string_view scope = Text(c->scope);
-      if (c->kind != CLASS_RECORD || scope.empty() ||
-          !g_scoped.classes.emplace(scope, ClassInfo()).second)
-        return;
-      string_view shown = Visible(scope);
-      if (shown != scope) g_scoped.class_aliases.emplace(shown, scope);
-      g_scoped.classes_by_last[LastPart(scope)].push_back(scope);
-    });
-  });
-  // The bases of a class defined twice (a header seen from two places) are
-  // those of its first record.
-  std::unordered_set<string_view> done;
-  ForEachSource([&done](ST_SOURCE *s) {
-    CB_ForEach<ST_CLASS>(s->classes, [&done](const ST_CLASS *c) {
-      string_view scope = Text(c->scope);
-      if (c->kind != CLASS_RECORD || scope.empty() || !done.insert(scope).second) return;
-      for (int i = 0; c->fields && i < c->field_count; i++)
-        g_scoped.fields.emplace(PairKey{scope, Text(c->fields[2 * i])}, Text(c->fields[2 * i + 1]));
-      ClassInfo &info = g_scoped.classes[scope];
-      for (int i = 0; c->bases && i < c->base_count; i++) {
-        string_view written = Text(c->bases[i]), base;
-        if (!written.empty() && ResolveBase(scope, written, &base) && base != scope)
-          info.bases.push_back(base);
-      }
-    });
-  });
-}
-
-// Every base of a class, the bases of those and so on, breadth first; a
-// class met again (a cycle, or a base reached twice) is skipped.
-void AddAncestors(string_view self, ClassInfo &info) {
-  std::unordered_set<string_view> seen{self};
-  auto add = [&](const std::vector<string_view> &bases) {
-    for (string_view base : bases) {
-      if (info.ancestors.size() >= kMaxAncestors) return;
-      if (seen.insert(base).second) info.ancestors.push_back(base);
-    }
-  };
-  add(info.bases);
-  for (size_t i = 0; i < info.ancestors.size(); i++)
-    add(g_scoped.classes.find(info.ancestors[i])->second.bases);
-}
-
-// A definition written outside its class that repeats no default takes as
-// few arguments as the class's declaration of it says (same name, same
-// number of parameters).
-void AddDeclaredDefaults() {
-  std::unordered_map<PairKey, std::vector<std::pair<int, int>>, PairHash> declared;
-  ForEachSource([&declared](ST_SOURCE *s) {
-    CB_ForEach<ST_CLASS>(s->classes, [&declared](const ST_CLASS *c) {
-      for (int i = 0; c->default_names && i < c->default_count; i++)
-        declared[PairKey{Text(c->scope), Text(c->default_names[i])}].push_back(
-            {c->default_counts[2 * i], c->default_counts[2 * i + 1]});
-    });
-  });
-  if (declared.empty()) return;
-  ForEachFunction([&declared](ST_FUNC *f) {
-    if (!f->name || f->argc_min < f->argc || f->variadic) return;
-    auto it = declared.find(PairKey{Text(f->scope), f->name});
-    if (it == declared.end()) return;
-    for (const auto &d : it->second)
-      if (d.first == f->argc && d.second < f->argc_min) f->argc_min = d.second;
-  });
-}
-
-void AddFunctions() {
-  ForEachFunction([](ST_FUNC *f) {
-    if (!f->name) return;
-    string_view scope = Text(f->scope), name = f->name;
-    g_scoped.by_scope[PairKey{scope, name}].push_back(f);
-    if (!scope.empty()) g_scoped.by_last[PairKey{LastPart(scope), name}].push_back(f);
-    string_view shown = Visible(scope);  // also reached without its inline namespaces
-    if (shown != scope) {
-      g_scoped.by_scope[PairKey{shown, name}].push_back(f);
-      if (!shown.empty()) g_scoped.by_last[PairKey{LastPart(shown), name}].push_back(f);
-    }
-    if (f->member || g_scoped.classes.count(scope))
-      g_scoped.members[name].push_back(f);
-    else if (!scope.empty())
-      g_scoped.in_namespaces[name].push_back(f);
-  });
-}
-
-// 1 when a class named derived (a last part) has one named base among its
-// ancestors.
-bool Derives(string_view derived, string_view base) {
-  auto same = g_scoped.classes_by_last.find(derived);
-  if (same == g_scoped.classes_by_last.end()) return false;
-  for (string_view scope : same->second)
-    for (string_view ancestor : g_scoped.classes.find(scope)->second.ancestors)
-      if (LastPart(ancestor) == base) return true;
-  return false;
-}
-
-bool IsEnum(string_view name) {
-  return g_scoped.enums.count(name) != 0;
-}
-
 // Arguments whose type waits for the tables: an enumerator's enum, a call's
 // return type (when every definition it may reach returns the same). The
 // calls of calls are followed this deep at most per thread.
@@ -407,23 +156,6 @@ ST_FUNC *FindQualified(string_view from, string_view q, const Ask &ask) {
   return Pick(list, ask, [q](const ST_FUNC *f) { return EndsAtBoundary(Text(f->scope), q); });
 }
 
-// The data member `object` of the class `from` or of a base: false when
-// there is none with a class type; else true, with *cls the analysed class
-// it is declared with, or empty when that class is not analysed.
-bool FieldClass(string_view from, string_view object, string_view *cls) {
-  auto own = g_scoped.classes.find(from);
-  if (own == g_scoped.classes.end()) return false;
-  auto field = g_scoped.fields.find(PairKey{from, object});
-  string_view holder = from;
-  for (size_t i = 0; field == g_scoped.fields.end() && i < own->second.ancestors.size(); i++) {
-    holder = own->second.ancestors[i];
-    field = g_scoped.fields.find(PairKey{holder, object});
-  }
-  if (field == g_scoped.fields.end()) return false;
-  if (!ResolveType(holder, field->second, cls)) *cls = string_view();
-  return true;
-}
-
 // obj.f() in a member of the class `from`, with obj declared nowhere near:
 // when obj is a data member of that class or of a base, the class it is
 // declared with (*found set; the result null when that class is not
@@ -442,23 +174,6 @@ ST_FUNC *FindMember(const Ask &ask) {
 }
 
 }  // namespace
-
-void ScopedIndexBuild(void) {
-  ScopedIndexDrop();
-  AddClasses();
-  for (auto &entry : g_scoped.classes) AddAncestors(entry.first, entry.second);
-  AddDeclaredDefaults();
-  AddFunctions();
-  g_scoped.ready = true;
-}
-
-void ScopedIndexDrop(void) {
-  g_scoped = ScopedIndex();
-}
-
-int ScopedIndexReady(void) {
-  return g_scoped.ready ? 1 : 0;
-}
 
 namespace {
 

@@ -287,7 +287,8 @@ TEST_F(JsonRun, PreciseOptionChoosesTheFrontEnd) {
 
 TEST_F(JsonRun, AmbiguousCallsListEveryCandidate) {
   if (!precise_available()) GTEST_SKIP() << "built without the grammars";
-  Source("o.cpp", "void p(int a) {}\nvoid p(const char* a) {}\nvoid q(long x) { p(x * 2); p(1); }\n");
+  Source("o.cpp",
+         "void p(int a) {}\nvoid p(const char* a) {}\nvoid q(long x) { p(x * 2); p(1); }\n");
   std::string json = RunText("--precise --json --list calls");
   EXPECT_NE(json.find("\"-\":\"===> (1 of 2)\",\"toSID\":1,\"toSource\":\"o.cpp\",\"toFID\":2,"
                       "\"toFunction\":\"p\",\"line\":3,\"column\":17,"

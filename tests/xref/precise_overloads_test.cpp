@@ -107,7 +107,8 @@ class PreciseLinks : public ::testing::Test {
         if (!out.empty()) out += ' ';
         out += std::string(c->name) + ">";
         out += c->to_func ? "L" + std::to_string(c->to_func->line) : std::string("X");
-        if (c->how && c->how->candidate_count > 1) out += "/" + std::to_string(c->how->candidate_count);
+        if (c->how && c->how->candidate_count > 1)
+          out += "/" + std::to_string(c->how->candidate_count);
       });
     });
     return out;
@@ -118,13 +119,13 @@ class PreciseLinks : public ::testing::Test {
 
 TEST_F(PreciseLinks, LiteralsChooseTheOverloadTheirTypeFits) {
   Analyse(
-      "void f(const char* s) {}\n"   // L0
-      "void f(int v) {}\n"           // L1
-      "void f(double v) {}\n"        // L2
-      "void f(bool b) {}\n"          // L3
-      "void f(char c) {}\n"          // L4
-      "void g(int* p) {}\n"          // L5
-      "void g(const char* s) {}\n"   // L6
+      "void f(const char* s) {}\n"  // L0
+      "void f(int v) {}\n"          // L1
+      "void f(double v) {}\n"       // L2
+      "void f(bool b) {}\n"         // L3
+      "void f(char c) {}\n"         // L4
+      "void g(int* p) {}\n"         // L5
+      "void g(const char* s) {}\n"  // L6
       "void h() { f(\"a\"); f(1); f(2.5); f(true); f('c'); f(-3); g(nullptr); g(\"s\"); }\n");
   EXPECT_EQ(Links("h"), "f>L0 f>L1 f>L2 f>L3 f>L4 f>L1 g>L6/2 g>L6");
 }
@@ -148,7 +149,7 @@ TEST_F(PreciseLinks, DeclaredVariablesCastsAndConditionalsChooseTheOverload) {
 
 TEST_F(PreciseLinks, CallsAsArgumentsTakeTheirDefinitionsReturnType) {
   Analyse(
-      "enum Err { OK_ = 0, BAD_ = 1 };\n"          // L0
+      "enum Err { OK_ = 0, BAD_ = 1 };\n"             // L0
       "void Test(const char* a, const char* b) {}\n"  // L1
       "void Test(Err a, Err b) {}\n"                  // L2
       "void Test(bool a, bool b) {}\n"                // L3
@@ -177,7 +178,7 @@ TEST_F(PreciseLinks, TheObjectsConstnessChoosesBetweenTwins) {
 
 TEST_F(PreciseLinks, ATemplateLosesToAPlainFunctionThatFitsAsWell) {
   Analyse(
-      "bool Eq(const char* n, bool a, bool b) { return a == b; }\n"  // L0
+      "bool Eq(const char* n, bool a, bool b) { return a == b; }\n"               // L0
       "template <class T> bool Eq(const char* n, T a, T b) { return a == b; }\n"  // L1
       "void t(int i) { Eq(\"x\", true, false); Eq(\"y\", 1, i); Eq(\"z\", 1, true); }\n");
   // (1, i) makes T an int, an exact fit; (1, true) gives T two types, so
@@ -275,18 +276,21 @@ TEST_F(PreciseLinks, MembersOfMembersLookInTheMembersClass) {
 
 TEST_F(PreciseLinks, DefaultsDeclaredInTheClassServeTheDefinitionOutside) {
   Analyse({{"s.h", "struct S { void Set(const char* s, int flags = 0); };\n"},
-           {"s.cpp", "#include \"s.h\"\nvoid S::Set(const char* s, int flags) {}\n"
-                     "void f(S& x) { x.Set(\"a\"); x.Set(\"a\", 1); }\n"}});
+           {"s.cpp",
+            "#include \"s.h\"\nvoid S::Set(const char* s, int flags) {}\n"
+            "void f(S& x) { x.Set(\"a\"); x.Set(\"a\", 1); }\n"}});
   EXPECT_EQ(Links("f"), "Set>L1 Set>L1");
 }
 
 TEST_F(PreciseLinks, NamespacesOpenedByMacrosOfAnotherFile) {
-  Analyse({{"base.h", "#define LIB_BEGIN namespace lib { inline namespace v12 {\n"
-                      "#define LIB_END } }\n"},
-           {"use.cpp", "#include \"base.h\"\nLIB_BEGIN\n"
-                       "int format_int(int v) { return v; }\n"  // L2
-                       "LIB_END\n"
-                       "int main() { return lib::format_int(1) + lib::v12::format_int(2); }\n"}});
+  Analyse({{"base.h",
+            "#define LIB_BEGIN namespace lib { inline namespace v12 {\n"
+            "#define LIB_END } }\n"},
+           {"use.cpp",
+            "#include \"base.h\"\nLIB_BEGIN\n"
+            "int format_int(int v) { return v; }\n"  // L2
+            "LIB_END\n"
+            "int main() { return lib::format_int(1) + lib::v12::format_int(2); }\n"}});
   std::string names;
   ForEachFunction([&](const ST_FUNC *f) { names += std::string(f->scope) + f->name + " "; });
   EXPECT_EQ(names, "lib::v12::format_int main ");
