@@ -39,6 +39,20 @@ def note(text):
     print(text, file=sys.stderr, flush=True)
 
 
+def need_package(name):
+    if subprocess.run(["dpkg", "-s", name], capture_output=True).returncode == 0:
+        return True
+    note(f"accuracy: installing {name}")
+    env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
+    sudo = [] if os.geteuid() == 0 else ["sudo", "-n"]
+    subprocess.run(sudo + ["apt-get", "update", "-qq"], env=env, capture_output=True)
+    r = subprocess.run(sudo + ["apt-get", "install", "-y", "-qq", "--no-install-recommends", name],
+                       env=env, capture_output=True, text=True)
+    if r.returncode != 0:
+        note(r.stderr.strip())
+    return r.returncode == 0
+
+
 
 # ---------------------------------------------------------------- the truth
 
