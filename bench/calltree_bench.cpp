@@ -18,7 +18,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -32,6 +31,7 @@
 #include "foundation/text.h"
 #include "graph/graph.h"
 #include "support/null_views.h"
+#include "support_corpus.h"
 #include "support_scratch.h"
 #include "xref/callers.h"
 #include "xref/calltree.h"
@@ -75,22 +75,6 @@ ST_FUNC *FindRoot(const char *name) {
 
 // The largest tree of a real project, as the call-tree job builds it.
 int CorpusMain(const std::string &dir, const char *name, int repeat) {
-  namespace fs = std::filesystem;
-  std::vector<std::string> paths;
-  long long bytes = 0;
-  std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(dir, ec);
-       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    std::string ext = it->path().extension().string();
-    if (!it->is_regular_file(ec) || (ext != ".c" && ext != ".h")) continue;
-    paths.push_back(it->path().string());
-    bytes += (long long)it->file_size(ec);
-  }
-  std::sort(paths.begin(), paths.end());
-  if (paths.empty()) {
-    fprintf(stderr, "bench_calltree: no .c or .h file below %s\n", dir.c_str());
-    return 1;
-  }
   bench::Scratch scratch("velmora-calltree");
   if (!scratch.ok()) return 1;
   setenv("XDG_DESKTOP_DIR", scratch.path().c_str(), 1);
@@ -103,22 +87,13 @@ int CorpusMain(const std::string &dir, const char *name, int repeat) {
   SetGraphFilePath((scratch.path() + "/velmora.dot").c_str());
   CreateANA();
 
-  auto t0 = std::chrono::steady_clock::now();
-  CB list = {};
-  CB_Init(&list);
-  for (const std::string &p : paths) AddCB(&list, p.c_str(), (int)p.size() + 1);
-  ANA_SourceCreateAll(nullptr, &list);
-  CB_Init(&list);
-  char text[260] = "";
-  while (ANA_Exec(nullptr, text, 0) != -2) {
+  bench::Corpus corpus = bench::AnalyseCorpus(dir);
+  if (corpus.files == 0) {
+    fprintf(stderr, "bench_calltree: no .c or .h file below %s\n", dir.c_str());
+    return 1;
   }
-  ANA_MakeFunctionList(nullptr);
-  ANA_BeginCallList();
-  while (ANA_LinkNextSource(nullptr) != -1) {
-  }
-  ANA_UpdateCalledColumn(nullptr);
-  printf("corpus: %zu files, %.1f MB, analysed and linked in %.1f s\n", paths.size(), bytes / 1e6,
-         Seconds(t0));
+  printf("corpus: %zu files, %.1f MB, analysed and linked in %.1f s\n", corpus.files,
+         corpus.bytes / 1e6, corpus.seconds);
 
   bool callers = strncmp(name, "callers:", 8) == 0;
   if (callers) name += 8;

@@ -21,11 +21,11 @@
 #include "platform/terminal.h"
 #include "shell/app.h"
 #include "shell/file_places.h"
+#include "shell/project_query.h"
 #include "shell/requests.h"
 #include "shell/worker.h"
-#include "xref/callers.h"
 #include "xref/calltree.h"
-#include "xref/xref.h"
+#include "xref/query.h"
 
 namespace {
 
@@ -215,15 +215,34 @@ void PrintJsonNode(const TreeNodeInfo *node) {
 
 // A NAME that several definitions match still takes the first; the user is
 // told which others there are, to name one by its numbers.
-void NoteMatches(const std::string &name, const std::vector<ST_FUNC *> &found,
+void NoteMatches(const std::string &name, const std::vector<QueryFunction> &found,
                  TerminalFront *front) {
   if (found.size() < 2) return;
   front->Note("'" + name + "' matches " + std::to_string(found.size()) +
               " functions; the first is taken:");
-  for (const ST_FUNC *f : found) {
-    front->Note("  " + std::to_string(f->sid) + ":" + std::to_string(f->fid) + " [" +
-                SjisToUtf8(f->source ? f->source->name : "") + "]");
+  for (const QueryFunction &f : found) {
+    front->Note("  " + std::to_string(f.sid) + ":" + std::to_string(f.fid) + " [" +
+                SjisToUtf8(f.source) + "]");
   }
+}
+
+// A name as unlinked calls write it: scope and name together, and argc.
+struct UnlinkedName {
+  std::string text;  // Shift_JIS
+  int argc;
+};
+
+// Every distinct way the unlinked calls that name matches write it, in the
+// order first met.
+std::vector<UnlinkedName> UnlinkedNames(const ST_QUERY *q, const std::string &name) {
+  std::vector<UnlinkedName> out;
+  for (const QueryCall &c : Query_UnlinkedCallsOf(q, name.c_str())) {
+    std::string text = std::string(c.call_scope) + c.call_name;
+    bool seen = false;
+    for (const UnlinkedName &u : out) seen = seen || (u.argc == c.argc && u.text == text);
+    if (!seen) out.push_back(UnlinkedName{text, c.argc});
+  }
+  return out;
 }
 
 // Runs one tree job (already requested) to its end; the picture's path goes
@@ -250,18 +269,23 @@ int RunTrees(const Options &o, TerminalFront *front) {
   int status = kExitDone;
   if (o.render && !o.trees.empty() && !graph_enabled)
     front->Note("graph output is off, nothing is rendered (see DISPLAY_GRAPH and DOT_EXE)");
+  const ST_QUERY *q = ProjectQuery();
   for (const TreeAsk &t : o.trees) {
     int sid = 0, fid = 0;
-    ST_FUNC *f = nullptr;
+    bool f = false;
     std::vector<UnlinkedName> names;
     if (ParsePair(t.what, &sid, &fid)) {
-      f = ANA_FindFunction(sid, fid);
+      f = Query_Function(q, sid, fid, nullptr);
     } else {
       std::string name = Utf8ToSjis(t.what);
-      std::vector<ST_FUNC *> found = ANA_FindFunctionsByName(name.c_str());
+      std::vector<QueryFunction> found = Query_FunctionsNamed(q, name.c_str());
       NoteMatches(t.what, found, front);
-      if (!found.empty()) f = found[0];
-      if (!f && t.callers) names = ANA_FindUnlinkedNames(name.c_str());
+      if (!found.empty()) {
+        f = true;
+        sid = found[0].sid;
+        fid = found[0].fid;
+      }
+      if (!f && t.callers) names = UnlinkedNames(q, name);
     }
     if (!f && names.empty()) {
       front->Warning("no function '" + t.what + "'");
@@ -273,9 +297,9 @@ int RunTrees(const Options &o, TerminalFront *front) {
       int before = front->warnings;
       g_json_tree++;
       if (t.callers)
-        RequestCallersTree(f->sid, f->fid);
+        RequestCallersTree(sid, fid);
       else
-        RequestCallTree(f->sid, f->fid);
+        RequestCallTree(sid, fid);
       stopped = !FinishTree(o, front, before, &status);
     }
     // A name no source defines: one tree per way the calls write it.

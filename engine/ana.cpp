@@ -158,6 +158,7 @@ int ANA_SourceCreate(const char *path) {
   memcpy(own_path, path, path_len);
   s->path = own_path;
   s->size = (int)size;
+  ANA.generation++;
   s->text = nullptr;
   s->status = 0;
   // Its records take about a tenth of its size: a first block of that much
@@ -225,6 +226,7 @@ void ANA_SourceRelease(void) {
   StrPoolClear(ANA.names);
   CB_Init(&ANA.sources);
   ANA.cur_source = nullptr;
+  ANA.generation++;
 }
 
 int ANA_IsKeywordText(const char *word, int len) {

@@ -169,6 +169,7 @@ struct ST_ANA {
   CHBUF *cur_source;     // element of sources that ANA_Exec works on
   int header_done;       // 1 once the current source's banner was written
   STR_POOL *names;       // the texts of every record's scope and name
+  unsigned generation;   // changes whenever sources are registered or released
 };
 
 // The one analyzer of the process.

@@ -2,6 +2,7 @@
 // when it was created, and shutdown first stops a worker that still runs, so
 // nothing is freed under its feet.
 #include "shell/app.h"
+#include "shell/project_query.h"
 
 #include <cstring>
 #include <string>
@@ -144,6 +145,7 @@ void AppStop(void) {
   WorkerStop();
   WorkerWait();
   LogFlush();
+  ForgetProjectQuery();
   ReleaseCB(&ProjectFiles);
   if (g_app.ana_created) ReleaseANA();
   g_app.ana_created = 0;

@@ -11,6 +11,7 @@
 #include "graph/graph.h"
 #include "shell/app.h"
 #include "shell/job_texts.h"
+#include "shell/project_query.h"
 #include "shell/worker.h"
 #include "shell/worker_internal.h"
 #include "xref/calltree.h"
@@ -40,6 +41,7 @@ int ProjectIsOpen(void) {
 }
 
 void DiscardProject(void) {
+  ForgetProjectQuery();
   ReleaseCB(&ProjectFiles);
   ANA_SourceRelease();
   AppTakeRegisteredSources();  // they are gone

@@ -100,14 +100,6 @@ void CallersOf(const ST_FUNC *f, size_t *begin, size_t *end) {
   *end = g_index.start[n + 1];
 }
 
-// "scope::name" matches as scope and name written together, a name without
-// "::" also as the name alone.
-bool NameMatches(const char *name, bool scoped, size_t len, const char *scope, const char *fname) {
-  if (!scoped && strcmp(name, fname) == 0) return true;
-  size_t n = strlen(scope);
-  return n <= len && memcmp(name, scope, n) == 0 && strcmp(name + n, fname) == 0;
-}
-
 // A caller as the tree text (form "%s%s(argc:%d); [%s]", as in a call tree)
 // or a view node (form "%s%s(argc:%d) [%s]") shows it, with the number of its
 // calls when it makes more than one.
@@ -284,32 +276,4 @@ int ANA_MakeNameCallersTree(const TreeTools &tools, const char *text, int argc) 
     g_tree.level = 0;
   }
   return CloseTree();
-}
-
-std::vector<ST_FUNC *> ANA_FindFunctionsByName(const char *name) {
-  std::vector<ST_FUNC *> found;
-  if (!name) return found;
-  bool scoped = strstr(name, "::") != nullptr;
-  size_t len = strlen(name);
-  ForEachFunction([&](ST_FUNC *f) {
-    if (NameMatches(name, scoped, len, f->scope, f->name)) found.push_back(f);
-  });
-  return found;
-}
-
-std::vector<UnlinkedName> ANA_FindUnlinkedNames(const char *name) {
-  std::vector<UnlinkedName> found;
-  if (!name) return found;
-  bool scoped = strstr(name, "::") != nullptr;
-  size_t len = strlen(name);
-  ForEachFunction([&](ST_FUNC *f) {
-    ForEachCall(f, [&](const ST_CALL *c) {
-      if (c->to_func || !NameMatches(name, scoped, len, c->scope, c->name)) return;
-      std::string text = std::string(c->scope) + c->name;
-      for (const UnlinkedName &u : found)
-        if (u.argc == c->argc && u.text == text) return;
-      found.push_back(UnlinkedName{text, c->argc});
-    });
-  });
-  return found;
 }

@@ -6,9 +6,6 @@
 // edges point from caller to callee.
 #pragma once
 
-#include <string>
-#include <vector>
-
 #include "engine/ana.h"
 #include "xref/calltree.h"
 
@@ -20,16 +17,3 @@ int ANA_MakeCallersTree(const TreeTools &tools, ST_FUNC *root, int depthLimit);
 // together, Shift_JIS) as unlinked calls with argc arguments write it.
 // Returns 1, -1 when interrupted, 0 for a null or empty text (nothing drawn).
 int ANA_MakeNameCallersTree(const TreeTools &tools, const char *text, int argc);
-
-// Every function whose scope and name written together ("A::f") is name, or
-// whose name alone is name when name has no "::", in SID, FID order (the
-// first is ANA_FindFunctionByName's). The records stay the analyzer's.
-std::vector<ST_FUNC *> ANA_FindFunctionsByName(const char *name);
-// A name as unlinked calls write it: scope and name together, and argc.
-struct UnlinkedName {
-  std::string text;  // Shift_JIS
-  int argc;
-};
-// Every distinct (text, argc) of the unlinked calls that name matches by the
-// rule of ANA_FindFunctionsByName, in the order first met (SID, FID, body).
-std::vector<UnlinkedName> ANA_FindUnlinkedNames(const char *name);

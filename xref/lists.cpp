@@ -120,21 +120,6 @@ ST_FUNC *ANA_FindFunction(int sid, int fid) {
   return found;
 }
 
-ST_FUNC *ANA_FindFunctionByName(const char *name) {
-  if (!name) return nullptr;
-  bool scoped = strstr(name, "::") != nullptr;
-  size_t len = strlen(name);
-  ST_FUNC *found = nullptr;
-  ForEachFunction([&](ST_FUNC *f) {
-    if (!scoped && strcmp(name, f->name) == 0) found = f;
-    // scope and name written together: "A::" and "f" match "A::f".
-    size_t n = strlen(f->scope);
-    if (n <= len && memcmp(name, f->scope, n) == 0 && strcmp(name + n, f->name) == 0) found = f;
-    return found ? WalkResult::kStop : WalkResult::kGoOn;
-  });
-  return found;
-}
-
 void ANA_ClearExpanded(void) {
   ForEachFunction([](ST_FUNC *f) { f->expanded = 0; });
 }

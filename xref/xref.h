@@ -42,11 +42,6 @@ int ANA_UpdateCalledColumn(ResultsSink *sink);
 // The function (sid, fid) as numbered by the last function list, or nullptr.
 // The record stays the analyzer's.
 ST_FUNC *ANA_FindFunction(int sid, int fid);
-// The first function in SID, FID order whose scope and name written together
-// ("A::f"), or whose name alone when the text has no "::", is the Shift_JIS
-// text name; nullptr when none is (or name is null). The record stays the
-// analyzer's.
-ST_FUNC *ANA_FindFunctionByName(const char *name);
 // The first source whose SID is sid, or nullptr. The record stays the
 // analyzer's.
 ST_SOURCE *ANA_FindSource(int sid);

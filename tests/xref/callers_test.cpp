@@ -144,25 +144,6 @@ TEST_F(CallersTest, NameNoSourceDefinesIsOneLevel) {
             "\r\n\r\n");
   EXPECT_EQ(rec.nodes[0].image, NODE_NOT_EXIST);
   EXPECT_EQ(ANA_MakeNameCallersTree(tools, "", 1), 0);
-
-  std::vector<UnlinkedName> names = ANA_FindUnlinkedNames("printf");
-  ASSERT_EQ(names.size(), 2u);
-  EXPECT_EQ(names[0].text, "printf");
-  EXPECT_EQ(names[0].argc, 1);
-  EXPECT_EQ(names[1].argc, 2);
-  EXPECT_TRUE(ANA_FindUnlinkedNames("b").empty());  // linked calls do not count
-}
-
-TEST_F(CallersTest, FunctionsByNameInSidFidOrder) {
-  ST_SOURCE *s1 = Source("a.c");
-  ST_FUNC *f1 = Func(s1, "start", 1);
-  ST_FUNC *k = Func(s1, "start", 2, 0, "K::");
-  ST_SOURCE *s2 = Source("b.c");
-  ST_FUNC *f2 = Func(s2, "start", 1);
-  EXPECT_EQ(ANA_FindFunctionsByName("start"), (std::vector<ST_FUNC *>{f1, k, f2}));
-  EXPECT_EQ(ANA_FindFunctionsByName("K::start"), (std::vector<ST_FUNC *>{k}));
-  EXPECT_TRUE(ANA_FindFunctionsByName("K::").empty());
-  EXPECT_TRUE(ANA_FindFunctionsByName(nullptr).empty());
 }
 
 }  // namespace

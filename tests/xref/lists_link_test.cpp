@@ -82,24 +82,6 @@ struct XrefTest : ::testing::Test {
   std::string log_path;
 };
 
-TEST_F(XrefTest, LookupByNameTakesTheFirstInSidFidOrder) {
-  ST_SOURCE *a = Source("a.c");
-  ST_FUNC *area = Func(a, "area", 0, "Shape::");
-  ST_FUNC *run = Func(a, "run", 0);
-  ST_SOURCE *b = Source("b.c");
-  Func(b, "area", 1);
-  ST_FUNC *app_run = Func(b, "run", 1, "App::");
-  EXPECT_EQ(ANA_FindFunctionByName("area"), area);  // the name alone: any scope
-  EXPECT_EQ(ANA_FindFunctionByName("run"), run);
-  EXPECT_EQ(ANA_FindFunctionByName("Shape::area"), area);  // scope and name together
-  EXPECT_EQ(ANA_FindFunctionByName("App::run"), app_run);
-  EXPECT_EQ(ANA_FindFunctionByName("App::area"), nullptr);  // a written scope must match
-  EXPECT_EQ(ANA_FindFunctionByName("::area"), nullptr);
-  EXPECT_EQ(ANA_FindFunctionByName("Shape::"), nullptr);
-  EXPECT_EQ(ANA_FindFunctionByName("are"), nullptr);
-  EXPECT_EQ(ANA_FindFunctionByName(nullptr), nullptr);
-}
-
 TEST_F(XrefTest, FunctionListReportRowsAndNumbering) {
   ST_SOURCE *a = Source("a.c");
   Func(a, "main", 2, "", 10);

@@ -1,0 +1,271 @@
+// The query index (see query.h): sources and functions numbered densely,
+// the call links inverted once, and the answers about places, calls and
+// callers. Making it walks every function and call once.
+#include <cstring>
+#include <new>
+
+#include "engine/record_walk.h"
+#include "xref/query_internal.h"
+
+namespace {
+
+QueryCall CallOf(const ST_CALL *c, int index) {
+  QueryCall r;
+  r.sid = c->caller ? c->caller->sid : 0;
+  r.fid = c->caller ? c->caller->fid : 0;
+  r.index = index;
+  r.call_scope = c->scope;
+  r.call_name = c->name;
+  r.argc = c->argc;
+  r.line = c->name_line;
+  r.column = c->name_column;
+  r.to_sid = c->to_func ? c->to_func->sid : 0;
+  r.to_fid = c->to_func ? c->to_func->fid : 0;
+  return r;
+}
+
+// (line, column) ordered as places in a text.
+bool Before(int line_a, int col_a, int line_b, int col_b) {
+  return line_a < line_b || (line_a == line_b && col_a < col_b);
+}
+
+// Whether f's text, from its name to its closing brace, holds the place.
+bool Holds(const ST_FUNC *f, int line, int column) {
+  if (Before(line, column, f->name_line, f->name_column)) return false;
+  return line <= f->end_line;
+}
+
+// The number of the function a linked call reaches, or -1. Reads only the
+// call record (its numbers and link), not the function's: over every call of
+// a project that is one record per call instead of two far apart.
+long CalleeOf(const ST_QUERY *q, const ST_CALL *c) {
+  if (!c->to_func) return -1;
+  long n = QueryNumber(q, c->to_sid, c->to_fid);
+  return n >= 0 && q->funcs[(size_t)n] == c->to_func ? n : -1;
+}
+
+void BuildCallers(ST_QUERY *q) {
+  size_t n = q->funcs.size();
+  std::vector<uint32_t> count(n + 1, 0);
+  // Every linked call once, in SID, FID and body order; then placed by
+  // callee, which keeps that order within each callee.
+  struct Link {
+    uint32_t callee;
+    QueryCallRef ref;
+  };
+  std::vector<Link> links;
+  size_t calls = 0;
+  for (const ST_FUNC *f : q->funcs) calls += (size_t)f->calls.count;
+  links.reserve(calls);
+  for (const ST_FUNC *f : q->funcs) {
+    int index = 0;
+    ForEachCall(f, [&](const ST_CALL *c) {
+      long k = CalleeOf(q, c);
+      if (k >= 0) {
+        count[(size_t)k]++;
+        links.push_back(Link{(uint32_t)k, QueryCallRef{c, index}});
+      }
+      index++;
+    });
+  }
+  q->caller_start.assign(n + 1, 0);
+  for (size_t i = 0; i < n; i++) q->caller_start[i + 1] = q->caller_start[i] + count[i];
+  q->callers.resize(links.size());
+  std::vector<uint32_t> fill(q->caller_start.begin(), q->caller_start.end() - 1);
+  for (const Link &l : links) q->callers[fill[l.callee]++] = l.ref;
+}
+
+}  // namespace
+
+long QueryNumber(const ST_QUERY *q, int sid, int fid) {
+  if (!q || sid <= 0 || fid <= 0 || (size_t)sid + 1 >= q->first_of_source.size()) return -1;
+  long n = (long)q->first_of_source[(size_t)sid] + fid - 1;
+  return n < (long)q->first_of_source[(size_t)sid + 1] ? n : -1;
+}
+
+QueryFunction QueryFunctionOf(const ST_FUNC *f) {
+  QueryFunction r;
+  r.sid = f->sid;
+  r.fid = f->fid;
+  r.path = f->source ? f->source->path : "";
+  r.source = f->source ? f->source->name : "";
+  r.scope = f->scope;
+  r.name = f->name;
+  r.argc = f->argc;
+  r.line = f->line;
+  r.name_line = f->name_line;
+  r.name_column = f->name_column;
+  r.end_line = f->end_line;
+  r.member = f->member;
+  return r;
+}
+
+ST_QUERY *CreateQuery(void) {
+  ST_QUERY *q = new (std::nothrow) ST_QUERY();
+  if (!q) return nullptr;
+  try {
+    q->sources.push_back(nullptr);
+    q->first_of_source.push_back(0);
+    q->funcs.reserve((size_t)ANA_GetFuncCount());
+    q->sources.reserve((size_t)ANA.sources.count + 1);
+    q->first_of_source.reserve((size_t)ANA.sources.count + 2);
+    q->sids.reserve((size_t)ANA.sources.count);
+    bool in_order = true;
+    ForEachSource([&](const ST_SOURCE *s) {
+      // Sources are numbered in order by the function list; one that is not
+      // (no list was made) leaves the index empty.
+      if ((size_t)s->sid != q->sources.size()) {
+        in_order = false;
+        return WalkResult::kStop;
+      }
+      q->sources.push_back(s);
+      q->first_of_source.push_back((uint32_t)q->funcs.size());
+      if (s->path) q->sids.emplace(s->path, s->sid);
+      ForEachFunction(s, [&](const ST_FUNC *f) { q->funcs.push_back(f); });
+      return WalkResult::kGoOn;
+    });
+    if (!in_order) {
+      q->sources.assign(1, nullptr);
+      q->first_of_source.assign(1, 0);
+      q->funcs.clear();
+      q->sids.clear();
+    }
+    q->first_of_source.push_back((uint32_t)q->funcs.size());  // the end of the last source
+    BuildCallers(q);
+    QueryBuildNames(q);
+  } catch (const std::bad_alloc &) {
+    delete q;
+    return nullptr;
+  }
+  return q;
+}
+
+void ReleaseQuery(ST_QUERY **q) {
+  if (!q) return;
+  delete *q;
+  *q = nullptr;
+}
+
+int Query_SourceCount(const ST_QUERY *q) {
+  return q ? (int)q->sources.size() - 1 : 0;
+}
+
+int Query_FunctionCount(const ST_QUERY *q) {
+  return q ? (int)q->funcs.size() : 0;
+}
+
+const char *Query_SourcePath(const ST_QUERY *q, int sid) {
+  if (!q || sid <= 0 || (size_t)sid >= q->sources.size()) return nullptr;
+  return q->sources[(size_t)sid]->path;
+}
+
+const char *Query_SourceName(const ST_QUERY *q, int sid) {
+  if (!q || sid <= 0 || (size_t)sid >= q->sources.size()) return nullptr;
+  return q->sources[(size_t)sid]->name;
+}
+
+int Query_SourceByPath(const ST_QUERY *q, const char *path) {
+  if (!q || !path) return 0;
+  auto it = q->sids.find(path);
+  return it == q->sids.end() ? 0 : it->second;
+}
+
+bool Query_Function(const ST_QUERY *q, int sid, int fid, QueryFunction *out) {
+  long n = QueryNumber(q, sid, fid);
+  if (n < 0) return false;
+  if (out) *out = QueryFunctionOf(q->funcs[(size_t)n]);
+  return true;
+}
+
+std::vector<QueryFunction> Query_FunctionsOf(const ST_QUERY *q, int sid) {
+  std::vector<QueryFunction> out;
+  if (!q || sid <= 0 || (size_t)sid >= q->sources.size()) return out;
+  for (size_t n = q->first_of_source[(size_t)sid]; n < q->first_of_source[(size_t)sid + 1]; n++)
+    out.push_back(QueryFunctionOf(q->funcs[n]));
+  return out;
+}
+
+namespace {
+
+// The innermost function of source sid holding the place, or null.
+const ST_FUNC *FunctionHolding(const ST_QUERY *q, int sid, int line, int column) {
+  if (!q || sid <= 0 || (size_t)sid >= q->sources.size()) return nullptr;
+  const ST_FUNC *best = nullptr;
+  ForEachFunction(q->sources[(size_t)sid], [&](const ST_FUNC *f) {
+    if (!Holds(f, line, column)) return;
+    // Of two that hold it, the one whose name comes later is inside.
+    if (!best || !Before(f->name_line, f->name_column, best->name_line, best->name_column))
+      best = f;
+  });
+  return best;
+}
+
+}  // namespace
+
+bool Query_FunctionAt(const ST_QUERY *q, int sid, int line, int column, QueryFunction *out) {
+  const ST_FUNC *f = FunctionHolding(q, sid, line, column);
+  if (!f) return false;
+  if (out) *out = QueryFunctionOf(f);
+  return true;
+}
+
+bool Query_CallAt(const ST_QUERY *q, int sid, int line, int column, QueryCall *out) {
+  if (!q || sid <= 0 || (size_t)sid >= q->sources.size()) return false;
+  bool found = false;
+  // Every function that holds the place: a call in a function nested in
+  // another belongs to the inner one, but both are asked.
+  ForEachFunction(q->sources[(size_t)sid], [&](const ST_FUNC *f) {
+    if (!Holds(f, line, column)) return WalkResult::kGoOn;
+    int index = 0;
+    ForEachCall(f, [&](const ST_CALL *c) {
+      int len = (int)strlen(c->name);
+      if (c->name_line == line && column >= c->name_column && column <= c->name_column + len &&
+          len > 0) {
+        if (out) *out = CallOf(c, index);
+        found = true;
+        return WalkResult::kStop;
+      }
+      index++;
+      return WalkResult::kGoOn;
+    });
+    return found ? WalkResult::kStop : WalkResult::kGoOn;
+  });
+  return found;
+}
+
+std::vector<QueryCall> Query_CallsOf(const ST_QUERY *q, int sid, int fid) {
+  std::vector<QueryCall> out;
+  long n = QueryNumber(q, sid, fid);
+  if (n < 0) return out;
+  int index = 0;
+  ForEachCall(q->funcs[(size_t)n], [&](const ST_CALL *c) { out.push_back(CallOf(c, index++)); });
+  return out;
+}
+
+std::vector<QueryCall> Query_CallersOf(const ST_QUERY *q, int sid, int fid) {
+  std::vector<QueryCall> out;
+  long n = QueryNumber(q, sid, fid);
+  if (n < 0) return out;
+  for (uint32_t k = q->caller_start[(size_t)n]; k < q->caller_start[(size_t)n + 1]; k++)
+    out.push_back(CallOf(q->callers[k].call, q->callers[k].index));
+  return out;
+}
+
+std::vector<QueryCall> Query_UnlinkedCallsOf(const ST_QUERY *q, const char *text) {
+  std::vector<QueryCall> out;
+  if (!q || !text || !*text) return out;
+  bool scoped = strstr(text, "::") != nullptr;
+  size_t len = strlen(text);
+  for (const ST_FUNC *f : q->funcs) {
+    int index = 0;
+    ForEachCall(f, [&](const ST_CALL *c) {
+      size_t n = strlen(c->scope);
+      bool match = !scoped && strcmp(text, c->name) == 0;
+      match =
+          match || (n <= len && memcmp(text, c->scope, n) == 0 && strcmp(text + n, c->name) == 0);
+      if (!c->to_func && match) out.push_back(CallOf(c, index));
+      index++;
+    });
+  }
+  return out;
+}

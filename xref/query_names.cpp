@@ -1,0 +1,180 @@
+// Names in the query index (see query.h): the lookup by the described rule
+// (scope and name written together, or the name alone), and the ranked
+// search. Every function's scope and name are kept once more, folded to
+// upper case, one after another, so a search is one pass of memmem over a
+// single buffer, however many functions there are.
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/codepage.h"
+#include "xref/query_internal.h"
+
+namespace {
+
+inline unsigned char Fold(unsigned char c) {
+  return c >= 'a' && c <= 'z' ? (unsigned char)(c - 32) : c;
+}
+
+std::string Folded(const char *text) {
+  std::string out = text ? text : "";
+  for (char &c : out) c = (char)Fold((unsigned char)c);
+  return out;
+}
+
+// true when pos (an offset into text) is the start of a character: not the
+// second byte of a Shift_JIS pair.
+bool StartsACharacter(const char *text, size_t pos) {
+  size_t i = 0;
+  while (i < pos) i += IsSjisLead((unsigned char)text[i]) && text[i + 1] ? 2 : 1;
+  return i == pos;
+}
+
+}  // namespace
+
+void QueryBuildNames(ST_QUERY *q) {
+  size_t n = q->funcs.size();
+  q->text_at.resize(n);
+  q->name_at.resize(n);
+  q->wide.resize(n);
+  std::vector<uint16_t> lens(2 * n);
+  size_t total = 0;
+  for (size_t i = 0; i < n; i++) {
+    lens[2 * i] = (uint16_t)strlen(q->funcs[i]->scope);
+    lens[2 * i + 1] = (uint16_t)strlen(q->funcs[i]->name);
+    total += lens[2 * i] + lens[2 * i + 1] + 1u;
+  }
+  q->folded.assign(total, '\0');
+  char *out = &q->folded[0];
+  for (size_t i = 0; i < n; i++) {
+    const ST_FUNC *f = q->funcs[i];
+    q->text_at[i] = (uint32_t)(out - q->folded.data());
+    q->name_at[i] = lens[2 * i];
+    memcpy(out, f->scope, lens[2 * i]);
+    memcpy(out + lens[2 * i], f->name, lens[2 * i + 1]);
+    size_t len = lens[2 * i] + (size_t)lens[2 * i + 1];
+    unsigned char high = 0;
+    for (size_t k = 0; k < len; k++) {
+      unsigned char c = (unsigned char)out[k];
+      high |= c;
+      out[k] = (char)Fold(c);
+    }
+    q->wide[i] = high >= 0x80;
+    out += len + 1;  // its NUL is there already
+  }
+}
+
+namespace {
+
+// Calls found(i, at) once for every function i whose text (the name alone,
+// or with scoped the scope and name together) holds the folded needle, with
+// at the first place in that text where it starts a character; in function
+// order. One pass of memmem over every text.
+template <typename Found>
+void Scan(const ST_QUERY *q, const std::string &needle, bool scoped, Found found) {
+  const char *base = q->folded.data();
+  const char *end = base + q->folded.size();
+  size_t qlen = needle.size();
+  size_t i = 0;  // the function whose text the scan is in
+  size_t n = q->text_at.size();
+  const char *p = base;
+  while (p < end) {
+    const char *m = (const char *)memmem(p, (size_t)(end - p), needle.data(), qlen);
+    if (!m) return;
+    uint32_t off = (uint32_t)(m - base);
+    while (i + 1 < n && q->text_at[i + 1] <= off) i++;
+    const char *entry = base + q->text_at[i];
+    size_t entry_len = strlen(entry);
+    p = entry + entry_len + 1;  // the next function's text, whatever this one holds
+    if (m + qlen > entry + entry_len) continue;  // runs into the next text
+    size_t start = scoped ? 0 : q->name_at[i];
+    size_t at = (size_t)(m - entry);
+    if (at < start) {  // in the scope when only the name counts: the name may hold it
+      const char *again =
+          (const char *)memmem(entry + start, entry_len - start, needle.data(), qlen);
+      if (!again) continue;
+      at = (size_t)(again - entry);
+    }
+    if (q->wide[i] && !StartsACharacter(entry, at)) {
+      // The first match begins inside a character: a later one may not.
+      size_t k = at + 1;
+      for (; k + qlen <= entry_len; k++)
+        if (memcmp(entry + k, needle.data(), qlen) == 0 && StartsACharacter(entry, k)) break;
+      if (k + qlen > entry_len) continue;
+      at = k;
+    }
+    found(i, at - start, entry_len - start);
+  }
+}
+
+}  // namespace
+
+std::vector<QueryFunction> Query_FunctionsNamed(const ST_QUERY *q, const char *text) {
+  std::vector<QueryFunction> out;
+  if (!q || !text || !*text) return out;
+  // Scopes end with "::", so without one in text only the name can equal it.
+  bool scoped = strstr(text, "::") != nullptr;
+  size_t len = strlen(text);
+  Scan(q, Folded(text), scoped, [&](size_t i, size_t at, size_t target) {
+    if (at != 0 || target != len) return;
+    const ST_FUNC *f = q->funcs[i];
+    bool same = scoped ? std::string(f->scope) + f->name == text : strcmp(f->name, text) == 0;
+    if (same) out.push_back(QueryFunctionOf(f));
+  });
+  return out;
+}
+
+std::vector<QueryHit> Query_Search(const ST_QUERY *q, const char *text, int max) {
+  std::vector<QueryHit> out;
+  if (!q || !text || !*text) return out;
+  // With "::" the query reads scope and name together, else the name alone.
+  bool scoped = strstr(text, "::") != nullptr;
+  size_t qlen = strlen(text);
+  // Each hit as its rank key: the kind, then the length of its text; hits
+  // come in function order, which breaks ties.
+  enum { kLengths = 1024 };
+  struct Found {
+    uint32_t key;
+    uint32_t number;
+  };
+  std::vector<Found> found;
+  std::vector<uint32_t> count((size_t)4 * kLengths, 0);
+  Scan(q, Folded(text), scoped, [&](size_t i, size_t at, size_t target) {
+    QueryMatch kind = QueryMatch::kSubstring;
+    if (at == 0) {
+      kind = QueryMatch::kPrefix;
+      if (target == qlen) {
+        const ST_FUNC *f = q->funcs[i];
+        bool same = scoped ? std::string(f->scope) + f->name == text : strcmp(f->name, text) == 0;
+        kind = same ? QueryMatch::kExact : QueryMatch::kExactCase;
+      }
+    }
+    uint32_t key = (uint32_t)kind * kLengths + (uint32_t)std::min<size_t>(target, kLengths - 1);
+    count[key]++;
+    found.push_back(Found{key, (uint32_t)i});
+  });
+  // The best max by key, without sorting them all: the keys below the one
+  // where max is reached are taken whole, that one as far as needed.
+  size_t want = max > 0 ? std::min(found.size(), (size_t)max) : found.size();
+  uint32_t last = 0;
+  size_t below = 0;
+  while (last < count.size() && below + count[last] < want) below += count[last++];
+  size_t room = want - below;  // hits of key `last` still taken
+  std::vector<Found> best;
+  best.reserve(want);
+  for (const Found &f : found) {
+    if (f.key < last) {
+      best.push_back(f);
+    } else if (f.key == last && room > 0) {
+      best.push_back(f);
+      room--;
+    }
+  }
+  std::stable_sort(best.begin(), best.end(),
+                   [](const Found &a, const Found &b) { return a.key < b.key; });
+  out.reserve(best.size());
+  for (const Found &f : best)
+    out.push_back(QueryHit{QueryFunctionOf(q->funcs[f.number]), (QueryMatch)(f.key / kLengths)});
+  return out;
+}
