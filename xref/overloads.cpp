@@ -162,6 +162,9 @@ ST_FUNC *ChooseOverload(const std::vector<ST_FUNC *> &viable, const OverloadAsk 
   ST_FUNC *chosen = best[0];
   for (ST_FUNC *f : best)
     if (f->sid == ask.caller_sid) chosen = f;
+  // One function written once per branch of an #if in the caller's own
+  // source: the later one, as the statement parser's linking has it.
+  if (same && chosen->sid == ask.caller_sid) return chosen;
   if (best.size() == 1) return chosen;
   tied->push_back(chosen);
   for (ST_FUNC *f : best)
