@@ -162,9 +162,11 @@ ST_FUNC *ChooseOverload(const std::vector<ST_FUNC *> &viable, const OverloadAsk 
   ST_FUNC *chosen = best[0];
   for (ST_FUNC *f : best)
     if (f->sid == ask.caller_sid) chosen = f;
-  // One function written once per branch of an #if in the caller's own
-  // source: the later one, as the statement parser's linking has it.
-  if (same && chosen->sid == ask.caller_sid) return chosen;
+  // C (no parameter types: no overloads) keeps the statement parser's
+  // rule for one function written in each branch of an #if of the caller's
+  // own source: the later one. In C++ the branches stay candidates, as
+  // nothing tells which configuration is meant.
+  if (same && chosen->sid == ask.caller_sid && !chosen->param_types) return chosen;
   if (best.size() == 1) return chosen;
   tied->push_back(chosen);
   for (ST_FUNC *f : best)
