@@ -68,7 +68,8 @@ struct ST_FUNC {
   const char *returns;  // the class its return type names, "n::A::" (precise parser), or null
   // Precise parser, C++ only: each parameter's type as written, normalised
   // ("const char*", "int", "A*"; "$T" a template parameter, "" not known),
-  // argc of them, or null; and 1 for a function template.
+  // argc of them (one "" slot when none), or null (C, the statement
+  // parser); and 1 for a function template.
   const char **param_types;
   int templated;
   const char *return_type;  // its return type, written as param_types are, or null

@@ -280,9 +280,9 @@ int precise_basic_word(const PreciseText &t, TSNode n);
 // The template parameters of the function definition def and of the
 // templates around it.
 std::vector<std::string> precise_template_names(PreciseWalk *w, TSNode def);
-// Each parameter's type of the parameter list params (argc of them), as
-// interned texts in the source's records; null when there is none or memory
-// runs out.
+// Each parameter's type of the parameter list params (argc of them, at
+// least one slot), as interned texts in the source's records; null only when
+// memory runs out.
 const char **precise_param_types(PreciseWalk *w, TSNode params, int argc,
                                  const std::vector<std::string> &templates);
 

@@ -297,10 +297,14 @@ std::vector<std::string> precise_template_names(PreciseWalk *w, TSNode def) {
 const char **precise_param_types(PreciseWalk *w, TSNode params, int argc,
                                  const std::vector<std::string> &templates) {
   const PreciseGrammar &g = *w->g;
-  if (ts_node_is_null(params) || argc <= 0) return nullptr;
+  // Never null for C++, even without parameters: the linker tells C++
+  // records from C ones by it.
+  size_t slots = argc > 0 ? (size_t)argc : 1;
   const char **types =
-      (const char **)ArenaAlloc(&w->ctx->src->records, sizeof(const char *) * (size_t)argc);
+      (const char **)ArenaAlloc(&w->ctx->src->records, sizeof(const char *) * slots);
   if (!types) return nullptr;
+  types[0] = ANA_Intern("");
+  if (ts_node_is_null(params) || argc <= 0) return types;
   int k = 0;
   uint32_t n = ts_node_named_child_count(params);
   for (uint32_t i = 0; i < n && k < argc; i++) {
