@@ -86,10 +86,12 @@ class PreciseLinks : public ::testing::Test {
       AddCB(&list, path.c_str(), (int)path.size() + 1);
     }
     ANA_SourceCreateAll(nullptr, &list);
+    ANA_EXEC exec = {};
+    ANA_ExecBegin(&exec);
     CB_Init(&list);
     char name[260] = "";
     for (int guard = 0; guard < 100000; guard++) {
-      int r = ANA_Exec(nullptr, name, 0);
+      int r = ANA_Exec(&exec, nullptr, name, 0);
       if (r == ANA_EXEC_NO_SOURCE || r == ANA_EXEC_STOPPED) break;
     }
     RunLinkPhase();
