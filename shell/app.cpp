@@ -39,6 +39,8 @@ struct AppState {
 };
 
 AppState g_app;
+// The next start opens the two log channels (AppSetLogs).
+int g_logs_on = 1;
 // The command line's collection while AppStartCollecting lets it run; only
 // the main thread starts and joins it.
 std::thread g_collector;
@@ -77,8 +79,10 @@ int AppStartCollecting(const char *ini_path, int n, const char *const *paths,
     ExtensionPathFromSettings(g_app.settings, g_app.ext_settings, sizeof g_app.ext_settings);
 
   LoadConfiguration(g_app.settings[0] ? g_app.settings : nullptr);
-  LogOpen(0, "debug");
-  LogOpen(1, "result");
+  if (g_logs_on) {
+    LogOpen(0, "debug");
+    LogOpen(1, "result");
+  }
   InitGraphTools();
   InstallExtHooks();
   LoadExtensionSettings(g_app.ext_settings[0] ? g_app.ext_settings : nullptr);
@@ -152,6 +156,10 @@ void AppStop(void) {
   FreeGraphTools();
   TQ_MidiClose();
   _MEMCHECK();
+}
+
+void AppSetLogs(int on) {
+  g_logs_on = on ? 1 : 0;
 }
 
 const char *AppSettingsPath(void) {

@@ -98,6 +98,12 @@ std::vector<QueryCall> Query_CallersOf(const ST_QUERY *q, int sid, int fid);
 // count, in SID, FID and body order.
 std::vector<QueryCall> Query_UnlinkedCallsOf(const ST_QUERY *q, const char *text);
 
+// The definitions a call may mean, for going to its definition: none for a
+// call nothing was linked to; else the linked one first, then every other
+// definition that fits it alike (the linked one's scope and name, an
+// argument count that fits the call), in SID, FID order.
+std::vector<QueryFunction> Query_DefinitionsOf(const ST_QUERY *q, const QueryCall &call);
+
 // The functions the lookup of a name takes, in SID, FID order: those whose
 // scope and name written together ("A::f") are text, or, when text has no
 // "::", whose name alone is text.

@@ -178,3 +178,18 @@ std::vector<QueryHit> Query_Search(const ST_QUERY *q, const char *text, int max)
     out.push_back(QueryHit{QueryFunctionOf(q->funcs[f.number]), (QueryMatch)(f.key / kLengths)});
   return out;
 }
+
+std::vector<QueryFunction> Query_DefinitionsOf(const ST_QUERY *q, const QueryCall &call) {
+  std::vector<QueryFunction> out;
+  QueryFunction linked;
+  if (!call.to_sid || !Query_Function(q, call.to_sid, call.to_fid, &linked)) return out;
+  out.push_back(linked);
+  // Those of the linked one's scope and name: what the link chose among.
+  std::string text = std::string(linked.scope) + linked.name;
+  for (const QueryFunction &f : Query_FunctionsNamed(q, text.c_str())) {
+    bool fits = f.argc < 0 || call.argc < 0 || f.argc == call.argc;
+    bool same = strcmp(f.scope, linked.scope) == 0 && strcmp(f.name, linked.name) == 0;
+    if (fits && same && (f.sid != linked.sid || f.fid != linked.fid)) out.push_back(f);
+  }
+  return out;
+}
