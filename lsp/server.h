@@ -28,6 +28,10 @@ class Server : public WorkspaceEvents {
   // true once the server is to end (exit, or the end of the stream), with
   // the process's status.
   bool Done() const { return done_; }
+  // true while initialized and not shut down; false before and after.
+  bool Running() const { return phase_ == Phase::kRunning && !done_; }
+  // true while a job of ours runs on the worker (its end is still to come).
+  bool Busy() const { return work_ != Work::kNone; }
   int ExitStatus() const { return status_; }
   // Stops a job that still runs and releases the project (before the end).
   void Stop();
