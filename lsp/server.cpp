@@ -376,6 +376,7 @@ void Server::OnParsed(std::vector<ParsedSymbol> &symbols, int done, int total) {
 void Server::OnJobEnded() {
   if (!started_ || work_ == Work::kNone) return;
   WorkspaceJobDone();
+  WorkspaceQuery();  // made now, so that an update can bring it up to date
   Work was = work_;
   work_ = Work::kNone;
   applied_ = in_job_;

@@ -1,7 +1,8 @@
 // The update job: sources that changed since the analysis (an editor's
 // buffer, a file written, created or deleted) are analysed again one by one,
-// and the project is then numbered and linked again with the analysis job's
-// own steps. No list rows, progress or warnings reach the windows: the fronts
+// and linked again where their links can change (xref/relink.cpp), or the
+// project is numbered and linked again whole with the analysis job's own
+// steps. No list rows, progress or warnings reach the windows: the fronts
 // that ask for an update answer from the query layer afterwards.
 #include <new>
 #include <string>
@@ -9,6 +10,10 @@
 
 #include "engine/record_walk.h"
 #include "foundation/memory.h"
+#include "foundation/settings.h"
+#include "shell/project_query.h"
+#include "xref/query.h"
+#include "xref/xref.h"
 #include "shell/requests.h"
 #include "shell/worker_internal.h"
 #include "shell/worker_job.h"
@@ -45,15 +50,18 @@ ST_SOURCE *LastSource() {
   return last;
 }
 
-void Apply(const SourceChanges::One &c) {
-  ST_SOURCE *s = SourceAt(c.path);
-  if (!s) {
-    // A new file: registered as a collection would, at the end.
-    if (c.remove || !ProjectFiles || !ANA_SourceCreate(c.path.c_str())) return;
-    AddCB(ProjectFiles, c.path.c_str(), (int)c.path.size() + 1);
-    s = LastSource();
-    if (!s) return;
-  }
+// The source a change is about: registered already, or registered now as a
+// collection would, at the end (nullptr when it cannot be).
+ST_SOURCE *SourceOf(const SourceChanges::One &c) {
+  if (ST_SOURCE *s = SourceAt(c.path)) return s;
+  if (c.remove || !ProjectFiles || !ANA_SourceCreate(c.path.c_str())) return nullptr;
+  AddCB(ProjectFiles, c.path.c_str(), (int)c.path.size() + 1);
+  ST_SOURCE *s = LastSource();
+  if (s) s->sid = ANA.sources.count;
+  return s;
+}
+
+void Reload(ST_SOURCE *s, const SourceChanges::One &c) {
   if (c.remove)
     ANA_SourceReload(s, "", 0);
   else if (c.from_file)
@@ -91,9 +99,27 @@ int RequestSourceChanges(const SourceChange *changes, int n) {
 namespace worker_job {
 
 void UpdateSources() {
-  if (g_job.p.changes)
-    for (const SourceChanges::One &c : g_job.p.changes->all) Apply(c);
+  // The statement parser's links are made again where they can change, and
+  // the query index follows; the precise parser's tables, or an index that
+  // is not there, take the numbering and linking steps of the analysis job.
+  ST_QUERY *q = g_config.PARSER == 1 ? nullptr : ProjectQueryToUpdate();
+  bool whole = !q;
+  if (g_job.p.changes) {
+    for (const SourceChanges::One &c : g_job.p.changes->all) {
+      ST_SOURCE *s = SourceOf(c);
+      if (!s) continue;
+      ST_RELINK *r = whole ? nullptr : ANA_RelinkPrepare(q, s);
+      whole = whole || !r;
+      Reload(s, c);
+      if (r && !ANA_RelinkFinish(r, q, s)) whole = true;
+    }
+  }
   DropChanges();
+  if (!whole) {
+    ProjectQueryUpdated();
+    JobState = JobStep::FinishUpdate;
+    return;
+  }
   g_job.updating = 1;
   // Every link is made again: a definition that lost its last caller is no
   // longer called.

@@ -159,17 +159,24 @@ void BuildIndex() {
 }
 
 // The definition a call reaches: the last candidate in the caller's source,
-// else the first candidate.
+// else the first candidate. Entries come in registration (SID, FID) order
+// after a function list; a source analysed again registers its functions at
+// the end of their buckets, so the order is read from the numbers instead.
 ST_FUNC *FindByBucketWalk(const char *key, const ST_CALL *call, int caller_sid) {
   ST_FUNC *found = nullptr;
   CB *bucket = HASH2_Search(ANA.func_index, key, 0);
   if (!bucket) return nullptr;
+  auto before = [](const ST_FUNC *a, const ST_FUNC *b) {
+    return a->sid < b->sid || (a->sid == b->sid && a->fid < b->fid);
+  };
   CB_ForEach<ST_HASH2_ENTRY>(*bucket, [&](const ST_HASH2_ENTRY *entry) {
     ST_FUNC *f = (ST_FUNC *)entry->record;
     if (!f || f->scope_hash != call->scope_hash || f->name_hash != call->name_hash ||
         !ArgcMatches(f->argc, call->argc) || !TextsMatch(f, call))
       return;
-    if (!found || f->sid == caller_sid) found = f;
+    bool mine = f->sid == caller_sid, found_mine = found && found->sid == caller_sid;
+    if (!found || (mine && (!found_mine || before(found, f))) || (!mine && !found_mine && before(f, found)))
+      found = f;
   });
   return found;
 }
@@ -333,6 +340,12 @@ void LinkStartAhead(void) {
   // The calls of the sources ahead are resolved by the analysis threads.
   if (g_index_ready) pool_start(CB_Next(&ANA.sources, nullptr), &kLinking);
   g_link_started = true;
+}
+
+ST_FUNC *ANA_ResolveCall(ST_CALL *call) {
+  if (!call) return nullptr;
+  SetHashes(call);
+  return Resolve(call, false);
 }
 
 int ANA_LinkCall(ST_CALL *call, ResultsSink *sink) {

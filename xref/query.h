@@ -15,6 +15,7 @@
 #include <vector>
 
 struct ST_QUERY;
+struct ST_SOURCE;
 
 // A definition as the fronts see it.
 struct QueryFunction {
@@ -62,6 +63,13 @@ struct QueryHit {
 ST_QUERY *CreateQuery(void);
 // Frees the index; *q becomes nullptr. Null is allowed.
 void ReleaseQuery(ST_QUERY **q);
+// An update of one source (query_update.cpp). Before its records are
+// released: its calls leave the index (1; 0 for no such source). After it
+// was analysed again and numbered (or registered at the end since the index
+// was made): its functions and calls come in (1; 0 when memory ran out, the
+// index is then to be made anew). Neither may run while another thread asks.
+int Query_DropSource(ST_QUERY *q, int sid);
+int Query_AddSource(ST_QUERY *q, const ST_SOURCE *s);
 
 // The number of sources, and of functions of all sources.
 int Query_SourceCount(const ST_QUERY *q);

@@ -33,35 +33,34 @@ bool StartsACharacter(const char *text, size_t pos) {
 
 }  // namespace
 
+void QueryFoldedText(const ST_FUNC *f, std::string *text, uint16_t *name_at, uint8_t *wide) {
+  size_t scope = strlen(f->scope);
+  text->assign(f->scope, scope);
+  text->append(f->name);
+  unsigned char high = 0;
+  for (char &c : *text) {
+    high |= (unsigned char)c;
+    c = (char)Fold((unsigned char)c);
+  }
+  *name_at = (uint16_t)scope;
+  *wide = high >= 0x80;
+}
+
 void QueryBuildNames(ST_QUERY *q) {
   size_t n = q->funcs.size();
   q->text_at.resize(n);
   q->name_at.resize(n);
   q->wide.resize(n);
-  std::vector<uint16_t> lens(2 * n);
   size_t total = 0;
+  for (const ST_FUNC *f : q->funcs) total += strlen(f->scope) + strlen(f->name) + 1;
+  q->folded.clear();
+  q->folded.reserve(total);
+  std::string text;
   for (size_t i = 0; i < n; i++) {
-    lens[2 * i] = (uint16_t)strlen(q->funcs[i]->scope);
-    lens[2 * i + 1] = (uint16_t)strlen(q->funcs[i]->name);
-    total += lens[2 * i] + lens[2 * i + 1] + 1u;
-  }
-  q->folded.assign(total, '\0');
-  char *out = &q->folded[0];
-  for (size_t i = 0; i < n; i++) {
-    const ST_FUNC *f = q->funcs[i];
-    q->text_at[i] = (uint32_t)(out - q->folded.data());
-    q->name_at[i] = lens[2 * i];
-    memcpy(out, f->scope, lens[2 * i]);
-    memcpy(out + lens[2 * i], f->name, lens[2 * i + 1]);
-    size_t len = lens[2 * i] + (size_t)lens[2 * i + 1];
-    unsigned char high = 0;
-    for (size_t k = 0; k < len; k++) {
-      unsigned char c = (unsigned char)out[k];
-      high |= c;
-      out[k] = (char)Fold(c);
-    }
-    q->wide[i] = high >= 0x80;
-    out += len + 1;  // its NUL is there already
+    q->text_at[i] = (uint32_t)q->folded.size();
+    QueryFoldedText(q->funcs[i], &text, &q->name_at[i], &q->wide[i]);
+    q->folded.append(text);
+    q->folded.push_back('\0');
   }
 }
 
