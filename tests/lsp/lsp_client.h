@@ -25,9 +25,11 @@ class LspClient {
  public:
   // Starts the server (args after the program name) with env added to the
   // environment ("NAME=value").
-  // Its standard error goes to stderr_path when one is given.
+  // Its standard error goes to stderr_path when one is given; program names
+  // another server program than the build's.
   explicit LspClient(const std::vector<std::string> &args = {},
-                     const std::vector<std::string> &env = {}, const std::string &stderr_path = "") {
+                     const std::vector<std::string> &env = {}, const std::string &stderr_path = "",
+                     const std::string &program = "") {
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
     posix_spawn_file_actions_t fa;
@@ -36,7 +38,11 @@ class LspClient {
     posix_spawn_file_actions_adddup2(&fa, out[1], 1);
     if (!stderr_path.empty())
       posix_spawn_file_actions_addopen(&fa, 2, stderr_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<std::string> argv_s = {VELMORA_BINARY_DIR "/velmora-lsp"};
+#ifdef VELMORA_BINARY_DIR
+    std::vector<std::string> argv_s = {program.empty() ? VELMORA_BINARY_DIR "/velmora-lsp" : program};
+#else
+    std::vector<std::string> argv_s = {program};
+#endif
     argv_s.insert(argv_s.end(), args.begin(), args.end());
     std::vector<char *> argv;
     for (std::string &a : argv_s) argv.push_back(&a[0]);
