@@ -51,7 +51,8 @@ SourceEncoding DetectSourceEncoding(const char *src, int len) {
   const unsigned char *u = (const unsigned char *)src;
   // Bytes past the end count as zero, so short inputs are read safely.
   auto at = [&](int i) -> unsigned char { return i < len ? u[i] : 0; };
-  if ((at(0) == 0xFF && at(1) == 0xFE) || (at(0) == 0xFE && at(1) == 0xFF)) return SourceEncoding::kUtf16;
+  if ((at(0) == 0xFF && at(1) == 0xFE) || (at(0) == 0xFE && at(1) == 0xFF))
+    return SourceEncoding::kUtf16;
   if (at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) return SourceEncoding::kUtf8;
   int first = -1;
   int i = 0;

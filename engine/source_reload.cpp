@@ -34,7 +34,7 @@ void ParseWhole(ST_SOURCE *s) {
 
 int ANA_SourceReload(ST_SOURCE *s, const char *bytes, int len) {
   if (!s) return 0;
-  forget_parse(s);  // records, classes and text go; status back to 0
+  forget_parse(s);   // records, classes and text go; status back to 0
   ANA.generation++;  // whatever was made from the old records is stale
   if (bytes) {
     if (len < 0 || len > 0x7FFFFFFF - 64) len = 0;

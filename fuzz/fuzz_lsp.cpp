@@ -120,8 +120,7 @@ void Init() {
         "/* caf\xC3\xA9 */ int a_main(void)\n{\n    return b_leaf(1) + missing();\n}\n");
   Write(g_fx->root + "/sub/b.c",
         "/* \x93\xfa\x96\x7b */ int b_leaf(int x)\n{\n    /* \x95\x5c */ return a_main();\n}\n");
-  Write(g_fx->root + "/c.cpp",
-        "struct S { int m(); };\nint S::m()\n{\n    return b_leaf(2);\n}\n");
+  Write(g_fx->root + "/c.cpp", "struct S { int m(); };\nint S::m()\n{\n    return b_leaf(2);\n}\n");
   StartServer();
 }
 

@@ -65,13 +65,13 @@ Json SearchParsed(Session &s, const std::string &query) {
   for (size_t k = 0; k < hits.size() && k < (size_t)kMaxSymbols; k++) {
     const ParsedSymbol &p = s.parsed[hits[k].at];
     std::string name_sjis = Utf8ToSjis(p.name);
-    out.push_back(Json{{"name", p.name},
-                       {"kind", p.member ? 6 : 12},
-                       {"containerName", Container(p.scope)},
-                       {"location",
-                        {{"uri", PathToUri(p.path)},
-                         {"range", RangeOf(s, p.path, p.name_line, p.name_column,
-                                           (int)name_sjis.size())}}}});
+    out.push_back(
+        Json{{"name", p.name},
+             {"kind", p.member ? 6 : 12},
+             {"containerName", Container(p.scope)},
+             {"location",
+              {{"uri", PathToUri(p.path)},
+               {"range", RangeOf(s, p.path, p.name_line, p.name_column, (int)name_sjis.size())}}}});
   }
   return out;
 }
@@ -130,9 +130,12 @@ Answer DocumentSymbols(Session &s, const Json &params) {
     if (it == classes.end()) {
       size_t cut = scope.rfind("::");
       std::string name = cut == std::string::npos ? scope : scope.substr(cut + 2);
-      Json cls{{"name", name},     {"detail", scope},
-               {"kind", 5},        {"range", sym["range"]},
-               {"selectionRange", sym["selectionRange"]}, {"children", Json::array()}};
+      Json cls{{"name", name},
+               {"detail", scope},
+               {"kind", 5},
+               {"range", sym["range"]},
+               {"selectionRange", sym["selectionRange"]},
+               {"children", Json::array()}};
       it = classes.emplace(scope, a.result.size()).first;
       a.result.push_back(std::move(cls));
     }

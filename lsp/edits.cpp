@@ -33,7 +33,8 @@ bool Server::BufferDiffersFromFile(const std::string &path, const std::string &t
   // it, brought to UTF-8 without a mark.
   std::string shown;
   unsigned char b0 = bytes.size() > 1 ? (unsigned char)bytes[0] : 0;
-  SourceEncoding enc = DetectSourceEncoding(bytes.data(), (int)std::min<size_t>(bytes.size(), 0x7FFFFFFF));
+  SourceEncoding enc =
+      DetectSourceEncoding(bytes.data(), (int)std::min<size_t>(bytes.size(), 0x7FFFFFFF));
   if (enc == SourceEncoding::kUtf16) {
     std::string utf8(bytes.size() * 2 + 16, '\0');
     long n = ConvertText(b0 == 0xFE ? "UTF-16BE" : "UTF-16LE", "UTF-8", bytes.data() + 2,

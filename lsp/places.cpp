@@ -128,8 +128,8 @@ bool ItemFunction(Session &s, const Json &item, QueryFunction *out, Answer *erro
   std::string name;
   if (data && GetInt(*data, "sid", &sid) && GetInt(*data, "fid", &fid) &&
       GetString(*data, "name", &name) && sid > 0 && fid > 0 && sid < 0x7FFFFFFF &&
-      fid < 0x7FFFFFFF && Query_Function(s.query, (int)sid, (int)fid, out) &&
-      path == out->path && NameText(out->scope, out->name) == name)
+      fid < 0x7FFFFFFF && Query_Function(s.query, (int)sid, (int)fid, out) && path == out->path &&
+      NameText(out->scope, out->name) == name)
     return true;
   // Else the function whose name is at the item's place now.
   int at = Query_SourceByPath(s.query, path.c_str());

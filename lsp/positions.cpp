@@ -16,11 +16,11 @@ namespace {
 
 // One character of a line.
 struct Char {
-  int bytes;      // in the text kept
-  int sjis;       // in the analysis's text
-  int u16;        // UTF-16 units in the client's text
-  int u8;         // UTF-8 bytes in the client's text
-  bool lone_cr;   // a CR not followed by LF: the client starts a new line
+  int bytes;     // in the text kept
+  int sjis;      // in the analysis's text
+  int u16;       // UTF-16 units in the client's text
+  int u8;        // UTF-8 bytes in the client's text
+  bool lone_cr;  // a CR not followed by LF: the client starts a new line
 };
 
 // Bytes that code point cp takes in the analysis's text: converted from
@@ -73,7 +73,11 @@ void SjisUnits(const unsigned char *p, int n, int *u16, int *u8) {
 // *n; -1 (and *n 1) for a byte that starts no valid sequence.
 long DecodeUtf8(const unsigned char *p, size_t left, int *n) {
   unsigned char b = p[0];
-  int len = b < 0x80 ? 1 : b >= 0xF0 && b < 0xF5 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 && b < 0xE0 ? 2 : 0;
+  int len = b < 0x80                ? 1
+            : b >= 0xF0 && b < 0xF5 ? 4
+            : b >= 0xE0             ? 3
+            : b >= 0xC2 && b < 0xE0 ? 2
+                                    : 0;
   if (len == 0 || (size_t)len > left) {
     *n = 1;
     return -1;
@@ -128,7 +132,8 @@ struct TextLines::Walk {
 
 TextLines TextLines::FromFileBytes(const std::string &bytes) {
   TextLines t;
-  SourceEncoding enc = DetectSourceEncoding(bytes.data(), (int)std::min<size_t>(bytes.size(), 0x7FFFFFFF));
+  SourceEncoding enc =
+      DetectSourceEncoding(bytes.data(), (int)std::min<size_t>(bytes.size(), 0x7FFFFFFF));
   if (enc == SourceEncoding::kUtf16) {
     t.kind_ = Kind::kUtf16;
     const char *from = (unsigned char)bytes[0] == 0xFE ? "UTF-16BE" : "UTF-16LE";
@@ -152,7 +157,8 @@ TextLines TextLines::FromFileBytes(const std::string &bytes) {
 
 TextLines TextLines::FromEditorText(const std::string &utf8) {
   TextLines t;
-  bool ascii = std::all_of(utf8.begin(), utf8.end(), [](char c) { return (unsigned char)c < 0x80; });
+  bool ascii =
+      std::all_of(utf8.begin(), utf8.end(), [](char c) { return (unsigned char)c < 0x80; });
   t.kind_ = ascii ? Kind::kSjis : Kind::kUtf8;
   t.text_ = ascii ? utf8 : utf8.substr(0, utf8.find('\0'));
   t.Index();
@@ -252,6 +258,7 @@ void TextLines::ToAnalysis(ClientPosition p, PositionEncoding enc, int *line, in
 ClientPosition TextLines::LineEnd(int line, PositionEncoding enc) const {
   if (line < 0) line = 0;
   if (line >= LineCount()) line = LineCount() - 1;
-  if (kind_ == Kind::kPlain) return ClientPosition{line, (int)(ends_[(size_t)line] - starts_[(size_t)line])};
+  if (kind_ == Kind::kPlain)
+    return ClientPosition{line, (int)(ends_[(size_t)line] - starts_[(size_t)line])};
   return ToClient(line, 0x7FFFFFFF, enc);
 }

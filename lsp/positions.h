@@ -53,10 +53,10 @@ class TextLines {
   int LineIndexOfClient(int client_line) const;
 
   Kind kind_ = Kind::kPlain;
-  std::string text_;                // see Kind; empty for kPlain
-  bool mark_ = false;               // the text starts with a byte-order mark
-  std::vector<uint32_t> starts_{0};  // by line: offset of its first byte
-  std::vector<uint32_t> ends_{0};    // by line: offset of its end (before CR LF or LF)
+  std::string text_;                  // see Kind; empty for kPlain
+  bool mark_ = false;                 // the text starts with a byte-order mark
+  std::vector<uint32_t> starts_{0};   // by line: offset of its first byte
+  std::vector<uint32_t> ends_{0};     // by line: offset of its end (before CR LF or LF)
   std::vector<int32_t> client_line_;  // by line: the client's line where it starts
                                       // (only with a lone CR inside the text)
 };

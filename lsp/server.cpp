@@ -221,7 +221,8 @@ void Server::Initialize(const Json &id, const Json &params) {
       for (const Json &e : *encs)
         if (e.is_string() && e.get<std::string>() == "utf-8") s_.encoding = PositionEncoding::kUtf8;
   bool b = false;
-  if (const Json *w = Path(c, {"window"})) work_done_progress_ = GetBool(*w, "workDoneProgress", &b) && b;
+  if (const Json *w = Path(c, {"window"}))
+    work_done_progress_ = GetBool(*w, "workDoneProgress", &b) && b;
   if (const Json *w = Path(c, {"workspace", "didChangeWatchedFiles"}))
     watch_files_ = GetBool(*w, "dynamicRegistration", &b) && b;
   if (const Json *d = Path(c, {"textDocument", "documentSymbol"}))
@@ -237,16 +238,15 @@ void Server::Initialize(const Json &id, const Json &params) {
   phase_ = Phase::kRunning;
   s_.roots = roots;
   Json sync{{"openClose", true}, {"change", 1}};
-  Json result{
-      {"capabilities",
-       {{"positionEncoding", s_.encoding == PositionEncoding::kUtf8 ? "utf-8" : "utf-16"},
-        {"textDocumentSync", sync},
-        {"definitionProvider", true},
-        {"referencesProvider", true},
-        {"workspaceSymbolProvider", true},
-        {"documentSymbolProvider", true},
-        {"callHierarchyProvider", true}}},
-      {"serverInfo", {{"name", "velmora-lsp"}, {"version", kVersion}}}};
+  Json result{{"capabilities",
+               {{"positionEncoding", s_.encoding == PositionEncoding::kUtf8 ? "utf-8" : "utf-16"},
+                {"textDocumentSync", sync},
+                {"definitionProvider", true},
+                {"referencesProvider", true},
+                {"workspaceSymbolProvider", true},
+                {"documentSymbolProvider", true},
+                {"callHierarchyProvider", true}}},
+              {"serverInfo", {{"name", "velmora-lsp"}, {"version", kVersion}}}};
   Respond(id, result);
   if (roots.empty()) {
     Log(kLogWarning, "velmora-lsp: no workspace folder; nothing is analysed");
@@ -258,8 +258,11 @@ void Server::Initialize(const Json &id, const Json &params) {
                     {"method", "window/workDoneProgress/create"},
                     {"params", {{"token", kProgressToken}}}});
     progress_open_ = true;
-    Progress(Json{{"kind", "begin"}, {"title", "Velmora"}, {"message", "collecting sources"},
-                  {"percentage", 0}, {"cancellable", false}});
+    Progress(Json{{"kind", "begin"},
+                  {"title", "Velmora"},
+                  {"message", "collecting sources"},
+                  {"percentage", 0},
+                  {"cancellable", false}});
   }
   work_ = Work::kFirst;
   in_job_ = edits_;
@@ -279,15 +282,15 @@ void Server::Initialized() {
   }
   glob += "}";
   Json watcher{{"globPattern", glob}};
-  out_->Send(Json{
-      {"jsonrpc", "2.0"},
-      {"id", "velmora-" + std::to_string(next_request_++)},
-      {"method", "client/registerCapability"},
-      {"params",
-       {{"registrations", Json::array({{{"id", "velmora-watched-files"},
-                                        {"method", "workspace/didChangeWatchedFiles"},
-                                        {"registerOptions",
-                                         {{"watchers", Json::array({watcher})}}}}})}}}});
+  out_->Send(
+      Json{{"jsonrpc", "2.0"},
+           {"id", "velmora-" + std::to_string(next_request_++)},
+           {"method", "client/registerCapability"},
+           {"params",
+            {{"registrations",
+              Json::array({{{"id", "velmora-watched-files"},
+                            {"method", "workspace/didChangeWatchedFiles"},
+                            {"registerOptions", {{"watchers", Json::array({watcher})}}}}})}}}});
 }
 
 // ---- answers ---------------------------------------------------------------
@@ -410,7 +413,8 @@ void Server::Respond(const Json &id, const Json &result) {
 }
 
 void Server::RespondError(const Json &id, int code, const std::string &message) {
-  out_->Send(Json{{"jsonrpc", "2.0"}, {"id", id}, {"error", {{"code", code}, {"message", message}}}});
+  out_->Send(
+      Json{{"jsonrpc", "2.0"}, {"id", id}, {"error", {{"code", code}, {"message", message}}}});
 }
 
 void Server::Notify(const std::string &method, const Json &params) {

@@ -94,9 +94,9 @@ class Server : public WorkspaceEvents {
   bool done_ = false;
   int status_ = 1;
   std::vector<Waiting> waiting_;
-  long long edits_ = 0;    // edits received
-  long long applied_ = 0;  // edits the analysis holds
-  long long in_job_ = 0;   // edits the running job applies
+  long long edits_ = 0;                    // edits received
+  long long applied_ = 0;                  // edits the analysis holds
+  long long in_job_ = 0;                   // edits the running job applies
   std::map<std::string, Change> changed_;  // sources to analyse again
   // Client abilities and the progress of the first analysis.
   bool work_done_progress_ = false;

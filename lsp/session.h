@@ -15,7 +15,7 @@
 
 // A document the client has opened.
 struct OpenDocument {
-  std::string uri;   // as the client names it
+  std::string uri;  // as the client names it
   long long version;
   std::string text;  // its buffer (UTF-8)
   bool analysed;     // the analysis holds this buffer's text (not the file's)
@@ -36,9 +36,9 @@ struct Session {
   std::vector<std::string> roots;            // workspace folders, tidy native paths
   std::map<std::string, OpenDocument> docs;  // by native path
   TextCache texts;
-  std::vector<ParsedSymbol> parsed;  // during the first analysis
+  std::vector<ParsedSymbol> parsed;   // during the first analysis
   bool hierarchical_symbols = false;  // documentSymbol may answer DocumentSymbol[]
-  const ST_QUERY *query = nullptr;   // the project's index while a request is answered
+  const ST_QUERY *query = nullptr;    // the project's index while a request is answered
 };
 
 // What a request handler gives back: a result, or an error code and text.

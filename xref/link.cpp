@@ -175,7 +175,8 @@ ST_FUNC *FindByBucketWalk(const char *key, const ST_CALL *call, int caller_sid) 
         !ArgcMatches(f->argc, call->argc) || !TextsMatch(f, call))
       return;
     bool mine = f->sid == caller_sid, found_mine = found && found->sid == caller_sid;
-    if (!found || (mine && (!found_mine || before(found, f))) || (!mine && !found_mine && before(f, found)))
+    if (!found || (mine && (!found_mine || before(found, f))) ||
+        (!mine && !found_mine && before(f, found)))
       found = f;
   });
   return found;

@@ -241,7 +241,8 @@ std::vector<QueryCall> Query_CallsOf(const ST_QUERY *q, int sid, int fid) {
   long n = QueryNumber(q, sid, fid);
   if (n < 0) return out;
   int index = 0;
-  ForEachCall(q->funcs[(size_t)n], [&](const ST_CALL *c) { out.push_back(QueryCallOf(c, index++)); });
+  ForEachCall(q->funcs[(size_t)n],
+              [&](const ST_CALL *c) { out.push_back(QueryCallOf(c, index++)); });
   return out;
 }
 
@@ -274,8 +275,7 @@ std::vector<QueryCall> Query_UnlinkedCallsOf(const ST_QUERY *q, const char *text
     if (!c || c->to_func) continue;
     size_t n = strlen(c->scope);
     bool match = !scoped && strcmp(text, c->name) == 0;
-    match =
-        match || (n <= len && memcmp(text, c->scope, n) == 0 && strcmp(text + n, c->name) == 0);
+    match = match || (n <= len && memcmp(text, c->scope, n) == 0 && strcmp(text + n, c->name) == 0);
     if (match) out.push_back(QueryCallOf(c, (int)q->calls[k].index));
   }
   return out;

@@ -53,7 +53,8 @@ int Query_AddSource(ST_QUERY *q, const ST_SOURCE *s) {
       texts.push_back('\0');
     }
     long shift = (long)texts.size() - (long)(old_end - base);
-    for (size_t i = b; i < q->text_at.size(); i++) q->text_at[i] = (uint32_t)((long)q->text_at[i] + shift);
+    for (size_t i = b; i < q->text_at.size(); i++)
+      q->text_at[i] = (uint32_t)((long)q->text_at[i] + shift);
     q->folded.replace(base, old_end - base, texts);
     auto splice = [&](auto &vec, const auto &with) {
       vec.erase(vec.begin() + (long)a, vec.begin() + (long)b);
@@ -76,8 +77,9 @@ int Query_AddSource(ST_QUERY *q, const ST_SOURCE *s) {
         added.push_back(QueryCallEntry{(uint32_t)HashString(c->name, 0), index++, c});
       });
     }
-    std::stable_sort(added.begin(), added.end(),
-                     [](const QueryCallEntry &x, const QueryCallEntry &y) { return x.hash < y.hash; });
+    std::stable_sort(
+        added.begin(), added.end(),
+        [](const QueryCallEntry &x, const QueryCallEntry &y) { return x.hash < y.hash; });
     std::vector<QueryCallEntry> merged;
     merged.reserve(q->calls.size() + added.size());
     size_t j = 0;

@@ -14,9 +14,9 @@
 #include "xref/xref.h"
 
 struct ST_RELINK {
-  std::unordered_set<uint32_t> names;         // name hashes of the old and new functions
-  std::unordered_set<const ST_FUNC *> gone;   // the source's old functions
-  std::vector<ST_FUNC *> lost;                // definitions elsewhere that may have lost callers
+  std::unordered_set<uint32_t> names;        // name hashes of the old and new functions
+  std::unordered_set<const ST_FUNC *> gone;  // the source's old functions
+  std::vector<ST_FUNC *> lost;               // definitions elsewhere that may have lost callers
 };
 
 namespace {

@@ -27,22 +27,25 @@ TEST(LspBadInput, BeforeInitializeAndUnknownMethods) {
   s.client.Notify("textDocument/didOpen", Json::object());  // dropped before initialize
   Json init = s.client.Request("initialize", Json{{"capabilities", Json::object()}});
   ASSERT_TRUE(init.contains("result"));
-  EXPECT_EQ(-32600, ErrorCode(s.client.Request("initialize", Json{{"capabilities", Json::object()}})));
+  EXPECT_EQ(-32600,
+            ErrorCode(s.client.Request("initialize", Json{{"capabilities", Json::object()}})));
   EXPECT_EQ(-32601, ErrorCode(s.client.Request("textDocument/hover", Json::object())));
   s.client.Notify("velmora/noSuchNotification", Json::object());  // ignored
   s.client.Notify("$/setTrace", Json{{"value", "off"}});
   // Invalid params: a position missing, of the wrong type, negative.
   EXPECT_EQ(-32602, ErrorCode(s.client.Request("textDocument/definition",
                                                Json{{"textDocument", {{"uri", "file:///x.c"}}}})));
-  EXPECT_EQ(-32602, ErrorCode(s.client.Request(
-                        "textDocument/definition",
-                        Json{{"textDocument", {{"uri", 5}}}, {"position", {{"line", 0}, {"character", 0}}}})));
-  EXPECT_EQ(-32602, ErrorCode(s.client.Request(
-                        "textDocument/references",
-                        Json{{"textDocument", {{"uri", "file:///x.c"}}},
-                             {"position", {{"line", -1}, {"character", 0}}}})));
+  EXPECT_EQ(-32602,
+            ErrorCode(s.client.Request("textDocument/definition",
+                                       Json{{"textDocument", {{"uri", 5}}},
+                                            {"position", {{"line", 0}, {"character", 0}}}})));
+  EXPECT_EQ(-32602,
+            ErrorCode(s.client.Request("textDocument/references",
+                                       Json{{"textDocument", {{"uri", "file:///x.c"}}},
+                                            {"position", {{"line", -1}, {"character", 0}}}})));
   EXPECT_EQ(-32602, ErrorCode(s.client.Request("workspace/symbol", Json{{"query", 3}})));
-  EXPECT_EQ(-32602, ErrorCode(s.client.Request("callHierarchy/incomingCalls", Json{{"item", "x"}})));
+  EXPECT_EQ(-32602,
+            ErrorCode(s.client.Request("callHierarchy/incomingCalls", Json{{"item", "x"}})));
   // Not JSON, and JSON that is no message: answered with a null id.
   s.client.SendBytes("Content-Length: 9\r\n\r\n{\"jsonrpc");
   Json r = s.client.Next();
@@ -65,7 +68,8 @@ TEST(LspBadInput, BeforeInitializeAndUnknownMethods) {
 
 TEST(LspBadInput, ExitWithoutShutdownEndsWithOne) {
   RawServer s;
-  ASSERT_TRUE(s.client.Request("initialize", Json{{"capabilities", Json::object()}}).contains("result"));
+  ASSERT_TRUE(
+      s.client.Request("initialize", Json{{"capabilities", Json::object()}}).contains("result"));
   s.client.Notify("exit", nullptr);
   EXPECT_EQ(1, s.client.Wait());
 }
@@ -102,9 +106,14 @@ TEST_F(LspTest, PlacesOutsideTheWorkspaceAndMissingFilesGiveEmptyAnswers) {
   EXPECT_TRUE(client_->Result("textDocument/definition", At("main.c", 100000, 5)).empty());
   EXPECT_TRUE(client_->Result("textDocument/definition", At("main.c", 17, 100000)).empty());
   // An item that names nothing now.
-  Json item{{"name", "x"}, {"kind", 12}, {"uri", Uri("main.c")},
-            {"range", {{"start", {{"line", 0}, {"character", 0}}}, {"end", {{"line", 0}, {"character", 0}}}}},
-            {"selectionRange", {{"start", {{"line", 0}, {"character", 0}}}, {"end", {{"line", 0}, {"character", 0}}}}}};
+  Json item{
+      {"name", "x"},
+      {"kind", 12},
+      {"uri", Uri("main.c")},
+      {"range",
+       {{"start", {{"line", 0}, {"character", 0}}}, {"end", {{"line", 0}, {"character", 0}}}}},
+      {"selectionRange",
+       {{"start", {{"line", 0}, {"character", 0}}}, {"end", {{"line", 0}, {"character", 0}}}}}};
   EXPECT_TRUE(client_->Result("callHierarchy/incomingCalls", Json{{"item", item}}).empty());
   Finish();
 }
@@ -145,11 +154,17 @@ TEST_F(LspTest, RequestsWaitingForTheAnalysisCanBeCancelled) {
     return "Content-Length: " + std::to_string(b.size()) + "\r\n\r\n" + b;
   };
   client_->SendBytes(
-      frame(Json{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "initialize"},
+      frame(Json{{"jsonrpc", "2.0"},
+                 {"id", 1},
+                 {"method", "initialize"},
                  {"params", {{"rootUri", PathToUri(src)}, {"capabilities", Json::object()}}}}) +
-      frame(Json{{"jsonrpc", "2.0"}, {"id", 2}, {"method", "textDocument/definition"},
+      frame(Json{{"jsonrpc", "2.0"},
+                 {"id", 2},
+                 {"method", "textDocument/definition"},
                  {"params", At("f1.c", 2, 12)}}) +
-      frame(Json{{"jsonrpc", "2.0"}, {"id", 3}, {"method", "textDocument/definition"},
+      frame(Json{{"jsonrpc", "2.0"},
+                 {"id", 3},
+                 {"method", "textDocument/definition"},
                  {"params", At("f1.c", 2, 12)}}) +
       frame(Json{{"jsonrpc", "2.0"}, {"method", "$/cancelRequest"}, {"params", {{"id", 2}}}}));
   Json cancelled = client_->Response(2);

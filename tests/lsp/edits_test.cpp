@@ -15,9 +15,10 @@ size_t Count(LspClient &c, const std::string &name) {
 TEST_F(LspTest, ChangesAddFunctionsAndCallsAndCloseRestoresTheFile) {
   Start(kSample);
   std::string text = ReadFile(root_ + "/util/mathx.c");
-  client_->Notify("textDocument/didOpen",
-                  Json{{"textDocument",
-                        {{"uri", Uri("util/mathx.c")}, {"languageId", "c"}, {"version", 1}, {"text", text}}}});
+  client_->Notify(
+      "textDocument/didOpen",
+      Json{{"textDocument",
+            {{"uri", Uri("util/mathx.c")}, {"languageId", "c"}, {"version", 1}, {"text", text}}}});
   EXPECT_EQ(0u, Count(*client_, "added_fn"));
   Json gcd = client_->Result("workspace/symbol", Json{{"query", "gcd"}});
   ASSERT_EQ(1u, gcd.size());

@@ -17,7 +17,7 @@ namespace {
 TEST(LspFuzzReplay, SeedsAndRegressions) {
   size_t n = 0;
   for (const std::string &dir : {std::string(VELMORA_TEST_DATA) + "/fuzz-regressions/lsp",
-                                std::string(VELMORA_SOURCE_DIR) + "/fuzz/seeds/lsp"}) {
+                                 std::string(VELMORA_SOURCE_DIR) + "/fuzz/seeds/lsp"}) {
     std::vector<std::string> files;
     if (DIR *d = opendir(dir.c_str())) {
       while (dirent *e = readdir(d))

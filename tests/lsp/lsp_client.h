@@ -37,9 +37,11 @@ class LspClient {
     posix_spawn_file_actions_adddup2(&fa, in[0], 0);
     posix_spawn_file_actions_adddup2(&fa, out[1], 1);
     if (!stderr_path.empty())
-      posix_spawn_file_actions_addopen(&fa, 2, stderr_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      posix_spawn_file_actions_addopen(&fa, 2, stderr_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                       0600);
 #ifdef VELMORA_BINARY_DIR
-    std::vector<std::string> argv_s = {program.empty() ? VELMORA_BINARY_DIR "/velmora-lsp" : program};
+    std::vector<std::string> argv_s = {program.empty() ? VELMORA_BINARY_DIR "/velmora-lsp"
+                                                       : program};
 #else
     std::vector<std::string> argv_s = {program};
 #endif
@@ -66,7 +68,9 @@ class LspClient {
     if (from_ >= 0) close(from_);
     if (pid_ > 0) Wait();
   }
-  bool Started() const { return pid_ > 0; }
+  bool Started() const {
+    return pid_ > 0;
+  }
 
   // Raw bytes to the server's standard input.
   void SendBytes(const std::string &bytes) {
@@ -99,7 +103,9 @@ class LspClient {
       if (m.contains("id") && m["id"] == id && !m.contains("method")) return m;
     }
   }
-  Json Request(const std::string &method, const Json &params) { return Response(Ask(method, params)); }
+  Json Request(const std::string &method, const Json &params) {
+    return Response(Ask(method, params));
+  }
   Json Result(const std::string &method, const Json &params) {
     Json r = Request(method, params);
     return r.contains("result") ? r["result"] : Json("no result: " + r.dump());
@@ -132,10 +138,13 @@ class LspClient {
     for (;;) {
       Json m = Next();
       if (m.is_null()) return false;
-      if (m.value("method", "") == "$/progress" && m["params"]["value"]["kind"] == "end") return true;
+      if (m.value("method", "") == "$/progress" && m["params"]["value"]["kind"] == "end")
+        return true;
     }
   }
-  const std::vector<Json> &notes() const { return notes_; }
+  const std::vector<Json> &notes() const {
+    return notes_;
+  }
   void CloseInput() {
     if (to_ >= 0) close(to_);
     to_ = -1;

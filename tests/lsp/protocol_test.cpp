@@ -20,8 +20,8 @@ TEST_F(LspTest, CallHierarchyOnTheSample) {
   EXPECT_EQ("greet", item["name"]);
   EXPECT_EQ(Uri("sjis/greet.c"), item["uri"]);
   EXPECT_EQ("10:5-10", Place(item["selectionRange"]));
-  EXPECT_EQ(9, item["range"]["start"]["line"]);   // its comment block
-  EXPECT_EQ(14, item["range"]["end"]["line"]);    // its closing brace
+  EXPECT_EQ(9, item["range"]["start"]["line"]);  // its comment block
+  EXPECT_EQ(14, item["range"]["end"]["line"]);   // its closing brace
 
   Json in = client_->Result("callHierarchy/incomingCalls", Json{{"item", item}});
   ASSERT_EQ(1u, in.size());

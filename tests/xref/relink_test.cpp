@@ -51,8 +51,8 @@ struct RelinkTest : EngineTest {
                      : "none\n";
         }
         for (const QueryCall &c : Query_CallersOf(q, f.sid, f.fid))
-          out += std::string("  from ") + Query_SourceName(q, c.sid) + ":" +
-                 std::to_string(c.fid) + "#" + std::to_string(c.index) + "\n";
+          out += std::string("  from ") + Query_SourceName(q, c.sid) + ":" + std::to_string(c.fid) +
+                 "#" + std::to_string(c.index) + "\n";
       }
     }
     for (const QueryCall &c : Query_UnlinkedCallsOf(q, "missing"))
