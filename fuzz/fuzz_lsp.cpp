@@ -4,6 +4,7 @@
 // Each input is a byte stream as a client sends it; the server is made anew
 // after an input ended it (exit) or shut it down.
 #include "fuzz/fuzz_lsp.h"
+#include "fuzz/fuzz_support.h"  // VELMORA_FUZZ_ENTRY
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,14 +17,6 @@
 #include "lsp/server.h"
 #include "lsp/uri.h"
 
-#ifdef VELMORA_LIBFUZZER
-#define VELMORA_FUZZ_ENTRY(fn)                                              \
-  extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) { \
-    return fn(data, size);                                                  \
-  }
-#else
-#define VELMORA_FUZZ_ENTRY(fn)
-#endif
 
 namespace velmora_fuzz {
 namespace {

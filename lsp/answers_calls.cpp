@@ -27,6 +27,18 @@ bool OnName(const QueryFunction &f, const DocPlace &at) {
          at.column <= f.name_column + (int)strlen(f.name);
 }
 
+// The function of params.item: false with *a the answer to give (invalid
+// params, or an empty list when the item names no function now).
+bool ItemOfParams(Session &s, const Json &params, QueryFunction *f, Answer *a) {
+  a->result = Json::array();
+  const Json *item = GetObject(params, "item");
+  if (!item) {
+    *a = InvalidParams("item is missing");
+    return false;
+  }
+  return ItemFunction(s, *item, f, a);
+}
+
 }  // namespace
 
 Answer PrepareCallHierarchy(Session &s, const Json &params) {
@@ -41,11 +53,8 @@ Answer PrepareCallHierarchy(Session &s, const Json &params) {
 
 Answer IncomingCalls(Session &s, const Json &params) {
   Answer a;
-  const Json *item = GetObject(params, "item");
   QueryFunction f;
-  a.result = Json::array();
-  if (!item) return InvalidParams("item is missing");
-  if (!ItemFunction(s, *item, &f, &a)) return a;
+  if (!ItemOfParams(s, params, &f, &a)) return a;
   // The callers in SID, FID order, each with the places of its calls.
   std::vector<QueryCall> calls = Query_CallersOf(s.query, f.sid, f.fid);
   for (size_t i = 0; i < calls.size();) {
@@ -64,11 +73,8 @@ Answer IncomingCalls(Session &s, const Json &params) {
 
 Answer OutgoingCalls(Session &s, const Json &params) {
   Answer a;
-  const Json *item = GetObject(params, "item");
   QueryFunction f;
-  a.result = Json::array();
-  if (!item) return InvalidParams("item is missing");
-  if (!ItemFunction(s, *item, &f, &a)) return a;
+  if (!ItemOfParams(s, params, &f, &a)) return a;
   // One entry per function reached (or per name no source defines), in the
   // order of the first call of each, with the places of all its calls.
   std::vector<Json> entries;
