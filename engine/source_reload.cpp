@@ -20,12 +20,11 @@ int NeverStop(void) {
 void ParseWhole(ST_SOURCE *s) {
   ST_PARSE *ctx = (ST_PARSE *)MemAlloc(sizeof(ST_PARSE));
   if (!ctx) {
-    s->status = -1;
+    s->status = SOURCE_COMPLETED;
     return;
   }
   begin_source(ctx, s);
-  ctx->yield_every = 0;
-  while (s->status == 0) parse_slice(ctx, NeverStop);
+  while (s->status == SOURCE_PENDING) parse_slice(ctx, NeverStop);
   end_source(ctx);
   MemFree(ctx);
 }
@@ -47,13 +46,13 @@ int ANA_SourceReload(ST_SOURCE *s, const char *bytes, int len) {
     MemFree(s->text);
     s->text = nullptr;
     s->size = 0;
-    s->status = -1;
+    s->status = SOURCE_COMPLETED;
     DebugPrint("ANA_SourceReload :No text \"%s\"\r\n", s->name);
     return 0;
   }
   ParseWhole(s);
   MemFree(s->text);
   s->text = nullptr;
-  s->status = -1;
+  s->status = SOURCE_COMPLETED;
   return 1;
 }

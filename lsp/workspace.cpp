@@ -90,7 +90,6 @@ bool WorkspaceStart(const WorkspaceOptions &o, WorkspaceEvents *events, std::str
   }
   SetCollectionExcludes(o.exclude);
   g_worker_timing = kHeadlessTiming;
-  g_parse_yield_every = 0;  // no window to keep responsive
   g_front = ShellFront{};
   g_front.main_window = &g_ports;
   g_front.progress = &g_ports;

@@ -102,7 +102,9 @@ void UpdateSources() {
   // The statement parser's links are made again where they can change, and
   // the query index follows; the precise parser's tables, or an index that
   // is not there, take the numbering and linking steps of the analysis job.
-  ST_QUERY *q = g_config.PARSER == 1 ? nullptr : ProjectQueryToUpdate();
+  bool precise = g_config.PARSER == 1;
+  ForEachSource([&](const ST_SOURCE *s) { precise = precise || s->precise; });
+  ST_QUERY *q = precise ? nullptr : ProjectQueryToUpdate();
   bool whole = !q;
   if (g_job.p.changes) {
     for (const SourceChanges::One &c : g_job.p.changes->all) {

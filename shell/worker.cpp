@@ -31,8 +31,8 @@ CB *ProjectFiles = nullptr;
 char MessageBuffer[260];
 const char kAllocError[] = "Memory Alloc Error!";
 
-const WorkerTiming kDesktopTiming = {16, PAUSE_YIELD, 500, 100, 200};
-const WorkerTiming kHeadlessTiming = {0, 0, 0, 0, 0};
+const WorkerTiming kDesktopTiming = {16, PAUSE_YIELD, 500, 100, 200, 64};
+const WorkerTiming kHeadlessTiming = {0, 0, 0, 0, 0, 0};
 WorkerTiming g_worker_timing = kDesktopTiming;
 ShellFront g_front;
 
@@ -200,7 +200,11 @@ void RegisterSources() {
   Status(StatusText(1));
   if (!g_job.p.registered)
     ANA_SourceCreateAll(Stopping() ? nullptr : g_job.p.progress, ProjectFiles);
-  ANA_Exec(g_job.p.progress, MessageBuffer, -1);
+  ANA_ExecBegin(&g_job.exec);
+  g_job.exec.yield_every = g_worker_timing.yield_every;
+  // The analysis threads parse while this job pauses before its first slice.
+  ANA_StartParsing(&g_job.exec);
+  ANA_Exec(&g_job.exec, g_job.p.progress, MessageBuffer, -1);
   Detail(MessageBuffer);
   PhaseLine(1);
   PassLine(1);
@@ -215,7 +219,7 @@ void RegisterSources() {
 void ReportLostSources() {
   if (Stopping() || !g_job.p.main_window) return;
   ForEachSource([](const ST_SOURCE *s) {
-    if (s->lost_in && s->status == -1)
+    if (s->lost_in && s->status == SOURCE_COMPLETED)
       g_job.p.main_window->SourceLost(s->path, s->lost_in, s->lost_line + 1);
   });
 }
@@ -224,13 +228,14 @@ void ParseSource() {
   int r;
   // The detail line names the source being parsed from its first slice on
   // (asked without ANA_Exec, whose name query traces once no source is left).
-  if (const char *name = ANA_CurrentSourceName()) {
+  if (const char *name = ANA_CurrentSourceName(&g_job.exec)) {
     if (strcmp(MessageBuffer, name) != 0) CopyText(MessageBuffer, sizeof MessageBuffer, name);
     Detail(MessageBuffer);
   }
-  const ST_SOURCE *current = ANA.cur_source ? (const ST_SOURCE *)ANA.cur_source->data : nullptr;
+  const ST_SOURCE *current =
+      g_job.exec.cur_source ? (const ST_SOURCE *)g_job.exec.cur_source->data : nullptr;
   for (;;) {
-    r = ANA_Exec(g_job.p.progress, MessageBuffer, 0);
+    r = ANA_Exec(&g_job.exec, g_job.p.progress, MessageBuffer, 0);
     if (r < 0 || r > 100 || Stopping()) break;
     FuncBar(r);  // the current source's progress
   }
@@ -278,7 +283,7 @@ void LinkOneSource() {
   PhaseLine(2);
   int r = ANA_LinkNextSource(Results());
   int bar;
-  if (r == -1) {  // nothing left to link
+  if (r == ANA_LINK_NOTHING_LEFT) {
     LogFlush();
     JobState = g_job.updating ? JobStep::FinishUpdate : JobStep::FinishAnalysis;
     bar = 100;
@@ -286,7 +291,7 @@ void LinkOneSource() {
     bar = g_job.count > 0 ? std::min(100, r * 100 / g_job.count) : 0;
     // Escape skips the rest and reports one source past the end; g_job.i
     // keeps the sources linked in full before it.
-    if (r > g_job.count)
+    if (ANA_LinkStopped(r))
       g_job.link_stopped = 1;
     else
       g_job.i = r;
@@ -396,6 +401,7 @@ void WorkerMain(void *) {
     Pause(pause);
   }
   ANA_StopParsing();  // no analysis thread outlives the job
+  ANA_ExecRelease(&g_job.exec);
   LogFlush();
   ReleasePaths();
   DropChanges();
