@@ -63,7 +63,11 @@ bool ReadDocPlace(Session &s, const Json &params, DocPlace *out, Answer *error) 
 }
 
 std::string Utf8(const char *sjis) {
-  return SjisToUtf8(sjis ? sjis : "");
+  if (!sjis) return std::string();
+  // Most names are ASCII, the same in both: no conversion for them.
+  for (const char *p = sjis; *p; p++)
+    if ((unsigned char)*p >= 0x80) return SjisToUtf8(sjis);
+  return sjis;
 }
 
 std::string NameText(const char *scope, const char *name) {

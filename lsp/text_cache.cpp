@@ -27,6 +27,14 @@ bool ReadWholeFile(const std::string &path, std::string *out) {
 }
 
 std::shared_ptr<const TextLines> TextCache::Lines(const std::string &path) {
+  // Places come in runs of one file: the last answer is asked first.
+  if (last_ && path == last_path_) return last_;
+  last_ = Find(path);
+  last_path_ = path;
+  return last_;
+}
+
+std::shared_ptr<const TextLines> TextCache::Find(const std::string &path) {
   auto b = buffers_.find(path);
   if (b != buffers_.end()) return b->second;
   auto f = files_.find(path);
@@ -41,6 +49,7 @@ std::shared_ptr<const TextLines> TextCache::Lines(const std::string &path) {
 }
 
 void TextCache::SetBuffer(const std::string &path, const std::string *utf8) {
+  last_.reset();
   if (utf8)
     buffers_[path] = std::make_shared<TextLines>(TextLines::FromEditorText(*utf8));
   else
@@ -48,6 +57,7 @@ void TextCache::SetBuffer(const std::string &path, const std::string *utf8) {
 }
 
 void TextCache::Forget(const std::string &path) {
+  last_.reset();
   auto f = files_.find(path);
   if (f == files_.end()) return;
   bytes_ -= std::min(bytes_, f->second->Bytes());
@@ -55,6 +65,7 @@ void TextCache::Forget(const std::string &path) {
 }
 
 void TextCache::Clear() {
+  last_.reset();
   files_.clear();
   bytes_ = 0;
 }

@@ -24,9 +24,13 @@ class TextCache {
   void Clear();
 
  private:
+  std::shared_ptr<const TextLines> Find(const std::string &path);
+
   std::map<std::string, std::shared_ptr<const TextLines>> buffers_;  // open documents
   std::map<std::string, std::shared_ptr<const TextLines>> files_;    // files read
   size_t bytes_ = 0;                                                 // kept for files_
+  std::string last_path_;                                            // the path asked last
+  std::shared_ptr<const TextLines> last_;                            // its lines, or null
 };
 
 // The bytes of the file at path (native); false when it cannot be read.

@@ -359,7 +359,22 @@ void LinkStartAhead(void) {
 ST_FUNC *ANA_ResolveCall(ST_CALL *call) {
   if (!call) return nullptr;
   SetHashes(call);
-  return Resolve(call, false);
+  call->to_sid = call->to_fid = 0;
+  call->to_func = nullptr;
+  if (!ANA.func_index) return nullptr;
+  // The statement parser's rule straight away: asking the records which
+  // linker they want walks every source, once per call.
+  char key[528];
+  size_t n = CopyText(key, sizeof key, call->scope);
+  n += CopyText(key + n, sizeof key - n, ":");
+  CopyText(key + n, sizeof key - n, call->name);
+  ST_FUNC *found = FindByBucketWalk(key, call, call->caller ? call->caller->sid : 0);
+  if (found) {
+    call->to_sid = found->sid;
+    call->to_fid = found->fid;
+    call->to_func = found;
+  }
+  return found;
 }
 
 int ANA_LinkCall(ST_CALL *call, ResultsSink *sink) {
