@@ -50,6 +50,9 @@ struct ST_CONFIG {
   // 0/1: the desktop program's Graph tab is the picture viewer: graph output
   // is on whenever the renderer exists, and no external viewer is started.
   int GRAPH_IN_WINDOW;
+  // Language of the interface's messages: "ja" (built in), "en", "auto" (the
+  // locale's) or another code with a catalogue (shell/ui_language.h).
+  char UI_LANG[16];
 };
 
 // The settings in force.

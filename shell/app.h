@@ -44,6 +44,16 @@ void AppSetLogs(int on);
 // writes the leak report (_MEMCHECK) as the very last trace output.
 void AppStop(void);
 
+// The language of the messages chosen on the command line (velmora-cli's
+// --lang), stronger than the setting UI_LANG at every later start; nullptr
+// or "" gives the setting back its say. See shell/ui_language.h.
+void AppSetLanguageOption(const char *value);
+// Puts a language in force before start-up, for the messages a program shows
+// while it reads its command line: the option above when given, else UI_LANG
+// of the settings file that start-up would read (ini_path as for AppStart;
+// the file is only read). Start-up chooses again from the settings it loads.
+void AppUseEarlyLanguage(const char *ini_path);
+
 // The settings file in force ("" before AppStart, or when it does not fit a
 // path); a native path owned by shell/.
 const char *AppSettingsPath(void);

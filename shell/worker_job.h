@@ -60,9 +60,10 @@ void PhaseLine(int k);
 // A status text of ours, formatted with numbers.
 void StatusF(const char *format, int a, int b);
 
-// Status text of entry k (clamped to the table); the Result view's entry (5)
-// is past the table and shows the last text, the one that invites a new tree
-// or a new drop.
+// Status text of entry k (clamped to the table), as shown: the built-in
+// texts in the language in force; the Result view's entry (5) is past the
+// table and shows the last text, the one that invites a new tree or a new
+// drop.
 const char *StatusText(int k);
 
 // The call-tree job, one step a turn; each sets JobState to the next step.

@@ -60,6 +60,10 @@ TEST(FuzzRegressions, SourceText) {
   EXPECT_GT(Replay("source", velmora_fuzz::FuzzSourceText), 0u);
 }
 
+TEST(FuzzRegressions, PreciseText) {
+  EXPECT_GT(Replay("precise", velmora_fuzz::FuzzPreciseText), 0u);
+}
+
 TEST(FuzzRegressions, Settings) {
   EXPECT_GT(Replay("settings", velmora_fuzz::FuzzSettings), 0u);
 }
@@ -70,6 +74,10 @@ TEST(FuzzRegressions, CommandLine) {
 
 TEST(FuzzRegressions, Paths) {
   EXPECT_GT(Replay("paths", velmora_fuzz::FuzzPaths), 0u);
+}
+
+TEST(FuzzRegressions, Catalogue) {
+  EXPECT_GT(Replay("catalogue", velmora_fuzz::FuzzCatalogue), 0u);
 }
 
 // The empty input and a lone byte reach every target's shortest path. Each
