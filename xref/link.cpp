@@ -23,6 +23,7 @@
 
 #include "engine/record_walk.h"
 #include "engine/source_pool.h"
+#include "foundation/arena.h"
 #include "foundation/hash.h"
 #include "foundation/log.h"
 #include "foundation/ports.h"
@@ -219,13 +220,14 @@ ST_FUNC *FindByIndex(const char *key, const ST_CALL *call, int caller_sid) {
 
 // use_index: the call is linked by ANA_LinkNextSource, whose phase built the
 // sorted copy from the func_index of this phase.
-ST_FUNC *FindDefinition(const ST_CALL *call, int caller_sid, bool use_index) {
+ST_FUNC *FindDefinition(const ST_CALL *call, int caller_sid, bool use_index,
+                        std::vector<ST_FUNC *> *tied) {
   if (!ANA.func_index) return nullptr;
-  if (ScopedIndexReady()) return ScopedFind(call);
+  if (ScopedIndexReady()) return ScopedFind(call, tied);
   if (!use_index && AnyPreciseSource()) {
     // One call alone, outside a phase: tables for this call only.
     ScopedIndexBuild();
-    ST_FUNC *found = ScopedFind(call);
+    ST_FUNC *found = ScopedFind(call, tied);
     ScopedIndexDrop();
     return found;
   }
@@ -239,16 +241,38 @@ ST_FUNC *FindDefinition(const ST_CALL *call, int caller_sid, bool use_index) {
   return FindByBucketWalk(key, call, caller_sid);
 }
 
+// An ambiguous call keeps every definition it may reach. Its form record
+// (made here for a call written as a name alone) and the list live with
+// the caller's source, which only the thread linking that source touches.
+void KeepCandidates(ST_CALL *call, const std::vector<ST_FUNC *> &tied) {
+  ST_SOURCE *s = call->caller ? call->caller->source : nullptr;
+  if (!s || tied.size() < 2) return;
+  if (!call->how) {
+    call->how = (ST_CALL_FORM *)ArenaAlloc(&s->records, sizeof(ST_CALL_FORM));
+    if (!call->how) return;
+    call->how->form = CALL_PLAIN;
+    call->how->object_const = -1;
+  }
+  auto **list = (ST_FUNC **)ArenaAlloc(&s->records, sizeof(ST_FUNC *) * tied.size());
+  if (!list) return;
+  std::copy(tied.begin(), tied.end(), list);
+  call->how->candidates = list;
+  call->how->candidate_count = (int)tied.size();
+}
+
 // The definition the call reaches, stored in the call (hashes already set).
 ST_FUNC *Resolve(ST_CALL *call, bool use_index) {
   call->to_sid = 0;
   call->to_fid = 0;
   call->to_func = nullptr;
-  ST_FUNC *found = FindDefinition(call, call->caller ? call->caller->sid : 0, use_index);
+  if (call->how) call->how->candidate_count = 0;
+  std::vector<ST_FUNC *> tied;
+  ST_FUNC *found = FindDefinition(call, call->caller ? call->caller->sid : 0, use_index, &tied);
   if (found) {
     call->to_sid = found->sid;
     call->to_fid = found->fid;
     call->to_func = found;
+    KeepCandidates(call, tied);
   }
   return found;
 }
@@ -296,6 +320,7 @@ void SetHashes(ST_CALL *c) {
 void Unlink(ST_CALL *c) {
   c->to_sid = c->to_fid = 0;
   c->to_func = nullptr;
+  if (c->how) c->how->candidate_count = 0;
   c->scope_hash = c->name_hash = 0;
 }
 

@@ -110,9 +110,10 @@ std::vector<QueryCall> Query_CallersOf(const ST_QUERY *q, int sid, int fid);
 std::vector<QueryCall> Query_UnlinkedCallsOf(const ST_QUERY *q, const char *text);
 
 // The definitions a call may mean, for going to its definition: none for a
-// call nothing was linked to; else the linked one first, then every other
-// definition that fits it alike (the linked one's scope and name, an
-// argument count that fits the call), in SID, FID order.
+// call nothing was linked to; the candidates the precise parser's linking
+// kept for a call that several definitions fit alike (the linked one
+// first); else the linked one first, then every other definition of the
+// linked one's scope and name whose argument count fits, in SID, FID order.
 std::vector<QueryFunction> Query_DefinitionsOf(const ST_QUERY *q, const QueryCall &call);
 
 // The functions the lookup of a name takes, in SID, FID order: those whose

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/record_walk.h"
 #include "platform/codepage.h"
 #include "xref/query_internal.h"
 
@@ -182,8 +183,24 @@ std::vector<QueryFunction> Query_DefinitionsOf(const ST_QUERY *q, const QueryCal
   std::vector<QueryFunction> out;
   QueryFunction linked;
   if (!call.to_sid || !Query_Function(q, call.to_sid, call.to_fid, &linked)) return out;
+  // The precise parser's linking keeps the definitions a call fits alike.
+  long n = QueryNumber(q, call.sid, call.fid);
+  const ST_CALL *record = nullptr;
+  if (n >= 0) {
+    int index = 0;
+    ForEachCall(q->funcs[(size_t)n], [&](const ST_CALL *c) {
+      if (index++ != call.index) return WalkResult::kGoOn;
+      record = c;
+      return WalkResult::kStop;
+    });
+  }
+  if (record && record->how && record->how->candidate_count > 1) {
+    for (int i = 0; i < record->how->candidate_count; i++)
+      if (const ST_FUNC *f = record->how->candidates[i]) out.push_back(QueryFunctionOf(f));
+    return out;
+  }
   out.push_back(linked);
-  // Those of the linked one's scope and name: what the link chose among.
+  // Else those of the linked one's scope and name: what the link chose among.
   std::string text = std::string(linked.scope) + linked.name;
   for (const QueryFunction &f : Query_FunctionsNamed(q, text.c_str())) {
     bool fits = f.argc < 0 || call.argc < 0 || f.argc == call.argc;

@@ -9,6 +9,8 @@
 
 #include <cstddef>
 
+struct ST_FUNC;
+
 // One row of the Function List.
 struct FunctionRow {
   int sid;             // SID of its source
@@ -42,6 +44,11 @@ struct CallRow {
   const char *to_name;     // its name, "" when none
   int line;                // 0-based line of the called name
   int column;              // bytes before the called name in that line of the text as read
+  // A call that several definitions fit alike (the precise parser's linking
+  // only): how many, and each of them, the linked one first (the analysis
+  // records, valid as long as the texts); 0 and null otherwise.
+  int candidate_count;
+  ST_FUNC *const *candidates;
 };
 
 // Where an analysis job delivers its rows. Calls come from the worker thread,
