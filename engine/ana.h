@@ -229,6 +229,14 @@ int ANA_SourceCreate(const char *path);
 // 200 ms. Returns the number of sources added; paths that cannot be
 // registered are skipped.
 int ANA_SourceCreateAll(ProgressSink *window, CB *paths);
+// Analyses source s again (see source_reload.cpp): from bytes, len bytes as
+// a file's (the encoding detected and converted as when its file is read),
+// or from its file when bytes is null. Its functions, classes and calls are
+// replaced; its SID stays, its functions have no numbers until the next
+// function list, and calls of other sources that reached its old functions
+// point at freed records until they are linked again. No analysis threads
+// may run. 1 parsed; 0 when there is no text (s then has no functions).
+int ANA_SourceReload(ST_SOURCE *s, const char *bytes, int len);
 // Frees every source with its text, functions and calls; the list is empty.
 // An ANA_EXEC that pointed into it must be begun again. func_index still
 // refers to the freed records until the next function list refills it.

@@ -42,6 +42,8 @@ struct AppState {
 };
 
 AppState g_app;
+// The next start opens the two log channels (AppSetLogs).
+int g_logs_on = 1;
 // The language named on the command line (velmora-cli --lang); "" for the
 // setting UI_LANG. Main thread only.
 char g_language_option[16];
@@ -84,8 +86,10 @@ int AppStartCollecting(const char *ini_path, int n, const char *const *paths,
 
   LoadConfiguration(g_app.settings[0] ? g_app.settings : nullptr);
   UseUiLanguage(g_app.program, g_language_option[0] ? g_language_option : g_config.UI_LANG);
-  LogOpen(0, "debug");
-  LogOpen(1, "result");
+  if (g_logs_on) {
+    LogOpen(0, "debug");
+    LogOpen(1, "result");
+  }
   InitGraphTools();
   InstallExtHooks();
   LoadExtensionSettings(g_app.ext_settings[0] ? g_app.ext_settings : nullptr);
@@ -162,6 +166,10 @@ void AppStop(void) {
   TQ_MidiClose();
   MessagesClear();
   _MEMCHECK();
+}
+
+void AppSetLogs(int on) {
+  g_logs_on = on ? 1 : 0;
 }
 
 void AppSetLanguageOption(const char *value) {

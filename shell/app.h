@@ -34,6 +34,11 @@ int AppCollected(const char **failure);
 // register them again (shell only).
 int AppTakeRegisteredSources(void);
 
+// Whether the next start opens the log files (1, the default) or leaves both
+// channels closed, so that nothing is written to the desktop (a program that
+// writes logs only when asked). Before AppStart; never fails.
+void AppSetLogs(int on);
+
 // Shutdown, on the main thread: stops a running worker, releases
 // ProjectFiles, the analyzer, the graph buffers and the MIDI output, then
 // writes the leak report (_MEMCHECK) as the very last trace output.

@@ -114,38 +114,6 @@ int StopOrEscape() {
   return 1;
 }
 
-// The analysis job's port calls, as above.
-int Current() {
-  return !Stopping() && g_job.p.main_window ? g_job.p.main_window->CurrentView() : 0;
-}
-void Drops(int on) {
-  if (!Stopping() && g_job.p.main_window) g_job.p.main_window->AcceptDrops(on);
-}
-void Redraw() {
-  if (!Stopping() && g_job.p.main_window) g_job.p.main_window->Repaint();
-}
-void Detail(const char *text) {
-  if (!Stopping() && g_job.p.progress) g_job.p.progress->SetDetail(text);
-}
-void FuncBar(int p) {
-  if (!Stopping() && g_job.p.progress) g_job.p.progress->SetFunctionProgress(p);
-}
-void SourceBar(int p) {
-  if (!Stopping() && g_job.p.progress) g_job.p.progress->SetSourceProgress(p);
-}
-void PassLine(int n) {
-  if (!Stopping() && g_job.p.progress) g_job.p.progress->SetPass(n);
-}
-void PhaseLine(int k) {
-  if (!Stopping() && g_job.p.progress) g_job.p.progress->SetPhase(k);
-}
-// A status text of ours, formatted with numbers.
-void StatusF(const char *format, int a, int b) {
-  char text[160];
-  FormatText(text, sizeof text, format, a, b);
-  Status(text);
-}
-
 void ReleasePaths() {
   MemFree(g_job.p.paths);
   g_job.p.paths = nullptr;
@@ -256,11 +224,14 @@ void ParseSource() {
     if (strcmp(MessageBuffer, name) != 0) CopyText(MessageBuffer, sizeof MessageBuffer, name);
     Detail(MessageBuffer);
   }
+  const ST_SOURCE *current =
+      g_job.exec.cur_source ? (const ST_SOURCE *)g_job.exec.cur_source->data : nullptr;
   for (;;) {
     r = ANA_Exec(&g_job.exec, g_job.p.progress, MessageBuffer, 0);
     if (r < 0 || r > 100 || Stopping()) break;
     FuncBar(r);  // the current source's progress
   }
+  if (r == ANA_EXEC_SOURCE_DONE) NoteParsed(current);
   if (Stopping()) return;
   Detail(MessageBuffer);
   if (r == ANA_EXEC_STOPPED || r == ANA_EXEC_NO_SOURCE) {  // the analysis ended
@@ -307,7 +278,7 @@ void LinkOneSource() {
   int bar;
   if (r == ANA_LINK_NOTHING_LEFT) {
     LogFlush();
-    JobState = JobStep::FinishAnalysis;
+    JobState = g_job.updating ? JobStep::FinishUpdate : JobStep::FinishAnalysis;
     bar = 100;
   } else {
     bar = g_job.count > 0 ? std::min(100, r * 100 / g_job.count) : 0;
@@ -401,6 +372,12 @@ bool Turn(JobStep step, unsigned *pause) {
     case JobStep::AskRender:
       AskRender();
       break;
+    case JobStep::UpdateSources:
+      UpdateSources();
+      break;
+    case JobStep::FinishUpdate:
+      FinishUpdate();
+      break;
     default:
       JobState = JobStep::Idle;  // no such step: end
       break;
@@ -418,6 +395,7 @@ void WorkerMain(void *) {
   ANA_ExecRelease(&g_job.exec);
   LogFlush();
   ReleasePaths();
+  DropChanges();
 }
 
 }  // namespace

@@ -173,17 +173,25 @@ void BuildIndex() {
 }
 
 // The definition a call reaches: the last candidate in the caller's source,
-// else the first candidate.
+// else the first candidate. Entries come in registration (SID, FID) order
+// after a function list; a source analysed again registers its functions at
+// the end of their buckets, so the order is read from the numbers instead.
 ST_FUNC *FindByBucketWalk(const char *key, const ST_CALL *call, int caller_sid) {
   ST_FUNC *found = nullptr;
   CB *bucket = HASH2_Search(ANA.func_index, key, 0);
   if (!bucket) return nullptr;
+  auto before = [](const ST_FUNC *a, const ST_FUNC *b) {
+    return a->sid < b->sid || (a->sid == b->sid && a->fid < b->fid);
+  };
   CB_ForEach<ST_HASH2_ENTRY>(*bucket, [&](const ST_HASH2_ENTRY *entry) {
     ST_FUNC *f = (ST_FUNC *)entry->record;
     if (!f || f->scope_hash != call->scope_hash || f->name_hash != call->name_hash ||
         !ArgcMatches(f->argc, call->argc) || !TextsMatch(f, call))
       return;
-    if (!found || f->sid == caller_sid) found = f;
+    bool mine = f->sid == caller_sid, found_mine = found && found->sid == caller_sid;
+    if (!found || (mine && (!found_mine || before(found, f))) ||
+        (!mine && !found_mine && before(f, found)))
+      found = f;
   });
   return found;
 }
@@ -371,6 +379,27 @@ void LinkStartAhead(void) {
   // The calls of the sources ahead are resolved by the analysis threads.
   if (g_index_ready) pool_start(CB_Next(&ANA.sources, nullptr), &kLinking);
   g_link_started = true;
+}
+
+ST_FUNC *ANA_ResolveCall(ST_CALL *call) {
+  if (!call) return nullptr;
+  SetHashes(call);
+  call->to_sid = call->to_fid = 0;
+  call->to_func = nullptr;
+  if (!ANA.func_index) return nullptr;
+  // The statement parser's rule straight away: asking the records which
+  // linker they want walks every source, once per call.
+  char key[528];
+  size_t n = CopyText(key, sizeof key, call->scope);
+  n += CopyText(key + n, sizeof key - n, ":");
+  CopyText(key + n, sizeof key - n, call->name);
+  ST_FUNC *found = FindByBucketWalk(key, call, call->caller ? call->caller->sid : 0);
+  if (found) {
+    call->to_sid = found->sid;
+    call->to_fid = found->fid;
+    call->to_func = found;
+  }
+  return found;
 }
 
 int ANA_LinkCall(ST_CALL *call, ResultsSink *sink) {

@@ -64,4 +64,18 @@ struct ResultsSink {
   virtual void AddCallRows(const CallRow *rows, size_t n) = 0;
   // The Called value of function rows first .. first + n - 1 (list order).
   virtual void SetCalled(size_t first, const int *called, size_t n) = 0;
+  // 1 when the sink wants each source's functions as soon as it is parsed,
+  // before anything is numbered (SourceParsed); the lists never need them.
+  virtual int TakesParsed() { return 0; }
+  // The functions of the source at path (native) just parsed, in definition
+  // order, the done-th of total sources; sid and fid are 0 (not numbered
+  // yet), called 0.
+  virtual void SourceParsed(const char *path, const FunctionRow *rows, size_t n, int done,
+                            int total) {
+    (void)path;
+    (void)rows;
+    (void)n;
+    (void)done;
+    (void)total;
+  }
 };
