@@ -7,22 +7,24 @@
 #include <cstdio>
 #include <cstring>
 
-#include "xref/json_text.h"
+#include "foundation/messages.h"
 #include "foundation/text.h"
 #include "platform/codepage.h"
 #include "platform/sys.h"
 #include "platform/terminal.h"
+#include "xref/json_text.h"
 #include "xref/list_columns.h"
 #include "xref/row_text.h"
 
 namespace {
 
-// Phase captions of the progress window, Shift_JIS.
+// Phase captions of the progress window, Shift_JIS, looked up in the message
+// catalogue when drawn.
 // "≪ 解析ソース取込中 ≫", "≪ ソース解析中 ≫", "≪ 関数関連付け中 ≫"
 const char kPhase0[] =
-    "\201\341 \211\360\220\315\203\134\201[\203X\216\346\215\236\222\206 \201\342";
-const char kPhase1[] = "\201\341 \203\134\201[\203X\211\360\220\315\222\206 \201\342";
-const char kPhase2[] = "\201\341 \212\326\220\224\212\326\230A\225t\202\257\222\206 \201\342";
+    N_("\201\341 \211\360\220\315\203\134\201[\203X\216\346\215\236\222\206 \201\342");
+const char kPhase1[] = N_("\201\341 \203\134\201[\203X\211\360\220\315\222\206 \201\342");
+const char kPhase2[] = N_("\201\341 \212\326\220\224\212\326\230A\225t\202\257\222\206 \201\342");
 
 enum { kDrawEveryMs = 200 };
 
@@ -120,6 +122,10 @@ void TerminalFront::ShowWarning(const char *text) {
   WriteErr("velmora: " + TerminalSafe(t, "\n") + "\n");
 }
 
+std::string TerminalFront::StatusShown() const {
+  return Shown(status.c_str());
+}
+
 void TerminalFront::Warning(const std::string &utf8) {
   warnings++;
   ClearProgress();
@@ -134,11 +140,19 @@ void TerminalFront::Note(const std::string &utf8) {
 // A note, not a warning: the analysis itself went through, so the exit
 // status stays what it was.
 void TerminalFront::SourceLost(const char *path, const char *function, int line) {
-  Note(std::string(path) + ": ends inside " + SjisToUtf8(function) + " (line " +
-       std::to_string(line) + "): definitions after it may be missing");
+  Note(FormatString(MsgUtf8("%s: ends inside %s (line %d): definitions after it may be missing"),
+                    path, SjisToUtf8(function).c_str(), line));
 }
 
-void TerminalFront::SetStatusText(const char *) {}
+void TerminalFront::SourceFellBack(const char *path, const char *text) {
+  Note(std::string(path) + ": " + Shown(text));
+}
+
+// Kept, not shown: the terminal has no status line, but a job that ends
+// early says in it what its results hold.
+void TerminalFront::SetStatusText(const char *text) {
+  status = text ? text : "";
+}
 void TerminalFront::SelectView(int view) {
   view_ = view;
 }
@@ -210,12 +224,15 @@ void TerminalFront::Draw(int force) {
   if (!force && ever_drawn_ && (uint32_t)(now - last_draw_) < kDrawEveryMs) return;
   last_draw_ = now;
   ever_drawn_ = 1;
-  const char *caption = phase_ == 0 ? kPhase0 : phase_ == 1 ? kPhase1 : phase_ == 2 ? kPhase2 : "";
+  const char *caption = phase_ == 0   ? Msg(kPhase0)
+                        : phase_ == 1 ? Msg(kPhase1)
+                        : phase_ == 2 ? Msg(kPhase2)
+                                      : "";
   char pass[16] = "";
   if (pass_ >= 0) FormatText(pass, sizeof pass, "%d", pass_);
   char line[1024];
-  FormatText(line, sizeof line, "%s PASS : %s  Function : %3d%%  Source : %3d%%  %s", caption, pass,
-             fpct_, spct_, detail_.c_str());
+  FormatText(line, sizeof line, Msg("%s PASS : %s  Function : %3d%%  Source : %3d%%  %s"), caption,
+             pass, fpct_, spct_, detail_.c_str());
   if (bar_) {
     // Shift_JIS bytes are display columns: a double-byte character is wide.
     int cols = TerminalColumns(2);

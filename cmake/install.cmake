@@ -1,10 +1,21 @@
-# Install rules: `cmake --install` (and `make install`) lays out both programs,
+# Install rules: `cmake --install` (and `make install`) lays out the programs,
 # the sample settings, the desktop entry, the icons, the AppStream metainfo,
 # the manual pages, bash completion and the package documents below the
 # prefix, as freedesktop and Debian expect. An installed program finds the
 # sample relative to its own folder, so a copy extracted anywhere (DESTDIR, a
 # scratch root) works as it would under /usr.
 include(GNUInstallDirs)
+
+# A build folder that had the precise parser and lost it on a later configure
+# (another HOME, a cache folder removed) would install programs that quietly
+# read every source with the statement parser: refused before anything is
+# copied (cmake/tree_sitter.cmake explains the way out).
+if(VELMORA_PRECISE_LOST)
+  install(CODE "message(FATAL_ERROR \"Not installed: this build had the precise parser and has \"
+                \"lost it (no grammars in ${VELMORA_GRAMMAR_DIR}). Run scripts/fetch-grammars and \"
+                \"build again, or configure with -DVELMORA_WITHOUT_PRECISE=ON to install without \"
+                \"it.\")")
+endif()
 
 set(VELMORA_PACKAGING ${CMAKE_SOURCE_DIR}/packaging)
 set(VELMORA_APP_ID org.velmora.velmora)  # AppStream id, fixed once published
@@ -18,7 +29,7 @@ target_compile_definitions(velmora_shell PRIVATE VELMORA_SAMPLE_DIR_FROM_BIN="${
 # times in the gzip header, so every build gives the same bytes.
 find_program(VELMORA_GZIP gzip REQUIRED)
 set(velmora_gz_files)
-foreach(src man/velmora.1 man/velmora-cli.1 debian/changelog)
+foreach(src man/velmora.1 man/velmora-cli.1 man/velmora-lsp.1 debian/changelog)
   get_filename_component(name ${src} NAME)
   set(out ${CMAKE_BINARY_DIR}/packaging/${name}.gz)
   add_custom_command(OUTPUT ${out}
@@ -35,6 +46,11 @@ if(TARGET velmora-cli)
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${VELMORA_PACKAGING}/velmora-cli.bash-completion
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME velmora-cli)
+endif()
+if(TARGET velmora-lsp)
+  install(TARGETS velmora-lsp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/velmora-lsp.1.gz
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 if(TARGET velmora)
   install(TARGETS velmora RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

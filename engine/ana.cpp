@@ -191,6 +191,9 @@ int ANA_SourceCreateAll(ProgressSink *window, CB *paths) {
       }
     });
   }
+  // The precise parser sees through macros that open namespaces, wherever
+  // the project defines them.
+  if (g_config.PARSER) precise_collect_namespace_macros();
   return added;
 }
 
@@ -229,13 +232,21 @@ int ANA_GetFuncCount(void) {
   return total;
 }
 
-int ANA_PreciseParserBuiltIn(void) {
-  return precise_available();
-}
-
 int ANA_LostSourceCount(void) {
   int lost = 0;
   ForEachSource(
       [&lost](const ST_SOURCE *s) { lost += s->lost_in && s->status == SOURCE_COMPLETED; });
   return lost;
+}
+
+int ANA_PreciseBuiltIn(void) {
+  return precise_available();
+}
+
+int ANA_FellBackSourceCount(void) {
+  int n = 0;
+  ForEachSource([&n](const ST_SOURCE *s) {
+    n += s->fell_back != PreciseBudget::kNone && s->status == SOURCE_COMPLETED;
+  });
+  return n;
 }

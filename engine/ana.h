@@ -21,6 +21,15 @@ enum {
                       // gathered was incomplete)
 };
 
+// Which limit of the precise parser a source passed, so that the
+// statement parser read it instead.
+enum class PreciseBudget : int {
+  kNone = 0,  // read as asked
+  kSize,      // longer than the precise parser takes
+  kMemory,    // the parse would have held more memory than one source may
+  kTime,      // the parse would have taken longer than one source may
+};
+
 // Where a source stands in the analysis (ST_SOURCE.status).
 enum {
   SOURCE_PENDING = 0,     // registered, or being analysed
@@ -48,6 +57,9 @@ struct ST_SOURCE {
   // function's line (0-based) then.
   const char *lost_in;
   int lost_line;
+  // The precise parser was asked for and handed the source to the
+  // statement parser: which of its limits the source passed.
+  PreciseBudget fell_back;
 };
 
 struct ST_FUNC {
@@ -74,6 +86,14 @@ struct ST_FUNC {
   int member;           // 1: a member of the class its scope names
   int const_this;       // 1: a const member (its calls of overloads take the const one)
   const char *returns;  // the class its return type names, "n::A::" (precise parser), or null
+  // Precise parser, C++ only: each parameter's type as written, normalised
+  // ("const char*", "int", "A*"; "$T" a template parameter, "" not known),
+  // argc of them (one "" slot when none), or null (C, the statement
+  // parser); and 1 for a function template.
+  const char **param_types;
+  int templated;
+  const char *return_type;  // its return type, written as param_types are, or null
+  int returns_const;        // 1: it returns a const object, reference or pointee
   // Where it is in its source's text, beyond `line` (where its text starts,
   // the comment block above it included): its name and its closing brace.
   int name_line;    // 0-based line of the name
@@ -96,10 +116,24 @@ struct ST_CALL;
 // statement parser's never do, so it is a record apart that such calls go
 // without.
 struct ST_CALL_FORM {
-  int form;                // how the call names its target (CALL_...)
-  const char *receiver;    // obj.f(): the class obj is declared with, "n::A::", or null
-  const char *object;      // obj.f() with obj declared nowhere near: its name (a data member?)
+  int form;              // how the call names its target (CALL_...)
+  const char *receiver;  // obj.f(): the class obj is declared with, "n::A::", or null
+  const char *object;    // obj.f() with obj declared nowhere near: its name (a data member?)
+  // obj.m.f(), this->m.f(): the data member m of the class in receiver (obj's
+  // class, or the caller's for this) whose class f is looked for in, or null.
+  const char *member;
   const ST_CALL *through;  // g().f(): the call g() whose result f is called on, or null
+  // What the arguments visibly are, normalised as ST_FUNC.param_types ("" not
+  // known), argc of them, or null when none is known.
+  const char **arg_types;
+  // Per argument written as a call ("@" in arg_types), that call's record
+  // (else null); null when no argument is a call.
+  const ST_CALL **arg_calls;
+  int object_const;  // obj.f(): 1 obj is const, 0 it is not, -1 not known
+  // Set by linking when more than one definition fits equally: every one of
+  // them, the linked one (to_func) first; candidate_count 0 otherwise.
+  ST_FUNC **candidates;
+  int candidate_count;
 };
 
 struct ST_CALL {
@@ -125,13 +159,28 @@ inline int CallForm(const ST_CALL *c) {
   return c->how ? c->how->form : CALL_PLAIN;
 }
 
-// A class (struct, union) with a body, as the precise parser found it.
+// What an ST_CLASS record stands for.
+enum {
+  CLASS_RECORD = 0,      // a class, struct or union with a body
+  CLASS_INLINE_NS = 1,   // an inline namespace (its names are reached without it): scope only
+  CLASS_ENUMERATION = 2  // an enum: scope, and its enumerators as fields (name, enum's name)
+};
+
+// A class (struct, union) with a body, as the precise parser found it; or
+// another scope the linker needs to know of (kind).
 struct ST_CLASS {
+  int kind;             // CLASS_...
   const char *scope;    // the class as a scope, enclosing ones first: "n::A::" (interned)
   int base_count;       // classes named in its base list
   const char **bases;   // their names as written, as scopes ("B::", "ns::C::"), interned
   int field_count;      // data members declared with a class type (precise parser)
   const char **fields;  // per member its name, then its class as a scope ("impl_", "Impl::")
+  // Member functions declared in the body with default arguments (their
+  // definitions may leave the defaults out): names, and per name the
+  // parameters and the fewest arguments (2 ints each).
+  int default_count;
+  const char **default_names;
+  int *default_counts;
 };
 
 struct ST_ANA {
@@ -180,6 +229,14 @@ int ANA_SourceCreate(const char *path);
 // 200 ms. Returns the number of sources added; paths that cannot be
 // registered are skipped.
 int ANA_SourceCreateAll(ProgressSink *window, CB *paths);
+// Analyses source s again (see source_reload.cpp): from bytes, len bytes as
+// a file's (the encoding detected and converted as when its file is read),
+// or from its file when bytes is null. Its functions, classes and calls are
+// replaced; its SID stays, its functions have no numbers until the next
+// function list, and calls of other sources that reached its old functions
+// point at freed records until they are linked again. No analysis threads
+// may run. 1 parsed; 0 when there is no text (s then has no functions).
+int ANA_SourceReload(ST_SOURCE *s, const char *bytes, int len);
 // Frees every source with its text, functions and calls; the list is empty.
 // An ANA_EXEC that pointed into it must be begun again. func_index still
 // refers to the freed records until the next function list refills it.
@@ -222,14 +279,11 @@ void ANA_StopParsing(void);
 // The number of sources parsed to their end whose parse ended inside a
 // function body (lost_in set), as the last analysis left them.
 int ANA_LostSourceCount(void);
-// How source loading reads the first len bytes of a file: 0 Shift_JIS, 1
-// UTF-8, 2 UTF-16 (by its mark, either order), by the same rules as the
-// analysis, so a front that shows the file decodes it as it was analysed.
-int ANA_SourceEncoding(const char *bytes, int len);
-
-// 1 when this build has the precise front end (PARSER=1 reads with it), 0
-// when PARSER=1 falls back to the statement parser.
-int ANA_PreciseParserBuiltIn(void);
+// 1 when this build has the precise parser (PARSER=1 is honoured), else 0.
+int ANA_PreciseBuiltIn(void);
+// The number of sources of the last analysis that the precise parser handed
+// to the statement parser (fell_back set).
+int ANA_FellBackSourceCount(void);
 
 // What ANA_Exec returns in mode 0 besides the progress of the current source
 // (0..100, in percent of its bytes).

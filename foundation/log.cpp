@@ -9,9 +9,16 @@
 // links left) and the count is taken again from the file, so a file moved
 // away or deleted by the user is followed by a fresh one, as with a writer
 // that opens the file for every line.
+//
+// The logs of one desktop folder belong to one program at a time: the first
+// channel opened takes an advisory lock on the folder (flock; no file is
+// made), and a second instance that finds it held writes "<name>-<pid>.txt"
+// instead, so two runs never move or write each other's files. A file that passes 10 MiB moves to
+// "<name>.txt.[n]"; five of those are kept, the oldest going first.
 #include "foundation/log.h"
 #include "foundation/log_internal.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdarg>
 #include <cstdint>
@@ -55,6 +62,9 @@ struct LogState {
   Channel ch[2];         // channel 0 debug log, 1 result log
   int nest;              // indentation depth, 0..16
   char line[kLineSize];  // the line as written
+  int lock_fd;           // descriptor holding the output folder's log lock, or -1
+  int lock_state;        // 0 not tried, 1 ours (or none to be had), 2 another instance's
+  char lock_folder[VELMORA_PATH_MAX];  // the folder lock_state is about
 };
 
 std::mutex g_lock;
@@ -85,7 +95,7 @@ uint32_t Now() {
   uint32_t (*now)(void) = g_clock.load(std::memory_order_relaxed);
   return now ? now() : TickCount();
 }
-LogState g_log = {{{{0}, -1, 0, 0, 0, 0, {0}}, {{0}, -1, 0, 0, 0, 0, {0}}}, 0, {0}};
+LogState g_log = {{{{0}, -1, 0, 0, 0, 0, {0}}, {{0}, -1, 0, 0, 0, 0, {0}}}, 0, {0}, -1, 0, {0}};
 
 // Writes the buffered lines; after a failed write the file is looked at
 // with the next line (the lines are lost, as a line that cannot be written).
@@ -118,18 +128,6 @@ void CloseChannel(Channel &c) {
   Flush(c);
   CloseFd(c.fd);
   c.fd = -1;
-}
-
-// Moves path to the first free "<path>.[n]"; 1 moved.
-int MoveToRotated(const char *path) {
-  char target[VELMORA_PATH_MAX + 32];
-  for (int n = 1; n < 1000000; n++) {
-    FormatText(target, sizeof target, "%s.[%d]", path, n);
-    if (FileExists(target)) continue;
-    if (RenameNoReplace(path, target)) return 1;
-    if (!FileExists(target)) return 0;  // failed for another reason than a race
-  }
-  return 0;
 }
 
 int SameFile(const Channel &c, const FdInfo &info) {
@@ -241,9 +239,24 @@ void CleanLine(char *line, size_t len) {
   }
 }
 
-size_t Min(size_t a, size_t b) {
-  return a < b ? a : b;
+// Takes the output folder's log lock once per process and folder; 1 when
+// another instance holds it (this one then writes its logs under names of its own).
+int LogsOfAnother(const char *desk) {
+  if (g_log.lock_state != 0 && strcmp(g_log.lock_folder, desk) != 0) {
+    ReleaseFolderLock(g_log.lock_fd);  // the folder changed with the settings
+    g_log.lock_state = 0;
+  }
+  if (g_log.lock_state == 0) {
+    CopyText(g_log.lock_folder, sizeof g_log.lock_folder, desk);
+    FolderLock r = LockFolder(desk, &g_log.lock_fd);
+    g_log.lock_state = r == FolderLock::kBusy ? 2 : 1;
+    if (r == FolderLock::kBusy)
+      DebugPrint("LogOpen :Logs in use by another instance, this one's end in -%ld.txt\r\n",
+                 ProcessIdNumber());
+  }
+  return g_log.lock_state == 2;
 }
+
 }  // namespace
 
 namespace log_detail {
@@ -293,8 +306,9 @@ size_t BuildLine(char *line, const char *message, size_t len, int nest, int flag
                      t.hour, t.minute, t.second, t.millisecond);
     message_max = 2048;
   }
-  pos += CopyText(line + pos, Min(20, kLineSize - pos), indent);
-  pos += CopyText(line + pos, Min(message_max + 1, kLineSize - pos), message, (long)len);
+  pos += CopyText(line + pos, std::min<size_t>(20, kLineSize - pos), indent);
+  pos +=
+      CopyText(line + pos, std::min<size_t>(message_max + 1, kLineSize - pos), message, (long)len);
   CleanLine(line, pos);
   return pos;
 }
@@ -309,6 +323,11 @@ void LogOpen(int channel, const char *name) {
   c.path[0] = 0;
   char desk[VELMORA_PATH_MAX];
   if (!OutputFolder(desk, sizeof desk)) return;  // logging stays off
+  char own[300];
+  if (LogsOfAnother(desk)) {
+    FormatText(own, sizeof own, "%s-%ld", name, ProcessIdNumber());
+    name = own;
+  }
   char path[VELMORA_PATH_MAX + 8];
   size_t n = FormatText(path, sizeof path, "%s/%s.txt", desk, name);
   if (n >= VELMORA_PATH_MAX - 16) return;  // no room for the numbered names
@@ -453,6 +472,14 @@ void LogShutdown(void) {
     c.path[0] = 0;
   }
   g_log.nest = 0;
+  ReleaseFolderLock(g_log.lock_fd);
+  g_log.lock_fd = -1;
+  g_log.lock_state = 0;
+}
+
+int LogOfAnotherInstance(void) {
+  ChannelsLock guard;
+  return g_log.lock_state == 2;
 }
 
 int LogNestLevel(void) {

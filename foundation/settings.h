@@ -54,6 +54,9 @@ struct ST_CONFIG {
   // a relative path is taken from the settings file's folder); empty: the
   // desktop folder.
   char OUTPUT_DIR[1024];
+  // Language of the interface's messages: "ja" (built in), "en", "auto" (the
+  // locale's) or another code with a catalogue (shell/ui_language.h).
+  char UI_LANG[16];
 };
 
 // The settings in force.

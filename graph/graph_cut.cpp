@@ -47,9 +47,9 @@ size_t NodeIdAt(const char *p, const char *end) {
 enum class LineKind { kOther, kNode, kEdge };
 
 struct Line {
-  size_t at, len;   // where it is in the text (its line end excluded)
-  LineKind kind;    // what it states
-  std::string a, b; // the node (a), or the edge's ends (a -> b)
+  size_t at, len;    // where it is in the text (its line end excluded)
+  LineKind kind;     // what it states
+  std::string a, b;  // the node (a), or the edge's ends (a -> b)
 };
 
 Line ReadLine(const std::string &text, size_t at, size_t len) {

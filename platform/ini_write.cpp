@@ -75,9 +75,10 @@ Coding Decide(const std::string &raw, std::string *text, std::string *mark) {
 std::string Written(std::string v) {
   for (char &c : v)
     if (c == '\r' || c == '\n') c = ' ';
-  bool quote = !v.empty() && (IsBlank(v.front()) || IsBlank(v.back()) ||
-                              ((v.front() == '"' || v.front() == '\'') && v.size() >= 2 &&
-                               v.back() == v.front()));
+  bool quote =
+      !v.empty() &&
+      (IsBlank(v.front()) || IsBlank(v.back()) ||
+       ((v.front() == '"' || v.front() == '\'') && v.size() >= 2 && v.back() == v.front()));
   return quote ? "\"" + v + "\"" : v;
 }
 

@@ -40,9 +40,9 @@ void ChildrenWithoutOutput(void);
 // file of ours, removed at once and kept open, so what it writes can be read
 // afterwards and never blocks it, however long it runs.
 struct WatchedProcess {
-  long pid = -1;     // the process, -1 when it could not be started
-  int err_fd = -1;   // our end of its standard error, -1 when none
-  int error = 0;     // why it could not be started (0: it was)
+  long pid = -1;    // the process, -1 when it could not be started
+  int err_fd = -1;  // our end of its standard error, -1 when none
+  int error = 0;    // why it could not be started (0: it was)
 };
 // Starts args like StartProcessArgs (not hidden) with standard error into a
 // private file. *w describes it; pid -1 when it could not be started.

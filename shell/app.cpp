@@ -16,6 +16,8 @@
 #include "foundation/cb.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
+#include "foundation/messages.h"
+#include "foundation/settings.h"
 #include "foundation/text.h"
 #include "graph/graph.h"
 #include "platform/files.h"
@@ -25,6 +27,7 @@
 #include "shell/file_collect.h"
 #include "shell/file_places.h"
 #include "shell/paths.h"
+#include "shell/ui_language.h"
 #include "shell/worker.h"
 
 namespace {
@@ -35,11 +38,16 @@ struct AppState {
   char settings[VELMORA_PATH_MAX];          // settings file in force
   char ext_settings[VELMORA_PATH_MAX + 8];  // extension settings file
   int ana_created;                          // CreateANA succeeded
-  int registered;  // the collected sources are registered; the job must not do it again
+  int registered;           // the collected sources are registered; the job must not do it again
   FileStamp settings_read;  // the settings file as it was when last read
 };
 
 AppState g_app;
+// The next start opens the two log channels (AppSetLogs).
+int g_logs_on = 1;
+// The language named on the command line (velmora-cli --lang); "" for the
+// setting UI_LANG. Main thread only.
+char g_language_option[16];
 // The command line's collection while AppStartCollecting lets it run; only
 // the main thread starts and joins it.
 std::thread g_collector;
@@ -79,8 +87,11 @@ int AppStartCollecting(const char *ini_path, int n, const char *const *paths,
 
   LoadConfiguration(g_app.settings[0] ? g_app.settings : nullptr);
   g_app.settings_read = FileStampOf(g_app.settings);
-  LogOpen(0, "debug");
-  LogOpen(1, "result");
+  UseUiLanguage(g_app.program, g_language_option[0] ? g_language_option : g_config.UI_LANG);
+  if (g_logs_on) {
+    LogOpen(0, "debug");
+    LogOpen(1, "result");
+  }
   InitGraphTools();
   InstallExtHooks();
   LoadExtensionSettings(g_app.ext_settings[0] ? g_app.ext_settings : nullptr);
@@ -88,7 +99,7 @@ int AppStartCollecting(const char *ini_path, int n, const char *const *paths,
   if (n > 0 && paths) {
     ProjectFiles = CreateCB();
     if (!ProjectFiles) {
-      if (failure) *failure = "Memory Alloc error !";
+      if (failure) *failure = N_("Memory Alloc error !");
       return 0;
     }
     JobState = JobStep::RegisterSources;  // the main window starts the job
@@ -140,7 +151,7 @@ int AppCollected(const char **failure) {
   JoinCollector();
   if (g_app.ana_created) return 1;
   JobState = JobStep::Idle;
-  if (failure) *failure = "CreateANA error !";
+  if (failure) *failure = N_("CreateANA error !");
   return 0;
 }
 
@@ -155,6 +166,7 @@ void AppStop(void) {
   g_app.ana_created = 0;
   FreeGraphTools();
   TQ_MidiClose();
+  MessagesClear();
   _MEMCHECK();
 }
 
@@ -167,13 +179,36 @@ int AppReloadSettings(int force) {
   LoadConfiguration(g_app.settings);
   g_app.settings_read = now;
   // The logs follow the output folder; where it stayed they go on as they are.
-  if (OutputFolder(after, sizeof after) != had || strcmp(before, after) != 0) {
+  if (g_logs_on && (OutputFolder(after, sizeof after) != had || strcmp(before, after) != 0)) {
     LogFlush();
     LogOpen(0, "debug");
     LogOpen(1, "result");
   }
   InitGraphTools();
   return 1;
+}
+
+void AppSetLogs(int on) {
+  g_logs_on = on ? 1 : 0;
+}
+
+void AppSetLanguageOption(const char *value) {
+  CopyText(g_language_option, sizeof g_language_option, value ? value : "");
+}
+
+void AppUseEarlyLanguage(const char *ini_path) {
+  char program[VELMORA_PATH_MAX];
+  ProgramPath(program, sizeof program);
+  if (g_language_option[0]) {
+    UseUiLanguage(program, g_language_option);
+    return;
+  }
+  FilePlaces places;
+  FindFilePlaces(program, ini_path, &places);
+  char value[sizeof g_config.UI_LANG] = "ja";
+  if (places.settings[0])
+    IniGetString(places.settings, "CONFIG", "UI_LANG", "ja", value, sizeof value);
+  UseUiLanguage(program, value[0] ? value : "ja");
 }
 
 const char *AppSettingsPath(void) {

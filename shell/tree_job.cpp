@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "foundation/log.h"
+#include "foundation/messages.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
 #include "graph/graph.h"
@@ -54,7 +55,7 @@ void ExpandTree() {
   Pause(g_worker_timing.settle_ms);
   if (r < 0) {
     Warn(g_job.p.main_window, kInterrupted);
-    CopyText(g_job.end_status, sizeof g_job.end_status, kStoppedTree);
+    CopyText(g_job.end_status, sizeof g_job.end_status, Msg(kStoppedTree));
     g_job.tree_cut = 1;
   }
   JobState = JobStep::StartRenderer;
@@ -65,14 +66,14 @@ void StartRenderers() {
     int s = GraphFileSize();
     if (s > 0) {
       const char *msg = s > kHugeGraph ? kGraphHuge : s > kLargeGraph ? kGraphLarge : kGraphSmall;
-      CopyText(MessageBuffer, sizeof MessageBuffer, msg);
+      CopyText(MessageBuffer, sizeof MessageBuffer, Msg(msg));
       WaitText(MessageBuffer);
     }
   }
   Pause(g_worker_timing.short_ms);
   if (g_job.p.render && !g_job.p.no_picture) RunRenderer();
-  g_job.svg_running = g_job.p.render && g_job.p.in_window &&
-                      RunSvgRenderer(g_job.p.callers, g_job.p.graph_depth);
+  g_job.svg_running =
+      g_job.p.render && g_job.p.in_window && RunSvgRenderer(g_job.p.callers, g_job.p.graph_depth);
   JobState = JobStep::WaitForRenderer;
 }
 
@@ -90,7 +91,7 @@ void StartRenderer() {
     // Minutes of layout and a picture nobody can read: ask first.
     g_render_yes = 0;
     EscapePressed();  // only a press from now on answers
-    FormatText(MessageBuffer, sizeof MessageBuffer, kAskRender, nodes);
+    FormatText(MessageBuffer, sizeof MessageBuffer, Msg(kAskRender), nodes);
     Status(MessageBuffer);
     WaitQuestion(MessageBuffer);
     JobState = JobStep::AskRender;
@@ -102,13 +103,13 @@ void StartRenderer() {
 void AskRender() {
   if (g_render_yes.exchange(0)) {
     // The question is answered: the status line says what goes on now.
-    FormatText(MessageBuffer, sizeof MessageBuffer, kRenderingLarge, g_job.nodes);
+    FormatText(MessageBuffer, sizeof MessageBuffer, Msg(kRenderingLarge), g_job.nodes);
     Status(MessageBuffer);
     StartRenderers();
   } else if (EscapePressed()) {
     g_job.p.render = 0;  // no picture, no viewer
     ForgoGraphPicture();
-    FormatText(g_job.end_status, sizeof g_job.end_status, kNotRendered, g_job.nodes);
+    FormatText(g_job.end_status, sizeof g_job.end_status, Msg(kNotRendered), g_job.nodes);
     JobState = JobStep::ShowPicture;
   }
 }
@@ -130,7 +131,7 @@ unsigned WaitRenderer() {
     g_job.svg_running = 0;
     Pause(g_worker_timing.short_ms);
     Warn(g_job.p.main_window, kInterrupted);
-    Status(kStoppedRender);
+    Status(Msg(kStoppedRender));
     TreeEnded(0);
     JobState = JobStep::Idle;
   }
@@ -142,7 +143,7 @@ void ShowTree() {
   // Every picture name taken: the tree has no picture, and the user is told.
   bool no_name = g_job.p.render && graph_enabled && GraphNoFreePicture();
   Status(g_job.end_status[0] ? g_job.end_status
-         : no_name           ? kNoPictureName
+         : no_name           ? Msg(kNoPictureName)
                              : StatusText(2 + VIEW_RESULT));
   TreeEnded(g_job.tree_cut ? 0 : 1);
   Pause(g_worker_timing.show_ms);

@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/record_walk.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
+#include "foundation/messages.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
 #include "foundation/trace.h"
@@ -20,6 +20,7 @@
 #include "platform/thread.h"
 #include "shell/file_collect.h"
 #include "shell/job_texts.h"
+#include "shell/source_notes.h"
 #include "shell/worker_internal.h"
 #include "shell/worker_job.h"
 #include "xref/callers.h"
@@ -29,7 +30,7 @@
 std::atomic<JobStep> JobState{JobStep::Idle};
 CB *ProjectFiles = nullptr;
 char MessageBuffer[260];
-const char kAllocError[] = "Memory Alloc Error!";
+const char kAllocError[] = N_("Memory Alloc Error!");
 
 const WorkerTiming kDesktopTiming = {16, PAUSE_YIELD, 500, 100, 200, 64};
 const WorkerTiming kHeadlessTiming = {0, 0, 0, 0, 0, 0};
@@ -42,6 +43,7 @@ ThreadHandle g_thread = nullptr;       // the worker thread, until joined
 std::atomic<int> g_stop{0};            // shutdown asks the loop to leave
 std::atomic<unsigned> g_paused_ms{0};  // slept in pauses since WorkerStart
 int g_fail_next_start = 0;             // test hook
+std::atomic<int> g_link_stopped{0};    // the last analysis job's linking was stopped
 
 }  // namespace
 
@@ -74,7 +76,7 @@ void PauseRest(unsigned ms, uint32_t start) {
 }
 
 // Port calls of the worker: a missing window ignores them, and so does a
-// worker asked to stop for shutdown. Warnings go through Warn.
+// worker asked to stop for shutdown. Warnings go through Warn; other texts arrive translated.
 void Status(const char *text) {
   if (!Stopping() && g_job.p.main_window) g_job.p.main_window->SetStatusText(text);
 }
@@ -97,7 +99,7 @@ void TreeEnded(int complete) {
 const char *StatusText(int k) {
   if (k < 0) k = 0;
   if (k > 4) k = 4;
-  return g_config.STAT_MESS[k];
+  return Msg(g_config.STAT_MESS[k]);
 }
 
 }  // namespace worker_job
@@ -113,38 +115,6 @@ int StopOrEscape() {
   if (!EscapePressed()) return 0;
   g_job.escaped = 1;
   return 1;
-}
-
-// The analysis job's port calls, as above.
-int Current() {
-  return !Stopping() && g_job.p.main_window ? g_job.p.main_window->CurrentView() : 0;
-}
-void Drops(int on) {
-  if (!Stopping() && g_job.p.main_window) g_job.p.main_window->AcceptDrops(on);
-}
-void Redraw() {
-  if (!Stopping() && g_job.p.main_window) g_job.p.main_window->Repaint();
-}
-void Detail(const char *text) {
-  if (!Stopping() && g_job.p.progress) g_job.p.progress->SetDetail(text);
-}
-void FuncBar(int p) {
-  if (!Stopping() && g_job.p.progress) g_job.p.progress->SetFunctionProgress(p);
-}
-void SourceBar(int p) {
-  if (!Stopping() && g_job.p.progress) g_job.p.progress->SetSourceProgress(p);
-}
-void PassLine(int n) {
-  if (!Stopping() && g_job.p.progress) g_job.p.progress->SetPass(n);
-}
-void PhaseLine(int k) {
-  if (!Stopping() && g_job.p.progress) g_job.p.progress->SetPhase(k);
-}
-// A status text of ours, formatted with numbers.
-void StatusF(const char *format, int a, int b) {
-  char text[160];
-  FormatText(text, sizeof text, format, a, b);
-  Status(text);
 }
 
 void ReleasePaths() {
@@ -202,7 +172,7 @@ void CollectOnePath() {
     // (the files collected so far) stays open and the views stay empty.
     ReleasePaths();
     char text[160];
-    FormatText(text, sizeof text, kStoppedCollecting, ProjectFiles ? ProjectFiles->count : 0);
+    FormatText(text, sizeof text, Msg(kStoppedCollecting), ProjectFiles ? ProjectFiles->count : 0);
     StopByEscape(text);
     return;
   }
@@ -249,16 +219,6 @@ void RegisterSources() {
   JobState = JobStep::ParseSource;
 }
 
-// Every source parsed to its end inside a function body, to the main
-// window, in source order.
-void ReportLostSources() {
-  if (Stopping() || !g_job.p.main_window) return;
-  ForEachSource([](const ST_SOURCE *s) {
-    if (s->lost_in && s->status == SOURCE_COMPLETED)
-      g_job.p.main_window->SourceLost(s->path, s->lost_in, s->lost_line + 1);
-  });
-}
-
 void ParseSource() {
   int r;
   // The detail line names the source being parsed from its first slice on
@@ -267,20 +227,24 @@ void ParseSource() {
     if (strcmp(MessageBuffer, name) != 0) CopyText(MessageBuffer, sizeof MessageBuffer, name);
     Detail(MessageBuffer);
   }
+  const ST_SOURCE *current =
+      g_job.exec.cur_source ? (const ST_SOURCE *)g_job.exec.cur_source->data : nullptr;
   for (;;) {
     r = ANA_Exec(&g_job.exec, g_job.p.progress, MessageBuffer, 0);
     if (r < 0 || r > 100 || Stopping()) break;
     FuncBar(r);  // the current source's progress
   }
+  if (r == ANA_EXEC_SOURCE_DONE) NoteParsed(current);
   if (Stopping()) return;
   Detail(MessageBuffer);
   if (r == ANA_EXEC_STOPPED || r == ANA_EXEC_NO_SOURCE) {  // the analysis ended
     LogFlush();
-    ReportLostSources();
+    // Sources that ended inside a function or went to the statement parser.
+    if (!Stopping()) ReportSourceNotes(g_job.p.main_window);
   }
   if (r == ANA_EXEC_STOPPED) {
     char text[160];
-    FormatText(text, sizeof text, kStoppedParsing, g_job.i - 1, g_job.count);
+    FormatText(text, sizeof text, Msg(kStoppedParsing), g_job.i - 1, g_job.count);
     StopByEscape(text);
   } else if (r == ANA_EXEC_SOURCE_DONE) {
     g_job.i++;
@@ -300,7 +264,7 @@ void MakeLists() {
   ANA_MakeFunctionList(Results());
   g_job.count = ANA_BeginCallList();
   LogFlush();
-  CopyText(MessageBuffer, sizeof MessageBuffer, "set ID.");
+  CopyText(MessageBuffer, sizeof MessageBuffer, Msg("set ID."));
   Detail(MessageBuffer);
   FuncBar(0);
   SourceBar(100);
@@ -310,14 +274,14 @@ void MakeLists() {
 }
 
 void LinkOneSource() {
-  CopyText(MessageBuffer, sizeof MessageBuffer, "link Function.");
+  CopyText(MessageBuffer, sizeof MessageBuffer, Msg("link Function."));
   Detail(MessageBuffer);
   PhaseLine(2);
   int r = ANA_LinkNextSource(Results());
   int bar;
   if (r == ANA_LINK_NOTHING_LEFT) {
     LogFlush();
-    JobState = JobStep::FinishAnalysis;
+    JobState = g_job.updating ? JobStep::FinishUpdate : JobStep::FinishAnalysis;
     bar = 100;
   } else {
     bar = g_job.count > 0 ? std::min(100, r * 100 / g_job.count) : 0;
@@ -341,15 +305,13 @@ void FinishAnalysis() {
   ANA_UpdateCalledColumn(Results());
   PauseRest(g_worker_timing.short_ms, start);
   Redraw();
-  int lost = ANA_LostSourceCount();
   if (g_job.link_stopped) {
-    StatusF(kStoppedLinking, g_job.i, g_job.count);
-  } else if (lost > 0) {
-    char text[sizeof g_config.STAT_MESS[0] + 96];
-    FormatText(text, sizeof text, kLostSources, StatusText(2 + Current()), lost);
-    Status(text);
+    g_link_stopped = 1;
+    StatusF(Msg(kStoppedLinking), g_job.i, g_job.count);
   } else {
-    Status(StatusText(2 + Current()));
+    char text[sizeof g_config.STAT_MESS[0] + 320];
+    StatusWithNotes(StatusText(2 + Current()), text, sizeof text);
+    Status(text);
   }
   if (ANA_GetFuncCount() == 0) {
     Warn(g_job.p.main_window, kNoFunctions);
@@ -413,6 +375,12 @@ bool Turn(JobStep step, unsigned *pause) {
     case JobStep::AskRender:
       AskRender();
       break;
+    case JobStep::UpdateSources:
+      UpdateSources();
+      break;
+    case JobStep::FinishUpdate:
+      FinishUpdate();
+      break;
     default:
       JobState = JobStep::Idle;  // no such step: end
       break;
@@ -430,12 +398,13 @@ void WorkerMain(void *) {
   ANA_ExecRelease(&g_job.exec);
   LogFlush();
   ReleasePaths();
+  DropChanges();
 }
 
 }  // namespace
 
 void Warn(MainWindowPort *main, const char *text) {
-  if (main && !Stopping()) main->ShowWarning(text);
+  if (main && !Stopping()) main->ShowWarning(Msg(text));
 }
 
 void ReturnToIdle(MainWindowPort *main, bool wait_box_open, bool progress_open) {
@@ -465,6 +434,7 @@ int WorkerStart(const WorkerParams *params) {
   g_job.p = p;
   g_stop.store(0);
   g_paused_ms.store(0);
+  g_link_stopped.store(0);
   bool started = false;
   if (g_fail_next_start) {
     g_fail_next_start = 0;
@@ -504,6 +474,10 @@ int WorkerAsksToRender(void) {
 
 void AnswerRender(void) {
   if (WorkerAsksToRender()) g_render_yes = 1;
+}
+
+int WorkerLinkingStopped(void) {
+  return g_link_stopped.load();
 }
 
 void WorkerFailNextStart(int on) {

@@ -37,6 +37,8 @@ enum class JobStep : int {
   WaitForRenderer = 13,  // poll the renderer once per turn; Escape gives up waiting
   ShowPicture = 14,      // open the picture in the viewer and set the status
   AskRender = 15,        // a large graph: wait for the user's Enter (render) or Escape (not)
+  UpdateSources = 16,    // update job: analyse the changed sources again
+  FinishUpdate = 17,     // update job: done once the project is linked again
 };
 
 // The job state; any step but Idle means a job runs.
@@ -78,6 +80,8 @@ extern WorkerTiming g_worker_timing;
 // the last WorkerStart (yields not counted); any thread. For measurements.
 unsigned WorkerPausedMs(void);
 
+struct SourceChanges;  // what an update job changes (shell/update_job.cpp)
+
 // The start record of one job, copied by the worker when it starts.
 struct WorkerParams {
   MainWindowPort *main_window;  // owner of warnings, target of AcceptDrops
@@ -114,6 +118,9 @@ struct WorkerParams {
   int view_only = 0;
   // Analysis job from the command line: the sources are registered already.
   int registered = 0;
+  // Update job: the sources to analyse again; owned by the worker from the
+  // start, released when the job ends.
+  SourceChanges *changes = nullptr;
 };
 
 // Graphs with more nodes than this are rendered only when the user agrees
@@ -130,9 +137,9 @@ struct ShellFront {
   ResultsSink *results = nullptr;                          // the list rows
   void (*tree_nodes)(const TreeNodeInfo *node) = nullptr;  // every tree node, or null
   int render = 1;                                          // call trees are rendered (desktop: 1)
-  int view = 1;       // rendered pictures are opened in the viewer (desktop: 1)
-  int in_window = 0;  // an SVG of each graph for the Graph tab (desktop: 1)
-  int ask_large = 0;  // large graphs wait for the user's answer (desktop: 1)
+  int view = 1;         // rendered pictures are opened in the viewer (desktop: 1)
+  int in_window = 0;    // an SVG of each graph for the Graph tab (desktop: 1)
+  int ask_large = 0;    // large graphs wait for the user's answer (desktop: 1)
   int graph_depth = 0;  // depth of the Graph tab's graphs (0: all)
   int no_picture = 0;   // no picture file on the desktop (the Graph tab is the viewer)
 };
@@ -162,6 +169,10 @@ int WorkerAsksToRender(void);
 // The user's Enter to that question: the graph is rendered. Any thread;
 // nothing when no question is open. Escape (EscapeRequest) answers no.
 void AnswerRender(void);
+
+// 1 when Escape stopped the linking of the last analysis job (its call links
+// and the Called column are partial), else 0; read once the job has ended.
+int WorkerLinkingStopped(void);
 
 // Test hook: when on, the next WorkerStart fails as if no thread could be made.
 void WorkerFailNextStart(int on);

@@ -16,6 +16,7 @@
 #include "graph/graph.h"
 #include "platform/keys.h"
 #include "platform/sys.h"
+#include "foundation/messages.h"
 #include "shell/requests.h"
 #include "shell/worker.h"
 #include "ui/desktop_settings.h"
@@ -30,9 +31,9 @@ OpenDialogHandler g_open_handler;
 
 // A key shown in a menu without being bound there: the key is handled
 // where it acts (a view, the key filter), and binding it twice would make
-// it ambiguous.
+// it ambiguous. The text is one of the catalogue's.
 QString WithKey(const char *text, const char *key) {
-  return QString::fromUtf8(text) + QLatin1Char('\t') + QString::fromLatin1(key);
+  return UiText(text) + QLatin1Char('\t') + QString::fromLatin1(key);
 }
 
 }  // namespace
@@ -44,12 +45,12 @@ void SetOpenDialogHandler(OpenDialogHandler handler) {
 QStringList AskPaths(QWidget *owner, bool folder) {
   if (g_open_handler) return g_open_handler(owner, folder);
   if (folder) {
-    QString dir = QFileDialog::getExistingDirectory(owner, QStringLiteral("Open Folder"));
+    QString dir = QFileDialog::getExistingDirectory(owner, UiText("Open Folder"));
     return dir.isEmpty() ? QStringList() : QStringList{dir};
   }
-  return QFileDialog::getOpenFileNames(owner, QStringLiteral("Open Files"), QString(),
-                                       QStringLiteral("C and C++ sources (*.c *.cpp *.h);;"
-                                                      "All files (*)"));
+  return QFileDialog::getOpenFileNames(owner, UiText("Open Files"), QString(),
+                                       UiText("C and C++ sources (*.c *.cpp *.h);;"
+                                              "All files (*)"));
 }
 
 QAction *MainWindow::AddCommand(QMenu *menu, const QString &text, int id, const QKeySequence &key) {
@@ -66,13 +67,12 @@ QAction *MainWindow::AddCommand(QMenu *menu, const QString &text, int id, const 
 }
 
 void MainWindow::BuildMenus() {
-  QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
-  AddCommand(file, QStringLiteral("Open &Folder..."), CMD_OPEN_FOLDER, QKeySequence::Open);
-  AddCommand(file, QStringLiteral("Open F&iles..."), CMD_OPEN_FILES,
+  QMenu *file = menuBar()->addMenu(UiText("&File"));
+  AddCommand(file, UiText("Open &Folder..."), CMD_OPEN_FOLDER, QKeySequence::Open);
+  AddCommand(file, UiText("Open F&iles..."), CMD_OPEN_FILES,
              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
-  reanalyse_ =
-      AddCommand(file, QStringLiteral("&Re-analyse"), CMD_REANALYSE, QKeySequence(Qt::Key_F5));
-  recent_ = file->addMenu(QStringLiteral("Re&cent"));
+  reanalyse_ = AddCommand(file, UiText("&Re-analyse"), CMD_REANALYSE, QKeySequence(Qt::Key_F5));
+  recent_ = file->addMenu(UiText("Re&cent"));
   recent_->setObjectName(QStringLiteral("recentMenu"));
   // Paths may go while the program runs: the entries are looked at anew.
   connect(recent_, &QMenu::aboutToShow, this, &MainWindow::FillRecentMenu);
@@ -82,12 +82,12 @@ void MainWindow::BuildMenus() {
   list_files_ =
       AddCommand(file, WithKey("&List Files in the Trace", "F4"), CMD_LIST_FILES, QKeySequence());
   file->addSeparator();
-  quit_ = AddCommand(file, QStringLiteral("&Quit."), CMD_QUIT, QKeySequence(Qt::CTRL | Qt::Key_Q));
+  quit_ = AddCommand(file, UiText("&Quit."), CMD_QUIT, QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-  QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
-  back_ = AddCommand(view, QStringLiteral("&Back"), CMD_BACK, QKeySequence(Qt::ALT | Qt::Key_Left));
-  forward_ = AddCommand(view, QStringLiteral("&Forward"), CMD_FORWARD,
-                        QKeySequence(Qt::ALT | Qt::Key_Right));
+  QMenu *view = menuBar()->addMenu(UiText("&View"));
+  back_ = AddCommand(view, UiText("&Back"), CMD_BACK, QKeySequence(Qt::ALT | Qt::Key_Left));
+  forward_ =
+      AddCommand(view, UiText("&Forward"), CMD_FORWARD, QKeySequence(Qt::ALT | Qt::Key_Right));
   view->addSeparator();
   // The key filter switches tabs (also Ctrl+PgDn and Ctrl+PgUp).
   AddCommand(view, WithKey("&Next Tab", "Ctrl+Tab"), CMD_NEXT_TAB, QKeySequence());
@@ -104,25 +104,25 @@ void MainWindow::BuildMenus() {
   music_ = AddCommand(view, WithKey("&MIDI Notes On/Off", "F12"), CMD_MUSIC, QKeySequence());
   music_->setCheckable(true);
   // Back and Forward as buttons too, with their keys in the tooltips.
-  QToolBar *bar = addToolBar(QStringLiteral("Navigation"));
+  QToolBar *bar = addToolBar(UiText("Navigation"));
   bar->setObjectName(QStringLiteral("navigationBar"));
   bar->setMovable(false);
   back_->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
   forward_->setIcon(style()->standardIcon(QStyle::SP_ArrowForward));
-  back_->setToolTip(QStringLiteral("Back to the previous tree (Alt+Left)"));
-  forward_->setToolTip(QStringLiteral("Forward to the next tree (Alt+Right)"));
+  back_->setToolTip(UiText("Back to the previous tree (Alt+Left)"));
+  forward_->setToolTip(UiText("Forward to the next tree (Alt+Right)"));
   bar->addAction(back_);
   bar->addAction(forward_);
   UpdateHistoryActions();
 
   // The context menu's commands, on the function of the view shown.
-  QMenu *function = menuBar()->addMenu(QStringLiteral("F&unction"));
+  QMenu *function = menuBar()->addMenu(UiText("F&unction"));
   function_menu_ = function;
   AddCommand(function, WithKey("&Tree", "Enter"), CMD_TREE, QKeySequence());
   AddCommand(function, WithKey("&Callers", "Shift+Enter"), CMD_CALLERS, QKeySequence());
-  AddCommand(function, QStringLiteral("&view Function."), CMD_VIEW_FUNCTION,
+  AddCommand(function, UiText("&view Function."), CMD_VIEW_FUNCTION,
              QKeySequence(Qt::CTRL | Qt::Key_E));
-  AddCommand(function, QStringLiteral("view Source"), CMD_VIEW_SOURCE,
+  AddCommand(function, UiText("view Source"), CMD_VIEW_SOURCE,
              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
   AddCommand(function, UiText("&Go to Definition"), CMD_GO_TO_DEFINITION,
              QKeySequence(Qt::CTRL | Qt::Key_B));
@@ -135,10 +135,9 @@ void MainWindow::BuildMenus() {
     connect(m->menu(), &QMenu::aboutToShow, this, &MainWindow::UpdateMenuStates);
   UpdateMenuStates();
 
-  QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
-  AddCommand(help, QStringLiteral("List &Colours"), CMD_LEGEND,
-             QKeySequence(Qt::SHIFT | Qt::Key_F1));
-  AddCommand(help, QStringLiteral("&About"), CMD_ABOUT, QKeySequence(Qt::Key_F1));
+  QMenu *help = menuBar()->addMenu(UiText("&Help"));
+  AddCommand(help, UiText("List &Colours"), CMD_LEGEND, QKeySequence(Qt::SHIFT | Qt::Key_F1));
+  AddCommand(help, UiText("&About"), CMD_ABOUT, QKeySequence(Qt::Key_F1));
 }
 
 void MainWindow::UpdateMenuStates() {
@@ -210,7 +209,7 @@ void MainWindow::Reanalyse() {
     return;
   }
   if (paths_.isEmpty()) {
-    views_->SetStatusText("Nothing to analyse again: open a folder or files first (Ctrl+O)");
+    views_->SetStatusText(Msg("Nothing to analyse again: open a folder or files first (Ctrl+O)"));
     return;
   }
   // The same paths again: the project they made goes without a question.
@@ -402,9 +401,8 @@ void MainWindow::ShowMenu(const FunctionTarget &target, const QPoint &global) {
     if (!key.isEmpty()) a->setShortcut(key);
     return a;
   };
-  add(QStringLiteral("&view Function."), CMD_VIEW_FUNCTION, QKeySequence(Qt::CTRL | Qt::Key_E));
-  add(QStringLiteral("view Source"), CMD_VIEW_SOURCE,
-      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+  add(UiText("&view Function."), CMD_VIEW_FUNCTION, QKeySequence(Qt::CTRL | Qt::Key_E));
+  add(UiText("view Source"), CMD_VIEW_SOURCE, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
   add(UiText("&Go to Definition"), CMD_GO_TO_DEFINITION, QKeySequence(Qt::CTRL | Qt::Key_B));
   add(UiText("Show in the &Source Tab"), CMD_SHOW_SOURCE, QKeySequence(Qt::CTRL | Qt::Key_U));
   menu.addSeparator();

@@ -81,8 +81,7 @@ unsigned SavedHandSizedColumns(int list) {
 }
 
 void SaveWindowState(const QByteArray &geometry, const QList<int> &function_widths,
-                     const QList<int> &call_widths, unsigned function_hand,
-                     unsigned call_hand) {
+                     const QList<int> &call_widths, unsigned function_hand, unsigned call_hand) {
   QSettings s = Store();  // written once, when it goes
   s.setValue(QStringLiteral("window/geometry"), geometry);
   s.setValue(ColumnsKey(VIEW_FUNCTIONS), Widths(function_widths));

@@ -34,7 +34,6 @@ unsigned SavedHandSizedColumns(int list);
 // of them the user sized by hand (masks per list), with one write of the
 // file (closing the window).
 void SaveWindowState(const QByteArray &geometry, const QList<int> &function_widths,
-                     const QList<int> &call_widths, unsigned function_hand,
-                     unsigned call_hand);
+                     const QList<int> &call_widths, unsigned function_hand, unsigned call_hand);
 // Forgets everything (tests start from a first run).
 void ForgetDesktopSettings();

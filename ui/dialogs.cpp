@@ -14,6 +14,8 @@
 
 #include <algorithm>
 
+#include "engine/ana.h"
+#include "foundation/messages.h"
 #include "foundation/text.h"
 #include "platform/sys.h"
 #include "ui/pictures.h"
@@ -101,11 +103,11 @@ void CenterOver(QWidget *owner, QWidget *box) {
 QString ProgressWindow::PhaseCaption(int k) {
   switch (k) {
     case 0:
-      return QStringLiteral("≪ 解析ソース取込中 ≫");
+      return UiText("≪ 解析ソース取込中 ≫");
     case 1:
-      return QStringLiteral("≪ ソース解析中 ≫");
+      return UiText("≪ ソース解析中 ≫");
     case 2:
-      return QStringLiteral("≪ 関数関連付け中 ≫");
+      return UiText("≪ 関数関連付け中 ≫");
     default:
       return QString();
   }
@@ -124,11 +126,11 @@ ProgressWindow::ProgressWindow(QWidget *owner, int phase) : QWidget(owner, Feedb
                  true, "pass");
   detail_ = Static(this, du, 53, 25, 186, 13, QString(), Qt::AlignLeft | Qt::AlignVCenter, true,
                    "detail");
-  Static(this, du, 7, 46, 39, 10, QStringLiteral("Function : "), Qt::AlignRight | Qt::AlignVCenter,
-         false, nullptr);
+  Static(this, du, 7, 46, 39, 10, UiText("Function : "), Qt::AlignRight | Qt::AlignVCenter, false,
+         nullptr);
   function_ = Bar(this, du, 46, 45, 193, 12, "functionBar");
-  Static(this, du, 7, 62, 39, 12, QStringLiteral("Source : "), Qt::AlignRight | Qt::AlignVCenter,
-         false, nullptr);
+  Static(this, du, 7, 62, 39, 12, UiText("Source : "), Qt::AlignRight | Qt::AlignVCenter, false,
+         nullptr);
   source_ = Bar(this, du, 46, 62, 193, 12, "sourceBar");
   stop_ = new QPushButton(UiText("Stop"), this);
   stop_->setObjectName(QStringLiteral("stopButton"));
@@ -137,7 +139,7 @@ ProgressWindow::ProgressWindow(QWidget *owner, int phase) : QWidget(owner, Feedb
   stop_->setFocusPolicy(Qt::NoFocus);  // Enter and Space stay the window's
   connect(stop_, &QPushButton::clicked, this, &ProgressWindow::StopAsked);
 
-  pass_->setText(QStringLiteral("PASS : "));
+  pass_->setText(UiText("PASS : "));
   detail_->clear();
   SetPhase(phase);
   CenterOver(owner, this);
@@ -150,7 +152,7 @@ void ProgressWindow::SetSourcePos(int percent) {
   source_->setValue(qBound(0, percent, 100));
 }
 void ProgressWindow::SetPass(int n) {
-  pass_->setText(QStringLiteral("PASS : %1").arg(n));
+  pass_->setText(UiText("PASS : %1").arg(n));
 }
 
 void ProgressWindow::SetDetail(const char *sjis) {
@@ -208,13 +210,13 @@ WaitBoxWindow::WaitBoxWindow(QWidget *owner, const QString &text)
   text_height_ = text_->height();
   box_height_ = height();
   box_width_ = width();
-  lower_[0] = Static(this, du, 16, 37, 23, 9, QStringLiteral("About"),
-                     Qt::AlignRight | Qt::AlignVCenter, false, nullptr);
+  lower_[0] = Static(this, du, 16, 37, 23, 9, UiText("About"), Qt::AlignRight | Qt::AlignVCenter,
+                     false, nullptr);
   seconds_ = Static(this, du, 41, 37, 30, 9, QString(), Qt::AlignCenter, true, "seconds");
   seconds_->setAutoFillBackground(true);
   lower_[1] = seconds_;
-  lower_[2] = Static(this, du, 74, 37, 19, 9, QStringLiteral("[sec]"),
-                     Qt::AlignLeft | Qt::AlignVCenter, false, nullptr);
+  lower_[2] = Static(this, du, 74, 37, 19, 9, UiText("[sec]"), Qt::AlignLeft | Qt::AlignVCenter,
+                     false, nullptr);
   for (int i = 0; i < 3; i++) lower_top_[i] = lower_[i]->y();
   auto button = [this](const char *text, const char *name, const char *tip) {
     QPushButton *b = new QPushButton(UiText(text), this);
@@ -223,9 +225,11 @@ WaitBoxWindow::WaitBoxWindow(QWidget *owner, const QString &text)
     b->setFocusPolicy(Qt::NoFocus);  // Enter answers through the key filter
     return b;
   };
-  stop_ = button("Stop", "stopButton", "Stops the tree or its graph, as Escape does");
-  render_ = button("Render", "renderButton", "Renders the graph however long it takes (Enter)");
-  leave_ = button("Leave unrendered", "leaveButton", "Shows the tree without its graph (Escape)");
+  stop_ = button(N_("Stop"), "stopButton", N_("Stops the tree or its graph, as Escape does"));
+  render_ = button(N_("Render"), "renderButton",
+                   N_("Renders the graph however long it takes (Enter)"));
+  leave_ = button(N_("Leave unrendered"), "leaveButton",
+                  N_("Shows the tree without its graph (Escape)"));
   connect(stop_, &QPushButton::clicked, this, &WaitBoxWindow::StopAsked);
   connect(render_, &QPushButton::clicked, this, &WaitBoxWindow::RenderAsked);
   connect(leave_, &QPushButton::clicked, this, &WaitBoxWindow::LeaveAsked);
@@ -340,13 +344,13 @@ void WaitBoxWindow::closeEvent(QCloseEvent *event) {
 
 QString AboutBox::ProductLine() {
   char line[128];
-  FormatText(line, sizeof line, "%s %s\nbuild %s", kProduct, kVersion, kBuildDate);
-  return QString::fromLatin1(line);
+  FormatText(line, sizeof line, Msg("%s %s\nbuild %s"), kProduct, kVersion, kBuildDate);
+  return FromSjis(line);
 }
 
 AboutBox::AboutBox(QWidget *owner) : QDialog(owner) {
   setObjectName(QStringLiteral("aboutBox"));
-  setWindowTitle(QStringLiteral("About"));
+  setWindowTitle(UiText("About"));
   setFont(DialogFont(QStringLiteral("MS P Gothic"), 10));
   DialogUnits du(font());
   setFixedSize(du.Rect(0, 0, 143, 103).size());
@@ -357,8 +361,11 @@ AboutBox::AboutBox(QWidget *owner) : QDialog(owner) {
   icon->setGeometry(ir.x(), ir.y(), 32, 32);
   product_ = Static(this, du, 5, 28, 133, 19, ProductLine(), Qt::AlignHCenter | Qt::AlignTop, false,
                     "product");
-  Static(this, du, 5, 49, 133, 29, QString(), Qt::AlignHCenter | Qt::AlignTop, false, "note");
-  QPushButton *ok = new QPushButton(QStringLiteral("OK"), this);
+  note_ = Static(this, du, 5, 49, 133, 29,
+                 ANA_PreciseBuiltIn() ? UiText("Precise parser: built in")
+                                      : UiText("Precise parser: not built in"),
+                 Qt::AlignHCenter | Qt::AlignTop, false, "note");
+  QPushButton *ok = new QPushButton(UiText("OK"), this);
   ok->setObjectName(QStringLiteral("ok"));
   ok->setGeometry(du.Rect(47, 82, 50, 14));
   ok->setDefault(true);
@@ -368,6 +375,10 @@ AboutBox::AboutBox(QWidget *owner) : QDialog(owner) {
 
 QString AboutBox::ProductText() const {
   return product_->text();
+}
+
+QString AboutBox::NoteText() const {
+  return note_->text();
 }
 
 // ---------------------------------------------------------------------------
@@ -381,17 +392,17 @@ struct LegendEntry {
 };
 // The colours of ListModel::data.
 const LegendEntry kLegend[] = {
-    {QColor(160, 255, 176), "Function List: a function that some call reaches"},
-    {QColor(128, 176, 255), "Function List: a function no call reaches"},
-    {QColor(255, 255, 160), "Call List: a call linked to its definition"},
-    {QColor(224, 224, 224), "Call List: a call no analysed source defines"},
+    {QColor(160, 255, 176), N_("Function List: a function that some call reaches")},
+    {QColor(128, 176, 255), N_("Function List: a function no call reaches")},
+    {QColor(255, 255, 160), N_("Call List: a call linked to its definition")},
+    {QColor(224, 224, 224), N_("Call List: a call no analysed source defines")},
 };
 
 }  // namespace
 
 ColourLegend::ColourLegend(QWidget *owner) : QDialog(owner) {
   setObjectName(QStringLiteral("colourLegend"));
-  setWindowTitle(QStringLiteral("List Colours"));
+  setWindowTitle(UiText("List Colours"));
   QGridLayout *grid = new QGridLayout(this);
   int row = 0;
   for (const LegendEntry &e : kLegend) {
@@ -403,10 +414,10 @@ ColourLegend::ColourLegend(QWidget *owner) : QDialog(owner) {
     pal.setColor(QPalette::Window, e.colour);
     swatch->setPalette(pal);
     grid->addWidget(swatch, row, 0);
-    grid->addWidget(new QLabel(QString::fromLatin1(e.meaning), this), row, 1);
+    grid->addWidget(new QLabel(UiText(e.meaning), this), row, 1);
     row++;
   }
-  QPushButton *ok = new QPushButton(QStringLiteral("OK"), this);
+  QPushButton *ok = new QPushButton(UiText("OK"), this);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   grid->addWidget(ok, row, 1, Qt::AlignRight);
@@ -415,6 +426,6 @@ ColourLegend::ColourLegend(QWidget *owner) : QDialog(owner) {
 QStringList ColourLegend::Lines() const {
   QStringList out;
   for (const LegendEntry &e : kLegend)
-    out << e.colour.name() + QLatin1Char(' ') + QString::fromLatin1(e.meaning);
+    out << e.colour.name() + QLatin1Char(' ') + UiText(e.meaning);
   return out;
 }

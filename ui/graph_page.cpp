@@ -21,8 +21,9 @@ GraphPage::GraphPage(QWidget *parent) : QWidget(parent) {
   depth_->addItem(UiText("3 levels"), 3);
   depth_->addItem(UiText("All levels"), 0);
   depth_->setCurrentIndex(3);
-  depth_->setToolTip(UiText("How many levels below the root the Graph tab draws; the tree "
-                            "and the logs always hold them all"));
+  depth_->setToolTip(
+      UiText("How many levels below the root the Graph tab draws; the tree "
+             "and the logs always hold them all"));
   depth_->setFocusPolicy(Qt::TabFocus);
   connect(depth_, QOverload<int>::of(&QComboBox::activated), this,
           [this](int) { Q_EMIT DepthChosen(Depth()); });

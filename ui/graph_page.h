@@ -23,8 +23,7 @@ class GraphPage : public QWidget {
   void SetDepth(int depth);
   // The title line: the root's name, calls or callers, the nodes shown of
   // all, the depth shown of all (depth 0: all).
-  void SetTitle(const QString &root, bool callers, int shown, int nodes, int depth,
-                int max_depth);
+  void SetTitle(const QString &root, bool callers, int shown, int nodes, int depth, int max_depth);
   // No graph: no title.
   void ClearTitle();
   QString Title() const;
@@ -39,7 +38,7 @@ class GraphPage : public QWidget {
   void DepthChosen(int depth);
 
  private:
-  QLabel *title_;      // the line over the graph
-  QComboBox *depth_;   // 1, 2, 3, all
-  GraphView *view_;    // the graph
+  QLabel *title_;     // the line over the graph
+  QComboBox *depth_;  // 1, 2, 3, all
+  GraphView *view_;   // the graph
 };

@@ -19,6 +19,7 @@
 
 #include "graph/graph.h"
 #include "ui/focus_frame.h"
+#include "ui/qtext.h"
 
 namespace {
 
@@ -81,7 +82,7 @@ int GraphView::Load(const QString &path) {
   QSvgRenderer *r = svg.isEmpty() ? nullptr : new QSvgRenderer(svg);
   if (!r || !r->isValid()) {
     delete r;
-    ShowText(QStringLiteral("The graph cannot be shown: %1").arg(path));
+    ShowText(UiText("The graph cannot be shown: %1").arg(path));
     return 0;
   }
   Clear();
@@ -185,7 +186,7 @@ int GraphView::MarkRoot(const QString &node_id) {
     pen.setCosmetic(true);
     root_mark_ = scene()->addRect(QRectF(), pen);
     root_mark_->setZValue(0.5);  // under the selection's frame
-    root_mark_->setToolTip(QStringLiteral("Root"));
+    root_mark_->setToolTip(UiText("Root"));
   }
   root_mark_->setRect(root_rect_.adjusted(-5, -5, 5, 5));
   root_mark_->show();

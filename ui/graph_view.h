@@ -100,16 +100,16 @@ class GraphView : public QGraphicsView {
   void ReadNodes(const QByteArray &svg);
   const Node *NodeAt(const QPointF &scene) const;
 
-  QSvgRenderer *renderer_ = nullptr;         // the picture, or none
-  QGraphicsSvgItem *item_ = nullptr;         // its item in the scene
-  QGraphicsRectItem *mark_ = nullptr;        // frame of the selected node
-  QGraphicsRectItem *root_mark_ = nullptr;   // frame of the root
-  QRectF root_rect_;                         // the root's node, or empty
+  QSvgRenderer *renderer_ = nullptr;             // the picture, or none
+  QGraphicsSvgItem *item_ = nullptr;             // its item in the scene
+  QGraphicsRectItem *mark_ = nullptr;            // frame of the selected node
+  QGraphicsRectItem *root_mark_ = nullptr;       // frame of the root
+  QRectF root_rect_;                             // the root's node, or empty
   std::vector<std::pair<QString, QRectF>> ids_;  // every node by its id
-  QGraphicsSimpleTextItem *text_ = nullptr;  // the text shown instead of a picture
-  QString file_;                             // the SVG shown
-  std::vector<Node> nodes_;                  // function nodes, in drawing order
-  int sel_sid_ = 0, sel_fid_ = 0;            // the selected node's function
-  QPoint press_;                             // where the left button went down
-  bool pressed_ = false;                     // it is down
+  QGraphicsSimpleTextItem *text_ = nullptr;      // the text shown instead of a picture
+  QString file_;                                 // the SVG shown
+  std::vector<Node> nodes_;                      // function nodes, in drawing order
+  int sel_sid_ = 0, sel_fid_ = 0;                // the selected node's function
+  QPoint press_;                                 // where the left button went down
+  bool pressed_ = false;                         // it is down
 };

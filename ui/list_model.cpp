@@ -34,8 +34,9 @@ size_t Len(const char *s) {
 
 // The tooltip of a LineNo cell: what the number is, and where the name is.
 QString LineTip(const FunctionRow &f) {
-  return UiText("LineNo %1 counts from 0: the function's text (its comment included) starts "
-                "on line %2 as an editor counts; its name is on line %3.")
+  return UiText(
+             "LineNo %1 counts from 0: the function's text (its comment included) starts "
+             "on line %2 as an editor counts; its name is on line %3.")
       .arg(f.line)
       .arg(f.line + 1)
       .arg(f.name_line + 1);

@@ -1,6 +1,7 @@
-// The main window (see mainwindow.h): its creation, the key filter, drops,
-// the feedback windows and closing. Commands and menus are in commands.cpp,
-// trees and their history in navigation.cpp, the ports in window_ports.cpp.
+// The main window (see mainwindow.h): its creation, the key filter, drops
+// and closing. Commands and menus are in commands.cpp, trees and their
+// history in navigation.cpp, the ports in window_ports.cpp, the progress
+// window and the wait box in feedback_windows.cpp.
 #include "ui/mainwindow.h"
 
 #include <QApplication>
@@ -10,6 +11,8 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -17,12 +20,14 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpacerItem>
 #include <QTableView>
 #include <QUrl>
 
 #include <vector>
 
 #include "ext/ext_settings.h"
+#include "foundation/messages.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
 #include "foundation/trace.h"
@@ -47,6 +52,21 @@ const char kTitle[] = "Velmora Ver 0.10";
 WarningHandler g_warning_handler;
 ConfirmHandler g_confirm_handler;
 StopQuitHandler g_stop_quit_handler;
+
+// A message box is as wide as its text, and the title bar cut a short box's
+// title ("Warning") to a few letters. In a translated interface the box is
+// made wide enough for its whole title beside the title bar's buttons; the
+// built-in interface keeps its boxes as they always were.
+void KeepTitleWhole(QMessageBox *box) {
+  if (MessagesCount() == 0) return;
+  QGridLayout *grid = qobject_cast<QGridLayout *>(box->layout());
+  if (!grid) return;
+  // The title bar's font is the window manager's: allow a quarter more than
+  // the box's own, and room for the icon and the buttons.
+  int need = QFontMetrics(box->font()).horizontalAdvance(box->windowTitle()) * 5 / 4 + 160;
+  grid->addItem(new QSpacerItem(need, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                grid->rowCount(), 0, 1, grid->columnCount());
+}
 
 // Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PgDn, Ctrl+PgUp.
 bool SwitchesTab(const QKeyEvent *k) {
@@ -108,7 +128,8 @@ void ShowWarningBox(QWidget *owner, const QString &text) {
     g_warning_handler(owner, text);
     return;
   }
-  QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::Ok, owner);
+  QMessageBox box(QMessageBox::Warning, UiText("Warning"), text, QMessageBox::Ok, owner);
+  KeepTitleWhole(&box);
   box.exec();
 }
 
@@ -119,10 +140,10 @@ void SetStopQuitHandler(StopQuitHandler handler) {
 StopAnswer AskStopJob(QWidget *owner, const QString &text, const QString &stop_text) {
   if (g_stop_quit_handler)
     return g_stop_quit_handler(owner, text) ? StopAnswer::kStop : StopAnswer::kCancel;
-  QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::NoButton,
-                  owner);
+  QMessageBox box(QMessageBox::Warning, UiText("Warning"), text, QMessageBox::NoButton, owner);
   box.setObjectName(QStringLiteral("stopQuestion"));
   QPushButton *stop = box.addButton(stop_text, QMessageBox::AcceptRole);
+  KeepTitleWhole(&box);
   box.addButton(QMessageBox::Cancel);
   box.setDefaultButton(stop);
   // A question about a job that has ended is none: it closes itself.
@@ -146,6 +167,7 @@ bool AskConfirmation(QWidget *owner, const QString &caption, const QString &text
   // platform's box of that kind.
   QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok | QMessageBox::Cancel);
   box.setWindowModality(Qt::ApplicationModal);
+  KeepTitleWhole(&box);
   return box.exec() == QMessageBox::Ok;
 }
 
@@ -176,7 +198,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent) {
           [this](const QByteArray &sjis, int argc) { NameCallersRequest(sjis, argc); });
   connect(views_, &ViewsPanel::NotDefined, this, [this](const QString &name) {
     views_->SetStatusText(
-        ToSjis(QStringLiteral("%1 is not defined in the analysed code").arg(name)).c_str());
+        ToSjis(UiText("%1 is not defined in the analysed code").arg(name)).c_str());
   });
   RestoreState();
 
@@ -217,7 +239,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent) {
   connect(views_->Graph(), &GraphView::GraphMenu, this, &MainWindow::ShowGraphMenu);
   depth_timer_.setInterval(50);
   connect(&depth_timer_, &QTimer::timeout, this, &MainWindow::FinishDepthRender);
-  SetStatus(g_config.STAT_MESS[0]);
+  SetStatus(Msg(g_config.STAT_MESS[0]));
 }
 
 MainWindow::~MainWindow() {
@@ -235,7 +257,7 @@ const char *MainWindow::StatusFor(int view) {
   int k = 2 + view;
   if (k < 0) k = 0;
   if (k > 4) k = 4;
-  return g_config.STAT_MESS[k];
+  return Msg(g_config.STAT_MESS[k]);
 }
 
 void MainWindow::Start(const QStringList &paths) {
@@ -281,8 +303,8 @@ void MainWindow::DropPaths(const QStringList &paths) {
   setFocus();
   activateWindow();
   if (ProjectIsOpen()) {
-    if (!AskConfirmation(nullptr, QStringLiteral("Confirm."),
-                         QStringLiteral("現在展開中のプロジェクトを破棄して宜しいですか？")))
+    if (!AskConfirmation(nullptr, UiText("Confirm."),
+                         UiText("現在展開中のプロジェクトを破棄して宜しいですか？")))
       return;
     DiscardProject();
     views_->ClearViews();
@@ -306,85 +328,6 @@ void MainWindow::DropPaths(const QStringList &paths) {
   QMetaObject::invokeMethod(
       this, [this] { FillRecentMenu(); }, Qt::QueuedConnection);
   RequestAnalysis(ptrs.data(), n);
-}
-
-int MainWindow::OpenProgress() {
-  if (progress_) DestroyProgress();
-  progress_port_.Reset();
-  ProgressWindow *w = new ProgressWindow(this, 0);
-  progress_ = w;
-  HookFeedbackWindow(w);
-  connect(w, &ProgressWindow::StopAsked, this, [] {
-    if (WorkerBusy()) EscapeRequest();
-  });
-  w->show();
-  w->raise();
-  w->activateWindow();
-  progress_timer_.start();
-  return 1;
-}
-
-int MainWindow::OpenWait(const QString &text) {
-  if (wait_) CloseWait();
-  QString t = text;
-  t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-  WaitBoxWindow *w = new WaitBoxWindow(this, t);
-  wait_ = w;
-  HookFeedbackWindow(w);
-  connect(w, &WaitBoxWindow::StopAsked, this, [] {
-    if (WorkerBusy()) EscapeRequest();
-  });
-  // The answers to the question before a large render, as Enter and Escape.
-  connect(w, &WaitBoxWindow::RenderAsked, this, [] { AnswerRender(); });
-  connect(w, &WaitBoxWindow::LeaveAsked, this, [] {
-    if (WorkerAsksToRender()) EscapeRequest();
-  });
-  w->show();
-  w->raise();
-  w->activateWindow();
-  return 1;
-}
-
-void MainWindow::HookFeedbackWindow(QWidget *box) {
-  // Quit and Re-analyse keep their keys while a feedback window has them.
-  if (quit_) box->addAction(quit_);
-  if (reanalyse_) box->addAction(reanalyse_);
-}
-
-template <typename Box>
-void MainWindow::LetGo(QPointer<Box> &slot, bool finish) {
-  if (!slot) return;
-  Box *w = slot;
-  slot = nullptr;
-  TakeBackActivation(w);
-  if (finish)
-    w->Finish();
-  else
-    w->hide();
-  w->deleteLater();
-}
-
-void MainWindow::CloseProgress() {
-  progress_timer_.stop();
-  views_->FitColumns();  // the lists are full now
-  if (progress_) progress_port_.ApplyTo(progress_);
-  LetGo(progress_, true);
-}
-
-void MainWindow::DestroyProgress() {
-  progress_timer_.stop();
-  progress_port_.Reset();
-  if (!shut_down_) views_->FitColumns();
-  LetGo(progress_, false);
-}
-
-void MainWindow::CloseWait() {
-  LetGo(wait_, true);
-}
-
-void MainWindow::TakeBackActivation(QWidget *box) {
-  // The keys go back to the window the box took them from, not elsewhere.
-  if (!shut_down_ && QApplication::activeWindow() == box) activateWindow();
 }
 
 void MainWindow::SetDropsAccepted(bool on) {

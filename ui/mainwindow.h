@@ -29,8 +29,8 @@ enum {
   CMD_VIEW_FUNCTION = 40002,
   CMD_ABOUT = 40003,
   CMD_VIEW_SOURCE = 40004,
-  CMD_CALLERS = 40005,  // "Callers" of the function shown
-  CMD_TREE = 40006,     // its call tree
+  CMD_CALLERS = 40005,           // "Callers" of the function shown
+  CMD_TREE = 40006,              // its call tree
   CMD_GO_TO_DEFINITION = 40007,  // the editor at its name (a call's: the called function's)
   CMD_SHOW_SOURCE = 40008,       // the Source tab on it
   CMD_OPEN_FOLDER = 40010,
@@ -45,7 +45,7 @@ enum {
   CMD_ZOOM_IN = 40025,
   CMD_ZOOM_OUT = 40026,
   CMD_FIT = 40027,
-  CMD_MUSIC = 40028,  // F12
+  CMD_MUSIC = 40028,         // F12
   CMD_SAVE_PICTURE = 40029,  // the graph shown, as a picture file
   CMD_SETTINGS = 40014,      // the Settings dialog
   CMD_LEGEND = 40030,
@@ -104,6 +104,7 @@ class MainPort : public MainWindowPort {
   void ShowGraph(const char *svg_path) override;
   void TreeDone(int complete) override;
   void SourceLost(const char *path, const char *function, int line) override;
+  void SourceFellBack(const char *path, const char *text) override;
 
  private:
   MainWindow *w_;
@@ -305,13 +306,13 @@ class MainWindow : public QMainWindow {
   QAction *reanalyse_ = nullptr;    // F5, also in the feedback windows
   QAction *music_ = nullptr;        // F12, checked while notes play
   QAction *list_files_ = nullptr;   // F4
-  TreeHistory history_;  // the trees of this session
+  TreeHistory history_;             // the trees of this session
   // The graph shown drawn again at another depth.
   struct DepthRender {
-    long pid = -1;  // its renderer (0: drawn before), -1: none
-    int visit = -1; // the visit it is for (history index)
-    int depth = 0;  // the depth
-    QString svg;    // what it draws
+    long pid = -1;   // its renderer (0: drawn before), -1: none
+    int visit = -1;  // the visit it is for (history index)
+    int depth = 0;   // the depth
+    QString svg;     // what it draws
   } depth_render_;
   QTimer depth_timer_;  // polls that renderer
   // A picture being saved.

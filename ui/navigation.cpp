@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include "foundation/messages.h"
 #include "foundation/settings.h"
 #include "graph/graph.h"
 #include "platform/process.h"
@@ -20,12 +21,12 @@
 
 namespace {
 
-const char kBusy[] = "処理中は受け付けません。";
+const char kBusy[] = N_("処理中は受け付けません。");
 
 // The Graph tab when a tree has no picture.
 QString NoGraphText() {
-  return graph_enabled ? QStringLiteral("No graph for this tree: it was not rendered.")
-                       : QStringLiteral(
+  return graph_enabled ? UiText("No graph for this tree: it was not rendered.")
+                       : UiText(
                              "No graph: graph output is off (see DOT_EXE, DISPLAY_GRAPH and "
                              "GRAPH_IN_WINDOW in velmora.ini).");
 }
@@ -71,7 +72,7 @@ int MainWindow::StartTree(const TreeVisit &visit) {
     pending_.active = true;
     pending_.visit = visit;
     pending_.visit.depth = g_front.graph_depth;
-    views_->Graph()->ShowText(QStringLiteral("Drawing the graph..."));
+    views_->Graph()->ShowText(UiText("Drawing the graph..."));
     views_->GraphTab()->ClearTitle();
   }
   return r;
@@ -82,7 +83,7 @@ int MainWindow::GoThroughHistory(int step) {
   const TreeVisit *to = history_.Peek(step);
   if (!to) return 0;
   if (WorkerBusy()) {
-    ShowWarningBox(this, QString::fromUtf8(kBusy));
+    ShowWarningBox(this, UiText(kBusy));
     return 0;
   }
   KeepVisitState();

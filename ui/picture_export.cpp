@@ -39,8 +39,8 @@ QString AskSavePath(QWidget *owner, const QString &suggested) {
   if (g_save_handler) return g_save_handler(owner, suggested);
   QString filter = UiText("SVG picture (*.svg);;PNG picture (*.png);;GIF picture (*.gif)");
   QString chosen;
-  QString path = QFileDialog::getSaveFileName(owner, UiText("Save Picture As"), suggested, filter,
-                                              &chosen);
+  QString path =
+      QFileDialog::getSaveFileName(owner, UiText("Save Picture As"), suggested, filter, &chosen);
   if (path.isEmpty() || !FormatOf(path).isEmpty()) return path;
   // No extension of ours: the one of the filter chosen.
   int dot = chosen.indexOf(QLatin1String("*."));
@@ -58,9 +58,9 @@ void MainWindow::SavePicture() {
     views_->SetStatusString(UiText("A picture is being saved already"));
     return;
   }
-  QString dest = AskSavePath(this, views_->GraphTab()->Title().section(QChar(0x2014), 0, 0)
-                                           .trimmed() +
-                                       QStringLiteral(".svg"));
+  QString dest =
+      AskSavePath(this, views_->GraphTab()->Title().section(QChar(0x2014), 0, 0).trimmed() +
+                            QStringLiteral(".svg"));
   if (dest.isEmpty()) return;
   QString format = FormatOf(dest);
   if (format.isEmpty()) {
@@ -75,8 +75,8 @@ void MainWindow::SavePicture() {
     return;
   }
   std::string out;
-  long pid = StartPictureExport(QFile::encodeName(svg).constData(), format.toLatin1().constData(),
-                                &out);
+  long pid =
+      StartPictureExport(QFile::encodeName(svg).constData(), format.toLatin1().constData(), &out);
   if (pid <= 0) {
     views_->SetStatusString(UiText("Not saved: the renderer cannot be started (DOT_EXE)"));
     return;

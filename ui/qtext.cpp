@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "foundation/messages.h"
 #include "platform/codepage.h"
 
 namespace {
@@ -27,7 +28,11 @@ QString FromSjis(const std::string &sjis) {
 }
 
 QString UiText(const char *utf8) {
-  return QString::fromUtf8(utf8 ? utf8 : "");
+  return QString::fromUtf8(MsgUtf8(utf8));
+}
+
+QString UiTextSjis(const char *sjis) {
+  return FromSjis(Msg(sjis));
 }
 
 std::string ToSjis(const QString &text) {

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -21,10 +22,12 @@
 
 #include "foundation/ports.h"
 #include "platform/sys.h"
+#include "shell/app.h"
 #include "shell/worker.h"
 #include "ui/dialogs.h"
 #include "ui/mainwindow.h"
 #include "ui/qtext.h"
+#include "ui/settings_dialog.h"
 #include "ui/source_page.h"
 #include "ui/views.h"
 #include "xref/list_columns.h"
@@ -144,7 +147,7 @@ void Step(Tour *t) {
     case 11: {
       Save(*t, w->Progress(), "progress.png");
       w->DestroyProgress();
-      w->OpenWait(QStringLiteral("関数呼出木を作成しています。"));
+      w->OpenWait(UiText("関数呼出木を作成しています。"));
       WaitBoxWindow *b = w->Wait();
       b->SetStart(TickCount() - 12000);
       b->Tick(TickCount());
@@ -179,8 +182,16 @@ void Step(Tour *t) {
       QTimer::singleShot(300, w, [t, a] {
         Save(*t, a, "about.png");
         a->close();
-        t->w->close();
-        delete t;
+        // The Settings dialog on the sample settings, then the end.
+        SettingsDialog *d = new SettingsDialog(t->w, QFile::decodeName(AppSettingsPath()));
+        d->setAttribute(Qt::WA_DeleteOnClose);
+        d->show();
+        QTimer::singleShot(300, t->w, [t, d] {
+          Save(*t, d, "settings.png");
+          d->close();
+          t->w->close();
+          delete t;
+        });
       });
       return;
     }

@@ -13,6 +13,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "foundation/messages.h"
 #include "foundation/settings.h"
 #include "platform/codepage.h"
 #include "platform/ini.h"
@@ -62,8 +63,7 @@ bool AskSettings(SettingsDialog *dialog) {
   return dialog->exec() == QDialog::Accepted;
 }
 
-SettingsDialog::SettingsDialog(QWidget *owner, const QString &file)
-    : QDialog(owner), file_(file) {
+SettingsDialog::SettingsDialog(QWidget *owner, const QString &file) : QDialog(owner), file_(file) {
   setObjectName(QStringLiteral("settingsDialog"));
   setWindowTitle(UiText("Settings"));
   const ST_CONFIG &c = g_config;
@@ -76,56 +76,64 @@ SettingsDialog::SettingsDialog(QWidget *owner, const QString &file)
     return g;
   };
 
-  QGroupBox *analysis = group("Analysis");
+  QGroupBox *analysis = group(N_("Analysis"));
   QComboBox *parser = new QComboBox;
   parser->addItem(UiText("0: the statement parser (fast, reads anything)"), 0);
   parser->addItem(UiText("1: the precise C and C++ parser (class scopes, slower)"), 1);
   parser->setCurrentIndex(c.PARSER ? 1 : 0);
   AddRow(analysis, "PARSER", parser,
-         "Which parser reads the sources: the statement parser, good on C and quick; the "
-         "precise one, for C++ whose class structure you follow.");
-  AddRow(analysis, "EXACT_NAMES", Check(c.EXACT_NAMES, "Compare names by their text"),
-         "1 compares names by their text, not by their 32-bit hash alone (a variable dir is "
-         "then never read as asm).");
+         N_("Which parser reads the sources: the statement parser, good on C and quick; the "
+            "precise one, for C++ whose class structure you follow."));
+  AddRow(analysis, "EXACT_NAMES", Check(c.EXACT_NAMES, N_("Compare names by their text")),
+         N_("1 compares names by their text, not by their 32-bit hash alone (a variable dir is "
+            "then never read as asm)."));
   AddRow(analysis, "EXT", Line(c.EXT),
-         "The extensions of the files collected from folders, separated by ';'.");
+         N_("The extensions of the files collected from folders, separated by ';'."));
   AddRow(analysis, "JOBS", Spin(c.JOBS, 0, 64),
-         "Analysis threads; 0 takes one per processor. Every output is the same whatever the "
-         "number.");
+         N_("Analysis threads; 0 takes one per processor. Every output is the same whatever the "
+            "number."));
 
-  QGroupBox *graphs = group("Graphs");
-  AddRow(graphs, "DISPLAY_GRAPH", Check(c.DISPLAY_GRAPH, "Render call trees with Graphviz"),
-         "1 renders each call tree's graph with the renderer (DOT_EXE).");
-  AddRow(graphs, "GRAPH_IN_WINDOW", Check(c.GRAPH_IN_WINDOW, "The Graph tab is the viewer"),
-         "1: the Graph tab shows the graphs, no viewer is started and no picture is left on the "
-         "desktop (Save Picture As makes one); graph output is on whenever DOT_EXE exists.");
-  AddRow(graphs, "DOT_EXE", Line(c.DOT_EXE), "The renderer, Graphviz's dot (/usr/bin/dot).");
+  QGroupBox *graphs = group(N_("Graphs"));
+  AddRow(graphs, "DISPLAY_GRAPH", Check(c.DISPLAY_GRAPH, N_("Render call trees with Graphviz")),
+         N_("1 renders each call tree's graph with the renderer (DOT_EXE)."));
+  AddRow(graphs, "GRAPH_IN_WINDOW", Check(c.GRAPH_IN_WINDOW, N_("The Graph tab is the viewer")),
+         N_("1: the Graph tab shows the graphs, no viewer is started and no picture is left on the "
+            "desktop (Save Picture As makes one); graph output is on whenever DOT_EXE exists."));
+  AddRow(graphs, "DOT_EXE", Line(c.DOT_EXE), N_("The renderer, Graphviz's dot (/usr/bin/dot)."));
   QComboBox *format = new QComboBox;
   format->setEditable(true);
-  format->addItems({QStringLiteral("gif"), QStringLiteral("png"), QStringLiteral("svg"),
-                    QStringLiteral("jpg")});
+  format->addItems(
+      {QStringLiteral("gif"), QStringLiteral("png"), QStringLiteral("svg"), QStringLiteral("jpg")});
   format->setCurrentText(Text(c.GRAPH_EXT));
-  AddRow(graphs, "GRAPH_EXT", format, "The format (and extension) of the pictures FuncGraph[n].");
+  AddRow(graphs, "GRAPH_EXT", format,
+         N_("The format (and extension) of the pictures FuncGraph[n]."));
 
-  QGroupBox *programs = group("Programs");
+  QGroupBox *programs = group(N_("Programs"));
   AddRow(programs, "EDITOR", Line(c.EDITOR),
-         "The editor that view Function, view Source and Go to Definition start.");
+         N_("The editor that view Function, view Source and Go to Definition start."));
   AddRow(programs, "EDITOR_CMD", Line(c.EDITOR_CMD),
-         "The editor's arguments before the file, with the line number for %d (+%d, say).");
+         N_("The editor's arguments before the file, with the line number for %d (+%d, say)."));
   AddRow(programs, "GRAPH_VIEWER", Line(c.GRAPH_VIEWER),
-         "The picture viewer; empty: the desktop's application for the picture's format.");
+         N_("The picture viewer; empty: the desktop's application for the picture's format."));
   AddRow(programs, "GRAPH_VIEWER_CMD", Line(c.GRAPH_VIEWER_CMD),
-         "The viewer's command: the viewer for the first %s, the picture for the second.");
+         N_("The viewer's command: the viewer for the first %s, the picture for the second."));
 
-  QGroupBox *files = group("Files and fonts");
+  QGroupBox *files = group(N_("Files and fonts"));
   AddRow(files, "OUTPUT_DIR", Line(c.OUTPUT_DIR),
-         "Where result.txt, debug.txt and the pictures go; empty: the desktop folder. ~ and "
-         "$XDG_STATE_HOME may be used.");
-  AddRow(files, "FONT_SIZE_LV", Spin(c.FONT_SIZE_LV, 8, 48), "The lists' font size.");
-  AddRow(files, "FONT_SIZE_TV", Spin(c.FONT_SIZE_TV, 8, 48), "The Result view's font size.");
+         N_("Where result.txt, debug.txt and the pictures go; empty: the desktop folder. ~ and "
+            "$XDG_STATE_HOME may be used."));
+  AddRow(files, "FONT_SIZE_LV", Spin(c.FONT_SIZE_LV, 8, 48), N_("The lists' font size."));
+  AddRow(files, "FONT_SIZE_TV", Spin(c.FONT_SIZE_TV, 8, 48), N_("The Result view's font size."));
   AddRow(files, "FONT_SIZE_EDIT", Spin(c.FONT_SIZE_EDIT, 8, 48),
-         "The font size of the trees and the Source tab.");
-  AddRow(files, "FONT_SIZE_TAB", Spin(c.FONT_SIZE_TAB, 8, 48), "The tabs' font size.");
+         N_("The font size of the trees and the Source tab."));
+  AddRow(files, "FONT_SIZE_TAB", Spin(c.FONT_SIZE_TAB, 8, 48), N_("The tabs' font size."));
+  QComboBox *language = new QComboBox;
+  language->setEditable(true);
+  language->addItems({QStringLiteral("ja"), QStringLiteral("en"), QStringLiteral("auto")});
+  language->setCurrentText(Text(c.UI_LANG));
+  AddRow(files, "UI_LANG", language,
+         N_("The language of the interface: ja (built in), en, auto (the locale's) or another "
+            "code with a catalogue; it takes effect at the next start."));
   groups->addStretch(1);
 
   QScrollArea *scroll = new QScrollArea;
@@ -137,8 +145,9 @@ SettingsDialog::SettingsDialog(QWidget *owner, const QString &file)
   where->setObjectName(QStringLiteral("settingsFile"));
   where->setTextInteractionFlags(Qt::TextSelectableByMouse);
   where->setWordWrap(true);
-  QLabel *when = new QLabel(UiText("Only the keys you change are written; they take effect at "
-                                   "the next job (analysis, tree or editor)."));
+  QLabel *when =
+      new QLabel(UiText("Only the keys you change are written; they take effect at "
+                        "the next job (analysis, tree or editor)."));
   when->setWordWrap(true);
   note_ = new QLabel;
   note_->setObjectName(QStringLiteral("settingsNote"));

@@ -39,9 +39,9 @@ class SettingsDialog : public QDialog {
 
  private:
   struct Field {
-    QString key;         // settings key
-    QWidget *edit;       // its editor: line, spin box, check box or combo box
-    QString initial;     // the value it opened with
+    QString key;      // settings key
+    QWidget *edit;    // its editor: line, spin box, check box or combo box
+    QString initial;  // the value it opened with
   };
   // Adds the row of one key to the group's form.
   void AddRow(QWidget *group, const char *key, QWidget *edit, const char *meaning);

@@ -182,10 +182,10 @@ int SourcePage::Show(const FunctionTarget &t) {
   view_->SetFunction(f.name_line, f.line, f.end_line, std::move(calls));
   view_->ShowLine(t.IsCall() && current < 0 ? t.call_line : f.name_line);
   if (current >= 0) view_->SetCurrentCall(current);
-  heading_->setText(UiText("%1 (%2) \u2014 %3, line %4")
-                        .arg(QFile::decodeName(f.path), QString::fromLatin1(text->EncodingName()),
-                             NameOf(f))
-                        .arg(f.name_line + 1));
+  heading_->setText(
+      UiText("%1 (%2) \u2014 %3, line %4")
+          .arg(QFile::decodeName(f.path), QString::fromLatin1(text->EncodingName()), NameOf(f))
+          .arg(f.name_line + 1));
   heading_->setToolTip(heading_->text());
   return 1;
 }

@@ -52,13 +52,13 @@ class SourcePage : public QWidget {
   std::shared_ptr<const SourceText> FileText(const QByteArray &path, QString *error);
   void FindNext(bool backward);
 
-  QLabel *heading_;      // file, encoding, function
-  SourceView *view_;     // the text
-  QWidget *find_bar_;    // the search bar
-  QLineEdit *find_;      // its text
-  QLabel *find_note_;    // "not found"
-  int sid_ = 0, fid_ = 0;                // the function shown
-  std::vector<FunctionTarget> targets_;  // per call of view_, what it stands for
+  QLabel *heading_;                         // file, encoding, function
+  SourceView *view_;                        // the text
+  QWidget *find_bar_;                       // the search bar
+  QLineEdit *find_;                         // its text
+  QLabel *find_note_;                       // "not found"
+  int sid_ = 0, fid_ = 0;                   // the function shown
+  std::vector<FunctionTarget> targets_;     // per call of view_, what it stands for
   std::shared_ptr<const SourceText> file_;  // the file shown
   qint64 file_size_ = -1;                   // its size and time when read
   qint64 file_time_ = 0;

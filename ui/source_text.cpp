@@ -6,9 +6,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/ana.h"
+#include "engine/encoding.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
+#include "ui/qtext.h"
 
 namespace {
 
@@ -29,21 +30,21 @@ bool SourceText::Load(const QByteArray &path, QString *error) {
   path_ = path;
   int64_t size = FileSizeForRead(path.constData());
   if (size < 0 || size > 0x7FFFFFFF - 64) {
-    if (error) *error = QStringLiteral("cannot be read");
+    if (error) *error = UiText("cannot be read");
     starts_.push_back(0);
     return false;
   }
   QByteArray raw((int)size, '\0');
   int64_t got = size ? ReadFileInto(path.constData(), raw.data(), size) : 0;
   if (got < 0) {
-    if (error) *error = QStringLiteral("cannot be read");
+    if (error) *error = UiText("cannot be read");
     starts_.push_back(0);
     return false;
   }
   raw.truncate((int)got);
-  encoding_ = ANA_SourceEncoding(raw.constData(), raw.size());
+  encoding_ = DetectSourceEncoding(raw.constData(), raw.size());
   const unsigned char *u = (const unsigned char *)raw.constData();
-  if (encoding_ == 2) {
+  if (encoding_ == SourceEncoding::kUtf16) {
     // Units of the mark's order; the text ends at a NUL unit, as analysed.
     bool big = u[0] == 0xFE;
     int n = raw.size() / 2;
@@ -51,8 +52,8 @@ bool SourceText::Load(const QByteArray &path, QString *error) {
     QChar *out = text_.data();
     int k = 0;
     for (int i = 0; i < n; i++) {
-      char16_t c = big ? (char16_t)(u[2 * i] << 8 | u[2 * i + 1])
-                       : (char16_t)(u[2 * i + 1] << 8 | u[2 * i]);
+      char16_t c =
+          big ? (char16_t)(u[2 * i] << 8 | u[2 * i + 1]) : (char16_t)(u[2 * i + 1] << 8 | u[2 * i]);
       if (c == 0) break;
       out[k++] = QChar(c);
     }
@@ -60,7 +61,7 @@ bool SourceText::Load(const QByteArray &path, QString *error) {
   } else {
     // The text ends at a NUL byte, as the analysis reads it.
     int len = (int)strnlen(raw.constData(), (size_t)raw.size());
-    if (encoding_ == 1) {
+    if (encoding_ == SourceEncoding::kUtf8) {
       text_ = QString::fromUtf8(raw.constData(), len);
     } else {
       // At most one UTF-16 unit per byte.
@@ -109,7 +110,9 @@ QStringView SourceText::Line(int i) const {
 }
 
 const char *SourceText::EncodingName() const {
-  return encoding_ == 2 ? "UTF-16" : encoding_ == 1 ? "UTF-8" : "Shift_JIS";
+  return encoding_ == SourceEncoding::kUtf16  ? "UTF-16"
+         : encoding_ == SourceEncoding::kUtf8 ? "UTF-8"
+                                              : "Shift_JIS";
 }
 
 int SourceText::CharColumn(int line, int col) const {

@@ -11,6 +11,8 @@
 
 #include <vector>
 
+#include "engine/encoding.h"
+
 class SourceText {
  public:
   // Reads and decodes the file at path (native). false when it cannot be
@@ -41,6 +43,6 @@ class SourceText {
   QString text_;             // the whole text, line ends included
   std::vector<int> starts_;  // where each line starts in text_
   int longest_ = 0;          // the most characters on one line
-  int encoding_ = 0;         // 0 Shift_JIS, 1 UTF-8, 2 UTF-16
-  int marked_ = 0;           // 1: the file began with a byte order mark
+  SourceEncoding encoding_ = SourceEncoding::kSjis;
+  int marked_ = 0;  // 1: the file began with a byte order mark
 };

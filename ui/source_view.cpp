@@ -121,8 +121,8 @@ QPoint SourceView::PointOf(int line, int column) const {
 SourceView::Place SourceView::PlaceAt(const QPoint &pos) const {
   Place p;
   if (!text_) return p;
-  p.line = std::min(text_->LineCount() - 1,
-                    std::max(0, FirstVisibleLine() + pos.y() / LineHeight()));
+  p.line =
+      std::min(text_->LineCount() - 1, std::max(0, FirstVisibleLine() + pos.y() / LineHeight()));
   std::vector<int> at;
   QString shown = Shown(p.line, &at);
   QFontMetricsF fm(font());
@@ -197,7 +197,8 @@ bool SourceView::Find(const QString &needle, bool backward) {
   text_->PlaceOf(at, &s.line, &s.column);
   text_->PlaceOf(at + needle.size(), &e.line, &e.column);
   Select(s, e);
-  if (s.line < FirstVisibleLine() || s.line >= FirstVisibleLine() + VisibleLines()) ShowLine(s.line);
+  if (s.line < FirstVisibleLine() || s.line >= FirstVisibleLine() + VisibleLines())
+    ShowLine(s.line);
   double x = XOf(s.line, s.column) + horizontalScrollBar()->value();
   if (x < horizontalScrollBar()->value() + GutterWidth() ||
       x > horizontalScrollBar()->value() + viewport()->width() - 20)

@@ -64,6 +64,6 @@ void LostSourcesNote::Clear() {
 
 QString ParserLabelText() {
   if (!g_config.PARSER) return UiText("statement parser");
-  if (!ANA_PreciseParserBuiltIn()) return UiText("statement parser (precise one not built in)");
+  if (!ANA_PreciseBuiltIn()) return UiText("statement parser (precise one not built in)");
   return UiText("precise parser");
 }

@@ -38,7 +38,6 @@ class QLabel;
 class QStatusBar;
 class QTabWidget;
 
-
 // The tab control with the views and the status bar (the child windows of
 // the main window), and the fill operations of the result views. Views keep
 // their numbers (VIEW_*) whatever the place of their tabs: the Graph tab
@@ -213,20 +212,20 @@ class ViewsPanel : public QWidget, public ResultViews, public ResultsSink, publi
   void AddTabs();
   void BuildStatusBar();
 
-  PortQueue *queue_;                 // ordered way to the GUI thread
-  QTabWidget *tabs_ = nullptr;       // tab control
-  QStatusBar *status_ = nullptr;     // status bar (simple mode: one label)
+  PortQueue *queue_;                     // ordered way to the GUI thread
+  QTabWidget *tabs_ = nullptr;           // tab control
+  QStatusBar *status_ = nullptr;         // status bar (simple mode: one label)
   ElidedLabel *status_label_ = nullptr;  // its one text
-  ListView *lists_[2] = {};          // Function List, Call List
-  ListModel *models_[2] = {};        // their rows
-  TreeView *tree_ = nullptr;         // CallTree view
-  TreeModel *tree_model_ = nullptr;  // its nodes
-  ResultEdit *result_ = nullptr;     // Result text
-  int current_ = 0;                  // index of the shown view
-  int sort_state_[4][16] = {};       // per view and column
-  bool relabelling_ = false;         // tab labels being rewritten
-  bool sizing_ = false;              // column widths being set by the program
-  unsigned hand_sized_[2] = {};      // per list, the columns the user sized
+  ListView *lists_[2] = {};              // Function List, Call List
+  ListModel *models_[2] = {};            // their rows
+  TreeView *tree_ = nullptr;             // CallTree view
+  TreeModel *tree_model_ = nullptr;      // its nodes
+  ResultEdit *result_ = nullptr;         // Result text
+  int current_ = 0;                      // index of the shown view
+  int sort_state_[4][16] = {};           // per view and column
+  bool relabelling_ = false;             // tab labels being rewritten
+  bool sizing_ = false;                  // column widths being set by the program
+  unsigned hand_sized_[2] = {};          // per list, the columns the user sized
 
   // The search boxes and the Callers view.
   ListFilter *filters_[2] = {};              // the rows the search boxes leave

@@ -30,8 +30,9 @@ void ViewsPanel::BuildSource(const QFont &font) {
     else if (t.IsFunction())
       Q_EMIT TreeRequested(VIEW_SOURCE, t.sid, t.fid);
   });
-  connect(source_page_, &SourcePage::CallMenu, this,
-          [this](const FunctionTarget &t, const QPoint &global) { Q_EMIT FunctionMenu(t, global); });
+  connect(
+      source_page_, &SourcePage::CallMenu, this,
+      [this](const FunctionTarget &t, const QPoint &global) { Q_EMIT FunctionMenu(t, global); });
   ConnectFollowing();
 }
 

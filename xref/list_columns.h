@@ -47,6 +47,6 @@ inline constexpr const char *kCallLineHeader = "Line";  // header of CL_LINE
 inline int IsNumberColumn(int list, int col) {
   if (list == VIEW_FUNCTIONS)
     return col == FL_SID || col == FL_FID || col == FL_LINE || col == FL_ARGC || col == FL_CALLED;
-  return col == CL_SID || col == CL_FID || col == CL_ARGC || col == CL_TO_SID ||
-         col == CL_TO_FID || col == CL_LINE;
+  return col == CL_SID || col == CL_FID || col == CL_ARGC || col == CL_TO_SID || col == CL_TO_FID ||
+         col == CL_LINE;
 }

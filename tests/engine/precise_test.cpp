@@ -43,7 +43,7 @@ class Precise : public EngineTest {
                (f->const_this ? " const" : "") +
                (f->returns ? std::string(" returns ") + f->returns : std::string()) + "\n";
         ForEachCall(f, [&](const ST_CALL *c) {
-          const ST_CALL_FORM none{CALL_PLAIN, nullptr, nullptr, nullptr};
+          const ST_CALL_FORM none{};  // CALL_PLAIN, nothing known
           const ST_CALL_FORM &how = c->how ? *c->how : none;
           out += std::string("  ") + kForm[how.form] + " " + c->scope + c->name + " " +
                  std::to_string(c->argc) + " L" + std::to_string(c->line) +
@@ -207,13 +207,7 @@ TEST_F(Precise, ThreadsReportWhatOneThreadReports) {
   for (int jobs : {1, 3}) {
     std::string *out = jobs == 1 ? one : many;
     ANA_SourceRelease();
-    LogShutdown();  // each run writes its logs afresh
-    RemoveTree(desk_);
-    desk_ = MakeTempDir("precise-desk");
-    setenv("XDG_DESKTOP_DIR", desk_.c_str(), 1);
-    LogOpen(0, "debug");
-    LogOpen(1, "result");
-    EngineTrace().clear();
+    FreshLogs();  // each run writes its logs afresh
     g_config.JOBS = jobs;
     RunPaths(paths);
     out[0] = Records();

@@ -44,7 +44,8 @@ TEST(GraphCut, DepthsOfACallTree) {
   EXPECT_NE(whole.find("something the user's template wrote\n{rank=source; FC1_1;}\n}\n"),
             std::string::npos)
       << whole;
-  EXPECT_EQ(whole.size(), std::string(kCalls).size() + std::string("{rank=source; FC1_1;}\n").size());
+  EXPECT_EQ(whole.size(),
+            std::string(kCalls).size() + std::string("{rank=source; FC1_1;}\n").size());
 
   GraphShape one;
   std::string first = CutGraphText(kCalls, 0, 1, &one);

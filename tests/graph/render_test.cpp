@@ -155,8 +155,9 @@ TEST_F(GraphFixture, AnEditorThatFailsIsReported) {
   // A launcher that starts but cannot open anything, as xdg-open without a
   // terminal: its last line on stderr is the reason.
   std::string failing = dir + "/failing.sh";
-  WriteFile(failing, "#!/bin/sh\necho 'starting' >&2\necho 'x-terminal-emulator: not found' >&2\n"
-                     "exit 3\n");
+  WriteFile(failing,
+            "#!/bin/sh\necho 'starting' >&2\necho 'x-terminal-emulator: not found' >&2\n"
+            "exit 3\n");
   chmod(failing.c_str(), 0755);
   FormatText(g_config.EDITOR, sizeof g_config.EDITOR, "%s", failing.c_str());
   ASSERT_EQ(OpenSourceAtFunction(1, 1), 1);

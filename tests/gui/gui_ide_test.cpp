@@ -38,8 +38,9 @@ class GuiIdeTest : public IdeFixture {
     QCOMPARE(lineno.toInt(), h->line);
     QVERIFY(h->line < 7);
     QString tip = List(0)->model()->index(row, FL_LINE).data(Qt::ToolTipRole).toString();
-    QVERIFY2(tip.contains(QStringLiteral("counts from 0")) && tip.endsWith(QStringLiteral("line 8.")),
-             qPrintable(tip));
+    QVERIFY2(
+        tip.contains(QStringLiteral("counts from 0")) && tip.endsWith(QStringLiteral("line 8.")),
+        qPrintable(tip));
     QVERIFY(List(0)->model()->headerData(FL_LINE, Qt::Horizontal, Qt::ToolTipRole).isValid());
 
     // view Source and Go to Definition open the name's line.
@@ -82,7 +83,8 @@ class GuiIdeTest : public IdeFixture {
     w_->Command(CMD_VIEW_SOURCE);
     QTRY_VERIFY_WITH_TIMEOUT(Status().contains(QStringLiteral("x-terminal-emulator: not found")),
                              10000);
-    QVERIFY2(Status().startsWith(QStringLiteral("The editor did not start: ")), qPrintable(Status()));
+    QVERIFY2(Status().startsWith(QStringLiteral("The editor did not start: ")),
+             qPrintable(Status()));
     // A program that is not there at all.
     CopyText(g_config.EDITOR, sizeof g_config.EDITOR, "/nonexistent/editor");
     w_->Command(CMD_VIEW_FUNCTION);

@@ -132,7 +132,8 @@ class GuiNavigatorTest : public NavigatorFixture {
     pick.Arm(this, QStringLiteral("Callers"));
     QApplication::sendEvent(c->viewport(), &e2);
     QVERIFY(WaitIdle());
-    QVERIFY(Views()->Callers()->Dump().startsWith(QStringLiteral("4 missing_function(argc:3)")));
+    QVERIFY2(Views()->Callers()->Dump().startsWith(QStringLiteral("4 missing_function(argc:*)")),
+             qPrintable(Views()->Callers()->Dump()));
 
     // A CallTree node and a Callers node.
     Views()->SelectView(VIEW_TREE);

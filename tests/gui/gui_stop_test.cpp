@@ -16,7 +16,8 @@ class GuiStopTest : public NavigatorFixture {
   QTemporaryDir big_;
   QString BigProject() {
     if (!QFile::exists(big_.filePath(QStringLiteral("s0.c"))))
-      WriteProject(big_, 12, 20, QStringLiteral("int f%1_%2(int a) { return g%2(a, %1); }\n"));
+      // (names whose hashes differ: the fixture compares names by hash alone)
+      WriteProject(big_, 12, 20, QStringLiteral("int fn%1x%2(int a) { return g%2(a, %1); }\n"));
     return big_.path();
   }
 
@@ -108,7 +109,8 @@ class GuiStopTest : public NavigatorFixture {
         QVERIFY(box);
         QPointer<QMessageBox> watch(box);
         hold.Release();
-        QTRY_VERIFY_WITH_TIMEOUT(!watch, 60000);
+        // (the box itself goes once this returns: its loop runs below us)
+        QTRY_VERIFY_WITH_TIMEOUT(!watch || !watch->isVisible(), 60000);
         gone = true;
       });
       w_->close();  // returns once the question has closed itself

@@ -19,6 +19,7 @@
 #include <string>
 #include <thread>
 
+#include "engine/precise.h"
 #include "gui_fixture.h"
 #include "platform/sys.h"
 #include "ui/qtext.h"
@@ -82,6 +83,7 @@ class GuiViewsTest : public GuiFixture {
                                  "&File/Open F&iles...=40011 Ctrl+Shift+O",
                                  "&File/&Re-analyse=40012 F5",
                                  "&File/Re&cent=0 ",
+                                 "&File/&Settings...=40014 Ctrl+,",
                                  "&File/&List Files in the Trace=40013 F4",
                                  "&File/&Quit.=40001 Ctrl+Q",
                                  "&View/&Back=40020 Alt+Left",
@@ -92,11 +94,14 @@ class GuiViewsTest : public GuiFixture {
                                  "&View/Graph: Zoom &In=40025 +",
                                  "&View/Graph: Zoom &Out=40026 -",
                                  "&View/Graph: Fi&t=40027 0",
+                                 "&View/Graph: Save Picture &As...=40029 Ctrl+S",
                                  "&View/&MIDI Notes On/Off=40028 F12",
                                  "F&unction/&Tree=40006 Enter",
                                  "F&unction/&Callers=40005 Shift+Enter",
                                  "F&unction/&view Function.=40002 Ctrl+E",
                                  "F&unction/view Source=40004 Ctrl+Shift+E",
+                                 "F&unction/&Go to Definition=40007 Ctrl+B",
+                                 "F&unction/Show in the &Source Tab=40008 Ctrl+U",
                                  "&Help/List &Colours=40030 Shift+F1",
                                  "&Help/&About=40003 F1"}));
   }
@@ -182,6 +187,25 @@ class GuiViewsTest : public GuiFixture {
     w_->DropPaths({Project()});
     QVERIFY(WaitIdle());
     QCOMPARE(Views()->StatusText(), FromSjis(g_config.STAT_MESS[2]));
+  }
+
+  // A source the precise parser hands to the statement parser is counted in
+  // the status line and named in the Result view (not in the result log).
+  void fellBackSourcesNamed() {
+    if (!ANA_PreciseBuiltIn()) QSKIP("built without the precise parser");
+    g_config.PARSER = 1;
+    g_precise_limits.max_bytes = 10;
+    w_->DropPaths({Project()});
+    QVERIFY(WaitIdle());
+    g_precise_limits = kPreciseLimits;
+    g_config.PARSER = 0;
+    QVERIFY(warnings_.isEmpty());
+    QVERIFY(Views()->StatusText().endsWith(
+        QStringLiteral(" source(s) read with the statement parser: over the precise parser's "
+                       "budget]")));
+    QVERIFY(Views()->Result()->toPlainText().contains(
+        QStringLiteral("main.c: over the precise parser's size budget: read with the statement "
+                       "parser")));
   }
 
   void doubleClickBuildsTree() {

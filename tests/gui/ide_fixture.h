@@ -18,30 +18,30 @@ class IdeFixture : public NavigatorFixture {
     QFile f(scratch_.filePath(QStringLiteral("ide/calls.c")));
     f.open(QIODevice::WriteOnly);
     f.write(
-        "/* A project for the desktop's tests. */\n"  // 1
-        "#include <stdio.h>\n"                          // 2
-        "\n"                                            // 3
-        "/*\n"                                          // 4
-        " * The comment above helper,\n"                // 5
-        " * on several lines.\n"                        // 6
-        " */\n"                                         // 7
-        "static int helper(int a)\n"                    // 8
-        "{\n"                                           // 9
-        "  return a + 1;\n"                             // 10
-        "}\n"                                           // 11
-        "\n"                                            // 12
-        "int compute(int x, int y)\n"                   // 13
-        "{\n"                                           // 14
-        "  printf(\"%d\\n\", x);\n"                     // 15
-        "  return helper(x) * y;\n"                     // 16
-        "}\n"                                           // 17
-        "\n"                                            // 18
-        "int main(void)\n"                              // 19
-        "{\n"                                           // 20
-        "  printf(\"%d %d\\n\", compute(1, 2), 3);\n"   // 21
-        "  printf(\"done\\n\");\n"                      // 22
-        "  return helper(2);\n"                         // 23
-        "}\n");                                         // 24
+        "/* A project for the desktop's tests. */\n"   // 1
+        "#include <stdio.h>\n"                         // 2
+        "\n"                                           // 3
+        "/*\n"                                         // 4
+        " * The comment above helper,\n"               // 5
+        " * on several lines.\n"                       // 6
+        " */\n"                                        // 7
+        "static int helper(int a)\n"                   // 8
+        "{\n"                                          // 9
+        "  return a + 1;\n"                            // 10
+        "}\n"                                          // 11
+        "\n"                                           // 12
+        "int compute(int x, int y)\n"                  // 13
+        "{\n"                                          // 14
+        "  printf(\"%d\\n\", x);\n"                    // 15
+        "  return helper(x) * y;\n"                    // 16
+        "}\n"                                          // 17
+        "\n"                                           // 18
+        "int main(void)\n"                             // 19
+        "{\n"                                          // 20
+        "  printf(\"%d %d\\n\", compute(1, 2), 3);\n"  // 21
+        "  printf(\"done\\n\");\n"                     // 22
+        "  return helper(2);\n"                        // 23
+        "}\n");                                        // 24
     f.close();
     return scratch_.filePath(QStringLiteral("ide"));
   }

@@ -45,7 +45,9 @@ TEST_F(IniWriteTest, OnlyTheKeysGivenChange) {
             "\r\n"
             "; the end of the section\r\n"
             "[More]\r\nx=1\r\n");
-  IniValue v[] = {{"EDITOR", "/usr/bin/new editor"}, {"JOBS", "2"}, {"GRAPH_VIEWER_CMD", "\"%s\" \"%s\""},
+  IniValue v[] = {{"EDITOR", "/usr/bin/new editor"},
+                  {"JOBS", "2"},
+                  {"GRAPH_VIEWER_CMD", "\"%s\" \"%s\""},
                   {"EDITOR_CMD", " +%d"}};
   ASSERT_EQ(IniSetValues(f.c_str(), "CONFIG", v, 4), 1);
   EXPECT_EQ(ReadFile(f),
@@ -90,16 +92,18 @@ TEST_F(IniWriteTest, MissingSectionsAndFiles) {
 TEST_F(IniWriteTest, EncodingsModesAndLinks) {
   // Shift_JIS stays Shift_JIS: a Japanese value is written in it.
   std::string s = dir_ + "/sjis.ini";
-  WriteFile(s, "[CONFIG]\nTAB_NAME_0=\x8a\xd6\x90\x94\nEXT=C;\n");  // 関数
+  WriteFile(s, "[CONFIG]\nTAB_NAME_0=\x8a\xd6\x90\x94\nEXT=C;\n");               // 関数
   IniValue j[] = {{"EXT", "C;H;"}, {"TAB_NAME_1", "\xe5\x91\xbc\xe5\x87\xba"}};  // 呼出
   ASSERT_EQ(IniSetValues(s.c_str(), "CONFIG", j, 2), 1);
-  EXPECT_EQ(ReadFile(s), "[CONFIG]\nTAB_NAME_0=\x8a\xd6\x90\x94\nEXT=C;H;\nTAB_NAME_1=\x8c\xc4\x8f\x6f\n");
+  EXPECT_EQ(ReadFile(s),
+            "[CONFIG]\nTAB_NAME_0=\x8a\xd6\x90\x94\nEXT=C;H;\nTAB_NAME_1=\x8c\xc4\x8f\x6f\n");
   // UTF-8 with its mark stays so.
   std::string u = dir_ + "/utf8.ini";
   WriteFile(u, "\xef\xbb\xbf[CONFIG]\nTAB_NAME_0=\xe9\x96\xa2\xe6\x95\xb0\n");
   ASSERT_EQ(IniSetValues(u.c_str(), "CONFIG", j + 1, 1), 1);
   EXPECT_EQ(ReadFile(u),
-            "\xef\xbb\xbf[CONFIG]\nTAB_NAME_0=\xe9\x96\xa2\xe6\x95\xb0\nTAB_NAME_1=\xe5\x91\xbc\xe5\x87\xba\n");
+            "\xef\xbb\xbf[CONFIG]\nTAB_NAME_0=\xe9\x96\xa2\xe6\x95\xb0\nTAB_NAME_1="
+            "\xe5\x91\xbc\xe5\x87\xba\n");
   // UTF-16 with its mark.
   std::string w = dir_ + "/utf16.ini";
   WriteFile(w, std::string("\xff\xfe[\0C\0O\0N\0F\0I\0G\0]\0\n\0", 20));

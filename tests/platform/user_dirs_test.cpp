@@ -153,7 +153,7 @@ TEST_F(UserDirsTest, PathsAsUsersWriteThem) {
   EXPECT_EQ(Expanded("${VELMORA_TEST_PLACE}/v$VELMORA_TEST_PLACE"), "/srv/x/v/srv/x");
   {
     EnvScope set;
-  set.Set("XDG_STATE_HOME", "/state");
+    set.Set("XDG_STATE_HOME", "/state");
     EXPECT_EQ(Expanded("$XDG_STATE_HOME/velmora"), "/state/velmora");
   }
   // An unset name, an unclosed brace or a lone $ make nothing.
