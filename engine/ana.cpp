@@ -206,6 +206,7 @@ void ANA_SourceRelease(void) {
   ctx->src = nullptr;
   ctx->cur_func = nullptr;
   ForEachSource([](ST_SOURCE *s) {
+    direct_release(s);  // a source taken from the store and not yet reported
     MemFree(s->text);
     s->text = nullptr;
     // A function made by the parser has its calls in the arena too: only

@@ -8,6 +8,7 @@
 #include "engine/parser.h"
 #include "engine/precise.h"
 #include "engine/source_pool.h"
+#include "engine/source_store.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/text.h"
@@ -124,23 +125,38 @@ int ANA_Exec(ProgressSink *window, char *name_buffer, int mode) {
     ANA.header_done = 1;
   }
   if (pool_has(s)) return pool_exec(s);
+  if (s->gathered && s->status != -2) return direct_replay(s);  // taken from the store
 
   if (s->status == -2) {
     pool_stop(ANA.cur_source);  // nothing after a stopped source is reported
     DebugPrint("%s Stopped \"%s\"\r\n", kTag, Utf8ToSjis(s->path).c_str());
+    direct_release(s);
     DropText(&g_exec, s);
     return ANA_EXEC_STOPPED;
   }
   if (s->status == -1) return report_completed(s);
 
   if (!s->text) {
-    s->size = load_source(s->path, &s->text);
+    if (direct_take(s)) return direct_replay(s);
+    SourceStamp *stamp = direct_copy_begin();
+    direct_copy_on(1);
+    s->size = load_source_stamped(s->path, &s->text, stamp);
     if (s->size <= 0) {
       s->status = -1;
+      direct_copy_mark(100);
+      direct_copy_end(s);
       return 100;
     }
     begin_source(&g_exec, s);
+    direct_copy_on(0);
   }
 
-  return parse_slice(&g_exec, EscapePressed);
+  direct_copy_on(1);
+  int progress = parse_slice(&g_exec, EscapePressed);
+  direct_copy_mark(progress);
+  if (s->status != 0)
+    direct_copy_end(s);  // kept when it completed, forgotten when it stopped
+  else
+    direct_copy_on(0);
+  return progress;
 }

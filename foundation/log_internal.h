@@ -42,5 +42,7 @@ size_t BuildLine(char *line, const char *message, size_t len, int nest, int flag
 // marks g failed and keeps nothing.
 void GatherPrinted(LOG_GATHER *g, int channel, const char *message, size_t len, int flags);
 void GatherRaw(LOG_GATHER *g, const char *bytes, size_t len);
+// A line already built (BuildLine) kept as it is, for the copy of printing.
+void GatherBuilt(LOG_GATHER *g, int channel, const char *line, size_t len);
 
 }  // namespace log_detail
