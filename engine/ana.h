@@ -187,6 +187,10 @@ const char *ANA_CurrentSourceName(void);
 // reported or one was stopped; a worker leaving a job early calls it.
 void ANA_StopParsing(void);
 
+// The front end the settings in force read sources with: 1 the precise one
+// (PARSER=1 in a build that has it), 0 the statement parser.
+int ANA_ParserInUse(void);
+
 // The number of sources parsed to their end whose parse ended inside a
 // function body (lost_in set), as the last analysis left them.
 int ANA_LostSourceCount(void);

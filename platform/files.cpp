@@ -332,6 +332,13 @@ int PathIdentity(const char *path, uint64_t *dev, uint64_t *ino) {
   return 1;
 }
 
+int WorkingFolder(char *buf, size_t cap) {
+  if (!buf || cap == 0) return 0;
+  if (getcwd(buf, cap)) return 1;
+  buf[0] = 0;
+  return 0;
+}
+
 int ProgramPath(char *buf, size_t cap) {
   if (!buf || cap == 0) return 0;
   buf[0] = 0;

@@ -79,6 +79,9 @@ int ForEachDirEntry(const char *dir, int (*fn)(const DirEntryInfo *e, void *ctx)
 // Identity of an existing path (links followed); 1 found.
 int PathIdentity(const char *path, uint64_t *dev, uint64_t *ino);
 
+// The working folder of the process; 1 with the path in buf, 0 when it
+// cannot be had or does not fit (buf empty).
+int WorkingFolder(char *buf, size_t cap);
 // Real path of the running executable ("" on failure); 1 found, 0 not (also
 // when it does not fit in cap).
 int ProgramPath(char *buf, size_t cap);
