@@ -138,6 +138,15 @@ void TerminalFront::SourceLost(const char *path, const char *function, int line)
        std::to_string(line) + "): definitions after it may be missing");
 }
 
+// A problem of the index is always said; what it did only where progress
+// is shown, so a script's stderr stays as it was.
+void TerminalFront::IndexUsed(int from_index, int parsed, const char *note) {
+  if (note && *note) Note(note);
+  if (progress_)
+    Note("index: " + std::to_string(from_index) + " sources from the index, " +
+         std::to_string(parsed) + " parsed");
+}
+
 void TerminalFront::SetStatusText(const char *) {}
 void TerminalFront::SelectView(int view) {
   view_ = view;

@@ -14,6 +14,7 @@
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "graph/graph.h"
+#include "index/index.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/keys.h"
@@ -52,6 +53,11 @@ const char kUsage[] =
     "  --ini FILE           read settings from FILE (and FILE without .ini + ENH.ini)\n"
     "  --jobs N             analyse with N threads (0: one per processor; the\n"
     "                       JOBS setting otherwise)\n"
+    "  --index, --no-index  keep the project's index and take unchanged sources from\n"
+    "                       it, or not (the setting INDEX otherwise)\n"
+    "  --index-file FILE    the index in FILE instead of the project's own\n"
+    "  --index-info         print the index's path, size and sources with their\n"
+    "                       states, and analyse nothing\n"
     "  -q                   no progress\n"
     "  --progress           progress on stderr even when it is not a terminal\n"
     "  -h, --help           this text\n"
@@ -79,6 +85,9 @@ struct Options {
   int precise = 0;  // PARSER=1 for this run
   int json = 0;     // lists and tree nodes as JSON Lines
   int jobs = -1;    // -1: the JOBS setting
+  int index = -1;   // -1: the INDEX setting, 0 --no-index, 1 --index
+  std::string index_file;  // --index-file
+  int index_info = 0;      // --index-info
 };
 
 // The usage, then the settings file this run would read (the last --ini of
@@ -156,6 +165,15 @@ int ParseArgs(int argc, char **argv, Options *o) {
       o->precise = 1;
     } else if (a == "--json") {
       o->json = 1;
+    } else if (a == "--index") {
+      o->index = 1;
+    } else if (a == "--no-index") {
+      o->index = 0;
+    } else if (a == "--index-info") {
+      o->index_info = 1;
+    } else if (value("--index-file", &v)) {
+      if (v.empty()) return UsageError("--index-file needs a file");
+      o->index_file = v;
     } else if (value("--tree", &v)) {
       if (v.empty()) return UsageError("--tree needs a function name or SID:FID");
       o->trees.push_back(TreeAsk{0, v});
@@ -179,13 +197,14 @@ int ParseArgs(int argc, char **argv, Options *o) {
         return UsageError("--jobs takes a number from 0 to 64, not '" + v + "'");
       o->jobs = (int)n;
     } else if (a == "--tree" || a == "--callers" || a == "--list" || a == "--ini" ||
-               a == "--jobs") {
+               a == "--jobs" || a == "--index-file") {
       return UsageError("option '" + a + "' needs a value");
     } else {
       return UsageError("unknown option '" + a + "'");
     }
   }
-  if (o->paths.empty()) return UsageError("no PATH given");
+  if (o->paths.empty() && !(o->index_info && !o->index_file.empty()))
+    return UsageError("no PATH given");
   return -1;
 }
 
@@ -341,6 +360,14 @@ int main(int argc, char **argv) {
   if (o.exact) g_config.EXACT_NAMES = 1;
   if (o.precise) g_config.PARSER = 1;
   if (o.json) front.json = 1;
+  if (o.index_info) {
+    std::string text;
+    std::string file = o.index_file.empty() ? IndexFileFor(o.paths) : o.index_file;
+    int found = IndexDescribe(file, &text);
+    fputs(TerminalSafe(text, "\n").c_str(), stdout);
+    AppStop();
+    return found ? kExitDone : kExitWarning;
+  }
   // A viewer that outlives us must not keep our output open (a pipe
   // reader would wait for it).
   ChildrenWithoutOutput();
@@ -355,6 +382,8 @@ int main(int argc, char **argv) {
   g_front.tree_nodes = o.json ? PrintJsonNode : nullptr;
   g_front.render = o.render;
   g_front.view = o.view;
+  g_front.index = o.index_file.empty() ? o.index : (o.index == 0 ? 0 : 1);
+  g_front.index_file = o.index_file.c_str();
 
   StopKeysSetExitHook(LogFlushFromSignal);  // buffered log lines survive a second Ctrl-C
   StopKeysBegin();

@@ -69,8 +69,9 @@ void IndexAnalysisDone(ST_INDEX *ix, int complete);
 int IndexKeepSource(ST_INDEX *ix, const ST_SOURCE *s);
 // What the analysis did (valid until IndexClose).
 IndexReport IndexGetReport(ST_INDEX *ix);
-// Writes what is queued, closes the file and frees ix (*ix null).
-void IndexClose(ST_INDEX **ix);
+// Writes what is queued, closes the file and frees ix (*ix null); report,
+// when given, receives what the analysis did, the last writes included.
+void IndexClose(ST_INDEX **ix, IndexReport *report = nullptr);
 
 // A description of the index file at path for velmora-cli --index-info:
 // its path, size, settings and each source with its state (UTF-8 lines).

@@ -210,11 +210,12 @@ IndexReport IndexGetReport(ST_INDEX *ix) {
   return r;
 }
 
-void IndexClose(ST_INDEX **ref) {
+void IndexClose(ST_INDEX **ref, IndexReport *report) {
   if (!ref || !*ref) return;
   ST_INDEX *ix = *ref;
   *ref = nullptr;
   StopWriter(ix);
+  if (report) *report = IndexGetReport(ix);
   // Damage seen while in use: nothing reads it any more, so it is made anew
   // now for the next analysis.
   if (ix->damaged_in_use.load() && ix->on) MakeAnew(ix);

@@ -25,6 +25,7 @@
 #include "shell/file_collect.h"
 #include "shell/file_places.h"
 #include "shell/paths.h"
+#include "shell/project_index.h"
 #include "shell/worker.h"
 
 namespace {
@@ -107,6 +108,9 @@ int AppStartCollecting(const char *ini_path, int n, const char *const *paths,
         // The analysis threads start parsing as they would at the job's first
         // step; the job finds them running.
         char first[260] = "";
+        std::vector<const char *> roots;
+        for (const std::string &p : own) roots.push_back(p.c_str());
+        ProjectIndexBegin(roots.data(), (int)roots.size());
         if (ANA.sources.count > 0) ANA_Exec(nullptr, first, -1);
       }
     };
@@ -144,6 +148,7 @@ void AppStop(void) {
   JoinCollector();
   WorkerStop();
   WorkerWait();
+  ProjectIndexEnd();  // opened at start-up for a job that never ran
   LogFlush();
   ForgetProjectQuery();
   ReleaseCB(&ProjectFiles);

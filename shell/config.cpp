@@ -147,6 +147,7 @@ void LoadConfiguration(const char *ini_path) {
   c.EXACT_NAMES = Flag(Int(r, "EXACT_NAMES", 0));
   c.GRAPH_IN_WINDOW = Flag(Int(r, "GRAPH_IN_WINDOW", 0));
   c.PARSER = Flag(Int(r, "PARSER", 0));
+  c.INDEX = Flag(Int(r, "INDEX", 0));
 
   LogSetLevel(c.DEBUG_LOG);
 }

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "engine/record_walk.h"
 #include "foundation/log.h"
@@ -20,6 +22,7 @@
 #include "platform/thread.h"
 #include "shell/file_collect.h"
 #include "shell/job_texts.h"
+#include "shell/project_index.h"
 #include "shell/worker_internal.h"
 #include "shell/worker_job.h"
 #include "xref/callers.h"
@@ -137,12 +140,6 @@ void PassLine(int n) {
 void PhaseLine(int k) {
   if (!Stopping() && g_job.p.progress) g_job.p.progress->SetPhase(k);
 }
-// A status text of ours, formatted with numbers.
-void StatusF(const char *format, int a, int b) {
-  char text[160];
-  FormatText(text, sizeof text, format, a, b);
-  Status(text);
-}
 
 void ReleasePaths() {
   MemFree(g_job.p.paths);
@@ -183,6 +180,14 @@ void StartAnalysis() {
   BeginCollection(StopOrEscape);
   g_job.i = 0;
   g_job.next_path = g_job.p.paths;
+  {
+    // The dropped paths are the project's roots: they name its index.
+    std::vector<const char *> roots;
+    for (const char *at = g_job.p.paths; at && (int)roots.size() < g_job.p.path_count;
+         at += strlen(at) + 1)
+      roots.push_back(at);
+    ProjectIndexBegin(roots.data(), (int)roots.size());
+  }
   JobState = JobStep::CollectFiles;
 }
 
@@ -332,18 +337,27 @@ void FinishAnalysis() {
   uint32_t start = TickCount();
   JobState = JobStep::Idle;
   ANA_UpdateCalledColumn(Results());
+  // The index learns the links while the pause runs, and is closed, so the
+  // status can say what it did.
+  ProjectIndexFinish(!g_job.link_stopped);
+  ProjectIndexEnd();
   PauseRest(g_worker_timing.short_ms, start);
   Redraw();
   int lost = ANA_LostSourceCount();
+  std::string index = ProjectIndexStatus();
+  IndexReport report = ProjectIndexLastReport();
+  if (!Stopping() && g_job.p.main_window && (report.used || !report.note.empty()))
+    g_job.p.main_window->IndexUsed(report.from_index, report.parsed, report.note.c_str());
+  char text[sizeof g_config.STAT_MESS[0] + 512];
   if (g_job.link_stopped) {
-    StatusF(kStoppedLinking, g_job.i, g_job.count);
+    FormatText(text, sizeof text, kStoppedLinking, g_job.i, g_job.count);
   } else if (lost > 0) {
-    char text[sizeof g_config.STAT_MESS[0] + 96];
     FormatText(text, sizeof text, kLostSources, StatusText(2 + Current()), lost);
-    Status(text);
   } else {
-    Status(StatusText(2 + Current()));
+    CopyText(text, sizeof text, StatusText(2 + Current()));
   }
+  CopyText(text + strlen(text), sizeof text - strlen(text), index.c_str());
+  Status(text);
   if (ANA_GetFuncCount() == 0) {
     Warn(g_job.p.main_window, kNoFunctions);
     ReleaseCB(&ProjectFiles);
@@ -420,6 +434,7 @@ void WorkerMain(void *) {
     Pause(pause);
   }
   ANA_StopParsing();  // no analysis thread outlives the job
+  ProjectIndexEnd();  // a job that ended early keeps what was written
   LogFlush();
   ReleasePaths();
 }
