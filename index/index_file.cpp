@@ -56,7 +56,7 @@ sqlite3 *OpenConnection(const ST_INDEX *ix, int readonly) {
   int flags = (readonly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOFOLLOW |
               SQLITE_OPEN_NOMUTEX;
   if (sqlite3_open_v2(ix->path.c_str(), &db, flags, ix->vfs) != SQLITE_OK) {
-    sqlite3_close(db);
+    sqlite3_close_v2(db);
     return nullptr;
   }
   sqlite3_busy_timeout(db, 5000);
@@ -83,7 +83,7 @@ const char *const kSideFiles[] = {"", "-wal", "-shm", ".lock"};
 // The index cannot be used; the analysis goes on without it.
 ST_INDEX *Off(ST_INDEX *ix, Trouble t) {
   NoteTrouble(ix, t);
-  if (ix->db) sqlite3_close(ix->db);
+  if (ix->db) sqlite3_close_v2(ix->db);
   ix->db = nullptr;
   ix->on = 0;
   return ix;
@@ -95,7 +95,7 @@ void RemoveIndexFiles(const std::string &path) {
 
 // A new empty index at ix->path with its tables, opened in ix->db. rc.
 int MakeAnew(ST_INDEX *ix) {
-  if (ix->db) sqlite3_close(ix->db);
+  if (ix->db) sqlite3_close_v2(ix->db);
   ix->db = nullptr;
   RemoveIndexFiles(ix->path);
   if (!CreatePrivateFile(ix->path.c_str())) return SQLITE_CANTOPEN;
@@ -219,7 +219,7 @@ void IndexClose(ST_INDEX **ref, IndexReport *report) {
   // Damage seen while in use: nothing reads it any more, so it is made anew
   // now for the next analysis.
   if (ix->damaged_in_use.load() && ix->on) MakeAnew(ix);
-  if (ix->db) sqlite3_close(ix->db);
+  if (ix->db) sqlite3_close_v2(ix->db);
   ix->db = nullptr;
   if (ix->lock_fd >= 0) UnlockPrivateFile(ix->lock_fd);
   delete ix;

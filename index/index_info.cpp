@@ -31,7 +31,7 @@ int IndexDescribe(const std::string &path, std::string *text) {
   probe.path = path;
   sqlite3 *db = OpenConnection(&probe, 1);
   if (!db || !SchemaIsCurrent(db)) {
-    sqlite3_close(db);
+    sqlite3_close_v2(db);
     *text = "no index of this version at " + path + "\n";
     return 0;
   }
@@ -70,6 +70,6 @@ int IndexDescribe(const std::string &path, std::string *text) {
   *text += line;
   for (const auto &s : states) *text += ", " + std::to_string(s.second) + " " + s.first;
   *text += "\n" + rows;
-  sqlite3_close(db);
+  sqlite3_close_v2(db);
   return 1;
 }

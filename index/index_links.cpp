@@ -49,7 +49,7 @@ bool ReadStored(ST_INDEX *ix, Stored *out) {
     ok = ok && rc == SQLITE_DONE;
     if (!ok) NoteTrouble(ix, TroubleOf(sqlite3_errcode(db)));
   }
-  sqlite3_close(db);
+  sqlite3_close_v2(db);
   return ok;
 }
 

@@ -75,7 +75,7 @@ void CloseReader(void *reader) {
   Reader *r = (Reader *)reader;
   if (!r) return;
   sqlite3_finalize(r->find);
-  sqlite3_close(r->db);
+  sqlite3_close_v2(r->db);
   delete r;
 }
 
