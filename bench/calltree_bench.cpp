@@ -79,7 +79,6 @@ int CorpusMain(const std::string &dir, const char *name, int repeat) {
   if (!scratch.ok()) return 1;
   setenv("XDG_DESKTOP_DIR", scratch.path().c_str(), 1);
   ResetConfiguration();
-  g_parse_yield_every = 0;
   LogSetLevel(0);
   LogOpen(1, "result");  // the tree's text goes to the result log, as in the job
   CopyText(g_config.DOT_EXE, sizeof g_config.DOT_EXE, "/usr/bin/dot");

@@ -100,7 +100,6 @@ int main(int argc, char **argv) {
   if (!scratch.ok()) return 1;
   setenv("XDG_DESKTOP_DIR", scratch.path().c_str(), 1);
   ResetConfiguration();
-  g_parse_yield_every = 0;
   CreateANA();
   if (corpus) {
     bench::Corpus c = bench::AnalyseCorpus(argv[2]);

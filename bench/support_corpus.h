@@ -45,9 +45,12 @@ inline Corpus AnalyseCorpus(const std::string &dir) {
   for (const std::string &p : paths) AddCB(&list, p.c_str(), (int)p.size() + 1);
   ANA_SourceCreateAll(nullptr, &list);
   CB_Init(&list);
+  ANA_EXEC exec = {};
+  ANA_ExecBegin(&exec);
   char text[260] = "";
-  while (ANA_Exec(nullptr, text, 0) != -2) {
+  while (ANA_Exec(&exec, nullptr, text, 0) != -2) {
   }
+  ANA_ExecRelease(&exec);
   ANA_MakeFunctionList(nullptr);
   ANA_BeginCallList();
   while (ANA_LinkNextSource(nullptr) != -1) {

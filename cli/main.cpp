@@ -372,7 +372,6 @@ int main(int argc, char **argv) {
   // reader would wait for it).
   ChildrenWithoutOutput();
   g_worker_timing = kHeadlessTiming;
-  g_parse_yield_every = 0;  // no window to keep responsive
   g_front = ShellFront{};
   g_front.main_window = &front;
   g_front.progress = progress ? &front : nullptr;

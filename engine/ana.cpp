@@ -109,14 +109,10 @@ int CreateANA(void) {
   }
   // A second creation must not leak the previous sources.
   ANA_SourceRelease();
-  ANA.cur_source = nullptr;
   HASH_Init(ANA.keywords);
   HASH2_Init(ANA.func_index);
   for (const Keyword &k : kKeywords) HASH_Regist(ANA.keywords, k.word, 0, k.kind);
   CB_Init(&ANA.sources);
-  ST_PARSE *ctx = exec_context();
-  memset(&ctx->token, 0, sizeof ctx->token);
-  reset_parser(ctx);
   return 1;
 }
 
@@ -159,7 +155,7 @@ int ANA_SourceCreate(const char *path) {
   s->size = (int)size;
   ANA.generation++;
   s->text = nullptr;
-  s->status = 0;
+  s->status = SOURCE_PENDING;
   // Its records take about a tenth of its size: a first block of that much
   // spares a small source a large block and a large one many small ones.
   size_t first = (size_t)size / 8;
@@ -194,17 +190,11 @@ int ANA_SourceCreateAll(ProgressSink *window, CB *paths) {
       }
     });
   }
-  ANA.header_done = 0;
-  ANA.cur_source = CB_Next(&ANA.sources, nullptr);
   return added;
 }
 
 void ANA_SourceRelease(void) {
   pool_stop(nullptr);
-  ST_PARSE *ctx = exec_context();
-  end_source(ctx);
-  ctx->src = nullptr;
-  ctx->cur_func = nullptr;
   ForEachSource([](ST_SOURCE *s) {
     direct_release(s);  // a source taken from the store and not yet reported
     MemFree(s->text);
@@ -222,7 +212,6 @@ void ANA_SourceRelease(void) {
   });
   StrPoolClear(ANA.names);
   CB_Init(&ANA.sources);
-  ANA.cur_source = nullptr;
   ANA.generation++;
 }
 
@@ -242,6 +231,7 @@ int ANA_GetFuncCount(void) {
 
 int ANA_LostSourceCount(void) {
   int lost = 0;
-  ForEachSource([&lost](const ST_SOURCE *s) { lost += s->lost_in && s->status == -1; });
+  ForEachSource(
+      [&lost](const ST_SOURCE *s) { lost += s->lost_in && s->status == SOURCE_COMPLETED; });
   return lost;
 }

@@ -21,6 +21,13 @@ enum {
                       // gathered was incomplete)
 };
 
+// Where a source stands in the analysis (ST_SOURCE.status).
+enum {
+  SOURCE_PENDING = 0,     // registered, or being analysed
+  SOURCE_COMPLETED = -1,  // analysed to its end (or could not be loaded)
+  SOURCE_STOPPED = -2,    // the user stopped its analysis
+};
+
 struct ST_SOURCE {
   int sid;               // 1-based position in sources; 0 until listed
   char *path;            // native path as registered (owned, MemAlloc)
@@ -30,10 +37,11 @@ struct ST_SOURCE {
   int size;              // file size; then length of the converted text
   CB funcs;              // ST_FUNC records, in order of definition
   CB classes;            // ST_CLASS records (precise parser), in source order
-  int status;            // 0 pending/running, -1 completed, -2 stopped
+  int status;            // SOURCE_PENDING, SOURCE_COMPLETED or SOURCE_STOPPED
   ARENA records;         // where its function and call records live
   LOG_GATHER *gathered;  // what parsing it ahead printed, until reported
   int ahead;             // work ahead: AHEAD_... (analysis threads' lock)
+  int precise;           // 1: its records were made by the precise front end
   // The built-in parser reached the end of the source inside this function's
   // body (its scope and name, interned), so definitions after it may be
   // missing; nullptr when the source ended cleanly. lost_line is that
@@ -130,18 +138,28 @@ struct ST_ANA {
   ST_HASH *keywords;     // keyword text to token kind (read-only once created)
   ST_HASH2 *func_index;  // "scope:name" to ST_FUNC, filled by the function list
   CB sources;            // ST_SOURCE records in order of registration
-  CHBUF *cur_source;     // element of sources that ANA_Exec works on
-  int header_done;       // 1 once the current source's banner was written
   STR_POOL *names;       // the texts of every record's scope and name
   unsigned generation;   // changes whenever sources are registered or released
 };
 
 // The one analyzer of the process.
 extern ST_ANA ANA;
-// Statements parsed inside braces between two yields of the processor, so a
-// worker beside a window leaves it time to paint; 0 never yields (a program
-// with no window to keep responsive). 64 unless the program sets it.
-extern int g_parse_yield_every;
+
+struct ST_PARSE;
+
+// One analysis as its caller steps through it with ANA_Exec: the source it
+// works on, whether that source's banner was written, how often the caller's
+// thread yields, and the parse context it parses in. The caller owns it (the
+// analysis worker keeps one per job); zero-filled it points at no source.
+struct ANA_EXEC {
+  CHBUF *cur_source;  // element of ANA.sources that ANA_Exec works on, or null
+  int header_done;    // 1 once the current source's banner was written
+  // Statements parsed inside braces between two yields of the processor, so
+  // a worker beside a window leaves it time to paint; 0 never yields (a
+  // program with no window to keep responsive).
+  int yield_every;
+  ST_PARSE *ctx;  // the calling thread's parse context (made on first use), or null
+};
 
 // Creates the keyword table and the function index (once) and empties ANA for
 // a new analysis (settings must be read first). 1 ready; 0 when a table
@@ -159,27 +177,41 @@ const char *ANA_Intern(const char *text);
 int ANA_SourceCreate(const char *path);
 // Registers every path of the list (a CB of NUL-terminated native paths, the
 // caller's) in order, reporting progress to window (may be null) at most every
-// 200 ms, and points the analysis at the first source. Returns the number of
-// sources added; paths that cannot be registered are skipped.
+// 200 ms. Returns the number of sources added; paths that cannot be
+// registered are skipped.
 int ANA_SourceCreateAll(ProgressSink *window, CB *paths);
-// Frees every source with its text, functions and calls; the list is empty
-// and no source is current. func_index still refers to the freed records
-// until the next function list refills it.
+// Frees every source with its text, functions and calls; the list is empty.
+// An ANA_EXEC that pointed into it must be begun again. func_index still
+// refers to the freed records until the next function list refills it.
 void ANA_SourceRelease(void);
 // 1 when the len bytes at word are exactly one of the keyword table's texts
 // (directives with their '#'), else 0. The table itself keeps only hashes.
 int ANA_IsKeywordText(const char *word, int len);
 // The number of functions found in all sources.
 int ANA_GetFuncCount(void);
-// One step of the current source: with mode < 0 only copies its name into
-// name_buffer (260 bytes, may be null) and returns 0; otherwise parses up to ten
-// statements and returns its progress 0..100 or an AnaExecResult. window is
-// unused (the worker reports progress itself). A source that cannot be loaded
-// completes at once; its records stay when it is stopped.
-int ANA_Exec(ProgressSink *window, char *name_buffer, int mode);
-// The name of the source ANA_Exec works on, or nullptr when none is left.
+// Points exec at the first registered source (none when there is none) with
+// its banner not yet written, and makes its parse context when it has none
+// (it stays null when no memory is left: ANA_Exec then completes each source
+// it would parse itself without records); yield_every stays. Never fails.
+void ANA_ExecBegin(ANA_EXEC *exec);
+// Gives back exec's parse context (the source it read goes with it); exec
+// then points at nothing. Never fails; null is allowed.
+void ANA_ExecRelease(ANA_EXEC *exec);
+// Starts the analysis threads parsing ahead of exec, from its current source
+// on, when they can be used (see engine/source_pool.h). 1 when they run, 0
+// when exec's caller parses alone. Any thread; the threads stop when every
+// source is reported, one is stopped, or ANA_StopParsing.
+int ANA_StartParsing(ANA_EXEC *exec);
+// One step of exec's current source: with mode < 0 only copies its name into
+// name_buffer (260 bytes, may be null) and returns 0; otherwise parses up to
+// ten statements (the analysis threads started when none run) and returns
+// its progress 0..100 or an AnaExecResult. window is unused (the worker
+// reports progress itself). A source that cannot be loaded completes at
+// once; its records stay when it is stopped.
+int ANA_Exec(ANA_EXEC *exec, ProgressSink *window, char *name_buffer, int mode);
+// The name of the source exec works on, or nullptr when none is left.
 // Unlike a name query through ANA_Exec it writes no trace line.
-const char *ANA_CurrentSourceName(void);
+const char *ANA_CurrentSourceName(const ANA_EXEC *exec);
 
 // Stops the analysis threads, if any run, and waits for them; what they
 // parsed of sources not yet reported is released (those sources are then

@@ -39,6 +39,7 @@ void WriteBanner(const ST_SOURCE *s) {
 void DropText(ST_PARSE *ctx, ST_SOURCE *s) {
   MemFree(s->text);
   s->text = nullptr;
+  if (!ctx) return;
   end_source(ctx);
   ctx->read_pos = nullptr;
 }
@@ -60,14 +61,7 @@ void NoteLost(ST_PARSE *ctx) {
   s->lost_line = f->line;
 }
 
-// The worker's context: owned by the thread that calls ANA_Exec.
-ST_PARSE g_exec;
-
 }  // namespace
-
-ST_PARSE *exec_context(void) {
-  return &g_exec;
-}
 
 int parse_slice(ST_PARSE *ctx, int (*stop)(void)) {
   if (ctx->precise) return precise_parse_source(ctx, stop);  // the whole source at once
@@ -76,13 +70,13 @@ int parse_slice(ST_PARSE *ctx, int (*stop)(void)) {
     parse_statement(ctx);
     if (stop()) ctx->token.kind = TK_STOP;
     if (ctx->token.kind == TK_STOP) {
-      s->status = -2;
+      s->status = SOURCE_STOPPED;
       break;
     }
     if (ctx->token.kind == TK_EOF) {
       if (ctx->FUNCTION_FLG) NoteLost(ctx);
       close_functions(s, ctx->line_no > 0 ? ctx->line_no - 1 : 0);
-      s->status = -1;
+      s->status = SOURCE_COMPLETED;
       break;
     }
   }
@@ -90,71 +84,103 @@ int parse_slice(ST_PARSE *ctx, int (*stop)(void)) {
   return (int)((long long)(ctx->read_pos - s->text) * 100 / s->size);
 }
 
-int report_completed(ST_SOURCE *s) {
+int report_completed(ANA_EXEC *exec, ST_SOURCE *s) {
   DebugPrint("%s Completed \"%s\"\r\n", kTag, Utf8ToSjis(s->path).c_str());
-  ANA.cur_source = CB_Next(ANA.cur_source, nullptr);
-  ANA.header_done = 0;
-  DropText(&g_exec, s);
+  exec->cur_source = CB_Next(exec->cur_source, nullptr);
+  exec->header_done = 0;
+  DropText(exec->ctx, s);
   return ANA_EXEC_SOURCE_DONE;
 }
 
-const char *ANA_CurrentSourceName(void) {
-  if (!ANA.cur_source || !ANA.cur_source->data) return nullptr;
-  return ((const ST_SOURCE *)ANA.cur_source->data)->name;
+void ANA_ExecBegin(ANA_EXEC *exec) {
+  exec->cur_source = CB_Next(&ANA.sources, nullptr);
+  exec->header_done = 0;
+  // Made now, so that every analysis has one whoever parses its sources.
+  if (!exec->ctx) exec->ctx = (ST_PARSE *)MemAlloc(sizeof(ST_PARSE));
 }
 
-int ANA_Exec(ProgressSink *window, char *name_buffer, int mode) {
+void ANA_ExecRelease(ANA_EXEC *exec) {
+  if (!exec) return;
+  if (exec->ctx) {
+    end_source(exec->ctx);
+    MemFree(exec->ctx);
+  }
+  exec->ctx = nullptr;
+  exec->cur_source = nullptr;
+  exec->header_done = 0;
+}
+
+int ANA_StartParsing(ANA_EXEC *exec) {
+  if (!exec || !exec->cur_source || !exec->cur_source->data) return 0;
+  const ST_SOURCE *s = (const ST_SOURCE *)exec->cur_source->data;
+  // The threads start with the first source that nothing has parsed yet;
+  // while they run, only pool_exec looks at the sources they take.
+  if (pool_active()) return 1;
+  if (s->status != SOURCE_PENDING || s->text) return 0;
+  return pool_start(exec->cur_source, &kParsing);
+}
+
+const char *ANA_CurrentSourceName(const ANA_EXEC *exec) {
+  if (!exec || !exec->cur_source || !exec->cur_source->data) return nullptr;
+  return ((const ST_SOURCE *)exec->cur_source->data)->name;
+}
+
+int ANA_Exec(ANA_EXEC *exec, ProgressSink *window, char *name_buffer, int mode) {
   (void)window;
-  if (!ANA.cur_source || !ANA.cur_source->data) {
+  if (!exec || !exec->cur_source || !exec->cur_source->data) {
     pool_stop(nullptr);  // every source reported: the threads have ended
     DebugPrint("%s Completed.\r\n", kTag);
     return ANA_EXEC_NO_SOURCE;
   }
-  ST_SOURCE *s = (ST_SOURCE *)ANA.cur_source->data;
+  ST_SOURCE *s = (ST_SOURCE *)exec->cur_source->data;
   if (name_buffer && strcmp(name_buffer, s->name) != 0) CopyText(name_buffer, 260, s->name);
-  // The threads start with the first source that nothing has parsed yet;
-  // while they run, only pool_exec looks at the sources they take. They
-  // start on the first call, so they already parse while the caller pauses
-  // between registering the sources and asking for the first slice.
-  if (!pool_active() && s->status == 0 && !s->text) pool_start(ANA.cur_source, &kParsing);
   if (mode < 0) return 0;
+  ANA_StartParsing(exec);
 
   LogFlushDue();  // a long source must not keep its lines from the file
-  if (!ANA.header_done) {
+  if (!exec->header_done) {
     WriteBanner(s);
-    ANA.header_done = 1;
+    exec->header_done = 1;
   }
-  if (pool_has(s)) return pool_exec(s);
-  if (s->gathered && s->status != -2) return direct_replay(s);  // taken from the store
+  if (pool_has(s)) return pool_exec(exec, s);
+  if (s->gathered && s->status != SOURCE_STOPPED) return direct_replay(exec, s);  // taken from the store
 
-  if (s->status == -2) {
-    pool_stop(ANA.cur_source);  // nothing after a stopped source is reported
+  if (s->status == SOURCE_STOPPED) {
+    pool_stop(exec->cur_source);  // nothing after a stopped source is reported
     DebugPrint("%s Stopped \"%s\"\r\n", kTag, Utf8ToSjis(s->path).c_str());
     direct_release(s);
-    DropText(&g_exec, s);
+    DropText(exec->ctx, s);
     return ANA_EXEC_STOPPED;
   }
-  if (s->status == -1) return report_completed(s);
+  if (s->status == SOURCE_COMPLETED) return report_completed(exec, s);
 
+  if (!exec->ctx) {
+    exec->ctx = (ST_PARSE *)MemAlloc(sizeof(ST_PARSE));
+    if (!exec->ctx) {  // no context, no parse: the source ends here as unreadable
+      s->status = SOURCE_COMPLETED;
+      return 100;
+    }
+  }
   if (!s->text) {
-    if (direct_take(s)) return direct_replay(s);
+    if (direct_take(s)) return direct_replay(exec, s);
     SourceStamp *stamp = direct_copy_begin();
     direct_copy_on(1);
     s->size = load_source_stamped(s->path, &s->text, stamp);
     if (s->size <= 0) {
-      s->status = -1;
+      s->status = SOURCE_COMPLETED;
       direct_copy_mark(100);
       direct_copy_end(s);
       return 100;
     }
-    begin_source(&g_exec, s);
+    begin_source(exec->ctx, s);
+    exec->ctx->yield_every = exec->yield_every;
     direct_copy_on(0);
   }
 
   direct_copy_on(1);
-  int progress = parse_slice(&g_exec, EscapePressed);
+  int progress = parse_slice(exec->ctx, EscapePressed);
   direct_copy_mark(progress);
-  if (s->status != 0)
+  if (s->status != SOURCE_PENDING)
     direct_copy_end(s);  // kept when it completed, forgotten when it stopped
   else
     direct_copy_on(0);

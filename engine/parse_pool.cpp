@@ -151,12 +151,12 @@ void parse_ahead(void *state, ST_SOURCE *s, LOG_GATHER *g) {
   SourceStamp stamp;
   s->size = load_source_stamped(s->path, &s->text, store ? &stamp : nullptr);
   if (s->size <= 0) {
-    s->status = -1;
+    s->status = SOURCE_COMPLETED;
     LogGatherMark(g, 100);
   } else {
     begin_source(ctx, s);
     ctx->yield_every = 0;  // not the worker: no window waits for it
-    while (s->status == 0) LogGatherMark(g, parse_slice(ctx, StopRequested));
+    while (s->status == SOURCE_PENDING) LogGatherMark(g, parse_slice(ctx, StopRequested));
     end_source(ctx);
     ctx->read_pos = nullptr;
     ctx->src = nullptr;
@@ -173,7 +173,7 @@ void forget_parse(ST_SOURCE *s) {
   ArenaRelease(&s->records);
   MemFree(s->text);
   s->text = nullptr;
-  s->status = 0;
+  s->status = SOURCE_PENDING;
   s->lost_in = nullptr;
 }
 
@@ -290,23 +290,23 @@ void pool_done(ST_SOURCE *s) {
   Finished(s);
 }
 
-int pool_exec(ST_SOURCE *s) {
-  int waited = pool_wait(ANA.cur_source);
+int pool_exec(ANA_EXEC *exec, ST_SOURCE *s) {
+  int waited = pool_wait(exec->cur_source);
   if (waited == 0) {  // stopped before anything of it was written
-    s->status = -2;
+    s->status = SOURCE_STOPPED;
     return 0;
   }
-  if (waited < 0) return ANA_Exec(nullptr, nullptr, 0);  // parsed again by the worker
+  if (waited < 0) return ANA_Exec(exec, nullptr, nullptr, 0);  // parsed again by the worker
   int mark = 0;
   if (pool_replay(s, &mark)) {
     if (EscapePressed()) {
-      pool_stop(ANA.cur_source);
-      s->status = -2;
+      pool_stop(exec->cur_source);
+      s->status = SOURCE_STOPPED;
     }
     return mark;
   }
   pool_done(s);
-  return report_completed(s);
+  return report_completed(exec, s);
 }
 
 void ANA_StopParsing(void) {

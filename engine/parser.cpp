@@ -13,10 +13,6 @@
 #include "foundation/trace.h"
 #include "platform/sys.h"
 
-// A yield per statement would cost a system call each; one every 64 keeps the
-// worker polite without letting the yields dominate the parse.
-int g_parse_yield_every = 64;
-
 namespace {
 
 const char *const kModeLabel[] = {"MODE_TOP",     "!!!! found FUNC_NAME !!!!",
@@ -172,8 +168,9 @@ void begin_source(ST_PARSE *ctx, ST_SOURCE *s) {
   ctx->anchor_line = 0;
   ctx->cur_func = nullptr;
   ctx->class_name[0] = 0;
-  ctx->yield_every = g_parse_yield_every;
+  ctx->yield_every = 0;
   ctx->precise = ANA_ParserInUse();
+  s->precise = ctx->precise;
   ctx->exact_names = g_config.EXACT_NAMES;
   reset_parser(ctx);
 }
@@ -266,10 +263,10 @@ double parse_primary(ST_PARSE *ctx) {
   for (;;) {
     switch (kind) {
       case TK_IDENT:
-      case TK_NUMBER:
-      case TK_HEXNUM:
-        // A name or number is consumed with the token after it, so that what
-        // follows it ('(', '[', ':' of a conditional) is current on return.
+        // A name is consumed with the token after it, so that what follows it
+        // ('(' of a head or call, '[') is current on return. A number, like
+        // every other token, stays current: a directive on the next line is
+        // then fetched by the next primary and skipped with its anchor.
         gt_token(ctx);
         return 0;
 

@@ -255,14 +255,12 @@ void skip_asm_gcc(ST_PARSE *ctx);
 // function or class flag, no scope text, nesting counters and guard at 0.
 void reset_parser(ST_PARSE *ctx);
 // Points ctx at the start of s, whose text is loaded (reader at its first
-// byte, no line, no current function or class, parser state reset); the
-// tokens and the last function head stay, as from source to source.
+// byte, no line, no current function or class, parser state reset, never
+// yielding); the tokens and the last function head stay, as from source to
+// source.
 void begin_source(ST_PARSE *ctx, ST_SOURCE *s);
 // Gives back the context's line buffer; the context no longer reads a line.
 void end_source(ST_PARSE *ctx);
-// The context in which ANA_Exec parses, on the thread that calls it (the
-// analysis worker). It lives as long as the process.
-ST_PARSE *exec_context(void);
 // Mode, flag and anchor setters with their trace lines.
 int set_mode(ST_PARSE *ctx, int value);
 int set_function_flg(ST_PARSE *ctx, int on);
@@ -331,7 +329,7 @@ extern const SourceWork kParsing;
 // and returns that slice's progress; once everything is written, reports it
 // completed and moves on (ANA_EXEC_SOURCE_DONE). Polls Escape once per slice
 // (a stop ends the threads; the next call reports the source stopped).
-int pool_exec(ST_SOURCE *s);
+int pool_exec(ANA_EXEC *exec, ST_SOURCE *s);
 // Up to ten statement steps of the context's source (begun with
 // begin_source), as one call of ANA_Exec makes: after each, stop() is asked
 // and a yes makes the current token TK_STOP. The source's status becomes -2
@@ -339,7 +337,7 @@ int pool_exec(ST_SOURCE *s);
 int parse_slice(ST_PARSE *ctx, int (*stop)(void));
 // ANA_Exec's way of reporting a source completed: the trace, the move to the
 // next source, the text given back.
-int report_completed(ST_SOURCE *s);
+int report_completed(ANA_EXEC *exec, ST_SOURCE *s);
 
 // ---- the worker and the store (source_store.cpp; the store: source_store.h) ----
 
@@ -350,7 +348,7 @@ int direct_take(ST_SOURCE *s);
 // ANA_Exec's step for a source taken by direct_take: writes what it printed
 // up to its next slice and returns that slice's progress (Escape makes the
 // source stopped); once everything is written, reports it completed.
-int direct_replay(ST_SOURCE *s);
+int direct_replay(ANA_EXEC *exec, ST_SOURCE *s);
 // Gives back what a taken source printed (a stop before it was all written).
 void direct_release(ST_SOURCE *s);
 // The worker parses a source itself: a copy of what it prints is made when

@@ -259,7 +259,7 @@ int precise_parse_source(ST_PARSE *ctx, int (*stop)(void)) {
     MemFree(masked);
   }
   if (!done) DropRecords(s);
-  s->status = done ? -1 : -2;
+  s->status = done ? SOURCE_COMPLETED : SOURCE_STOPPED;
   return 100;
 }
 
@@ -271,7 +271,7 @@ int precise_available(void) {
 
 int precise_parse_source(ST_PARSE *ctx, int (*stop)(void)) {
   (void)stop;
-  ctx->src->status = -1;
+  ctx->src->status = SOURCE_COMPLETED;
   return 100;
 }
 

@@ -68,7 +68,7 @@ int direct_take(ST_SOURCE *s) {
   if (!g) return 0;
   LogGatherInit(g, 0);
   if (!store->take(g_direct.reader, s, g) || g->failed) {
-    if (s->status == -1) forget_parse(s);  // taken but its lines are incomplete
+    if (s->status == SOURCE_COMPLETED) forget_parse(s);  // taken but its lines are incomplete
     LogGatherRelease(g);
     MemFree(g);
     return 0;
@@ -78,14 +78,14 @@ int direct_take(ST_SOURCE *s) {
   return 1;
 }
 
-int direct_replay(ST_SOURCE *s) {
+int direct_replay(ANA_EXEC *exec, ST_SOURCE *s) {
   int mark = 0;
   if (LogGatherReplay(s->gathered, &g_direct.replay, &mark)) {
-    if (EscapePressed()) s->status = -2;
+    if (EscapePressed()) s->status = SOURCE_STOPPED;
     return mark;
   }
   direct_release(s);
-  return report_completed(s);
+  return report_completed(exec, s);
 }
 
 void direct_release(ST_SOURCE *s) {
@@ -125,7 +125,7 @@ void direct_copy_mark(int progress) {
 void direct_copy_end(const ST_SOURCE *s) {
   LogGatherCopyEnd();
   const SourceStore *store = g_direct.store;
-  if (store && s->status == -1 && g_direct.stamp.steady) {
+  if (store && s->status == SOURCE_COMPLETED && g_direct.stamp.steady) {
     const LOG_GATHER *g = g_direct.copy && !g_direct.copy->failed ? g_direct.copy : nullptr;
     store->keep(store->self, s, &g_direct.stamp, g);
   }

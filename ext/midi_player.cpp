@@ -31,6 +31,7 @@ struct SystemMidiOut : MidiOutPort {
 };
 
 std::atomic<int (*)(void)> g_stop_check{nullptr};  // stop request polled in pauses
+std::atomic<void (*)(unsigned)> g_sleep{nullptr};  // one step of real time; nullptr: SleepMs
 
 // Real time, taken in steps of at most 50 ms with the stop request polled
 // before each: closing the program during a tree must not wait for the
@@ -38,10 +39,14 @@ std::atomic<int (*)(void)> g_stop_check{nullptr};  // stop request polled in pau
 struct SystemClock : ClockPort {
   void Sleep(unsigned ms) override {
     while (ms > 0) {
-      int (*stop)(void) = g_stop_check.load();
-      if (stop && stop()) return;
+      if (TQ_MidiStopRequested()) return;
       unsigned step = ms < kPauseStepMs ? ms : kPauseStepMs;
-      SleepMs(step);
+      void (*sleep)(unsigned) = g_sleep.load();
+      if (sleep) {
+        sleep(step);
+      } else {
+        SleepMs(step);
+      }
       ms -= step;
     }
   }
@@ -102,6 +107,15 @@ void TQ_MidiSetPorts(MidiOutPort *out, ClockPort *clock) {
 
 void TQ_MidiSetStopCheck(int (*stop_requested)(void)) {
   g_stop_check.store(stop_requested);
+}
+
+int TQ_MidiStopRequested(void) {
+  int (*stop)(void) = g_stop_check.load();
+  return stop && stop() ? 1 : 0;
+}
+
+void TQ_MidiSetSleep(void (*sleep_ms)(unsigned ms)) {
+  g_sleep.store(sleep_ms);
 }
 
 void TQ_MidiOpen(void) {

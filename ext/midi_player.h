@@ -28,6 +28,11 @@ void TQ_MidiSetPorts(MidiOutPort *out, ClockPort *clock);
 // The stop request the real-time pauses poll, at least every 50 ms: a pause
 // ends at once while it returns 1 (nullptr: never). Any thread may ask it.
 void TQ_MidiSetStopCheck(int (*stop_requested)(void));
+// 1 while that stop request is made (0 without one); for clocks.
+int TQ_MidiStopRequested(void);
+// The sleep behind the real-time pauses, called for each step of at most
+// 50 ms (nullptr: SleepMs). Tests count the steps instead of waiting them.
+void TQ_MidiSetSleep(void (*sleep_ms)(unsigned ms));
 
 // Opens the output unless it is open already. No device: nothing is sent
 // later, but pauses still happen.

@@ -42,9 +42,9 @@ const char kNestLarge[] = "NestMove Error ! : larger than 16.\n";
 struct Channel {
   char path[VELMORA_PATH_MAX];  // current file; "" while the channel is off
   int fd;                       // open append descriptor, -1 until the next line
-  uint32_t checked;             // TickCount of the last path comparison
+  uint32_t checked;             // Now() at the last path comparison
   int64_t size;                 // file size: from the file at each check, plus our lines
-  uint32_t since;               // TickCount when the buffer took its oldest line
+  uint32_t since;               // Now() when the buffer took its oldest line
   size_t used;                  // bytes of whole lines in buf (not yet written to fd)
   char buf[kBufferSize];
 };
@@ -80,6 +80,13 @@ thread_local LOG_GATHER *tl_gather = nullptr;
 // The calling thread's copy of what it prints, or nullptr.
 thread_local LOG_GATHER *tl_copy = nullptr;
 std::atomic<int> g_threshold{-1};  // DEBUG_LOG; read without the lock
+// The clock of the flush and check timers; nullptr reads TickCount.
+std::atomic<uint32_t (*)(void)> g_clock{nullptr};
+
+uint32_t Now() {
+  uint32_t (*now)(void) = g_clock.load(std::memory_order_relaxed);
+  return now ? now() : TickCount();
+}
 LogState g_log = {{{{0}, -1, 0, 0, 0, 0, {0}}, {{0}, -1, 0, 0, 0, 0, {0}}}, 0, {0}};
 
 // Writes the buffered lines; after a failed write the file is looked at
@@ -89,7 +96,7 @@ void Flush(Channel &c) {
   if (n == 0) return;
   int ok = c.fd >= 0 && WriteFd(c.fd, c.buf, n);
   c.used = 0;
-  if (!ok) c.checked = TickCount() - (uint32_t)kCheckMs;
+  if (!ok) c.checked = Now() - (uint32_t)kCheckMs;
 }
 
 // Puts bytes after the buffered ones (the buffer is written first when they
@@ -150,7 +157,7 @@ int CheckChannel(Channel &c, uint32_t now) {
 // The rotation test of a channel whose file is open: the size comes from the
 // open file, and the path must still name that file before it is moved.
 void RotateChannel(Channel &c) {
-  if (!CheckChannel(c, TickCount())) return;
+  if (!CheckChannel(c, Now())) return;
   if (c.size <= kRotateSize) return;
   if (MoveToRotated(c.path)) CloseChannel(c);
 }
@@ -184,7 +191,7 @@ void RefuseChannel(Channel &c, OutputRefusal why) {
 // rotation test once the counted size passes the limit, both confirmed from
 // the file itself after the buffer has been written.
 void WriteLine(Channel &c, const char *bytes, size_t len) {
-  uint32_t now = TickCount();
+  uint32_t now = Now();
   if (c.fd >= 0 && now - c.checked >= (uint32_t)kCheckMs) CheckChannel(c, now);
   if (c.fd < 0) {
     OutputRefusal why;
@@ -268,7 +275,7 @@ void WriteGatheredLine(int channel, const char *line, size_t len) {
 void AppendRawLine(const char *bytes, size_t len) {
   Channel &c = g_log.ch[0];
   if (c.fd >= 0) {
-    Buffer(c, bytes, len, TickCount());
+    Buffer(c, bytes, len, Now());
   } else {
     LogAppend(c.path, bytes, (int)len);
   }
@@ -316,7 +323,7 @@ void LogOpen(int channel, const char *name) {
     }
   }
   CopyText(c.path, sizeof c.path, path);
-  c.checked = TickCount();
+  c.checked = Now();
 }
 
 void LogSetLevel(int level) {
@@ -387,7 +394,7 @@ void LogFlush(void) {
 }
 
 void LogFlushDue(void) {
-  uint32_t now = TickCount();
+  uint32_t now = Now();
   ChannelsLock guard;
   for (Channel &c : g_log.ch)
     if (c.used && now - c.since >= (uint32_t)kFlushMs) Flush(c);
@@ -404,9 +411,13 @@ void LogFlushFromSignal(void) {
   g_channels_state.store(0, std::memory_order_release);
 }
 
+void LogSetClock(uint32_t (*now)(void)) {
+  g_clock.store(now, std::memory_order_relaxed);
+}
+
 void LogCheckFiles(void) {
   ChannelsLock guard;
-  uint32_t due = TickCount() - (uint32_t)kCheckMs;
+  uint32_t due = Now() - (uint32_t)kCheckMs;
   for (Channel &c : g_log.ch) c.checked = due;
 }
 

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 enum { LOG_DEBUG = 0, LOG_RESULT = 1, LOG_TIME = 0x10 };
 
@@ -29,6 +30,9 @@ void LogRotate(const char *path);
 // Makes the next line of each channel compare its file with the path and take
 // the size from the file, as every 200 ms (tests; after outside changes).
 void LogCheckFiles(void);
+// The clock of the 200 ms timers, in milliseconds that wrap like TickCount's;
+// nullptr goes back to TickCount. Tests set the time themselves with it.
+void LogSetClock(uint32_t (*now)(void));
 // LogPrint(level, flags, "%s", text) for the first len bytes of text (up to
 // a NUL), without the formatter: for lines built piece by piece.
 void LogPrintText(int level, int flags, const char *text, size_t len);

@@ -205,12 +205,14 @@ void FuzzAnalyseFile(const char *path, int max_trees, int stop_at_poll) {
 
   // The analysis job: one ANA_Exec to name the source, then parse turns. A
   // stop ends the job there, as the worker does.
+  ANA_EXEC exec = {};
+  ANA_ExecBegin(&exec);
   char name[260] = "";
-  ANA_Exec(&s.progress, name, -1);
+  ANA_Exec(&exec, &s.progress, name, -1);
   int r = 0;
   long turns = 0;
   bool stopped = false;
-  while ((r = ANA_Exec(&s.progress, name, 0)) != -2) {
+  while ((r = ANA_Exec(&exec, &s.progress, name, 0)) != -2) {
     if (r == -3) {
       if (!stop_at_poll) FuzzFail("ANA_Exec stopped without a stop request");
       stopped = true;
@@ -219,6 +221,7 @@ void FuzzAnalyseFile(const char *path, int max_trees, int stop_at_poll) {
     if (r < -3 || r > 100) FuzzFail("ANA_Exec returned a value outside -3..100");
     if (++turns > 100000000L) FuzzFail("ANA_Exec does not finish");
   }
+  ANA_ExecRelease(&exec);
 
   if (!stopped) {
     ANA_MakeFunctionList(&s.views);

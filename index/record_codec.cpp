@@ -60,6 +60,7 @@ void FormFields(V &v, ST_CALL_FORM &h) {
 template <class V>
 void SourceFields(V &v, ST_SOURCE &s) {
   v.Int(s.size);
+  v.Int(s.precise);
   v.Text(s.lost_in);
   v.Int(s.lost_line);
 }

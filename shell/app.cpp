@@ -107,11 +107,13 @@ int AppStartCollecting(const char *ini_path, int n, const char *const *paths,
         g_app.registered = 1;
         // The analysis threads start parsing as they would at the job's first
         // step; the job finds them running.
-        char first[260] = "";
         std::vector<const char *> roots;
         for (const std::string &p : own) roots.push_back(p.c_str());
         ProjectIndexBegin(roots.data(), (int)roots.size());
-        if (ANA.sources.count > 0) ANA_Exec(nullptr, first, -1);
+        ANA_EXEC start = {};
+        ANA_ExecBegin(&start);
+        ANA_StartParsing(&start);
+        ANA_ExecRelease(&start);
       }
     };
     try {

@@ -21,7 +21,7 @@ int AppStart(const char *ini_path, int n, const char *const *paths, const char *
 // logs are in place (0 only for "Memory Alloc error !"), the collection, the
 // creation of the analyzer and the registering of the collected sources run
 // on a thread of their own until AppCollected, and the analysis threads begin
-// parsing ahead (ANA_Exec in mode -1) for the job that follows. Until then
+// parsing ahead (ANA_StartParsing) for the job that follows. Until then
 // ProjectFiles and the analyzer belong to that thread.
 int AppStartCollecting(const char *ini_path, int n, const char *const *paths, const char **failure);
 // Waits for the second half; main thread. 1 ready; 0 when the analyzer could

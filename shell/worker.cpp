@@ -34,8 +34,8 @@ CB *ProjectFiles = nullptr;
 char MessageBuffer[260];
 const char kAllocError[] = "Memory Alloc Error!";
 
-const WorkerTiming kDesktopTiming = {16, PAUSE_YIELD, 500, 100, 200};
-const WorkerTiming kHeadlessTiming = {0, 0, 0, 0, 0};
+const WorkerTiming kDesktopTiming = {16, PAUSE_YIELD, 500, 100, 200, 64};
+const WorkerTiming kHeadlessTiming = {0, 0, 0, 0, 0, 0};
 WorkerTiming g_worker_timing = kDesktopTiming;
 ShellFront g_front;
 
@@ -237,7 +237,11 @@ void RegisterSources() {
   Status(StatusText(1));
   if (!g_job.p.registered)
     ANA_SourceCreateAll(Stopping() ? nullptr : g_job.p.progress, ProjectFiles);
-  ANA_Exec(g_job.p.progress, MessageBuffer, -1);
+  ANA_ExecBegin(&g_job.exec);
+  g_job.exec.yield_every = g_worker_timing.yield_every;
+  // The analysis threads parse while this job pauses before its first slice.
+  ANA_StartParsing(&g_job.exec);
+  ANA_Exec(&g_job.exec, g_job.p.progress, MessageBuffer, -1);
   Detail(MessageBuffer);
   PhaseLine(1);
   PassLine(1);
@@ -252,7 +256,7 @@ void RegisterSources() {
 void ReportLostSources() {
   if (Stopping() || !g_job.p.main_window) return;
   ForEachSource([](const ST_SOURCE *s) {
-    if (s->lost_in && s->status == -1)
+    if (s->lost_in && s->status == SOURCE_COMPLETED)
       g_job.p.main_window->SourceLost(s->path, s->lost_in, s->lost_line + 1);
   });
 }
@@ -261,12 +265,12 @@ void ParseSource() {
   int r;
   // The detail line names the source being parsed from its first slice on
   // (asked without ANA_Exec, whose name query traces once no source is left).
-  if (const char *name = ANA_CurrentSourceName()) {
+  if (const char *name = ANA_CurrentSourceName(&g_job.exec)) {
     if (strcmp(MessageBuffer, name) != 0) CopyText(MessageBuffer, sizeof MessageBuffer, name);
     Detail(MessageBuffer);
   }
   for (;;) {
-    r = ANA_Exec(g_job.p.progress, MessageBuffer, 0);
+    r = ANA_Exec(&g_job.exec, g_job.p.progress, MessageBuffer, 0);
     if (r < 0 || r > 100 || Stopping()) break;
     FuncBar(r);  // the current source's progress
   }
@@ -313,7 +317,7 @@ void LinkOneSource() {
   PhaseLine(2);
   int r = ANA_LinkNextSource(Results());
   int bar;
-  if (r == -1) {  // nothing left to link
+  if (r == ANA_LINK_NOTHING_LEFT) {
     LogFlush();
     JobState = JobStep::FinishAnalysis;
     bar = 100;
@@ -321,7 +325,7 @@ void LinkOneSource() {
     bar = g_job.count > 0 ? std::min(100, r * 100 / g_job.count) : 0;
     // Escape skips the rest and reports one source past the end; g_job.i
     // keeps the sources linked in full before it.
-    if (r > g_job.count)
+    if (ANA_LinkStopped(r))
       g_job.link_stopped = 1;
     else
       g_job.i = r;
@@ -435,6 +439,7 @@ void WorkerMain(void *) {
   }
   ANA_StopParsing();  // no analysis thread outlives the job
   ProjectIndexEnd();  // a job that ended early keeps what was written
+  ANA_ExecRelease(&g_job.exec);
   LogFlush();
   ReleasePaths();
 }

@@ -61,9 +61,15 @@ struct WorkerTiming {
   unsigned settle_ms;     // before sources are registered, after a tree expands
   unsigned short_ms;      // around the other transitions
   unsigned show_ms;       // after the viewer is started
+  // Statements the worker parses inside braces between two yields of the
+  // processor; 0 never yields. A yield per statement would cost a system
+  // call each; one every 64 keeps the worker polite without letting the
+  // yields dominate the parse.
+  int yield_every;
 };
-// The desktop program's pauses (16/yield/500/100/200) and the terminal
-// program's (all 0: it has no window to keep responsive).
+// The desktop program's pauses (16/yield/500/100/200, a yield every 64
+// statements) and the terminal program's (all 0: it has no window to keep
+// responsive).
 extern const WorkerTiming kDesktopTiming;
 extern const WorkerTiming kHeadlessTiming;
 // The pauses in force; kDesktopTiming until a program sets another.

@@ -15,6 +15,7 @@ namespace worker_job {
 // by the worker thread while it runs.
 struct Job {
   WorkerParams p;         // the start record
+  ANA_EXEC exec;          // the analysis job's place in the analysis
   const char *next_path;  // next dropped path to collect
   int i;                  // dropped path, source or link step in progress
   int count;              // sources registered

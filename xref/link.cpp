@@ -14,7 +14,8 @@
 // order, with a probe or two.
 //
 // Records made by the precise front end are linked by the rules of
-// scoped_link.cpp instead, from tables of its own built at the same moment.
+// scoped_link.cpp instead, from tables of its own built at the same moment;
+// the records themselves say so (ST_SOURCE.precise), not the settings.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -116,6 +117,18 @@ size_t RunHome(uint32_t bucket, int scope_hash, int name_hash) {
   return (size_t)(h & (g_runs.size() - 1));
 }
 
+// The records say which linker reads them: the scope-aware one as soon as
+// one source was read by the precise front end (its rules read the
+// statement parser's records too), else the hash index.
+bool AnyPreciseSource() {
+  bool precise = false;
+  ForEachSource([&](const ST_SOURCE *s) {
+    precise = s->precise != 0;
+    return precise ? WalkResult::kStop : WalkResult::kGoOn;
+  });
+  return precise;
+}
+
 void DropIndex() {
   ScopedIndexDrop();
   std::vector<IndexEntry>().swap(g_index);
@@ -127,7 +140,7 @@ void BuildIndex() {
   DropIndex();
   ST_HASH2 *t = ANA.func_index;
   if (!t || !t->buckets || t->size == 0) return;
-  if (g_config.PARSER == 1) {
+  if (AnyPreciseSource()) {
     // The precise parser's records are found through tables of their own
     // alone: the hash index would never be read.
     ScopedIndexBuild();
@@ -201,7 +214,7 @@ ST_FUNC *FindByIndex(const char *key, const ST_CALL *call, int caller_sid) {
 ST_FUNC *FindDefinition(const ST_CALL *call, int caller_sid, bool use_index) {
   if (!ANA.func_index) return nullptr;
   if (ScopedIndexReady()) return ScopedFind(call);
-  if (!use_index && g_config.PARSER == 1) {
+  if (!use_index && AnyPreciseSource()) {
     // One call alone, outside a phase: tables for this call only.
     ScopedIndexBuild();
     ST_FUNC *found = ScopedFind(call);
@@ -345,7 +358,7 @@ int ANA_LinkNextSource(ResultsSink *sink) {
     pool_stop(nullptr);  // a start with nothing to link
     g_link_started = false;
     DropIndex();
-    return -1;
+    return ANA_LINK_NOTHING_LEFT;
   }
   if (link_position == 0) {
     if (!g_link_started) LinkStartAhead();
@@ -355,7 +368,7 @@ int ANA_LinkNextSource(ResultsSink *sink) {
   if (!s) {
     pool_stop(nullptr);
     DropIndex();
-    return -1;
+    return ANA_LINK_NOTHING_LEFT;
   }
 
   CallRows rows(sink);

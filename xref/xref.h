@@ -25,11 +25,17 @@ int ANA_BeginCallList(void);
 // ANA_LinkNextSource (a start nobody used is undone first). Worker thread,
 // after the function list.
 void LinkStartAhead(void);
+// What ANA_LinkNextSource returns when nothing is left to link.
+enum { ANA_LINK_NOTHING_LEFT = -1 };
 // Links every call of the next source (after ANA_BeginCallList), handing
 // their Call List rows to sink (may be null). Returns the sources linked so
-// far (link_total + 1 after an Escape, which skips the rest), or -1 when
-// nothing is left.
+// far (link_total + 1 after an Escape, which skips the rest: see
+// ANA_LinkStopped), or ANA_LINK_NOTHING_LEFT.
 int ANA_LinkNextSource(ResultsSink *sink);
+// 1 when a result of ANA_LinkNextSource says that Escape ended the linking.
+inline int ANA_LinkStopped(int result) {
+  return result > link_total;
+}
 // Links one call to the definition it reaches (or to none), logs it and hands
 // its Call List row to sink (may be null). 0 for a missing call record
 // (nothing changed), else 1. With records of the precise front end outside a

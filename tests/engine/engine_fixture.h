@@ -45,6 +45,7 @@ class EngineTest : public ::testing::Test {
   }
 
   void TearDown() override {
+    ANA_ExecRelease(&exec_);
     ReleaseANA();
     TraceSetHook(nullptr);
     LogShutdown();
@@ -54,6 +55,9 @@ class EngineTest : public ::testing::Test {
     RemoveTree(dir_);
     RemoveTree(desk_);
   }
+
+  // The analysis as the tests step through it (the worker's place).
+  ANA_EXEC exec_ = {};
 
   // Writes a source file into the test's folder and returns its path.
   std::string Source(const std::string &name, const std::string &bytes) {
@@ -69,11 +73,12 @@ class EngineTest : public ::testing::Test {
     CB_Init(&list);
     for (const std::string &p : paths) AddCB(&list, p.c_str(), (int)p.size() + 1);
     ANA_SourceCreateAll(nullptr, &list);
+    ANA_ExecBegin(&exec_);
     CB_Init(&list);
     std::vector<int> results;
     char name[260] = "";
     for (int guard = 0; guard < 1000000; guard++) {
-      int r = ANA_Exec(nullptr, name, 0);
+      int r = ANA_Exec(&exec_, nullptr, name, 0);
       results.push_back(r);
       if (r == -2 || r == -3) break;
     }

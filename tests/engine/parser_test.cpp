@@ -89,7 +89,8 @@ TEST_F(Parser, CallsInsideExpressions) {
 }
 
 TEST_F(Parser, TernaryLabelQuirk) {
-  Run("int f() { x = c ? 1 : 2; y = c ? 1 : ; }\n");
+  // A grouping consumes its ')', so the ':' token follows it.
+  Run("int f() { x = c ? (1) : 2; y = c ? (b) : ; }\n");
   EXPECT_EQ(Trace().find("Ternary"), std::string::npos);
   ANA_SourceRelease();
   // 'a :' is read as a label, so the conditional misses its ':'; the ';'
@@ -100,6 +101,29 @@ TEST_F(Parser, TernaryLabelQuirk) {
   ASSERT_NE(first, std::string::npos);
   EXPECT_NE(Trace().find("Expression_2 : Ternary Operator Error.\r\n", first + 1),
             std::string::npos);
+}
+
+// A number is a primary that leaves itself current: the next primary fetches
+// the token after it, and the expression ends at the number.
+TEST_F(Parser, NumbersStayCurrent) {
+  const Case cases[] = {
+      {"a directive on the line after a number is skipped and anchors",
+       "#ifdef X\n# define A 2\n#else\n# define A 1\n#endif\n\nint f(void)\n{\n\treturn 1;\n}\n",
+       "f 0/1 L6\n"},
+      {"a list ending in a number costs one more item: no K&R head",
+       "__printf(2, 3)\nint f(const char *fmt, ...)\n{\n\tg(fmt);\n}\n", "f 2/4 L0\n  g 1 L2\n"},
+      {"names and a number: argc = items, a K&R head",
+       "M(flag, flags, 0)\nstatic int g(void);\nint h(void) { k(); }\n",
+       "M 3/3 L0\n  g 1 L1\n  h 1 L2\n  k 0 L2\n"},
+      {"a head is decided at the number that ends the expression after it",
+       "static T t = {\n\t.n = SIZE(a) - 4,\n\t.c = {0},\n};\nint g() { h(); }\n",
+       "g 0/0 L4\n  h 0 L1\n"},
+      {"a conditional whose middle ends in a number marks the number",
+       "int f() { w(p ? *p : 0, z); x = (p ? *p : 0); }\nint g() { h(1 ? 2 : 3, 4); }\n",
+       "f 0/0 L0\n  w 2 L1\ng 0/0 L1\n  h 2 L1\n"},
+  };
+  for (const Case &c : cases) Expect(c);
+  EXPECT_NE(Trace().find("Expression_2 : Ternary Operator Error.\r\n"), std::string::npos);
 }
 
 TEST_F(Parser, DefinitionTextLinesAndOffsets) {
@@ -132,9 +156,9 @@ TEST_F(Parser, DeepNestingEndsOnlyThatSource) {
     EXPECT_NE(Trace().find(": Nesting too deep.\r\n"), std::string::npos) << shape[0];
     // The next source is analysed as usual, from a clean state.
     EXPECT_NE(Dump().find("g 0/0 L0\n  h 0 L1\n"), std::string::npos) << shape[0];
-    EXPECT_EQ(exec_context()->brace_nest, 0);
-    EXPECT_EQ(exec_context()->paren_nest, 0);
-    EXPECT_EQ(exec_context()->bracket_nest, 0);
+    EXPECT_EQ(exec_.ctx->brace_nest, 0);
+    EXPECT_EQ(exec_.ctx->paren_nest, 0);
+    EXPECT_EQ(exec_.ctx->bracket_nest, 0);
     EXPECT_EQ(NestMove(0), 0) << "the log indentation was not undone";
   }
 }

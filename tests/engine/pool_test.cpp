@@ -50,11 +50,12 @@ class PoolTest : public EngineTest {
     return paths;
   }
   // Registers the paths as sources, as the worker does.
-  static void Register(const std::vector<std::string> &paths) {
+  void Register(const std::vector<std::string> &paths) {
     CB list = {};
     CB_Init(&list);
     for (const std::string &p : paths) AddCB(&list, p.c_str(), (int)p.size() + 1);
     ANA_SourceCreateAll(nullptr, &list);
+    ANA_ExecBegin(&exec_);
     CB_Init(&list);
   }
   Outputs Analyse(int jobs, const std::vector<std::string> &paths) {
@@ -109,23 +110,23 @@ TEST_F(PoolTest, StopReportsNothingAfterTheStoppedSource) {
     EscapeSetPoll(CountdownPoll);
     std::vector<int> results;
     for (int guard = 0; guard < 10000; guard++) {
-      int r = ANA_Exec(nullptr, nullptr, 0);
+      int r = ANA_Exec(&exec_, nullptr, nullptr, 0);
       results.push_back(r);
       if (r == ANA_EXEC_STOPPED || r == ANA_EXEC_NO_SOURCE) break;
     }
     EscapeSetPoll(nullptr);
     g_config.JOBS = 0;
     ASSERT_EQ(results.back(), ANA_EXEC_STOPPED) << polls;
-    EXPECT_EQ(ANA_Exec(nullptr, nullptr, 0), ANA_EXEC_STOPPED);
+    EXPECT_EQ(ANA_Exec(&exec_, nullptr, nullptr, 0), ANA_EXEC_STOPPED);
     // The stopped source is the current one; every source after it is as
     // registered: no records, no text, nothing gathered.
-    const ST_SOURCE *stopped = (const ST_SOURCE *)ANA.cur_source->data;
-    EXPECT_EQ(stopped->status, -2);
+    const ST_SOURCE *stopped = (const ST_SOURCE *)exec_.cur_source->data;
+    EXPECT_EQ(stopped->status, SOURCE_STOPPED);
     bool after = false;
     ForEachSource([&](const ST_SOURCE *s) {
       if (after) {
         EXPECT_EQ(s->funcs.count, 0) << s->name;
-        EXPECT_EQ(s->status, 0) << s->name;
+        EXPECT_EQ(s->status, SOURCE_PENDING) << s->name;
         EXPECT_EQ(s->text, nullptr);
         EXPECT_EQ(s->gathered, nullptr);
         EXPECT_EQ(s->records.held, 0u);
@@ -142,8 +143,8 @@ TEST_F(PoolTest, ReleaseWhileThreadsWorkEndsThemAndLeavesNothing) {
   std::vector<std::string> paths = Paths();
   g_config.JOBS = 4;
   Register(paths);
-  EXPECT_GE(ANA_Exec(nullptr, nullptr, 0), 0);  // the threads start
-  ANA_SourceRelease();                          // and are ended here
+  EXPECT_GE(ANA_Exec(&exec_, nullptr, nullptr, 0), 0);  // the threads start
+  ANA_SourceRelease();                                  // and are ended here
   g_config.JOBS = 0;
   EXPECT_EQ(ANA.sources.count, 0);
   EXPECT_EQ(NestMove(0), 0);

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "engine/source_pool.h"
 #include "engine_fixture.h"
 #include "foundation/hash.h"
 #include "foundation/ports.h"
@@ -64,7 +65,7 @@ TEST_F(EngineTest, SourcesAreRegisteredWithTheirShiftJisNames) {
   EXPECT_EQ(std::string(s->path), back);
   EXPECT_STREQ(s->name, "w\x82\xA0.c");  // after the backslash, in Shift_JIS
   EXPECT_EQ(s->size, 6);
-  EXPECT_EQ(s->status, 0);
+  EXPECT_EQ(s->status, SOURCE_PENDING);
   EXPECT_NE(Trace().find("ANA_SourceCreate : open \"" + dir_), std::string::npos);
   chmod(locked.c_str(), 0600);
 }
@@ -73,8 +74,9 @@ TEST_F(EngineTest, RegisteringReportsProgressAndPointsAtTheFirstSource) {
   CB list = {};
   CB_Init(&list);
   EXPECT_EQ(ANA_SourceCreateAll(nullptr, &list), 0);
-  EXPECT_EQ(ANA.cur_source, nullptr);
-  EXPECT_EQ(ANA_Exec(nullptr, nullptr, 0), -2);
+  ANA_ExecBegin(&exec_);
+  EXPECT_EQ(exec_.cur_source, nullptr);
+  EXPECT_EQ(ANA_Exec(&exec_, nullptr, nullptr, 0), -2);
   EXPECT_NE(Trace().find("ANA_Exec : Completed.\r\n"), std::string::npos);
 
   std::string a = Source("a.c", "int a;"), b = Source("b.c", "int b;");
@@ -82,12 +84,13 @@ TEST_F(EngineTest, RegisteringReportsProgressAndPointsAtTheFirstSource) {
   for (const std::string &p : {a, none, b}) AddCB(&list, p.c_str(), (int)p.size() + 1);
   ProgressRecorder rec;
   EXPECT_EQ(ANA_SourceCreateAll(&rec, &list), 2);  // the sources added
+  ANA_ExecBegin(&exec_);
   CB_Init(&list);
   ASSERT_EQ(rec.details.size(), 1u);  // at most one report per 200 ms
   EXPECT_EQ(rec.details[0], "[1/3]");
   EXPECT_EQ(rec.percents[0], 0);
-  EXPECT_EQ(ANA.cur_source->data, SourceAt(0));
-  EXPECT_EQ(ANA.header_done, 0);
+  EXPECT_EQ(exec_.cur_source->data, SourceAt(0));
+  EXPECT_EQ(exec_.header_done, 0);
 }
 
 TEST_F(EngineTest, ExecReportsEachSourceOneCallAfterItsEnd) {
@@ -99,11 +102,12 @@ TEST_F(EngineTest, ExecReportsEachSourceOneCallAfterItsEnd) {
   CB_Init(&list);
   for (const std::string &p : {good, bad}) AddCB(&list, p.c_str(), (int)p.size() + 1);
   ANA_SourceCreateAll(nullptr, &list);
+  ANA_ExecBegin(&exec_);
   CB_Init(&list);
   unlink(bad.c_str());
   std::vector<int> r;
   for (int i = 0; i < 10 && (r.empty() || r.back() != -2); i++)
-    r.push_back(ANA_Exec(nullptr, nullptr, 0));
+    r.push_back(ANA_Exec(&exec_, nullptr, nullptr, 0));
   EXPECT_EQ(r, (std::vector<int>{100, -1, 100, -1, -2}));
   EXPECT_EQ(ANA_GetFuncCount(), 1);
   EXPECT_EQ(SourceAt(0)->text, nullptr);  // freed once reported
@@ -115,17 +119,25 @@ TEST_F(EngineTest, ExecReportsEachSourceOneCallAfterItsEnd) {
 }
 
 TEST_F(EngineTest, NameQueryFillsTheBufferOnly) {
-  std::string a = Source("query.c", "int f() {}\n");
+  std::string a = Source("query.c", "int f() {}\n"), b = Source("other.c", "int g() {}\n");
   CB list = {};
   CB_Init(&list);
   AddCB(&list, a.c_str(), (int)a.size() + 1);
+  AddCB(&list, b.c_str(), (int)b.size() + 1);
   ANA_SourceCreateAll(nullptr, &list);
+  ANA_ExecBegin(&exec_);
   CB_Init(&list);
+  g_config.JOBS = 2;
   char name[260] = "old";
-  EXPECT_EQ(ANA_Exec(nullptr, name, -1), 0);
+  EXPECT_EQ(ANA_Exec(&exec_, nullptr, name, -1), 0);
   EXPECT_STREQ(name, "query.c");
-  EXPECT_EQ(ANA.header_done, 0);
+  EXPECT_EQ(exec_.header_done, 0);
   EXPECT_EQ(SourceAt(0)->text, nullptr);
+  EXPECT_EQ(pool_active(), 0);  // asking a name starts nothing
+  EXPECT_EQ(ANA_StartParsing(&exec_), 1);
+  EXPECT_EQ(pool_active(), 1);
+  ANA_StopParsing();
+  EXPECT_EQ(SourceAt(0)->status, SOURCE_PENDING);  // what the threads did is undone
 }
 
 TEST_F(EngineTest, EscapeStopsTheSourceForGood) {
@@ -136,16 +148,17 @@ TEST_F(EngineTest, EscapeStopsTheSourceForGood) {
   CB_Init(&list);
   AddCB(&list, a.c_str(), (int)a.size() + 1);
   ANA_SourceCreateAll(nullptr, &list);
+  ANA_ExecBegin(&exec_);
   CB_Init(&list);
   g_polls_left = 3;
   EscapeSetPoll(PollEscape);
-  int first = ANA_Exec(nullptr, nullptr, 0);
+  int first = ANA_Exec(&exec_, nullptr, nullptr, 0);
   EscapeSetPoll(nullptr);
   EXPECT_GE(first, 0);
   EXPECT_LT(first, 100);
-  EXPECT_EQ(ANA_Exec(nullptr, nullptr, 0), -3);
-  EXPECT_EQ(ANA_Exec(nullptr, nullptr, 0), -3);
-  EXPECT_EQ(SourceAt(0)->status, -2);
+  EXPECT_EQ(ANA_Exec(&exec_, nullptr, nullptr, 0), -3);
+  EXPECT_EQ(ANA_Exec(&exec_, nullptr, nullptr, 0), -3);
+  EXPECT_EQ(SourceAt(0)->status, SOURCE_STOPPED);
   EXPECT_EQ(SourceAt(0)->text, nullptr);
   EXPECT_NE(Trace().find("ANA_Exec : Stopped \"" + a + "\"\r\n"), std::string::npos);
 }
@@ -161,9 +174,10 @@ TEST_F(EngineTest, FailedRecordsLeaveNothingHalfMade) {
     CB_Init(&list);
     AddCB(&list, a.c_str(), (int)a.size() + 1);
     ANA_SourceCreateAll(nullptr, &list);
+    ANA_ExecBegin(&exec_);
     CB_Init(&list);
     MemFailAt(nth);
-    for (int guard = 0; guard < 100 && ANA_Exec(nullptr, nullptr, 0) != -2; guard++) {
+    for (int guard = 0; guard < 100 && ANA_Exec(&exec_, nullptr, nullptr, 0) != -2; guard++) {
     }
     MemFailAt(0);
     std::string d = Dump();

@@ -31,8 +31,8 @@ TEST_F(EngineTest, RandomSourcesAlwaysEnd) {
   std::vector<int> r = RunPaths(paths);
   ASSERT_FALSE(r.empty());
   EXPECT_EQ(r.back(), -2);
-  EXPECT_EQ(exec_context()->brace_nest, 0);
-  EXPECT_EQ(exec_context()->paren_nest, 0);
-  EXPECT_EQ(exec_context()->bracket_nest, 0);
+  EXPECT_EQ(exec_.ctx->brace_nest, 0);
+  EXPECT_EQ(exec_.ctx->paren_nest, 0);
+  EXPECT_EQ(exec_.ctx->bracket_nest, 0);
   EXPECT_EQ(NestMove(0), 0);
 }

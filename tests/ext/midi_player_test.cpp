@@ -10,7 +10,6 @@
 #include "ext/midi_player.h"
 #include "foundation/hash.h"
 #include "foundation/trace_capture.h"
-#include "platform/sys.h"
 #include "recorder.h"
 
 namespace {
@@ -217,36 +216,54 @@ int StopAfterSomePolls() {
 
 }  // namespace
 
+// The steps of real time the system clock took, instead of taking them.
+std::vector<unsigned> g_steps;
+void CountStep(unsigned ms) {
+  g_steps.push_back(ms);
+}
+unsigned Sum(const std::vector<unsigned> &steps) {
+  unsigned sum = 0;
+  for (unsigned ms : steps) sum += ms;
+  return sum;
+}
+
 // With real time, every pause polls the stop request at least every 50 ms:
 // the five-second ring-out at the end of a tree, and a long note, end soon
 // after the program asks the worker to stop.
 TEST(MidiPauses, RealPausesEndOnAStopRequest) {
   MidiRecorder out;
-  TQ_MidiSetPorts(&out, nullptr);  // real sleeping
+  TQ_MidiSetPorts(&out, nullptr);  // the system clock
+  TQ_MidiSetSleep(CountStep);
+  g_steps.clear();
   g_stop_polls = 0;
-  g_stop_after = 3;  // about 100-150 ms of ring-out, then the stop
+  g_stop_after = 3;  // three steps of ring-out, then the stop
   TQ_MidiSetStopCheck(StopAfterSomePolls);
-  uint32_t start = TickCount();
   TQ_MidiEndTree();
-  uint32_t took = TickCount() - start;
-  EXPECT_LT(took, 1000u) << "the ring-out ignored the stop request";
-  EXPECT_GE(g_stop_polls.load(), 4);
+  EXPECT_EQ(g_steps, (std::vector<unsigned>{50, 50, 50})) << "the ring-out ignored the stop";
+  EXPECT_EQ(g_stop_polls.load(), 4);
 
   ResetExtensionSettings();
   g_music.WAIT = 100000;  // a note of 100 s
+  g_steps.clear();
   g_stop_polls = 0;
   g_stop_after = 1;
-  start = TickCount();
   TQ_MidiPlayNode(2, 1, "main");
-  EXPECT_LT(TickCount() - start, 1000u);
+  EXPECT_EQ(g_steps, (std::vector<unsigned>{50}));
+  EXPECT_EQ(TQ_MidiStopRequested(), 1);  // what other clocks ask
 
-  // Without a request the pause is whole.
+  // Without a request the pauses are whole, in steps of at most 50 ms.
   TQ_MidiSetStopCheck(nullptr);
+  EXPECT_EQ(TQ_MidiStopRequested(), 0);
   ResetExtensionSettings();
   g_music.WAIT = 120;
-  start = TickCount();
+  g_steps.clear();
   TQ_MidiPlayNode(2, 1, "main");
-  EXPECT_GE(TickCount() - start, 120u);
+  EXPECT_EQ(g_steps, (std::vector<unsigned>{50, 50, 20}));
+  g_steps.clear();
+  TQ_MidiEndTree();
+  EXPECT_EQ(Sum(g_steps), 5000u);
+  EXPECT_EQ(g_steps.size(), 100u);
+  TQ_MidiSetSleep(nullptr);
   TQ_MidiSetPorts(nullptr, nullptr);
   ResetExtensionSettings();
 }

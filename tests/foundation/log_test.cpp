@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <atomic>
 #include <cstdlib>
 #include <regex>
 #include <string>
@@ -26,11 +26,21 @@ using velmora_test::WriteFile;
 
 namespace {
 
-// Each test gets its own desktop and leaves the log module closed and the
-// environment as it found it.
+// The time the log's timers see: it stands still until a test moves it.
+std::atomic<uint32_t> g_now{1000};
+uint32_t TestNow() {
+  return g_now.load();
+}
+void Advance(uint32_t ms) {
+  g_now += ms;
+}
+
+// Each test gets its own desktop and clock, and leaves the log module closed
+// and the environment as it found it.
 class Log : public ::testing::Test {
  protected:
   void SetUp() override {
+    LogSetClock(TestNow);
     const char *old = getenv("XDG_DESKTOP_DIR");
     had_old_ = old != nullptr;
     if (old) old_ = old;
@@ -47,6 +57,7 @@ class Log : public ::testing::Test {
     else
       unsetenv("XDG_DESKTOP_DIR");
     velmora_test::RemoveTree(desk_);
+    LogSetClock(nullptr);
   }
   std::string Path(const std::string &name) const { return desk_ + "/" + name; }
   // The file as it stands once the buffered lines are written.
@@ -245,17 +256,22 @@ TEST_F(Log, FileDeletedOrMovedWhileOpenIsFollowedByAFreshFile) {
   LogPrint(0, LOG_RESULT, "two\r\n");
   EXPECT_EQ(Flushed(Path("result.txt")), "two\r\n");
 
+  // Within 200 ms the file is not looked at: the line follows the old one.
   ASSERT_EQ(rename(Path("result.txt").c_str(), Path("saved.txt").c_str()), 0);
-  usleep(250 * 1000);
+  Advance(199);
   LogPrint(0, LOG_RESULT, "three\r\n");
-  EXPECT_EQ(Flushed(Path("saved.txt")), "two\r\n");
-  EXPECT_EQ(Flushed(Path("result.txt")), "three\r\n");
+  EXPECT_EQ(Flushed(Path("saved.txt")), "two\r\nthree\r\n");
+  EXPECT_FALSE(Exists(Path("result.txt")));
+  Advance(1);
+  LogPrint(0, LOG_RESULT, "four\r\n");
+  EXPECT_EQ(Flushed(Path("saved.txt")), "two\r\nthree\r\n");
+  EXPECT_EQ(Flushed(Path("result.txt")), "four\r\n");
 
   // A deletion is noticed by the timer too, from the link count.
   ASSERT_EQ(unlink(Path("result.txt").c_str()), 0);
-  usleep(250 * 1000);
-  LogPrint(0, LOG_RESULT, "four\r\n");
-  EXPECT_EQ(Flushed(Path("result.txt")), "four\r\n");
+  Advance(200);
+  LogPrint(0, LOG_RESULT, "five\r\n");
+  EXPECT_EQ(Flushed(Path("result.txt")), "five\r\n");
 }
 
 TEST_F(Log, UnusableDesktopLeavesLoggingOff) {
@@ -290,20 +306,18 @@ TEST_F(Log, LinesWaitInTheBufferUntilAFlushPoint) {
   LogOpen(1, "result");
   LogSetLevel(1);
   const std::string result = Path("result.txt"), debug = Path("debug.txt");
-  auto start = std::chrono::steady_clock::now();
   LogPrint(0, LOG_RESULT, "a\r\n");
-  LogFlushDue();  // not yet 200 ms old (unless the machine stalled that long)
-  if (std::chrono::steady_clock::now() - start < std::chrono::milliseconds(150)) {
-    EXPECT_EQ(ReadFile(result), "");
-  }
-  usleep(210 * 1000);
+  Advance(199);
+  LogFlushDue();  // not yet 200 ms old
+  EXPECT_EQ(ReadFile(result), "");
+  Advance(1);
   LogFlushDue();  // the worker's tick
   EXPECT_EQ(ReadFile(result), "a\r\n");
 
   // A line printed 200 ms after the oldest buffered one writes that one
   // (the look at the file comes first) and waits itself.
   LogPrint(0, LOG_RESULT, "b\r\n");
-  usleep(210 * 1000);
+  Advance(200);
   LogPrint(0, LOG_RESULT, "c\r\n");
   EXPECT_EQ(ReadFile(result), "a\r\nb\r\n");
 

@@ -18,10 +18,13 @@ void Analyse(const std::vector<std::string> &files) {
   for (const std::string &f : files) AddCB(paths, f.c_str(), (int)f.size() + 1);
   ANA_SourceCreateAll(nullptr, paths);
   ReleaseCB(&paths);
+  ANA_EXEC exec = {};
+  ANA_ExecBegin(&exec);
   char name[260] = "";
   int r;
-  do r = ANA_Exec(nullptr, name, 0);
+  do r = ANA_Exec(&exec, nullptr, name, 0);
   while (r != -2 && r != -3);
+  ANA_ExecRelease(&exec);
   ANA_MakeFunctionList(nullptr);
   ANA_BeginCallList();
   while (ANA_LinkNextSource(nullptr) != -1) {

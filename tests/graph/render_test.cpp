@@ -1,6 +1,7 @@
 // Rendering with the real renderer, the picture names on the desktop, the
 // viewer (named or associated) and the editor launches, through scripts that
 // record the arguments they were started with.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -99,15 +100,20 @@ TEST_F(GraphFixture, RendererNeedsItsFiles) {
 }
 
 TEST_F(GraphFixture, ReplacedRendererIsStillReaped) {
-  ASSERT_EQ(RunProgram(2, 0, "/bin/sleep 0.3"), 1);
+  // A renderer that runs until the test lets it end.
+  std::string script = dir + "/until.sh", flag = dir + "/end-now";
+  WriteFile(script, "#!/bin/sh\nwhile [ ! -e \"$1\" ]; do sleep 0.01; done\n");
+  chmod(script.c_str(), 0755);
+  ASSERT_EQ(RunProgram(2, 0, (script + " " + flag).c_str()), 1);
   long first = g_graph.dot_pid;
   ASSERT_GT(first, 0);
   EXPECT_EQ(PollRenderer(), 0);
   // Escape ended the wait; the next tree starts another renderer.
-  ASSERT_EQ(RunProgram(2, 0, "/bin/sleep 0.3"), 1);
+  ASSERT_EQ(RunProgram(2, 0, "/bin/true"), 1);
   EXPECT_NE(g_graph.dot_pid, first);
   EXPECT_EQ(WaitForRenderer(), 1);
-  for (int i = 0; i < 300 && PendingReapCount() > 0; i++) usleep(10000);
+  WriteFile(flag, "");
+  for (int i = 0; i < 1000 && PendingReapCount() > 0; i++) usleep(10000);
   EXPECT_EQ(PendingReapCount(), 0);
   EXPECT_FALSE(Exists("/proc/" + std::to_string(first)));  // no zombie left
   EXPECT_EQ(RunProgram(0, 0, ""), 0);

@@ -12,7 +12,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -64,6 +68,76 @@ inline bool WriteProject(const QTemporaryDir &dir, int files, int lines, const Q
   }
   return true;
 }
+
+// Holds a job on the worker thread once it reaches a step: the first
+// progress call of that step waits until Release() or a stop request (the
+// window closing), so a test knows the job is busy at that step for as long
+// as it needs. While it lives it is the progress port of the jobs that start;
+// every call goes on to the window's own port, except after a stop. Made
+// after the window, and gone before it.
+class JobHold : public ProgressSink {
+ public:
+  explicit JobHold(JobStep step) : step_(step), inner_(g_front.progress) {
+    g_front.progress = this;
+  }
+  // Lets the job go on and waits for its end: the job holds this port.
+  ~JobHold() override {
+    Release();
+    if (g_front.progress == this) g_front.progress = inner_;
+    QElapsedTimer t;
+    t.start();
+    while (WorkerBusy() && t.elapsed() < 120000) QTest::qWait(10);
+  }
+  bool Holding() const { return holding_.load(); }
+  bool EndedByStop() const { return ended_by_stop_.load(); }
+  void Release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released_ = true;
+    wake_.notify_all();
+  }
+
+  void SetFunctionProgress(int percent) override {
+    if (Pass()) inner_->SetFunctionProgress(percent);
+  }
+  void SetSourceProgress(int percent) override {
+    if (Pass()) inner_->SetSourceProgress(percent);
+  }
+  void SetPass(int n) override {
+    if (Pass()) inner_->SetPass(n);
+  }
+  void SetDetail(const char *text) override {
+    if (Pass()) inner_->SetDetail(text);
+  }
+  void SetPhase(int k) override {
+    if (Pass()) inner_->SetPhase(k);
+  }
+
+ private:
+  // Holds the first call at the step; false once a stop ended the hold (the
+  // window is closing: its port is left alone).
+  bool Pass() {
+    if (!held_ && JobState.load() == step_) {
+      held_ = true;
+      holding_ = true;
+      std::unique_lock<std::mutex> lock(mutex_);
+      // A stop request comes without a signal; it is looked for often.
+      while (!released_ && !WorkerStopRequested())
+        wake_.wait_for(lock, std::chrono::milliseconds(2));
+      ended_by_stop_ = !released_;
+      holding_ = false;
+    }
+    return inner_ && !ended_by_stop_.load();
+  }
+
+  const JobStep step_;
+  ProgressSink *const inner_;  // the window's port
+  bool held_ = false;          // the step was reached (worker threads, one job after another)
+  std::atomic<bool> holding_{false};
+  std::atomic<bool> ended_by_stop_{false};
+  std::mutex mutex_;  // guards released_
+  std::condition_variable wake_;
+  bool released_ = false;
+};
 
 class GuiFixture : public QObject {
   Q_OBJECT

@@ -27,10 +27,12 @@ TEST(HostileLaunch, EditorsAndViewersThatDoNotExist) {
   std::string src = velmora_fuzz::FuzzWriteFile(
       "edit me $(touch pwned).c", reinterpret_cast<const uint8_t *>(text), sizeof text - 1);
   ASSERT_EQ(ANA_SourceCreate(src.c_str()), 1);
-  ANA.cur_source = CB_Next(&ANA.sources, nullptr);
+  ANA_EXEC exec = {};
+  ANA_ExecBegin(&exec);
   char name[260] = "";
-  for (int guard = 0; guard < 1000 && ANA_Exec(nullptr, name, 0) != -2; guard++) {
+  for (int guard = 0; guard < 1000 && ANA_Exec(&exec, nullptr, name, 0) != -2; guard++) {
   }
+  ANA_ExecRelease(&exec);
   ANA_MakeFunctionList(nullptr);
   ASSERT_NE(ANA_FindFunction(1, 1), nullptr);
 

@@ -12,8 +12,7 @@ TEST(Sys, ClockAdvancesAndLocalTimeIsSane) {
   uint32_t t0 = TickCount();
   SleepMs(20);
   uint32_t dt = TickCount() - t0;
-  EXPECT_GE(dt, 19u);
-  EXPECT_LT(dt, 5000u);
+  EXPECT_GE(dt, 19u);  // at least the time slept; how much more is the machine's
   SleepMs(0);
   LocalTimeMs t;
   GetLocalTimeMs(&t);

@@ -29,10 +29,7 @@ struct ScopedFixture : ::testing::Test {
   std::deque<ST_CALL_FORM> forms;                    // what the call records point to
   std::string log_path;
 
-  void SetUp() override {
-    OpenLinkAnalyzer(nullptr, &log_path);
-    g_config.PARSER = 1;
-  }
+  void SetUp() override { OpenLinkAnalyzer(nullptr, &log_path); }
   void TearDown() override {
     CloseLinkAnalyzer();
     ResetConfiguration();
@@ -40,7 +37,12 @@ struct ScopedFixture : ::testing::Test {
 
   std::string Log() const { return LinkLog(log_path); }
 
-  static ST_SOURCE *Source(const char *name) { return AddSource(name); }
+  // A source as the precise front end leaves it.
+  static ST_SOURCE *Source(const char *name) {
+    ST_SOURCE *s = AddSource(name);
+    s->precise = 1;
+    return s;
+  }
   void Class(ST_SOURCE *s, const char *scope, std::vector<const char *> bases = {}) {
     for (const char *&b : bases) b = ANA_Intern(b);
     base_lists.push_back(bases);

@@ -1,0 +1,10 @@
+#ifdef X
+# define A 2
+#else
+# define A 1
+#endif
+
+int f(void)
+{
+	return 1;
+}
