@@ -53,7 +53,8 @@ struct PendingEntry {
   std::string name;     // its file name, UTF-8
   SourceStamp stamp;    // the bytes it was parsed from
   std::string records;  // EncodeRecords
-  int level;            // log level of lines, -1 when none are kept
+  int has_lines;        // 1: lines holds what it printed at level
+  int level;            // the log level in force (-1: nothing is printed)
   std::string lines;    // EncodeLines
   int64_t source;       // kLinks, kRemove: the source's id
   std::string links;    // kLinks: pairs of varints (call number, callee id)

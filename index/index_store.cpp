@@ -145,8 +145,8 @@ void KeepSource(void *self, const ST_SOURCE *s, const SourceStamp *stamp, const 
   e.name = slash == std::string::npos ? e.path : e.path.substr(slash + 1);
   e.stamp = *stamp;
   EncodeRecords(s, &e.records);
-  e.level = -1;
-  if (g && EncodeLines(g, &e.lines)) e.level = LogGetLevel();
+  e.level = LogGetLevel();
+  e.has_lines = g && EncodeLines(g, &e.lines);
   Enqueue(ix, std::move(e));
 }
 

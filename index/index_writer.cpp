@@ -244,7 +244,7 @@ int WriteSource(sqlite3 *db, Statements &q, const PendingEntry &e, const EntrySe
   sqlite3_bind_blob(r, 2, e.records.data(), (int)e.records.size(), SQLITE_STATIC);
   sqlite3_bind_int64(r, 3, (int64_t)ContentHash(e.records.data(), e.records.size()));
   rc = Run(r);
-  if (rc != SQLITE_DONE || e.level < 0) return rc;
+  if (rc != SQLITE_DONE || !e.has_lines) return rc;
   sqlite3_stmt *l = q.put_log.get();
   sqlite3_bind_int64(l, 1, id);
   sqlite3_bind_int(l, 2, e.level);
