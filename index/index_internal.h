@@ -67,27 +67,27 @@ enum class Trouble { kNone, kBusy, kRefused, kNoPlace, kUnwritable, kDamaged };
 }  // namespace index_detail
 
 struct ST_INDEX {
-  std::string path;                   // the index file
-  int lock_fd = -1;                   // the lock held while in use
-  sqlite3 *db = nullptr;              // the writer's connection
-  const char *vfs = nullptr;          // SQLite file layer (tests)
+  std::string path;           // the index file
+  int lock_fd = -1;           // the lock held while in use
+  sqlite3 *db = nullptr;      // the writer's connection
+  const char *vfs = nullptr;  // SQLite file layer (tests)
   index_detail::EntrySettings settings;
-  SourceStore store{};                // handed to the engine
-  int on = 0;                         // 1: the store may be used
-  std::atomic<int> reading{1};        // 0 once damage was seen: nothing more is taken
-  std::atomic<int> damaged_in_use{0}; // 1: damage seen after opening; made anew at close
-  std::atomic<int> from_index{0};     // sources taken
-  std::atomic<int> parsed{0};         // sources handed to keep
-  std::mutex lock;                    // guards the fields below
-  std::condition_variable wake;       // the writer waits here for work
-  std::condition_variable drained;    // producers wait here for room, closers for the end
+  SourceStore store{};                 // handed to the engine
+  int on = 0;                          // 1: the store may be used
+  std::atomic<int> reading{1};         // 0 once damage was seen: nothing more is taken
+  std::atomic<int> damaged_in_use{0};  // 1: damage seen after opening; made anew at close
+  std::atomic<int> from_index{0};      // sources taken
+  std::atomic<int> parsed{0};          // sources handed to keep
+  std::mutex lock;                     // guards the fields below
+  std::condition_variable wake;        // the writer waits here for work
+  std::condition_variable drained;     // producers wait here for room, closers for the end
   std::deque<index_detail::PendingEntry> queue;  // entries to write, in order
-  size_t queued_bytes = 0;            // their bytes
-  int busy = 0;                       // 1 while the writer writes a batch
-  int writing = 1;                    // 0 once writing failed: entries are dropped
-  int closing = 0;                    // 1: the writer ends when the queue is empty
+  size_t queued_bytes = 0;                       // their bytes
+  int busy = 0;                                  // 1 while the writer writes a batch
+  int writing = 1;                               // 0 once writing failed: entries are dropped
+  int closing = 0;                               // 1: the writer ends when the queue is empty
   index_detail::Trouble trouble = index_detail::Trouble::kNone;  // the worst problem met
-  std::thread writer;                 // the writing thread
+  std::thread writer;                                            // the writing thread
 };
 
 namespace index_detail {

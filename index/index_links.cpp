@@ -45,7 +45,8 @@ bool ReadStored(ST_INDEX *ix, Stored *out) {
     }
     ok = ok && rc == SQLITE_DONE;
     while (ok && (rc = sqlite3_step(hashes.get())) == SQLITE_ROW)
-      out->links_hash[sqlite3_column_int64(hashes.get(), 0)] = sqlite3_column_int64(hashes.get(), 1);
+      out->links_hash[sqlite3_column_int64(hashes.get(), 0)] =
+          sqlite3_column_int64(hashes.get(), 1);
     ok = ok && rc == SQLITE_DONE;
     if (!ok) NoteTrouble(ix, TroubleOf(sqlite3_errcode(db)));
   }
@@ -114,7 +115,8 @@ int IndexKeepSource(ST_INDEX *ix, const ST_SOURCE *s) {
   std::vector<char> bytes((size_t)size + 1);
   FileStamp before, after;
   int64_t got = ReadFileStamped(s->path, bytes.data(), size + 1, &before, &after);
-  SourceStamp stamp{before.size, before.mtime_ns, ContentHash(bytes.data(), got > 0 ? (size_t)got : 0),
+  SourceStamp stamp{before.size, before.mtime_ns,
+                    ContentHash(bytes.data(), got > 0 ? (size_t)got : 0),
                     got == size && before.size == after.size && before.mtime_ns == after.mtime_ns};
   if (got < 0) return 0;
   ix->parsed.fetch_add(-1);  // KeepSource counts an analysis's parsed sources

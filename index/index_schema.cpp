@@ -12,52 +12,52 @@ const char kSchema[] =
     // Every source analysed, with what its entry is keyed by.
     "CREATE TABLE sources("
     " id INTEGER PRIMARY KEY,"
-    " path TEXT NOT NULL UNIQUE,"    // absolute path
-    " name TEXT NOT NULL,"           // file name (UTF-8)
-    " size INTEGER NOT NULL,"        // bytes of the file as analysed
-    " mtime_ns INTEGER NOT NULL,"    // its modification time, nanoseconds
-    " hash TEXT NOT NULL,"           // 16 hex digits of its content hash
-    " parser INTEGER NOT NULL,"      // 0 statement parser, 1 precise parser
+    " path TEXT NOT NULL UNIQUE,"  // absolute path
+    " name TEXT NOT NULL,"         // file name (UTF-8)
+    " size INTEGER NOT NULL,"      // bytes of the file as analysed
+    " mtime_ns INTEGER NOT NULL,"  // its modification time, nanoseconds
+    " hash TEXT NOT NULL,"         // 16 hex digits of its content hash
+    " parser INTEGER NOT NULL,"    // 0 statement parser, 1 precise parser
     " exact_names INTEGER NOT NULL,"
     " extensions TEXT NOT NULL,"
-    " version TEXT NOT NULL,"        // the program that analysed it
-    " functions INTEGER NOT NULL,"   // functions defined in it
-    " calls INTEGER NOT NULL,"       // calls made in it
-    " lost_in TEXT,"                 // the function its parse ended inside, or NULL
-    " lost_line INTEGER);"           // that function's line (1-based)
+    " version TEXT NOT NULL,"       // the program that analysed it
+    " functions INTEGER NOT NULL,"  // functions defined in it
+    " calls INTEGER NOT NULL,"      // calls made in it
+    " lost_in TEXT,"                // the function its parse ended inside, or NULL
+    " lost_line INTEGER);"          // that function's line (1-based)
     // Every function definition: id is source << 20 | fid.
     "CREATE TABLE functions("
     " id INTEGER PRIMARY KEY,"
-    " source INTEGER NOT NULL,"      // sources.id
-    " fid INTEGER NOT NULL,"         // its number in its source (1-based)
-    " scope TEXT NOT NULL,"          // 'A::' style, or ''
+    " source INTEGER NOT NULL,"  // sources.id
+    " fid INTEGER NOT NULL,"     // its number in its source (1-based)
+    " scope TEXT NOT NULL,"      // 'A::' style, or ''
     " name TEXT NOT NULL,"
-    " argc INTEGER NOT NULL,"        // parameters
-    " line INTEGER NOT NULL,"        // where its text starts (1-based)
-    " name_line INTEGER NOT NULL,"   // line of its name (1-based)
-    " name_column INTEGER NOT NULL," // bytes before its name in that line
-    " end_line INTEGER NOT NULL,"    // line of its closing brace (1-based)
-    " argc_min INTEGER NOT NULL,"    // fewest arguments a call passes
+    " argc INTEGER NOT NULL,"         // parameters
+    " line INTEGER NOT NULL,"         // where its text starts (1-based)
+    " name_line INTEGER NOT NULL,"    // line of its name (1-based)
+    " name_column INTEGER NOT NULL,"  // bytes before its name in that line
+    " end_line INTEGER NOT NULL,"     // line of its closing brace (1-based)
+    " argc_min INTEGER NOT NULL,"     // fewest arguments a call passes
     " variadic INTEGER NOT NULL,"
     " member INTEGER NOT NULL,"
-    " returns TEXT);"                // the class its return type names (precise parser)
+    " returns TEXT);"  // the class its return type names (precise parser)
     "CREATE INDEX functions_name ON functions(name);"
     // Every call: id is source << 32 | its number in the source (0-based).
     "CREATE TABLE calls("
     " id INTEGER PRIMARY KEY,"
-    " source INTEGER NOT NULL,"      // sources.id
-    " caller INTEGER NOT NULL,"      // functions.id of the function it is made in
-    " scope TEXT NOT NULL,"          // scope written before the name, or ''
-    " name TEXT NOT NULL,"           // the name called
-    " argc INTEGER NOT NULL,"        // arguments
-    " line INTEGER NOT NULL,"        // line of the called name (1-based)
-    " column INTEGER NOT NULL,"      // bytes before it in that line
-    " form INTEGER NOT NULL,"        // 0 f(), 1 n::f(), 2 obj.f(), 3 this->f()
-    " receiver TEXT);"               // obj.f(): the class of obj (precise parser)
+    " source INTEGER NOT NULL,"  // sources.id
+    " caller INTEGER NOT NULL,"  // functions.id of the function it is made in
+    " scope TEXT NOT NULL,"      // scope written before the name, or ''
+    " name TEXT NOT NULL,"       // the name called
+    " argc INTEGER NOT NULL,"    // arguments
+    " line INTEGER NOT NULL,"    // line of the called name (1-based)
+    " column INTEGER NOT NULL,"  // bytes before it in that line
+    " form INTEGER NOT NULL,"    // 0 f(), 1 n::f(), 2 obj.f(), 3 this->f()
+    " receiver TEXT);"           // obj.f(): the class of obj (precise parser)
     // The definition each linked call reached in the last analysis.
     "CREATE TABLE links("
-    " call INTEGER PRIMARY KEY,"     // calls.id
-    " callee INTEGER NOT NULL);"     // functions.id
+    " call INTEGER PRIMARY KEY,"  // calls.id
+    " callee INTEGER NOT NULL);"  // functions.id
     "CREATE INDEX links_callee ON links(callee);"
     "CREATE VIEW linked_calls AS SELECT"
     " c.id AS call, c.source AS source, c.line AS line, c.column AS column,"

@@ -38,7 +38,8 @@ const char *InternName(void *, const char *text, size_t len) {
 
 bool SameText(sqlite3_stmt *st, int col, const std::string &text) {
   const char *t = (const char *)sqlite3_column_text(st, col);
-  return t && (size_t)sqlite3_column_bytes(st, col) == text.size() && memcmp(t, text.data(), text.size()) == 0;
+  return t && (size_t)sqlite3_column_bytes(st, col) == text.size() &&
+         memcmp(t, text.data(), text.size()) == 0;
 }
 
 // Damage seen while reading: nothing more is taken in this analysis.
@@ -110,8 +111,8 @@ int TakeSource(void *reader, ST_SOURCE *s, LOG_GATHER *g) {
     if (same && (!Intact(st, 7) || !Intact(st, 9))) {
       Damaged(ix);
     } else if (same) {
-      if (!DecodeRecords((const char *)sqlite3_column_blob(st, 7), (size_t)sqlite3_column_bytes(st, 7),
-                         s, InternName, nullptr)) {
+      if (!DecodeRecords((const char *)sqlite3_column_blob(st, 7),
+                         (size_t)sqlite3_column_bytes(st, 7), s, InternName, nullptr)) {
         Damaged(ix);
       } else if (!DecodeLines((const char *)sqlite3_column_blob(st, 9),
                               (size_t)sqlite3_column_bytes(st, 9), g)) {

@@ -46,7 +46,8 @@ struct Statements {
         delete_logs(db, "DELETE FROM logs WHERE source = ?"),
         delete_source(db, "DELETE FROM sources WHERE id = ?"),
         delete_records(db, "DELETE FROM records WHERE source = ?"),
-        insert_function(db, "INSERT INTO functions VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14)"),
+        insert_function(
+            db, "INSERT INTO functions VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14)"),
         insert_call(db, "INSERT INTO calls VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10)"),
         insert_link(db, "INSERT OR REPLACE INTO links VALUES(?1,?2)"),
         put_records(db, "INSERT OR REPLACE INTO records(source, data, checksum) VALUES(?1,?2,?3)"),
@@ -54,10 +55,10 @@ struct Statements {
         set_links_hash(db, "UPDATE records SET links_hash = ?2 WHERE source = ?1") {}
 
   bool Ready() const {
-    for (const Stmt *s : {&find_source, &key_of, &insert_source, &update_source, &delete_functions,
-                          &delete_calls, &delete_links, &delete_logs, &delete_source, &delete_records,
-                          &insert_function, &insert_call, &insert_link, &put_records, &put_log,
-                          &set_links_hash})
+    for (const Stmt *s :
+         {&find_source, &key_of, &insert_source, &update_source, &delete_functions, &delete_calls,
+          &delete_links, &delete_logs, &delete_source, &delete_records, &insert_function,
+          &insert_call, &insert_link, &put_records, &put_log, &set_links_hash})
       if (!*s) return false;
     return true;
   }
@@ -181,8 +182,9 @@ bool SameKey(Statements &q, int64_t id, const PendingEntry &e, const EntrySettin
     };
     same = sqlite3_column_int64(st, 0) == e.stamp.size &&
            sqlite3_column_int64(st, 1) == e.stamp.mtime_ns && text(2, HexHash(e.stamp.hash)) &&
-           sqlite3_column_int(st, 3) == set.parser && sqlite3_column_int(st, 4) == set.exact_names &&
-           text(5, set.extensions) && text(6, set.version);
+           sqlite3_column_int(st, 3) == set.parser &&
+           sqlite3_column_int(st, 4) == set.exact_names && text(5, set.extensions) &&
+           text(6, set.version);
   }
   sqlite3_reset(st);
   return same;

@@ -93,10 +93,10 @@ const char *FaultyVfs(void) {
     g_vfs.szOsFile = (int)sizeof(FaultyFile) + def->szOsFile;
     g_vfs.xOpen = Open;
     g_vfs.pNext = nullptr;
-    g_methods = sqlite3_io_methods{2,        Close,    Read,          Write,       Truncate, Sync,
-                                   FileSize, Lock,     Unlock,        CheckReserved, FileControl,
-                                   SectorSize, Device, ShmMap,        ShmLock,     ShmBarrier,
-                                   ShmUnmap, nullptr,  nullptr};
+    g_methods = sqlite3_io_methods{2,           Close,      Read,    Write,  Truncate,
+                                   Sync,        FileSize,   Lock,    Unlock, CheckReserved,
+                                   FileControl, SectorSize, Device,  ShmMap, ShmLock,
+                                   ShmBarrier,  ShmUnmap,   nullptr, nullptr};
     sqlite3_vfs_register(&g_vfs, 0);
   }
   return g_vfs.zName;

@@ -23,14 +23,16 @@ namespace {
 
 // Every field a front end fills, one line per record.
 std::string Records(const ST_SOURCE *s) {
-  std::string out = "size " + std::to_string(s->size) + " precise " + std::to_string(s->precise) + " lost " +
-                    (s->lost_in ? s->lost_in : "-") + ":" + std::to_string(s->lost_line) + "\n";
+  std::string out = "size " + std::to_string(s->size) + " precise " + std::to_string(s->precise) +
+                    " lost " + (s->lost_in ? s->lost_in : "-") + ":" +
+                    std::to_string(s->lost_line) + "\n";
   ForEachFunction(s, [&](const ST_FUNC *f) {
     char line[700];
-    snprintf(line, sizeof line, "F %s%s %d/%d min%d var%d mem%d const%d ret:%s L%d @%d+%d N%d:%d:%d E%d\n",
-             f->scope, f->name, f->argc, f->items, f->argc_min, f->variadic, f->member,
-             f->const_this, f->returns ? f->returns : "-", f->line, f->def_offset, f->def_len,
-             f->name_line, f->name_column, f->name_offset, f->end_line);
+    snprintf(line, sizeof line,
+             "F %s%s %d/%d min%d var%d mem%d const%d ret:%s L%d @%d+%d N%d:%d:%d E%d\n", f->scope,
+             f->name, f->argc, f->items, f->argc_min, f->variadic, f->member, f->const_this,
+             f->returns ? f->returns : "-", f->line, f->def_offset, f->def_len, f->name_line,
+             f->name_column, f->name_offset, f->end_line);
     out += line;
     std::vector<const ST_CALL *> seen;
     ForEachCall(f, [&](const ST_CALL *c) {
@@ -100,7 +102,8 @@ class IndexTest : public EngineTest {
 
   // A fresh analyzer analyses the paths with the index (or without, for
   // null), the index closed afterwards; returns what it did.
-  IndexReport Analyse(const std::vector<std::string> &paths, bool with_index, const char *vfs = nullptr) {
+  IndexReport Analyse(const std::vector<std::string> &paths, bool with_index,
+                      const char *vfs = nullptr) {
     ReleaseANA();
     EXPECT_EQ(CreateANA(), 1);
     IndexOptions o;
