@@ -32,7 +32,8 @@ test:
 # and its writing thread) and the collection of the
 # desktop program's command line, then one thread
 # against many on a small generated corpus, the sample and the fixtures
-# (tests/e2e/jobs-compare).
+# (tests/e2e/jobs-compare), and the same outputs with and without the
+# project's index (tests/e2e/index-compare).
 TSAN_ENV = TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 tsan: bootstrap
 	@cmake -S . -B build-tsan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_TSAN=ON \
@@ -47,6 +48,8 @@ tsan: bootstrap
 	@cd build-tsan && $(TSAN_ENV) ./test_shell --gtest_brief=1 --gtest_filter='AppTest.Collection*'
 	@$(TSAN_ENV) bash tests/e2e/jobs-compare build-tsan/velmora-cli build-tsan/velmora_corpus_gen \
 	  "$(CURDIR)" 60
+	@$(TSAN_ENV) bash tests/e2e/index-compare build-tsan/velmora-cli build-tsan/velmora_corpus_gen \
+	  "$(CURDIR)"
 
 bench: build
 	@bench/run
