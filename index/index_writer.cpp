@@ -5,7 +5,6 @@
 // or read-only disk) ends writing for this analysis; what is queued then is
 // dropped.
 #include <cstring>
-#include <unordered_set>
 
 #include "engine/record_walk.h"
 #include "foundation/arena.h"
@@ -65,10 +64,10 @@ struct Statements {
 };
 
 // Runs a statement with its bindings to its end: SQLITE_DONE or an error.
+// Every use binds every parameter, so the bindings are left as they are.
 int Run(sqlite3_stmt *st) {
   int rc = sqlite3_step(st);
   sqlite3_reset(st);
-  sqlite3_clear_bindings(st);
   return rc;
 }
 
@@ -93,9 +92,15 @@ void BindText(sqlite3_stmt *st, int col, const std::string &text) {
   sqlite3_bind_text(st, col, text.data(), (int)text.size(), SQLITE_STATIC);
 }
 
+// Texts of the records decoded for the rows live in one buffer reserved
+// for all of them (they are fewer bytes than the records), so none moves.
 const char *KeepName(void *ctx, const char *text, size_t len) {
-  auto *names = (std::unordered_set<std::string> *)ctx;
-  return names->emplace(text, len).first->c_str();
+  std::string *names = (std::string *)ctx;
+  if (names->size() + len + 1 > names->capacity()) return nullptr;
+  size_t at = names->size();
+  names->append(text, len);
+  names->push_back(0);
+  return names->data() + at;
 }
 
 int64_t FirstFunction(int64_t source) {
@@ -200,7 +205,8 @@ int64_t FindSource(Statements &q, const std::string &path) {
 
 int WriteSource(sqlite3 *db, Statements &q, const PendingEntry &e, const EntrySettings &set) {
   // The rows come from the bytes themselves, decoded apart from the analyzer.
-  std::unordered_set<std::string> names;
+  std::string names;
+  names.reserve(2 * e.records.size() + 16);
   ST_SOURCE local{};
   ArenaInit(&local.records, 4096, (size_t)1 << 20);
   if (!DecodeRecords(e.records.data(), e.records.size(), &local, KeepName, &names))

@@ -122,6 +122,7 @@ struct Writer {
   std::string *out;
   std::unordered_map<const char *, uint64_t> refs;  // text -> 1 + its number
   std::vector<const char *> texts;                  // in order of first use
+  std::vector<const ST_CALL *> calls;               // the current function's calls so far
 
   template <class T>
   void Int(T &x) {
@@ -164,17 +165,23 @@ void EncodeBody(Writer &w, ST_SOURCE *s) {
   ForEachFunction(s, [&](ST_FUNC *f) {
     FunctionFields(w, *f);
     PutUnsigned(w.out, (uint64_t)f->calls.count);
-    std::unordered_map<const ST_CALL *, uint64_t> order;
+    w.calls.clear();
     ForEachCall(f, [&](ST_CALL *c) {
       CallFields(w, *c);
-      order[c] = order.size() + 1;
+      w.calls.push_back(c);
       if (!c->how) {
         PutUnsigned(w.out, 0);
         return;
       }
-      auto t = c->how->through ? order.find(c->how->through) : order.end();
-      // 1 + the number of the earlier call it goes through (1: none).
-      PutUnsigned(w.out, t == order.end() ? 1 : 1 + t->second);
+      // 1 + the number (1-based) of the earlier call it goes through; 1: none.
+      uint64_t through = 0;
+      for (size_t i = w.calls.size() - 1; c->how->through && i-- > 0;) {
+        if (w.calls[i] == c->how->through) {
+          through = i + 1;
+          break;
+        }
+      }
+      PutUnsigned(w.out, 1 + through);
       FormFields(w, *c->how);
     });
   });
@@ -270,7 +277,7 @@ enum : unsigned char { kLine0 = 1, kLine1 = 2, kRaw0 = 3, kTrace = 4, kMarks = 5
 
 void EncodeRecords(const ST_SOURCE *s, std::string *out) {
   std::string body;
-  Writer w{&body, {}, {}};
+  Writer w{&body, {}, {}, {}};
   EncodeBody(w, const_cast<ST_SOURCE *>(s));  // read only: the writer's fields are references
   PutUnsigned(out, kRecordFormat);
   PutUnsigned(out, w.texts.size());
