@@ -320,3 +320,35 @@ TEST_F(IndexTest, AnIndexHeldByAnotherProgramOrALinkIsLeftAlone) {
 
 }  // namespace
 }  // namespace velmora_test
+
+namespace velmora_test {
+namespace {
+
+// A front that keeps the project open replaces one entry at a time; with
+// no lines kept, the next full analysis parses that source once more.
+TEST_F(IndexTest, OneSourceReplacedOnItsOwn) {
+  std::vector<std::string> paths = {Source("a.c", kC), Source("b.c", kC)};
+  Analyse(paths, true);
+  WriteFile(paths[0], std::string(kC) + "int more(void) { return api(1); }\n");
+  ReleaseANA();
+  ASSERT_EQ(CreateANA(), 1);
+  RunPaths(paths);  // the front's own analysis, without the index
+  IndexOptions o;
+  o.file = file_;
+  ST_INDEX *ix = IndexOpen(o);
+  ST_SOURCE *a = (ST_SOURCE *)CB_Next(&ANA.sources, nullptr)->data;
+  EXPECT_EQ(IndexKeepSource(ix, a), 1);
+  IndexClose(&ix);
+  std::string info;
+  ASSERT_EQ(IndexDescribe(file_, &info), 1);
+  EXPECT_NE(info.find("sources: 2, 2 unchanged"), std::string::npos) << info;
+  EXPECT_NE(info.find("a.c parser 0, 3 functions, 5 calls, log levels none"), std::string::npos)
+      << info;
+  IndexReport next = Analyse(paths, true);
+  EXPECT_EQ(next.from_index, 1);
+  EXPECT_EQ(next.parsed, 1);
+  EXPECT_EQ(Analyse(paths, true).from_index, 2);
+}
+
+}  // namespace
+}  // namespace velmora_test
