@@ -150,7 +150,10 @@ void AppStop(void) {
   JoinCollector();
   WorkerStop();
   WorkerWait();
-  ProjectIndexEnd();  // opened at start-up for a job that never ran
+  // Opened at start-up for a job that never ran: its analysis threads read
+  // it until they are stopped.
+  ANA_StopParsing();
+  ProjectIndexEnd();
   LogFlush();
   ForgetProjectQuery();
   ReleaseCB(&ProjectFiles);
