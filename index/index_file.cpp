@@ -123,7 +123,16 @@ std::string IndexFileFor(const std::vector<std::string> &roots) {
   char cache[VELMORA_PATH_MAX];
   if (!UserBaseDir(UserDir::kCache, cache, sizeof cache)) return "";
   std::vector<std::string> sorted;
-  for (const std::string &r : roots) sorted.push_back(AbsolutePath(r.c_str()));
+  for (const std::string &r : roots) {
+    // "src", "./src/" and "/abs/src/." name one project.
+    std::string a = AbsolutePath(r.c_str());
+    for (bool cut = true; cut && a.size() > 1;) {
+      cut = false;
+      if (a.back() == '/') a.pop_back(), cut = true;
+      if (a.size() > 2 && a.compare(a.size() - 2, 2, "/.") == 0) a.resize(a.size() - 2), cut = true;
+    }
+    sorted.push_back(a);
+  }
   std::sort(sorted.begin(), sorted.end());
   std::string joined;
   for (const std::string &r : sorted) joined.append(r.c_str(), r.size() + 1);
