@@ -120,6 +120,10 @@ void TerminalFront::ShowWarning(const char *text) {
   WriteErr("velmora: " + TerminalSafe(t, "\n") + "\n");
 }
 
+std::string TerminalFront::StatusShown() const {
+  return Shown(status.c_str());
+}
+
 void TerminalFront::Warning(const std::string &utf8) {
   warnings++;
   ClearProgress();
@@ -147,7 +151,15 @@ void TerminalFront::IndexUsed(int from_index, int parsed, const char *note) {
          std::to_string(parsed) + " parsed");
 }
 
-void TerminalFront::SetStatusText(const char *) {}
+void TerminalFront::SourceFellBack(const char *path, const char *text) {
+  Note(std::string(path) + ": " + Shown(text));
+}
+
+// Kept, not shown: the terminal has no status line, but a job that ends
+// early says in it what its results hold.
+void TerminalFront::SetStatusText(const char *text) {
+  status = text ? text : "";
+}
 void TerminalFront::SelectView(int view) {
   view_ = view;
 }

@@ -34,6 +34,7 @@ struct TerminalFront : MainWindowPort, ProgressSink, WaitBox, ResultViews, Resul
   int Open(int window, const char *text) override;
   void SourceLost(const char *path, const char *function, int line) override;
   void IndexUsed(int from_index, int parsed, const char *note) override;
+  void SourceFellBack(const char *path, const char *text) override;
 
   // ProgressSink
   void SetFunctionProgress(int percent) override;
@@ -68,9 +69,12 @@ struct TerminalFront : MainWindowPort, ProgressSink, WaitBox, ResultViews, Resul
   void Warning(const std::string &utf8);
   // Prints a remark in the form of a warning without counting it as one.
   void Note(const std::string &utf8);
+  // The last status text, as UTF-8 with LF.
+  std::string StatusShown() const;
 
-  int warnings = 0;  // warnings shown so far
-  int json = 0;      // --json: lists as JSON Lines, no Result text
+  int warnings = 0;    // warnings shown so far
+  int json = 0;        // --json: lists as JSON Lines, no Result text
+  std::string status;  // the last status text the worker set (Shift_JIS)
 
  private:
   void Draw(int force);

@@ -19,6 +19,7 @@
 #include "platform/files.h"
 #include "platform/keys.h"
 #include "platform/process.h"
+#include "platform/sys.h"
 #include "platform/terminal.h"
 #include "shell/app.h"
 #include "shell/file_places.h"
@@ -115,6 +116,8 @@ void PrintHelp(int argc, char **argv) {
     why = std::string("made from ") + places.sample + " when missing";
   printf("\nSettings file: %s\n  (%s)\n", places.settings[0] ? places.settings : "none",
          why.c_str());
+  printf("Precise parser: %s\n",
+         ANA_PreciseBuiltIn() ? "built in" : "not built in (--precise is refused)");
 }
 
 int UsageError(const std::string &msg) {
@@ -356,9 +359,19 @@ int main(int argc, char **argv) {
     AppStop();
     return kExitUsage;
   }
+  if (LogOfAnotherInstance())
+    front.Note("another program writes the logs on this desktop; this run's are debug-" +
+               std::to_string(ProcessIdNumber()) + ".txt and result-" +
+               std::to_string(ProcessIdNumber()) + ".txt");
   if (o.jobs >= 0) g_config.JOBS = o.jobs;
   if (o.exact) g_config.EXACT_NAMES = 1;
   if (o.precise) g_config.PARSER = 1;
+  if (g_config.PARSER && !ANA_PreciseBuiltIn()) {
+    front.Warning(std::string(o.precise ? "--precise" : "PARSER=1 in the settings") +
+                  ": this velmora-cli was built without the precise parser");
+    AppStop();
+    return kExitUsage;
+  }
   if (o.json) front.json = 1;
   if (o.index_info) {
     std::string text;
@@ -394,6 +407,8 @@ int main(int argc, char **argv) {
   } else {
     WorkerWait();
     fflush(stdout);
+    // A stop while linking leaves links that no tree may be built from.
+    if (WorkerLinkingStopped()) front.Warning(front.StatusShown());
     if (o.json) g_json_names = JsonSourceNames();
     if (front.warnings)
       status = kExitWarning;

@@ -6,6 +6,17 @@
 # scratch root) works as it would under /usr.
 include(GNUInstallDirs)
 
+# A build folder that had the precise parser and lost it on a later configure
+# (another HOME, a cache folder removed) would install programs that quietly
+# read every source with the statement parser: refused before anything is
+# copied (cmake/tree_sitter.cmake explains the way out).
+if(VELMORA_PRECISE_LOST)
+  install(CODE "message(FATAL_ERROR \"Not installed: this build had the precise parser and has \"
+                \"lost it (no grammars in ${VELMORA_GRAMMAR_DIR}). Run scripts/fetch-grammars and \"
+                \"build again, or configure with -DVELMORA_WITHOUT_PRECISE=ON to install without \"
+                \"it.\")")
+endif()
+
 set(VELMORA_PACKAGING ${CMAKE_SOURCE_DIR}/packaging)
 set(VELMORA_APP_ID org.velmora.velmora)  # AppStream id, fixed once published
 

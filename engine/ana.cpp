@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/parser.h"
+#include "engine/precise.h"
 #include "engine/source_pool.h"
 #include "engine/record_walk.h"
 #include "foundation/memory.h"
@@ -234,4 +235,16 @@ int ANA_LostSourceCount(void) {
   ForEachSource(
       [&lost](const ST_SOURCE *s) { lost += s->lost_in && s->status == SOURCE_COMPLETED; });
   return lost;
+}
+
+int ANA_PreciseBuiltIn(void) {
+  return precise_available();
+}
+
+int ANA_FellBackSourceCount(void) {
+  int n = 0;
+  ForEachSource([&n](const ST_SOURCE *s) {
+    n += s->fell_back != PreciseBudget::kNone && s->status == SOURCE_COMPLETED;
+  });
+  return n;
 }

@@ -21,6 +21,15 @@ enum {
                       // gathered was incomplete)
 };
 
+// Which limit of the precise parser a source passed, so that the
+// statement parser read it instead.
+enum class PreciseBudget : int {
+  kNone = 0,  // read as asked
+  kSize,      // longer than the precise parser takes
+  kMemory,    // the parse would have held more memory than one source may
+  kTime,      // the parse would have taken longer than one source may
+};
+
 // Where a source stands in the analysis (ST_SOURCE.status).
 enum {
   SOURCE_PENDING = 0,     // registered, or being analysed
@@ -48,6 +57,9 @@ struct ST_SOURCE {
   // function's line (0-based) then.
   const char *lost_in;
   int lost_line;
+  // The precise parser was asked for and handed the source to the
+  // statement parser: which of its limits the source passed.
+  PreciseBudget fell_back;
 };
 
 struct ST_FUNC {
@@ -226,6 +238,11 @@ int ANA_ParserInUse(void);
 // The number of sources parsed to their end whose parse ended inside a
 // function body (lost_in set), as the last analysis left them.
 int ANA_LostSourceCount(void);
+// 1 when this build has the precise parser (PARSER=1 is honoured), else 0.
+int ANA_PreciseBuiltIn(void);
+// The number of sources of the last analysis that the precise parser handed
+// to the statement parser (fell_back set).
+int ANA_FellBackSourceCount(void);
 
 // What ANA_Exec returns in mode 0 besides the progress of the current source
 // (0..100, in percent of its bytes).

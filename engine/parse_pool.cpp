@@ -175,6 +175,7 @@ void forget_parse(ST_SOURCE *s) {
   s->text = nullptr;
   s->status = SOURCE_PENDING;
   s->lost_in = nullptr;
+  s->fell_back = PreciseBudget::kNone;
 }
 
 int pool_active(void) {

@@ -162,6 +162,7 @@ void begin_source(ST_PARSE *ctx, ST_SOURCE *s) {
   end_source(ctx);
   ctx->src = s;
   s->lost_in = nullptr;
+  s->fell_back = PreciseBudget::kNone;
   s->lost_line = 0;
   ctx->read_pos = ctx->anchor_pos = s->text;
   ctx->line_no = 0;

@@ -18,14 +18,19 @@ bool Nameable(const PreciseGrammar &g, TSSymbol s) {
 
 // The arguments passed: the list's expressions; comments and what could not
 // be read ("f(1,)") left out.
+// One cursor over the list: the library finds the i-th child by counting
+// from the first, so indexing would cost the square of the arguments.
 int ArgumentCount(const PreciseGrammar &g, TSNode args) {
   if (ts_node_is_null(args)) return 0;
   int argc = 0;
-  uint32_t n = ts_node_named_child_count(args);
-  for (uint32_t i = 0; i < n; i++) {
-    TSSymbol s = ts_node_symbol(ts_node_named_child(args, i));
-    argc += s != g.comment && s != kErrorSymbol;
+  TSTreeCursor c = ts_tree_cursor_new(args);
+  for (bool more = ts_tree_cursor_goto_first_child(&c); more;
+       more = ts_tree_cursor_goto_next_sibling(&c)) {
+    TSNode n = ts_tree_cursor_current_node(&c);
+    TSSymbol s = ts_node_symbol(n);
+    argc += ts_node_is_named(n) && s != g.comment && s != kErrorSymbol;
   }
+  ts_tree_cursor_delete(&c);
   return argc;
 }
 

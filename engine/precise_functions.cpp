@@ -17,9 +17,11 @@
 
 namespace {
 
-// The node that names the function and its parameter list, from the
-// declarator precise_function_declarator found.
-void NameAndParams(const PreciseGrammar &g, TSNode fd, TSNode *name, TSNode *params) {
+// The node that names the function, its parameter list and the declarator
+// that holds the list, from the declarator precise_function_declarator found.
+void NameAndParams(const PreciseGrammar &g, TSNode fd, TSNode *name, TSNode *params,
+                   TSNode *holder) {
+  *holder = fd;
   if (ts_node_symbol(fd) == g.function_declarator) {
     *name = ts_node_child_by_field_id(fd, g.f_declarator);
     *params = ts_node_child_by_field_id(fd, g.f_parameters);
@@ -33,6 +35,7 @@ void NameAndParams(const PreciseGrammar &g, TSNode fd, TSNode *name, TSNode *par
     cast = ts_node_child_by_field_id(cast, g.f_name);
   TSNode decl = ts_node_is_null(cast) ? cast : ts_node_child_by_field_id(cast, g.f_declarator);
   *params = ts_node_is_null(decl) ? decl : ts_node_child_by_field_id(decl, g.f_parameters);
+  *holder = decl;
 }
 
 // The last part of a qualifier ("n::A::" gives "A").
@@ -49,7 +52,7 @@ int IsMember(const PreciseWalk *w, const char *qualifier) {
   if (!w->scopes.empty() && w->scopes.back().is_class) return 1;
   if (!qualifier[0] || strcmp(qualifier, "::") == 0) return 0;
   std::string last = LastPart(qualifier);
-  return std::find(w->namespaces.begin(), w->namespaces.end(), last) == w->namespaces.end();
+  return w->namespaces.count(last) == 0;
 }
 
 bool Blank(char c) {
@@ -58,12 +61,11 @@ bool Blank(char c) {
 
 // Where the definition's text starts: the first non-blank byte of the lines
 // after the anchor's line (a comment block above the head included).
-uint32_t TextStart(const PreciseWalk *w) {
+uint32_t TextStart(PreciseWalk *w) {
   const char *text = w->t.text;
   uint32_t p = 0;
   if (w->anchor_at != UINT32_MAX) {
-    p = w->anchor_at;
-    while (p < w->t.len && text[p] != '\n') p++;
+    p = precise_line_end(w, w->anchor_at);
     if (p < w->t.len) p++;
   }
   while (p < w->t.len && Blank(text[p])) p++;
@@ -71,16 +73,16 @@ uint32_t TextStart(const PreciseWalk *w) {
 }
 
 // Just past the line that holds the last byte of the definition.
-uint32_t TextEnd(const PreciseWalk *w, uint32_t end) {
-  uint32_t p = end > 0 ? end - 1 : 0;
-  while (p < w->t.len && w->t.text[p] != '\n') p++;
+uint32_t TextEnd(PreciseWalk *w, uint32_t end) {
+  uint32_t p = precise_line_end(w, end > 0 ? end - 1 : 0);
   return p < w->t.len ? p + 1 : w->t.len;
 }
 
-// 1 when a `const` follows the parameter list params in its declarator.
-int ConstAfter(const PreciseText &t, TSNode params) {
+// 1 when a `const` follows the parameter list params in its declarator fd.
+// (The declarator is passed: the library finds a parent by walking down
+// from the root, past every definition before it.)
+int ConstAfter(const PreciseText &t, TSNode fd, TSNode params) {
   if (ts_node_is_null(params)) return 0;
-  TSNode fd = ts_node_parent(params);
   uint32_t after = ts_node_end_byte(params);
   uint32_t n = ts_node_is_null(fd) ? 0 : ts_node_child_count(fd);
   for (uint32_t i = 0; i < n; i++) {
@@ -131,8 +133,8 @@ namespace {
 // gives it) is fd and whose body is body; def is the node that ends with it.
 void Open(PreciseWalk *w, TSNode fd, TSNode body, TSNode def) {
   const PreciseGrammar &g = *w->g;
-  TSNode name_node, params;
-  NameAndParams(g, fd, &name_node, &params);
+  TSNode name_node, params, holder;
+  NameAndParams(g, fd, &name_node, &params, &holder);
   PreciseName nm;
   if (!precise_name_of(g, w->t, name_node, &nm)) return;
   TSTreeCursor c = ts_tree_cursor_new(def);
@@ -140,8 +142,8 @@ void Open(PreciseWalk *w, TSNode fd, TSNode body, TSNode def) {
   ts_tree_cursor_delete(&c);
   PreciseFunc pf;
   pf.depth = w->path.size() - 1;
-  pf.func = Record(w, nm, pp, def, ConstAfter(w->t, params), precise_name_place(g, name_node),
-                   (int)ts_node_end_point(body).row);
+  pf.func = Record(w, nm, pp, def, ConstAfter(w->t, holder, params),
+                   precise_name_place(g, name_node), (int)ts_node_end_point(body).row);
   pf.body_row = (int)ts_node_start_point(body).row;
   pf.nest = w->brackets;
   if (w->log && pf.func) {

@@ -10,7 +10,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "engine/precise.h"
@@ -161,6 +166,18 @@ struct PreciseScope {
   int is_class;     // 1 for a class, struct or union
 };
 
+// The names one block, parameter list or class body declares, each with
+// where its declarations start and their type nodes, in source order; made
+// once per node, when a member call first looks there, so that a long body
+// is read once and not once per call.
+struct PreciseDecls {
+  struct Entry {
+    uint32_t at;  // where the declaration starts
+    TSNode type;  // its type node
+  };
+  std::unordered_map<std::string_view, std::vector<Entry>> by_name;  // names in the text
+};
+
 struct PreciseWalk {
   const PreciseGrammar *g;
   PreciseText t;
@@ -168,8 +185,8 @@ struct PreciseWalk {
   std::vector<PreciseEntry> path;
   std::vector<PreciseScope> scopes;
   std::vector<PreciseFunc> funcs;
-  std::vector<std::string> namespaces;  // names of the namespaces seen
-  char scope[1024];                     // enclosing namespaces and classes, "n::A::"
+  std::unordered_set<std::string> namespaces;  // names of the namespaces seen
+  char scope[1024];                            // enclosing namespaces and classes, "n::A::"
   size_t scope_len;
   // A definition's text starts on the first line after the one holding the
   // last ';', '}' or directive outside a function body (this byte); UINT32_MAX
@@ -177,14 +194,21 @@ struct PreciseWalk {
   uint32_t anchor_at;
   uint32_t row_pos;  // a byte whose row is known (rows are counted from it)
   int row;
+  // The last line end looked for: the first '\n' at or after nl_from is at
+  // nl_at (len: none), so a long line is scanned once, not per function.
+  uint32_t nl_from, nl_at;
   int brackets;        // parentheses, braces and brackets open at the walk's place
   size_t error_depth;  // path depth of the unreadable region walked, or SIZE_MAX
   int errors;          // unreadable regions (and missing tokens outside them)
   int log;             // 1: summary lines are written (DEBUG_LOG 1 or more)
+  // The declarations read so far, by node (its id and start).
+  std::map<std::pair<const void *, uint32_t>, PreciseDecls> decls;
 };
 
 // The 0-based row of byte pos of the text.
 int precise_row_of(PreciseWalk *w, uint32_t pos);
+// Where the line holding byte pos ends: its '\n', or the text's length.
+uint32_t precise_line_end(PreciseWalk *w, uint32_t pos);
 
 // A namespace or a class with a body at the end of the path: its name joins
 // the scope text (a class also gets its record) until precise_leave_scope.

@@ -10,6 +10,11 @@
 // its children's block through a pointer inside it, and leaves most of the
 // children unreleased. Nothing else of ours depends on the library's memory.
 //
+// The scope also counts the bytes its blocks hold: past the scope's limit it
+// raises the flag the parser is given as its cancellation flag, so that a
+// source whose parse would take more memory than its budget ends there and
+// goes to the statement parser instead of exhausting the machine.
+//
 // Threads: the scope is thread_local; a parse and everything it allocates
 // stay on one thread. The hooks are installed once, before any parser exists.
 #include <cstdint>
@@ -40,8 +45,11 @@ const uint64_t kMagic = 0x5e1f1a9e0d3bc7a1ull;
 // The blocks of the source being parsed on this thread: a circular list
 // through a sentinel, empty (sentinel to itself) while a scope is open.
 struct Scope {
-  Block head;  // sentinel
-  int open;    // 1 between precise_scope_begin and precise_scope_end
+  Block head;      // sentinel
+  int open;        // 1 between precise_scope_begin and precise_scope_end
+  uint64_t bytes;  // bytes asked for by the blocks in the list
+  uint64_t limit;  // bytes allowed (0: no limit)
+  size_t over;     // 1 once bytes passed limit (the parser's cancellation flag)
 };
 thread_local Scope t_scope;
 
@@ -64,6 +72,8 @@ void Link(Block *b) {
     b->prev = b->next = nullptr;
     return;
   }
+  t_scope.bytes += b->size;
+  if (t_scope.limit && t_scope.bytes > t_scope.limit) t_scope.over = 1;
   Block *head = &t_scope.head;
   b->prev = head;
   b->next = head->next;
@@ -73,6 +83,7 @@ void Link(Block *b) {
 
 void Unlink(Block *b) {
   if (!b->prev) return;
+  t_scope.bytes -= b->size;
   b->prev->next = b->next;
   b->next->prev = b->prev;
   b->prev = b->next = nullptr;
@@ -144,9 +155,20 @@ void precise_memory_install(void) {
 #endif
 }
 
-void precise_scope_begin(void) {
+void precise_scope_begin(uint64_t limit) {
   t_scope.head.prev = t_scope.head.next = &t_scope.head;
   t_scope.open = 1;
+  t_scope.bytes = 0;
+  t_scope.limit = limit;
+  t_scope.over = 0;
+}
+
+const size_t *precise_scope_over_flag(void) {
+  return &t_scope.over;
+}
+
+int precise_scope_over(void) {
+  return t_scope.over ? 1 : 0;
 }
 
 unsigned precise_scope_end(void) {
@@ -162,5 +184,6 @@ unsigned precise_scope_end(void) {
   }
   head->prev = head->next = head;
   t_scope.open = 0;
+  t_scope.bytes = 0;
   return left;
 }

@@ -6,6 +6,7 @@
 // definition. A type behind `auto`, a typedef or a call stays unknown.
 #ifdef VELMORA_HAVE_TREE_SITTER
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/precise_internal.h"
@@ -14,18 +15,9 @@
 
 namespace {
 
-// Declarations and enclosing nodes looked at for one call at most: a body
-// with thousands of them costs no more than this per call.
+// Enclosing nodes looked at for one call at most: a deep nest of blocks
+// costs no more than this per call.
 const int kBudget = 512;
-
-struct Lookup {
-  const PreciseGrammar *g;
-  const PreciseText *t;
-  const char *name;
-  size_t name_len;
-  int budget;
-  TSNode type;  // the type node of the declaration found
-};
 
 // The identifier a declarator declares, through initialisers, pointers,
 // references and parentheses; null when there is none.
@@ -61,45 +53,72 @@ void ForEachDeclaredName(const PreciseGrammar &g, TSNode decl, More more) {
   ts_tree_cursor_delete(&c);
 }
 
-// True when decl declares the name; its type node is kept.
-bool Declares(Lookup *k, TSNode decl) {
-  if (--k->budget < 0) return false;
-  bool found = false;
-  ForEachDeclaredName(*k->g, decl, [k, &found](TSNode id) {
-    uint32_t a = NodeStart(*k->t, id), b = NodeEnd(*k->t, id);
-    found = b - a == k->name_len && memcmp(k->t->text + a, k->name, k->name_len) == 0;
-    return !found;
+// Calls each(child) for every child of node, with one cursor (the library
+// finds the i-th child by counting from the first).
+template <typename Each>
+void ForEachChild(TSNode node, Each each) {
+  if (ts_node_is_null(node)) return;
+  TSTreeCursor c = ts_tree_cursor_new(node);
+  for (bool next = ts_tree_cursor_goto_first_child(&c); next;
+       next = ts_tree_cursor_goto_next_sibling(&c))
+    each(ts_tree_cursor_current_node(&c));
+  ts_tree_cursor_delete(&c);
+}
+
+// The declarations among node's children of kind a or b, read once.
+const PreciseDecls &DeclsOf(PreciseWalk *w, TSNode node, TSSymbol a, TSSymbol b) {
+  auto key = std::make_pair(node.id, ts_node_start_byte(node));
+  auto found = w->decls.find(key);
+  if (found != w->decls.end()) return found->second;
+  PreciseDecls &d = w->decls[key];
+  const PreciseGrammar &g = *w->g;
+  ForEachChild(node, [&](TSNode decl) {
+    TSSymbol s = ts_node_symbol(decl);
+    if (!ts_node_is_named(decl) || (s != a && s != b)) return;
+    TSNode type = ts_node_child_by_field_id(decl, g.f_type);
+    uint32_t at = ts_node_start_byte(decl);
+    ForEachDeclaredName(g, decl, [&](TSNode id) {
+      uint32_t from = NodeStart(w->t, id), to = NodeEnd(w->t, id);
+      std::vector<PreciseDecls::Entry> &v =
+          d.by_name[std::string_view(w->t.text + from, to - from)];
+      if (v.empty() || v.back().at != at) v.push_back(PreciseDecls::Entry{at, type});
+      return true;
+    });
   });
-  if (found) k->type = ts_node_child_by_field_id(decl, k->g->f_type);
-  return found;
+  return d;
 }
 
-// The named children of node of kind sym (starting before `before`) that
-// declare the name; the nearest one before the call wins.
-bool Among(Lookup *k, TSNode node, TSSymbol sym, uint32_t before) {
-  bool found = false;
-  uint32_t n = ts_node_named_child_count(node);
-  for (uint32_t i = 0; i < n && k->budget > 0; i++) {
-    TSNode c = ts_node_named_child(node, i);
-    if (ts_node_start_byte(c) >= before) break;
-    if (ts_node_symbol(c) == sym && Declares(k, c)) found = true;
-  }
-  return found;
+// The declarations of name in d, or nullptr.
+const std::vector<PreciseDecls::Entry> *Named(const PreciseDecls &d, std::string_view name) {
+  auto e = d.by_name.find(name);
+  return e == d.by_name.end() || e->second.empty() ? nullptr : &e->second;
 }
 
-bool InParameters(Lookup *k, TSNode def) {
-  const PreciseGrammar &g = *k->g;
+// The nearest declaration of name among node's children of kind sym that
+// starts before `before`: its type node into *type.
+bool Among(PreciseWalk *w, TSNode node, TSSymbol sym, std::string_view name, uint32_t before,
+           TSNode *type) {
+  const std::vector<PreciseDecls::Entry> *v = Named(DeclsOf(w, node, sym, sym), name);
+  if (!v) return false;
+  auto past = std::lower_bound(v->begin(), v->end(), before,
+                               [](const PreciseDecls::Entry &e, uint32_t at) { return e.at < at; });
+  if (past == v->begin()) return false;
+  *type = (past - 1)->type;
+  return true;
+}
+
+// The first parameter of the function defined by def that declares name.
+bool InParameters(PreciseWalk *w, TSNode def, std::string_view name, TSNode *type) {
+  const PreciseGrammar &g = *w->g;
   TSNode fd = precise_function_declarator(g, ts_node_child_by_field_id(def, g.f_declarator));
   if (ts_node_is_null(fd) || ts_node_symbol(fd) != g.function_declarator) return false;
   TSNode list = ts_node_child_by_field_id(fd, g.f_parameters);
-  uint32_t n = ts_node_is_null(list) ? 0 : ts_node_named_child_count(list);
-  for (uint32_t i = 0; i < n && k->budget > 0; i++) {
-    TSNode p = ts_node_named_child(list, i);
-    TSSymbol s = ts_node_symbol(p);
-    if ((s == g.parameter_declaration || s == g.optional_parameter_declaration) && Declares(k, p))
-      return true;
-  }
-  return false;
+  if (ts_node_is_null(list)) return false;
+  const std::vector<PreciseDecls::Entry> *v =
+      Named(DeclsOf(w, list, g.parameter_declaration, g.optional_parameter_declaration), name);
+  if (!v) return false;
+  *type = v->front().type;
+  return true;
 }
 
 // The class a type node names, as "n::A::"; false for anything else.
@@ -124,13 +143,11 @@ void precise_record_fields(PreciseWalk *w, TSNode body, ST_CLASS *k) {
   enum { kMaxFields = 64 };  // a class with more keeps its first ones
   const char *pairs[2 * kMaxFields];
   int count = 0;
-  uint32_t n = ts_node_is_null(body) ? 0 : ts_node_named_child_count(body);
-  for (uint32_t i = 0; i < n && count < kMaxFields; i++) {
-    TSNode decl = ts_node_named_child(body, i);
+  ForEachChild(body, [&](TSNode decl) {
     char type[260];
-    if (ts_node_symbol(decl) != g.field_declaration ||
+    if (count >= kMaxFields || ts_node_symbol(decl) != g.field_declaration ||
         !ClassOf(g, w->t, ts_node_child_by_field_id(decl, g.f_type), type, sizeof type))
-      continue;
+      return;
     ForEachDeclaredName(g, decl, [&](TSNode id) {
       char name[64];
       precise_clean_text(w->t, NodeStart(w->t, id), NodeEnd(w->t, id), name, sizeof name, 0);
@@ -138,7 +155,7 @@ void precise_record_fields(PreciseWalk *w, TSNode body, ST_CLASS *k) {
       pairs[2 * count + 1] = ANA_Intern(type);
       return ++count < kMaxFields;
     });
-  }
+  });
   if (count == 0) return;
   size_t bytes = sizeof(const char *) * 2 * (size_t)count;
   k->fields = (const char **)ArenaAlloc(&w->ctx->src->records, bytes);
@@ -152,22 +169,23 @@ void precise_receiver_type(PreciseWalk *w, TSNode object, uint32_t at, char *out
   out[0] = 0;
   const PreciseGrammar &g = *w->g;
   if (ts_node_is_null(object) || ts_node_symbol(object) != g.identifier || w->funcs.empty()) return;
-  Lookup k{&g, &w->t, w->t.text + NodeStart(w->t, object), 0, kBudget, TSNode{}};
-  k.name_len = NodeEnd(w->t, object) - NodeStart(w->t, object);
+  uint32_t from = NodeStart(w->t, object);
+  std::string_view name(w->t.text + from, NodeEnd(w->t, object) - from);
   size_t fn_depth = w->funcs.back().depth;
+  TSNode type{};
   bool found = false;
-  for (size_t i = w->path.size(); i-- > 0 && !found && k.budget > 0;) {
-    k.budget--;  // a deep nest of blocks costs its share too
+  int budget = kBudget;
+  for (size_t i = w->path.size(); i-- > 0 && !found && budget-- > 0;) {
     const PreciseEntry &e = w->path[i];
     if (i > fn_depth && e.sym == g.compound_statement) {
-      found = Among(&k, e.node, g.declaration, at);
+      found = Among(w, e.node, g.declaration, name, at, &type);
     } else if (i == fn_depth && e.sym == g.function_definition) {
-      found = InParameters(&k, e.node);
+      found = InParameters(w, e.node, name, &type);
     } else if (i < fn_depth && e.sym == g.field_declaration_list) {
-      found = Among(&k, e.node, g.field_declaration, UINT32_MAX);
+      found = Among(w, e.node, g.field_declaration, name, UINT32_MAX, &type);
     }
   }
-  if (!found || !ClassOf(g, w->t, k.type, out, cap)) out[0] = 0;
+  if (!found || !ClassOf(g, w->t, type, out, cap)) out[0] = 0;
 }
 
 #endif  // VELMORA_HAVE_TREE_SITTER

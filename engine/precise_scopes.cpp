@@ -4,9 +4,9 @@
 // function body is local: it neither changes the scope nor gets a record.
 #ifdef VELMORA_HAVE_TREE_SITTER
 
-#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "engine/precise_internal.h"
 #include "foundation/arena.h"
@@ -34,9 +34,7 @@ void NoteNamespace(PreciseWalk *w, TSNode name) {
     size_t to = all.find("::", from);
     if (to == std::string::npos) to = all.size();
     std::string part = all.substr(from, to - from);
-    if (!part.empty() &&
-        std::find(w->namespaces.begin(), w->namespaces.end(), part) == w->namespaces.end())
-      w->namespaces.push_back(part);
+    if (!part.empty()) w->namespaces.insert(part);
     from = to + 2;
   }
 }
@@ -55,22 +53,28 @@ void RecordClass(PreciseWalk *w, TSNode klass) {
   k->scope = ANA_Intern(w->scope);
   precise_record_fields(w, ts_node_child_by_field_id(klass, g.f_body), k);
   TSNode clause{};
-  uint32_t n = ts_node_named_child_count(klass);
-  for (uint32_t i = 0; i < n && ts_node_is_null(clause); i++) {
-    TSNode c = ts_node_named_child(klass, i);
-    if (ts_node_symbol(c) == g.base_class_clause) clause = c;
+  TSTreeCursor c = ts_tree_cursor_new(klass);
+  for (bool more = ts_tree_cursor_goto_first_child(&c); more && ts_node_is_null(clause);
+       more = ts_tree_cursor_goto_next_sibling(&c)) {
+    TSNode n = ts_tree_cursor_current_node(&c);
+    if (ts_node_symbol(n) == g.base_class_clause) clause = n;
   }
-  if (ts_node_is_null(clause)) return;
-  uint32_t m = ts_node_named_child_count(clause);
-  int count = 0;
-  for (uint32_t i = 0; i < m; i++)
-    count += IsBase(g, ts_node_symbol(ts_node_named_child(clause, i)));
-  if (count == 0) return;
-  k->bases = (const char **)ArenaAlloc(&s->records, sizeof(const char *) * (size_t)count);
+  // Its bases, read with one cursor (the library finds the i-th child by
+  // counting from the first).
+  std::vector<TSNode> bases;
+  if (!ts_node_is_null(clause)) {
+    ts_tree_cursor_reset(&c, clause);
+    for (bool more = ts_tree_cursor_goto_first_child(&c); more;
+         more = ts_tree_cursor_goto_next_sibling(&c)) {
+      TSNode b = ts_tree_cursor_current_node(&c);
+      if (ts_node_is_named(b) && IsBase(g, ts_node_symbol(b))) bases.push_back(b);
+    }
+  }
+  ts_tree_cursor_delete(&c);
+  if (bases.empty()) return;
+  k->bases = (const char **)ArenaAlloc(&s->records, sizeof(const char *) * bases.size());
   if (!k->bases) return;
-  for (uint32_t i = 0; i < m; i++) {
-    TSNode b = ts_node_named_child(clause, i);
-    if (!IsBase(g, ts_node_symbol(b))) continue;
+  for (TSNode b : bases) {
     char text[260];
     size_t used =
         precise_clean_text(w->t, NodeStart(w->t, b), NodeEnd(w->t, b), text, sizeof text - 2, 0);

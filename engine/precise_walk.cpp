@@ -3,7 +3,9 @@
 // 'x', and one loop over the tree (a cursor and an explicit path, never a
 // recursion, so no nesting can exhaust the stack) hands namespaces, classes,
 // function definitions and calls to their readers. Unreadable regions are
-// counted; each costs only the construct it covers.
+// counted; each costs only the construct it covers. A source that would cost
+// the library more than its budget (size, memory, time) goes to the
+// statement parser before anything of it is written.
 #include <cstdint>
 #include <cstring>
 
@@ -14,6 +16,34 @@
 #include "platform/codepage.h"
 #include "platform/sys.h"
 
+// The budget of one source. Typical C and C++ costs the library about 200
+// bytes of memory per byte of text and takes some 7 MB/s; hostile text
+// (`A<A<A...`, unterminated raw strings) costs thousands of bytes per byte or
+// time that grows with the square of its length.
+const PreciseLimits kPreciseLimits = {
+    4u << 20,             // 4 MiB of text
+    (uint64_t)512 << 20,  // 512 MiB of the library's memory
+    20000,                // 20 s of parsing
+    50000,                // a look at the stop key, the clock and the memory every 50 ms
+    TickCount,
+};
+PreciseLimits g_precise_limits = kPreciseLimits;
+int g_precise_hidden = 0;
+
+const char *precise_budget_word(PreciseBudget budget) {
+  switch (budget) {
+    case PreciseBudget::kSize:
+      return "size";
+    case PreciseBudget::kMemory:
+      return "memory";
+    case PreciseBudget::kTime:
+      return "time";
+    case PreciseBudget::kNone:
+      break;
+  }
+  return "";
+}
+
 #ifdef VELMORA_HAVE_TREE_SITTER
 #include "engine/precise_internal.h"
 #include "engine/record_walk.h"
@@ -21,7 +51,7 @@
 namespace {
 
 const char kTag[] = "precise :";
-const uint64_t kSliceMicros = 50000;   // how long the parser runs between stop checks
+const uint64_t kSliceMicros = 50000;   // how long the walk runs between stop checks
 const unsigned kNodesPerCheck = 4096;  // nodes walked between two looks at the clock
 
 // 1 for .c (the C grammar); headers and everything else are read as C++.
@@ -179,11 +209,17 @@ void DropRecords(ST_SOURCE *s) {
 }
 
 // Parses masked (len bytes) with the grammar; nullptr when stop said yes
-// (*stopped then 1) or the grammar does not fit the library.
+// (*stopped then 1), when the parse went past its memory or time budget
+// (*over says which) or when the grammar does not fit the library. The
+// library gives control back every slice, and at once when the scope's
+// memory passes its limit (its cancellation flag).
 TSTree *Parse(TSParser *p, const PreciseGrammar &g, const char *masked, uint32_t len,
-              int (*stop)(void), int *stopped) {
+              int (*stop)(void), int *stopped, PreciseBudget *over) {
   if (!ts_parser_set_language(p, g.language)) return nullptr;
-  ts_parser_set_timeout_micros(p, kSliceMicros);
+  const PreciseLimits &lim = g_precise_limits;
+  ts_parser_set_timeout_micros(p, lim.slice_us);
+  ts_parser_set_cancellation_flag(p, precise_scope_over_flag());
+  uint32_t start = lim.clock_ms();
   for (;;) {
     TSTree *tree = ts_parser_parse_string(p, nullptr, masked, len);
     if (tree) return tree;
@@ -191,7 +227,28 @@ TSTree *Parse(TSParser *p, const PreciseGrammar &g, const char *masked, uint32_t
       *stopped = 1;
       return nullptr;
     }
+    if (precise_scope_over()) {
+      *over = PreciseBudget::kMemory;
+      return nullptr;
+    }
+    if (lim.clock_ms() - start >= lim.max_ms) {
+      *over = PreciseBudget::kTime;
+      return nullptr;
+    }
   }
+}
+
+// The source goes to the statement parser, which reads it from its start
+// as if it had been asked for: nothing of the precise parse was recorded or
+// written. Returns that parser's first slice.
+int FallBack(ST_PARSE *ctx, PreciseBudget why, int (*stop)(void)) {
+  ST_SOURCE *s = ctx->src;
+  s->fell_back = why;
+  s->precise = 0;  // its records are the statement parser's, for the linker too
+  DebugPrint("%s over the %s budget, read with the statement parser \"%s\"\r\n", kTag,
+             precise_budget_word(why), s->name);
+  ctx->precise = 0;
+  return parse_slice(ctx, stop);
 }
 
 // The walk over a parsed tree; 0 when stopped.
@@ -206,6 +263,7 @@ int WalkTree(ST_PARSE *ctx, const PreciseGrammar &g, TSTree *tree, uint32_t len,
   w.anchor_at = UINT32_MAX;
   w.row_pos = 0;
   w.row = 0;
+  w.nl_from = w.nl_at = UINT32_MAX;
   w.brackets = 0;
   w.error_depth = SIZE_MAX;
   w.errors = 0;
@@ -219,34 +277,46 @@ int WalkTree(ST_PARSE *ctx, const PreciseGrammar &g, TSTree *tree, uint32_t len,
 }  // namespace
 
 int precise_available(void) {
-  return 1;
+  return g_precise_hidden ? 0 : 1;
 }
 
 int precise_row_of(PreciseWalk *w, uint32_t pos) {
   if (pos > w->t.len) pos = w->t.len;
-  if (pos < w->row_pos) {  // backwards: count again from the start
-    w->row_pos = 0;
-    w->row = 0;
-  }
   const char *text = w->t.text;
-  for (uint32_t i = w->row_pos; i < pos; i++) w->row += text[i] == '\n';
+  if (pos < w->row_pos) {  // backwards: take off the line ends passed
+    for (uint32_t i = pos; i < w->row_pos; i++) w->row -= text[i] == '\n';
+  } else {
+    for (uint32_t i = w->row_pos; i < pos; i++) w->row += text[i] == '\n';
+  }
   w->row_pos = pos;
   return w->row;
+}
+
+uint32_t precise_line_end(PreciseWalk *w, uint32_t pos) {
+  uint32_t len = w->t.len;
+  if (pos >= len) return len;
+  if (w->nl_from != UINT32_MAX && pos >= w->nl_from && pos <= w->nl_at) return w->nl_at;
+  const char *nl = (const char *)memchr(w->t.text + pos, '\n', len - pos);
+  w->nl_from = pos;
+  w->nl_at = nl ? (uint32_t)(nl - w->t.text) : len;
+  return w->nl_at;
 }
 
 int precise_parse_source(ST_PARSE *ctx, int (*stop)(void)) {
   ST_SOURCE *s = ctx->src;
   uint32_t len = s->text && s->size > 0 ? (uint32_t)strnlen(s->text, (size_t)s->size) : 0;
+  if (len > g_precise_limits.max_bytes) return FallBack(ctx, PreciseBudget::kSize, stop);
   char *masked = MaskedCopy(s->text ? s->text : "", len);
   int done = 1;
+  PreciseBudget over = PreciseBudget::kNone;
   if (masked) {
     const PreciseGrammar &g = *precise_grammar(!IsCSource(s->name));
     precise_blank_lone_macros(masked, len);
     precise_memory_install();
-    precise_scope_begin();
+    precise_scope_begin(g_precise_limits.max_memory);
     TSParser *p = ts_parser_new();
     int stopped = 0;
-    TSTree *tree = p ? Parse(p, g, masked, len, stop, &stopped) : nullptr;
+    TSTree *tree = p ? Parse(p, g, masked, len, stop, &stopped, &over) : nullptr;
     if (tree) {
       done = WalkTree(ctx, g, tree, len, stop);
       ts_tree_delete(tree);
@@ -258,6 +328,7 @@ int precise_parse_source(ST_PARSE *ctx, int (*stop)(void)) {
     if (left) DebugPrint("%s %u block(s) of the parser given back\r\n", kTag, left);
     MemFree(masked);
   }
+  if (over != PreciseBudget::kNone) return FallBack(ctx, over, stop);
   if (!done) DropRecords(s);
   s->status = done ? SOURCE_COMPLETED : SOURCE_STOPPED;
   return 100;

@@ -13,7 +13,7 @@ enum {
   NOTE_SIZE = 128,         // entries of the NOTE table
   RHYTHM_SIZE = 12,        // percussion notes, one per node kind
   MELODY_CHANNELS = 6,     // melody channels 0..5 (TONE_00..TONE_05)
-  RELATION_ATTR_MAX = 256  // room for any MakeRelationAttr result
+  RELATION_ATTR_MAX = 512  // room for any MakeRelationAttr result (its label escaped)
 };
 
 // Section CORRELATION.

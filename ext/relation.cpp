@@ -8,6 +8,7 @@
 #include "ext/ext_settings.h"
 #include "foundation/hash.h"
 #include "foundation/text.h"
+#include "graph/graph.h"
 
 namespace {
 
@@ -29,7 +30,10 @@ int MakeRelationAttr(const char *from_id, const char *to_id, char *out, int cap)
   // A short entry reads as if padded with NULs.
   char pal = len > 0 ? entry[0] : 0;
   char sty = len > 2 ? entry[2] : 0;
-  const char *label = len > 4 ? entry + 4 : "";
+  // The label is a settings text: escaped like every other label, so it can
+  // neither end its string early nor add attributes to the edge.
+  char label[5 * sizeof g_correlation.relation_table[0]];
+  EscapeDotLabel(len > 4 ? entry + 4 : "", label, sizeof label);
   const char *colour = g_correlation.palette[Digit(pal, RELATION_COUNT)];
   const char *style = edge_styles[Digit(sty, EDGE_STYLE_COUNT)];
   return static_cast<int>(FormatText(out, static_cast<size_t>(cap),

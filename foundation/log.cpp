@@ -9,6 +9,12 @@
 // links left) and the count is taken again from the file, so a file moved
 // away or deleted by the user is followed by a fresh one, as with a writer
 // that opens the file for every line.
+//
+// The logs of one desktop folder belong to one program at a time: the first
+// channel opened takes an advisory lock on the folder (flock; no file is
+// made), and a second instance that finds it held writes "<name>-<pid>.txt"
+// instead, so two runs never move or write each other's files. A file that passes 10 MiB moves to
+// "<name>.txt.[n]"; five of those are kept, the oldest going first.
 #include "foundation/log.h"
 #include "foundation/log_internal.h"
 
@@ -55,6 +61,8 @@ struct LogState {
   Channel ch[2];         // channel 0 debug log, 1 result log
   int nest;              // indentation depth, 0..16
   char line[kLineSize];  // the line as written
+  int lock_fd;           // descriptor holding the desktop's log lock, or -1
+  int lock_state;        // 0 not tried, 1 ours (or none to be had), 2 another instance's
 };
 
 std::mutex g_lock;
@@ -87,7 +95,7 @@ uint32_t Now() {
   uint32_t (*now)(void) = g_clock.load(std::memory_order_relaxed);
   return now ? now() : TickCount();
 }
-LogState g_log = {{{{0}, -1, 0, 0, 0, 0, {0}}, {{0}, -1, 0, 0, 0, 0, {0}}}, 0, {0}};
+LogState g_log = {{{{0}, -1, 0, 0, 0, 0, {0}}, {{0}, -1, 0, 0, 0, 0, {0}}}, 0, {0}, -1, 0};
 
 // Writes the buffered lines; after a failed write the file is looked at
 // with the next line (the lines are lost, as a line that cannot be written).
@@ -120,18 +128,6 @@ void CloseChannel(Channel &c) {
   Flush(c);
   CloseFd(c.fd);
   c.fd = -1;
-}
-
-// Moves path to the first free "<path>.[n]"; 1 moved.
-int MoveToRotated(const char *path) {
-  char target[VELMORA_PATH_MAX + 32];
-  for (int n = 1; n < 1000000; n++) {
-    FormatText(target, sizeof target, "%s.[%d]", path, n);
-    if (FileExists(target)) continue;
-    if (RenameNoReplace(path, target)) return 1;
-    if (!FileExists(target)) return 0;  // failed for another reason than a race
-  }
-  return 0;
 }
 
 int SameFile(const Channel &c, const FdInfo &info) {
@@ -303,6 +299,23 @@ size_t BuildLine(char *line, const char *message, size_t len, int nest, int flag
 
 }  // namespace log_detail
 
+namespace {
+
+// Takes the desktop's log lock once per process; 1 when another instance
+// holds it (this one then writes its logs under names of its own).
+int LogsOfAnother(const char *desk) {
+  if (g_log.lock_state == 0) {
+    FolderLock r = LockFolder(desk, &g_log.lock_fd);
+    g_log.lock_state = r == FolderLock::kBusy ? 2 : 1;
+    if (r == FolderLock::kBusy)
+      DebugPrint("LogOpen :Logs in use by another instance, this one's end in -%ld.txt\r\n",
+                 ProcessIdNumber());
+  }
+  return g_log.lock_state == 2;
+}
+
+}  // namespace
+
 void LogOpen(int channel, const char *name) {
   if (channel < 0 || channel > 1 || !name) return;
   ChannelsLock guard;
@@ -311,6 +324,11 @@ void LogOpen(int channel, const char *name) {
   c.path[0] = 0;
   char desk[VELMORA_PATH_MAX];
   if (!DesktopFolder(desk, sizeof desk)) return;  // logging stays off
+  char own[300];
+  if (LogsOfAnother(desk)) {
+    FormatText(own, sizeof own, "%s-%ld", name, ProcessIdNumber());
+    name = own;
+  }
   char path[VELMORA_PATH_MAX + 8];
   size_t n = FormatText(path, sizeof path, "%s/%s.txt", desk, name);
   if (n >= VELMORA_PATH_MAX - 16) return;  // no room for the numbered names
@@ -467,6 +485,14 @@ void LogShutdown(void) {
     c.path[0] = 0;
   }
   g_log.nest = 0;
+  ReleaseFolderLock(g_log.lock_fd);
+  g_log.lock_fd = -1;
+  g_log.lock_state = 0;
+}
+
+int LogOfAnotherInstance(void) {
+  ChannelsLock guard;
+  return g_log.lock_state == 2;
 }
 
 int LogNestLevel(void) {

@@ -16,7 +16,13 @@ enum { LOG_DEBUG = 0, LOG_RESULT = 1, LOG_TIME = 0x10 };
 // file of that name to the first free "<name>[1..5].txt". The file is opened
 // at the first line, never through a link: a link or anything but a regular
 // file with one link at the path turns the channel off (with a trace line).
+// The first call of the process takes the desktop's log lock; when another
+// program holds it, the name is "<name>-<pid>" instead (trace line), so the
+// two never touch each other's logs. LogShutdown gives the lock back.
 void LogOpen(int channel, const char *name);
+// 1 when another program held the desktop's log lock at LogOpen, so this
+// one's logs are "<name>-<pid>.txt".
+int LogOfAnotherInstance(void);
 // Lines of a level above this are not written (-1 until called).
 void LogSetLevel(int level);
 int LogGetLevel(void);
@@ -25,7 +31,9 @@ void LogPrint(int level, int flags, const char *format, ...) __attribute__((form
 // Appends bytes to a file (never through a link, only to a regular file with
 // one link); a file that cannot be written loses them silently.
 void LogAppend(const char *path, const void *bytes, int length);
-// Moves the file to "<path>.[n]" once it has grown past 10 MiB.
+// Moves the file to "<path>.[n]" once it has grown past 10 MiB: the first
+// free n of 1..5, or, with all five taken, .[5] after the oldest (.[1]) is
+// removed and the others moved down one.
 void LogRotate(const char *path);
 // Makes the next line of each channel compare its file with the path and take
 // the size from the file, as every 200 ms (tests; after outside changes).

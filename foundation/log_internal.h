@@ -28,6 +28,12 @@ class ChannelsLock {
   std::unique_lock<std::mutex> lock_;
 };
 
+// Moves the file at path to the first free "<path>.[n]", n up to five; with
+// all five taken .[1] goes, the others move down one and the file becomes
+// .[5] (or, when that cannot be done, the first free number past five).
+// 1 moved.
+int MoveToRotated(const char *path);
+
 // Under ChannelsLock: a gathered line written to channel 0 or 1 as a printed
 // one (nothing when the channel is off), and a NestMove error line.
 void WriteGatheredLine(int channel, const char *line, size_t len);

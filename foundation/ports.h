@@ -70,6 +70,13 @@ struct MainWindowPort {
     (void)parsed;
     (void)note;
   }
+  // The precise parser handed the source at path (native) to the statement
+  // parser, which read it as it reads every source; text (Shift_JIS) says
+  // why. Called like SourceLost; windows that only count them ignore it.
+  virtual void SourceFellBack(const char *path, const char *text) {
+    (void)path;
+    (void)text;
+  }
 };
 
 enum { WINDOW_PROGRESS = 1, WINDOW_WAITBOX = 2 };

@@ -52,6 +52,7 @@ void FuzzAnalyseFile(const char *path, int max_trees, int stop_at_poll = 0);
 // The targets (fuzz_<name>.cpp): each checks one input, returns 0, and
 // aborts when the input breaks something.
 int FuzzSourceText(const uint8_t *data, size_t size);   // a source file's bytes
+int FuzzPreciseText(const uint8_t *data, size_t size);  // the same, precise parser
 int FuzzSettings(const uint8_t *data, size_t size);     // a settings file
 int FuzzCommandLine(const uint8_t *data, size_t size);  // a launcher command line
 int FuzzPaths(const uint8_t *data, size_t size);        // path operations

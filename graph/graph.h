@@ -2,6 +2,8 @@
 // programs around it: the renderer, the picture viewer and the text editor.
 #pragma once
 
+#include <cstddef>
+
 struct ST_FUNC;
 struct ST_CALL;
 struct TreeWiring;
@@ -31,6 +33,14 @@ void GraphFlush(void);
 int ResetGraphFile(void);
 // Size of the graph file in bytes after a flush; 0 when off or unreadable.
 int GraphFileSize(void);
+// Writes sjis made safe inside a quoted dot string into out (cap bytes,
+// always terminated; a character that does not fit is left out with all
+// after it): '"' and '\' get a backslash (not a '\' that is the second byte
+// of a Shift_JIS character), '&' becomes "&amp;" so that dot reads no
+// character reference, and a lead byte without its second byte becomes '?'.
+// Returns the bytes written. Five bytes per byte of sjis always suffice.
+size_t EscapeDotLabel(const char *sjis, char *out, size_t cap);
+
 // Node id of function (sid, fid), e.g. "FC1_2"; (0, 0) gives the next "UQn".
 // The text is a static buffer, valid until the next call.
 const char *MakeNodeId(int sid, int fid);

@@ -36,7 +36,7 @@ const char kAttrNoFunc[] = "%s[shape=box,fillcolor=\"#C0C0C0\" label=\" %s%s(arg
 const char kAttrRemark[] = "%s[shape=ellipse,fillcolor=\"#ffffff\",label=\" %s \\n\"];";
 
 char node_id[40];
-char edge_attr[1100];
+char edge_attr[4 * 1400];
 
 // A Shift_JIS second byte: only after a lead byte does a pair make one
 // character; a lead byte followed by anything else stands alone.
@@ -44,32 +44,11 @@ bool IsSjisTrail(unsigned char b) {
   return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
 }
 
-// A text made safe inside a quoted dot string: '"' and '\' get a backslash,
-// except a '\' that is the second byte of a Shift_JIS character (it becomes
-// another character in UTF-8). A lead byte without a second byte after it is
-// no character: it becomes '?', as the conversion would make it, for left in
-// place it would pair with an escaping backslash and free the quote after
-// it. Holds any 259-byte field doubled.
+// A 259-byte field made safe inside a quoted dot string (EscapeDotLabel):
+// five bytes for each of its bytes at most.
 struct Label {
-  char text[2 * 260 + 8];
-  explicit Label(const char *s) {
-    size_t k = 0;
-    for (const unsigned char *p = (const unsigned char *)(s ? s : ""); *p && k + 3 < sizeof text;
-         p++) {
-      if (IsSjisLead(*p)) {
-        if (IsSjisTrail(p[1])) {
-          text[k++] = (char)*p++;
-          text[k++] = (char)*p;
-        } else {
-          text[k++] = '?';
-        }
-        continue;
-      }
-      if (*p == '"' || *p == '\\') text[k++] = '\\';
-      text[k++] = (char)*p;
-    }
-    text[k] = 0;
-  }
+  char text[5 * 260 + 8];
+  explicit Label(const char *s) { EscapeDotLabel(s, text, sizeof text); }
 };
 
 // Appends one formatted piece: cut to 2047 bytes, converted, dropped when
@@ -117,6 +96,40 @@ int TreeResetFile(void) {
 }
 
 }  // namespace
+
+size_t EscapeDotLabel(const char *sjis, char *out, size_t cap) {
+  if (!out || cap == 0) return 0;
+  size_t k = 0;
+  for (const unsigned char *p = (const unsigned char *)(sjis ? sjis : ""); *p; p++) {
+    char piece[6];
+    size_t n = 0;
+    if (IsSjisLead(*p)) {
+      // A lead byte without a second byte after it is no character: it
+      // becomes '?', as the conversion would make it, for left in place it
+      // would pair with an escaping backslash and free the quote after it.
+      if (IsSjisTrail(p[1])) {
+        piece[n++] = (char)*p++;
+        piece[n++] = (char)*p;
+      } else {
+        piece[n++] = '?';
+      }
+    } else if (*p == '&') {
+      // dot reads "&#1;" or "&amp;" in a label as a character reference.
+      memcpy(piece, "&amp;", 5);
+      n = 5;
+    } else {
+      // A '\' that is the second byte of a Shift_JIS character was taken
+      // with its pair above: it becomes another character in UTF-8.
+      if (*p == '"' || *p == '\\') piece[n++] = '\\';
+      piece[n++] = (char)*p;
+    }
+    if (k + n >= cap) break;
+    memcpy(out + k, piece, n);
+    k += n;
+  }
+  out[k] = 0;
+  return k;
+}
 
 const char *CheckedTemplate(const char *tmpl, const char *builtin, const char *expected) {
   char got[64];

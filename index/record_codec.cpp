@@ -61,6 +61,7 @@ template <class V>
 void SourceFields(V &v, ST_SOURCE &s) {
   v.Int(s.size);
   v.Int(s.precise);
+  v.Int(s.fell_back);
   v.Text(s.lost_in);
   v.Int(s.lost_line);
 }
@@ -204,6 +205,8 @@ void ForgetRecords(ST_SOURCE *s) {
   ArenaRelease(&s->records);
   s->lost_in = nullptr;
   s->lost_line = 0;
+  s->precise = 0;
+  s->fell_back = PreciseBudget::kNone;
 }
 
 namespace {

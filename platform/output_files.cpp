@@ -4,6 +4,7 @@
 #include "platform/output_files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -213,4 +214,22 @@ void ReleaseClaimedFile(ClaimedFile *c, const char *dir, const char *name) {
       st.st_size == 0)
     unlinkat(d.get(), name, 0);
   Close(c);
+}
+
+FolderLock LockFolder(const char *dir, int *fd) {
+  *fd = -1;
+  if (!dir || !*dir) return FolderLock::kFailed;
+  UniqueFd d(open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!d.valid()) return FolderLock::kFailed;
+  int r;
+  do {
+    r = flock(d.get(), LOCK_EX | LOCK_NB);
+  } while (r != 0 && errno == EINTR);
+  if (r != 0) return errno == EWOULDBLOCK ? FolderLock::kBusy : FolderLock::kFailed;
+  *fd = d.Release();
+  return FolderLock::kHeld;
+}
+
+void ReleaseFolderLock(int fd) {
+  if (fd >= 0) close(fd);
 }

@@ -69,3 +69,17 @@ int FillClaimedFile(ClaimedFile *c, const char *dir, const char *name, const cha
 // Gives a claim up: removes dir/name when it is still the claimed file and
 // empty, and closes it. Nothing for an empty claim.
 void ReleaseClaimedFile(ClaimedFile *c, const char *dir, const char *name);
+
+// How a lock on a folder went.
+enum class FolderLock {
+  kHeld,    // ours until ReleaseFolderLock
+  kBusy,    // another open file of the folder holds it (another instance)
+  kFailed,  // the folder cannot be opened or locked (no folder, a file system without locks)
+};
+
+// Takes an exclusive advisory lock (flock) on the folder dir itself, without
+// waiting; no file is made. On kHeld *fd is the open descriptor that holds
+// it (close-on-exec, so no child keeps it); otherwise *fd is -1.
+FolderLock LockFolder(const char *dir, int *fd);
+// Gives a lock of LockFolder back (closes fd; nothing for -1).
+void ReleaseFolderLock(int fd);

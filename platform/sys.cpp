@@ -5,6 +5,7 @@
 #include <sched.h>
 #include <sys/time.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -57,6 +58,10 @@ std::mutex &ProcessLock(void) {
   // counted by static destructors of other modules at exit.
   static std::mutex *lock = new std::mutex;
   return *lock;
+}
+
+long ProcessIdNumber(void) {
+  return (long)getpid();
 }
 
 const char *GetEnv(const char *name) {

@@ -28,5 +28,8 @@ void TraceWrite(const char *sjis_text);
 // are serialised; fn may itself trace (nullptr restores the sink).
 void TraceSetHook(void (*fn)(const char *sjis_text));
 
+// The process id of this program.
+long ProcessIdNumber(void);
+
 // Environment lookup (nullptr when unset); the only getenv of the system.
 const char *GetEnv(const char *name);

@@ -28,6 +28,18 @@ const char kStoppedLinking[] = "Stopped: %d of %d sources linked; lists are part
 // Appended to the status text that ends an analysis in which sources were
 // parsed to their end inside a function body.
 const char kLostSources[] = "%s  [%d source(s) end inside a function: definitions may be missing]";
+// Appended likewise when the precise parser handed sources over (they were
+// too long, or parsing them would have taken too much memory or time), and
+// when PARSER=1 asked for a precise parser this build does not have.
+const char kFellBackSources[] =
+    "%s  [%d source(s) read with the statement parser: over the precise parser's budget]";
+const char kNoPreciseParser[] =
+    "%s  [the precise parser is not built in: sources read with the statement parser]";
+// The note on such a source, after its path.
+const char kFellBack[] = "over the precise parser's %s budget: read with the statement parser";
+const char kBudgetSize[] = "size";
+const char kBudgetMemory[] = "memory";
+const char kBudgetTime[] = "time";
 
 // The call-tree job.
 // "中断しました。"

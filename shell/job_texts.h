@@ -11,8 +11,13 @@ extern const char kNoThread[], kNoFiles[], kStopping[], kNoFunctions[];
 // Status lines after a stop ("%d of %d" sources; "%d" files).
 extern const char kStoppedParsing[], kStoppedCollecting[], kStoppedLinking[];
 // The status text ("%s") with the number of sources that end inside a
-// function ("%d").
-extern const char kLostSources[];
+// function ("%d"); with the number the precise parser handed to the
+// statement parser; with the word that the precise parser was asked for in
+// a build without it.
+extern const char kLostSources[], kFellBackSources[], kNoPreciseParser[];
+// The note on one source the precise parser handed to the statement parser
+// ("%s": one of the budget words: size, memory, time).
+extern const char kFellBack[], kBudgetSize[], kBudgetMemory[], kBudgetTime[];
 
 // The call-tree job: the warning after a stop, the waiting messages for a
 // small, large and huge graph, the status lines after a stop, the question

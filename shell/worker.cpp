@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/record_walk.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/settings.h"
@@ -23,6 +22,7 @@
 #include "shell/file_collect.h"
 #include "shell/job_texts.h"
 #include "shell/project_index.h"
+#include "shell/source_notes.h"
 #include "shell/worker_internal.h"
 #include "shell/worker_job.h"
 #include "xref/callers.h"
@@ -45,6 +45,7 @@ ThreadHandle g_thread = nullptr;       // the worker thread, until joined
 std::atomic<int> g_stop{0};            // shutdown asks the loop to leave
 std::atomic<unsigned> g_paused_ms{0};  // slept in pauses since WorkerStart
 int g_fail_next_start = 0;             // test hook
+std::atomic<int> g_link_stopped{0};    // the last analysis job's linking was stopped
 
 }  // namespace
 
@@ -251,16 +252,6 @@ void RegisterSources() {
   JobState = JobStep::ParseSource;
 }
 
-// Every source parsed to its end inside a function body, to the main
-// window, in source order.
-void ReportLostSources() {
-  if (Stopping() || !g_job.p.main_window) return;
-  ForEachSource([](const ST_SOURCE *s) {
-    if (s->lost_in && s->status == SOURCE_COMPLETED)
-      g_job.p.main_window->SourceLost(s->path, s->lost_in, s->lost_line + 1);
-  });
-}
-
 void ParseSource() {
   int r;
   // The detail line names the source being parsed from its first slice on
@@ -278,7 +269,8 @@ void ParseSource() {
   Detail(MessageBuffer);
   if (r == ANA_EXEC_STOPPED || r == ANA_EXEC_NO_SOURCE) {  // the analysis ended
     LogFlush();
-    ReportLostSources();
+    // Sources that ended inside a function or went to the statement parser.
+    if (!Stopping()) ReportSourceNotes(g_job.p.main_window);
   }
   if (r == ANA_EXEC_STOPPED) {
     char text[160];
@@ -347,18 +339,16 @@ void FinishAnalysis() {
   ProjectIndexEnd();
   PauseRest(g_worker_timing.short_ms, start);
   Redraw();
-  int lost = ANA_LostSourceCount();
   std::string index = ProjectIndexStatus();
   IndexReport report = ProjectIndexLastReport();
   if (!Stopping() && g_job.p.main_window && (report.used || !report.note.empty()))
     g_job.p.main_window->IndexUsed(report.from_index, report.parsed, report.note.c_str());
   char text[sizeof g_config.STAT_MESS[0] + 512];
   if (g_job.link_stopped) {
+    g_link_stopped = 1;
     FormatText(text, sizeof text, kStoppedLinking, g_job.i, g_job.count);
-  } else if (lost > 0) {
-    FormatText(text, sizeof text, kLostSources, StatusText(2 + Current()), lost);
   } else {
-    CopyText(text, sizeof text, StatusText(2 + Current()));
+    StatusWithNotes(StatusText(2 + Current()), text, sizeof text);
   }
   CopyText(text + strlen(text), sizeof text - strlen(text), index.c_str());
   Status(text);
@@ -477,6 +467,7 @@ int WorkerStart(const WorkerParams *params) {
   g_job.p = p;
   g_stop.store(0);
   g_paused_ms.store(0);
+  g_link_stopped.store(0);
   bool started = false;
   if (g_fail_next_start) {
     g_fail_next_start = 0;
@@ -516,6 +507,10 @@ int WorkerAsksToRender(void) {
 
 void AnswerRender(void) {
   if (WorkerAsksToRender()) g_render_yes = 1;
+}
+
+int WorkerLinkingStopped(void) {
+  return g_link_stopped.load();
 }
 
 void WorkerFailNextStart(int on) {

@@ -161,5 +161,9 @@ int WorkerAsksToRender(void);
 // nothing when no question is open. Escape (EscapeRequest) answers no.
 void AnswerRender(void);
 
+// 1 when Escape stopped the linking of the last analysis job (its call links
+// and the Called column are partial), else 0; read once the job has ended.
+int WorkerLinkingStopped(void);
+
 // Test hook: when on, the next WorkerStart fails as if no thread could be made.
 void WorkerFailNextStart(int on);

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 
+#include "engine/ana.h"
 #include "foundation/text.h"
 #include "platform/sys.h"
 #include "ui/pictures.h"
@@ -299,7 +300,10 @@ AboutBox::AboutBox(QWidget *owner) : QDialog(owner) {
   icon->setGeometry(ir.x(), ir.y(), 32, 32);
   product_ = Static(this, du, 5, 28, 133, 19, ProductLine(), Qt::AlignHCenter | Qt::AlignTop, false,
                     "product");
-  Static(this, du, 5, 49, 133, 29, QString(), Qt::AlignHCenter | Qt::AlignTop, false, "note");
+  note_ = Static(this, du, 5, 49, 133, 29,
+                 ANA_PreciseBuiltIn() ? QStringLiteral("Precise parser: built in")
+                                      : QStringLiteral("Precise parser: not built in"),
+                 Qt::AlignHCenter | Qt::AlignTop, false, "note");
   QPushButton *ok = new QPushButton(QStringLiteral("OK"), this);
   ok->setObjectName(QStringLiteral("ok"));
   ok->setGeometry(du.Rect(47, 82, 50, 14));
@@ -310,6 +314,10 @@ AboutBox::AboutBox(QWidget *owner) : QDialog(owner) {
 
 QString AboutBox::ProductText() const {
   return product_->text();
+}
+
+QString AboutBox::NoteText() const {
+  return note_->text();
 }
 
 // ---------------------------------------------------------------------------

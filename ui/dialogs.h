@@ -104,6 +104,8 @@ class AboutBox : public QDialog {
  public:
   explicit AboutBox(QWidget *owner);
   QString ProductText() const;
+  // The line under it: whether this build has the precise parser.
+  QString NoteText() const;
   // "Velmora Ver 0.10\nbuild 20081211".
   static QString ProductLine();
   // A close request ends the box like OK, with result 1.
@@ -111,6 +113,7 @@ class AboutBox : public QDialog {
 
  private:
   QLabel *product_;  // 1006
+  QLabel *note_;     // what this build holds
 };
 
 // The legend of the list colours (Help menu).

@@ -84,6 +84,7 @@ class MainPort : public MainWindowPort {
   void Destroy(int window) override;
   void ShowGraph(const char *svg_path) override;
   void TreeDone(int complete) override;
+  void SourceFellBack(const char *path, const char *text) override;
 
  private:
   MainWindow *w_;

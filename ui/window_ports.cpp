@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/codepage.h"
 #include "ui/dialogs.h"
 #include "ui/mainwindow.h"
 #include "ui/qtext.h"
@@ -27,6 +28,13 @@ void MainPort::SetStatusText(const char *text) {
   MainWindow *w = w_;
   op.fn = [w, t] { w->SetStatus(t.c_str()); };
   w_->Queue()->Post(std::move(op));
+}
+
+// A line of the Result view only: the result log and velmora-cli's standard
+// output stay what the statement parser alone gives.
+void MainPort::SourceFellBack(const char *path, const char *text) {
+  std::string line = Utf8ToSjis(path ? path : "") + ": " + (text ? text : "") + "\r\n";
+  w_->Views()->AppendResult(line.c_str());
 }
 
 void MainPort::SelectView(int view) {

@@ -7,7 +7,10 @@
 // texts): a front never needs the engine's records.
 //
 // Functions are named by their (SID, FID); lines are 0-based and columns
-// count bytes of a line of the source's text as read (Shift_JIS).
+// count bytes of a line of the source's text as read (Shift_JIS; a file's
+// byte-order mark is converted with the text, so in a UTF-8 or UTF-16 file
+// with a mark the first line begins with one character more than an editor
+// shows).
 #pragma once
 
 #include <cstddef>

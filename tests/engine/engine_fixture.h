@@ -107,6 +107,18 @@ class EngineTest : public ::testing::Test {
     return out;
   }
 
+  // Both log files afresh on a new private desktop (each run of a
+  // comparison writes its own), and an empty trace.
+  void FreshLogs() {
+    LogShutdown();
+    RemoveTree(desk_);
+    desk_ = MakeTempDir("engine-desk");
+    setenv("XDG_DESKTOP_DIR", desk_.c_str(), 1);
+    LogOpen(0, "debug");
+    LogOpen(1, "result");
+    EngineTrace().clear();
+  }
+
   std::string DebugLog() const {
     LogFlush();
     return ReadFile(desk_ + "/debug.txt");

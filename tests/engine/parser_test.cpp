@@ -189,12 +189,7 @@ TEST_F(Parser, DebugLogsMatchTheCheckedFiles) {
     std::string dir = std::string(VELMORA_TEST_DATA) + "/engine/" + name;
     std::string input = ReadFile(dir + "/input.c");
     ASSERT_FALSE(input.empty());
-    LogShutdown();
-    RemoveTree(desk_);
-    desk_ = MakeTempDir("engine-desk");
-    setenv("XDG_DESKTOP_DIR", desk_.c_str(), 1);
-    LogOpen(0, "debug");
-    LogOpen(1, "result");
+    FreshLogs();
     LogSetLevel(2);
     ANA_SourceRelease();
     std::string path = Source("input.c", input);

@@ -60,13 +60,7 @@ class PoolTest : public EngineTest {
   }
   Outputs Analyse(int jobs, const std::vector<std::string> &paths) {
     ANA_SourceRelease();
-    LogShutdown();
-    RemoveTree(desk_);
-    desk_ = MakeTempDir("pool-desk");
-    setenv("XDG_DESKTOP_DIR", desk_.c_str(), 1);
-    LogOpen(0, "debug");
-    LogOpen(1, "result");
-    EngineTrace().clear();
+    FreshLogs();
     g_config.JOBS = jobs;
     Outputs r;
     r.results = RunPaths(paths);

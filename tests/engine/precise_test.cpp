@@ -207,13 +207,7 @@ TEST_F(Precise, ThreadsReportWhatOneThreadReports) {
   for (int jobs : {1, 3}) {
     std::string *out = jobs == 1 ? one : many;
     ANA_SourceRelease();
-    LogShutdown();  // each run writes its logs afresh
-    RemoveTree(desk_);
-    desk_ = MakeTempDir("precise-desk");
-    setenv("XDG_DESKTOP_DIR", desk_.c_str(), 1);
-    LogOpen(0, "debug");
-    LogOpen(1, "result");
-    EngineTrace().clear();
+    FreshLogs();  // each run writes its logs afresh
     g_config.JOBS = jobs;
     RunPaths(paths);
     out[0] = Records();

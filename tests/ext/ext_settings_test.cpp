@@ -148,6 +148,20 @@ TEST_F(ExtSettingsTest, RelationAttributes) {
   EXPECT_STREQ(tiny, "");
 }
 
+// A label from the settings stays inside its string: a quote (also after a
+// lone lead byte) cannot end it and add an attribute, and '&' cannot make a
+// character reference.
+TEST_F(ExtSettingsTest, RelationLabelsAreEscaped) {
+  Load("[CORRELATION]\nUSE=1\nFORM_03=1:0:a\",URL=\"http://x/\n");
+  EXPECT_EQ(Attr("FC1_1", "FC1_2"),
+            "[label=\"a\\\",URL=\\\"http://x/\",style=solid,"
+            "fontcolor=\"#0000FF\",color=\"#0000FF\"]");
+  Load("[CORRELATION]\nUSE=1\nFORM_03=1:0:\x81\"&#1;\\\n");
+  EXPECT_EQ(Attr("FC1_1", "FC1_2"),
+            "[label=\"?\\\"&amp;#1;\\\\\",style=solid,"
+            "fontcolor=\"#0000FF\",color=\"#0000FF\"]");
+}
+
 TEST_F(ExtSettingsTest, MusicSwitch) {
   Load("[MUSIC]\nUSE=0\n");
   EXPECT_EQ(ToggleMusic(), 1);

@@ -296,6 +296,16 @@ TEST_F(HostileRender, LeadByteBeforeAQuoteStaysInItsLabel) {
   EXPECT_NE(Graph().find("[label=\"\xE2\x80\x95\","), std::string::npos) << Graph();
 }
 
+// '&' in a name cannot make a character reference that puts a control byte
+// (&#1;) or no character (&#x7f;'s neighbours) into the picture.
+TEST_F(HostileRender, AmpersandInANameIsNoCharacterReference) {
+  ST_FUNC *f = Func(Source("x&#1;.c"), "operator&&", 1);
+  ANA_MakeCallStackTree(tools, f, 16);
+  std::string g = Graph();
+  EXPECT_NE(g.find(" operator&amp;&amp;(argc:0) \\n[x&amp;#1;.c]\\n"), std::string::npos) << g;
+  EXPECT_EQ(g.find("&#"), std::string::npos) << g;
+}
+
 // The shared temporary folder belongs to someone else (here: something else
 // stands at its name): a folder of this process stands in, and pictures
 // are still rendered, from a repaired copy the renderer accepts.

@@ -19,6 +19,7 @@
 #include <string>
 #include <thread>
 
+#include "engine/precise.h"
 #include "gui_fixture.h"
 #include "platform/sys.h"
 #include "ui/qtext.h"
@@ -182,6 +183,25 @@ class GuiViewsTest : public GuiFixture {
     w_->DropPaths({Project()});
     QVERIFY(WaitIdle());
     QCOMPARE(Views()->StatusText(), FromSjis(g_config.STAT_MESS[2]));
+  }
+
+  // A source the precise parser hands to the statement parser is counted in
+  // the status line and named in the Result view (not in the result log).
+  void fellBackSourcesNamed() {
+    if (!ANA_PreciseBuiltIn()) QSKIP("built without the precise parser");
+    g_config.PARSER = 1;
+    g_precise_limits.max_bytes = 10;
+    w_->DropPaths({Project()});
+    QVERIFY(WaitIdle());
+    g_precise_limits = kPreciseLimits;
+    g_config.PARSER = 0;
+    QVERIFY(warnings_.isEmpty());
+    QVERIFY(Views()->StatusText().endsWith(
+        QStringLiteral(" source(s) read with the statement parser: over the precise parser's "
+                       "budget]")));
+    QVERIFY(Views()->Result()->toPlainText().contains(
+        QStringLiteral("main.c: over the precise parser's size budget: read with the statement "
+                       "parser")));
   }
 
   void doubleClickBuildsTree() {

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "engine/ana.h"
 #include "ext/ext_settings.h"
 #include "ext/midi_player.h"
 #include "gui_fixture.h"
@@ -199,12 +200,16 @@ class GuiWindowTest : public GuiFixture {
     QTimer::singleShot(50, this, [&] {
       AboutBox *box = qobject_cast<AboutBox *>(QApplication::activeModalWidget());
       QVERIFY(box);
-      seen = box->windowTitle() + QLatin1Char('|') + box->ProductText();
+      seen = box->windowTitle() + QLatin1Char('|') + box->ProductText() + QLatin1Char('|') +
+             box->NoteText();
       QTest::mouseClick(box->findChild<QPushButton *>(QStringLiteral("ok")), Qt::LeftButton);
       result = box->result();
     });
     w_->Command(CMD_ABOUT);
-    QCOMPARE(seen, QStringLiteral("About|Velmora Ver 0.10\nbuild 20081211"));
+    // The box says whether this build reads sources with the precise parser.
+    QCOMPARE(seen, QStringLiteral("About|Velmora Ver 0.10\nbuild 20081211|Precise parser: ") +
+                       (ANA_PreciseBuiltIn() ? QStringLiteral("built in")
+                                             : QStringLiteral("not built in")));
     QCOMPARE(result, 1);
     AboutBox box(w_);
     box.reject();  // a close request ends it like OK

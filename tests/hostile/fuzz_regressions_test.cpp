@@ -60,6 +60,10 @@ TEST(FuzzRegressions, SourceText) {
   EXPECT_GT(Replay("source", velmora_fuzz::FuzzSourceText), 0u);
 }
 
+TEST(FuzzRegressions, PreciseText) {
+  EXPECT_GT(Replay("precise", velmora_fuzz::FuzzPreciseText), 0u);
+}
+
 TEST(FuzzRegressions, Settings) {
   EXPECT_GT(Replay("settings", velmora_fuzz::FuzzSettings), 0u);
 }

@@ -93,6 +93,12 @@ struct PortRecorder : MainWindowPort, ProgressSink, WaitBox, velmora_test::NullV
   void SetWaitText(const char *text) override { Add("SetWaitText(" + std::string(text) + ")"); }
   void ShowGraph(const char *svg) override { Add("ShowGraph(" + std::string(svg) + ")"); }
   void TreeDone(int complete) override { Add("TreeDone(" + std::to_string(complete) + ")"); }
+  void SourceLost(const char *path, const char *function, int line) override {
+    Add("SourceLost(" + std::string(path) + ", " + function + ", " + std::to_string(line) + ")");
+  }
+  void SourceFellBack(const char *path, const char *text) override {
+    Add("SourceFellBack(" + std::string(path) + ", " + text + ")");
+  }
 
   TREEITEM TreeInsert(TREEITEM, const char *) override { return (TREEITEM)1; }
   void TreeClear() override { Add("TreeClear()"); }

@@ -2,6 +2,7 @@
 // analysis, the endings with a warning (no file, no function, Escape, no
 // thread), the call-tree job and its refusal while busy, and that a job
 // gives back every block it allocated.
+#include "engine/precise.h"
 #include "worker_fixture.h"
 
 using namespace velmora_worker_test;
@@ -230,6 +231,7 @@ TEST_F(WorkerTest, NoFreePictureNameIsShownInTheStatus) {
 TEST_F(WorkerTest, CallTreeInterruptedGoesOn) {
   Write("a.c", "int a(void)\n{\n  return b();\n}\nint b(void)\n{\n  return 0;\n}\n");
   Analyse();
+  EXPECT_EQ(WorkerLinkingStopped(), 0);
   rec.calls.clear();
   EscapeSetPoll([]() { return 1; });
   ASSERT_EQ(RequestCallTree(1, 1), 1);
@@ -257,10 +259,52 @@ TEST_F(WorkerTest, EscapeDuringLinkingSaysTheListsArePartial) {
             (std::vector<std::string>{
                 "Repaint()", "SetStatusText(Stopped: 1 of 3 sources linked; lists are partial)",
                 "Close(1)", "AcceptDrops(1)"}));
+  // The program is told, so that no tree is built from partial links.
+  EXPECT_EQ(WorkerLinkingStopped(), 1);
   // a's call of b and b's of c were linked before the stop, c's of a never.
   EXPECT_EQ(ANA_FindFunction(2, 1)->called, 1);
   EXPECT_EQ(ANA_FindFunction(3, 1)->called, 1);
   EXPECT_EQ(ANA_FindFunction(1, 1)->called, 0);
+}
+
+// Sources the precise parser hands to the statement parser, and sources
+// whose parse ends inside a function, are named once each in source order
+// when parsing ends, and counted after the status text.
+TEST_F(WorkerTest, NotesOnSourcesNotReadAsAsked) {
+  if (!ANA_PreciseBuiltIn()) GTEST_SKIP() << "built without the grammars";
+  Write("a.cpp", "int a(void)\n{\n  return b();\n}\n");
+  Write("b.c", "int b(void)\n{\n  if (x) {\n");
+  g_config.PARSER = 1;
+  g_precise_limits.max_bytes = 10;  // every source is over the size budget
+  Analyse();
+  g_precise_limits = kPreciseLimits;
+  std::vector<std::string> notes;
+  for (const std::string &c : rec.calls)
+    if (c.rfind("Source", 0) == 0) notes.push_back(c);
+  notes.push_back(rec.calls.end()[-3]);  // the status at the end
+  const std::string why =
+      ", over the precise parser's size budget: read with the statement parser)";
+  EXPECT_EQ(notes, (std::vector<std::string>{
+                       "SourceFellBack(" + dir + "/a.cpp" + why,
+                       "SourceLost(" + dir + "/b.c, b, 2)", "SourceFellBack(" + dir + "/b.c" + why,
+                       "SetStatusText(" + std::string(g_config.STAT_MESS[2]) +
+                           "  [1 source(s) end inside a function: definitions may be missing]"
+                           "  [2 source(s) read with the statement parser: over the precise "
+                           "parser's budget])"}));
+}
+
+// PARSER=1 in a build without the precise parser: every source is read by
+// the statement parser, and the status line says so.
+TEST_F(WorkerTest, NoPreciseParserSaysSo) {
+  Write("a.cpp", "int a(void)\n{\n  return 0;\n}\n");
+  g_config.PARSER = 1;
+  g_precise_hidden = 1;
+  Analyse();
+  g_precise_hidden = 0;
+  EXPECT_EQ(rec.calls.end()[-3], "SetStatusText(" + std::string(g_config.STAT_MESS[2]) +
+                                     "  [the precise parser is not built in: sources read with "
+                                     "the statement parser])");
+  EXPECT_EQ(ANA_FindFunction(1, 1)->items, 1);  // "(void)" is an item to the statement parser
 }
 
 }  // namespace
