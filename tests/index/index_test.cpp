@@ -24,8 +24,8 @@ namespace {
 // Every field a front end fills, one line per record.
 std::string Records(const ST_SOURCE *s) {
   std::string out = "size " + std::to_string(s->size) + " precise " + std::to_string(s->precise) +
-                    " lost " + (s->lost_in ? s->lost_in : "-") + ":" +
-                    std::to_string(s->lost_line) + "\n";
+                    " fell back " + std::to_string((int)s->fell_back) + " lost " +
+                    (s->lost_in ? s->lost_in : "-") + ":" + std::to_string(s->lost_line) + "\n";
   ForEachFunction(s, [&](const ST_FUNC *f) {
     char line[700];
     snprintf(line, sizeof line,
