@@ -116,8 +116,18 @@ int TakeSource(void *reader, ST_SOURCE *s, LOG_GATHER *g) {
         Damaged(ix);
       } else if (!DecodeLines((const char *)sqlite3_column_blob(st, 9),
                               (size_t)sqlite3_column_bytes(st, 9), g)) {
-        if (!g->failed) Damaged(ix);  // else memory ran out: parsed instead
+        // What was appended goes: the source is parsed into g instead (when
+        // memory ran out, g stays failed and the worker parses it again).
+        if (!g->failed) {
+          Damaged(ix);
+          LogGatherRelease(g);
+        }
         ForgetRecords(s);
+      } else if (s->fell_back == PreciseBudget::kTime) {
+        // Sent to the statement parser by the clock: the precise parser
+        // may finish in time now, so it is asked again.
+        ForgetRecords(s);
+        LogGatherRelease(g);
       } else {
         taken = 1;
       }
