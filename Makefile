@@ -39,13 +39,14 @@ tsan: bootstrap
 	@cmake -S . -B build-tsan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_TSAN=ON \
 	  -DVELMORA_GUI=OFF >/dev/null
 	@cmake --build build-tsan -j $(JOBS) --target test_foundation test_engine test_index test_xref \
-	  test_shell velmora-cli velmora_corpus_gen
+	  test_shell test_lsp velmora-cli velmora-lsp velmora_corpus_gen
 	@cd build-tsan && $(TSAN_ENV) ./test_foundation --gtest_brief=1 \
 	  --gtest_filter='Arena*:StrPool*:Log.*'
 	@cd build-tsan && $(TSAN_ENV) ./test_engine --gtest_brief=1 --gtest_filter='PoolTest*:EngineTest*'
 	@cd build-tsan && $(TSAN_ENV) ./test_index --gtest_brief=1
 	@cd build-tsan && $(TSAN_ENV) ./test_xref --gtest_brief=1 --gtest_filter='LinkAhead*:XrefTest*'
 	@cd build-tsan && $(TSAN_ENV) ./test_shell --gtest_brief=1 --gtest_filter='AppTest.Collection*'
+	@cd build-tsan && $(TSAN_ENV) ./test_lsp --gtest_brief=1
 	@$(TSAN_ENV) bash tests/e2e/jobs-compare build-tsan/velmora-cli build-tsan/velmora_corpus_gen \
 	  "$(CURDIR)" 60
 	@$(TSAN_ENV) bash tests/e2e/index-compare build-tsan/velmora-cli build-tsan/velmora_corpus_gen \

@@ -17,7 +17,7 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 CACHE = os.path.join(os.environ.get("XDG_CACHE_HOME") or os.path.expanduser("~/.cache"),
                      "velmora", "accuracy")
-TRUTH_FORMAT = 4  # bump when the truth's rules change, so caches are remade
+TRUTH_FORMAT = 6  # bump when the truth's rules change, so caches are remade
 
 CONFIGS = [
     ("PARSER=0", ""),
@@ -39,6 +39,20 @@ def note(text):
     print(text, file=sys.stderr, flush=True)
 
 
+def need_package(name):
+    if subprocess.run(["dpkg", "-s", name], capture_output=True).returncode == 0:
+        return True
+    note(f"accuracy: installing {name}")
+    env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
+    sudo = [] if os.geteuid() == 0 else ["sudo", "-n"]
+    subprocess.run(sudo + ["apt-get", "update", "-qq"], env=env, capture_output=True)
+    r = subprocess.run(sudo + ["apt-get", "install", "-y", "-qq", "--no-install-recommends", name],
+                       env=env, capture_output=True, text=True)
+    if r.returncode != 0:
+        note(r.stderr.strip())
+    return r.returncode == 0
+
+
 
 # ---------------------------------------------------------------- the truth
 
@@ -53,7 +67,7 @@ class Location:
 
     def bare(self, loc):
         if "file" in loc:
-            self.file = loc["file"]
+            self.file = os.path.normpath(loc["file"])
         if "line" in loc:
             self.line = loc["line"]
         loc["_file"] = self.file
@@ -82,7 +96,7 @@ class Location:
             if '"includedFrom"' not in text[before:m.start()]:
                 last = m
         if last:
-            self.file = json.loads('"' + last.group(1) + '"')
+            self.file = os.path.normpath(json.loads('"' + last.group(1) + '"'))
         lines = self.LINE_RE.findall(text)
         if lines:
             self.line = int(lines[-1])
@@ -110,6 +124,7 @@ class Unit:
         self.defs = {}  # def key -> record
         self.decls = {}  # decl id -> (mangled name, def key or None)
         self.sites = []  # (site key, caller key, name, decl id or None, kind)
+        self.bodies = {}  # def key -> (file, first, last offset) of its body
         self.macro_defs = set()
         self.macro_calls = set()
         self.seen_files = set()
@@ -125,6 +140,10 @@ class Unit:
             self.seen_files.add(loc[0])
         if kind in SCOPE_KINDS:
             name = node.get("name")
+            # A class defined outside its outer class (struct A::B {...})
+            # sits in A, wherever it is written.
+            if "parentDeclContextId" in node and node["parentDeclContextId"] in ids:
+                scope = ids[node["parentDeclContextId"]]
             inner_scope = scope + [(kind == "NamespaceDecl", name)] if name else scope
             ids[node["id"]] = inner_scope
             for child in node.get("inner", []):
@@ -142,9 +161,9 @@ class Unit:
 
     def function(self, node, scope, caller, ids):
         inner = node.get("inner", [])
-        body = any(c.get("kind") in BODY_KINDS for c in inner)
+        bodies = [c for c in inner if c.get("kind") in BODY_KINDS]
         key = None
-        if body and not caller:
+        if bodies and not caller:
             where = plain(node.get("loc"))
             raw = node.get("loc", {})
             if where is None or "spellingLoc" in raw:
@@ -152,19 +171,36 @@ class Unit:
                 if spot.get("_file") in self.files:
                     self.macro_defs.add((spot.get("_file"), spot.get("offset"), node.get("name")))
             elif where[0] in self.files:
-                key = f"{where[0]}:{where[2]}"
-                if "parentDeclContextId" in node:
-                    scope = ids.get(node["parentDeclContextId"], scope)
-                names = [n for _, n in scope] + [node.get("name", "")]
-                classes = [n for is_ns, n in scope if not is_ns] + [node.get("name", "")]
-                self.defs.setdefault(key, {
-                    "file": where[0], "line": where[1], "name": node.get("name", ""),
-                    "qual": "::".join(names), "cqual": "::".join(classes),
-                    "namespaces": [n for is_ns, n in scope if is_ns]})
+                first = plain(bodies[0].get("range", {}).get("begin"))
+                last = plain(bodies[0].get("range", {}).get("end"))
+                span = node.get("range", {})
+                begin, end = plain(span.get("begin")), plain(span.get("end"))
+                misplaced = first and (first[0] != where[0] or first[2] < where[2])
+                if first and (misplaced or (begin and end and begin[0] == where[0] == end[0]
+                                            and not begin[2] <= where[2] <= end[2])):
+                    # A member of a class template instantiated from a
+                    # definition outside the class, or a function template
+                    # declared before its definition: clang may name it at
+                    # the declaration. It is the definition whose body
+                    # starts where this one's does.
+                    key = f"body:{first[0]}:{first[2]}"
+                else:
+                    key = f"{where[0]}:{where[2]}"
+                    if "parentDeclContextId" in node:
+                        scope = ids.get(node["parentDeclContextId"], scope)
+                    names = [n for _, n in scope] + [node.get("name", "")]
+                    classes = [n for is_ns, n in scope if not is_ns] + [node.get("name", "")]
+                    self.defs.setdefault(key, {
+                        "file": where[0], "line": where[1], "name": node.get("name", ""),
+                        "qual": "::".join(names), "cqual": "::".join(classes),
+                        "namespaces": [n for is_ns, n in scope if is_ns],
+                        "body": f"body:{first[0]}:{first[2]}" if first else None})
+                if first and last and first[0] == last[0]:
+                    self.bodies.setdefault(key, (first[0], first[2], last[2]))
         if "id" in node:
             old = self.decls.get(node["id"])
             self.decls[node["id"]] = (node.get("mangledName"), key or (old[1] if old else None))
-        if body:
+        if bodies:
             for child in inner:
                 self.walk(child, scope, key or caller, ids)
 
@@ -191,7 +227,13 @@ class Unit:
         end = callee.get("range", {}).get("end")
         site = plain(end)
         closing = plain(node.get("range", {}).get("end"))
-        if site is None or closing is None:
+        body = self.bodies.get(caller)
+        # A macro's argument counts as written where it is spelled, but only
+        # inside the caller's body: one spelled in another macro's definition
+        # (a header's #define) is the macro's call, not one written here.
+        outside = (site is not None and body is not None
+                   and not (site[0] == body[0] and body[1] <= site[2] <= body[2]))
+        if site is None or closing is None or outside:
             spot = (end or {}).get("expansionLoc", end or {})
             if spot.get("_file") in self.files:
                 self.macro_calls.add((spot.get("_file"), spot.get("offset")))
@@ -220,6 +262,9 @@ class Unit:
                 "macro_calls": sorted(self.macro_calls), "seen": sorted(self.seen_files)}
 
 
+FILE_VALUE = re.compile(r'"file": "((?:[^"\\]|\\.)*)"')
+
+
 def dump_unit(job):
     """Runs clang on one file and reads its dump element by element, parsing
     only the top-level declarations that touch a corpus file."""
@@ -230,7 +275,7 @@ def dump_unit(job):
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, bufsize=1 << 20)
     state = Location()
     ids = {}
-    prefixes = tuple(sorted({os.path.dirname(f) for f in files}))
+    prefixes = tuple(sorted({os.path.dirname(f) + os.sep for f in files}))
     element = []
     for line in proc.stdout:
         if element:
@@ -239,7 +284,8 @@ def dump_unit(job):
                 text = "".join(element).rstrip().rstrip(",")
                 element = []
                 start_file = state.file
-                if (start_file in files) or any(('"file": "' + p) in text for p in prefixes):
+                if (start_file in files) or any(os.path.normpath(json.loads('"' + m + '"')).startswith(prefixes)
+                                                for m in FILE_VALUE.findall(text)):
                     node = json.loads(text)
                     state.visit(node)
                     unit.walk(node, [], None, ids)
@@ -248,6 +294,8 @@ def dump_unit(job):
         elif line == "    {\n":
             element = [line]
     err = proc.stderr.read()
+    proc.stdout.close()
+    proc.stderr.close()
     proc.wait()
     errors = [l for l in err.splitlines() if ": error:" in l]
     out = unit.result()
@@ -264,12 +312,15 @@ def active_lines(job):
     files = set(files)
     r = subprocess.run([clang, "-E", "-w"] + flags + [path], capture_output=True, text=True)
     active = collections.defaultdict(set)
+    # The file itself was read even when none of its lines is kept (all in
+    # a branch the configuration skips).
+    active[os.path.normpath(path)] = set()
     current, number = None, 0
     marker = re.compile(r'^# (\d+) "((?:[^"\\]|\\.)*)"')
     for line in r.stdout.splitlines():
         m = marker.match(line)
         if m:
-            number, current = int(m.group(1)), m.group(2)
+            number, current = int(m.group(1)), os.path.normpath(json.loads('"' + m.group(2) + '"'))
             continue
         if current in files and line.strip():
             active[current].add(number)
@@ -321,12 +372,24 @@ def build_truth(corpus, clang, jobs, refresh):
     for u in units:
         for mangled, key in u["mangled"].items():
             mangled_defs[mangled].add(key)
+    # A member instantiated from an out-of-class definition is that
+    # definition (found by where its body starts).
+    by_body = {d["body"]: k for k, d in defs.items() if d.get("body")}
+
+    def real(key):
+        return by_body.get(key) if key and key.startswith("body:") else key
+
+    for mangled in list(mangled_defs):
+        mangled_defs[mangled] = {real(k) for k in mangled_defs[mangled] if real(k)}
     sites = {}
     macro_defs, macro_calls = set(), set()
     for u in units:
         macro_defs.update(tuple(x) for x in u["macro_defs"])
         macro_calls.update(tuple(x) for x in u["macro_calls"])
         for site, caller, name, target, mangled, how, line in u["sites"]:
+            caller, target = real(caller), real(target)
+            if not caller:
+                continue
             if not target and mangled and len(mangled_defs.get(mangled, ())) == 1:
                 target = next(iter(mangled_defs[mangled]))
             s = sites.setdefault(site, {"caller": caller, "name": name, "targets": set(),

@@ -7,22 +7,24 @@
 #include <cstdio>
 #include <cstring>
 
-#include "xref/json_text.h"
+#include "foundation/messages.h"
 #include "foundation/text.h"
 #include "platform/codepage.h"
 #include "platform/sys.h"
 #include "platform/terminal.h"
+#include "xref/json_text.h"
 #include "xref/list_columns.h"
 #include "xref/row_text.h"
 
 namespace {
 
-// Phase captions of the progress window, Shift_JIS.
+// Phase captions of the progress window, Shift_JIS, looked up in the message
+// catalogue when drawn.
 // "≪ 解析ソース取込中 ≫", "≪ ソース解析中 ≫", "≪ 関数関連付け中 ≫"
 const char kPhase0[] =
-    "\201\341 \211\360\220\315\203\134\201[\203X\216\346\215\236\222\206 \201\342";
-const char kPhase1[] = "\201\341 \203\134\201[\203X\211\360\220\315\222\206 \201\342";
-const char kPhase2[] = "\201\341 \212\326\220\224\212\326\230A\225t\202\257\222\206 \201\342";
+    N_("\201\341 \211\360\220\315\203\134\201[\203X\216\346\215\236\222\206 \201\342");
+const char kPhase1[] = N_("\201\341 \203\134\201[\203X\211\360\220\315\222\206 \201\342");
+const char kPhase2[] = N_("\201\341 \212\326\220\224\212\326\230A\225t\202\257\222\206 \201\342");
 
 enum { kDrawEveryMs = 200 };
 
@@ -138,8 +140,8 @@ void TerminalFront::Note(const std::string &utf8) {
 // A note, not a warning: the analysis itself went through, so the exit
 // status stays what it was.
 void TerminalFront::SourceLost(const char *path, const char *function, int line) {
-  Note(std::string(path) + ": ends inside " + SjisToUtf8(function) + " (line " +
-       std::to_string(line) + "): definitions after it may be missing");
+  Note(FormatString(MsgUtf8("%s: ends inside %s (line %d): definitions after it may be missing"),
+                    path, SjisToUtf8(function).c_str(), line));
 }
 
 // A problem of the index is always said; what it did only where progress
@@ -147,8 +149,7 @@ void TerminalFront::SourceLost(const char *path, const char *function, int line)
 void TerminalFront::IndexUsed(int from_index, int parsed, const char *note) {
   if (note && *note) Note(note);
   if (progress_)
-    Note("index: " + std::to_string(from_index) + " sources from the index, " +
-         std::to_string(parsed) + " parsed");
+    Note(FormatString(MsgUtf8("index: %d sources from the index, %d parsed"), from_index, parsed));
 }
 
 void TerminalFront::SourceFellBack(const char *path, const char *text) {
@@ -231,12 +232,15 @@ void TerminalFront::Draw(int force) {
   if (!force && ever_drawn_ && (uint32_t)(now - last_draw_) < kDrawEveryMs) return;
   last_draw_ = now;
   ever_drawn_ = 1;
-  const char *caption = phase_ == 0 ? kPhase0 : phase_ == 1 ? kPhase1 : phase_ == 2 ? kPhase2 : "";
+  const char *caption = phase_ == 0   ? Msg(kPhase0)
+                        : phase_ == 1 ? Msg(kPhase1)
+                        : phase_ == 2 ? Msg(kPhase2)
+                                      : "";
   char pass[16] = "";
   if (pass_ >= 0) FormatText(pass, sizeof pass, "%d", pass_);
   char line[1024];
-  FormatText(line, sizeof line, "%s PASS : %s  Function : %3d%%  Source : %3d%%  %s", caption, pass,
-             fpct_, spct_, detail_.c_str());
+  FormatText(line, sizeof line, Msg("%s PASS : %s  Function : %3d%%  Source : %3d%%  %s"), caption,
+             pass, fpct_, spct_, detail_.c_str());
   if (bar_) {
     // Shift_JIS bytes are display columns: a double-byte character is wide.
     int cols = TerminalColumns(2);

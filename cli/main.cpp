@@ -12,7 +12,9 @@
 #include "xref/json_text.h"
 #include "engine/ana.h"
 #include "foundation/log.h"
+#include "foundation/messages.h"
 #include "foundation/settings.h"
+#include "foundation/text.h"
 #include "graph/graph.h"
 #include "index/index.h"
 #include "platform/codepage.h"
@@ -25,6 +27,7 @@
 #include "shell/file_places.h"
 #include "shell/project_query.h"
 #include "shell/requests.h"
+#include "shell/ui_language.h"
 #include "shell/worker.h"
 #include "xref/calltree.h"
 #include "xref/query.h"
@@ -33,39 +36,43 @@ namespace {
 
 enum { kExitDone = 0, kExitWarning = 1, kExitUsage = 2 };
 
+// Every message of the command line is looked up in the message catalogue
+// (MsgUtf8) where it is printed.
 const char kUsage[] =
-    "Usage: velmora-cli [OPTIONS] PATH...\n"
-    "Analyse the C and C++ sources at or below each PATH and print the results.\n"
-    "\n"
-    "  --tree NAME|SID:FID  build the call tree below a function (scope::name, or the\n"
-    "                       name alone: the first match in SID, FID order); repeatable\n"
-    "  --callers NAME|SID:FID\n"
-    "                       build the tree of the callers of a function, or of the\n"
-    "                       unlinked calls of a name no source defines; repeatable\n"
-    "  --list functions     print the Function List (header first, tab-separated)\n"
-    "  --list calls         print the Call List\n"
-    "  --render             render each tree's graph with the renderer\n"
-    "  --view               render and open each picture in the viewer\n"
-    "  --exact              keywords and call links compare names by their text, not\n"
-    "                       only by their hash (the setting EXACT_NAMES=1)\n"
-    "  --precise            parse with the precise C and C++ front end (the setting\n"
-    "                       PARSER=1)\n"
-    "  --json               print lists and tree nodes as JSON Lines instead of text\n"
-    "  --ini FILE           read settings from FILE (and FILE without .ini + ENH.ini)\n"
-    "  --jobs N             analyse with N threads (0: one per processor; the\n"
-    "                       JOBS setting otherwise)\n"
-    "  --index, --no-index  keep the project's index and take unchanged sources from\n"
-    "                       it, or not (the setting INDEX otherwise)\n"
-    "  --index-file FILE    the index in FILE instead of the project's own\n"
-    "  --index-info         print the index's path, size and sources with their\n"
-    "                       states, and analyse nothing\n"
-    "  -q                   no progress\n"
-    "  --progress           progress on stderr even when it is not a terminal\n"
-    "  -h, --help           this text\n"
-    "  --version            the version\n"
-    "\n"
-    "Escape or Ctrl-C stops the running job; a second Ctrl-C ends the program.\n"
-    "Exit status: 0 done, 1 a job ended with a warning, 2 usage or start-up failure.\n";
+    N_("Usage: velmora-cli [OPTIONS] PATH...\n"
+       "Analyse the C and C++ sources at or below each PATH and print the results.\n"
+       "\n"
+       "  --tree NAME|SID:FID  build the call tree below a function (scope::name, or the\n"
+       "                       name alone: the first match in SID, FID order); repeatable\n"
+       "  --callers NAME|SID:FID\n"
+       "                       build the tree of the callers of a function, or of the\n"
+       "                       unlinked calls of a name no source defines; repeatable\n"
+       "  --list functions     print the Function List (header first, tab-separated)\n"
+       "  --list calls         print the Call List\n"
+       "  --render             render each tree's graph with the renderer\n"
+       "  --view               render and open each picture in the viewer\n"
+       "  --exact              keywords and call links compare names by their text, not\n"
+       "                       only by their hash (the setting EXACT_NAMES=1)\n"
+       "  --precise            parse with the precise C and C++ front end (the setting\n"
+       "                       PARSER=1)\n"
+       "  --json               print lists and tree nodes as JSON Lines instead of text\n"
+       "  --ini FILE           read settings from FILE (and FILE without .ini + ENH.ini)\n"
+       "  --jobs N             analyse with N threads (0: one per processor; the\n"
+       "                       JOBS setting otherwise)\n"
+       "  --index, --no-index  keep the project's index and take unchanged sources from\n"
+       "                       it, or not (the setting INDEX otherwise)\n"
+       "  --index-file FILE    the index in FILE instead of the project's own\n"
+       "  --index-info         print the index's path, size and sources with their\n"
+       "                       states, and analyse nothing\n"
+       "  --lang ja|en|auto    the language of the messages (the UI_LANG setting\n"
+       "                       otherwise)\n"
+       "  -q                   no progress\n"
+       "  --progress           progress on stderr even when it is not a terminal\n"
+       "  -h, --help           this text\n"
+       "  --version            the version\n"
+       "\n"
+       "Escape or Ctrl-C stops the running job; a second Ctrl-C ends the program.\n"
+       "Exit status: 0 done, 1 a job ended with a warning, 2 usage or start-up failure.\n");
 
 // One --tree or --callers, in the order given.
 struct TreeAsk {
@@ -89,39 +96,66 @@ struct Options {
   int index = -1;          // -1: the INDEX setting, 0 --no-index, 1 --index
   std::string index_file;  // --index-file
   int index_info = 0;      // --index-info
+  std::string lang;        // --lang: the language of the messages ("" the setting)
 };
+
+// The value of --ini or --lang given as "--name VALUE" or "--name=VALUE" at
+// argv[*i] (*i moves past a separate value); nullptr for another argument.
+const char *ValueOf(const char *name, int argc, char **argv, int *i) {
+  size_t n = strlen(name);
+  if (strncmp(argv[*i], name, n) != 0) return nullptr;
+  if (argv[*i][n] == '=') return argv[*i] + n + 1;
+  if (argv[*i][n] || *i + 1 >= argc) return nullptr;
+  return argv[++*i];
+}
 
 // The usage, then the settings file this run would read (the last --ini of
 // the whole command line, else the placement rule's own file).
-void PrintHelp(int argc, char **argv) {
-  fputs(kUsage, stdout);
+const char *IniOption(int argc, char **argv) {
   const char *ini = nullptr;
   for (int i = 1; i < argc; i++) {
     if (strcmp(argv[i], "--") == 0) break;
-    if (strcmp(argv[i], "--ini") == 0 && i + 1 < argc)
-      ini = argv[++i];
-    else if (strncmp(argv[i], "--ini=", 6) == 0)
-      ini = argv[i] + 6;
+    if (const char *v = ValueOf("--ini", argc, argv, &i)) ini = v;
   }
+  return ini;
+}
+
+// The language of the messages for the command line itself, before the
+// settings are loaded: the last valid --lang, else UI_LANG of the settings
+// file this run would read. Start-up chooses again from the settings.
+void ChooseEarlyLanguage(int argc, char **argv) {
+  for (int i = 1; i < argc; i++) {
+    if (strcmp(argv[i], "--") == 0) break;
+    const char *v = ValueOf("--lang", argc, argv, &i);
+    if (v && UiLanguageValid(v)) AppSetLanguageOption(v);
+  }
+  AppUseEarlyLanguage(IniOption(argc, argv));
+}
+
+void PrintHelp(int argc, char **argv) {
+  fputs(MsgUtf8(kUsage), stdout);
+  const char *ini = IniOption(argc, argv);
   char program[VELMORA_PATH_MAX];
   ProgramPath(program, sizeof program);
   FilePlaces places;
   FindFilePlaces(program, ini, &places);
   std::string why;
   if (places.named)
-    why = "named by --ini";
+    why = MsgUtf8("named by --ini");
   else if (places.placement == FilePlacement::kBesideProgram)
-    why = "beside the program";
+    why = MsgUtf8("beside the program");
   else
-    why = std::string("made from ") + places.sample + " when missing";
-  printf("\nSettings file: %s\n  (%s)\n", places.settings[0] ? places.settings : "none",
-         why.c_str());
-  printf("Precise parser: %s\n",
-         ANA_PreciseBuiltIn() ? "built in" : "not built in (--precise is refused)");
+    why = FormatString(MsgUtf8("made from %s when missing"), places.sample);
+  printf(MsgUtf8("\nSettings file: %s\n  (%s)\n"),
+         places.settings[0] ? places.settings : MsgUtf8("none"), why.c_str());
+  printf(MsgUtf8("Precise parser: %s\n"), ANA_PreciseBuiltIn()
+                                                ? MsgUtf8("built in")
+                                                : MsgUtf8("not built in (--precise is refused)"));
 }
 
 int UsageError(const std::string &msg) {
-  fprintf(stderr, "velmora: %s\nTry 'velmora-cli --help'.\n", TerminalSafe(msg, "").c_str());
+  fprintf(stderr, MsgUtf8("velmora: %s\nTry 'velmora-cli --help'.\n"),
+          TerminalSafe(msg, "").c_str());
   return kExitUsage;
 }
 
@@ -175,13 +209,13 @@ int ParseArgs(int argc, char **argv, Options *o) {
     } else if (a == "--index-info") {
       o->index_info = 1;
     } else if (value("--index-file", &v)) {
-      if (v.empty()) return UsageError("--index-file needs a file");
+      if (v.empty()) return UsageError(MsgUtf8("--index-file needs a file"));
       o->index_file = v;
     } else if (value("--tree", &v)) {
-      if (v.empty()) return UsageError("--tree needs a function name or SID:FID");
+      if (v.empty()) return UsageError(MsgUtf8("--tree needs a function name or SID:FID"));
       o->trees.push_back(TreeAsk{0, v});
     } else if (value("--callers", &v)) {
-      if (v.empty()) return UsageError("--callers needs a function name or SID:FID");
+      if (v.empty()) return UsageError(MsgUtf8("--callers needs a function name or SID:FID"));
       o->trees.push_back(TreeAsk{1, v});
     } else if (value("--list", &v)) {
       if (v == "functions")
@@ -189,25 +223,32 @@ int ParseArgs(int argc, char **argv, Options *o) {
       else if (v == "calls")
         o->lists.push_back(VIEW_CALLS);
       else
-        return UsageError("--list takes 'functions' or 'calls', not '" + v + "'");
+        return UsageError(
+            FormatString(MsgUtf8("--list takes 'functions' or 'calls', not '%s'"), v.c_str()));
     } else if (value("--ini", &v)) {
-      if (v.empty()) return UsageError("--ini needs a file");
+      if (v.empty()) return UsageError(MsgUtf8("--ini needs a file"));
       o->ini = v;
+    } else if (value("--lang", &v)) {
+      if (!UiLanguageValid(v.c_str()))
+        return UsageError(FormatString(
+            MsgUtf8("--lang takes ja, en, auto or another language code, not '%s'"), v.c_str()));
+      o->lang = v;
     } else if (value("--jobs", &v)) {
       char *end = nullptr;
       long n = strtol(v.c_str(), &end, 10);
       if (v.empty() || *end || n < 0 || n > 64)
-        return UsageError("--jobs takes a number from 0 to 64, not '" + v + "'");
+        return UsageError(
+            FormatString(MsgUtf8("--jobs takes a number from 0 to 64, not '%s'"), v.c_str()));
       o->jobs = (int)n;
     } else if (a == "--tree" || a == "--callers" || a == "--list" || a == "--ini" ||
-               a == "--jobs" || a == "--index-file") {
-      return UsageError("option '" + a + "' needs a value");
+               a == "--jobs" || a == "--lang" || a == "--index-file") {
+      return UsageError(FormatString(MsgUtf8("option '%s' needs a value"), a.c_str()));
     } else {
-      return UsageError("unknown option '" + a + "'");
+      return UsageError(FormatString(MsgUtf8("unknown option '%s'"), a.c_str()));
     }
   }
   if (o->paths.empty() && !(o->index_info && !o->index_file.empty()))
-    return UsageError("no PATH given");
+    return UsageError(MsgUtf8("no PATH given"));
   return -1;
 }
 
@@ -240,8 +281,8 @@ void PrintJsonNode(const TreeNodeInfo *node) {
 void NoteMatches(const std::string &name, const std::vector<QueryFunction> &found,
                  TerminalFront *front) {
   if (found.size() < 2) return;
-  front->Note("'" + name + "' matches " + std::to_string(found.size()) +
-              " functions; the first is taken:");
+  front->Note(FormatString(MsgUtf8("'%s' matches %d functions; the first is taken:"), name.c_str(),
+                           (int)found.size()));
   for (const QueryFunction &f : found) {
     front->Note("  " + std::to_string(f.sid) + ":" + std::to_string(f.fid) + " [" +
                 SjisToUtf8(f.source) + "]");
@@ -279,7 +320,8 @@ bool FinishTree(const Options &o, TerminalFront *front, int before, int *status)
   }
   if (o.render && graph_enabled && GraphNoFreePicture()) {
     // The tree itself is there; only its picture is missing.
-    front->Note("no picture made: FuncGraph[1] to FuncGraph[256] are all taken on the desktop");
+    front->Note(
+        MsgUtf8("no picture made: FuncGraph[1] to FuncGraph[256] are all taken on the desktop"));
     *status = kExitWarning;
   }
   return front->warnings == before;
@@ -290,7 +332,8 @@ bool FinishTree(const Options &o, TerminalFront *front, int before, int *status)
 int RunTrees(const Options &o, TerminalFront *front) {
   int status = kExitDone;
   if (o.render && !o.trees.empty() && !graph_enabled)
-    front->Note("graph output is off, nothing is rendered (see DISPLAY_GRAPH and DOT_EXE)");
+    front->Note(
+        MsgUtf8("graph output is off, nothing is rendered (see DISPLAY_GRAPH and DOT_EXE)"));
   const ST_QUERY *q = ProjectQuery();
   for (const TreeAsk &t : o.trees) {
     int sid = 0, fid = 0;
@@ -310,7 +353,7 @@ int RunTrees(const Options &o, TerminalFront *front) {
       if (!f && t.callers) names = UnlinkedNames(q, name);
     }
     if (!f && names.empty()) {
-      front->Warning("no function '" + t.what + "'");
+      front->Warning(FormatString(MsgUtf8("no function '%s'"), t.what.c_str()));
       status = kExitWarning;
       continue;
     }
@@ -343,6 +386,7 @@ int RunTrees(const Options &o, TerminalFront *front) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  ChooseEarlyLanguage(argc, argv);
   Options o;
   int rc = ParseArgs(argc, argv, &o);
   if (rc >= 0) return rc;
@@ -355,7 +399,7 @@ int main(int argc, char **argv) {
 
   const char *failure = nullptr;
   if (!AppStart(o.ini.empty() ? nullptr : o.ini.c_str(), 0, nullptr, &failure)) {
-    front.Warning(SjisToUtf8(failure ? failure : "start-up failed"));
+    front.Warning(SjisToUtf8(Msg(failure ? failure : N_("start-up failed"))));
     AppStop();
     return kExitUsage;
   }

@@ -1,4 +1,4 @@
-# Install rules: `cmake --install` (and `make install`) lays out both programs,
+# Install rules: `cmake --install` (and `make install`) lays out the programs,
 # the sample settings, the desktop entry, the icons, the AppStream metainfo,
 # the manual pages, bash completion and the package documents below the
 # prefix, as freedesktop and Debian expect. An installed program finds the
@@ -29,7 +29,7 @@ target_compile_definitions(velmora_shell PRIVATE VELMORA_SAMPLE_DIR_FROM_BIN="${
 # times in the gzip header, so every build gives the same bytes.
 find_program(VELMORA_GZIP gzip REQUIRED)
 set(velmora_gz_files)
-foreach(src man/velmora.1 man/velmora-cli.1 debian/changelog)
+foreach(src man/velmora.1 man/velmora-cli.1 man/velmora-lsp.1 debian/changelog)
   get_filename_component(name ${src} NAME)
   set(out ${CMAKE_BINARY_DIR}/packaging/${name}.gz)
   add_custom_command(OUTPUT ${out}
@@ -46,6 +46,11 @@ if(TARGET velmora-cli)
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${VELMORA_PACKAGING}/velmora-cli.bash-completion
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME velmora-cli)
+endif()
+if(TARGET velmora-lsp)
+  install(TARGETS velmora-lsp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/velmora-lsp.1.gz
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 if(TARGET velmora)
   install(TARGETS velmora RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

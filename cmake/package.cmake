@@ -23,7 +23,8 @@ UTF-16, finds every function definition and every call with a loose parser of
 its own, and links each call to the definition it reaches. The desktop program
 shows a Function List, a Call List, a CallTree and a Result text, expands the
 tree of calls below a function and renders it with Graphviz; velmora-cli runs
-the same jobs from a terminal.")
+the same jobs from a terminal, and velmora-lsp answers call hierarchy,
+definition, reference and symbol requests of editors as a language server.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

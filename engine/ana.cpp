@@ -191,6 +191,9 @@ int ANA_SourceCreateAll(ProgressSink *window, CB *paths) {
       }
     });
   }
+  // The precise parser sees through macros that open namespaces, wherever
+  // the project defines them.
+  if (g_config.PARSER) precise_collect_namespace_macros();
   return added;
 }
 

@@ -86,6 +86,14 @@ struct ST_FUNC {
   int member;           // 1: a member of the class its scope names
   int const_this;       // 1: a const member (its calls of overloads take the const one)
   const char *returns;  // the class its return type names, "n::A::" (precise parser), or null
+  // Precise parser, C++ only: each parameter's type as written, normalised
+  // ("const char*", "int", "A*"; "$T" a template parameter, "" not known),
+  // argc of them (one "" slot when none), or null (C, the statement
+  // parser); and 1 for a function template.
+  const char **param_types;
+  int templated;
+  const char *return_type;  // its return type, written as param_types are, or null
+  int returns_const;        // 1: it returns a const object, reference or pointee
   // Where it is in its source's text, beyond `line` (where its text starts,
   // the comment block above it included): its name and its closing brace.
   int name_line;    // 0-based line of the name
@@ -108,10 +116,24 @@ struct ST_CALL;
 // statement parser's never do, so it is a record apart that such calls go
 // without.
 struct ST_CALL_FORM {
-  int form;                // how the call names its target (CALL_...)
-  const char *receiver;    // obj.f(): the class obj is declared with, "n::A::", or null
-  const char *object;      // obj.f() with obj declared nowhere near: its name (a data member?)
+  int form;              // how the call names its target (CALL_...)
+  const char *receiver;  // obj.f(): the class obj is declared with, "n::A::", or null
+  const char *object;    // obj.f() with obj declared nowhere near: its name (a data member?)
+  // obj.m.f(), this->m.f(): the data member m of the class in receiver (obj's
+  // class, or the caller's for this) whose class f is looked for in, or null.
+  const char *member;
   const ST_CALL *through;  // g().f(): the call g() whose result f is called on, or null
+  // What the arguments visibly are, normalised as ST_FUNC.param_types ("" not
+  // known), argc of them, or null when none is known.
+  const char **arg_types;
+  // Per argument written as a call ("@" in arg_types), that call's record
+  // (else null); null when no argument is a call.
+  const ST_CALL **arg_calls;
+  int object_const;  // obj.f(): 1 obj is const, 0 it is not, -1 not known
+  // Set by linking when more than one definition fits equally: every one of
+  // them, the linked one (to_func) first; candidate_count 0 otherwise.
+  ST_FUNC **candidates;
+  int candidate_count;
 };
 
 struct ST_CALL {
@@ -137,13 +159,28 @@ inline int CallForm(const ST_CALL *c) {
   return c->how ? c->how->form : CALL_PLAIN;
 }
 
-// A class (struct, union) with a body, as the precise parser found it.
+// What an ST_CLASS record stands for.
+enum {
+  CLASS_RECORD = 0,      // a class, struct or union with a body
+  CLASS_INLINE_NS = 1,   // an inline namespace (its names are reached without it): scope only
+  CLASS_ENUMERATION = 2  // an enum: scope, and its enumerators as fields (name, enum's name)
+};
+
+// A class (struct, union) with a body, as the precise parser found it; or
+// another scope the linker needs to know of (kind).
 struct ST_CLASS {
+  int kind;             // CLASS_...
   const char *scope;    // the class as a scope, enclosing ones first: "n::A::" (interned)
   int base_count;       // classes named in its base list
   const char **bases;   // their names as written, as scopes ("B::", "ns::C::"), interned
   int field_count;      // data members declared with a class type (precise parser)
   const char **fields;  // per member its name, then its class as a scope ("impl_", "Impl::")
+  // Member functions declared in the body with default arguments (their
+  // definitions may leave the defaults out): names, and per name the
+  // parameters and the fewest arguments (2 ints each).
+  int default_count;
+  const char **default_names;
+  int *default_counts;
 };
 
 struct ST_ANA {
@@ -192,6 +229,14 @@ int ANA_SourceCreate(const char *path);
 // 200 ms. Returns the number of sources added; paths that cannot be
 // registered are skipped.
 int ANA_SourceCreateAll(ProgressSink *window, CB *paths);
+// Analyses source s again (see source_reload.cpp): from bytes, len bytes as
+// a file's (the encoding detected and converted as when its file is read),
+// or from its file when bytes is null. Its functions, classes and calls are
+// replaced; its SID stays, its functions have no numbers until the next
+// function list, and calls of other sources that reached its old functions
+// point at freed records until they are linked again. No analysis threads
+// may run. 1 parsed; 0 when there is no text (s then has no functions).
+int ANA_SourceReload(ST_SOURCE *s, const char *bytes, int len);
 // Frees every source with its text, functions and calls; the list is empty.
 // An ANA_EXEC that pointed into it must be begun again. func_index still
 // refers to the freed records until the next function list refills it.

@@ -46,6 +46,12 @@ int precise_parse_source(ST_PARSE *ctx, int (*stop)(void));
 // The word for a budget ("size", "memory", "time"; "" for none).
 const char *precise_budget_word(PreciseBudget budget);
 
+// Finds, in the files of every registered source, the object-like macros
+// whose body only opens or closes namespaces (or braces), for the parser to
+// see through them; the table of the previous analysis is dropped. Called
+// before any source is parsed, never while one is.
+void precise_collect_namespace_macros(void);
+
 // ---- memory of the parsing library (precise_memory.cpp) ----
 
 // Routes the parsing library's allocations through this module (once per

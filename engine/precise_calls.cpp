@@ -7,6 +7,7 @@
 #ifdef VELMORA_HAVE_TREE_SITTER
 
 #include "engine/precise_internal.h"
+#include "foundation/text.h"
 
 namespace {
 
@@ -43,6 +44,31 @@ uint32_t CalledNameStart(const PreciseGrammar &g, const PreciseText &t, TSNode c
   return ts_node_is_null(fn) ? UINT32_MAX : NodeStart(t, fn);
 }
 
+// obj.m.f(), obj->m.f(), this->m.f(): the class obj is declared with (the
+// caller's own for this) into pc's receiver and m into its member; nothing
+// when obj's class is not known.
+void MemberOfMember(PreciseWalk *w, TSNode object, uint32_t at, PreciseCall *pc) {
+  const PreciseGrammar &g = *w->g;
+  TSNode inner = ts_node_child_by_field_id(object, g.f_argument);
+  TSNode field = ts_node_child_by_field_id(object, g.f_field);
+  if (ts_node_is_null(inner) || ts_node_is_null(field) ||
+      ts_node_symbol(field) != g.field_identifier)
+    return;
+  char holder[260] = "";
+  if (ts_node_symbol(inner) == g.this_expr) {
+    const ST_FUNC *f = w->funcs.back().func;
+    if (f && f->member && f->scope) CopyText(holder, sizeof holder, f->scope);
+  } else {
+    TSNode op = ts_node_child_by_field_id(object, g.f_operator);
+    int arrow = !ts_node_is_null(op) && NodeEnd(w->t, op) - NodeStart(w->t, op) == 2;
+    precise_receiver_type(w, inner, at, arrow, holder, sizeof holder);
+  }
+  if (!holder[0]) return;
+  CopyText(pc->receiver, sizeof pc->receiver, holder);
+  precise_clean_text(w->t, NodeStart(w->t, field), NodeEnd(w->t, field), pc->member,
+                     sizeof pc->member, 0);
+}
+
 }  // namespace
 
 void precise_enter_call(PreciseWalk *w) {
@@ -53,7 +79,9 @@ void precise_enter_call(PreciseWalk *w) {
   PreciseCall pc;
   pc.receiver[0] = 0;
   pc.object[0] = 0;
+  pc.member[0] = 0;
   pc.through = UINT32_MAX;
+  pc.object_const = -1;
   TSNode name = fn, object{};
   if (ts_node_symbol(fn) == g.field_expression) {
     object = ts_node_child_by_field_id(fn, g.f_argument);
@@ -64,19 +92,35 @@ void precise_enter_call(PreciseWalk *w) {
     pc.form = CALL_PLAIN;
   }
   if (ts_node_is_null(name) || !Nameable(g, ts_node_symbol(name))) return;
+  if (pc.form == CALL_PLAIN && precise_basic_word(w->t, name)) return;  // unsigned(1): a conversion
   if (!precise_name_of(g, w->t, name, &pc.name)) return;
   if (pc.name.qualifier[0]) pc.form = CALL_QUALIFIED;
   TSNode args = ts_node_child_by_field_id(call, g.f_arguments);
   pc.at = NodeStart(w->t, name);
   pc.name_at = precise_name_place(g, name);
   pc.argc = ArgumentCount(g, args);
+  if (g.cpp) {  // C has no overloads to tell apart
+    precise_each_named_child(args, [&](TSNode a) {
+      TSSymbol s = ts_node_symbol(a);
+      if (s == g.comment || s == kErrorSymbol) return;
+      pc.args.push_back(precise_arg_type(w, a, pc.at));
+      pc.arg_calls.push_back(pc.args.back() == "@" ? CalledNameStart(g, w->t, a) : UINT32_MAX);
+    });
+  }
   if (pc.form == CALL_MEMBER) {
-    precise_receiver_type(w, object, pc.at, pc.receiver, sizeof pc.receiver);
+    TSNode op = ts_node_child_by_field_id(fn, g.f_operator);
+    int arrow = !ts_node_is_null(op) && NodeEnd(w->t, op) - NodeStart(w->t, op) == 2;
+    precise_receiver_type(w, object, pc.at, arrow, pc.receiver, sizeof pc.receiver);
+    TSNode decl, declarator;
+    if (g.cpp && pc.receiver[0] && precise_find_declaration(w, object, pc.at, &decl, &declarator))
+      pc.object_const = precise_declared_const(w, decl, declarator);
     if (!ts_node_is_null(object) && ts_node_symbol(object) == g.call_expression)
       pc.through = CalledNameStart(g, w->t, object);
     if (!pc.receiver[0] && ts_node_symbol(object) == g.identifier)
       precise_clean_text(w->t, NodeStart(w->t, object), NodeEnd(w->t, object), pc.object,
                          sizeof pc.object, 0);
+    if (!ts_node_is_null(object) && ts_node_symbol(object) == g.field_expression)
+      MemberOfMember(w, object, pc.at, &pc);
   }
   PreciseFunc &f = w->funcs.back();
   TSNode end = ts_node_is_null(args) ? call : args;

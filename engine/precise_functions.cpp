@@ -93,6 +93,34 @@ int ConstAfter(const PreciseText &t, TSNode fd, TSNode params) {
   return 0;
 }
 
+// 1 when the definition def is a friend's (in a class, maybe a template).
+bool Befriended(const PreciseGrammar &g, TSNode def) {
+  TSNode up = ts_node_parent(def);
+  for (int hops = 0; hops < 2 && !ts_node_is_null(up); hops++, up = ts_node_parent(up))
+    if (ts_node_symbol(up) == g.friend_declaration) return true;
+  return false;
+}
+
+// 1 when the definition def is a function template's.
+int Templated(const PreciseGrammar &g, TSNode def) {
+  TSNode up = ts_node_parent(def);
+  return !ts_node_is_null(up) && ts_node_symbol(up) == g.template_declaration;
+}
+
+// What C++ says of a function's types beside its name: its parameters'
+// and return types, whether it is a template (C has no overloads to tell
+// apart, so C sources go without).
+void RecordTypes(PreciseWalk *w, ST_FUNC *f, TSNode def, TSNode params,
+                 const std::vector<std::string> &templates) {
+  if (!w->g->cpp) return;
+  f->templated = Templated(*w->g, def);
+  f->param_types = precise_param_types(w, params, f->argc, templates);
+  TSNode declarator = ts_node_child_by_field_id(def, w->g->f_declarator);
+  std::string type = precise_type_text(w, def, declarator, templates);
+  if (!type.empty() && type[0] != '$') f->return_type = ANA_Intern(type.c_str());
+  f->returns_const = precise_declared_const(w, def, declarator);
+}
+
 // Makes the record of a function named nm (its qualifier and name) at
 // name_at, whose body ends on end_line.
 ST_FUNC *Record(PreciseWalk *w, const PreciseName &nm, const PreciseParams &pp, TSNode def,
@@ -100,14 +128,19 @@ ST_FUNC *Record(PreciseWalk *w, const PreciseName &nm, const PreciseParams &pp, 
   ST_SOURCE *s = w->ctx->src;
   char scope[1300];
   const char *q = strcmp(nm.qualifier, "::") == 0 ? "" : nm.qualifier;
-  FormatText(scope, sizeof scope, "%s%s", w->scope, q);
+  // A friend defined in a class belongs to the namespace around the class.
+  bool befriended = Befriended(*w->g, def) && !q[0];
+  size_t outer = w->scope_len;
+  for (const PreciseScope &sc : w->scopes)
+    if (sc.is_class && sc.prev_len < outer) outer = sc.prev_len;
+  FormatText(scope, sizeof scope, "%.*s%s", (int)(befriended ? outer : w->scope_len), w->scope, q);
   FUNC_HEAD head = {};
   head.scope = scope;
   head.name = nm.name;
   head.argc = head.items = pp.argc;
   head.argc_min = pp.argc_min;
   head.variadic = pp.variadic;
-  head.member = IsMember(w, nm.qualifier);
+  head.member = befriended ? 0 : IsMember(w, nm.qualifier);
   head.const_this = head.member && is_const;
   char returns[260];
   if (precise_class_of(w, ts_node_child_by_field_id(def, w->g->f_type), returns, sizeof returns))
@@ -142,8 +175,10 @@ void Open(PreciseWalk *w, TSNode fd, TSNode body, TSNode def) {
   ts_tree_cursor_delete(&c);
   PreciseFunc pf;
   pf.depth = w->path.size() - 1;
+  pf.templates = precise_template_names(w, def);
   pf.func = Record(w, nm, pp, def, ConstAfter(w->t, holder, params),
                    precise_name_place(g, name_node), (int)ts_node_end_point(body).row);
+  if (pf.func) RecordTypes(w, pf.func, def, params, pf.templates);
   pf.body_row = (int)ts_node_start_point(body).row;
   pf.nest = w->brackets;
   if (w->log && pf.func) {
@@ -201,14 +236,51 @@ const ST_CALL *Through(const std::vector<PreciseCall> &calls, const std::vector<
 // The record of how the call is written, or null for a name alone (most
 // calls), so that the plain ones cost no more than the statement parser's.
 ST_CALL_FORM *HowWritten(ST_SOURCE *s, const PreciseCall &pc, const ST_CALL *through) {
-  if (pc.form == CALL_PLAIN && !pc.receiver[0] && !pc.object[0] && !through) return nullptr;
+  bool typed = false;
+  for (const std::string &a : pc.args) typed = typed || !a.empty();
+  if (pc.form == CALL_PLAIN && !pc.receiver[0] && !pc.object[0] && !through && !typed &&
+      pc.object_const < 0)
+    return nullptr;
   ST_CALL_FORM *how = (ST_CALL_FORM *)ArenaAlloc(&s->records, sizeof(ST_CALL_FORM));
   if (!how) return nullptr;
   how->form = pc.form;
   how->receiver = pc.receiver[0] ? ANA_Intern(pc.receiver) : nullptr;
   how->object = pc.object[0] ? ANA_Intern(pc.object) : nullptr;
+  how->member = pc.member[0] ? ANA_Intern(pc.member) : nullptr;
   how->through = through;
+  how->object_const = pc.object_const;
+  if (typed && pc.argc > 0 && (size_t)pc.argc == pc.args.size()) {
+    how->arg_types = (const char **)ArenaAlloc(&s->records, sizeof(const char *) * (size_t)pc.argc);
+    for (int i = 0; how->arg_types && i < pc.argc; i++)
+      how->arg_types[i] = ANA_Intern(pc.args[(size_t)i].c_str());
+  }
   return how;
+}
+
+// The records of the calls written as arguments of the calls listed in
+// which (the calls of one function are in the order of their names, so
+// each is found by where its name starts).
+void ArgumentCalls(ST_SOURCE *s, const std::vector<PreciseCall> &calls,
+                   const std::vector<ST_CALL *> &made, const std::vector<size_t> &which) {
+  for (size_t i : which) {
+    const PreciseCall &pc = calls[i];
+    ST_CALL_FORM *how = made[i]->how;
+    bool any = false;
+    for (uint32_t at : pc.arg_calls) any = any || at != UINT32_MAX;
+    if (!any || pc.arg_calls.size() != (size_t)pc.argc) continue;
+    const ST_CALL **list =
+        (const ST_CALL **)ArenaAlloc(&s->records, sizeof(const ST_CALL *) * pc.arg_calls.size());
+    if (!list) return;
+    for (size_t j = 0; j < pc.arg_calls.size(); j++) {
+      auto it = std::lower_bound(calls.begin() + (long)i, calls.begin() + (long)made.size(),
+                                 pc.arg_calls[j],
+                                 [](const PreciseCall &c, uint32_t at) { return c.at < at; });
+      bool found = pc.arg_calls[j] != UINT32_MAX && it != calls.begin() + (long)made.size() &&
+                   it->at == pc.arg_calls[j];
+      list[j] = found ? made[(size_t)(it - calls.begin())] : nullptr;
+    }
+    how->arg_calls = list;
+  }
 }
 
 }  // namespace
@@ -220,6 +292,7 @@ void precise_leave_function(PreciseWalk *w) {
   ST_FUNC *f = pf.func;
   ST_SOURCE *s = w->ctx->src;
   std::vector<ST_CALL *> made;
+  std::vector<size_t> calls_in_args;  // calls whose arguments may be calls
   for (const PreciseCall &pc : pf.calls) {
     if (!f) break;
     ST_CALL *c = record_call(s, f, pc.form == CALL_QUALIFIED ? pc.name.qualifier : "", pc.name.name,
@@ -227,6 +300,7 @@ void precise_leave_function(PreciseWalk *w) {
     if (!c) break;
     made.push_back(c);
     c->how = HowWritten(s, pc, Through(pf.calls, made, pc.through));
+    if (c->how && c->how->arg_types) calls_in_args.push_back(made.size() - 1);
     if (!w->log) continue;
     NestMove(pc.nest);
     LogPrint(1, LOG_DEBUG, "//oooooooooo  calling FUNCTION  oooooooooo\r\n");
@@ -234,6 +308,7 @@ void precise_leave_function(PreciseWalk *w) {
              f->argc, c->line, c->scope, c->name, c->argc);
     NestMove(-pc.nest);
   }
+  if (f) ArgumentCalls(s, pf.calls, made, calls_in_args);
   if (w->log && f) {
     NestMove(pf.nest);
     LogPrint(1, LOG_DEBUG, "//@@@@@@@@@@ exit FUNCTION (%s%s) @@@@@@@@@@\r\n", f->scope, f->name);

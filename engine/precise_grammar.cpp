@@ -87,6 +87,28 @@ void Fill(PreciseGrammar *g, int cpp) {
   g->preproc_function_def = Named(l, "preproc_function_def");
   g->preproc_call = Named(l, "preproc_call");
   g->preproc_include = Named(l, "preproc_include");
+  g->true_expr = Named(l, "true");
+  g->false_expr = Named(l, "false");
+  g->nullptr_expr = Named(l, "nullptr");
+  g->pointer_expression = Named(l, "pointer_expression");
+  g->conditional_expression = Named(l, "conditional_expression");
+  g->cast_expression = Named(l, "cast_expression");
+  g->parenthesized_expression = Named(l, "parenthesized_expression");
+  g->unary_expression = Named(l, "unary_expression");
+  g->type_descriptor = Named(l, "type_descriptor");
+  g->abstract_pointer_declarator = Named(l, "abstract_pointer_declarator");
+  g->abstract_reference_declarator = Named(l, "abstract_reference_declarator");
+  g->abstract_function_declarator = Named(l, "abstract_function_declarator");
+  g->type_qualifier = Named(l, "type_qualifier");
+  g->sized_type_specifier = Named(l, "sized_type_specifier");
+  g->template_parameter_list = Named(l, "template_parameter_list");
+  g->type_parameter_declaration = Named(l, "type_parameter_declaration");
+  g->variadic_type_parameter_declaration = Named(l, "variadic_type_parameter_declaration");
+  g->optional_type_parameter_declaration = Named(l, "optional_type_parameter_declaration");
+  g->placeholder_type_specifier = Named(l, "placeholder_type_specifier");
+  g->subscript_expression = Named(l, "subscript_expression");
+  g->new_expression = Named(l, "new_expression");
+  g->friend_declaration = Named(l, "friend_declaration");
   g->open_brace = Token(l, "{");
   g->close_brace = Token(l, "}");
   g->f_declarator = Field(l, "declarator");
@@ -99,6 +121,10 @@ void Fill(PreciseGrammar *g, int cpp) {
   g->f_field = Field(l, "field");
   g->f_argument = Field(l, "argument");
   g->f_type = Field(l, "type");
+  g->f_value = Field(l, "value");
+  g->f_consequence = Field(l, "consequence");
+  g->f_alternative = Field(l, "alternative");
+  g->f_operator = Field(l, "operator");
 }
 
 }  // namespace

@@ -47,8 +47,15 @@ struct PreciseGrammar {
       number_literal, preproc_def, preproc_function_def, preproc_call, preproc_include;
   // brace tokens
   TSSymbol open_brace, close_brace;
+  // what argument and parameter types are read from
+  TSSymbol true_expr, false_expr, nullptr_expr, pointer_expression, conditional_expression,
+      cast_expression, parenthesized_expression, unary_expression, type_descriptor,
+      abstract_pointer_declarator, abstract_reference_declarator, abstract_function_declarator,
+      type_qualifier, sized_type_specifier, template_parameter_list, type_parameter_declaration,
+      variadic_type_parameter_declaration, optional_type_parameter_declaration,
+      placeholder_type_specifier, subscript_expression, new_expression, friend_declaration;
   TSFieldId f_declarator, f_name, f_scope, f_parameters, f_body, f_function, f_arguments, f_field,
-      f_argument, f_type;
+      f_argument, f_type, f_value, f_consequence, f_alternative, f_operator;
 };
 
 // The grammar for C (cpp 0) or C++ (cpp 1), its numbers looked up once.
@@ -76,10 +83,24 @@ inline uint32_t NodeEnd(const PreciseText &t, TSNode n) {
   return b < t.len ? b : t.len;
 }
 
+// A lone invocation of a macro that opens or closes namespaces, at byte at
+// of the source: what it does, as the words of precise_namespace_macro.
+struct PreciseMacroScope {
+  uint32_t at;
+  const char *ops;
+};
+
+// What the macro named by the len bytes at name does, when it only opens
+// and closes namespaces: words separated by blanks, "+name" opens a
+// namespace, "+!name" an inline one, "+" a brace that adds no name, "-"
+// closes one. Null for any other name.
+const char *precise_namespace_macro(const char *name, size_t len);
+
 // Blanks (to spaces, newlines kept) the parser's copy of each macro
 // invocation that stands alone at a namespace or class level: the grammar
-// cannot read one, and its recovery may swallow the scopes around it.
-void precise_blank_lone_macros(char *copy, uint32_t len);
+// cannot read one, and its recovery may swallow the scopes around it. A
+// namespace macro's invocation is blanked too and listed in scopes.
+void precise_blank_lone_macros(char *copy, uint32_t len, std::vector<PreciseMacroScope> *scopes);
 
 // ---- names (precise_names.cpp) ----
 
@@ -145,9 +166,13 @@ struct PreciseCall {
   TEXT_POS name_at;  // where its called name (the last part of a qualified one) is
   int nest;          // log indentation of its summary line
   PreciseName name;
-  char receiver[260];  // obj.f(): the class obj is declared with ("n::A::"), or ""
-  char object[64];     // obj.f() when that is not known: obj's name, or ""
-  uint32_t through;    // g().f(): where the name g starts (UINT32_MAX: none)
+  char receiver[260];               // obj.f(): the class obj is declared with ("n::A::"), or ""
+  int object_const;                 // obj.f(): 1 obj is declared const, 0 not, -1 not known
+  std::vector<std::string> args;    // each argument's visible type ("" not known)
+  std::vector<uint32_t> arg_calls;  // per argument written as a call, where its name starts
+  char object[64];                  // obj.f() when that is not known: obj's name, or ""
+  char member[64];                  // obj.m.f(): m (receiver then holds obj's class), or ""
+  uint32_t through;                 // g().f(): where the name g starts (UINT32_MAX: none)
 };
 
 // A function whose body is being walked.
@@ -157,6 +182,7 @@ struct PreciseFunc {
   int body_row;   // row of its body's opening brace
   int nest;       // log indentation of its summary lines
   std::vector<PreciseCall> calls;
+  std::vector<std::string> templates;  // the template parameters in its sight
 };
 
 // A namespace or class whose body is being walked.
@@ -172,8 +198,10 @@ struct PreciseScope {
 // is read once and not once per call.
 struct PreciseDecls {
   struct Entry {
-    uint32_t at;  // where the declaration starts
-    TSNode type;  // its type node
+    uint32_t at;        // where the declaration starts
+    TSNode type;        // its type node
+    TSNode decl;        // the declaration
+    TSNode declarator;  // its declarator that declares the name
   };
   std::unordered_map<std::string_view, std::vector<Entry>> by_name;  // names in the text
 };
@@ -203,7 +231,26 @@ struct PreciseWalk {
   int log;             // 1: summary lines are written (DEBUG_LOG 1 or more)
   // The declarations read so far, by node (its id and start).
   std::map<std::pair<const void *, uint32_t>, PreciseDecls> decls;
+  std::vector<PreciseMacroScope> macro_scopes;  // in the order of the text
+  size_t next_macro;                            // the first not yet met
+  std::vector<size_t> macro_lens;               // scope length before each namespace a macro opened
 };
+
+// Calls each(child) for every named child of node in order, with one
+// cursor: the library finds the i-th child by counting from the first, so
+// an index loop over a list of thousands (arguments, parameters, members)
+// would cost the square of its length.
+template <typename Each>
+void precise_each_named_child(TSNode node, Each each) {
+  if (ts_node_is_null(node)) return;
+  TSTreeCursor c = ts_tree_cursor_new(node);
+  for (bool next = ts_tree_cursor_goto_first_child(&c); next;
+       next = ts_tree_cursor_goto_next_sibling(&c)) {
+    TSNode child = ts_tree_cursor_current_node(&c);
+    if (ts_node_is_named(child)) each(child);
+  }
+  ts_tree_cursor_delete(&c);
+}
 
 // The 0-based row of byte pos of the text.
 int precise_row_of(PreciseWalk *w, uint32_t pos);
@@ -215,6 +262,11 @@ uint32_t precise_line_end(PreciseWalk *w, uint32_t pos);
 void precise_enter_scope(PreciseWalk *w);
 // Called on leaving each node: ends the scope the node opened, if any.
 void precise_leave_scope(PreciseWalk *w);
+// An enum with a name and a body at the end of the path (outside any
+// function): its record with its enumerators.
+void precise_record_enum(PreciseWalk *w);
+// Opens and closes the namespaces of the macro invocations before byte at.
+void precise_macro_scopes_before(PreciseWalk *w, uint32_t at);
 
 // Reads the function definition at the end of the walk's path and opens it
 // (its record made; a local class's member is not opened, its calls stay
@@ -232,13 +284,48 @@ void precise_enter_call(PreciseWalk *w);
 // The class an object named by the identifier node object is declared with,
 // looked up in the declarations that precede the call at byte at (the
 // blocks around it, the function's parameters, the class bodies around the
-// function), written to out as "n::A::" (cut to cap). "" when it is not
+// function), written to out as "n::A::" (cut to cap). Through `->`
+// (arrow 1) a smart pointer or optional stands for the class it holds. A
+// basic type is written too ("int::", which no class is); "" when it is not
 // found or is no class type.
-void precise_receiver_type(PreciseWalk *w, TSNode object, uint32_t at, char *out, size_t cap);
+void precise_receiver_type(PreciseWalk *w, TSNode object, uint32_t at, int arrow, char *out,
+                           size_t cap);
 // The data members with a class type declared in a class body (a
 // field_declaration_list) into the class's record, as name and type pairs.
 void precise_record_fields(PreciseWalk *w, TSNode body, ST_CLASS *k);
 // The class a type node names as "n::A::" into out; 0 when it names none.
 int precise_class_of(PreciseWalk *w, TSNode type, char *out, size_t cap);
+// The declaration of the name the identifier node object names, looked up
+// as precise_receiver_type looks: 1 found, with the declaration node and
+// the declarator (its direct child) that declares the name.
+int precise_find_declaration(PreciseWalk *w, TSNode object, uint32_t at, TSNode *decl,
+                             TSNode *declarator);
+
+// ---- types (precise_types.cpp) ----
+
+// A declared type normalised for overload choice: the type node of decl
+// (a declaration, member or parameter) with the declarator that declares
+// one name: "int", "const char*", "A*" (qualifiers, references, template
+// arguments and namespaces left out; "$" a name in templates, the
+// function's template parameters). "" when it cannot be told.
+std::string precise_type_text(PreciseWalk *w, TSNode decl, TSNode declarator,
+                              const std::vector<std::string> &templates);
+// 1 when the object decl declares through declarator is const (a const
+// object, reference or pointee), else 0.
+int precise_declared_const(PreciseWalk *w, TSNode decl, TSNode declarator);
+// The type an argument expression visibly has ("" when not known), for a
+// call at byte at.
+std::string precise_arg_type(PreciseWalk *w, TSNode arg, uint32_t at);
+// 1 when node's text is a word of the basic types ("unsigned", "int"...):
+// `unsigned(1)` is a conversion the grammar may read as a call.
+int precise_basic_word(const PreciseText &t, TSNode n);
+// The template parameters of the function definition def and of the
+// templates around it.
+std::vector<std::string> precise_template_names(PreciseWalk *w, TSNode def);
+// Each parameter's type of the parameter list params (argc of them, at
+// least one slot), as interned texts in the source's records; null only when
+// memory runs out.
+const char **precise_param_types(PreciseWalk *w, TSNode params, int argc,
+                                 const std::vector<std::string> &templates);
 
 #endif  // VELMORA_HAVE_TREE_SITTER

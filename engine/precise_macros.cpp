@@ -29,11 +29,14 @@ struct Scan {
   char *s;
   uint32_t len;
   uint32_t i;
-  std::vector<char> braces;  // per open brace: 1 for a declaration level
+  std::vector<char> braces;  // per open brace: 1 for a declaration level, 2 a class body
   int parens;                // parentheses and brackets open
+  int angles;                // template argument lists open in a class head
   int head_tokens;           // tokens of the construct so far
   bool saw_namespace, saw_class, saw_enum, saw_extern, saw_string, saw_paren, saw_eq;
-  char last_word[16];  // the construct's last identifier (cut)
+  bool specifiers_only;  // the construct so far is specifiers alone (explicit, inline ...)
+  bool saw_init;         // a ':' after a parameter list: a constructor's initialisers
+  char last_word[16];    // the construct's last identifier (cut)
   // The construct's last token: ')', 'q' for a qualifier written after a
   // parameter list (const, override ...), 0 for anything else.
   char last_tok;
@@ -41,8 +44,11 @@ struct Scan {
 
 void NewHead(Scan *sc) {
   sc->head_tokens = 0;
+  sc->angles = 0;
   sc->saw_namespace = sc->saw_class = sc->saw_enum = false;
   sc->saw_extern = sc->saw_string = sc->saw_paren = sc->saw_eq = false;
+  sc->specifiers_only = true;
+  sc->saw_init = false;
   sc->last_word[0] = 0;
   sc->last_tok = 0;
 }
@@ -218,6 +224,11 @@ void BlankPrefixMacro(Scan *sc, uint32_t from, uint32_t to) {
     }
     next = SkipBlank(*sc, next + 1, true);
   }
+  bool in_class = !sc->braces.empty() && sc->braces.back() == 2;
+  if (in_class && next < sc->len && sc->s[next] == '(') {  // `MACRO Name(`: a constructor
+    memset(sc->s + from, ' ', to - from);
+    return;
+  }
   while (next < sc->len && (sc->s[next] == '*' || sc->s[next] == '&'))
     next = SkipBlank(*sc, next + 1, true);
   bool name =
@@ -233,6 +244,11 @@ bool Word(Scan *sc, uint32_t from, uint32_t to) {
   memcpy(sc->last_word, sc->s + from, n);
   sc->last_word[n] = 0;
   const char *w = sc->last_word;
+  static const char *const kSpecifiers[] = {"explicit", "inline",    "static", "virtual",
+                                            "friend",   "constexpr", "extern"};
+  bool specifier = false;
+  for (const char *k : kSpecifiers) specifier = specifier || strcmp(w, k) == 0;
+  if (!specifier) sc->specifiers_only = false;
   bool qualifier = strcmp(w, "const") == 0 || strcmp(w, "override") == 0 ||
                    strcmp(w, "final") == 0 || strcmp(w, "noexcept") == 0 ||
                    strcmp(w, "volatile") == 0;
@@ -251,13 +267,18 @@ void OpenBrace(Scan *sc) {
   bool outer = sc->braces.empty() || sc->braces.back();
   bool decl = outer && (sc->saw_namespace || (sc->saw_extern && sc->saw_string) ||
                         (sc->saw_class && !sc->saw_enum && !sc->saw_paren && !sc->saw_eq));
-  sc->braces.push_back(decl ? 1 : 0);
+  // 2 for a class body (where a constructor's head may follow a macro).
+  sc->braces.push_back(!decl ? 0 : sc->saw_class && !sc->saw_namespace ? 2 : 1);
   NewHead(sc);
 }
 
 void Punct(Scan *sc, char c) {
+  // A class head's template arguments may hold a function type
+  // (`class M<R(Args...)> {`): that is no parameter list.
+  if (c == '<' && sc->saw_class) sc->angles++;
+  if (c == '>' && sc->angles > 0) sc->angles--;
   if (c == '(' || c == '[') {
-    if (sc->parens == 0 && c == '(') sc->saw_paren = true;
+    if (sc->parens == 0 && c == '(' && sc->angles == 0) sc->saw_paren = true;
     sc->parens++;
   } else if (c == ')' || c == ']') {
     if (sc->parens > 0) sc->parens--;
@@ -273,6 +294,8 @@ void Punct(Scan *sc, char c) {
     return;
   } else if (c == '=') {
     sc->saw_eq = true;
+  } else if (c == ':' && sc->parens == 0 && (sc->last_tok == ')' || sc->last_tok == 'q')) {
+    sc->saw_init = true;
   } else if (c == ':' && sc->head_tokens == 1 &&
              (strcmp(sc->last_word, "public") == 0 || strcmp(sc->last_word, "private") == 0 ||
               strcmp(sc->last_word, "protected") == 0)) {
@@ -281,6 +304,20 @@ void Punct(Scan *sc, char c) {
   }
   sc->last_tok = c == ')' ? ')' : 0;
   sc->head_tokens++;
+}
+
+// The directive at d (n bytes) is one of #if, #ifdef, #ifndef, #elif,
+// #else, #endif.
+bool Conditional(const char *d, uint32_t n) {
+  uint32_t k = 1;
+  while (k < n && (d[k] == ' ' || d[k] == '\t')) k++;
+  static const char *const kWords[] = {"ifdef", "ifndef", "if", "elif", "else", "endif"};
+  for (const char *w : kWords) {
+    size_t len = strlen(w);
+    if (n - k >= len && memcmp(d + k, w, len) == 0 && (n - k == len || !IsIdentChar(d[k + len])))
+      return true;
+  }
+  return false;
 }
 
 // Past a directive starting at i (its continued lines too).
@@ -294,7 +331,7 @@ uint32_t SkipDirective(const Scan &sc, uint32_t i) {
 
 }  // namespace
 
-void precise_blank_lone_macros(char *copy, uint32_t len) {
+void precise_blank_lone_macros(char *copy, uint32_t len, std::vector<PreciseMacroScope> *scopes) {
   Scan sc;
   sc.s = copy;
   sc.len = len;
@@ -314,7 +351,16 @@ void precise_blank_lone_macros(char *copy, uint32_t len) {
       continue;
     }
     if (c == '#' && line_start) {
-      i = SkipDirective(sc, i);
+      uint32_t end = SkipDirective(sc, i);
+      // A conditional inside a class's head or a constructor's initialisers
+      // (`class A\n#if X\n : public B\n#endif\n{`): the grammar reads the
+      // head whole when the directive lines are not there.
+      bool in_head = sc.parens == 0 && sc.head_tokens > 0 &&
+                     ((sc.saw_class && !sc.saw_paren && !sc.saw_eq) || sc.saw_init);
+      if (in_head && Conditional(copy + i, end - i))
+        for (uint32_t k = i; k < end; k++)
+          if (copy[k] != '\n') copy[k] = ' ';
+      i = end;
       continue;
     }
     line_start = false;
@@ -336,6 +382,23 @@ void precise_blank_lone_macros(char *copy, uint32_t len) {
     uint32_t to = i;
     while (to < len && IsIdentChar(copy[to])) to++;
     bool decl_level = sc.braces.empty() || sc.braces.back();
+    const char *ops = decl_level && sc.parens == 0 && sc.head_tokens == 0
+                          ? precise_namespace_macro(copy + i, to - i)
+                          : nullptr;
+    if (ops) {
+      scopes->push_back(PreciseMacroScope{i, ops});
+      memset(copy + i, ' ', to - i);
+      // The braces it opens and closes are the scan's too.
+      for (const char *o = ops; *o;) {
+        if (*o == '+') sc.braces.push_back(1);
+        if (*o == '-' && !sc.braces.empty()) sc.braces.pop_back();
+        while (*o && *o != ' ') o++;
+        while (*o == ' ') o++;
+      }
+      NewHead(&sc);
+      i = to;
+      continue;
+    }
     if (decl_level && sc.parens == 0 && sc.head_tokens == 0 && MacroName(copy, i, to)) {
       uint32_t next = TryBlank(&sc, i, to);
       if (next != to) {
@@ -343,6 +406,8 @@ void precise_blank_lone_macros(char *copy, uint32_t len) {
         continue;
       }
       BlankPrefixMacro(&sc, i, to);
+    } else if (decl_level && sc.parens == 0 && sc.specifiers_only && MacroName(copy, i, to)) {
+      BlankPrefixMacro(&sc, i, to);  // `explicit API_X Name(`
     } else if (decl_level && sc.parens == 0 && sc.last_tok != 0 && MacroName(copy, i, to)) {
       i = BlankAnnotation(&sc, i, to);
       continue;

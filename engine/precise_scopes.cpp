@@ -10,6 +10,7 @@
 
 #include "engine/precise_internal.h"
 #include "foundation/arena.h"
+#include "foundation/text.h"
 
 namespace {
 
@@ -39,8 +40,69 @@ void NoteNamespace(PreciseWalk *w, TSNode name) {
   }
 }
 
+// Notes the scope the walk has now as an inline namespace, for linking.
+void RecordInline(PreciseWalk *w) {
+  ST_SOURCE *s = w->ctx->src;
+  CHBUF *e = AddCBFrom(&s->records, &s->classes, (int)sizeof(ST_CLASS));
+  if (!e) return;
+  ST_CLASS *k = (ST_CLASS *)e->data;
+  k->kind = CLASS_INLINE_NS;
+  k->scope = ANA_Intern(w->scope);
+}
+
+// 1 when the namespace definition node starts with `inline`.
+bool InlineNamespace(const PreciseText &t, TSNode ns) {
+  uint32_t a = NodeStart(t, ns);
+  return t.len - a >= 6 && memcmp(t.text + a, "inline", 6) == 0;
+}
+
 bool IsBase(const PreciseGrammar &g, TSSymbol s) {
   return s == g.type_identifier || s == g.qualified_identifier || s == g.template_type;
+}
+
+// The member functions declared in the class body with default arguments,
+// so that a definition written outside the class (which may not repeat the
+// defaults) takes as few arguments as the declaration says.
+void RecordDefaults(PreciseWalk *w, TSNode body, ST_CLASS *k) {
+  const PreciseGrammar &g = *w->g;
+  enum { kMaxDefaults = 64 };  // a class with more keeps its first ones
+  const char *names[kMaxDefaults];
+  int counts[2 * kMaxDefaults];
+  int count = 0;
+  if (ts_node_is_null(body)) return;
+  TSTreeCursor c = ts_tree_cursor_new(body);
+  // The members walked with a cursor of their own: the library finds the
+  // i-th child by counting from the first, and a class may have thousands.
+  TSTreeCursor members = ts_tree_cursor_new(body);
+  for (bool next = ts_tree_cursor_goto_first_child(&members); next && count < kMaxDefaults;
+       next = ts_tree_cursor_goto_next_sibling(&members)) {
+    TSNode decl = ts_tree_cursor_current_node(&members);
+    if (ts_node_symbol(decl) != g.field_declaration && ts_node_symbol(decl) != g.declaration)
+      continue;
+    TSNode fd = precise_function_declarator(g, ts_node_child_by_field_id(decl, g.f_declarator));
+    if (ts_node_is_null(fd) || ts_node_symbol(fd) != g.function_declarator) continue;
+    PreciseParams pp =
+        precise_params_of(g, w->t, ts_node_child_by_field_id(fd, g.f_parameters), &c);
+    PreciseName nm;
+    if (pp.argc_min >= pp.argc || pp.variadic ||
+        !precise_name_of(g, w->t, ts_node_child_by_field_id(fd, g.f_declarator), &nm) ||
+        nm.qualifier[0])
+      continue;
+    names[count] = ANA_Intern(nm.name);
+    counts[2 * count] = pp.argc;
+    counts[2 * count + 1] = pp.argc_min;
+    count++;
+  }
+  ts_tree_cursor_delete(&members);
+  ts_tree_cursor_delete(&c);
+  if (count == 0) return;
+  ARENA *a = &w->ctx->src->records;
+  k->default_names = (const char **)ArenaAlloc(a, sizeof(const char *) * (size_t)count);
+  k->default_counts = (int *)ArenaAlloc(a, sizeof(int) * 2 * (size_t)count);
+  if (!k->default_names || !k->default_counts) return;
+  memcpy(k->default_names, names, sizeof(const char *) * (size_t)count);
+  memcpy(k->default_counts, counts, sizeof(int) * 2 * (size_t)count);
+  k->default_count = count;
 }
 
 // The class's record: its scope as the walk has it now, and its bases.
@@ -52,6 +114,7 @@ void RecordClass(PreciseWalk *w, TSNode klass) {
   ST_CLASS *k = (ST_CLASS *)e->data;
   k->scope = ANA_Intern(w->scope);
   precise_record_fields(w, ts_node_child_by_field_id(klass, g.f_body), k);
+  RecordDefaults(w, ts_node_child_by_field_id(klass, g.f_body), k);
   TSNode clause{};
   TSTreeCursor c = ts_tree_cursor_new(klass);
   for (bool more = ts_tree_cursor_goto_first_child(&c); more && ts_node_is_null(clause);
@@ -98,10 +161,88 @@ void precise_enter_scope(PreciseWalk *w) {
   w->scopes.push_back(PreciseScope{w->path.size() - 1, w->scope_len, is_class});
   if (ts_node_is_null(name)) return;  // an anonymous namespace or class adds no name
   AppendScope(w, name);
-  if (is_class)
+  if (is_class) {
     RecordClass(w, e.node);
-  else
+  } else {
     NoteNamespace(w, name);
+    if (InlineNamespace(w->t, e.node)) RecordInline(w);
+  }
+}
+
+void precise_record_enum(PreciseWalk *w) {
+  const PreciseGrammar &g = *w->g;
+  TSNode e = w->path.back().node;
+  TSNode name = ts_node_child_by_field_id(e, g.f_name);
+  TSNode body = ts_node_child_by_field_id(e, g.f_body);
+  if (ts_node_is_null(name) || ts_node_is_null(body) || !w->funcs.empty()) return;
+  enum { kMaxEnumerators = 256 };  // an enum with more keeps its first ones
+  const char *pairs[2 * kMaxEnumerators];
+  char last[260];
+  precise_clean_text(w->t, NodeStart(w->t, name), NodeEnd(w->t, name), last, sizeof last, 0);
+  const char *type = ANA_Intern(last);
+  int count = 0;
+  uint32_t n = ts_node_named_child_count(body);
+  for (uint32_t i = 0; i < n && count < kMaxEnumerators; i++) {
+    TSNode id = ts_node_child_by_field_id(ts_node_named_child(body, i), g.f_name);
+    if (ts_node_is_null(id)) continue;
+    char text[260];
+    precise_clean_text(w->t, NodeStart(w->t, id), NodeEnd(w->t, id), text, sizeof text, 0);
+    pairs[2 * count] = ANA_Intern(text);
+    pairs[2 * count + 1] = type;
+    count++;
+  }
+  ST_SOURCE *s = w->ctx->src;
+  CHBUF *rec = AddCBFrom(&s->records, &s->classes, (int)sizeof(ST_CLASS));
+  if (!rec) return;
+  ST_CLASS *k = (ST_CLASS *)rec->data;
+  k->kind = CLASS_ENUMERATION;
+  char scope[1300];
+  FormatText(scope, sizeof scope, "%s%s::", w->scope, last);
+  k->scope = ANA_Intern(scope);
+  size_t bytes = sizeof(const char *) * 2 * (size_t)count;
+  k->fields = count ? (const char **)ArenaAlloc(&s->records, bytes) : nullptr;
+  if (!k->fields) return;
+  memcpy(k->fields, pairs, bytes);
+  k->field_count = count;
+}
+
+void precise_macro_scopes_before(PreciseWalk *w, uint32_t at) {
+  for (; w->next_macro < w->macro_scopes.size() && w->macro_scopes[w->next_macro].at <= at;
+       w->next_macro++) {
+    w->anchor_at = w->macro_scopes[w->next_macro].at;  // a definition starts after its line
+    for (const char *o = w->macro_scopes[w->next_macro].ops; *o;) {
+      const char *end = strchr(o, ' ');
+      if (!end) end = o + strlen(o);
+      if (*o == '+') {
+        w->macro_lens.push_back(w->scope_len);
+        bool is_inline = o[1] == '!';
+        std::string name(o + 1 + is_inline, (size_t)(end - o - 1 - is_inline));
+        if (!name.empty() && w->scope_len + name.size() + 3 < sizeof w->scope) {
+          memcpy(w->scope + w->scope_len, name.data(), name.size());
+          w->scope_len += name.size();
+          memcpy(w->scope + w->scope_len, "::", 3);
+          w->scope_len += 2;
+          for (size_t from = 0; from <= name.size();) {  // "a::b": a and b
+            size_t to = name.find("::", from);
+            if (to == std::string::npos) to = name.size();
+            std::string part = name.substr(from, to - from);
+            if (!part.empty()) w->namespaces.insert(part);
+            from = to + 2;
+          }
+          if (is_inline) RecordInline(w);
+        }
+      } else if (*o == '-' && !w->macro_lens.empty()) {
+        // A scope the file opened itself after the macro's and still open
+        // keeps what it has.
+        if (w->macro_lens.back() <= w->scope_len) {
+          w->scope_len = w->macro_lens.back();
+          w->scope[w->scope_len] = 0;
+        }
+        w->macro_lens.pop_back();
+      }
+      o = *end ? end + 1 : end;
+    }
+  }
 }
 
 void precise_leave_scope(PreciseWalk *w) {

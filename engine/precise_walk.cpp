@@ -110,6 +110,8 @@ void Token(PreciseWalk *w, TSNode n) {
 bool Enter(PreciseWalk *w) {
   const PreciseGrammar &g = *w->g;
   PreciseEntry &e = w->path.back();
+  if (w->next_macro < w->macro_scopes.size() && w->funcs.empty())
+    precise_macro_scopes_before(w, NodeStart(w->t, e.node));
   if (ts_node_is_missing(e.node)) {
     if (w->error_depth == SIZE_MAX) w->errors++;
     return false;
@@ -138,6 +140,8 @@ bool Enter(PreciseWalk *w) {
     if (w->funcs.empty() && w->error_depth != SIZE_MAX) precise_recover_function(w);
   } else if (e.sym == g.call_expression) {
     if (!w->funcs.empty()) precise_enter_call(w);
+  } else if (e.sym == g.enum_specifier) {
+    if (g.cpp) precise_record_enum(w);
   } else if (e.sym == g.namespace_definition || e.sym == g.class_specifier ||
              e.sym == g.struct_specifier || e.sym == g.union_specifier) {
     precise_enter_scope(w);
@@ -253,8 +257,10 @@ int FallBack(ST_PARSE *ctx, PreciseBudget why, int (*stop)(void)) {
 
 // The walk over a parsed tree; 0 when stopped.
 int WalkTree(ST_PARSE *ctx, const PreciseGrammar &g, TSTree *tree, uint32_t len,
-             int (*stop)(void)) {
+             std::vector<PreciseMacroScope> &&macro_scopes, int (*stop)(void)) {
   PreciseWalk w;
+  w.macro_scopes = std::move(macro_scopes);
+  w.next_macro = 0;
   w.g = &g;
   w.t = PreciseText{ctx->src->text, len};
   w.ctx = ctx;
@@ -311,14 +317,15 @@ int precise_parse_source(ST_PARSE *ctx, int (*stop)(void)) {
   PreciseBudget over = PreciseBudget::kNone;
   if (masked) {
     const PreciseGrammar &g = *precise_grammar(!IsCSource(s->name));
-    precise_blank_lone_macros(masked, len);
+    std::vector<PreciseMacroScope> macro_scopes;
+    precise_blank_lone_macros(masked, len, &macro_scopes);
     precise_memory_install();
     precise_scope_begin(g_precise_limits.max_memory);
     TSParser *p = ts_parser_new();
     int stopped = 0;
     TSTree *tree = p ? Parse(p, g, masked, len, stop, &stopped, &over) : nullptr;
     if (tree) {
-      done = WalkTree(ctx, g, tree, len, stop);
+      done = WalkTree(ctx, g, tree, len, std::move(macro_scopes), stop);
       ts_tree_delete(tree);
     } else {
       done = !stopped;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/encoding.h"
 #include "engine/parser.h"
 #include "engine/source_store.h"
 #include "foundation/content_hash.h"
@@ -45,19 +46,16 @@ int Utf8ToSjisText(const char *src, int len, char *dst, int cap) {
 
 }  // namespace
 
-namespace {
-
-enum class Encoding { kUtf16, kUtf8, kSjis };
-
 // The encoding of the first len bytes of src: a UTF-16 mark (either order),
 // a UTF-8 mark, or the first non-ASCII byte starting a valid UTF-8 sequence
 // mean what they say; anything else is Shift_JIS.
-Encoding Detect(const char *src, int len) {
+SourceEncoding DetectSourceEncoding(const char *src, int len) {
   const unsigned char *u = (const unsigned char *)src;
   // Bytes past the end count as zero, so short inputs are read safely.
   auto at = [&](int i) -> unsigned char { return i < len ? u[i] : 0; };
-  if ((at(0) == 0xFF && at(1) == 0xFE) || (at(0) == 0xFE && at(1) == 0xFF)) return Encoding::kUtf16;
-  if (at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) return Encoding::kUtf8;
+  if ((at(0) == 0xFF && at(1) == 0xFE) || (at(0) == 0xFE && at(1) == 0xFF))
+    return SourceEncoding::kUtf16;
+  if (at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) return SourceEncoding::kUtf8;
   int first = -1;
   int i = 0;
   for (; i + 8 <= len; i += 8) {  // eight ASCII bytes at a time
@@ -77,18 +75,16 @@ Encoding Detect(const char *src, int len) {
     for (int bit = 6; bit >= 0 && (b >> bit) & 1; bit--) n++;
     int matched = 0;
     while (matched < n && (at(first + 1 + matched) & 0xC0) == 0x80) matched++;
-    if (n >= 1 && matched == n) return Encoding::kUtf8;
+    if (n >= 1 && matched == n) return SourceEncoding::kUtf8;
   }
-  return Encoding::kSjis;
+  return SourceEncoding::kSjis;
 }
-
-}  // namespace
 
 int wchar2sjis(const char *src, int len, char *dst, int cap) {
   if (!src || !dst || cap < 0) return 0;
   int known = len < 0 ? (int)strlen(src) : len;
-  switch (Detect(src, known)) {
-    case Encoding::kUtf16: {
+  switch (DetectSourceEncoding(src, known)) {
+    case SourceEncoding::kUtf16: {
       LogPrint(1, LOG_DEBUG, "// encode: UTF-16 ==> SJIS\r\n");
       // A big-endian mark means big-endian units: read them as such.
       const char *from = (unsigned char)src[0] == 0xFE ? "UTF-16BE" : "UTF-16LE";
@@ -96,9 +92,9 @@ int wchar2sjis(const char *src, int len, char *dst, int cap) {
       long b = ConvertText(from, "CP932", src, units * 2, dst, (size_t)cap);
       return b > 0 ? (int)b : 0;
     }
-    case Encoding::kUtf8:
+    case SourceEncoding::kUtf8:
       return Utf8ToSjisText(src, known, dst, cap);
-    case Encoding::kSjis:
+    case SourceEncoding::kSjis:
     default:
       LogPrint(1, LOG_DEBUG, "// encode: SJIS\r\n");
       memcpy(dst, src, (size_t)(known < cap ? known : cap));
@@ -133,7 +129,7 @@ int load_source_stamped(const char *path, char **text, SourceStamp *stamp) {
   }
   // Shift_JIS text is already what the analysis reads: the buffer it was
   // read into (zero past the bytes read) becomes the text.
-  if (!*text && got > 0 && Detect(raw, (int)got) == Encoding::kSjis) {
+  if (!*text && got > 0 && DetectSourceEncoding(raw, (int)got) == SourceEncoding::kSjis) {
     LogPrint(1, LOG_DEBUG, "// encode: SJIS\r\n");
     *text = raw;
     return (int)got;

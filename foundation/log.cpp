@@ -82,11 +82,6 @@ void LeaveChannels() {
 }
 // The formatting buffer of the calling thread.
 thread_local char tl_message[kMessageSize];
-// The gathering of the calling thread, or nullptr (its lines are written);
-// here, beside the printing that looks at it for every line.
-thread_local LOG_GATHER *tl_gather = nullptr;
-// The calling thread's copy of what it prints, or nullptr.
-thread_local LOG_GATHER *tl_copy = nullptr;
 std::atomic<int> g_threshold{-1};  // DEBUG_LOG; read without the lock
 // The clock of the flush and check timers; nullptr reads TickCount.
 std::atomic<uint32_t (*)(void)> g_clock{nullptr};
@@ -245,6 +240,10 @@ size_t Min(size_t a, size_t b) {
 }  // namespace
 
 namespace log_detail {
+
+// Defined here, beside the printing that looks at them for every line.
+thread_local LOG_GATHER *tl_gather = nullptr;
+thread_local LOG_GATHER *tl_copy = nullptr;
 
 ChannelsLock::ChannelsLock() : lock_(g_lock) {
   EnterChannels();
@@ -498,28 +497,4 @@ int LogOfAnotherInstance(void) {
 int LogNestLevel(void) {
   ChannelsLock guard;
   return g_log.nest;
-}
-
-void LogGatherBegin(LOG_GATHER *g) {
-  tl_gather = g;
-}
-
-void LogGatherEnd(void) {
-  tl_gather = nullptr;
-}
-
-LOG_GATHER *LogGatherCurrent(void) {
-  return tl_gather;
-}
-
-void LogGatherCopyBegin(LOG_GATHER *g) {
-  tl_copy = g;
-}
-
-void LogGatherCopyEnd(void) {
-  tl_copy = nullptr;
-}
-
-LOG_GATHER *LogGatherCopyCurrent(void) {
-  return tl_copy;
 }

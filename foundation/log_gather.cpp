@@ -3,8 +3,8 @@
 // trace lines and marks in order in a LOG_GATHER, and the merge replays them
 // to the channels and the trace in the one fixed order. Lines are indented
 // and cleaned when gathered, so the replay writes them as they are. Which
-// gathering the calling thread has is kept in log.cpp, beside the printing
-// that looks at it for every line.
+// gathering the calling thread has (and its copy) is defined in log.cpp,
+// beside the printing that looks at it for every line.
 #include <cstring>
 
 #include "foundation/log.h"
@@ -171,4 +171,28 @@ void LogGatherAppend(LOG_GATHER *g, int kind, const void *bytes, size_t len) {
     return;
   }
   Gather(g, (unsigned char)kind, bytes, len);
+}
+
+void LogGatherBegin(LOG_GATHER *g) {
+  tl_gather = g;
+}
+
+void LogGatherEnd(void) {
+  tl_gather = nullptr;
+}
+
+LOG_GATHER *LogGatherCurrent(void) {
+  return tl_gather;
+}
+
+void LogGatherCopyBegin(LOG_GATHER *g) {
+  tl_copy = g;
+}
+
+void LogGatherCopyEnd(void) {
+  tl_copy = nullptr;
+}
+
+LOG_GATHER *LogGatherCopyCurrent(void) {
+  return tl_copy;
 }

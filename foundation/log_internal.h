@@ -9,6 +9,11 @@
 
 namespace log_detail {
 
+// The gathering of the calling thread, or nullptr (its lines are written),
+// and its copy of what it prints, or nullptr.
+extern thread_local LOG_GATHER *tl_gather;
+extern thread_local LOG_GATHER *tl_copy;
+
 enum {
   kMaxNest = 16,        // deepest indentation
   kMessageSize = 2048,  // a formatted message, with its NUL

@@ -2,6 +2,7 @@
 // bytes written as octal escapes, so this file stays plain ASCII.
 #include "foundation/settings.h"
 
+#include "foundation/messages.h"
 #include "foundation/text.h"
 
 ST_CONFIG g_config;
@@ -9,24 +10,26 @@ ST_CONFIG g_config;
 namespace {
 
 // Octal escapes: they take at most three digits, so no following letter is
-// swallowed into a byte.
+// swallowed into a byte. The status texts and tab names are looked up in the
+// message catalogue where they are shown, so a language shows its own
+// unless the settings file gives a text.
 const char kStatDrop[] =
-    "\211\360\220\315\202\265\202\275\202\242\203\134\201[\203X\203t\203@"
-    "\203C\203\213\210\352\216\256\201A\202\340\202\265\202\255\202\315\203t\203H\203\213\203_"
-    "\202\360\203h\203\215\203b\203v\202\265\202\304\211\272\202\263\202\242\201B";
-const char kStatBusy[] = "\211\360\220\315\222\206\202\305\202\267\201B";
-const char kStatPick[] =
+    N_("\211\360\220\315\202\265\202\275\202\242\203\134\201[\203X\203t\203@"
+       "\203C\203\213\210\352\216\256\201A\202\340\202\265\202\255\202\315\203t\203H\203\213\203_"
+       "\202\360\203h\203\215\203b\203v\202\265\202\304\211\272\202\263\202\242\201B");
+const char kStatBusy[] = N_("\211\360\220\315\222\206\202\305\202\267\201B");
+const char kStatPick[] = N_(
     "\211\360\220\315\226\330\202\314\203\213\201["
     "\203g\202\311\202\265\202\275\202\242\212\326\220\224\202\360\221I\221\360\202\265\202\304\201"
     "A\203_"
-    "\203u\203\213\203N\203\212\203b\203N\202\265\202\304\202\255\202\276\202\263\202\242\201B";
-const char kStatIdle[] =
+    "\203u\203\213\203N\203\212\203b\203N\202\265\202\304\202\255\202\276\202\263\202\242\201B");
+const char kStatIdle[] = N_(
     "\212\326\220\224\210\352\227\227\202\251\214\304\217o\210\352\227\227\202\251\202\347\211\360"
     "\220\315\226\330\202\314\203\213\201["
     "\203g\212\326\220\224\202\360\221I\221\360\202\267\202\351\202\251\201A\216\341\202\265\202"
     "\255\202\315\215\304\211\360\220\315\202\265\202\275\202\242\203\134\201[\203X\203t\203@"
     "\203C\203\213\202\360\203h\203\215\203b\203v\202\265\202\304\202\255\202\276\202\263\202\242"
-    "\201B";
+    "\201B");
 
 template <size_t N>
 void Set(char (&field)[N], const char *text) {
@@ -72,7 +75,7 @@ void ResetConfiguration(void) {
   c.FONT_SIZE_TV = 10;
   Set(c.FONT_NAME_GRAPH, "FixedSys");
   c.FONT_SIZE_GRAPH = 12;
-  SetAll(c.TAB_NAME, {"Function List", "Call List", "CallTree", "Result"});
+  SetAll(c.TAB_NAME, {N_("Function List"), N_("Call List"), N_("CallTree"), N_("Result")});
   SetAll(c.INDENT, {"  ", "    ", "|   ", "+- ", "*- "});
   SetAll(c.EXPAND_MESS, {"(......)", " <=> (Recursive Call)", " <-- (Already Expanded)",
                          "(Interrupt [MaxItems])"});
@@ -93,6 +96,7 @@ void ResetConfiguration(void) {
   c.PARSER = 0;
   c.INDEX = 0;
   c.GRAPH_IN_WINDOW = 0;
+  Set(c.UI_LANG, "ja");
 }
 
 namespace {

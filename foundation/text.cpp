@@ -51,3 +51,21 @@ size_t FormatText(char *dst, size_t cap, const char *format, ...) {
   va_end(args);
   return n;
 }
+
+std::string FormatString(const char *format, ...) {
+  if (!format) return std::string();
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  int n = vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  std::string out;
+  if (n > 0) {
+    out.resize((size_t)n + 1);
+    vsnprintf(&out[0], out.size(), format, again);
+    out.resize((size_t)n);
+  }
+  va_end(again);
+  return out;
+}

@@ -5,6 +5,7 @@
 
 #include <cstdarg>
 #include <cstddef>
+#include <string>
 
 // Copies at most cap-1 bytes of src (stopping at its NUL, or after n bytes when
 // n >= 0) into dst and always terminates it. With sjis_safe nonzero a cut never
@@ -18,3 +19,7 @@ size_t FormatText(char *dst, size_t cap, const char *format, ...)
 
 // FormatText with a va_list (for formatters of other modules).
 size_t FormatTextV(char *dst, size_t cap, const char *format, va_list args);
+
+// snprintf into a string of whatever length the text needs (messages that
+// carry a path or a name, commands); "" for a null format or an error.
+std::string FormatString(const char *format, ...) __attribute__((format(printf, 1, 2)));

@@ -56,5 +56,6 @@ int FuzzPreciseText(const uint8_t *data, size_t size);  // the same, precise par
 int FuzzSettings(const uint8_t *data, size_t size);     // a settings file
 int FuzzCommandLine(const uint8_t *data, size_t size);  // a launcher command line
 int FuzzPaths(const uint8_t *data, size_t size);        // path operations
+int FuzzCatalogue(const uint8_t *data, size_t size);    // a message catalogue (.mo)
 
 }  // namespace velmora_fuzz

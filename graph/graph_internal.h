@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/text.h"  // FormatString: a template that passed CheckedTemplate
 #include "platform/output_files.h"
 
 // The files of one render: what the renderer reads and writes in the private
@@ -48,9 +49,6 @@ extern GraphState g_graph;
 // leading part of them, else builtin: a settings template never reads an
 // argument that is not passed.
 const char *CheckedTemplate(const char *tmpl, const char *builtin, const char *expected);
-// printf into a new string ("" when nothing or an error comes out); tmpl must
-// have passed CheckedTemplate.
-std::string FormatString(const char *tmpl, ...);
 // Closes the current tree's graph file (it stays at graph_file). Never fails.
 void CloseGraphFile(void);
 

@@ -144,23 +144,6 @@ const char *CheckedTemplate(const char *tmpl, const char *builtin, const char *e
   return tmpl;
 }
 
-std::string FormatString(const char *tmpl, ...) {
-  va_list ap;
-  va_start(ap, tmpl);
-  va_list again;
-  va_copy(again, ap);
-  int n = vsnprintf(nullptr, 0, tmpl, ap);
-  va_end(ap);
-  std::string out;
-  if (n > 0) {
-    out.resize((size_t)n + 1);
-    vsnprintf(&out[0], out.size(), tmpl, again);
-    out.resize((size_t)n);
-  }
-  va_end(again);
-  return out;
-}
-
 void PutGraphText(const char *format, ...) {
   va_list ap;
   va_start(ap, format);

@@ -15,7 +15,11 @@
 // source at a time: after it re-analysed a source and linked the project
 // again, IndexKeepSource(ix, s) replaces that source's entry and
 // IndexAnalysisDone(ix, 1) brings the links up to date; the source's log
-// lines are not kept, so the next full analysis parses it once more.
+// lines are not kept, so the next full analysis parses it once more. Only
+// records parsed from the file itself may be kept: an entry is the file's.
+// While some source holds other records (an editor's unsaved buffer),
+// IndexAnalysisDone must not run, since the links it would write are those
+// of records no entry holds.
 //
 // Threads: IndexOpen, IndexAnalysisDone, IndexKeepSource and IndexClose on
 // the thread that runs the analysis (the worker), while no analysis thread
@@ -65,8 +69,12 @@ const SourceStore *IndexStore(ST_INDEX *ix);
 // project are removed. Worker thread; the records must be those linked.
 void IndexAnalysisDone(ST_INDEX *ix, int complete);
 // Replaces the entry of s (parsed, status -1) with its records as they are
-// now, stamped from its file; no log lines are kept. 1 written.
-int IndexKeepSource(ST_INDEX *ix, const ST_SOURCE *s);
+// now, stamped with read (what the records were parsed from, ANA_SourceReload)
+// or, when null, from its file as it is now; no log lines are kept. A stamp
+// not steady keeps nothing. 1 written.
+int IndexKeepSource(ST_INDEX *ix, const ST_SOURCE *s, const SourceStamp *read = nullptr);
+// Removes the entry of the source at path (its file is gone), if any.
+void IndexDropSource(ST_INDEX *ix, const char *path);
 // What the analysis did (valid until IndexClose).
 IndexReport IndexGetReport(ST_INDEX *ix);
 // Writes what is queued, closes the file and frees ix (*ix null); report,

@@ -6,7 +6,9 @@
 #include <cstring>
 
 #include "foundation/content_hash.h"
+#include "foundation/messages.h"
 #include "foundation/settings.h"
+#include "foundation/text.h"
 #include "index/index_internal.h"
 #include "index/record_codec.h"
 #include "index_stamp.h"
@@ -203,22 +205,23 @@ IndexReport IndexGetReport(ST_INDEX *ix) {
     case Trouble::kNone:
       break;
     case Trouble::kBusy:
-      r.note =
-          "another program is writing the index of this project; this analysis does without it";
+      r.note = MsgUtf8(
+          "another program is writing the index of this project; this analysis does without it");
       break;
     case Trouble::kRefused:
-      r.note = "the index " + ix->path +
-               " is not a file of yours (a link?); this analysis does without it";
+      r.note = FormatString(
+          MsgUtf8("the index %s is not a file of yours (a link?); this analysis does without it"),
+          ix->path.c_str());
       break;
     case Trouble::kNoPlace:
-      r.note = "there is no folder for the index; this analysis does without it";
+      r.note = MsgUtf8("there is no folder for the index; this analysis does without it");
       break;
     case Trouble::kUnwritable:
-      r.note =
-          "the index cannot be written (disk full or read-only?); the analysis goes on without it";
+      r.note = MsgUtf8(
+          "the index cannot be written (disk full or read-only?); the analysis goes on without it");
       break;
     case Trouble::kDamaged:
-      r.note = "the index was damaged and is made anew; its sources are parsed again";
+      r.note = MsgUtf8("the index was damaged and is made anew; its sources are parsed again");
       break;
   }
   return r;

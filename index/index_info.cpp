@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <map>
 
+#include "foundation/messages.h"
+#include "foundation/text.h"
 #include "index/index_internal.h"
 #include "platform/files.h"
 #include "platform/private_files.h"
@@ -24,8 +26,10 @@ int IndexDescribe(const std::string &path, std::string *text) {
   text->clear();
   PrivateFile state = CheckPrivateFile(path.c_str());
   if (state != PrivateFile::kReady) {
-    *text = "no index at " + path +
-            (state == PrivateFile::kRefused ? " (not a file of yours)\n" : "\n");
+    *text = FormatString(state == PrivateFile::kRefused ? MsgUtf8("no index at %s (not a file of yours)")
+                                                        : MsgUtf8("no index at %s"),
+                         path.c_str()) +
+            "\n";
     return 0;
   }
   ST_INDEX probe;
@@ -33,7 +37,7 @@ int IndexDescribe(const std::string &path, std::string *text) {
   sqlite3 *db = OpenConnection(&probe, 1);
   if (!db || !SchemaIsCurrent(db)) {
     sqlite3_close_v2(db);
-    *text = "no index of this version at " + path + "\n";
+    *text = FormatString(MsgUtf8("no index of this version at %s"), path.c_str()) + "\n";
     return 0;
   }
   char line[512];

@@ -108,19 +108,38 @@ void IndexAnalysisDone(ST_INDEX *ix, int complete) {
   }
 }
 
-int IndexKeepSource(ST_INDEX *ix, const ST_SOURCE *s) {
+int IndexKeepSource(ST_INDEX *ix, const ST_SOURCE *s, const SourceStamp *read) {
   if (!ix || !ix->on || !s || s->status != -1) return 0;
-  int64_t size = FileSizeForRead(s->path);
-  if (size < 0 || size > 0x7FFFFFFF - 64) return 0;
-  std::vector<char> bytes((size_t)size + 1);
-  FileStamp before, after;
-  int64_t got = ReadFileStamped(s->path, bytes.data(), size + 1, &before, &after);
-  SourceStamp stamp{before.size, before.mtime_ns,
-                    ContentHash(bytes.data(), got > 0 ? (size_t)got : 0),
-                    got == size && before.size == after.size && before.mtime_ns == after.mtime_ns};
-  if (got < 0) return 0;
+  SourceStamp stamp{};
+  if (read) {
+    stamp = *read;
+  } else {
+    int64_t size = FileSizeForRead(s->path);
+    if (size < 0 || size > 0x7FFFFFFF - 64) return 0;
+    std::vector<char> bytes((size_t)size + 1);
+    FileStamp before, after;
+    int64_t got = ReadFileStamped(s->path, bytes.data(), size + 1, &before, &after);
+    if (got < 0) return 0;
+    stamp = SourceStamp{before.size, before.mtime_ns, ContentHash(bytes.data(), (size_t)got),
+                        got == size && before.size == after.size &&
+                            before.mtime_ns == after.mtime_ns};
+  }
   ix->parsed.fetch_add(-1);  // KeepSource counts an analysis's parsed sources
   KeepSource(ix, s, &stamp, nullptr);
   WaitWritten(ix);
-  return Writing(ix) ? 1 : 0;
+  return Writing(ix) && stamp.steady ? 1 : 0;
+}
+
+void IndexDropSource(ST_INDEX *ix, const char *path) {
+  if (!ix || !ix->on || !path) return;
+  WaitWritten(ix);
+  Stored stored;
+  if (!Writing(ix) || !ReadStored(ix, &stored)) return;
+  auto it = stored.ids.find(AbsolutePath(path));
+  if (it == stored.ids.end()) return;
+  PendingEntry e{};
+  e.kind = PendingEntry::kRemove;
+  e.source = it->second;
+  Enqueue(ix, std::move(e));
+  WaitWritten(ix);
 }

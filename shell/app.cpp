@@ -16,6 +16,8 @@
 #include "foundation/cb.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
+#include "foundation/messages.h"
+#include "foundation/settings.h"
 #include "foundation/text.h"
 #include "graph/graph.h"
 #include "platform/files.h"
@@ -26,6 +28,7 @@
 #include "shell/file_places.h"
 #include "shell/paths.h"
 #include "shell/project_index.h"
+#include "shell/ui_language.h"
 #include "shell/worker.h"
 
 namespace {
@@ -40,6 +43,11 @@ struct AppState {
 };
 
 AppState g_app;
+// The next start opens the two log channels (AppSetLogs).
+int g_logs_on = 1;
+// The language named on the command line (velmora-cli --lang); "" for the
+// setting UI_LANG. Main thread only.
+char g_language_option[16];
 // The command line's collection while AppStartCollecting lets it run; only
 // the main thread starts and joins it.
 std::thread g_collector;
@@ -78,8 +86,11 @@ int AppStartCollecting(const char *ini_path, int n, const char *const *paths,
     ExtensionPathFromSettings(g_app.settings, g_app.ext_settings, sizeof g_app.ext_settings);
 
   LoadConfiguration(g_app.settings[0] ? g_app.settings : nullptr);
-  LogOpen(0, "debug");
-  LogOpen(1, "result");
+  UseUiLanguage(g_app.program, g_language_option[0] ? g_language_option : g_config.UI_LANG);
+  if (g_logs_on) {
+    LogOpen(0, "debug");
+    LogOpen(1, "result");
+  }
   InitGraphTools();
   InstallExtHooks();
   LoadExtensionSettings(g_app.ext_settings[0] ? g_app.ext_settings : nullptr);
@@ -87,7 +98,7 @@ int AppStartCollecting(const char *ini_path, int n, const char *const *paths,
   if (n > 0 && paths) {
     ProjectFiles = CreateCB();
     if (!ProjectFiles) {
-      if (failure) *failure = "Memory Alloc error !";
+      if (failure) *failure = N_("Memory Alloc error !");
       return 0;
     }
     JobState = JobStep::RegisterSources;  // the main window starts the job
@@ -142,7 +153,7 @@ int AppCollected(const char **failure) {
   JoinCollector();
   if (g_app.ana_created) return 1;
   JobState = JobStep::Idle;
-  if (failure) *failure = "CreateANA error !";
+  if (failure) *failure = N_("CreateANA error !");
   return 0;
 }
 
@@ -161,7 +172,31 @@ void AppStop(void) {
   g_app.ana_created = 0;
   FreeGraphTools();
   TQ_MidiClose();
+  MessagesClear();
   _MEMCHECK();
+}
+
+void AppSetLogs(int on) {
+  g_logs_on = on ? 1 : 0;
+}
+
+void AppSetLanguageOption(const char *value) {
+  CopyText(g_language_option, sizeof g_language_option, value ? value : "");
+}
+
+void AppUseEarlyLanguage(const char *ini_path) {
+  char program[VELMORA_PATH_MAX];
+  ProgramPath(program, sizeof program);
+  if (g_language_option[0]) {
+    UseUiLanguage(program, g_language_option);
+    return;
+  }
+  FilePlaces places;
+  FindFilePlaces(program, ini_path, &places);
+  char value[sizeof g_config.UI_LANG] = "ja";
+  if (places.settings[0])
+    IniGetString(places.settings, "CONFIG", "UI_LANG", "ja", value, sizeof value);
+  UseUiLanguage(program, value[0] ? value : "ja");
 }
 
 const char *AppSettingsPath(void) {

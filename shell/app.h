@@ -34,10 +34,25 @@ int AppCollected(const char **failure);
 // register them again (shell only).
 int AppTakeRegisteredSources(void);
 
+// Whether the next start opens the log files (1, the default) or leaves both
+// channels closed, so that nothing is written to the desktop (a program that
+// writes logs only when asked). Before AppStart; never fails.
+void AppSetLogs(int on);
+
 // Shutdown, on the main thread: stops a running worker, releases
 // ProjectFiles, the analyzer, the graph buffers and the MIDI output, then
 // writes the leak report (_MEMCHECK) as the very last trace output.
 void AppStop(void);
+
+// The language of the messages chosen on the command line (velmora-cli's
+// --lang), stronger than the setting UI_LANG at every later start; nullptr
+// or "" gives the setting back its say. See shell/ui_language.h.
+void AppSetLanguageOption(const char *value);
+// Puts a language in force before start-up, for the messages a program shows
+// while it reads its command line: the option above when given, else UI_LANG
+// of the settings file that start-up would read (ini_path as for AppStart;
+// the file is only read). Start-up chooses again from the settings it loads.
+void AppUseEarlyLanguage(const char *ini_path);
 
 // The settings file in force ("" before AppStart, or when it does not fit a
 // path); a native path owned by shell/.

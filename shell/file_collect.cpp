@@ -34,6 +34,47 @@ struct CollectState {
   int (*stop_requested)(void);  // polled before each entry; null: never stops
 };
 CollectState g_collect = {0, 0, nullptr};
+// Names and globs of entries every walk leaves out (SetCollectionExcludes);
+// empty unless a program sets them.
+std::vector<std::string> g_excludes;
+
+// Glob match of text against pattern: '*' any run of bytes but '/', '?' one
+// byte but '/', anything else itself. Iterative, so no pattern can recurse
+// deeply: the last '*' is retried one byte further on a mismatch.
+bool GlobMatch(const char *pattern, const char *text) {
+  const char *star = nullptr, *retry = nullptr;
+  while (*text) {
+    if (*pattern == '*') {
+      star = ++pattern;
+      retry = text;
+    } else if (*pattern && (*pattern == *text || (*pattern == '?' && *text != '/'))) {
+      pattern++;
+      text++;
+    } else if (star && *retry != '/') {
+      pattern = star;
+      text = ++retry;
+    } else {
+      return false;
+    }
+  }
+  while (*pattern == '*') pattern++;
+  return *pattern == 0;
+}
+
+// Whether an entry (its name, and its path below the walk's first folder)
+// is left out. A pattern with a '/' inside reads the path, one without the
+// name; a trailing '/' means folders only.
+bool Excluded(const std::string &name, const char *below, bool is_dir) {
+  for (std::string p : g_excludes) {
+    bool dirs_only = p.size() > 1 && p.back() == '/';
+    if (dirs_only) p.pop_back();
+    if (p.empty() || (dirs_only && !is_dir)) continue;
+    bool by_path = p.find('/') != std::string::npos;
+    if (by_path && p[0] == '/') p.erase(0, 1);
+    if (GlobMatch(p.c_str(), by_path ? below : name.c_str())) return true;
+  }
+  return false;
+}
 
 using Identity = std::pair<uint64_t, uint64_t>;  // (device, inode)
 
@@ -141,6 +182,10 @@ bool OnEntry(Walk *w, Frame &f) {
   }
   memcpy(w->path + f.len, e.name.c_str(), nlen + 1);
   w->len = f.len + nlen;
+  if (!g_excludes.empty() && Excluded(e.name, w->path + w->stack[0].len, e.is_dir)) {
+    Trace("Excluded", w->path);
+    return false;
+  }
   if (!e.is_dir) {
     OnFile(w, e);
     return false;
@@ -183,6 +228,27 @@ void WalkFolders(Walk *w) {
 
 void BeginCollection(int (*stop_requested)(void)) {
   g_collect = CollectState{0, 0, stop_requested};
+}
+
+void SetCollectionExcludes(const std::vector<std::string> &patterns) {
+  g_excludes = patterns;
+}
+
+bool CollectionLeavesOut(const std::string &below) {
+  if (g_excludes.empty()) return false;
+  // Each step of the path, as the walk meets it: the folders, then the file.
+  size_t start = 0;
+  while (start <= below.size()) {
+    size_t slash = below.find('/', start);
+    bool last = slash == std::string::npos;
+    size_t end = last ? below.size() : slash;
+    if (end > start &&
+        Excluded(below.substr(start, end - start), below.substr(0, end).c_str(), !last))
+      return true;
+    if (last) break;
+    start = slash + 1;
+  }
+  return false;
 }
 
 int CollectedEntryCount(void) {

@@ -6,6 +6,9 @@
 // main thread, or the worker); its state lives in file_collect.cpp.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "foundation/cb.h"
 #include "foundation/ports.h"
 
@@ -21,6 +24,17 @@ void BeginCollection(int (*stop_requested)(void));
 // than VELMORA_PATH_MAX is skipped; both leave a trace line, as does a path
 // whose attributes cannot be read. A null list only traces.
 void GetDirFile(ProgressSink *window, CB *list, const char *base, const char *name);
+
+// Entries every later walk leaves out, below the folders it starts from:
+// names ("build", ".git") or globs ('*' any run of characters but '/', '?'
+// one), matched against the entry's name, or with a '/' inside against its
+// path below that folder ("drivers/gpu"); a trailing '/' only matches
+// folders. Each one left out leaves a trace line. Empty (the default): the
+// walk takes everything. Not while a collection runs.
+void SetCollectionExcludes(const std::vector<std::string> &patterns);
+// Whether a walk would leave out the file at path `below` (relative to the
+// folder it starts from, '/' between the parts) or a folder on its way.
+bool CollectionLeavesOut(const std::string &below);
 
 // Folder entries seen since BeginCollection, "." and ".." of every folder
 // included.

@@ -28,20 +28,22 @@ void Put(char *field, const std::string &s) {
   memcpy(field, s.c_str(), s.size() + 1);
 }
 
-std::string Folder(const std::string &path) {
+}  // namespace
+
+std::string FolderOfPath(const std::string &path) {
   size_t slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-// folder (without trailing '/') joined with a relative path whose leading
-// "../" steps each drop one component, so the result reads plainly.
-std::string Resolve(std::string folder, const char *rel) {
+std::string ResolveFromFolder(std::string folder, const char *rel) {
   while (strncmp(rel, "../", 3) == 0) {
-    folder = Folder(folder);
+    folder = FolderOfPath(folder);
     rel += 3;
   }
   return folder + "/" + rel;
 }
+
+namespace {
 
 // "<base of that kind>/velmora/<name>", or "" when there is no base.
 std::string InUserDir(UserDir which, const char *name) {
@@ -81,7 +83,8 @@ void FindFilePlaces(const char *program_path, const char *ini, FilePlaces *out) 
   out->placement = FilePlacement::kUserFolders;
   Put(out->settings, out->named ? std::string(ini) : InUserDir(UserDir::kConfig, "velmora.ini"));
   if (!program.empty())
-    Put(out->sample, Resolve(Folder(program), VELMORA_SAMPLE_DIR_FROM_BIN) + "/velmora.ini");
+    Put(out->sample,
+        ResolveFromFolder(FolderOfPath(program), VELMORA_SAMPLE_DIR_FROM_BIN) + "/velmora.ini");
   Put(out->graph_file, InUserDir(UserDir::kState, "velmora.dot"));
 }
 
@@ -90,7 +93,7 @@ int PrepareFilePlaces(FilePlaces *places) {
   int ok = 1;
   std::string settings = places->settings;
   if (!places->named && !settings.empty() && !FileExists(settings.c_str())) {
-    if (!MakeUserDir(Folder(settings).c_str())) {
+    if (!MakeUserDir(FolderOfPath(settings).c_str())) {
       Trace("cannot make the folder of", settings);
       ok = 0;
     } else if (places->sample[0] && CopyFileNoReplace(places->sample, settings.c_str())) {
@@ -102,7 +105,7 @@ int PrepareFilePlaces(FilePlaces *places) {
   }
 
   std::string graph = places->graph_file;
-  if (graph.empty() || !MakeUserDir(Folder(graph).c_str())) {
+  if (graph.empty() || !MakeUserDir(FolderOfPath(graph).c_str())) {
     // Never beside an installed program: the private temporary folder is the
     // one other place that is surely ours.
     char tmp[VELMORA_PATH_MAX];

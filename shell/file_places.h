@@ -6,6 +6,8 @@
 // folder. The log files and pictures go to the desktop folder either way.
 #pragma once
 
+#include <string>
+
 #include "platform/files.h"
 
 enum class FilePlacement {
@@ -20,6 +22,13 @@ struct FilePlaces {
   char graph_file[VELMORA_PATH_MAX];  // graph description; "" = velmora.dot beside the program
   int named;                          // settings named by the caller (--ini): never made
 };
+
+// The folder of path: the text before its last '/' ("" without one).
+std::string FolderOfPath(const std::string &path);
+// folder (without a trailing '/') joined with the relative path rel, whose
+// leading "../" steps each drop one component, so the result reads plainly
+// (the installed files' places relative to the programs' folder).
+std::string ResolveFromFolder(std::string folder, const char *rel);
 
 // Decides where the files of the program at program_path live; ini names the
 // settings file instead (nullptr or "": the rule's own). Looks at the file

@@ -11,6 +11,19 @@
 // (or start-up's collection thread) before any source is parsed; a second
 // call before ProjectIndexEnd keeps the index already open.
 void ProjectIndexBegin(const char *const *roots, int n);
+// The same for n root paths one after another, each ended by a NUL (the
+// job's dropped paths).
+void ProjectIndexBeginList(const char *paths, int n);
+// Opens the index again for an update of the last analysis's project
+// (worker, update job); nothing when it is not wanted or already open.
+void ProjectIndexBeginUpdate(void);
+// The update job analysed s again: from its file when stamp is given (what
+// was read; its entry is replaced), else from other bytes (an editor's
+// buffer), which no entry may hold: the index's links then wait until
+// every such source is read from its file again. Worker.
+void ProjectIndexSourceRead(const ST_SOURCE *s, const SourceStamp *stamp);
+// The source at path is gone: its entry goes too. Worker.
+void ProjectIndexSourceGone(const char *path);
 // The analysis ended with every source parsed and linked (complete 1) or
 // not: links and removals for a complete one. Worker thread.
 void ProjectIndexFinish(int complete);

@@ -9,7 +9,7 @@
 namespace {
 
 // The index and the generation of the sources it was made from; the main
-// thread's alone.
+// thread's, but for the update job's turn (ProjectQueryToUpdate).
 struct ProjectQueryState {
   ST_QUERY *query = nullptr;
   unsigned generation = 0;
@@ -29,4 +29,12 @@ const ST_QUERY *ProjectQuery(void) {
 
 void ForgetProjectQuery(void) {
   ReleaseQuery(&g_pq.query);
+}
+
+ST_QUERY *ProjectQueryToUpdate(void) {
+  return g_pq.query && g_pq.generation == ANA.generation ? g_pq.query : nullptr;
+}
+
+void ProjectQueryUpdated(void) {
+  if (g_pq.query) g_pq.generation = ANA.generation;
 }

@@ -13,3 +13,10 @@ const ST_QUERY *ProjectQuery(void);
 // Drops the index (before the sources it answers from are released). Main
 // thread; never fails.
 void ForgetProjectQuery(void);
+// For the update job, on the worker while it runs (the main thread leaves
+// the index alone then): the index when it answers for the sources as they
+// are, to be brought up to date in place; nullptr when there is none.
+ST_QUERY *ProjectQueryToUpdate(void);
+// The update job has brought that index up to date with the sources as they
+// are now (worker, while the job runs).
+void ProjectQueryUpdated(void);

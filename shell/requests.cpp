@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "foundation/memory.h"
+#include "foundation/messages.h"
 #include "foundation/text.h"
 #include "graph/graph.h"
 #include "shell/app.h"
@@ -119,7 +120,7 @@ int StartTreeJob(ST_FUNC *(*find)(int, int), int sid, int fid, const WorkerParam
   JobState = JobStep::StartTree;
   WaitBox *wait = g_front.wait_box;
   // Without its box the tree is still built; only the waiting texts are lost.
-  if (main && !main->Open(WINDOW_WAITBOX, kMakingTree)) wait = nullptr;
+  if (main && !main->Open(WINDOW_WAITBOX, Msg(kMakingTree))) wait = nullptr;
   WorkerParams p = tmpl;
   p.main_window = main;
   p.wait_box = wait;

@@ -5,6 +5,8 @@
 // ports of g_front (shell/worker.h).
 #pragma once
 
+#include <cstddef>
+
 // 1 when a project is open (ProjectFiles exists), else 0.
 int ProjectIsOpen(void);
 // Discards the open project: releases ProjectFiles and every source of the
@@ -54,3 +56,19 @@ enum class EditorView {
 // it would read). Otherwise the result of OpenFunctionText or
 // OpenSourceAtFunction.
 int RequestEditor(EditorView which, int sid, int fid);
+
+// One change to a source of the open project (RequestSourceChanges).
+struct SourceChange {
+  const char *path;  // native path of the source
+  const char *text;  // its bytes as a file's (any encoding a file may have), or
+                     // nullptr: read from its file
+  size_t len;        // bytes of text
+  int remove;        // 1: the source is gone (it is kept without functions)
+};
+// The update job: each changed source is analysed again from its text (a
+// path that no source has is registered when its file can be read), then
+// the project is linked again; the lists, logs and windows see none of it
+// but the log lines of numbering and linking. The texts are copied. Refused
+// (0) while busy, without an open project or when n is 0; 1 started; 0 when
+// memory or the thread could not be had (nothing changed).
+int RequestSourceChanges(const SourceChange *changes, int n);

@@ -6,6 +6,7 @@
 
 #include "engine/ana.h"
 #include "engine/record_walk.h"
+#include "foundation/messages.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
 #include "shell/job_texts.h"
@@ -17,11 +18,11 @@ namespace {
 const char *BudgetWord(PreciseBudget b) {
   switch (b) {
     case PreciseBudget::kSize:
-      return kBudgetSize;
+      return Msg(kBudgetSize);
     case PreciseBudget::kMemory:
-      return kBudgetMemory;
+      return Msg(kBudgetMemory);
     case PreciseBudget::kTime:
-      return kBudgetTime;
+      return Msg(kBudgetTime);
     case PreciseBudget::kNone:
       break;
   }
@@ -44,7 +45,7 @@ void ReportSourceNotes(MainWindowPort *main) {
     if (s->lost_in) main->SourceLost(s->path, s->lost_in, s->lost_line + 1);
     if (s->fell_back != PreciseBudget::kNone) {
       char text[160];
-      FormatText(text, sizeof text, kFellBack, BudgetWord(s->fell_back));
+      FormatText(text, sizeof text, Msg(kFellBack), BudgetWord(s->fell_back));
       main->SourceFellBack(s->path, text);
     }
   });
@@ -53,12 +54,12 @@ void ReportSourceNotes(MainWindowPort *main) {
 void StatusWithNotes(const char *base, char *out, size_t cap) {
   std::string text = base ? base : "";
   int lost = ANA_LostSourceCount();
-  if (lost > 0) Append(kLostSources, lost, &text);
+  if (lost > 0) Append(Msg(kLostSources), lost, &text);
   int fell = ANA_FellBackSourceCount();
-  if (fell > 0) Append(kFellBackSources, fell, &text);
+  if (fell > 0) Append(Msg(kFellBackSources), fell, &text);
   if (g_config.PARSER && !ANA_PreciseBuiltIn()) {
     char more[1024];
-    FormatText(more, sizeof more, kNoPreciseParser, text.c_str());
+    FormatText(more, sizeof more, Msg(kNoPreciseParser), text.c_str());
     text = more;
   }
   CopyText(out, cap, text.c_str());

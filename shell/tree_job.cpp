@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "foundation/log.h"
+#include "foundation/messages.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
 #include "graph/graph.h"
@@ -52,7 +53,7 @@ void ExpandTree() {
   Pause(g_worker_timing.settle_ms);
   if (r < 0) {
     Warn(g_job.p.main_window, kInterrupted);
-    CopyText(g_job.end_status, sizeof g_job.end_status, kStoppedTree);
+    CopyText(g_job.end_status, sizeof g_job.end_status, Msg(kStoppedTree));
     g_job.tree_cut = 1;
   }
   JobState = JobStep::StartRenderer;
@@ -63,7 +64,7 @@ void StartRenderers() {
     int s = GraphFileSize();
     if (s > 0) {
       const char *msg = s > kHugeGraph ? kGraphHuge : s > kLargeGraph ? kGraphLarge : kGraphSmall;
-      CopyText(MessageBuffer, sizeof MessageBuffer, msg);
+      CopyText(MessageBuffer, sizeof MessageBuffer, Msg(msg));
       WaitText(MessageBuffer);
     }
   }
@@ -78,7 +79,7 @@ void StartRenderer() {
     // Minutes of layout and a picture nobody can read: ask first.
     g_render_yes = 0;
     EscapePressed();  // only a press from now on answers
-    FormatText(MessageBuffer, sizeof MessageBuffer, kAskRender, GraphNodeCount());
+    FormatText(MessageBuffer, sizeof MessageBuffer, Msg(kAskRender), GraphNodeCount());
     Status(MessageBuffer);
     WaitText(MessageBuffer);
     JobState = JobStep::AskRender;
@@ -93,7 +94,7 @@ void AskRender() {
   } else if (EscapePressed()) {
     g_job.p.render = 0;  // no picture, no viewer
     ForgoGraphPicture();
-    FormatText(g_job.end_status, sizeof g_job.end_status, kNotRendered, GraphNodeCount());
+    FormatText(g_job.end_status, sizeof g_job.end_status, Msg(kNotRendered), GraphNodeCount());
     JobState = JobStep::ShowPicture;
   }
 }
@@ -115,7 +116,7 @@ unsigned WaitRenderer() {
     g_job.svg_running = 0;
     Pause(g_worker_timing.short_ms);
     Warn(g_job.p.main_window, kInterrupted);
-    Status(kStoppedRender);
+    Status(Msg(kStoppedRender));
     TreeEnded(0);
     JobState = JobStep::Idle;
   }
@@ -127,7 +128,7 @@ void ShowTree() {
   // Every picture name taken: the tree has no picture, and the user is told.
   bool no_name = g_job.p.render && graph_enabled && GraphNoFreePicture();
   Status(g_job.end_status[0] ? g_job.end_status
-         : no_name           ? kNoPictureName
+         : no_name           ? Msg(kNoPictureName)
                              : StatusText(2 + VIEW_RESULT));
   TreeEnded(g_job.tree_cut ? 0 : 1);
   Pause(g_worker_timing.show_ms);

@@ -8,10 +8,10 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "foundation/log.h"
 #include "foundation/memory.h"
+#include "foundation/messages.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
 #include "foundation/trace.h"
@@ -32,7 +32,7 @@
 std::atomic<JobStep> JobState{JobStep::Idle};
 CB *ProjectFiles = nullptr;
 char MessageBuffer[260];
-const char kAllocError[] = "Memory Alloc Error!";
+const char kAllocError[] = N_("Memory Alloc Error!");
 
 const WorkerTiming kDesktopTiming = {16, PAUSE_YIELD, 500, 100, 200, 64};
 const WorkerTiming kHeadlessTiming = {0, 0, 0, 0, 0, 0};
@@ -78,7 +78,7 @@ void PauseRest(unsigned ms, uint32_t start) {
 }
 
 // Port calls of the worker: a missing window ignores them, and so does a
-// worker asked to stop for shutdown. Warnings go through Warn.
+// worker asked to stop for shutdown. Warnings go through Warn; other texts arrive translated.
 void Status(const char *text) {
   if (!Stopping() && g_job.p.main_window) g_job.p.main_window->SetStatusText(text);
 }
@@ -98,7 +98,7 @@ void TreeEnded(int complete) {
 const char *StatusText(int k) {
   if (k < 0) k = 0;
   if (k > 4) k = 4;
-  return g_config.STAT_MESS[k];
+  return Msg(g_config.STAT_MESS[k]);
 }
 
 }  // namespace worker_job
@@ -114,32 +114,6 @@ int StopOrEscape() {
   if (!EscapePressed()) return 0;
   g_job.escaped = 1;
   return 1;
-}
-
-// The analysis job's port calls, as above.
-int Current() {
-  return !Stopping() && g_job.p.main_window ? g_job.p.main_window->CurrentView() : 0;
-}
-void Drops(int on) {
-  if (!Stopping() && g_job.p.main_window) g_job.p.main_window->AcceptDrops(on);
-}
-void Redraw() {
-  if (!Stopping() && g_job.p.main_window) g_job.p.main_window->Repaint();
-}
-void Detail(const char *text) {
-  if (!Stopping() && g_job.p.progress) g_job.p.progress->SetDetail(text);
-}
-void FuncBar(int p) {
-  if (!Stopping() && g_job.p.progress) g_job.p.progress->SetFunctionProgress(p);
-}
-void SourceBar(int p) {
-  if (!Stopping() && g_job.p.progress) g_job.p.progress->SetSourceProgress(p);
-}
-void PassLine(int n) {
-  if (!Stopping() && g_job.p.progress) g_job.p.progress->SetPass(n);
-}
-void PhaseLine(int k) {
-  if (!Stopping() && g_job.p.progress) g_job.p.progress->SetPhase(k);
 }
 
 void ReleasePaths() {
@@ -181,14 +155,7 @@ void StartAnalysis() {
   BeginCollection(StopOrEscape);
   g_job.i = 0;
   g_job.next_path = g_job.p.paths;
-  {
-    // The dropped paths are the project's roots: they name its index.
-    std::vector<const char *> roots;
-    for (const char *at = g_job.p.paths; at && (int)roots.size() < g_job.p.path_count;
-         at += strlen(at) + 1)
-      roots.push_back(at);
-    ProjectIndexBegin(roots.data(), (int)roots.size());
-  }
+  ProjectIndexBeginList(g_job.p.paths, g_job.p.path_count);  // the roots name the index
   JobState = JobStep::CollectFiles;
 }
 
@@ -205,7 +172,7 @@ void CollectOnePath() {
     // (the files collected so far) stays open and the views stay empty.
     ReleasePaths();
     char text[160];
-    FormatText(text, sizeof text, kStoppedCollecting, ProjectFiles ? ProjectFiles->count : 0);
+    FormatText(text, sizeof text, Msg(kStoppedCollecting), ProjectFiles ? ProjectFiles->count : 0);
     StopByEscape(text);
     return;
   }
@@ -260,11 +227,14 @@ void ParseSource() {
     if (strcmp(MessageBuffer, name) != 0) CopyText(MessageBuffer, sizeof MessageBuffer, name);
     Detail(MessageBuffer);
   }
+  const ST_SOURCE *current =
+      g_job.exec.cur_source ? (const ST_SOURCE *)g_job.exec.cur_source->data : nullptr;
   for (;;) {
     r = ANA_Exec(&g_job.exec, g_job.p.progress, MessageBuffer, 0);
     if (r < 0 || r > 100 || Stopping()) break;
     FuncBar(r);  // the current source's progress
   }
+  if (r == ANA_EXEC_SOURCE_DONE) NoteParsed(current);
   if (Stopping()) return;
   Detail(MessageBuffer);
   if (r == ANA_EXEC_STOPPED || r == ANA_EXEC_NO_SOURCE) {  // the analysis ended
@@ -274,7 +244,7 @@ void ParseSource() {
   }
   if (r == ANA_EXEC_STOPPED) {
     char text[160];
-    FormatText(text, sizeof text, kStoppedParsing, g_job.i - 1, g_job.count);
+    FormatText(text, sizeof text, Msg(kStoppedParsing), g_job.i - 1, g_job.count);
     StopByEscape(text);
   } else if (r == ANA_EXEC_SOURCE_DONE) {
     g_job.i++;
@@ -294,7 +264,7 @@ void MakeLists() {
   ANA_MakeFunctionList(Results());
   g_job.count = ANA_BeginCallList();
   LogFlush();
-  CopyText(MessageBuffer, sizeof MessageBuffer, "set ID.");
+  CopyText(MessageBuffer, sizeof MessageBuffer, Msg("set ID."));
   Detail(MessageBuffer);
   FuncBar(0);
   SourceBar(100);
@@ -304,14 +274,14 @@ void MakeLists() {
 }
 
 void LinkOneSource() {
-  CopyText(MessageBuffer, sizeof MessageBuffer, "link Function.");
+  CopyText(MessageBuffer, sizeof MessageBuffer, Msg("link Function."));
   Detail(MessageBuffer);
   PhaseLine(2);
   int r = ANA_LinkNextSource(Results());
   int bar;
   if (r == ANA_LINK_NOTHING_LEFT) {
     LogFlush();
-    JobState = JobStep::FinishAnalysis;
+    JobState = g_job.updating ? JobStep::FinishUpdate : JobStep::FinishAnalysis;
     bar = 100;
   } else {
     bar = g_job.count > 0 ? std::min(100, r * 100 / g_job.count) : 0;
@@ -346,7 +316,7 @@ void FinishAnalysis() {
   char text[sizeof g_config.STAT_MESS[0] + 512];
   if (g_job.link_stopped) {
     g_link_stopped = 1;
-    FormatText(text, sizeof text, kStoppedLinking, g_job.i, g_job.count);
+    FormatText(text, sizeof text, Msg(kStoppedLinking), g_job.i, g_job.count);
   } else {
     StatusWithNotes(StatusText(2 + Current()), text, sizeof text);
   }
@@ -414,6 +384,12 @@ bool Turn(JobStep step, unsigned *pause) {
     case JobStep::AskRender:
       AskRender();
       break;
+    case JobStep::UpdateSources:
+      UpdateSources();
+      break;
+    case JobStep::FinishUpdate:
+      FinishUpdate();
+      break;
     default:
       JobState = JobStep::Idle;  // no such step: end
       break;
@@ -432,12 +408,13 @@ void WorkerMain(void *) {
   ANA_ExecRelease(&g_job.exec);
   LogFlush();
   ReleasePaths();
+  DropChanges();
 }
 
 }  // namespace
 
 void Warn(MainWindowPort *main, const char *text) {
-  if (main && !Stopping()) main->ShowWarning(text);
+  if (main && !Stopping()) main->ShowWarning(Msg(text));
 }
 
 void ReturnToIdle(MainWindowPort *main, bool wait_box_open, bool progress_open) {

@@ -37,6 +37,8 @@ enum class JobStep : int {
   WaitForRenderer = 13,  // poll the renderer once per turn; Escape gives up waiting
   ShowPicture = 14,      // open the picture in the viewer and set the status
   AskRender = 15,        // a large graph: wait for the user's Enter (render) or Escape (not)
+  UpdateSources = 16,    // update job: analyse the changed sources again
+  FinishUpdate = 17,     // update job: done once the project is linked again
 };
 
 // The job state; any step but Idle means a job runs.
@@ -78,6 +80,8 @@ extern WorkerTiming g_worker_timing;
 // the last WorkerStart (yields not counted); any thread. For measurements.
 unsigned WorkerPausedMs(void);
 
+struct SourceChanges;  // what an update job changes (shell/update_job.cpp)
+
 // The start record of one job, copied by the worker when it starts.
 struct WorkerParams {
   MainWindowPort *main_window;  // owner of warnings, target of AcceptDrops
@@ -109,6 +113,9 @@ struct WorkerParams {
   int view_only = 0;
   // Analysis job from the command line: the sources are registered already.
   int registered = 0;
+  // Update job: the sources to analyse again; owned by the worker from the
+  // start, released when the job ends.
+  SourceChanges *changes = nullptr;
 };
 
 // Graphs with more nodes than this are rendered only when the user agrees

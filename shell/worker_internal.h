@@ -7,9 +7,9 @@
 // "Memory Alloc Error!", for a job that cannot get its memory.
 extern const char kAllocError[];
 
-// Every warning of the jobs and requests: shown by main (nothing when it is
-// null, or while shutdown stops the worker); the caller waits until the user
-// has answered.
+// Every warning of the jobs and requests: text (a message of the catalogue,
+// looked up here) shown by main (nothing when it is null, or while shutdown
+// stops the worker); the caller waits until the user has answered.
 void Warn(MainWindowPort *main, const char *text);
 // Back to idle after a job or a start that failed: JobState Idle, then, when
 // main is given, the wait box and the progress window closed when they were

@@ -25,6 +25,7 @@ struct Job {
   int tree_cut;           // Escape cut the tree short
   int escaped;            // Escape stopped the collection
   uint32_t last_yield;    // tick count of the last busy turn's yield
+  int updating;           // an update job: linking ends in FinishUpdate
 };
 
 extern Job g_job;
@@ -47,9 +48,22 @@ void WaitText(const char *text);
 void GraphShown(const char *svg);  // nothing for a null or empty path
 void TreeEnded(int complete);
 
-// Status text of entry k (clamped to the table); the Result view's entry (5)
-// is past the table and shows the last text, the one that invites a new tree
-// or a new drop.
+// The analysis job's port calls (worker_ports.cpp), as above.
+int Current();
+void Drops(int on);
+void Redraw();
+void Detail(const char *text);
+void FuncBar(int p);
+void SourceBar(int p);
+void PassLine(int n);
+void PhaseLine(int k);
+// A status text of ours, formatted with numbers.
+void StatusF(const char *format, int a, int b);
+
+// Status text of entry k (clamped to the table), as shown: the built-in
+// texts in the language in force; the Result view's entry (5) is past the
+// table and shows the last text, the one that invites a new tree or a new
+// drop.
 const char *StatusText(int k);
 
 // The call-tree job, one step a turn; each sets JobState to the next step.
@@ -59,5 +73,15 @@ void StartRenderer();     // asks first (AskRender) when the graph is very large
 void AskRender();         // waits for Enter or Escape
 unsigned WaitRenderer();  // returns the pause of this turn
 void ShowTree();
+
+// The update job (update_job.cpp): the changed sources analysed again, then
+// the numbering and linking steps of the analysis job, then FinishUpdate.
+void UpdateSources();
+void FinishUpdate();
+// Releases the job's changes (at its end, however it ended).
+void DropChanges();
+// A source has just been parsed: its functions to the results sink, for
+// fronts that answer from what is parsed so far.
+void NoteParsed(const ST_SOURCE *s);
 
 }  // namespace worker_job

@@ -11,11 +11,13 @@
 #include <QStyle>
 #include <QToolBar>
 
+#include "foundation/messages.h"
 #include "shell/requests.h"
 #include "shell/worker.h"
 #include "ui/desktop_settings.h"
 #include "ui/dialogs.h"
 #include "ui/mainwindow.h"
+#include "ui/qtext.h"
 #include "ui/views.h"
 
 namespace {
@@ -24,9 +26,9 @@ OpenDialogHandler g_open_handler;
 
 // A key shown in a menu without being bound there: the key is handled
 // where it acts (a view, the key filter), and binding it twice would make
-// it ambiguous.
+// it ambiguous. The text is one of the catalogue's.
 QString WithKey(const char *text, const char *key) {
-  return QString::fromUtf8(text) + QLatin1Char('\t') + QString::fromLatin1(key);
+  return UiText(text) + QLatin1Char('\t') + QString::fromLatin1(key);
 }
 
 }  // namespace
@@ -38,12 +40,12 @@ void SetOpenDialogHandler(OpenDialogHandler handler) {
 QStringList AskPaths(QWidget *owner, bool folder) {
   if (g_open_handler) return g_open_handler(owner, folder);
   if (folder) {
-    QString dir = QFileDialog::getExistingDirectory(owner, QStringLiteral("Open Folder"));
+    QString dir = QFileDialog::getExistingDirectory(owner, UiText("Open Folder"));
     return dir.isEmpty() ? QStringList() : QStringList{dir};
   }
-  return QFileDialog::getOpenFileNames(owner, QStringLiteral("Open Files"), QString(),
-                                       QStringLiteral("C and C++ sources (*.c *.cpp *.h);;"
-                                                      "All files (*)"));
+  return QFileDialog::getOpenFileNames(owner, UiText("Open Files"), QString(),
+                                       UiText("C and C++ sources (*.c *.cpp *.h);;"
+                                              "All files (*)"));
 }
 
 QAction *MainWindow::AddCommand(QMenu *menu, const QString &text, int id, const QKeySequence &key) {
@@ -60,23 +62,23 @@ QAction *MainWindow::AddCommand(QMenu *menu, const QString &text, int id, const 
 }
 
 void MainWindow::BuildMenus() {
-  QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
-  AddCommand(file, QStringLiteral("Open &Folder..."), CMD_OPEN_FOLDER, QKeySequence::Open);
-  AddCommand(file, QStringLiteral("Open F&iles..."), CMD_OPEN_FILES,
+  QMenu *file = menuBar()->addMenu(UiText("&File"));
+  AddCommand(file, UiText("Open &Folder..."), CMD_OPEN_FOLDER, QKeySequence::Open);
+  AddCommand(file, UiText("Open F&iles..."), CMD_OPEN_FILES,
              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
-  AddCommand(file, QStringLiteral("&Re-analyse"), CMD_REANALYSE, QKeySequence(Qt::Key_F5));
-  recent_ = file->addMenu(QStringLiteral("Re&cent"));
+  AddCommand(file, UiText("&Re-analyse"), CMD_REANALYSE, QKeySequence(Qt::Key_F5));
+  recent_ = file->addMenu(UiText("Re&cent"));
   recent_->setObjectName(QStringLiteral("recentMenu"));
   FillRecentMenu();
   file->addSeparator();
   AddCommand(file, WithKey("&List Files in the Trace", "F4"), CMD_LIST_FILES, QKeySequence());
   file->addSeparator();
-  AddCommand(file, QStringLiteral("&Quit."), CMD_QUIT, QKeySequence(Qt::CTRL | Qt::Key_Q));
+  AddCommand(file, UiText("&Quit."), CMD_QUIT, QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-  QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
-  back_ = AddCommand(view, QStringLiteral("&Back"), CMD_BACK, QKeySequence(Qt::ALT | Qt::Key_Left));
-  forward_ = AddCommand(view, QStringLiteral("&Forward"), CMD_FORWARD,
-                        QKeySequence(Qt::ALT | Qt::Key_Right));
+  QMenu *view = menuBar()->addMenu(UiText("&View"));
+  back_ = AddCommand(view, UiText("&Back"), CMD_BACK, QKeySequence(Qt::ALT | Qt::Key_Left));
+  forward_ =
+      AddCommand(view, UiText("&Forward"), CMD_FORWARD, QKeySequence(Qt::ALT | Qt::Key_Right));
   view->addSeparator();
   // The key filter switches tabs (also Ctrl+PgDn and Ctrl+PgUp).
   AddCommand(view, WithKey("&Next Tab", "Ctrl+Tab"), CMD_NEXT_TAB, QKeySequence());
@@ -90,30 +92,29 @@ void MainWindow::BuildMenus() {
   view->addSeparator();
   AddCommand(view, WithKey("&MIDI Notes On/Off", "F12"), CMD_MUSIC, QKeySequence());
   // Back and Forward as buttons too, with their keys in the tooltips.
-  QToolBar *bar = addToolBar(QStringLiteral("Navigation"));
+  QToolBar *bar = addToolBar(UiText("Navigation"));
   bar->setObjectName(QStringLiteral("navigationBar"));
   bar->setMovable(false);
   back_->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
   forward_->setIcon(style()->standardIcon(QStyle::SP_ArrowForward));
-  back_->setToolTip(QStringLiteral("Back to the previous tree (Alt+Left)"));
-  forward_->setToolTip(QStringLiteral("Forward to the next tree (Alt+Right)"));
+  back_->setToolTip(UiText("Back to the previous tree (Alt+Left)"));
+  forward_->setToolTip(UiText("Forward to the next tree (Alt+Right)"));
   bar->addAction(back_);
   bar->addAction(forward_);
   UpdateHistoryActions();
 
   // The context menu's commands, on the function of the view shown.
-  QMenu *function = menuBar()->addMenu(QStringLiteral("F&unction"));
+  QMenu *function = menuBar()->addMenu(UiText("F&unction"));
   AddCommand(function, WithKey("&Tree", "Enter"), CMD_TREE, QKeySequence());
   AddCommand(function, WithKey("&Callers", "Shift+Enter"), CMD_CALLERS, QKeySequence());
-  AddCommand(function, QStringLiteral("&view Function."), CMD_VIEW_FUNCTION,
+  AddCommand(function, UiText("&view Function."), CMD_VIEW_FUNCTION,
              QKeySequence(Qt::CTRL | Qt::Key_E));
-  AddCommand(function, QStringLiteral("view Source"), CMD_VIEW_SOURCE,
+  AddCommand(function, UiText("view Source"), CMD_VIEW_SOURCE,
              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
 
-  QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
-  AddCommand(help, QStringLiteral("List &Colours"), CMD_LEGEND,
-             QKeySequence(Qt::SHIFT | Qt::Key_F1));
-  AddCommand(help, QStringLiteral("&About"), CMD_ABOUT, QKeySequence(Qt::Key_F1));
+  QMenu *help = menuBar()->addMenu(UiText("&Help"));
+  AddCommand(help, UiText("List &Colours"), CMD_LEGEND, QKeySequence(Qt::SHIFT | Qt::Key_F1));
+  AddCommand(help, UiText("&About"), CMD_ABOUT, QKeySequence(Qt::Key_F1));
 }
 
 void MainWindow::FillRecentMenu() {
@@ -139,11 +140,11 @@ void MainWindow::OpenRecent(int i) {
 void MainWindow::Reanalyse() {
   if (shut_down_) return;
   if (WorkerBusy()) {
-    ShowWarningBox(this, QStringLiteral("処理中は受け付けません。"));
+    ShowWarningBox(this, UiText("処理中は受け付けません。"));
     return;
   }
   if (paths_.isEmpty()) {
-    views_->SetStatusText("Nothing to analyse again: open a folder or files first (Ctrl+O)");
+    views_->SetStatusText(Msg("Nothing to analyse again: open a folder or files first (Ctrl+O)"));
     return;
   }
   // The same paths again: the project they made goes without a question.
@@ -274,9 +275,8 @@ void MainWindow::ShowMenu(const FunctionTarget &target, const QPoint &global) {
     if (!key.isEmpty()) a->setShortcut(key);
     return a;
   };
-  add(QStringLiteral("&view Function."), CMD_VIEW_FUNCTION, QKeySequence(Qt::CTRL | Qt::Key_E));
-  add(QStringLiteral("view Source"), CMD_VIEW_SOURCE,
-      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+  add(UiText("&view Function."), CMD_VIEW_FUNCTION, QKeySequence(Qt::CTRL | Qt::Key_E));
+  add(UiText("view Source"), CMD_VIEW_SOURCE, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
   menu.addSeparator();
   add(WithKey("Callers", "Shift+Enter"), CMD_CALLERS, QKeySequence());
   // On a call no source defines, Tree is the caller's.

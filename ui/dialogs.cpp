@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "engine/ana.h"
+#include "foundation/messages.h"
 #include "foundation/text.h"
 #include "platform/sys.h"
 #include "ui/pictures.h"
@@ -102,11 +103,11 @@ void CenterOver(QWidget *owner, QWidget *box) {
 QString ProgressWindow::PhaseCaption(int k) {
   switch (k) {
     case 0:
-      return QStringLiteral("≪ 解析ソース取込中 ≫");
+      return UiText("≪ 解析ソース取込中 ≫");
     case 1:
-      return QStringLiteral("≪ ソース解析中 ≫");
+      return UiText("≪ ソース解析中 ≫");
     case 2:
-      return QStringLiteral("≪ 関数関連付け中 ≫");
+      return UiText("≪ 関数関連付け中 ≫");
     default:
       return QString();
   }
@@ -124,14 +125,14 @@ ProgressWindow::ProgressWindow(QWidget *owner, int phase) : QWidget(owner, Feedb
                  true, "pass");
   detail_ = Static(this, du, 53, 25, 186, 13, QString(), Qt::AlignLeft | Qt::AlignVCenter, true,
                    "detail");
-  Static(this, du, 7, 46, 39, 10, QStringLiteral("Function : "), Qt::AlignRight | Qt::AlignVCenter,
-         false, nullptr);
+  Static(this, du, 7, 46, 39, 10, UiText("Function : "), Qt::AlignRight | Qt::AlignVCenter, false,
+         nullptr);
   function_ = Bar(this, du, 46, 45, 193, 12, "functionBar");
-  Static(this, du, 7, 62, 39, 12, QStringLiteral("Source : "), Qt::AlignRight | Qt::AlignVCenter,
-         false, nullptr);
+  Static(this, du, 7, 62, 39, 12, UiText("Source : "), Qt::AlignRight | Qt::AlignVCenter, false,
+         nullptr);
   source_ = Bar(this, du, 46, 62, 193, 12, "sourceBar");
 
-  pass_->setText(QStringLiteral("PASS : "));
+  pass_->setText(UiText("PASS : "));
   detail_->clear();
   SetPhase(phase);
   CenterOver(owner, this);
@@ -144,7 +145,7 @@ void ProgressWindow::SetSourcePos(int percent) {
   source_->setValue(qBound(0, percent, 100));
 }
 void ProgressWindow::SetPass(int n) {
-  pass_->setText(QStringLiteral("PASS : %1").arg(n));
+  pass_->setText(UiText("PASS : %1").arg(n));
 }
 
 void ProgressWindow::SetDetail(const char *sjis) {
@@ -201,13 +202,13 @@ WaitBoxWindow::WaitBoxWindow(QWidget *owner, const QString &text)
   text_->setWordWrap(true);
   text_height_ = text_->height();
   box_height_ = height();
-  lower_[0] = Static(this, du, 16, 37, 23, 9, QStringLiteral("About"),
-                     Qt::AlignRight | Qt::AlignVCenter, false, nullptr);
+  lower_[0] = Static(this, du, 16, 37, 23, 9, UiText("About"), Qt::AlignRight | Qt::AlignVCenter,
+                     false, nullptr);
   seconds_ = Static(this, du, 41, 37, 30, 9, QString(), Qt::AlignCenter, true, "seconds");
   seconds_->setAutoFillBackground(true);
   lower_[1] = seconds_;
-  lower_[2] = Static(this, du, 74, 37, 19, 9, QStringLiteral("[sec]"),
-                     Qt::AlignLeft | Qt::AlignVCenter, false, nullptr);
+  lower_[2] = Static(this, du, 74, 37, 19, 9, UiText("[sec]"), Qt::AlignLeft | Qt::AlignVCenter,
+                     false, nullptr);
   for (int i = 0; i < 3; i++) lower_top_[i] = lower_[i]->y();
 
   SetText(text);
@@ -283,13 +284,13 @@ void WaitBoxWindow::closeEvent(QCloseEvent *event) {
 
 QString AboutBox::ProductLine() {
   char line[128];
-  FormatText(line, sizeof line, "%s %s\nbuild %s", kProduct, kVersion, kBuildDate);
-  return QString::fromLatin1(line);
+  FormatText(line, sizeof line, Msg("%s %s\nbuild %s"), kProduct, kVersion, kBuildDate);
+  return FromSjis(line);
 }
 
 AboutBox::AboutBox(QWidget *owner) : QDialog(owner) {
   setObjectName(QStringLiteral("aboutBox"));
-  setWindowTitle(QStringLiteral("About"));
+  setWindowTitle(UiText("About"));
   setFont(DialogFont(QStringLiteral("MS P Gothic"), 10));
   DialogUnits du(font());
   setFixedSize(du.Rect(0, 0, 143, 103).size());
@@ -301,10 +302,10 @@ AboutBox::AboutBox(QWidget *owner) : QDialog(owner) {
   product_ = Static(this, du, 5, 28, 133, 19, ProductLine(), Qt::AlignHCenter | Qt::AlignTop, false,
                     "product");
   note_ = Static(this, du, 5, 49, 133, 29,
-                 ANA_PreciseBuiltIn() ? QStringLiteral("Precise parser: built in")
-                                      : QStringLiteral("Precise parser: not built in"),
+                 ANA_PreciseBuiltIn() ? UiText("Precise parser: built in")
+                                      : UiText("Precise parser: not built in"),
                  Qt::AlignHCenter | Qt::AlignTop, false, "note");
-  QPushButton *ok = new QPushButton(QStringLiteral("OK"), this);
+  QPushButton *ok = new QPushButton(UiText("OK"), this);
   ok->setObjectName(QStringLiteral("ok"));
   ok->setGeometry(du.Rect(47, 82, 50, 14));
   ok->setDefault(true);
@@ -331,17 +332,17 @@ struct LegendEntry {
 };
 // The colours of ListModel::data.
 const LegendEntry kLegend[] = {
-    {QColor(160, 255, 176), "Function List: a function that some call reaches"},
-    {QColor(128, 176, 255), "Function List: a function no call reaches"},
-    {QColor(255, 255, 160), "Call List: a call linked to its definition"},
-    {QColor(224, 224, 224), "Call List: a call no analysed source defines"},
+    {QColor(160, 255, 176), N_("Function List: a function that some call reaches")},
+    {QColor(128, 176, 255), N_("Function List: a function no call reaches")},
+    {QColor(255, 255, 160), N_("Call List: a call linked to its definition")},
+    {QColor(224, 224, 224), N_("Call List: a call no analysed source defines")},
 };
 
 }  // namespace
 
 ColourLegend::ColourLegend(QWidget *owner) : QDialog(owner) {
   setObjectName(QStringLiteral("colourLegend"));
-  setWindowTitle(QStringLiteral("List Colours"));
+  setWindowTitle(UiText("List Colours"));
   QGridLayout *grid = new QGridLayout(this);
   int row = 0;
   for (const LegendEntry &e : kLegend) {
@@ -353,10 +354,10 @@ ColourLegend::ColourLegend(QWidget *owner) : QDialog(owner) {
     pal.setColor(QPalette::Window, e.colour);
     swatch->setPalette(pal);
     grid->addWidget(swatch, row, 0);
-    grid->addWidget(new QLabel(QString::fromLatin1(e.meaning), this), row, 1);
+    grid->addWidget(new QLabel(UiText(e.meaning), this), row, 1);
     row++;
   }
-  QPushButton *ok = new QPushButton(QStringLiteral("OK"), this);
+  QPushButton *ok = new QPushButton(UiText("OK"), this);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   grid->addWidget(ok, row, 1, Qt::AlignRight);
@@ -365,6 +366,6 @@ ColourLegend::ColourLegend(QWidget *owner) : QDialog(owner) {
 QStringList ColourLegend::Lines() const {
   QStringList out;
   for (const LegendEntry &e : kLegend)
-    out << e.colour.name() + QLatin1Char(' ') + QString::fromLatin1(e.meaning);
+    out << e.colour.name() + QLatin1Char(' ') + UiText(e.meaning);
   return out;
 }

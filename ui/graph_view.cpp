@@ -19,6 +19,7 @@
 
 #include "graph/graph.h"
 #include "ui/focus_frame.h"
+#include "ui/qtext.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ int GraphView::Load(const QString &path) {
   QSvgRenderer *r = svg.isEmpty() ? nullptr : new QSvgRenderer(svg);
   if (!r || !r->isValid()) {
     delete r;
-    ShowText(QStringLiteral("The graph cannot be shown: %1").arg(path));
+    ShowText(UiText("The graph cannot be shown: %1").arg(path));
     return 0;
   }
   Clear();

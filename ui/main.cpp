@@ -12,13 +12,15 @@
 #include <vector>
 
 #include "engine/ana.h"
+#include "foundation/messages.h"
 #include "shell/app.h"
 #include "ui/mainwindow.h"
+#include "ui/qtext.h"
 #include "ui/screenshots.h"
 
 namespace {
 
-const char kUsage[] =
+const char kUsage[] = N_(
     "Usage: velmora [PATH...]\n"
     "Open the desktop program and analyse the C and C++ sources at or below each\n"
     "PATH, as if they were dropped on its window.\n"
@@ -28,15 +30,17 @@ const char kUsage[] =
     "  --           every argument after it is a PATH\n"
     "\n"
     "The standard options of Qt programs (-platform ...) are taken as well.\n"
-    "velmora-cli runs the same analysis in a terminal (velmora-cli --help).\n";
+    "velmora-cli runs the same analysis in a terminal (velmora-cli --help).\n");
 
 // Answers --help and --version (before `--`); -1 when neither was asked.
 int AnswerOnTerminal(int argc, char **argv) {
   for (int i = 1; i < argc; i++) {
     if (strcmp(argv[i], "--") == 0) return -1;
     if (strcmp(argv[i], "-h") == 0 || strcmp(argv[i], "--help") == 0) {
-      fputs(kUsage, stdout);
-      printf("Precise parser: %s\n", ANA_PreciseBuiltIn() ? "built in" : "not built in");
+      AppUseEarlyLanguage(nullptr);  // the settings' UI_LANG, before any window
+      fputs(MsgUtf8(kUsage), stdout);
+      printf(MsgUtf8("Precise parser: %s\n"),
+             ANA_PreciseBuiltIn() ? MsgUtf8("built in") : MsgUtf8("not built in"));
       return 0;
     }
     if (strcmp(argv[i], "--version") == 0) {
@@ -76,7 +80,7 @@ int main(int argc, char **argv) {
     }
   }
   if (!w) {
-    ShowWarningBox(nullptr, QString::fromLatin1(failure ? failure : "Program error !"));
+    ShowWarningBox(nullptr, UiTextSjis(failure ? failure : N_("Program error !")));
   } else {
     QStringList args;
     for (const char *p : paths) args << QFile::decodeName(p);

@@ -10,6 +10,8 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -17,12 +19,14 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpacerItem>
 #include <QTableView>
 #include <QUrl>
 
 #include <vector>
 
 #include "ext/ext_settings.h"
+#include "foundation/messages.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
 #include "foundation/trace.h"
@@ -45,6 +49,21 @@ const char kTitle[] = "Velmora Ver 0.10";
 WarningHandler g_warning_handler;
 ConfirmHandler g_confirm_handler;
 StopQuitHandler g_stop_quit_handler;
+
+// A message box is as wide as its text, and the title bar cut a short box's
+// title ("Warning") to a few letters. In a translated interface the box is
+// made wide enough for its whole title beside the title bar's buttons; the
+// built-in interface keeps its boxes as they always were.
+void KeepTitleWhole(QMessageBox *box) {
+  if (MessagesCount() == 0) return;
+  QGridLayout *grid = qobject_cast<QGridLayout *>(box->layout());
+  if (!grid) return;
+  // The title bar's font is the window manager's: allow a quarter more than
+  // the box's own, and room for the icon and the buttons.
+  int need = QFontMetrics(box->font()).horizontalAdvance(box->windowTitle()) * 5 / 4 + 160;
+  grid->addItem(new QSpacerItem(need, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                grid->rowCount(), 0, 1, grid->columnCount());
+}
 
 // Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PgDn, Ctrl+PgUp.
 bool SwitchesTab(const QKeyEvent *k) {
@@ -106,7 +125,8 @@ void ShowWarningBox(QWidget *owner, const QString &text) {
     g_warning_handler(owner, text);
     return;
   }
-  QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::Ok, owner);
+  QMessageBox box(QMessageBox::Warning, UiText("Warning"), text, QMessageBox::Ok, owner);
+  KeepTitleWhole(&box);
   box.exec();
 }
 
@@ -116,9 +136,9 @@ void SetStopQuitHandler(StopQuitHandler handler) {
 
 bool AskStopAndQuit(QWidget *owner, const QString &text) {
   if (g_stop_quit_handler) return g_stop_quit_handler(owner, text);
-  QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::NoButton,
-                  owner);
-  QPushButton *stop = box.addButton(QStringLiteral("Stop and quit"), QMessageBox::AcceptRole);
+  QMessageBox box(QMessageBox::Warning, UiText("Warning"), text, QMessageBox::NoButton, owner);
+  QPushButton *stop = box.addButton(UiText("Stop and quit"), QMessageBox::AcceptRole);
+  KeepTitleWhole(&box);
   box.addButton(QMessageBox::Cancel);
   box.setDefaultButton(stop);
   box.exec();
@@ -131,6 +151,7 @@ bool AskConfirmation(QWidget *owner, const QString &caption, const QString &text
   // platform's box of that kind.
   QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok | QMessageBox::Cancel);
   box.setWindowModality(Qt::ApplicationModal);
+  KeepTitleWhole(&box);
   return box.exec() == QMessageBox::Ok;
 }
 
@@ -161,7 +182,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent) {
           [this](const QByteArray &sjis, int argc) { NameCallersRequest(sjis, argc); });
   connect(views_, &ViewsPanel::NotDefined, this, [this](const QString &name) {
     views_->SetStatusText(
-        ToSjis(QStringLiteral("%1 is not defined in the analysed code").arg(name)).c_str());
+        ToSjis(UiText("%1 is not defined in the analysed code").arg(name)).c_str());
   });
   RestoreState();
 
@@ -181,7 +202,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent) {
   g_front.in_window = 1;
   g_front.ask_large = 1;
   if (g_config.GRAPH_IN_WINDOW) g_front.view = 0;
-  SetStatus(g_config.STAT_MESS[0]);
+  SetStatus(Msg(g_config.STAT_MESS[0]));
 }
 
 MainWindow::~MainWindow() {
@@ -199,7 +220,7 @@ const char *MainWindow::StatusFor(int view) {
   int k = 2 + view;
   if (k < 0) k = 0;
   if (k > 4) k = 4;
-  return g_config.STAT_MESS[k];
+  return Msg(g_config.STAT_MESS[k]);
 }
 
 void MainWindow::Start(const QStringList &paths) {
@@ -241,8 +262,8 @@ void MainWindow::DropPaths(const QStringList &paths) {
   setFocus();
   activateWindow();
   if (ProjectIsOpen()) {
-    if (!AskConfirmation(nullptr, QStringLiteral("Confirm."),
-                         QStringLiteral("現在展開中のプロジェクトを破棄して宜しいですか？")))
+    if (!AskConfirmation(nullptr, UiText("Confirm."),
+                         UiText("現在展開中のプロジェクトを破棄して宜しいですか？")))
       return;
     DiscardProject();
     views_->ClearViews();
@@ -350,8 +371,7 @@ void MainWindow::Shutdown() {
 
 void MainWindow::closeEvent(QCloseEvent *event) {
   // A job runs: the user chooses between stopping it and going on.
-  if (!shut_down_ && WorkerBusy() &&
-      !AskStopAndQuit(this, QStringLiteral("ソース解析処理中です。"))) {
+  if (!shut_down_ && WorkerBusy() && !AskStopAndQuit(this, UiText("ソース解析処理中です。"))) {
     event->ignore();
     return;
   }

@@ -7,21 +7,23 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include "foundation/messages.h"
 #include "foundation/settings.h"
 #include "graph/graph.h"
 #include "shell/requests.h"
 #include "shell/worker.h"
 #include "ui/mainwindow.h"
+#include "ui/qtext.h"
 #include "ui/views.h"
 
 namespace {
 
-const char kBusy[] = "処理中は受け付けません。";
+const char kBusy[] = N_("処理中は受け付けません。");
 
 // The Graph tab when a tree has no picture.
 QString NoGraphText() {
-  return graph_enabled ? QStringLiteral("No graph for this tree: it was not rendered.")
-                       : QStringLiteral(
+  return graph_enabled ? UiText("No graph for this tree: it was not rendered.")
+                       : UiText(
                              "No graph: graph output is off (see DOT_EXE, DISPLAY_GRAPH and "
                              "GRAPH_IN_WINDOW in velmora.ini).");
 }
@@ -65,7 +67,7 @@ int MainWindow::StartTree(const TreeVisit &visit) {
     pending_ = Pending();
     pending_.active = true;
     pending_.visit = visit;
-    views_->Graph()->ShowText(QStringLiteral("Drawing the graph..."));
+    views_->Graph()->ShowText(UiText("Drawing the graph..."));
   }
   return r;
 }
@@ -75,7 +77,7 @@ int MainWindow::GoThroughHistory(int step) {
   const TreeVisit *to = history_.Peek(step);
   if (!to) return 0;
   if (WorkerBusy()) {
-    ShowWarningBox(this, QString::fromUtf8(kBusy));
+    ShowWarningBox(this, UiText(kBusy));
     return 0;
   }
   KeepVisitState();

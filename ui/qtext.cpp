@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "foundation/messages.h"
 #include "platform/codepage.h"
 
 namespace {
@@ -24,6 +25,14 @@ QString FromSjis(const char *sjis) {
 
 QString FromSjis(const std::string &sjis) {
   return FromSjis(sjis.c_str());
+}
+
+QString UiText(const char *utf8) {
+  return QString::fromUtf8(MsgUtf8(utf8));
+}
+
+QString UiTextSjis(const char *sjis) {
+  return FromSjis(Msg(sjis));
 }
 
 std::string ToSjis(const QString &text) {

@@ -131,7 +131,7 @@ void Step(Tour *t) {
     case 10: {
       Save(*t, w->Progress(), "progress.png");
       w->DestroyProgress();
-      w->OpenWait(QStringLiteral("関数呼出木を作成しています。"));
+      w->OpenWait(UiText("関数呼出木を作成しています。"));
       WaitBoxWindow *b = w->Wait();
       b->SetStart(TickCount() - 12000);
       b->Tick(TickCount());

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "foundation/messages.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
 #include "shell/app.h"
@@ -116,7 +117,7 @@ void ViewsPanel::BuildListPage(int list, const QFont &list_font) {
   boxes_[list] = new FilterBox(page);
   boxes_[list]->setObjectName(list == 0 ? QStringLiteral("functionFilter")
                                         : QStringLiteral("callFilter"));
-  boxes_[list]->setPlaceholderText(QStringLiteral("Search (Ctrl+F)"));
+  boxes_[list]->setPlaceholderText(UiText("Search (Ctrl+F)"));
   connect(boxes_[list], &QLineEdit::textChanged, this, [this, list](const QString &t) {
     filters_[list]->SetText(t);
     UpdateRowsText();
@@ -225,7 +226,7 @@ void ViewsPanel::BuildCallersTree(const QFont &tree_font) {
 void ViewsPanel::BuildGraph() {
   graph_ = new GraphView(tabs_);
   graph_->setObjectName(QStringLiteral("graphView"));
-  graph_->ShowText(QStringLiteral("No graph yet: double-click a function to draw its tree."));
+  graph_->ShowText(UiText("No graph yet: double-click a function to draw its tree."));
   // A click on a node finds its function in the Function List; a
   // double-click builds its tree.
   connect(graph_, &GraphView::FunctionClicked, this,
@@ -308,8 +309,8 @@ void ViewsPanel::RelabelTabs() {
   relabelling_ = true;
   for (int t = 0; t < kTabCount; t++) {
     int v = kTabViews[t];
-    QString name = v < 4 ? FromSjis(g_config.TAB_NAME[v])
-                         : QString::fromLatin1(v == VIEW_GRAPH ? "Graph" : "Callers");
+    QString name = v < 4 ? UiTextSjis(g_config.TAB_NAME[v])
+                         : UiText(v == VIEW_GRAPH ? N_("Graph") : N_("Callers"));
     tabs_->setTabText(t, (v == current_ ? QStringLiteral("* ") : QStringLiteral("  ")) + name);
   }
   relabelling_ = false;
@@ -348,7 +349,7 @@ QString ViewsPanel::RowsText() const {
   if (current_ != VIEW_FUNCTIONS && current_ != VIEW_CALLS) return QString();
   const ListFilter *f = filters_[current_];
   if (f->Text().isEmpty()) return QString();
-  return QStringLiteral("%1 of %2 rows").arg(f->rowCount()).arg(models_[current_]->rowCount());
+  return UiText("%1 of %2 rows").arg(f->rowCount()).arg(models_[current_]->rowCount());
 }
 
 void ViewsPanel::UpdateRowsText() {

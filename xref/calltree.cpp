@@ -97,10 +97,29 @@ void OnOffLine(const char *label, int on) {
 }
 
 // LINE of f: "%s%s(argc:%d); [%s]".
-const char *BuildLine(const ST_FUNC *f) {
-  FormatText(line_buf, sizeof line_buf, "%s%s(argc:%d); [%s]", f->scope, f->name, f->argc,
-             SourceName(f));
+// The node of f reached through the call via: " (1 of n)" after it when
+// the call fits n definitions alike and f is the first of them (the
+// precise parser's linking only), else nothing.
+int Candidates(const CHBUF *via) {
+  const ST_CALL *call = via ? static_cast<const ST_CALL *>(via->data) : nullptr;
+  return call && call->how && call->how->candidate_count > 1 ? call->how->candidate_count : 0;
+}
+
+const char *BuildLine(const ST_FUNC *f, const CHBUF *via) {
+  size_t n = FormatText(line_buf, sizeof line_buf, "%s%s(argc:%d); [%s]", f->scope, f->name,
+                        f->argc, SourceName(f));
+  if (int of = Candidates(via)) FormatText(line_buf + n, sizeof line_buf - n, " (1 of %d)", of);
   return line_buf;
+}
+
+// The tree view's node of f, marked as its line is.
+TREEITEM AddFunctionNode(TREEITEM parentNode, int kind, const ST_FUNC *f, const CHBUF *via) {
+  int of = Candidates(via);
+  if (!of) return TreeAddNode(parentNode, kind, SourceName(f), f->scope, f->name, f->argc);
+  char text[1100];
+  FormatText(text, sizeof text, "%s%s(argc:%d) [%s] (1 of %d)", f->scope, f->name, f->argc,
+             SourceName(f), of);
+  return TreeAddNodeText(VIEW_TREE, parentNode, kind, text, f->name);
 }
 
 // The repeated-call pass: marks every call whose (file, scope, name, argc)
@@ -155,9 +174,7 @@ int MarkShownCalls(ST_FUNC *f, int *shownCount) {
 void WriteRecursion(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, const char *line) {
   const TreeGraphPort &g = TreeWires().graph;
   if (TextOn()) PutTreeText(" <=> %s%s \r\n", line, g_config.EXPAND_MESS[1]);
-  if (ViewOn())
-    TreeNodeFunction(
-        TreeAddNode(parentNode, NODE_RECURSIVE, SourceName(f), f->scope, f->name, f->argc), f);
+  if (ViewOn()) TreeNodeFunction(AddFunctionNode(parentNode, NODE_RECURSIVE, f, via), f);
   TreeReportNode(f->scope, f->name, f->argc, f, "recursive", 0);
   if (GraphOn() && g.recursion_edge) {
     const ST_CALL *call = via ? static_cast<const ST_CALL *>(via->data) : nullptr;
@@ -327,7 +344,7 @@ int ANA_ExpandFunction(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, int isLast) 
   if (!f || TreeStopRequested()) return 1;
   const TreeGraphPort &g = TreeWires().graph;
   if (TextOn()) PutTreeIndent(isLast + 1);
-  const char *line = BuildLine(f);
+  const char *line = BuildLine(f, via);
 
   // Recursion: f is already on the path above.
   if (TreeOnPath(f)) {
@@ -338,7 +355,7 @@ int ANA_ExpandFunction(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, int isLast) 
   TREEITEM node = nullptr;
   if (TextOn()) PutTreeText("%s", line);
   if (ViewOn()) {
-    node = TreeAddNode(parentNode, NODE_FUNC, SourceName(f), f->scope, f->name, f->argc);
+    node = AddFunctionNode(parentNode, NODE_FUNC, f, via);
     // The view can act on the function the node stands for.
     TreeNodeFunction(node, f);
   }

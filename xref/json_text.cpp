@@ -192,6 +192,20 @@ std::string JsonCallRow(const CallRow &r, const std::vector<std::string> &names)
   Text(out, h[CL_TO_FUNCTION], r, CL_TO_FUNCTION, AppendCallCell);
   Number(out, "line", r.line + 1);
   Number(out, "column", r.column);
+  if (r.candidate_count > 1 && r.candidates) {
+    // Every definition an ambiguous call may reach, the linked one first.
+    Key(out, "candidates");
+    out += '[';
+    for (int i = 0; i < r.candidate_count; i++) {
+      const ST_FUNC *f = r.candidates[i];
+      out += i ? ",{" : "{";
+      out += "\"toSID\":" + std::to_string(f->sid) + ",\"toSource\":" + NameOf(f->sid, names);
+      out += ",\"toFID\":" + std::to_string(f->fid) + ",\"toFunction\":";
+      out += JsonSjis((std::string(f->scope) + f->name).c_str());
+      out += '}';
+    }
+    out += ']';
+  }
   out += '}';
   return out;
 }

@@ -23,6 +23,7 @@
 
 #include "engine/record_walk.h"
 #include "engine/source_pool.h"
+#include "foundation/arena.h"
 #include "foundation/hash.h"
 #include "foundation/log.h"
 #include "foundation/ports.h"
@@ -172,17 +173,25 @@ void BuildIndex() {
 }
 
 // The definition a call reaches: the last candidate in the caller's source,
-// else the first candidate.
+// else the first candidate. Entries come in registration (SID, FID) order
+// after a function list; a source analysed again registers its functions at
+// the end of their buckets, so the order is read from the numbers instead.
 ST_FUNC *FindByBucketWalk(const char *key, const ST_CALL *call, int caller_sid) {
   ST_FUNC *found = nullptr;
   CB *bucket = HASH2_Search(ANA.func_index, key, 0);
   if (!bucket) return nullptr;
+  auto before = [](const ST_FUNC *a, const ST_FUNC *b) {
+    return a->sid < b->sid || (a->sid == b->sid && a->fid < b->fid);
+  };
   CB_ForEach<ST_HASH2_ENTRY>(*bucket, [&](const ST_HASH2_ENTRY *entry) {
     ST_FUNC *f = (ST_FUNC *)entry->record;
     if (!f || f->scope_hash != call->scope_hash || f->name_hash != call->name_hash ||
         !ArgcMatches(f->argc, call->argc) || !TextsMatch(f, call))
       return;
-    if (!found || f->sid == caller_sid) found = f;
+    bool mine = f->sid == caller_sid, found_mine = found && found->sid == caller_sid;
+    if (!found || (mine && (!found_mine || before(found, f))) ||
+        (!mine && !found_mine && before(f, found)))
+      found = f;
   });
   return found;
 }
@@ -211,13 +220,14 @@ ST_FUNC *FindByIndex(const char *key, const ST_CALL *call, int caller_sid) {
 
 // use_index: the call is linked by ANA_LinkNextSource, whose phase built the
 // sorted copy from the func_index of this phase.
-ST_FUNC *FindDefinition(const ST_CALL *call, int caller_sid, bool use_index) {
+ST_FUNC *FindDefinition(const ST_CALL *call, int caller_sid, bool use_index,
+                        std::vector<ST_FUNC *> *tied) {
   if (!ANA.func_index) return nullptr;
-  if (ScopedIndexReady()) return ScopedFind(call);
+  if (ScopedIndexReady()) return ScopedFind(call, tied);
   if (!use_index && AnyPreciseSource()) {
     // One call alone, outside a phase: tables for this call only.
     ScopedIndexBuild();
-    ST_FUNC *found = ScopedFind(call);
+    ST_FUNC *found = ScopedFind(call, tied);
     ScopedIndexDrop();
     return found;
   }
@@ -231,16 +241,38 @@ ST_FUNC *FindDefinition(const ST_CALL *call, int caller_sid, bool use_index) {
   return FindByBucketWalk(key, call, caller_sid);
 }
 
+// An ambiguous call keeps every definition it may reach. Its form record
+// (made here for a call written as a name alone) and the list live with
+// the caller's source, which only the thread linking that source touches.
+void KeepCandidates(ST_CALL *call, const std::vector<ST_FUNC *> &tied) {
+  ST_SOURCE *s = call->caller ? call->caller->source : nullptr;
+  if (!s || tied.size() < 2) return;
+  if (!call->how) {
+    call->how = (ST_CALL_FORM *)ArenaAlloc(&s->records, sizeof(ST_CALL_FORM));
+    if (!call->how) return;
+    call->how->form = CALL_PLAIN;
+    call->how->object_const = -1;
+  }
+  auto **list = (ST_FUNC **)ArenaAlloc(&s->records, sizeof(ST_FUNC *) * tied.size());
+  if (!list) return;
+  std::copy(tied.begin(), tied.end(), list);
+  call->how->candidates = list;
+  call->how->candidate_count = (int)tied.size();
+}
+
 // The definition the call reaches, stored in the call (hashes already set).
 ST_FUNC *Resolve(ST_CALL *call, bool use_index) {
   call->to_sid = 0;
   call->to_fid = 0;
   call->to_func = nullptr;
-  ST_FUNC *found = FindDefinition(call, call->caller ? call->caller->sid : 0, use_index);
+  if (call->how) call->how->candidate_count = 0;
+  std::vector<ST_FUNC *> tied;
+  ST_FUNC *found = FindDefinition(call, call->caller ? call->caller->sid : 0, use_index, &tied);
   if (found) {
     call->to_sid = found->sid;
     call->to_fid = found->fid;
     call->to_func = found;
+    KeepCandidates(call, tied);
   }
   return found;
 }
@@ -288,6 +320,7 @@ void SetHashes(ST_CALL *c) {
 void Unlink(ST_CALL *c) {
   c->to_sid = c->to_fid = 0;
   c->to_func = nullptr;
+  if (c->how) c->how->candidate_count = 0;
   c->scope_hash = c->name_hash = 0;
 }
 
@@ -346,6 +379,27 @@ void LinkStartAhead(void) {
   // The calls of the sources ahead are resolved by the analysis threads.
   if (g_index_ready) pool_start(CB_Next(&ANA.sources, nullptr), &kLinking);
   g_link_started = true;
+}
+
+ST_FUNC *ANA_ResolveCall(ST_CALL *call) {
+  if (!call) return nullptr;
+  SetHashes(call);
+  call->to_sid = call->to_fid = 0;
+  call->to_func = nullptr;
+  if (!ANA.func_index) return nullptr;
+  // The statement parser's rule straight away: asking the records which
+  // linker they want walks every source, once per call.
+  char key[528];
+  size_t n = CopyText(key, sizeof key, call->scope);
+  n += CopyText(key + n, sizeof key - n, ":");
+  CopyText(key + n, sizeof key - n, call->name);
+  ST_FUNC *found = FindByBucketWalk(key, call, call->caller ? call->caller->sid : 0);
+  if (found) {
+    call->to_sid = found->sid;
+    call->to_fid = found->fid;
+    call->to_func = found;
+  }
+  return found;
 }
 
 int ANA_LinkCall(ST_CALL *call, ResultsSink *sink) {

@@ -1,15 +1,68 @@
 // The query index (see query.h): sources and functions numbered densely,
-// the call links inverted once, and the answers about places, calls and
-// callers. Making it walks every function and call once.
+// every call indexed by its called name, and the answers about places, calls
+// and callers. Making it walks every function and call once.
+#include <algorithm>
 #include <cstring>
 #include <new>
+
+#include "foundation/hash.h"
 
 #include "engine/record_walk.h"
 #include "xref/query_internal.h"
 
 namespace {
 
-QueryCall CallOf(const ST_CALL *c, int index) {
+// (line, column) ordered as places in a text.
+bool Before(int line_a, int col_a, int line_b, int col_b) {
+  return line_a < line_b || (line_a == line_b && col_a < col_b);
+}
+
+// Whether f's text, from its name to its closing brace, holds the place.
+bool Holds(const ST_FUNC *f, int line, int column) {
+  if (Before(line, column, f->name_line, f->name_column)) return false;
+  return line <= f->end_line;
+}
+
+// Sorts entries by hash, keeping the order of equal hashes: two passes of a
+// counting sort on 16 bits each, linear in the calls of a whole tree.
+void SortByHash(std::vector<QueryCallEntry> *entries) {
+  std::vector<QueryCallEntry> tmp(entries->size());
+  std::vector<uint32_t> count(65537);
+  for (int shift = 0; shift < 32; shift += 16) {
+    std::fill(count.begin(), count.end(), 0);
+    for (const QueryCallEntry &e : *entries) count[((e.hash >> shift) & 0xFFFF) + 1]++;
+    for (size_t i = 1; i < count.size(); i++) count[i] += count[i - 1];
+    for (const QueryCallEntry &e : *entries) tmp[count[(e.hash >> shift) & 0xFFFF]++] = e;
+    entries->swap(tmp);
+  }
+}
+
+// The index entries of f's calls, in body order.
+void AddCallsOf(const ST_FUNC *f, std::vector<QueryCallEntry> *out) {
+  uint32_t index = 0;
+  ForEachCall(f, [&](const ST_CALL *c) {
+    out->push_back(QueryCallEntry{(uint32_t)HashString(c->name, 0), index++, c});
+  });
+}
+
+void BuildCalls(ST_QUERY *q) {
+  size_t calls = 0;
+  for (const ST_FUNC *f : q->funcs) calls += (size_t)f->calls.count;
+  q->calls.clear();
+  q->calls.reserve(calls);
+  for (const ST_FUNC *f : q->funcs) AddCallsOf(f, &q->calls);
+  SortByHash(&q->calls);
+}
+
+}  // namespace
+
+long QueryNumber(const ST_QUERY *q, int sid, int fid) {
+  if (!q || sid <= 0 || fid <= 0 || (size_t)sid + 1 >= q->first_of_source.size()) return -1;
+  long n = (long)q->first_of_source[(size_t)sid] + fid - 1;
+  return n < (long)q->first_of_source[(size_t)sid + 1] ? n : -1;
+}
+
+QueryCall QueryCallOf(const ST_CALL *c, int index) {
   QueryCall r;
   r.sid = c->caller ? c->caller->sid : 0;
   r.fid = c->caller ? c->caller->fid : 0;
@@ -24,63 +77,13 @@ QueryCall CallOf(const ST_CALL *c, int index) {
   return r;
 }
 
-// (line, column) ordered as places in a text.
-bool Before(int line_a, int col_a, int line_b, int col_b) {
-  return line_a < line_b || (line_a == line_b && col_a < col_b);
-}
-
-// Whether f's text, from its name to its closing brace, holds the place.
-bool Holds(const ST_FUNC *f, int line, int column) {
-  if (Before(line, column, f->name_line, f->name_column)) return false;
-  return line <= f->end_line;
-}
-
-// The number of the function a linked call reaches, or -1. Reads only the
-// call record (its numbers and link), not the function's: over every call of
-// a project that is one record per call instead of two far apart.
-long CalleeOf(const ST_QUERY *q, const ST_CALL *c) {
-  if (!c->to_func) return -1;
-  long n = QueryNumber(q, c->to_sid, c->to_fid);
-  return n >= 0 && q->funcs[(size_t)n] == c->to_func ? n : -1;
-}
-
-void BuildCallers(ST_QUERY *q) {
-  size_t n = q->funcs.size();
-  std::vector<uint32_t> count(n + 1, 0);
-  // Every linked call once, in SID, FID and body order; then placed by
-  // callee, which keeps that order within each callee.
-  struct Link {
-    uint32_t callee;
-    QueryCallRef ref;
-  };
-  std::vector<Link> links;
-  size_t calls = 0;
-  for (const ST_FUNC *f : q->funcs) calls += (size_t)f->calls.count;
-  links.reserve(calls);
-  for (const ST_FUNC *f : q->funcs) {
-    int index = 0;
-    ForEachCall(f, [&](const ST_CALL *c) {
-      long k = CalleeOf(q, c);
-      if (k >= 0) {
-        count[(size_t)k]++;
-        links.push_back(Link{(uint32_t)k, QueryCallRef{c, index}});
-      }
-      index++;
-    });
-  }
-  q->caller_start.assign(n + 1, 0);
-  for (size_t i = 0; i < n; i++) q->caller_start[i + 1] = q->caller_start[i] + count[i];
-  q->callers.resize(links.size());
-  std::vector<uint32_t> fill(q->caller_start.begin(), q->caller_start.end() - 1);
-  for (const Link &l : links) q->callers[fill[l.callee]++] = l.ref;
-}
-
-}  // namespace
-
-long QueryNumber(const ST_QUERY *q, int sid, int fid) {
-  if (!q || sid <= 0 || fid <= 0 || (size_t)sid + 1 >= q->first_of_source.size()) return -1;
-  long n = (long)q->first_of_source[(size_t)sid] + fid - 1;
-  return n < (long)q->first_of_source[(size_t)sid + 1] ? n : -1;
+void QueryCallRun(const ST_QUERY *q, uint32_t h, size_t *first, size_t *last) {
+  auto lo = std::lower_bound(q->calls.begin(), q->calls.end(), h,
+                             [](const QueryCallEntry &e, uint32_t v) { return e.hash < v; });
+  auto hi = std::upper_bound(lo, q->calls.end(), h,
+                             [](uint32_t v, const QueryCallEntry &e) { return v < e.hash; });
+  *first = (size_t)(lo - q->calls.begin());
+  *last = (size_t)(hi - q->calls.begin());
 }
 
 QueryFunction QueryFunctionOf(const ST_FUNC *f) {
@@ -131,7 +134,7 @@ ST_QUERY *CreateQuery(void) {
       q->sids.clear();
     }
     q->first_of_source.push_back((uint32_t)q->funcs.size());  // the end of the last source
-    BuildCallers(q);
+    BuildCalls(q);
     QueryBuildNames(q);
   } catch (const std::bad_alloc &) {
     delete q;
@@ -221,7 +224,7 @@ bool Query_CallAt(const ST_QUERY *q, int sid, int line, int column, QueryCall *o
       int len = (int)strlen(c->name);
       if (c->name_line == line && column >= c->name_column && column <= c->name_column + len &&
           len > 0) {
-        if (out) *out = CallOf(c, index);
+        if (out) *out = QueryCallOf(c, index);
         found = true;
         return WalkResult::kStop;
       }
@@ -238,7 +241,8 @@ std::vector<QueryCall> Query_CallsOf(const ST_QUERY *q, int sid, int fid) {
   long n = QueryNumber(q, sid, fid);
   if (n < 0) return out;
   int index = 0;
-  ForEachCall(q->funcs[(size_t)n], [&](const ST_CALL *c) { out.push_back(CallOf(c, index++)); });
+  ForEachCall(q->funcs[(size_t)n],
+              [&](const ST_CALL *c) { out.push_back(QueryCallOf(c, index++)); });
   return out;
 }
 
@@ -246,8 +250,13 @@ std::vector<QueryCall> Query_CallersOf(const ST_QUERY *q, int sid, int fid) {
   std::vector<QueryCall> out;
   long n = QueryNumber(q, sid, fid);
   if (n < 0) return out;
-  for (uint32_t k = q->caller_start[(size_t)n]; k < q->caller_start[(size_t)n + 1]; k++)
-    out.push_back(CallOf(q->callers[k].call, q->callers[k].index));
+  const ST_FUNC *f = q->funcs[(size_t)n];
+  size_t first, last;
+  QueryCallRun(q, (uint32_t)HashString(f->name, 0), &first, &last);
+  for (size_t k = first; k < last; k++) {
+    const QueryCallEntry &e = q->calls[k];
+    if (e.call && e.call->to_func == f) out.push_back(QueryCallOf(e.call, (int)e.index));
+  }
   return out;
 }
 
@@ -256,16 +265,18 @@ std::vector<QueryCall> Query_UnlinkedCallsOf(const ST_QUERY *q, const char *text
   if (!q || !text || !*text) return out;
   bool scoped = strstr(text, "::") != nullptr;
   size_t len = strlen(text);
-  for (const ST_FUNC *f : q->funcs) {
-    int index = 0;
-    ForEachCall(f, [&](const ST_CALL *c) {
-      size_t n = strlen(c->scope);
-      bool match = !scoped && strcmp(text, c->name) == 0;
-      match =
-          match || (n <= len && memcmp(text, c->scope, n) == 0 && strcmp(text + n, c->name) == 0);
-      if (!c->to_func && match) out.push_back(CallOf(c, index));
-      index++;
-    });
+  // A name holds no "::": the called name is what follows the last one.
+  const char *name = text;
+  for (const char *p = strstr(text, "::"); p; p = strstr(p + 2, "::")) name = p + 2;
+  size_t first, last;
+  QueryCallRun(q, (uint32_t)HashString(name, 0), &first, &last);
+  for (size_t k = first; k < last; k++) {
+    const ST_CALL *c = q->calls[k].call;
+    if (!c || c->to_func) continue;
+    size_t n = strlen(c->scope);
+    bool match = !scoped && strcmp(text, c->name) == 0;
+    match = match || (n <= len && memcmp(text, c->scope, n) == 0 && strcmp(text + n, c->name) == 0);
+    if (match) out.push_back(QueryCallOf(c, (int)q->calls[k].index));
   }
   return out;
 }

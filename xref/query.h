@@ -18,6 +18,7 @@
 #include <vector>
 
 struct ST_QUERY;
+struct ST_SOURCE;
 
 // A definition as the fronts see it.
 struct QueryFunction {
@@ -65,6 +66,13 @@ struct QueryHit {
 ST_QUERY *CreateQuery(void);
 // Frees the index; *q becomes nullptr. Null is allowed.
 void ReleaseQuery(ST_QUERY **q);
+// An update of one source (query_update.cpp). Before its records are
+// released: its calls leave the index (1; 0 for no such source). After it
+// was analysed again and numbered (or registered at the end since the index
+// was made): its functions and calls come in (1; 0 when memory ran out, the
+// index is then to be made anew). Neither may run while another thread asks.
+int Query_DropSource(ST_QUERY *q, int sid);
+int Query_AddSource(ST_QUERY *q, const ST_SOURCE *s);
 
 // The number of sources, and of functions of all sources.
 int Query_SourceCount(const ST_QUERY *q);
@@ -100,6 +108,13 @@ std::vector<QueryCall> Query_CallersOf(const ST_QUERY *q, int sid, int fid);
 // the name alone when text has no "::"; Shift_JIS), with any argument
 // count, in SID, FID and body order.
 std::vector<QueryCall> Query_UnlinkedCallsOf(const ST_QUERY *q, const char *text);
+
+// The definitions a call may mean, for going to its definition: none for a
+// call nothing was linked to; the candidates the precise parser's linking
+// kept for a call that several definitions fit alike (the linked one
+// first); else the linked one first, then every other definition of the
+// linked one's scope and name whose argument count fits, in SID, FID order.
+std::vector<QueryFunction> Query_DefinitionsOf(const ST_QUERY *q, const QueryCall &call);
 
 // The functions the lookup of a name takes, in SID, FID order: those whose
 // scope and name written together ("A::f") are text, or, when text has no

@@ -11,10 +11,13 @@
 #include "engine/ana.h"
 #include "xref/query.h"
 
-// A call with its place among its caller's calls.
-struct QueryCallRef {
+// A call in the index of calls by name: the hash of its called name, its
+// place among its caller's calls, the record (null once its source was
+// dropped for an update).
+struct QueryCallEntry {
+  uint32_t hash;
+  uint32_t index;
   const ST_CALL *call;
-  int index;
 };
 
 struct ST_QUERY {
@@ -22,10 +25,10 @@ struct ST_QUERY {
   std::vector<uint32_t> first_of_source;      // by SID: its first function's number
   std::vector<const ST_FUNC *> funcs;         // every function, numbered in SID, FID order
   std::unordered_map<std::string, int> sids;  // native path to SID
-  // The linked calls that reach each function, in SID, FID and body order:
-  // callers[caller_start[n] .. caller_start[n + 1]) reach function n.
-  std::vector<uint32_t> caller_start;
-  std::vector<QueryCallRef> callers;
+  // Every call, by the hash of its called name (HashString), and within one
+  // hash in SID, FID and body order: the callers of a function are the calls
+  // of its name's run that reach it, and an update replaces one source's.
+  std::vector<QueryCallEntry> calls;
   // Names for the search: every function's scope and name written together,
   // ASCII letters upper case, each ended by a NUL, in function order.
   std::string folded;
@@ -40,3 +43,10 @@ long QueryNumber(const ST_QUERY *q, int sid, int fid);
 QueryFunction QueryFunctionOf(const ST_FUNC *f);
 // Fills the name part of q (folded, text_at, name_at, wide) from q->funcs.
 void QueryBuildNames(ST_QUERY *q);
+// The folded search text of f (see ST_QUERY::folded) without its NUL, its
+// name's offset in it and whether it has bytes past ASCII.
+void QueryFoldedText(const ST_FUNC *f, std::string *text, uint16_t *name_at, uint8_t *wide);
+// The entries of q->calls whose hash is h: [*first, *last).
+void QueryCallRun(const ST_QUERY *q, uint32_t h, size_t *first, size_t *last);
+// The answer value of a call record with its place among its caller's calls.
+QueryCall QueryCallOf(const ST_CALL *c, int index);

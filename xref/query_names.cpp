@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/record_walk.h"
 #include "platform/codepage.h"
 #include "xref/query_internal.h"
 
@@ -33,35 +34,34 @@ bool StartsACharacter(const char *text, size_t pos) {
 
 }  // namespace
 
+void QueryFoldedText(const ST_FUNC *f, std::string *text, uint16_t *name_at, uint8_t *wide) {
+  size_t scope = strlen(f->scope);
+  text->assign(f->scope, scope);
+  text->append(f->name);
+  unsigned char high = 0;
+  for (char &c : *text) {
+    high |= (unsigned char)c;
+    c = (char)Fold((unsigned char)c);
+  }
+  *name_at = (uint16_t)scope;
+  *wide = high >= 0x80;
+}
+
 void QueryBuildNames(ST_QUERY *q) {
   size_t n = q->funcs.size();
   q->text_at.resize(n);
   q->name_at.resize(n);
   q->wide.resize(n);
-  std::vector<uint16_t> lens(2 * n);
   size_t total = 0;
+  for (const ST_FUNC *f : q->funcs) total += strlen(f->scope) + strlen(f->name) + 1;
+  q->folded.clear();
+  q->folded.reserve(total);
+  std::string text;
   for (size_t i = 0; i < n; i++) {
-    lens[2 * i] = (uint16_t)strlen(q->funcs[i]->scope);
-    lens[2 * i + 1] = (uint16_t)strlen(q->funcs[i]->name);
-    total += lens[2 * i] + lens[2 * i + 1] + 1u;
-  }
-  q->folded.assign(total, '\0');
-  char *out = &q->folded[0];
-  for (size_t i = 0; i < n; i++) {
-    const ST_FUNC *f = q->funcs[i];
-    q->text_at[i] = (uint32_t)(out - q->folded.data());
-    q->name_at[i] = lens[2 * i];
-    memcpy(out, f->scope, lens[2 * i]);
-    memcpy(out + lens[2 * i], f->name, lens[2 * i + 1]);
-    size_t len = lens[2 * i] + (size_t)lens[2 * i + 1];
-    unsigned char high = 0;
-    for (size_t k = 0; k < len; k++) {
-      unsigned char c = (unsigned char)out[k];
-      high |= c;
-      out[k] = (char)Fold(c);
-    }
-    q->wide[i] = high >= 0x80;
-    out += len + 1;  // its NUL is there already
+    q->text_at[i] = (uint32_t)q->folded.size();
+    QueryFoldedText(q->funcs[i], &text, &q->name_at[i], &q->wide[i]);
+    q->folded.append(text);
+    q->folded.push_back('\0');
   }
 }
 
@@ -176,5 +176,36 @@ std::vector<QueryHit> Query_Search(const ST_QUERY *q, const char *text, int max)
   out.reserve(best.size());
   for (const Found &f : best)
     out.push_back(QueryHit{QueryFunctionOf(q->funcs[f.number]), (QueryMatch)(f.key / kLengths)});
+  return out;
+}
+
+std::vector<QueryFunction> Query_DefinitionsOf(const ST_QUERY *q, const QueryCall &call) {
+  std::vector<QueryFunction> out;
+  QueryFunction linked;
+  if (!call.to_sid || !Query_Function(q, call.to_sid, call.to_fid, &linked)) return out;
+  // The precise parser's linking keeps the definitions a call fits alike.
+  long n = QueryNumber(q, call.sid, call.fid);
+  const ST_CALL *record = nullptr;
+  if (n >= 0) {
+    int index = 0;
+    ForEachCall(q->funcs[(size_t)n], [&](const ST_CALL *c) {
+      if (index++ != call.index) return WalkResult::kGoOn;
+      record = c;
+      return WalkResult::kStop;
+    });
+  }
+  if (record && record->how && record->how->candidate_count > 1) {
+    for (int i = 0; i < record->how->candidate_count; i++)
+      if (const ST_FUNC *f = record->how->candidates[i]) out.push_back(QueryFunctionOf(f));
+    return out;
+  }
+  out.push_back(linked);
+  // Else those of the linked one's scope and name: what the link chose among.
+  std::string text = std::string(linked.scope) + linked.name;
+  for (const QueryFunction &f : Query_FunctionsNamed(q, text.c_str())) {
+    bool fits = f.argc < 0 || call.argc < 0 || f.argc == call.argc;
+    bool same = strcmp(f.scope, linked.scope) == 0 && strcmp(f.name, linked.name) == 0;
+    if (fits && same && (f.sid != linked.sid || f.fid != linked.fid)) out.push_back(f);
+  }
   return out;
 }

@@ -9,6 +9,8 @@
 
 #include <cstddef>
 
+struct ST_FUNC;
+
 // One row of the Function List.
 struct FunctionRow {
   int sid;             // SID of its source
@@ -42,6 +44,11 @@ struct CallRow {
   const char *to_name;     // its name, "" when none
   int line;                // 0-based line of the called name
   int column;              // bytes before the called name in that line of the text as read
+  // A call that several definitions fit alike (the precise parser's linking
+  // only): how many, and each of them, the linked one first (the analysis
+  // records, valid as long as the texts); 0 and null otherwise.
+  int candidate_count;
+  ST_FUNC *const *candidates;
 };
 
 // Where an analysis job delivers its rows. Calls come from the worker thread,
@@ -57,4 +64,18 @@ struct ResultsSink {
   virtual void AddCallRows(const CallRow *rows, size_t n) = 0;
   // The Called value of function rows first .. first + n - 1 (list order).
   virtual void SetCalled(size_t first, const int *called, size_t n) = 0;
+  // 1 when the sink wants each source's functions as soon as it is parsed,
+  // before anything is numbered (SourceParsed); the lists never need them.
+  virtual int TakesParsed() { return 0; }
+  // The functions of the source at path (native) just parsed, in definition
+  // order, the done-th of total sources; sid and fid are 0 (not numbered
+  // yet), called 0.
+  virtual void SourceParsed(const char *path, const FunctionRow *rows, size_t n, int done,
+                            int total) {
+    (void)path;
+    (void)rows;
+    (void)n;
+    (void)done;
+    (void)total;
+  }
 };

@@ -62,6 +62,9 @@ CallRow MakeCallRow(const ST_CALL *c) {
   r.to_name = to ? to->name : "";
   r.line = c->name_line;
   r.column = c->name_column;
+  bool ambiguous = to && c->how && c->how->candidate_count > 1;
+  r.candidate_count = ambiguous ? c->how->candidate_count : 0;
+  r.candidates = ambiguous ? c->how->candidates : nullptr;
   return r;
 }
 
@@ -111,6 +114,11 @@ void AppendCallCell(std::string &out, const CallRow &r, int col) {
       return AppendNumber(out, r.argc);
     case CL_LINK:
       out += linked ? "===>" : "X";
+      if (linked && r.candidate_count > 1) {  // the first of several alike
+        out += " (1 of ";
+        AppendNumber(out, r.candidate_count);
+        out += ')';
+      }
       return;
     case CL_TO_SID:
       if (linked) AppendNumber(out, r.to_sid);

@@ -7,6 +7,8 @@
 // Used by link.cpp when the precise parser made the records.
 #pragma once
 
+#include <vector>
+
 #include "engine/ana.h"
 
 // Builds the lookup tables from every source's functions and classes, once
@@ -18,6 +20,8 @@ void ScopedIndexDrop(void);
 // 1 between ScopedIndexBuild and ScopedIndexDrop.
 int ScopedIndexReady(void);
 // The definition the call reaches, or nullptr (also when no table is ready).
-// Among the definitions one rule allows, the last in the caller's source
-// wins, else the first in SID, FID order.
-ST_FUNC *ScopedFind(const ST_CALL *call);
+// Among the definitions one rule allows, the one whose parameter types fit
+// the call's arguments best; of several alike, the last in the caller's
+// source, else the first in SID, FID order, and then tied (may be null)
+// gets all of them, that one first (else it is left empty).
+ST_FUNC *ScopedFind(const ST_CALL *call, std::vector<ST_FUNC *> *tied = nullptr);

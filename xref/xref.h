@@ -42,6 +42,24 @@ inline int ANA_LinkStopped(int result) {
 // linking phase, the lookup tables are built for this one call (a walk over
 // every function and class).
 int ANA_LinkCall(ST_CALL *call, ResultsSink *sink);
+// Links one call to the definition it reaches, or to none, as a linking
+// phase would, without a log line or a row; the definition or nullptr. The
+// statement parser's records only (the precise parser's need the tables of
+// a whole phase).
+ST_FUNC *ANA_ResolveCall(ST_CALL *call);
+// Linking again after one source was analysed again (relink.cpp), for the
+// statement parser's records: ANA_RelinkPrepare before ANA_SourceReload takes
+// the source's old functions out of func_index and its calls out of the
+// query index q; ANA_RelinkFinish afterwards numbers its new functions,
+// registers them, brings q up to date and links the source's calls and every
+// call elsewhere whose name one of its old or new functions has, keeping the
+// Called marks right. The result is what a whole new function list and
+// linking phase would make. Finish returns 1, or 0 when q could not be
+// updated (it must then be made anew); it releases the state either way.
+struct ST_RELINK;
+struct ST_QUERY;
+ST_RELINK *ANA_RelinkPrepare(ST_QUERY *q, ST_SOURCE *s);
+int ANA_RelinkFinish(ST_RELINK *r, ST_QUERY *q, ST_SOURCE *s);
 // Hands sink the Called value of every Function List row, in the order in
 // which ANA_MakeFunctionList made them. Always 1.
 int ANA_UpdateCalledColumn(ResultsSink *sink);

@@ -148,6 +148,21 @@ struct JsonRun : ::testing::Test {
               true);
     return out;
   }
+  // The same run, its standard output as it is.
+  std::string RunText(const std::string &args) {
+    std::string cmd = "cd '" + dir + "' && HOME='" + dir + "' XDG_DESKTOP_DIR='" + dir +
+                      "/Desktop' XDG_CONFIG_HOME='" + dir + "/.config' TMPDIR='" + dir +
+                      "' '" VELMORA_BINARY_DIR "/velmora-cli' -q --ini '" + dir + "/none.ini' " +
+                      args + " src 2>/dev/null";
+    FILE *p = popen(cmd.c_str(), "r");
+    std::string all;
+    if (!p) return all;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) all.append(buf, n);
+    pclose(p);
+    return all;
+  }
   void Source(const std::string &name, const std::string &text) {
     mkdir((dir + "/src").c_str(), 0700);
     velmora_test::WriteFile(dir + "/src/" + name, text);
@@ -268,6 +283,28 @@ TEST_F(JsonRun, PreciseOptionChoosesTheFrontEnd) {
   // Without the option the statement parser reads it, and has no namespaces.
   for (const Object &o : Run("--list functions", &status))
     EXPECT_NE(o.at("Function").text, "n::A::f");
+}
+
+TEST_F(JsonRun, AmbiguousCallsListEveryCandidate) {
+  if (!precise_available()) GTEST_SKIP() << "built without the grammars";
+  Source("o.cpp",
+         "void p(int a) {}\nvoid p(const char* a) {}\nvoid q(long x) { p(x * 2); p(1); }\n");
+  std::string json = RunText("--precise --json --list calls");
+  EXPECT_NE(json.find("\"-\":\"===> (1 of 2)\",\"toSID\":1,\"toSource\":\"o.cpp\",\"toFID\":2,"
+                      "\"toFunction\":\"p\",\"line\":3,\"column\":17,"
+                      "\"candidates\":[{\"toSID\":1,\"toSource\":\"o.cpp\","
+                      "\"toFID\":2,\"toFunction\":\"p\"},{\"toSID\":1,\"toSource\":\"o.cpp\","
+                      "\"toFID\":1,\"toFunction\":\"p\"}]}\n"),
+            std::string::npos)
+      << json;
+  // p(1) fits one: no candidates.
+  EXPECT_EQ(json.find("candidates", json.find("\n") + 1), std::string::npos) << json;
+  // The list as text shows the mark, and no cell past the shown ones.
+  std::string tsv = RunText("--precise --list calls");
+  EXPECT_NE(tsv.find("\t===> (1 of 2)\t1\to.cpp\t2\tp\n"), std::string::npos) << tsv;
+  // The statement parser never marks a call.
+  EXPECT_EQ(RunText("--json --list calls").find("candidates"), std::string::npos);
+  EXPECT_EQ(RunText("--list calls").find("of 2"), std::string::npos);
 }
 
 TEST_F(JsonRun, FileNamesThatAreNotUtf8ShowReplacement) {

@@ -43,7 +43,7 @@ class Precise : public EngineTest {
                (f->const_this ? " const" : "") +
                (f->returns ? std::string(" returns ") + f->returns : std::string()) + "\n";
         ForEachCall(f, [&](const ST_CALL *c) {
-          const ST_CALL_FORM none{CALL_PLAIN, nullptr, nullptr, nullptr};
+          const ST_CALL_FORM none{};  // CALL_PLAIN, nothing known
           const ST_CALL_FORM &how = c->how ? *c->how : none;
           out += std::string("  ") + kForm[how.form] + " " + c->scope + c->name + " " +
                  std::to_string(c->argc) + " L" + std::to_string(c->line) +

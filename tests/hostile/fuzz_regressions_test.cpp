@@ -76,6 +76,10 @@ TEST(FuzzRegressions, Paths) {
   EXPECT_GT(Replay("paths", velmora_fuzz::FuzzPaths), 0u);
 }
 
+TEST(FuzzRegressions, Catalogue) {
+  EXPECT_GT(Replay("catalogue", velmora_fuzz::FuzzCatalogue), 0u);
+}
+
 // The empty input and a lone byte reach every target's shortest path. Each
 // must give what a user would get from the same bytes and leave nothing
 // behind.

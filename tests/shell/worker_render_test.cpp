@@ -1,6 +1,8 @@
 // The call-tree job's graph output with a renderer of our own: the SVG for
 // the Graph tab, Escape while rendering, the question before a large graph,
-// and a redraw that only shows.
+// a redraw that only shows, and the texts of both jobs in another language.
+#include "foundation/messages.h"
+#include "shell/ui_language.h"
 #include "worker_fixture.h"
 
 using namespace velmora_worker_test;
@@ -171,6 +173,83 @@ TEST_F(RenderTest, RedrawIsViewOnly) {
   EXPECT_FALSE(velmora_test::Exists(desk + "/FuncGraph[2].gif"));
   for (const std::string &c : rec.calls) EXPECT_NE(c.rfind("ShowGraph(", 0), 0u) << c;
   EXPECT_EQ(Tail(3), (std::vector<std::string>{"TreeDone(1)", "Close(2)", "AcceptDrops(1)"}));
+}
+
+// The letters of a Shift_JIS text outside its 【】 marks (which nest when a
+// marked text is filled into a marked format).
+std::string Unmarked(const std::string &sjis) {
+  std::string out;
+  int depth = 0;
+  for (size_t i = 0; i < sjis.size(); i++) {
+    unsigned char b = (unsigned char)sjis[i];
+    if (IsSjisLead(b) && i + 1 < sjis.size()) {
+      if (b == 0x81 && sjis[i + 1] == '\x79') depth++;
+      if (b == 0x81 && sjis[i + 1] == '\x7a' && depth > 0) depth--;
+      i++;
+      continue;
+    }
+    if (depth == 0 && ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'))) out += (char)b;
+  }
+  return out;
+}
+
+// In "xx", the made-up language of the tests whose every text is marked 【】,
+// every warning, status text, wait text and phase detail of both jobs is
+// marked: none reaches a window without passing the catalogue.
+TEST_F(RenderTest, EveryTextOfTheJobsComesFromTheCatalogue) {
+  char program[VELMORA_PATH_MAX];
+  ProgramPath(program, sizeof program);
+  ASSERT_EQ(UseUiLanguage(program, "xx"), 1);
+  const std::string mark = Sjis(u8"【");
+  std::vector<std::string> all;
+  auto run = [&](int (*escape)()) {
+    rec.calls.clear();
+    EscapeSetPoll(escape);
+    Analyse();
+    EscapeSetPoll(nullptr);
+    all.insert(all.end(), rec.calls.begin(), rec.calls.end());
+  };
+  Write("notes.txt", "no source\n");
+  run(nullptr);  // nothing to analyse
+  Write("decl.h", "int x;\n");
+  run(nullptr);  // no function
+  Write("a.c", "int a(void)\n{\n  return b();\n}\nint b(void)\n{\n  return 0;\n}\n");
+  run([]() { return JobState.load() == JobStep::ParseSource ? 1 : 0; });
+  DiscardProject();
+  run([]() { return JobState.load() == JobStep::LinkCalls ? 1 : 0; });
+  DiscardProject();
+  // Both branches open a brace: the source ends inside the function.
+  Write("lost.c", "int lost(int c)\n{\n#if X\n  if (c) {\n#else\n  if (!c) {\n#endif\n  }\n}\n");
+  run(nullptr);
+  rec.calls.clear();
+  ASSERT_EQ(RequestCallTree(1, 1), 1);  // a rendered tree: its wait and end texts
+  WorkerWait();
+  all.insert(all.end(), rec.calls.begin(), rec.calls.end());
+  rec.calls.clear();
+  g_pids_file = dir + "/dot.pids";
+  Renderer(30);
+  EscapeSetPoll(EscapeWhileRendering);  // a stopped render
+  ASSERT_EQ(RequestCallTree(1, 1), 1);
+  WorkerWait();
+  EscapeSetPoll(nullptr);
+  all.insert(all.end(), rec.calls.begin(), rec.calls.end());
+  UseUiLanguage(program, "ja");
+
+  int texts = 0, details = 0;
+  for (const std::string &c : all) {
+    if (c.rfind("SetDetail(", 0) == 0) {
+      details += c.find(mark) != std::string::npos;  // the others name sources
+      continue;
+    }
+    if (c.rfind("ShowWarning(", 0) && c.rfind("SetStatusText(", 0) && c.rfind("SetWaitText(", 0) &&
+        c.rfind("Open(2,", 0))
+      continue;
+    texts++;
+    size_t open = c.find('(');
+    EXPECT_EQ(Unmarked(c.substr(open + 1, c.size() - open - 2)), "") << SjisToUtf8(c);
+  }
+  EXPECT_GT(texts, 15);
+  EXPECT_GT(details, 3);  // numbering, linking
 }
 
 }  // namespace

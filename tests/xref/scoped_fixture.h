@@ -67,7 +67,9 @@ struct ScopedFixture : ::testing::Test {
   // fill further.
   ST_CALL *Call(ST_FUNC *caller, int form, const char *scope, const char *name, int argc = 0) {
     ST_CALL *c = AddCall(caller, scope, name, argc);
-    forms.push_back(ST_CALL_FORM{form, nullptr, nullptr, nullptr});
+    forms.push_back(ST_CALL_FORM{});
+    forms.back().form = form;
+    forms.back().object_const = -1;
     c->how = &forms.back();
     return c;
   }
