@@ -149,8 +149,8 @@ void PrintHelp(int argc, char **argv) {
   printf(MsgUtf8("\nSettings file: %s\n  (%s)\n"),
          places.settings[0] ? places.settings : MsgUtf8("none"), why.c_str());
   printf(MsgUtf8("Precise parser: %s\n"), ANA_PreciseBuiltIn()
-                                                ? MsgUtf8("built in")
-                                                : MsgUtf8("not built in (--precise is refused)"));
+                                              ? MsgUtf8("built in")
+                                              : MsgUtf8("not built in (--precise is refused)"));
 }
 
 int UsageError(const std::string &msg) {

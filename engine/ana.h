@@ -236,7 +236,9 @@ int ANA_SourceCreateAll(ProgressSink *window, CB *paths);
 // function list, and calls of other sources that reached its old functions
 // point at freed records until they are linked again. No analysis threads
 // may run. 1 parsed; 0 when there is no text (s then has no functions).
-int ANA_SourceReload(ST_SOURCE *s, const char *bytes, int len);
+// stamp, when given, receives what was read from the file (zero for bytes).
+struct SourceStamp;
+int ANA_SourceReload(ST_SOURCE *s, const char *bytes, int len, SourceStamp *stamp = nullptr);
 // Frees every source with its text, functions and calls; the list is empty.
 // An ANA_EXEC that pointed into it must be begun again. func_index still
 // refers to the freed records until the next function list refills it.

@@ -26,8 +26,9 @@ int IndexDescribe(const std::string &path, std::string *text) {
   text->clear();
   PrivateFile state = CheckPrivateFile(path.c_str());
   if (state != PrivateFile::kReady) {
-    *text = FormatString(state == PrivateFile::kRefused ? MsgUtf8("no index at %s (not a file of yours)")
-                                                        : MsgUtf8("no index at %s"),
+    *text = FormatString(state == PrivateFile::kRefused
+                             ? MsgUtf8("no index at %s (not a file of yours)")
+                             : MsgUtf8("no index at %s"),
                          path.c_str()) +
             "\n";
     return 0;

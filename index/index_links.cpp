@@ -120,9 +120,9 @@ int IndexKeepSource(ST_INDEX *ix, const ST_SOURCE *s, const SourceStamp *read) {
     FileStamp before, after;
     int64_t got = ReadFileStamped(s->path, bytes.data(), size + 1, &before, &after);
     if (got < 0) return 0;
-    stamp = SourceStamp{before.size, before.mtime_ns, ContentHash(bytes.data(), (size_t)got),
-                        got == size && before.size == after.size &&
-                            before.mtime_ns == after.mtime_ns};
+    stamp =
+        SourceStamp{before.size, before.mtime_ns, ContentHash(bytes.data(), (size_t)got),
+                    got == size && before.size == after.size && before.mtime_ns == after.mtime_ns};
   }
   ix->parsed.fetch_add(-1);  // KeepSource counts an analysis's parsed sources
   KeepSource(ix, s, &stamp, nullptr);
