@@ -54,6 +54,7 @@ struct ST_CONFIG {
   // a relative path is taken from the settings file's folder); empty: the
   // desktop folder.
   char OUTPUT_DIR[1024];
+  int INDEX;  // 0/1: keep the project's index, and take unchanged sources from it
   // Language of the interface's messages: "ja" (built in), "en", "auto" (the
   // locale's) or another code with a catalogue (shell/ui_language.h).
   char UI_LANG[16];

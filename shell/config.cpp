@@ -182,6 +182,7 @@ void LoadConfiguration(const char *ini_path) {
   c.PARSER = Flag(Int(r, "PARSER", 0));
   String(r, "OUTPUT_DIR", "", c.OUTPUT_DIR, sizeof c.OUTPUT_DIR);
   UseOutputDir(r);
+  c.INDEX = Flag(Int(r, "INDEX", 0));
   // An empty value is the built-in language, as an absent key is.
   String(r, "UI_LANG", "ja", c.UI_LANG, sizeof c.UI_LANG);
   if (!c.UI_LANG[0]) CopyText(c.UI_LANG, sizeof c.UI_LANG, "ja");

@@ -142,6 +142,11 @@ struct ShellFront {
   int ask_large = 0;    // large graphs wait for the user's answer (desktop: 1)
   int graph_depth = 0;  // depth of the Graph tab's graphs (0: all)
   int no_picture = 0;   // no picture file on the desktop (the Graph tab is the viewer)
+  // The project's index: -1 as the INDEX setting says, 0 never, 1 always;
+  // index_file names the file instead of the one named from the project's
+  // roots ("" for that one; owned by the program).
+  int index = -1;
+  const char *index_file = "";
 };
 extern ShellFront g_front;
 
