@@ -386,17 +386,6 @@ int FdStat(int fd, FdInfo *info) {
   return 1;
 }
 
-FileStamp FileStampOf(const char *path) {
-  FileStamp f;
-  struct stat st;
-  if (!path || stat(path, &st) != 0) return f;
-  f.dev = (uint64_t)st.st_dev;
-  f.ino = (uint64_t)st.st_ino;
-  f.size = (int64_t)st.st_size;
-  f.mtime_ns = (int64_t)st.st_mtim.tv_sec * 1000000000 + st.st_mtim.tv_nsec;
-  return f;
-}
-
 void CloseFd(int fd) {
   if (fd >= 0) close(fd);
 }

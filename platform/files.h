@@ -106,16 +106,5 @@ struct FdInfo {
 };
 // State of an open descriptor; 1 done.
 int FdStat(int fd, FdInfo *info);
-// What tells one version of a file from the next (links followed).
-struct FileStamp {
-  uint64_t dev = 0, ino = 0;  // its identity (a replacement is a new file)
-  int64_t size = -1;          // its size, -1 when there is no file
-  int64_t mtime_ns = 0;       // its change time
-  bool operator==(const FileStamp &o) const {
-    return dev == o.dev && ino == o.ino && size == o.size && mtime_ns == o.mtime_ns;
-  }
-};
-// The stamp of the file at path; a missing file has size -1 (and zeros).
-FileStamp FileStampOf(const char *path);
 // Closes a descriptor from OpenAppendFd (-1 is ignored).
 void CloseFd(int fd);

@@ -44,6 +44,14 @@ struct AppState {
 };
 
 AppState g_app;
+
+// The settings file's stamp now (size -1 when there is none).
+FileStamp SettingsStamp() {
+  FileStamp s{-1, 0};
+  StampFile(g_app.settings, &s);
+  return s;
+}
+
 // The next start opens the two log channels (AppSetLogs).
 int g_logs_on = 1;
 // The language named on the command line (velmora-cli --lang); "" for the
@@ -87,7 +95,7 @@ int AppStartCollecting(const char *ini_path, int n, const char *const *paths,
     ExtensionPathFromSettings(g_app.settings, g_app.ext_settings, sizeof g_app.ext_settings);
 
   LoadConfiguration(g_app.settings[0] ? g_app.settings : nullptr);
-  g_app.settings_read = FileStampOf(g_app.settings);
+  g_app.settings_read = SettingsStamp();
   UseUiLanguage(g_app.program, g_language_option[0] ? g_language_option : g_config.UI_LANG);
   if (g_logs_on) {
     LogOpen(0, "debug");
@@ -180,8 +188,8 @@ void AppStop(void) {
 
 int AppReloadSettings(int force) {
   if (WorkerBusy() || !g_app.settings[0]) return 0;
-  FileStamp now = FileStampOf(g_app.settings);
-  if (!force && now == g_app.settings_read) return 0;
+  FileStamp now = SettingsStamp(), &was = g_app.settings_read;
+  if (!force && now.size == was.size && now.mtime_ns == was.mtime_ns) return 0;
   char before[VELMORA_PATH_MAX], after[VELMORA_PATH_MAX];
   int had = OutputFolder(before, sizeof before);
   LoadConfiguration(g_app.settings);
