@@ -174,7 +174,12 @@ struct ST_CLASS {
   int base_count;       // classes named in its base list
   const char **bases;   // their names as written, as scopes ("B::", "ns::C::"), interned
   int field_count;      // data members declared with a class type (precise parser)
-  const char **fields;  // per member its name, then its class as a scope ("impl_", "Impl::")
+  // Per member its name, then its class as a scope ("impl_", "Impl::"). The
+  // class is marked when the member reaches its object through a pointer or
+  // reference ("*Impl::", "^Impl::" to a const one, "?Impl::" not known).
+  // An element of a standard container member is listed as "name[]" (held
+  // by value) or "name[]*" (by pointer) with the element's class.
+  const char **fields;
   // Member functions declared in the body with default arguments (their
   // definitions may leave the defaults out): names, and per name the
   // parameters and the fewest arguments (2 ints each).

@@ -251,6 +251,10 @@ std::string precise_arg_type(PreciseWalk *w, TSNode e, uint32_t at) {
       if (ts_node_is_null(d)) return std::string();
       return TypeOf(w, d, ts_node_child_by_field_id(d, g.f_declarator), {});
     }
+    if (s == g.new_expression) {  // new A(...), new A[n]: an A*
+      std::string type = TypeOf(w, e, TSNode{}, w->funcs.back().templates);
+      return type.empty() || type[0] == '$' ? std::string() : type + "*";
+    }
     if (s == g.unary_expression) {  // -1, -2.5
       TSNode arg = ts_node_child_by_field_id(e, g.f_argument);
       if (!ts_node_is_null(arg) && ts_node_symbol(arg) == g.number_literal) {

@@ -188,7 +188,7 @@ bool IsEnum(string_view name) {
 // The data member `object` of the class `from` or of a base: false when
 // there is none with a class type; else true, with *cls the analysed class
 // it is declared with, or empty when that class is not analysed.
-bool FieldClass(string_view from, string_view object, string_view *cls) {
+bool FieldClass(string_view from, string_view object, string_view *cls, int *pointee) {
   auto own = g_scoped.classes.find(from);
   if (own == g_scoped.classes.end()) return false;
   auto field = g_scoped.fields.find(PairKey{from, object});
@@ -198,7 +198,12 @@ bool FieldClass(string_view from, string_view object, string_view *cls) {
     field = g_scoped.fields.find(PairKey{holder, object});
   }
   if (field == g_scoped.fields.end()) return false;
-  if (!ResolveType(holder, field->second, cls)) *cls = string_view();
+  string_view type = field->second;
+  char mark = type.empty() ? 0 : type[0];
+  int how = mark == '*' ? 0 : mark == '^' ? 1 : mark == '?' ? -1 : -2;
+  if (how != -2) type.remove_prefix(1);
+  if (pointee) *pointee = how;
+  if (!ResolveType(holder, type, cls)) *cls = string_view();
   return true;
 }
 
