@@ -54,7 +54,7 @@ struct PreciseGrammar {
       type_qualifier, sized_type_specifier, template_parameter_list, type_parameter_declaration,
       variadic_type_parameter_declaration, optional_type_parameter_declaration,
       placeholder_type_specifier, subscript_expression, new_expression, friend_declaration,
-      for_range_loop;
+      for_range_loop, trailing_return_type;
   TSFieldId f_declarator, f_name, f_scope, f_parameters, f_body, f_function, f_arguments, f_field,
       f_argument, f_type, f_value, f_consequence, f_alternative, f_operator, f_right;
 };

@@ -105,7 +105,26 @@ void RecordDefaults(PreciseWalk *w, TSNode body, ST_CLASS *k) {
   k->default_count = count;
 }
 
-// The class's record: its scope as the walk has it now, and its bases.
+// 1 when a preprocessor directive starts a line in the text [from, to): a
+// base named under an `#if` in a class head exists in one configuration
+// only, and taking it for granted would prefer overloads by it.
+bool DirectiveIn(const PreciseText &t, uint32_t from, uint32_t to) {
+  bool line_start = false;
+  for (uint32_t i = from; i < to && i < t.len; i++) {
+    char ch = t.text[i];
+    if (ch == '\n') {
+      line_start = true;
+    } else if (ch == '#' && line_start) {
+      return true;
+    } else if (ch != ' ' && ch != '\t') {
+      line_start = false;
+    }
+  }
+  return false;
+}
+
+// The class's record: its scope as the walk has it now, and its bases
+// (none when the head holds a directive).
 void RecordClass(PreciseWalk *w, TSNode klass) {
   const PreciseGrammar &g = *w->g;
   ST_SOURCE *s = w->ctx->src;
@@ -134,7 +153,7 @@ void RecordClass(PreciseWalk *w, TSNode klass) {
     }
   }
   ts_tree_cursor_delete(&c);
-  if (bases.empty()) return;
+  if (bases.empty() || DirectiveIn(w->t, NodeStart(w->t, klass), NodeEnd(w->t, clause))) return;
   k->bases = (const char **)ArenaAlloc(&s->records, sizeof(const char *) * bases.size());
   if (!k->bases) return;
   for (TSNode b : bases) {
