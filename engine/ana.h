@@ -163,7 +163,8 @@ inline int CallForm(const ST_CALL *c) {
 enum {
   CLASS_RECORD = 0,      // a class, struct or union with a body
   CLASS_INLINE_NS = 1,   // an inline namespace (its names are reached without it): scope only
-  CLASS_ENUMERATION = 2  // an enum: scope, and its enumerators as fields (name, enum's name)
+  CLASS_ENUMERATION = 2,  // an enum: scope, and its enumerators as fields (name, enum's name)
+  CLASS_ALIAS = 3  // `using B = A;`, `typedef A B;` of a class: scope B, bases the one A as written
 };
 
 // A class (struct, union) with a body, as the precise parser found it; or

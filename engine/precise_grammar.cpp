@@ -111,6 +111,7 @@ void Fill(PreciseGrammar *g, int cpp) {
   g->friend_declaration = Named(l, "friend_declaration");
   g->for_range_loop = Named(l, "for_range_loop");
   g->trailing_return_type = Named(l, "trailing_return_type");
+  g->alias_declaration = Named(l, "alias_declaration");
   g->open_brace = Token(l, "{");
   g->close_brace = Token(l, "}");
   g->f_declarator = Field(l, "declarator");

@@ -54,7 +54,7 @@ struct PreciseGrammar {
       type_qualifier, sized_type_specifier, template_parameter_list, type_parameter_declaration,
       variadic_type_parameter_declaration, optional_type_parameter_declaration,
       placeholder_type_specifier, subscript_expression, new_expression, friend_declaration,
-      for_range_loop, trailing_return_type;
+      for_range_loop, trailing_return_type, alias_declaration;
   TSFieldId f_declarator, f_name, f_scope, f_parameters, f_body, f_function, f_arguments, f_field,
       f_argument, f_type, f_value, f_consequence, f_alternative, f_operator, f_right;
 };
@@ -266,6 +266,9 @@ void precise_leave_scope(PreciseWalk *w);
 // An enum with a name and a body at the end of the path (outside any
 // function): its record with its enumerators.
 void precise_record_enum(PreciseWalk *w);
+// A `using B = A;` or `typedef A B;` at the end of the path (outside any
+// function) that names a class: its record, for receivers declared as B.
+void precise_record_alias(PreciseWalk *w);
 // Opens and closes the namespaces of the macro invocations before byte at.
 void precise_macro_scopes_before(PreciseWalk *w, uint32_t at);
 

@@ -225,6 +225,40 @@ void precise_record_enum(PreciseWalk *w) {
   k->field_count = count;
 }
 
+void precise_record_alias(PreciseWalk *w) {
+  const PreciseGrammar &g = *w->g;
+  TSNode e = w->path.back().node;
+  TSNode name, type;
+  if (ts_node_symbol(e) == g.alias_declaration) {  // using B = A;
+    name = ts_node_child_by_field_id(e, g.f_name);
+    TSNode desc = ts_node_child_by_field_id(e, g.f_type);
+    if (ts_node_is_null(desc) || !ts_node_is_null(ts_node_child_by_field_id(desc, g.f_declarator)))
+      return;  // a pointer, a function type
+    type = ts_node_child_by_field_id(desc, g.f_type);
+  } else {  // typedef A B; (one name, no pointer)
+    name = ts_node_child_by_field_id(e, g.f_declarator);
+    if (ts_node_named_child_count(e) != 2) return;
+    type = ts_node_child_by_field_id(e, g.f_type);
+  }
+  char target[260], last[260];
+  if (ts_node_is_null(name) || ts_node_symbol(name) != g.type_identifier ||
+      !precise_class_of(w, type, target, sizeof target))
+    return;
+  precise_clean_text(w->t, NodeStart(w->t, name), NodeEnd(w->t, name), last, sizeof last, 0);
+  ST_SOURCE *s = w->ctx->src;
+  const char **bases = (const char **)ArenaAlloc(&s->records, sizeof(const char *));
+  CHBUF *rec = bases ? AddCBFrom(&s->records, &s->classes, (int)sizeof(ST_CLASS)) : nullptr;
+  if (!rec) return;
+  ST_CLASS *k = (ST_CLASS *)rec->data;
+  k->kind = CLASS_ALIAS;
+  char scope[1300];
+  FormatText(scope, sizeof scope, "%s%s::", w->scope, last);
+  k->scope = ANA_Intern(scope);
+  bases[0] = ANA_Intern(target);
+  k->bases = bases;
+  k->base_count = 1;
+}
+
 void precise_macro_scopes_before(PreciseWalk *w, uint32_t at) {
   for (; w->next_macro < w->macro_scopes.size() && w->macro_scopes[w->next_macro].at <= at;
        w->next_macro++) {
