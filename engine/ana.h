@@ -92,7 +92,9 @@ struct ST_FUNC {
   // parser); and 1 for a function template.
   const char **param_types;
   int templated;
-  const char *return_type;  // its return type, written as param_types are, or null
+  // Its return type, written as param_types are, or null; "$0" when a
+  // function template returns its first template parameter.
+  const char *return_type;
   int returns_const;        // 1: it returns a const object, reference or pointee
   // Where it is in its source's text, beyond `line` (where its text starts,
   // the comment block above it included): its name and its closing brace.

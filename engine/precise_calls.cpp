@@ -108,7 +108,9 @@ void precise_enter_call(PreciseWalk *w) {
       TSSymbol s = ts_node_symbol(a);
       if (s == g.comment || s == kErrorSymbol) return;
       pc.args.push_back(precise_arg_type(w, a, pc.at));
-      pc.arg_calls.push_back(pc.args.back() == "@" ? CalledNameStart(g, w->t, a) : UINT32_MAX);
+      const std::string &type = pc.args.back();
+      pc.arg_calls.push_back(!type.empty() && type[0] == '@' ? CalledNameStart(g, w->t, a)
+                                                             : UINT32_MAX);
     });
   }
   if (pc.form == CALL_MEMBER) {

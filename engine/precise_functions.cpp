@@ -140,6 +140,9 @@ void RecordTypes(PreciseWalk *w, ST_FUNC *f, TSNode def, TSNode params,
   if (!ts_node_is_null(trailing)) holder = trailing, declarator = trailing_declarator;
   std::string type = precise_type_text(w, holder, declarator, templates);
   if (!type.empty() && type[0] != '$') f->return_type = ANA_Intern(type.c_str());
+  // `template <typename To> To f(...)`: a call f<T>(...) is a T.
+  if (f->templated && !templates.empty() && type == "$" + templates[0])
+    f->return_type = ANA_Intern("$0");
   f->returns_const = precise_declared_const(w, holder, declarator);
 }
 

@@ -82,6 +82,9 @@ string_view ResolveArgument(const ST_CALL *call, int i) {
   if (!f || !f->return_type) return string_view();
   for (const ST_FUNC *g : tied)
     if (!g->return_type || strcmp(g->return_type, f->return_type) != 0) return string_view();
+  // "$0": it returns its first template parameter, which the call names
+  // ("@T") or leaves to deduction (not known).
+  if (strcmp(f->return_type, "$0") == 0) return written.size() > 1 ? written.substr(1) : "";
   return f->return_type;
 }
 
