@@ -151,8 +151,7 @@ bool Wrapper(const PreciseText &t, uint32_t from, uint32_t to) {
 
 // std::unique_ptr<T> and the like, as the type node T (null when type is
 // none of them); *desc the type descriptor that holds it (`const T`).
-TSNode Wrapped(const PreciseGrammar &g, const PreciseText &t, TSNode type,
-               TSNode *desc = nullptr) {
+TSNode Wrapped(const PreciseGrammar &g, const PreciseText &t, TSNode type, TSNode *desc = nullptr) {
   TSNode tt = type;
   while (!ts_node_is_null(tt) && ts_node_symbol(tt) == g.qualified_identifier)
     tt = ts_node_child_by_field_id(tt, g.f_name);
@@ -190,9 +189,9 @@ bool ClassOf(const PreciseGrammar &g, const PreciseText &t, TSNode type, char *o
 // whose first template argument is its element type.
 bool StdContainer(const PreciseText &t, uint32_t from, uint32_t to) {
   static const char *const kContainers[] = {
-      "vector", "list",          "deque",         "forward_list",       "set",
-      "multiset", "unordered_set", "unordered_multiset", "array",        "span",
-      "initializer_list"};
+      "vector", "list",     "deque",           "forward_list",
+      "set",    "multiset", "unordered_set",   "unordered_multiset",
+      "array",  "span",     "initializer_list"};
   char name[80];
   size_t n = precise_clean_text(t, from, to, name, sizeof name, 0);
   const char *p = name;

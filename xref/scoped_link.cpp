@@ -252,7 +252,8 @@ ST_FUNC *Find(const ST_CALL *call, int through_left, std::vector<ST_FUNC *> *tie
       }
       if (how->object && caller && caller->member) {
         bool found = false;
-        ST_FUNC *f = FindThroughField(from, how->object, how->object_const, this_const, ask, &found);
+        ST_FUNC *f =
+            FindThroughField(from, how->object, how->object_const, this_const, ask, &found);
         if (found) return f;
       }
       return FindMember(ask);

@@ -347,7 +347,7 @@ TEST_F(PreciseLinks, FriendsPrefixMacrosAndConditionalsInHeadsKeepTheirScopes) {
 TEST_F(PreciseLinks, TwinsOfAnIfAreOneFunctionInCAndCandidatesInCpp) {
   const char *twins =
       "#if defined(_WIN32)\nstatic int Unload() { return 1; }\n"  // L1
-      "#else\nstatic int Unload() { return 2; }\n#endif\n"       // L3
+      "#else\nstatic int Unload() { return 2; }\n#endif\n"        // L3
       "int run() { return Unload(); }\n";
   // C links the later one, as the statement parser does; C++ shows both.
   Analyse({{"use.c", twins}});
@@ -406,14 +406,14 @@ TEST_F(PreciseLinks, CastsExplicitTemplateArgumentsNewAndTrailingReturnTypes) {
   Analyse(
       "#include <string>\n#include <vector>\n"
       "struct Box { int m() { return 0; } };\n"
-      "struct Bag { int m() { return 1; } };\n"              // L3
+      "struct Bag { int m() { return 1; } };\n"  // L3
       "template <typename To> To Implicit(To x) { return x; }\n"
-      "void Print(unsigned char c) {}\n"                     // L5
-      "void Print(char32_t c) {}\n"                          // L6
-      "void Print(const wchar_t* s) {}\n"                    // L7
-      "void Print(const std::string& s) {}\n"                // L8
+      "void Print(unsigned char c) {}\n"       // L5
+      "void Print(char32_t c) {}\n"            // L6
+      "void Print(const wchar_t* s) {}\n"      // L7
+      "void Print(const std::string& s) {}\n"  // L8
       "void Take(const std::vector<int>& v) {}\n"
-      "void Take(std::vector<int>* v) {}\n"                  // L10
+      "void Take(std::vector<int>* v) {}\n"  // L10
       "auto Make() -> Bag { return Bag(); }\n"
       "void f(char c, const char* s) {\n"
       "  Print(static_cast<unsigned char>(c)); Print(Implicit<char32_t>(c));\n"
