@@ -188,6 +188,24 @@ void precise_enter_scope(PreciseWalk *w) {
   }
 }
 
+namespace {
+
+// A new record of the kind for the name last in the scope the walk has now
+// ("n::A::" + last + "::"); null when memory runs out.
+ST_CLASS *NamedRecord(PreciseWalk *w, int kind, const char *last) {
+  ST_SOURCE *s = w->ctx->src;
+  CHBUF *rec = AddCBFrom(&s->records, &s->classes, (int)sizeof(ST_CLASS));
+  if (!rec) return nullptr;
+  ST_CLASS *k = (ST_CLASS *)rec->data;
+  k->kind = kind;
+  char scope[1300];
+  FormatText(scope, sizeof scope, "%s%s::", w->scope, last);
+  k->scope = ANA_Intern(scope);
+  return k;
+}
+
+}  // namespace
+
 void precise_record_enum(PreciseWalk *w) {
   const PreciseGrammar &g = *w->g;
   TSNode e = w->path.back().node;
@@ -211,13 +229,8 @@ void precise_record_enum(PreciseWalk *w) {
     count++;
   }
   ST_SOURCE *s = w->ctx->src;
-  CHBUF *rec = AddCBFrom(&s->records, &s->classes, (int)sizeof(ST_CLASS));
-  if (!rec) return;
-  ST_CLASS *k = (ST_CLASS *)rec->data;
-  k->kind = CLASS_ENUMERATION;
-  char scope[1300];
-  FormatText(scope, sizeof scope, "%s%s::", w->scope, last);
-  k->scope = ANA_Intern(scope);
+  ST_CLASS *k = NamedRecord(w, CLASS_ENUMERATION, last);
+  if (!k) return;
   size_t bytes = sizeof(const char *) * 2 * (size_t)count;
   k->fields = count ? (const char **)ArenaAlloc(&s->records, bytes) : nullptr;
   if (!k->fields) return;
@@ -245,15 +258,9 @@ void precise_record_alias(PreciseWalk *w) {
       !precise_class_of(w, type, target, sizeof target))
     return;
   precise_clean_text(w->t, NodeStart(w->t, name), NodeEnd(w->t, name), last, sizeof last, 0);
-  ST_SOURCE *s = w->ctx->src;
-  const char **bases = (const char **)ArenaAlloc(&s->records, sizeof(const char *));
-  CHBUF *rec = bases ? AddCBFrom(&s->records, &s->classes, (int)sizeof(ST_CLASS)) : nullptr;
-  if (!rec) return;
-  ST_CLASS *k = (ST_CLASS *)rec->data;
-  k->kind = CLASS_ALIAS;
-  char scope[1300];
-  FormatText(scope, sizeof scope, "%s%s::", w->scope, last);
-  k->scope = ANA_Intern(scope);
+  const char **bases = (const char **)ArenaAlloc(&w->ctx->src->records, sizeof(const char *));
+  ST_CLASS *k = bases ? NamedRecord(w, CLASS_ALIAS, last) : nullptr;
+  if (!k) return;
   bases[0] = ANA_Intern(target);
   k->bases = bases;
   k->base_count = 1;
