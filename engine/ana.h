@@ -167,7 +167,10 @@ enum {
   CLASS_INLINE_NS = 1,    // an inline namespace (its names are reached without it): scope only
   CLASS_ENUMERATION = 2,  // an enum: scope, and its enumerators as fields (name, enum's name)
   // `using B = A;`, `typedef A B;` of a class: scope B, bases the one A as written
-  CLASS_ALIAS = 3
+  CLASS_ALIAS = 3,
+  // A function declared outside classes with default arguments: scope its
+  // namespace, the defaults as a class's
+  CLASS_DECLARATIONS = 4
 };
 
 // A class (struct, union) with a body, as the precise parser found it; or

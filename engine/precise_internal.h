@@ -266,6 +266,10 @@ void precise_leave_scope(PreciseWalk *w);
 // An enum with a name and a body at the end of the path (outside any
 // function): its record with its enumerators.
 void precise_record_enum(PreciseWalk *w);
+// A declaration at the end of the path (outside any function and class):
+// when it declares a function with default arguments, a record of them for
+// its definition written elsewhere.
+void precise_record_declaration(PreciseWalk *w);
 // A `using B = A;` or `typedef A B;` at the end of the path (outside any
 // function) that names a class: its record, for receivers declared as B.
 void precise_record_alias(PreciseWalk *w);

@@ -60,11 +60,45 @@ bool IsBase(const PreciseGrammar &g, TSSymbol s) {
   return s == g.type_identifier || s == g.qualified_identifier || s == g.template_type;
 }
 
+// The function decl (a declaration or member) declares with default
+// arguments: its name into *name, its parameters and fewest arguments into
+// counts[0] and counts[1]. False for anything else (a qualified name: it
+// declares what is declared elsewhere). c is a cursor to reuse.
+bool DeclaredDefaults(PreciseWalk *w, TSNode decl, TSTreeCursor *c, const char **name,
+                      int *counts) {
+  const PreciseGrammar &g = *w->g;
+  if (ts_node_symbol(decl) != g.field_declaration && ts_node_symbol(decl) != g.declaration)
+    return false;
+  TSNode fd = precise_function_declarator(g, ts_node_child_by_field_id(decl, g.f_declarator));
+  if (ts_node_is_null(fd) || ts_node_symbol(fd) != g.function_declarator) return false;
+  PreciseParams pp = precise_params_of(g, w->t, ts_node_child_by_field_id(fd, g.f_parameters), c);
+  PreciseName nm;
+  if (pp.argc_min >= pp.argc || pp.variadic ||
+      !precise_name_of(g, w->t, ts_node_child_by_field_id(fd, g.f_declarator), &nm) ||
+      nm.qualifier[0])
+    return false;
+  *name = ANA_Intern(nm.name);
+  counts[0] = pp.argc;
+  counts[1] = pp.argc_min;
+  return true;
+}
+
+// Keeps count defaults (names, and per name 2 counts) on the record k.
+void KeepDefaults(PreciseWalk *w, ST_CLASS *k, const char **names, const int *counts, int count) {
+  if (count == 0) return;
+  ARENA *a = &w->ctx->src->records;
+  k->default_names = (const char **)ArenaAlloc(a, sizeof(const char *) * (size_t)count);
+  k->default_counts = (int *)ArenaAlloc(a, sizeof(int) * 2 * (size_t)count);
+  if (!k->default_names || !k->default_counts) return;
+  memcpy(k->default_names, names, sizeof(const char *) * (size_t)count);
+  memcpy(k->default_counts, counts, sizeof(int) * 2 * (size_t)count);
+  k->default_count = count;
+}
+
 // The member functions declared in the class body with default arguments,
 // so that a definition written outside the class (which may not repeat the
 // defaults) takes as few arguments as the declaration says.
 void RecordDefaults(PreciseWalk *w, TSNode body, ST_CLASS *k) {
-  const PreciseGrammar &g = *w->g;
   enum { kMaxDefaults = 64 };  // a class with more keeps its first ones
   const char *names[kMaxDefaults];
   int counts[2 * kMaxDefaults];
@@ -77,32 +111,11 @@ void RecordDefaults(PreciseWalk *w, TSNode body, ST_CLASS *k) {
   for (bool next = ts_tree_cursor_goto_first_child(&members); next && count < kMaxDefaults;
        next = ts_tree_cursor_goto_next_sibling(&members)) {
     TSNode decl = ts_tree_cursor_current_node(&members);
-    if (ts_node_symbol(decl) != g.field_declaration && ts_node_symbol(decl) != g.declaration)
-      continue;
-    TSNode fd = precise_function_declarator(g, ts_node_child_by_field_id(decl, g.f_declarator));
-    if (ts_node_is_null(fd) || ts_node_symbol(fd) != g.function_declarator) continue;
-    PreciseParams pp =
-        precise_params_of(g, w->t, ts_node_child_by_field_id(fd, g.f_parameters), &c);
-    PreciseName nm;
-    if (pp.argc_min >= pp.argc || pp.variadic ||
-        !precise_name_of(g, w->t, ts_node_child_by_field_id(fd, g.f_declarator), &nm) ||
-        nm.qualifier[0])
-      continue;
-    names[count] = ANA_Intern(nm.name);
-    counts[2 * count] = pp.argc;
-    counts[2 * count + 1] = pp.argc_min;
-    count++;
+    if (DeclaredDefaults(w, decl, &c, &names[count], &counts[2 * count])) count++;
   }
   ts_tree_cursor_delete(&members);
   ts_tree_cursor_delete(&c);
-  if (count == 0) return;
-  ARENA *a = &w->ctx->src->records;
-  k->default_names = (const char **)ArenaAlloc(a, sizeof(const char *) * (size_t)count);
-  k->default_counts = (int *)ArenaAlloc(a, sizeof(int) * 2 * (size_t)count);
-  if (!k->default_names || !k->default_counts) return;
-  memcpy(k->default_names, names, sizeof(const char *) * (size_t)count);
-  memcpy(k->default_counts, counts, sizeof(int) * 2 * (size_t)count);
-  k->default_count = count;
+  KeepDefaults(w, k, names, counts, count);
 }
 
 // 1 when a preprocessor directive starts a line in the text [from, to): a
@@ -236,6 +249,24 @@ void precise_record_enum(PreciseWalk *w) {
   if (!k->fields) return;
   memcpy(k->fields, pairs, bytes);
   k->field_count = count;
+}
+
+void precise_record_declaration(PreciseWalk *w) {
+  if (!w->scopes.empty() && w->scopes.back().is_class) return;  // the class record has those
+  TSNode decl = w->path.back().node;
+  TSTreeCursor c = ts_tree_cursor_new(decl);
+  const char *name;
+  int counts[2];
+  bool found = DeclaredDefaults(w, decl, &c, &name, counts);
+  ts_tree_cursor_delete(&c);
+  if (!found) return;
+  ST_SOURCE *s = w->ctx->src;
+  CHBUF *rec = AddCBFrom(&s->records, &s->classes, (int)sizeof(ST_CLASS));
+  if (!rec) return;
+  ST_CLASS *k = (ST_CLASS *)rec->data;
+  k->kind = CLASS_DECLARATIONS;
+  k->scope = ANA_Intern(w->scope);
+  KeepDefaults(w, k, &name, counts, 1);
 }
 
 void precise_record_alias(PreciseWalk *w) {

@@ -276,12 +276,15 @@ TEST_F(PreciseLinks, MembersOfMembersLookInTheMembersClass) {
   EXPECT_EQ(Links("User::g"), "end>X");
 }
 
-TEST_F(PreciseLinks, DefaultsDeclaredInTheClassServeTheDefinitionOutside) {
-  Analyse({{"s.h", "struct S { void Set(const char* s, int flags = 0); };\n"},
+TEST_F(PreciseLinks, DefaultsDeclaredInTheClassOrNamespaceServeTheDefinitionOutside) {
+  Analyse({{"s.h",
+            "struct S { void Set(const char* s, int flags = 0); };\n"
+            "namespace d { int Diff(int a, int b, int c = 2); }\n"},
            {"s.cpp",
             "#include \"s.h\"\nvoid S::Set(const char* s, int flags) {}\n"
-            "void f(S& x) { x.Set(\"a\"); x.Set(\"a\", 1); }\n"}});
-  EXPECT_EQ(Links("f"), "Set>L1 Set>L1");
+            "namespace d { int Diff(int a, int b, int c) { return 0; } }\n"  // L2
+            "void f(S& x) { x.Set(\"a\"); x.Set(\"a\", 1); d::Diff(1, 2); }\n"}});
+  EXPECT_EQ(Links("f"), "Set>L1 Set>L1 Diff>L2");
 }
 
 TEST_F(PreciseLinks, NamespacesOpenedByMacrosOfAnotherFile) {
