@@ -96,6 +96,10 @@ struct ST_FUNC {
   // function template returns its first template parameter.
   const char *return_type;
   int returns_const;  // 1: it returns a const object, reference or pointee
+  // Defined in a class body (precise parser): 1 + the byte where that class
+  // starts in its source, else 0. Tells the specialisations and #if twins
+  // of one class apart.
+  int class_at;
   // Where it is in its source's text, beyond `line` (where its text starts,
   // the comment block above it included): its name and its closing brace.
   int name_line;    // 0-based line of the name

@@ -180,6 +180,9 @@ ST_FUNC *Record(PreciseWalk *w, const PreciseName &nm, const PreciseParams &pp, 
   ST_FUNC *f = record_function(s, head);
   if (!f) return nullptr;
   uint32_t end = TextEnd(w, NodeEnd(w->t, def));
+  // The class whose body holds the definition (not one around a local class).
+  if (!w->scopes.empty() && w->scopes.back().is_class && w->funcs.empty())
+    f->class_at = 1 + (int)NodeStart(w->t, w->path[w->scopes.back().depth].node);
   f->def_pos = s->text + start;
   f->def_offset = (int)start;
   f->def_len = end > start ? (int)(end - start) : 0;

@@ -441,3 +441,20 @@ TEST_F(PreciseLinks, ABaseNamedUnderAnIfDoesNotChooseTheOverload) {
       "void f(Store<int> s) { Use(s); }\n");
   EXPECT_EQ(Links("f"), "Use>L8/2");  // either, as the base may not exist
 }
+
+TEST_F(PreciseLinks, AMemberInItsClassBodyCallsItsOwnSpecialisation) {
+  Analyse(
+      "template <typename T> class Value {\n"
+      "  static bool IsSet() { return true; }\n"  // L0
+      "  static bool Exists() { return IsSet(); } };\n"
+      "template <typename T> class Value<T&> {\n"
+      "  static bool IsSet() { return false; }\n"  // L3
+      "  static bool Exists() { return IsSet(); } };\n"
+      "class Re {\n"
+      "  static bool Full(const char* s) ;\n"
+      "  static bool Full(const std::string& s) { return Full(s.c_str()); } };\n"
+      "bool Re::Full(const char* s) { return true; }\n");
+  EXPECT_EQ(Links("Value::Exists"), "IsSet>L0 IsSet>L3");
+  // A candidate defined outside the class body may be the one meant.
+  EXPECT_EQ(Links("Re::Full"), "Full>L9/2 c_str>X");
+}
