@@ -17,36 +17,14 @@
 #include "lsp/lsp_client.h"
 #include "lsp/uri.h"
 #include "support/testenv.h"
+#include "support_timing.h"
 
 using velmora_test::Json;
 using velmora_test::LspClient;
 
-namespace {
-
-double Ms(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-}
-
-void Print(const char *what, std::vector<double> ms, size_t answers) {
-  std::sort(ms.begin(), ms.end());
-  printf("%-40s median %9.1f ms  slowest %9.1f ms  (%zu answers)\n", what, ms[ms.size() / 2],
-         ms.back(), answers);
-  fflush(stdout);
-}
-
-template <typename Fn>
-void Time(const char *what, int runs, Fn fn) {
-  std::vector<double> ms;
-  size_t answers = 0;
-  for (int r = 0; r < runs; r++) {
-    auto t0 = std::chrono::steady_clock::now();
-    answers = fn();
-    ms.push_back(Ms(t0));
-  }
-  Print(what, ms, answers);
-}
-
-}  // namespace
+using bench::Ms;
+using bench::PrintTimes;
+using bench::Time;
 
 int main(int argc, char **argv) {
   if (argc < 4) {
@@ -61,8 +39,8 @@ int main(int argc, char **argv) {
   auto t0 = std::chrono::steady_clock::now();
   LspClient c({"--ini", ini}, {}, "", program);
   if (!c.Started()) return 1;
-  Json init = c.Request("initialize", Json{{"rootUri", PathToUri(corpus)},
-                                           {"capabilities", Json::object()}});
+  Json init = c.Request("initialize",
+                        Json{{"rootUri", PathToUri(corpus)}, {"capabilities", Json::object()}});
   if (!init.contains("result")) return 1;
   c.Notify("initialized", Json::object());
   // The first answer that needs the whole analysis (a request sent at once,
@@ -70,12 +48,14 @@ int main(int argc, char **argv) {
   Json def = c.Result("textDocument/documentSymbol",
                       Json{{"textDocument", {{"uri", PathToUri(corpus + "/mm/slab_common.c")}}}});
   std::vector<double> start{Ms(t0)};
-  Print("start to first answer (documentSymbol)", start, def.size());
+  PrintTimes("start to first answer (documentSymbol)", start, def.size());
 
   const char *queries[] = {"k", "kf", "kfree", "mutex_lock", "init", "_tick", "no_such_name"};
   for (const char *qy : queries) {
     std::string what = std::string("workspace/symbol \"") + qy + "\"";
-    Time(what.c_str(), runs, [&] { return c.Result("workspace/symbol", Json{{"query", qy}}).size(); });
+    Time(what.c_str(), runs, [&] {
+      return c.Result("workspace/symbol", Json{{"query", qy}}).size();
+    });
   }
 
   Json hits = c.Result("workspace/symbol", Json{{"query", callee}});
@@ -84,8 +64,9 @@ int main(int argc, char **argv) {
     return 1;
   }
   Json loc = hits[0]["location"];
-  Json item = c.Result("textDocument/prepareCallHierarchy",
-                       Json{{"textDocument", {{"uri", loc["uri"]}}}, {"position", loc["range"]["start"]}});
+  Json item =
+      c.Result("textDocument/prepareCallHierarchy",
+               Json{{"textDocument", {{"uri", loc["uri"]}}}, {"position", loc["range"]["start"]}});
   if (!item.is_array() || item.empty()) return 1;
   std::string what = "incomingCalls " + callee;
   Time(what.c_str(), runs, [&] {
@@ -105,21 +86,25 @@ int main(int argc, char **argv) {
     std::string text = velmora_test::ReadFile(path);
     std::string uri = PathToUri(path);
     c.Notify("textDocument/didOpen",
-             Json{{"textDocument", {{"uri", uri}, {"languageId", "c"}, {"version", 1}, {"text", text}}}});
+             Json{{"textDocument",
+                   {{"uri", uri}, {"languageId", "c"}, {"version", 1}, {"text", text}}}});
     c.Result("workspace/symbol", Json{{"query", "x"}});
     std::vector<double> ms;
     for (int r = 0; r < runs; r++) {
       std::string name = "velmora_bench_added_" + std::to_string(r);
-      std::string changed = text + "\nint " + name + "(void)\n{\n    return " + callee + "(0);\n}\n";
+      std::string changed =
+          text + "\nint " + name + "(void)\n{\n    return " + callee + "(0);\n}\n";
       auto e0 = std::chrono::steady_clock::now();
-      c.Notify("textDocument/didChange", Json{{"textDocument", {{"uri", uri}, {"version", r + 2}}},
-                                              {"contentChanges", Json::array({{{"text", changed}}})}});
+      c.Notify("textDocument/didChange",
+               Json{{"textDocument", {{"uri", uri}, {"version", r + 2}}},
+                    {"contentChanges", Json::array({{{"text", changed}}})}});
       Json found = c.Result("workspace/symbol", Json{{"query", name}});
       ms.push_back(Ms(e0));
-      if (found.size() != 1) fprintf(stderr, "bench_lsp: %s not found after the edit\n", name.c_str());
+      if (found.size() != 1)
+        fprintf(stderr, "bench_lsp: %s not found after the edit\n", name.c_str());
     }
     what = "edit to answer (" + path.substr(corpus.size() + 1) + ")";
-    Print(what.c_str(), ms, 1);
+    PrintTimes(what.c_str(), ms, 1);
     c.Notify("textDocument/didClose", Json{{"textDocument", {{"uri", uri}}}});
   }
   c.Result("shutdown", nullptr);

@@ -23,29 +23,15 @@
 #include "foundation/settings.h"
 #include "foundation/text.h"
 #include "support_corpus.h"
+#include "support_timing.h"
 #include "support_scratch.h"
 #include "xref/query.h"
 
+using bench::Ms;
+using bench::PrintTimes;
+using bench::Time;
+
 namespace {
-
-double Ms(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-}
-
-// Runs fn `runs` times; prints the median and the slowest in milliseconds.
-template <typename Fn>
-void Time(const char *what, int runs, Fn fn) {
-  std::vector<double> ms;
-  size_t answers = 0;
-  for (int r = 0; r < runs; r++) {
-    auto t0 = std::chrono::steady_clock::now();
-    answers = fn();
-    ms.push_back(Ms(t0));
-  }
-  std::sort(ms.begin(), ms.end());
-  printf("%-44s median %7.2f ms  slowest %7.2f ms  (%zu answers)\n", what, ms[ms.size() / 2],
-         ms.back(), answers);
-}
 
 // A project of n functions in sources of 100, named like a C tree's, each
 // calling a few others and one undefined function.

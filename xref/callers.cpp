@@ -161,10 +161,7 @@ int ExpandCaller(ST_FUNC *f, int count, const ST_FUNC *callee, TREEITEM parentNo
   bool hasCallers = end > begin;
   if (TreeNodeEnds(f, node, hasCallers, count, RemarkAbove)) return 1;
 
-  int L = g_tree.level;
-  g_tree.more_below[L] = isLast ? 0 : 1;
-  g_tree.path_stack[L] = f;
-  g_tree.level = L + 1;
+  int L = TreeStepDown(f, isLast);
   size_t shown = 0, total = end - begin;
   for (size_t k = begin; k < end; k++, shown++) {
     if ((int)shown >= g_config.MAX_CALL_TABLE) {
@@ -181,16 +178,7 @@ int ExpandCaller(ST_FUNC *f, int count, const ST_FUNC *callee, TREEITEM parentNo
     int r = ExpandCaller(ref.caller, ref.count, f, node, shown + 1 == total ? 1 : 0);
     if (r != 0 && TreeGraphOn() && g.edge) g.edge(ref.caller, f);
   }
-  f->expanded = 1;
-
-  // A blank column line closes the subtree when a later sibling follows.
-  if (hasCallers && callee && !isLast && TreeTextOn()) {
-    PutTreeIndent(0);
-    PutTreeText("\r\n");
-  }
-  g_tree.level = L;
-  g_tree.more_below[L] = 0;
-  g_tree.path_stack[L] = nullptr;
+  TreeStepUp(f, L, hasCallers && callee && !isLast);
   return 1;
 }
 

@@ -369,22 +369,30 @@ int ANA_ExpandFunction(CHBUF *via, ST_FUNC *f, TREEITEM parentNode, int isLast) 
     return 1;
   }
 
+  int L = TreeStepDown(f, isLast);
+  ExpandCalls(f, node, shownCount);
+  // The caller has a later call: a sibling follows.
+  TreeStepUp(f, L, hasCalls && via && via->next && via->next->next);
+  return 1;
+}
+
+int TreeStepDown(ST_FUNC *f, int isLast) {
   int L = tree.level;
   tree.more_below[L] = isLast ? 0 : 1;
   tree.path_stack[L] = f;
   tree.level = L + 1;
-  ExpandCalls(f, node, shownCount);
-  f->expanded = 1;
+  return L;
+}
 
-  // A blank column line closes the subtree when the caller has a later call.
-  if (hasCalls && via && via->next && via->next->next && TextOn()) {
+void TreeStepUp(ST_FUNC *f, int L, bool blank_line) {
+  f->expanded = 1;
+  if (blank_line && TextOn()) {
     PutTreeIndent(0);
     PutTreeText("\r\n");
   }
   tree.level = L;
   tree.more_below[L] = 0;
   tree.path_stack[L] = nullptr;
-  return 1;
 }
 
 void OpenTree(const TreeTools &tools, int view, const char *root_name, const char *kind,

@@ -116,6 +116,21 @@ void Text(std::string &out, const char *key, const Row &r, int col, Append appen
   out += JsonSjis(cell.c_str());
 }
 
+// Both lists open with the same four columns: SID, source, FID, function.
+static_assert(FL_SID == CL_SID && FL_SOURCE == CL_SOURCE && FL_FID == CL_FID &&
+              FL_FUNCTION == CL_FUNCTION);
+template <typename Row, typename Append>
+std::string OpenRow(const char *const *h, const Row &r, const std::vector<std::string> &names,
+                    Append append) {
+  std::string out = "{";
+  Number(out, h[FL_SID], r.sid);
+  Key(out, h[FL_SOURCE]);
+  out += NameOf(r.sid, names);
+  Number(out, h[FL_FID], r.fid);
+  Text(out, h[FL_FUNCTION], r, FL_FUNCTION, append);
+  return out;
+}
+
 }  // namespace
 
 std::string JsonSjis(const char *sjis) {
@@ -155,12 +170,7 @@ std::string JsonTreeNode(int tree, const TreeNodeInfo &n, const std::vector<std:
 
 std::string JsonFunctionRow(const FunctionRow &r, const std::vector<std::string> &names) {
   const char *const *h = kFunctionListHeaders;
-  std::string out = "{";
-  Number(out, h[FL_SID], r.sid);
-  Key(out, h[FL_SOURCE]);
-  out += NameOf(r.sid, names);
-  Number(out, h[FL_FID], r.fid);
-  Text(out, h[FL_FUNCTION], r, FL_FUNCTION, AppendFunctionCell);
+  std::string out = OpenRow(h, r, names, AppendFunctionCell);
   Number(out, h[FL_LINE], r.line);
   Number(out, h[FL_ARGC], r.argc);
   Number(out, h[FL_CALLED], r.called);
@@ -174,12 +184,7 @@ std::string JsonFunctionRow(const FunctionRow &r, const std::vector<std::string>
 std::string JsonCallRow(const CallRow &r, const std::vector<std::string> &names) {
   const char *const *h = kCallListHeaders;
   bool linked = r.to_sid > 0;
-  std::string out = "{";
-  Number(out, h[CL_SID], r.sid);
-  Key(out, h[CL_SOURCE]);
-  out += NameOf(r.sid, names);
-  Number(out, h[CL_FID], r.fid);
-  Text(out, h[CL_FUNCTION], r, CL_FUNCTION, AppendCallCell);
+  std::string out = OpenRow(h, r, names, AppendCallCell);
   Text(out, h[CL_CALL], r, CL_CALL, AppendCallCell);
   Number(out, h[CL_ARGC], r.argc);
   Text(out, h[CL_LINK], r, CL_LINK, AppendCallCell);

@@ -9,6 +9,7 @@
 
 #include "engine/record_walk.h"
 #include "xref/query_internal.h"
+#include "xref/row_text.h"
 
 namespace {
 
@@ -63,18 +64,9 @@ long QueryNumber(const ST_QUERY *q, int sid, int fid) {
 }
 
 QueryCall QueryCallOf(const ST_CALL *c, int index) {
-  QueryCall r;
-  r.sid = c->caller ? c->caller->sid : 0;
-  r.fid = c->caller ? c->caller->fid : 0;
-  r.index = index;
-  r.call_scope = c->scope;
-  r.call_name = c->name;
-  r.argc = c->argc;
-  r.line = c->name_line;
-  r.column = c->name_column;
-  r.to_sid = c->to_func ? c->to_func->sid : 0;
-  r.to_fid = c->to_func ? c->to_func->fid : 0;
-  return r;
+  const CallRow row = MakeCallRow(c);
+  return QueryCall{row.sid,  row.fid,  index,      row.call_scope, row.call_name,
+                   row.argc, row.line, row.column, row.to_sid,     row.to_fid};
 }
 
 void QueryCallRun(const ST_QUERY *q, uint32_t h, size_t *first, size_t *last) {
@@ -87,20 +79,11 @@ void QueryCallRun(const ST_QUERY *q, uint32_t h, size_t *first, size_t *last) {
 }
 
 QueryFunction QueryFunctionOf(const ST_FUNC *f) {
-  QueryFunction r;
-  r.sid = f->sid;
-  r.fid = f->fid;
-  r.path = f->source ? f->source->path : "";
-  r.source = f->source ? f->source->name : "";
-  r.scope = f->scope;
-  r.name = f->name;
-  r.argc = f->argc;
-  r.line = f->line;
-  r.name_line = f->name_line;
-  r.name_column = f->name_column;
-  r.end_line = f->end_line;
-  r.member = f->member;
-  return r;
+  const FunctionRow row = MakeFunctionRow(f);
+  return QueryFunction{row.sid,         row.fid,      f->source ? f->source->path : "",
+                       row.source,      row.scope,    row.name,
+                       row.argc,        row.line,     row.name_line,
+                       row.name_column, row.end_line, f->member};
 }
 
 ST_QUERY *CreateQuery(void) {

@@ -75,6 +75,12 @@ TREEITEM TreeAddNodeText(int view, TREEITEM parentNode, int kind, const char *te
 void TreeRefused(const TreeTools &tools, const char *text);
 // Ties a view node to the function it stands for (nothing for a null node).
 void TreeNodeFunction(TREEITEM node, const ST_FUNC *f);
+// Steps below f (isLast: f is its parent's last child) before its children
+// are drawn; gives the level to hand back to TreeStepUp.
+int TreeStepDown(ST_FUNC *f, int isLast);
+// Marks f expanded and steps back up to level L after its children; a blank
+// column line closes the subtree first when blank_line says a sibling follows.
+void TreeStepUp(ST_FUNC *f, int L, bool blank_line);
 // Hands one node to the tree's node sink, when there is one.
 void TreeReportNode(const char *scope, const char *name, int argc, const ST_FUNC *f,
                     const char *mark, int calls);

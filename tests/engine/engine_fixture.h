@@ -66,15 +66,22 @@ class EngineTest : public ::testing::Test {
     return path;
   }
 
-  // Registers the paths and calls ANA_Exec until every source is reported.
-  // Returns the results of ANA_Exec in order.
-  std::vector<int> RunPaths(const std::vector<std::string> &paths) {
+  // Registers the paths as sources and begins an analysis of them; gives
+  // what ANA_SourceCreateAll gave.
+  int Register(const std::vector<std::string> &paths) {
     CB list = {};  // CB_Init expects a zeroed list
     CB_Init(&list);
     for (const std::string &p : paths) AddCB(&list, p.c_str(), (int)p.size() + 1);
-    ANA_SourceCreateAll(nullptr, &list);
+    int r = ANA_SourceCreateAll(nullptr, &list);
     ANA_ExecBegin(&exec_);
     CB_Init(&list);
+    return r;
+  }
+
+  // Registers the paths and calls ANA_Exec until every source is reported.
+  // Returns the results of ANA_Exec in order.
+  std::vector<int> RunPaths(const std::vector<std::string> &paths) {
+    Register(paths);
     std::vector<int> results;
     char name[260] = "";
     for (int guard = 0; guard < 1000000; guard++) {

@@ -98,12 +98,7 @@ TEST_F(EngineTest, ExecReportsEachSourceOneCallAfterItsEnd) {
   // A source that is gone when its analysis starts completes at once.
   std::string bad = Source("bad.c", "int x;");
   std::string good = Source("good.c", "int f() { g(); }\n");
-  CB list = {};
-  CB_Init(&list);
-  for (const std::string &p : {good, bad}) AddCB(&list, p.c_str(), (int)p.size() + 1);
-  ANA_SourceCreateAll(nullptr, &list);
-  ANA_ExecBegin(&exec_);
-  CB_Init(&list);
+  Register({good, bad});
   unlink(bad.c_str());
   std::vector<int> r;
   for (int i = 0; i < 10 && (r.empty() || r.back() != -2); i++)
@@ -120,13 +115,7 @@ TEST_F(EngineTest, ExecReportsEachSourceOneCallAfterItsEnd) {
 
 TEST_F(EngineTest, NameQueryFillsTheBufferOnly) {
   std::string a = Source("query.c", "int f() {}\n"), b = Source("other.c", "int g() {}\n");
-  CB list = {};
-  CB_Init(&list);
-  AddCB(&list, a.c_str(), (int)a.size() + 1);
-  AddCB(&list, b.c_str(), (int)b.size() + 1);
-  ANA_SourceCreateAll(nullptr, &list);
-  ANA_ExecBegin(&exec_);
-  CB_Init(&list);
+  Register({a, b});
   g_config.JOBS = 2;
   char name[260] = "old";
   EXPECT_EQ(ANA_Exec(&exec_, nullptr, name, -1), 0);
@@ -144,12 +133,7 @@ TEST_F(EngineTest, EscapeStopsTheSourceForGood) {
   std::string text;
   for (int i = 0; i < 50; i++) text += "int f" + std::to_string(i) + "() { g(); }\n";
   std::string a = Source("long.c", text);
-  CB list = {};
-  CB_Init(&list);
-  AddCB(&list, a.c_str(), (int)a.size() + 1);
-  ANA_SourceCreateAll(nullptr, &list);
-  ANA_ExecBegin(&exec_);
-  CB_Init(&list);
+  Register({a});
   g_polls_left = 3;
   EscapeSetPoll(PollEscape);
   int first = ANA_Exec(&exec_, nullptr, nullptr, 0);
@@ -170,12 +154,7 @@ TEST_F(EngineTest, FailedRecordsLeaveNothingHalfMade) {
   bool saw_f_missing = false;
   for (unsigned nth = 1; nth < 40; nth++) {
     ANA_SourceRelease();
-    CB list = {};
-    CB_Init(&list);
-    AddCB(&list, a.c_str(), (int)a.size() + 1);
-    ANA_SourceCreateAll(nullptr, &list);
-    ANA_ExecBegin(&exec_);
-    CB_Init(&list);
+    Register({a});
     MemFailAt(nth);
     for (int guard = 0; guard < 100 && ANA_Exec(&exec_, nullptr, nullptr, 0) != -2; guard++) {
     }

@@ -56,29 +56,28 @@ size_t Replay(const char *name, Target fn) {
   return n;
 }
 
-TEST(FuzzRegressions, SourceText) {
-  EXPECT_GT(Replay("source", velmora_fuzz::FuzzSourceText), 0u);
+struct Corpus {
+  const char *name;  // the target's folder name
+  Target fn;
+};
+
+class FuzzReplay : public ::testing::TestWithParam<Corpus> {};
+
+// Every target has inputs to replay: an empty folder would pass unseen.
+TEST_P(FuzzReplay, EveryInputPassesTheTargetsChecks) {
+  EXPECT_GT(Replay(GetParam().name, GetParam().fn), 0u);
 }
 
-TEST(FuzzRegressions, PreciseText) {
-  EXPECT_GT(Replay("precise", velmora_fuzz::FuzzPreciseText), 0u);
-}
-
-TEST(FuzzRegressions, Settings) {
-  EXPECT_GT(Replay("settings", velmora_fuzz::FuzzSettings), 0u);
-}
-
-TEST(FuzzRegressions, CommandLine) {
-  EXPECT_GT(Replay("cmdline", velmora_fuzz::FuzzCommandLine), 0u);
-}
-
-TEST(FuzzRegressions, Paths) {
-  EXPECT_GT(Replay("paths", velmora_fuzz::FuzzPaths), 0u);
-}
-
-TEST(FuzzRegressions, Catalogue) {
-  EXPECT_GT(Replay("catalogue", velmora_fuzz::FuzzCatalogue), 0u);
-}
+INSTANTIATE_TEST_SUITE_P(FuzzRegressions, FuzzReplay,
+                         ::testing::Values(Corpus{"source", velmora_fuzz::FuzzSourceText},
+                                           Corpus{"precise", velmora_fuzz::FuzzPreciseText},
+                                           Corpus{"settings", velmora_fuzz::FuzzSettings},
+                                           Corpus{"cmdline", velmora_fuzz::FuzzCommandLine},
+                                           Corpus{"paths", velmora_fuzz::FuzzPaths},
+                                           Corpus{"catalogue", velmora_fuzz::FuzzCatalogue}),
+                         [](const ::testing::TestParamInfo<Corpus> &info) {
+                           return std::string(info.param.name);
+                         });
 
 // The empty input and a lone byte reach every target's shortest path. Each
 // must give what a user would get from the same bytes and leave nothing

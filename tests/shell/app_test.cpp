@@ -32,6 +32,16 @@ struct AppTest : ::testing::Test {
     ResetConfiguration();
     velmora_test::RemoveTree(dir);
   }
+  // Stops the program as its window's end does: nothing collected is left,
+  // and the leak report says OK last.
+  void StopAndExpectCleanEnd() {
+    JobState = JobStep::Idle;
+    AppStop();
+    EXPECT_EQ(ProjectFiles, nullptr);
+    const std::string ok = "_MEMCHECK: Unfreed Allocations Chack :OK\n";
+    ASSERT_GE(g_trace.size(), ok.size());
+    EXPECT_EQ(g_trace.substr(g_trace.size() - ok.size()), ok);
+  }
 };
 
 TEST_F(AppTest, SettingsFromGivenFileAndCommandLineFiles) {
@@ -50,12 +60,7 @@ TEST_F(AppTest, SettingsFromGivenFileAndCommandLineFiles) {
   EXPECT_EQ(JobState.load(), JobStep::RegisterSources);
   ASSERT_NE(ProjectFiles, nullptr);
   EXPECT_EQ(ProjectFiles->count, 1);  // only EXT=C; passes
-  JobState = JobStep::Idle;
-  AppStop();
-  EXPECT_EQ(ProjectFiles, nullptr);
-  const std::string ok = "_MEMCHECK: Unfreed Allocations Chack :OK\n";
-  ASSERT_GE(g_trace.size(), ok.size());
-  EXPECT_EQ(g_trace.substr(g_trace.size() - ok.size()), ok);
+  StopAndExpectCleanEnd();
 }
 
 TEST_F(AppTest, CollectionWhileTheWindowIsBuilt) {
@@ -99,12 +104,7 @@ TEST_F(AppTest, CollectionWhileTheWindowIsBuilt) {
   AppStop();
   // Shutdown waits for a walk nobody waited for.
   ASSERT_EQ(AppStartCollecting((dir + "/my.ini").c_str(), 3, paths, nullptr), 1);
-  JobState = JobStep::Idle;
-  AppStop();
-  EXPECT_EQ(ProjectFiles, nullptr);
-  const std::string ok = "_MEMCHECK: Unfreed Allocations Chack :OK\n";
-  ASSERT_GE(g_trace.size(), ok.size());
-  EXPECT_EQ(g_trace.substr(g_trace.size() - ok.size()), ok);
+  StopAndExpectCleanEnd();
 }
 
 TEST_F(AppTest, SettingsBesideTheProgram) {

@@ -51,9 +51,14 @@ inline std::string LinkLog(const std::string &log_path) {
   return ReadFile(log_path);
 }
 
+// A zeroed record of type T added at the end of list.
+template <typename T>
+T *AddRecord(CB *list) {
+  return static_cast<T *>(AddCB(list, nullptr, (int)sizeof(T))->data);
+}
+
 inline ST_SOURCE *AddSource(const char *name) {
-  CHBUF *e = AddCB(&ANA.sources, nullptr, (int)sizeof(ST_SOURCE));
-  ST_SOURCE *s = static_cast<ST_SOURCE *>(e->data);
+  ST_SOURCE *s = AddRecord<ST_SOURCE>(&ANA.sources);
   CopyText(s->name, sizeof s->name, name);
   CB_Init(&s->funcs);
   CB_Init(&s->classes);
@@ -61,8 +66,7 @@ inline ST_SOURCE *AddSource(const char *name) {
 }
 
 inline ST_FUNC *AddFunc(ST_SOURCE *s, const char *scope, const char *name, int argc) {
-  CHBUF *e = AddCB(&s->funcs, nullptr, (int)sizeof(ST_FUNC));
-  ST_FUNC *f = static_cast<ST_FUNC *>(e->data);
+  ST_FUNC *f = AddRecord<ST_FUNC>(&s->funcs);
   f->source = s;
   f->scope = ANA_Intern(scope);
   f->name = ANA_Intern(name);
@@ -72,8 +76,7 @@ inline ST_FUNC *AddFunc(ST_SOURCE *s, const char *scope, const char *name, int a
 }
 
 inline ST_CALL *AddCall(ST_FUNC *caller, const char *scope, const char *name, int argc) {
-  CHBUF *e = AddCB(&caller->calls, nullptr, (int)sizeof(ST_CALL));
-  ST_CALL *c = static_cast<ST_CALL *>(e->data);
+  ST_CALL *c = AddRecord<ST_CALL>(&caller->calls);
   c->caller = caller;
   c->scope = ANA_Intern(scope);
   c->name = ANA_Intern(name);
