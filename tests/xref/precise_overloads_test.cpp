@@ -458,3 +458,31 @@ TEST_F(PreciseLinks, AMemberInItsClassBodyCallsItsOwnSpecialisation) {
   // A candidate defined outside the class body may be the one meant.
   EXPECT_EQ(Links("Re::Full"), "Full>L9/2 c_str>X");
 }
+
+TEST_F(PreciseLinks, SmartPointerElementsSubscriptsAndTrailingConstReturns) {
+  Analyse(
+      "#include <memory>\n#include <vector>\n"
+      "struct Node {\n"
+      "  int get() const { return 0; }\n"  // L2
+      "  int get() { return 1; } };\n"     // L4
+      "struct Tree {\n"
+      "  std::vector<std::unique_ptr<Node>> kids_;\n"
+      "  std::unique_ptr<const Node> frozen_;\n"
+      "  void visit(const std::vector<Node*>& list) const; };\n"
+      "void Tree::visit(const std::vector<Node*>& list) const {\n"
+      "  for (auto& k : kids_) k->get();\n"
+      "  kids_[0]->get(); frozen_->get();\n"
+      "  list[0]->get(); }\n"
+      "auto Frozen() -> const Node* { return nullptr; }\n"  // L13
+      "void use() { Frozen()->get(); }\n"
+      "template <typename T> T Cast(int x) { return T(); }\n"
+      "void Show(int a) {}\n"
+      "void Show(const char* s) {}\n"
+      "template <typename T> void Use(int v) { Show(Cast<T>(v)); }\n");
+  // What a smart pointer or a pointer element reaches is as const as its
+  // own declaration says, whatever the member function's constness.
+  EXPECT_EQ(Links("Tree::visit"), "get>L4 get>L4 get>L2 get>L4");
+  EXPECT_EQ(Links("use"), "Frozen>L13 get>L2");
+  // Cast<T> with T a template parameter tells nothing.
+  EXPECT_EQ(Links("Use"), "Show>L17/2 Cast>L15");
+}
