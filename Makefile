@@ -28,24 +28,29 @@ test:
 
 # ThreadSanitizer, built apart in build-tsan/ (tests and velmora-cli only, no
 # desktop program): the unit tests of the arenas, the string pool, the log
-# buffer, the analysis threads (parsing and linking) and the collection of the
+# buffer, the analysis threads (parsing and linking, with the index's store
+# and its writing thread) and the collection of the
 # desktop program's command line, then one thread
 # against many on a small generated corpus, the sample and the fixtures
-# (tests/e2e/jobs-compare).
+# (tests/e2e/jobs-compare), and the same outputs with and without the
+# project's index (tests/e2e/index-compare).
 TSAN_ENV = TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 tsan: bootstrap
 	@cmake -S . -B build-tsan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_TSAN=ON \
 	  -DVELMORA_GUI=OFF >/dev/null
-	@cmake --build build-tsan -j $(JOBS) --target test_foundation test_engine test_xref \
+	@cmake --build build-tsan -j $(JOBS) --target test_foundation test_engine test_index test_xref \
 	  test_shell test_lsp velmora-cli velmora-lsp velmora_corpus_gen
 	@cd build-tsan && $(TSAN_ENV) ./test_foundation --gtest_brief=1 \
 	  --gtest_filter='Arena*:StrPool*:Log.*'
 	@cd build-tsan && $(TSAN_ENV) ./test_engine --gtest_brief=1 --gtest_filter='PoolTest*:EngineTest*'
+	@cd build-tsan && $(TSAN_ENV) ./test_index --gtest_brief=1
 	@cd build-tsan && $(TSAN_ENV) ./test_xref --gtest_brief=1 --gtest_filter='LinkAhead*:XrefTest*'
 	@cd build-tsan && $(TSAN_ENV) ./test_shell --gtest_brief=1 --gtest_filter='AppTest.Collection*'
 	@cd build-tsan && $(TSAN_ENV) ./test_lsp --gtest_brief=1
 	@$(TSAN_ENV) bash tests/e2e/jobs-compare build-tsan/velmora-cli build-tsan/velmora_corpus_gen \
 	  "$(CURDIR)" 60
+	@$(TSAN_ENV) bash tests/e2e/index-compare build-tsan/velmora-cli build-tsan/velmora_corpus_gen \
+	  "$(CURDIR)"
 
 bench: build
 	@bench/run

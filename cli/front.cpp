@@ -144,6 +144,14 @@ void TerminalFront::SourceLost(const char *path, const char *function, int line)
                     path, SjisToUtf8(function).c_str(), line));
 }
 
+// A problem of the index is always said; what it did only where progress
+// is shown, so a script's stderr stays as it was.
+void TerminalFront::IndexUsed(int from_index, int parsed, const char *note) {
+  if (note && *note) Note(note);
+  if (progress_)
+    Note(FormatString(MsgUtf8("index: %d sources from the index, %d parsed"), from_index, parsed));
+}
+
 void TerminalFront::SourceFellBack(const char *path, const char *text) {
   Note(std::string(path) + ": " + Shown(text));
 }

@@ -33,6 +33,7 @@ struct TerminalFront : MainWindowPort, ProgressSink, WaitBox, ResultViews, Resul
   void Destroy(int window) override;
   int Open(int window, const char *text) override;
   void SourceLost(const char *path, const char *function, int line) override;
+  void IndexUsed(int from_index, int parsed, const char *note) override;
   void SourceFellBack(const char *path, const char *text) override;
 
   // ProgressSink

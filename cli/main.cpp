@@ -16,6 +16,7 @@
 #include "foundation/settings.h"
 #include "foundation/text.h"
 #include "graph/graph.h"
+#include "index/index.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/keys.h"
@@ -58,6 +59,11 @@ const char kUsage[] =
        "  --ini FILE           read settings from FILE (and FILE without .ini + ENH.ini)\n"
        "  --jobs N             analyse with N threads (0: one per processor; the\n"
        "                       JOBS setting otherwise)\n"
+       "  --index, --no-index  keep the project's index and take unchanged sources from\n"
+       "                       it, or not (the setting INDEX otherwise)\n"
+       "  --index-file FILE    the index in FILE instead of the project's own\n"
+       "  --index-info         print the index's path, size and sources with their\n"
+       "                       states, and analyse nothing\n"
        "  --lang ja|en|auto    the language of the messages (the UI_LANG setting\n"
        "                       otherwise)\n"
        "  -q                   no progress\n"
@@ -83,11 +89,14 @@ struct Options {
   int force_progress = 0;
   int render = 0;
   int view = 0;
-  int exact = 0;     // EXACT_NAMES for this run
-  int precise = 0;   // PARSER=1 for this run
-  int json = 0;      // lists and tree nodes as JSON Lines
-  int jobs = -1;     // -1: the JOBS setting
-  std::string lang;  // --lang: the language of the messages ("" the setting)
+  int exact = 0;           // EXACT_NAMES for this run
+  int precise = 0;         // PARSER=1 for this run
+  int json = 0;            // lists and tree nodes as JSON Lines
+  int jobs = -1;           // -1: the JOBS setting
+  int index = -1;          // -1: the INDEX setting, 0 --no-index, 1 --index
+  std::string index_file;  // --index-file
+  int index_info = 0;      // --index-info
+  std::string lang;        // --lang: the language of the messages ("" the setting)
 };
 
 // The value of --ini or --lang given as "--name VALUE" or "--name=VALUE" at
@@ -140,8 +149,8 @@ void PrintHelp(int argc, char **argv) {
   printf(MsgUtf8("\nSettings file: %s\n  (%s)\n"),
          places.settings[0] ? places.settings : MsgUtf8("none"), why.c_str());
   printf(MsgUtf8("Precise parser: %s\n"), ANA_PreciseBuiltIn()
-                                                ? MsgUtf8("built in")
-                                                : MsgUtf8("not built in (--precise is refused)"));
+                                              ? MsgUtf8("built in")
+                                              : MsgUtf8("not built in (--precise is refused)"));
 }
 
 int UsageError(const std::string &msg) {
@@ -193,6 +202,15 @@ int ParseArgs(int argc, char **argv, Options *o) {
       o->precise = 1;
     } else if (a == "--json") {
       o->json = 1;
+    } else if (a == "--index") {
+      o->index = 1;
+    } else if (a == "--no-index") {
+      o->index = 0;
+    } else if (a == "--index-info") {
+      o->index_info = 1;
+    } else if (value("--index-file", &v)) {
+      if (v.empty()) return UsageError(MsgUtf8("--index-file needs a file"));
+      o->index_file = v;
     } else if (value("--tree", &v)) {
       if (v.empty()) return UsageError(MsgUtf8("--tree needs a function name or SID:FID"));
       o->trees.push_back(TreeAsk{0, v});
@@ -223,13 +241,14 @@ int ParseArgs(int argc, char **argv, Options *o) {
             FormatString(MsgUtf8("--jobs takes a number from 0 to 64, not '%s'"), v.c_str()));
       o->jobs = (int)n;
     } else if (a == "--tree" || a == "--callers" || a == "--list" || a == "--ini" ||
-               a == "--jobs" || a == "--lang") {
+               a == "--jobs" || a == "--lang" || a == "--index-file") {
       return UsageError(FormatString(MsgUtf8("option '%s' needs a value"), a.c_str()));
     } else {
       return UsageError(FormatString(MsgUtf8("unknown option '%s'"), a.c_str()));
     }
   }
-  if (o->paths.empty()) return UsageError(MsgUtf8("no PATH given"));
+  if (o->paths.empty() && !(o->index_info && !o->index_file.empty()))
+    return UsageError(MsgUtf8("no PATH given"));
   return -1;
 }
 
@@ -398,6 +417,14 @@ int main(int argc, char **argv) {
     return kExitUsage;
   }
   if (o.json) front.json = 1;
+  if (o.index_info) {
+    std::string text;
+    std::string file = o.index_file.empty() ? IndexFileFor(o.paths) : o.index_file;
+    int found = IndexDescribe(file, &text);
+    fputs(TerminalSafe(text, "\n").c_str(), stdout);
+    AppStop();
+    return found ? kExitDone : kExitWarning;
+  }
   // A viewer that outlives us must not keep our output open (a pipe
   // reader would wait for it).
   ChildrenWithoutOutput();
@@ -411,6 +438,8 @@ int main(int argc, char **argv) {
   g_front.tree_nodes = o.json ? PrintJsonNode : nullptr;
   g_front.render = o.render;
   g_front.view = o.view;
+  g_front.index = o.index_file.empty() ? o.index : (o.index == 0 ? 0 : 1);
+  g_front.index_file = o.index_file.c_str();
 
   StopKeysSetExitHook(LogFlushFromSignal);  // buffered log lines survive a second Ctrl-C
   StopKeysBegin();

@@ -200,6 +200,7 @@ int ANA_SourceCreateAll(ProgressSink *window, CB *paths) {
 void ANA_SourceRelease(void) {
   pool_stop(nullptr);
   ForEachSource([](ST_SOURCE *s) {
+    direct_release(s);  // a source taken from the store and not yet reported
     MemFree(s->text);
     s->text = nullptr;
     // A function made by the parser has its calls in the arena too: only

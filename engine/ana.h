@@ -252,7 +252,9 @@ int ANA_SourceCreateAll(ProgressSink *window, CB *paths);
 // function list, and calls of other sources that reached its old functions
 // point at freed records until they are linked again. No analysis threads
 // may run. 1 parsed; 0 when there is no text (s then has no functions).
-int ANA_SourceReload(ST_SOURCE *s, const char *bytes, int len);
+// stamp, when given, receives what was read from the file (zero for bytes).
+struct SourceStamp;
+int ANA_SourceReload(ST_SOURCE *s, const char *bytes, int len, SourceStamp *stamp = nullptr);
 // Frees every source with its text, functions and calls; the list is empty.
 // An ANA_EXEC that pointed into it must be begun again. func_index still
 // refers to the freed records until the next function list refills it.
@@ -291,6 +293,10 @@ const char *ANA_CurrentSourceName(const ANA_EXEC *exec);
 // as registered). ANA_Exec does this itself when every source has been
 // reported or one was stopped; a worker leaving a job early calls it.
 void ANA_StopParsing(void);
+
+// The front end the settings in force read sources with: 1 the precise one
+// (PARSER=1 in a build that has it), 0 the statement parser.
+int ANA_ParserInUse(void);
 
 // The number of sources parsed to their end whose parse ended inside a
 // function body (lost_in set), as the last analysis left them.

@@ -8,6 +8,7 @@
 #include "engine/parser.h"
 #include "engine/precise.h"
 #include "engine/source_pool.h"
+#include "engine/source_store.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/text.h"
@@ -142,10 +143,13 @@ int ANA_Exec(ANA_EXEC *exec, ProgressSink *window, char *name_buffer, int mode) 
     exec->header_done = 1;
   }
   if (pool_has(s)) return pool_exec(exec, s);
+  if (s->gathered && s->status != SOURCE_STOPPED)
+    return direct_replay(exec, s);  // taken from the store
 
   if (s->status == SOURCE_STOPPED) {
     pool_stop(exec->cur_source);  // nothing after a stopped source is reported
     DebugPrint("%s Stopped \"%s\"\r\n", kTag, Utf8ToSjis(s->path).c_str());
+    direct_release(s);
     DropText(exec->ctx, s);
     return ANA_EXEC_STOPPED;
   }
@@ -159,14 +163,27 @@ int ANA_Exec(ANA_EXEC *exec, ProgressSink *window, char *name_buffer, int mode) 
     }
   }
   if (!s->text) {
-    s->size = load_source(s->path, &s->text);
+    if (direct_take(s)) return direct_replay(exec, s);
+    SourceStamp *stamp = direct_copy_begin();
+    direct_copy_on(1);
+    s->size = load_source_stamped(s->path, &s->text, stamp);
     if (s->size <= 0) {
       s->status = SOURCE_COMPLETED;
+      direct_copy_mark(100);
+      direct_copy_end(s);
       return 100;
     }
     begin_source(exec->ctx, s);
     exec->ctx->yield_every = exec->yield_every;
+    direct_copy_on(0);
   }
 
-  return parse_slice(exec->ctx, EscapePressed);
+  direct_copy_on(1);
+  int progress = parse_slice(exec->ctx, EscapePressed);
+  direct_copy_mark(progress);
+  if (s->status != SOURCE_PENDING)
+    direct_copy_end(s);  // kept when it completed, forgotten when it stopped
+  else
+    direct_copy_on(0);
+  return progress;
 }

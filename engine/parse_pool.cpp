@@ -21,6 +21,7 @@
 
 #include "engine/parser.h"
 #include "engine/source_pool.h"
+#include "engine/source_store.h"
 #include "engine/record_walk.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
@@ -120,21 +121,35 @@ void Finished(ST_SOURCE *s) {
   if (g_pool.idle) g_pool.room.notify_all();
 }
 
-// A parsing thread's own context.
+// A parsing thread's own context, and its reader of the store in force.
+struct ParseThread {
+  ST_PARSE ctx;  // first: the state is also the thread's parse context
+  void *reader;  // the store's reader for this thread, or null
+};
+
 void *OpenContext(void) {
-  return MemAlloc(sizeof(ST_PARSE));
+  ParseThread *t = (ParseThread *)MemAlloc(sizeof(ParseThread));
+  const SourceStore *store = ANA_Store();
+  if (t && store && store->open_reader) t->reader = store->open_reader(store->self);
+  return t;
 }
 void CloseContext(void *state) {
-  ST_PARSE *ctx = (ST_PARSE *)state;
-  end_source(ctx);
-  MemFree(ctx);
+  ParseThread *t = (ParseThread *)state;
+  end_source(&t->ctx);
+  const SourceStore *store = ANA_Store();
+  if (t->reader && store && store->close_reader) store->close_reader(t->reader);
+  MemFree(t);
 }
 
 }  // namespace
 
 void parse_ahead(void *state, ST_SOURCE *s, LOG_GATHER *g) {
-  ST_PARSE *ctx = (ST_PARSE *)state;
-  s->size = load_source(s->path, &s->text);
+  ParseThread *t = (ParseThread *)state;
+  ST_PARSE *ctx = &t->ctx;
+  const SourceStore *store = ANA_Store();
+  if (store && t->reader && store->take(t->reader, s, g)) return;
+  SourceStamp stamp;
+  s->size = load_source_stamped(s->path, &s->text, store ? &stamp : nullptr);
   if (s->size <= 0) {
     s->status = SOURCE_COMPLETED;
     LogGatherMark(g, 100);
@@ -148,6 +163,7 @@ void parse_ahead(void *state, ST_SOURCE *s, LOG_GATHER *g) {
   }
   MemFree(s->text);  // the records keep offsets, not the text
   s->text = nullptr;
+  if (store && s->status == -1 && stamp.steady) store->keep(store->self, s, &stamp, g);
 }
 
 void forget_parse(ST_SOURCE *s) {

@@ -170,7 +170,7 @@ void begin_source(ST_PARSE *ctx, ST_SOURCE *s) {
   ctx->cur_func = nullptr;
   ctx->class_name[0] = 0;
   ctx->yield_every = 0;
-  ctx->precise = g_config.PARSER && precise_available();
+  ctx->precise = ANA_ParserInUse();
   s->precise = ctx->precise;
   ctx->exact_names = g_config.EXACT_NAMES;
   reset_parser(ctx);
@@ -374,4 +374,8 @@ double parse_primary(ST_PARSE *ctx) {
         return 0;
     }
   }
+}
+
+int ANA_ParserInUse(void) {
+  return g_config.PARSER && precise_available() ? 1 : 0;
 }

@@ -193,6 +193,11 @@ void close_functions(ST_SOURCE *s, int last_line);
 // must hold size + 16 bytes. Returns the converted length (0 on any failure,
 // *text then unchanged and nothing allocated left behind).
 int load_source(const char *path, char **text);
+// load_source, and when stamp is given, what the bytes read were: their
+// size, time and content hash, and whether the file stayed the same while
+// it was read (*stamp zero when nothing could be read).
+struct SourceStamp;
+int load_source_stamped(const char *path, char **text, SourceStamp *stamp);
 
 // Detects UTF-16 (FF FE / FE FF), UTF-8 (mark, or the first non-ASCII byte
 // starting a valid sequence) or Shift_JIS and converts src (len bytes; len < 0
@@ -333,3 +338,25 @@ int parse_slice(ST_PARSE *ctx, int (*stop)(void));
 // ANA_Exec's way of reporting a source completed: the trace, the move to the
 // next source, the text given back.
 int report_completed(ANA_EXEC *exec, ST_SOURCE *s);
+
+// ---- the worker and the store (source_store.cpp; the store: source_store.h) ----
+
+// Takes the current source s from the store in force, for the worker to
+// report without the threads: 1 with its records made and what it printed
+// in s->gathered; 0 when the store has nothing that fits (s untouched).
+int direct_take(ST_SOURCE *s);
+// ANA_Exec's step for a source taken by direct_take: writes what it printed
+// up to its next slice and returns that slice's progress (Escape makes the
+// source stopped); once everything is written, reports it completed.
+int direct_replay(ANA_EXEC *exec, ST_SOURCE *s);
+// Gives back what a taken source printed (a stop before it was all written).
+void direct_release(ST_SOURCE *s);
+// The worker parses a source itself: a copy of what it prints is made when
+// a store is in force (null then: nothing to stamp). direct_copy_on(1/0)
+// brackets each piece of work on it, direct_copy_mark adds a slice's mark,
+// and direct_copy_end hands the source to the store when it is complete
+// and its file stayed the same, then forgets the copy.
+struct SourceStamp *direct_copy_begin(void);
+void direct_copy_on(int on);
+void direct_copy_mark(int progress);
+void direct_copy_end(const ST_SOURCE *s);

@@ -7,6 +7,8 @@
 
 #include "engine/encoding.h"
 #include "engine/parser.h"
+#include "engine/source_store.h"
+#include "foundation/content_hash.h"
 #include "foundation/log.h"
 #include "foundation/memory.h"
 #include "foundation/trace.h"
@@ -101,16 +103,29 @@ int wchar2sjis(const char *src, int len, char *dst, int cap) {
 }
 
 int load_source(const char *path, char **text) {
+  return load_source_stamped(path, text, nullptr);
+}
+
+int load_source_stamped(const char *path, char **text, SourceStamp *stamp) {
+  if (stamp) *stamp = SourceStamp{};
   if (!path || !text) return 0;
   int64_t size = FileSizeForRead(path);
   if (size < 0 || size > 0x7FFFFFFF - 64) return 0;
   int n = (int)size;
   char *raw = (char *)MemAlloc((size_t)n + 16);
   if (!raw) return 0;
-  int64_t got = ReadFileInto(path, raw, n);
+  FileStamp before, after;
+  int64_t got = ReadFileStamped(path, raw, n, &before, &after);
   if (got < 0) {
     MemFree(raw);
     return 0;
+  }
+  if (stamp) {
+    stamp->size = before.size;
+    stamp->mtime_ns = before.mtime_ns;
+    stamp->hash = ContentHash(raw, (size_t)got);
+    stamp->steady = before.size == after.size && before.mtime_ns == after.mtime_ns &&
+                    got == before.size && before.size == size;
   }
   // Shift_JIS text is already what the analysis reads: the buffer it was
   // read into (zero past the bytes read) becomes the text.

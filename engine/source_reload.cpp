@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "engine/parser.h"
+#include "engine/source_store.h"
 #include "foundation/memory.h"
 #include "foundation/trace.h"
 
@@ -31,7 +32,8 @@ void ParseWhole(ST_SOURCE *s) {
 
 }  // namespace
 
-int ANA_SourceReload(ST_SOURCE *s, const char *bytes, int len) {
+int ANA_SourceReload(ST_SOURCE *s, const char *bytes, int len, SourceStamp *stamp) {
+  if (stamp) *stamp = SourceStamp{};
   if (!s) return 0;
   forget_parse(s);   // records, classes and text go; status back to 0
   ANA.generation++;  // whatever was made from the old records is stale
@@ -40,7 +42,7 @@ int ANA_SourceReload(ST_SOURCE *s, const char *bytes, int len) {
     s->text = len > 0 ? (char *)MemAlloc((size_t)len + 16) : nullptr;
     s->size = s->text ? wchar2sjis(bytes, len, s->text, len) : 0;
   } else {
-    s->size = load_source(s->path, &s->text);
+    s->size = load_source_stamped(s->path, &s->text, stamp);
   }
   if (s->size <= 0) {
     MemFree(s->text);

@@ -82,9 +82,6 @@ void LeaveChannels() {
 }
 // The formatting buffer of the calling thread.
 thread_local char tl_message[kMessageSize];
-// The gathering of the calling thread, or nullptr (its lines are written);
-// here, beside the printing that looks at it for every line.
-thread_local LOG_GATHER *tl_gather = nullptr;
 std::atomic<int> g_threshold{-1};  // DEBUG_LOG; read without the lock
 // The clock of the flush and check timers; nullptr reads TickCount.
 std::atomic<uint32_t (*)(void)> g_clock{nullptr};
@@ -244,6 +241,10 @@ size_t Min(size_t a, size_t b) {
 
 namespace log_detail {
 
+// Defined here, beside the printing that looks at them for every line.
+thread_local LOG_GATHER *tl_gather = nullptr;
+thread_local LOG_GATHER *tl_copy = nullptr;
+
 ChannelsLock::ChannelsLock() : lock_(g_lock) {
   EnterChannels();
 }
@@ -365,9 +366,13 @@ void PrintMessage(int flags, const char *message, size_t len) {
   }
   ChannelsLock guard;
   Channel &c = g_log.ch[channel];
-  if (!c.path[0]) return;
+  LOG_GATHER *copy = tl_copy;
+  if (!c.path[0] && !copy) return;
   size_t n = BuildLine(g_log.line, message, len, g_log.nest, flags);
-  WriteLine(c, g_log.line, n);
+  // The copy keeps the line even while the channel is off: a later replay
+  // may find it on.
+  if (copy) GatherBuilt(copy, channel, g_log.line, n);
+  if (c.path[0]) WriteLine(c, g_log.line, n);
 }
 
 }  // namespace
@@ -448,12 +453,20 @@ int NestMove(int delta) {
   }
   ChannelsLock guard;
   long long level = (long long)g_log.nest + delta;
+  const char *error = nullptr;
+  size_t error_len = 0;
   if (level < 0) {
-    AppendRawLine(kNestSmall, sizeof kNestSmall - 1);
+    error = kNestSmall;
+    error_len = sizeof kNestSmall - 1;
     level = 0;
   } else if (level > kMaxNest) {
-    AppendRawLine(kNestLarge, sizeof kNestLarge - 1);
+    error = kNestLarge;
+    error_len = sizeof kNestLarge - 1;
     level = kMaxNest;
+  }
+  if (error) {
+    AppendRawLine(error, error_len);
+    if (tl_copy) GatherRaw(tl_copy, error, error_len);
   }
   g_log.nest = (int)level;
   return g_log.nest;
@@ -484,16 +497,4 @@ int LogOfAnotherInstance(void) {
 int LogNestLevel(void) {
   ChannelsLock guard;
   return g_log.nest;
-}
-
-void LogGatherBegin(LOG_GATHER *g) {
-  tl_gather = g;
-}
-
-void LogGatherEnd(void) {
-  tl_gather = nullptr;
-}
-
-LOG_GATHER *LogGatherCurrent(void) {
-  return tl_gather;
 }

@@ -111,3 +111,31 @@ void LogGatherMark(LOG_GATHER *g, int value);
 int LogGatherReplay(const LOG_GATHER *g, LOG_REPLAY *at, int *mark);
 // Gives the entries' memory back; g is empty.
 void LogGatherRelease(LOG_GATHER *g);
+
+// ---- keeping a gathering: its entries as they are, and a copy of printing ----
+
+// What a gathered entry is.
+enum LogGatherKind {
+  LOG_GATHER_LINE0 = 1,  // a line of channel 0, built (indented, cleaned)
+  LOG_GATHER_LINE1 = 2,  // a line of channel 1
+  LOG_GATHER_RAW0 = 3,   // a NestMove error line of channel 0
+  LOG_GATHER_TRACE = 4,  // a trace line, its NUL included
+  LOG_GATHER_MARK = 5,   // a mark: its int value's bytes
+};
+// Calls fn(ctx, kind, bytes, len) for every entry of g in order, until fn
+// returns 0. 1 when every entry was seen.
+int LogGatherForEach(const LOG_GATHER *g,
+                     int (*fn)(void *ctx, int kind, const char *bytes, size_t len), void *ctx);
+// Appends an entry as LogGatherForEach showed it, so a gathering kept
+// elsewhere is made again and replays the same bytes. An unknown kind or a
+// failed allocation marks g failed.
+void LogGatherAppend(LOG_GATHER *g, int kind, const void *bytes, size_t len);
+// From now on the calling thread's printing (LogPrint, NestMove errors,
+// DebugPrint) is written as usual and also kept in g, byte for byte as
+// written (with the nest level in force, so a copy is only replayable
+// when that was 0 at its start), lines of a channel that is off included.
+// LogGatherCopyEnd stops it; marks are the caller's.
+void LogGatherCopyBegin(LOG_GATHER *g);
+void LogGatherCopyEnd(void);
+// The calling thread's copy, or nullptr.
+LOG_GATHER *LogGatherCopyCurrent(void);

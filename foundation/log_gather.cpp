@@ -3,8 +3,8 @@
 // trace lines and marks in order in a LOG_GATHER, and the merge replays them
 // to the channels and the trace in the one fixed order. Lines are indented
 // and cleaned when gathered, so the replay writes them as they are. Which
-// gathering the calling thread has is kept in log.cpp, beside the printing
-// that looks at it for every line.
+// gathering the calling thread has (and its copy) is defined in log.cpp,
+// beside the printing that looks at it for every line.
 #include <cstring>
 
 #include "foundation/log.h"
@@ -20,11 +20,11 @@ namespace {
 // What a gathered entry is: a printed line of channel 0 or 1, a NestMove
 // error line, a trace line, or a mark with a number.
 enum : unsigned char {
-  kGatherLine0 = 1,
-  kGatherLine1 = 2,
-  kGatherRaw0 = 3,
-  kGatherTrace = 4,
-  kGatherMark = 5,
+  kGatherLine0 = LOG_GATHER_LINE0,
+  kGatherLine1 = LOG_GATHER_LINE1,
+  kGatherRaw0 = LOG_GATHER_RAW0,
+  kGatherTrace = LOG_GATHER_TRACE,
+  kGatherMark = LOG_GATHER_MARK,
 };
 enum : size_t { kGatherFirst = 1024, kGatherMax = (size_t)1 << 20, kEntryHead = 5 };
 
@@ -74,6 +74,10 @@ void GatherPrinted(LOG_GATHER *g, int channel, const char *message, size_t len, 
 
 void GatherRaw(LOG_GATHER *g, const char *bytes, size_t len) {
   Gather(g, kGatherRaw0, bytes, len);
+}
+
+void GatherBuilt(LOG_GATHER *g, int channel, const char *line, size_t len) {
+  Gather(g, channel == 0 ? kGatherLine0 : kGatherLine1, line, len);
 }
 
 }  // namespace log_detail
@@ -143,4 +147,52 @@ void LogGatherRelease(LOG_GATHER *g) {
   g->first = g->last = nullptr;
   g->bytes = 0;
   g->next_cap = 0;
+}
+
+int LogGatherForEach(const LOG_GATHER *g,
+                     int (*fn)(void *ctx, int kind, const char *bytes, size_t len), void *ctx) {
+  if (!g || !fn) return 0;
+  for (const LOG_GATHER_BLOCK *b = g->first; b; b = b->next) {
+    for (size_t pos = 0; pos < b->used;) {
+      const char *entry = b->data + pos;
+      uint32_t len;
+      memcpy(&len, entry + 1, 4);
+      if (!fn(ctx, (unsigned char)entry[0], entry + kEntryHead, len)) return 0;
+      pos += kEntryHead + len;
+    }
+  }
+  return 1;
+}
+
+void LogGatherAppend(LOG_GATHER *g, int kind, const void *bytes, size_t len) {
+  if (!g) return;
+  if (kind < kGatherLine0 || kind > kGatherMark || len > 0xFFFFFFFFu || (!bytes && len)) {
+    g->failed = 1;
+    return;
+  }
+  Gather(g, (unsigned char)kind, bytes, len);
+}
+
+void LogGatherBegin(LOG_GATHER *g) {
+  tl_gather = g;
+}
+
+void LogGatherEnd(void) {
+  tl_gather = nullptr;
+}
+
+LOG_GATHER *LogGatherCurrent(void) {
+  return tl_gather;
+}
+
+void LogGatherCopyBegin(LOG_GATHER *g) {
+  tl_copy = g;
+}
+
+void LogGatherCopyEnd(void) {
+  tl_copy = nullptr;
+}
+
+LOG_GATHER *LogGatherCopyCurrent(void) {
+  return tl_copy;
 }

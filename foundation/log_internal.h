@@ -9,6 +9,11 @@
 
 namespace log_detail {
 
+// The gathering of the calling thread, or nullptr (its lines are written),
+// and its copy of what it prints, or nullptr.
+extern thread_local LOG_GATHER *tl_gather;
+extern thread_local LOG_GATHER *tl_copy;
+
 enum {
   kMaxNest = 16,        // deepest indentation
   kMessageSize = 2048,  // a formatted message, with its NUL
@@ -48,5 +53,7 @@ size_t BuildLine(char *line, const char *message, size_t len, int nest, int flag
 // marks g failed and keeps nothing.
 void GatherPrinted(LOG_GATHER *g, int channel, const char *message, size_t len, int flags);
 void GatherRaw(LOG_GATHER *g, const char *bytes, size_t len);
+// A line already built (BuildLine) kept as it is, for the copy of printing.
+void GatherBuilt(LOG_GATHER *g, int channel, const char *line, size_t len);
 
 }  // namespace log_detail

@@ -62,6 +62,14 @@ struct MainWindowPort {
     (void)function;
     (void)line;
   }
+  // An analysis that used the project's index ended: from_index sources
+  // were taken from it and parsed were parsed; note (UTF-8) is a problem the
+  // index met, or "". The desktop program's status line says it already.
+  virtual void IndexUsed(int from_index, int parsed, const char *note) {
+    (void)from_index;
+    (void)parsed;
+    (void)note;
+  }
   // The precise parser handed the source at path (native) to the statement
   // parser, which read it as it reads every source; text (Shift_JIS) says
   // why. Called like SourceLost; windows that only count them ignore it.

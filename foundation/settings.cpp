@@ -94,6 +94,7 @@ void ResetConfiguration(void) {
   Set(c.ATTR_REMARK, "%s[shape=ellipse,fillcolor=\"#ffffff\",label=\" %s \\n\"];");
   c.EXACT_NAMES = 0;
   c.PARSER = 0;
+  c.INDEX = 0;
   c.GRAPH_IN_WINDOW = 0;
   Set(c.UI_LANG, "ja");
 }

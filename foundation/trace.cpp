@@ -14,8 +14,10 @@ void DebugPrint(const char *format, ...) {
   va_start(args, format);
   FormatTextV(buf, sizeof buf, format, args);
   va_end(args);
-  if (LOG_GATHER *g = LogGatherCurrent())
+  if (LOG_GATHER *g = LogGatherCurrent()) {
     LogGatherTrace(g, buf);  // written when the gathering is replayed
-  else
-    TraceWrite(buf);
+    return;
+  }
+  TraceWrite(buf);
+  if (LOG_GATHER *copy = LogGatherCopyCurrent()) LogGatherTrace(copy, buf);
 }

@@ -18,12 +18,14 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: velmora-lsp [--ini FILE]\n"
+    "Usage: velmora-lsp [--ini FILE] [--no-index]\n"
     "A language server (LSP 3.17) on standard input and output that answers call\n"
     "hierarchy, definition, references and symbol requests from Velmora's analysis\n"
     "of the workspace folders. Editors start it; see velmora-lsp(1).\n"
     "\n"
     "  --ini FILE    read settings from FILE instead of the usual settings file\n"
+    "  --no-index    analyse without the project's index (initializationOptions\n"
+    "                index: true takes it again)\n"
     "  -h, --help    this text\n"
     "  --version     the version\n";
 
@@ -63,6 +65,7 @@ void ReadMessages(void *arg) {
 
 int main(int argc, char **argv) {
   std::string ini;
+  int index = 1;
   for (int i = 1; i < argc; i++) {
     if (strcmp(argv[i], "-h") == 0 || strcmp(argv[i], "--help") == 0) {
       fputs(kUsage, stdout);
@@ -72,7 +75,9 @@ int main(int argc, char **argv) {
       printf("velmora-lsp Ver 0.10\n");
       return 0;
     }
-    if (strcmp(argv[i], "--ini") == 0 && i + 1 < argc) {
+    if (strcmp(argv[i], "--no-index") == 0) {
+      index = 0;
+    } else if (strcmp(argv[i], "--ini") == 0 && i + 1 < argc) {
       ini = argv[++i];
     } else if (strncmp(argv[i], "--ini=", 6) == 0 && argv[i][6]) {
       ini = argv[i] + 6;
@@ -91,7 +96,7 @@ int main(int argc, char **argv) {
   Outbox out(out_fd);
   int status;
   {
-    Server server(&out, &events, ini);
+    Server server(&out, &events, ini, index);
     ReaderArgs args{&source, &events, &server};
     ThreadHandle reader = nullptr;
     if (!StartThread(ReadMessages, &args, 1 << 20, &reader)) {

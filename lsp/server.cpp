@@ -55,8 +55,8 @@ int IntOption(const Json &o, const char *key, int fallback) {
 
 }  // namespace
 
-Server::Server(Outbox *out, EventQueue *events, const std::string &ini)
-    : out_(out), events_(events), ini_(ini) {}
+Server::Server(Outbox *out, EventQueue *events, const std::string &ini, int index)
+    : out_(out), events_(events), ini_(ini), index_(index) {}
 
 Server::~Server() {
   Stop();
@@ -195,6 +195,7 @@ void Server::Initialize(const Json &id, const Json &params) {
     roots.push_back(TidyPath(path));
   WorkspaceOptions o;
   o.ini = ini_;
+  o.index = index_;
   if (const Json *opts = GetObject(params, "initializationOptions")) {
     std::string parser;
     if (GetString(*opts, "parser", &parser)) {
@@ -207,6 +208,7 @@ void Server::Initialize(const Json &id, const Json &params) {
     o.exact_names = IntOption(*opts, "exactNames", -1);
     o.jobs = IntOption(*opts, "jobs", -1);
     o.logs = IntOption(*opts, "logs", 0);
+    o.index = IntOption(*opts, "index", index_);
     GetString(*opts, "extensions", &o.extensions);
     if (const Json *ex = GetArray(*opts, "exclude"))
       for (const Json &e : *ex)

@@ -17,8 +17,9 @@
 class Server : public WorkspaceEvents {
  public:
   // out receives the messages; events is the main thread's queue, where the
-  // worker's reports are posted; ini names a settings file ("" the usual one).
-  Server(Outbox *out, EventQueue *events, const std::string &ini);
+  // worker's reports are posted; ini names a settings file ("" the usual one);
+  // index 0: without the project's index unless the client asks for it.
+  Server(Outbox *out, EventQueue *events, const std::string &ini, int index = 1);
   ~Server() override;
 
   // One message body from the client (main thread).
@@ -87,6 +88,7 @@ class Server : public WorkspaceEvents {
   Outbox *out_;
   EventQueue *events_;
   std::string ini_;
+  int index_;  // the project's index unless initializationOptions say otherwise
   Session s_;
   Phase phase_ = Phase::kNew;
   Work work_ = Work::kNone;

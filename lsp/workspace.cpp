@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "engine/ana.h"
+#include "foundation/messages.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
 #include "platform/codepage.h"
@@ -39,6 +40,15 @@ struct ShellPorts : MainWindowPort, ProgressSink, ResultsSink {
   void SourceLost(const char *path, const char *function, int line) override {
     events->Note(std::string(path) + ": the parse ended inside " + SjisToUtf8(function) +
                  " (line " + std::to_string(line) + "); definitions after it may be missing");
+  }
+
+  // What the index did is said once per analysis that used it, with its
+  // problem if it had one.
+  void IndexUsed(int from_index, int parsed, const char *note) override {
+    if (note && *note) events->Note(note);
+    if (from_index + parsed > 0)
+      events->Note(
+          FormatString(MsgUtf8("index: %d sources from the index, %d parsed"), from_index, parsed));
   }
 
   void SetFunctionProgress(int) override {}
@@ -96,6 +106,7 @@ bool WorkspaceStart(const WorkspaceOptions &o, WorkspaceEvents *events, std::str
   g_front.results = &g_ports;
   g_front.render = 0;
   g_front.view = 0;
+  g_front.index = o.index ? 1 : 0;
   return true;
 }
 

@@ -20,6 +20,7 @@ struct WorkspaceOptions {
   int jobs = -1;                     // analysis threads
   std::string extensions;            // EXT ("C;CPP;H;")
   std::vector<std::string> exclude;  // folder names or globs left out
+  int index = 1;                     // the project's index (the INDEX setting does not count)
 };
 
 // What the worker reports; each is called on the worker thread.

@@ -163,6 +163,38 @@ int64_t ReadFileInto(const char *path, void *buf, int64_t cap) {
   return ReadFdFrom(f.get(), 0, buf, cap);
 }
 
+namespace {
+
+void StampOf(const struct stat &st, FileStamp *out) {
+  if (!out) return;
+  out->size = (int64_t)st.st_size;
+  out->mtime_ns = (int64_t)st.st_mtim.tv_sec * 1000000000 + (int64_t)st.st_mtim.tv_nsec;
+}
+
+}  // namespace
+
+int64_t ReadFileStamped(const char *path, void *buf, int64_t cap, FileStamp *before,
+                        FileStamp *after) {
+  if (before) *before = FileStamp{};
+  if (after) *after = FileStamp{};
+  if (cap < 0 || (!buf && cap > 0)) return -1;
+  UniqueFd f(OpenRegularForRead(path));
+  struct stat st;
+  if (f.get() < 0 || fstat(f.get(), &st) != 0) return -1;
+  StampOf(st, before);
+  int64_t got = ReadFdFrom(f.get(), 0, buf, cap);
+  if (got < 0 || fstat(f.get(), &st) != 0) return -1;
+  StampOf(st, after);
+  return got;
+}
+
+int StampFile(const char *path, FileStamp *out) {
+  struct stat st;
+  if (!path || !*path || stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+  StampOf(st, out);
+  return 1;
+}
+
 int AppendFile(const char *path, const void *bytes, size_t len) {
   if (!path || !*path || (!bytes && len)) return 0;
   UniqueFd f(OpenRetry(path, O_WRONLY | O_CREAT | O_APPEND, 0666));
@@ -298,6 +330,13 @@ int PathIdentity(const char *path, uint64_t *dev, uint64_t *ino) {
   if (dev) *dev = (uint64_t)st.st_dev;
   if (ino) *ino = (uint64_t)st.st_ino;
   return 1;
+}
+
+int WorkingFolder(char *buf, size_t cap) {
+  if (!buf || cap == 0) return 0;
+  if (getcwd(buf, cap)) return 1;
+  buf[0] = 0;
+  return 0;
 }
 
 int ProgramPath(char *buf, size_t cap) {

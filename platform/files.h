@@ -19,6 +19,19 @@ int64_t FileSizeForRead(const char *path);
 // Reads up to cap bytes of the regular file into buf (as FileSizeForRead, no
 // other kind of file is opened); returns bytes read or -1.
 int64_t ReadFileInto(const char *path, void *buf, int64_t cap);
+// What a file is at one moment: its size and modification time.
+struct FileStamp {
+  int64_t size;      // bytes
+  int64_t mtime_ns;  // modification time, nanoseconds since the epoch
+};
+// Reads up to cap bytes of the regular file into buf, as ReadFileInto does,
+// and stamps the open file before and after the read, so a file that
+// changed while it was read can be told (after differs from before).
+// Returns bytes read or -1 (the stamps are then zero).
+int64_t ReadFileStamped(const char *path, void *buf, int64_t cap, FileStamp *before,
+                        FileStamp *after);
+// The stamp of the regular file at path (links followed); 1 found.
+int StampFile(const char *path, FileStamp *out);
 // Appends bytes (creating the file); 1 written, 0 lost.
 int AppendFile(const char *path, const void *bytes, size_t len);
 // Renames from to to only when to does not exist; 1 done, 0 not.
@@ -66,6 +79,9 @@ int ForEachDirEntry(const char *dir, int (*fn)(const DirEntryInfo *e, void *ctx)
 // Identity of an existing path (links followed); 1 found.
 int PathIdentity(const char *path, uint64_t *dev, uint64_t *ino);
 
+// The working folder of the process; 1 with the path in buf, 0 when it
+// cannot be had or does not fit (buf empty).
+int WorkingFolder(char *buf, size_t cap);
 // Real path of the running executable ("" on failure); 1 found, 0 not (also
 // when it does not fit in cap).
 int ProgramPath(char *buf, size_t cap);

@@ -56,8 +56,12 @@ int UserHomeDir(char *buf, size_t cap) {
 int UserBaseDir(UserDir which, char *buf, size_t cap) {
   if (!buf || cap == 0) return 0;
   buf[0] = 0;
-  const char *var = which == UserDir::kConfig ? "XDG_CONFIG_HOME" : "XDG_STATE_HOME";
-  const char *below_home = which == UserDir::kConfig ? "/.config" : "/.local/state";
+  const char *var = which == UserDir::kConfig  ? "XDG_CONFIG_HOME"
+                    : which == UserDir::kState ? "XDG_STATE_HOME"
+                                               : "XDG_CACHE_HOME";
+  const char *below_home = which == UserDir::kConfig  ? "/.config"
+                           : which == UserDir::kState ? "/.local/state"
+                                                      : "/.cache";
   const char *env = GetEnv(var);
   std::string dir;
   if (env && env[0] == '/') {

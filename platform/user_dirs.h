@@ -9,6 +9,7 @@
 enum class UserDir {
   kConfig,  // $XDG_CONFIG_HOME, else ~/.config: settings the user edits
   kState,   // $XDG_STATE_HOME, else ~/.local/state: files the program rewrites
+  kCache,   // $XDG_CACHE_HOME, else ~/.cache: files that can be made again
 };
 
 // The home folder: $HOME, else the password database's entry. 1 with the

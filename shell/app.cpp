@@ -27,6 +27,7 @@
 #include "shell/file_collect.h"
 #include "shell/file_places.h"
 #include "shell/paths.h"
+#include "shell/project_index.h"
 #include "shell/ui_language.h"
 #include "shell/worker.h"
 
@@ -117,6 +118,9 @@ int AppStartCollecting(const char *ini_path, int n, const char *const *paths,
         g_app.registered = 1;
         // The analysis threads start parsing as they would at the job's first
         // step; the job finds them running.
+        std::vector<const char *> roots;
+        for (const std::string &p : own) roots.push_back(p.c_str());
+        ProjectIndexBegin(roots.data(), (int)roots.size());
         ANA_EXEC start = {};
         ANA_ExecBegin(&start);
         ANA_StartParsing(&start);
@@ -157,6 +161,10 @@ void AppStop(void) {
   JoinCollector();
   WorkerStop();
   WorkerWait();
+  // Opened at start-up for a job that never ran: its analysis threads read
+  // it until they are stopped.
+  ANA_StopParsing();
+  ProjectIndexEnd();
   LogFlush();
   ForgetProjectQuery();
   ReleaseCB(&ProjectFiles);

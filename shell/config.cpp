@@ -147,6 +147,7 @@ void LoadConfiguration(const char *ini_path) {
   c.EXACT_NAMES = Flag(Int(r, "EXACT_NAMES", 0));
   c.GRAPH_IN_WINDOW = Flag(Int(r, "GRAPH_IN_WINDOW", 0));
   c.PARSER = Flag(Int(r, "PARSER", 0));
+  c.INDEX = Flag(Int(r, "INDEX", 0));
   // An empty value is the built-in language, as an absent key is.
   String(r, "UI_LANG", "ja", c.UI_LANG, sizeof c.UI_LANG);
   if (!c.UI_LANG[0]) CopyText(c.UI_LANG, sizeof c.UI_LANG, "ja");

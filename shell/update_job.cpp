@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "engine/record_walk.h"
+#include "engine/source_store.h"
 #include "foundation/memory.h"
 #include "foundation/settings.h"
+#include "shell/project_index.h"
 #include "shell/project_query.h"
 #include "xref/query.h"
 #include "xref/xref.h"
@@ -61,13 +63,20 @@ ST_SOURCE *SourceOf(const SourceChanges::One &c) {
   return s;
 }
 
+// Analyses s again from the change; the index keeps what was read from the
+// file, never an editor's buffer (an entry is its file's).
 void Reload(ST_SOURCE *s, const SourceChanges::One &c) {
-  if (c.remove)
+  if (c.remove) {
     ANA_SourceReload(s, "", 0);
-  else if (c.from_file)
-    ANA_SourceReload(s, nullptr, 0);
-  else
+    ProjectIndexSourceGone(s->path);
+  } else if (c.from_file) {
+    SourceStamp read;
+    ANA_SourceReload(s, nullptr, 0, &read);
+    ProjectIndexSourceRead(s, &read);
+  } else {
     ANA_SourceReload(s, c.text.data(), (int)c.text.size());
+    ProjectIndexSourceRead(s, nullptr);
+  }
 }
 
 }  // namespace
@@ -106,6 +115,7 @@ void UpdateSources() {
   ForEachSource([&](const ST_SOURCE *s) { precise = precise || s->precise; });
   ST_QUERY *q = precise ? nullptr : ProjectQueryToUpdate();
   bool whole = !q;
+  ProjectIndexBeginUpdate();
   if (g_job.p.changes) {
     for (const SourceChanges::One &c : g_job.p.changes->all) {
       ST_SOURCE *s = SourceOf(c);
@@ -131,6 +141,8 @@ void UpdateSources() {
 
 void FinishUpdate() {
   JobState = JobStep::Idle;
+  ProjectIndexFinish(!g_job.link_stopped);
+  ProjectIndexEnd();
 }
 
 void DropChanges() {

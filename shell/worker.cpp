@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "foundation/log.h"
 #include "foundation/memory.h"
@@ -20,6 +21,7 @@
 #include "platform/thread.h"
 #include "shell/file_collect.h"
 #include "shell/job_texts.h"
+#include "shell/project_index.h"
 #include "shell/source_notes.h"
 #include "shell/worker_internal.h"
 #include "shell/worker_job.h"
@@ -153,6 +155,7 @@ void StartAnalysis() {
   BeginCollection(StopOrEscape);
   g_job.i = 0;
   g_job.next_path = g_job.p.paths;
+  ProjectIndexBeginList(g_job.p.paths, g_job.p.path_count);  // the roots name the index
   JobState = JobStep::CollectFiles;
 }
 
@@ -300,16 +303,25 @@ void FinishAnalysis() {
   uint32_t start = TickCount();
   JobState = JobStep::Idle;
   ANA_UpdateCalledColumn(Results());
+  // The index learns the links while the pause runs, and is closed, so the
+  // status can say what it did.
+  ProjectIndexFinish(!g_job.link_stopped);
+  ProjectIndexEnd();
   PauseRest(g_worker_timing.short_ms, start);
   Redraw();
+  std::string index = ProjectIndexStatus();
+  IndexReport report = ProjectIndexLastReport();
+  if (!Stopping() && g_job.p.main_window && (report.used || !report.note.empty()))
+    g_job.p.main_window->IndexUsed(report.from_index, report.parsed, report.note.c_str());
+  char text[sizeof g_config.STAT_MESS[0] + 512];
   if (g_job.link_stopped) {
     g_link_stopped = 1;
-    StatusF(Msg(kStoppedLinking), g_job.i, g_job.count);
+    FormatText(text, sizeof text, Msg(kStoppedLinking), g_job.i, g_job.count);
   } else {
-    char text[sizeof g_config.STAT_MESS[0] + 320];
     StatusWithNotes(StatusText(2 + Current()), text, sizeof text);
-    Status(text);
   }
+  CopyText(text + strlen(text), sizeof text - strlen(text), index.c_str());
+  Status(text);
   if (ANA_GetFuncCount() == 0) {
     Warn(g_job.p.main_window, kNoFunctions);
     ReleaseCB(&ProjectFiles);
@@ -392,6 +404,7 @@ void WorkerMain(void *) {
     Pause(pause);
   }
   ANA_StopParsing();  // no analysis thread outlives the job
+  ProjectIndexEnd();  // a job that ended early keeps what was written
   ANA_ExecRelease(&g_job.exec);
   LogFlush();
   ReleasePaths();

@@ -135,6 +135,11 @@ struct ShellFront {
   int view = 1;       // rendered pictures are opened in the viewer (desktop: 1)
   int in_window = 0;  // an SVG of each graph for the Graph tab (desktop: 1)
   int ask_large = 0;  // large graphs wait for the user's answer (desktop: 1)
+  // The project's index: -1 as the INDEX setting says, 0 never, 1 always;
+  // index_file names the file instead of the one named from the project's
+  // roots ("" for that one; owned by the program).
+  int index = -1;
+  const char *index_file = "";
 };
 extern ShellFront g_front;
 

@@ -16,7 +16,8 @@ int ErrorCode(const Json &response) {
 struct RawServer {
   ScratchDir dir{"velmora-lsp-raw"};
   LspClient client{{"--ini", dir.path + "/none.ini"},
-                   {"HOME=" + dir.path, "XDG_DESKTOP_DIR=" + dir.path + "/desk"},
+                   {"HOME=" + dir.path, "XDG_DESKTOP_DIR=" + dir.path + "/desk",
+                    "XDG_CACHE_HOME=" + dir.path + "/cache"},
                    dir.path + "/stderr.txt"};
   std::string Stderr() { return ReadFile(dir.path + "/stderr.txt"); }
 };
@@ -146,9 +147,10 @@ TEST_F(LspTest, RequestsWaitingForTheAnalysisCanBeCancelled) {
     WriteFile(src + "/f" + std::to_string(i) + ".c",
               "int f" + std::to_string(i) + "(void)\n{\n    return f0();\n}\n");
   root_ = src;
-  client_.reset(new LspClient({"--ini", dir_.path + "/none.ini"},
-                              {"HOME=" + dir_.path, "XDG_DESKTOP_DIR=" + dir_.path + "/desk",
-                               "VELMORA_TRACE=" + dir_.path + "/trace.txt"}));
+  client_.reset(new LspClient(
+      {"--ini", dir_.path + "/none.ini"},
+      {"HOME=" + dir_.path, "XDG_DESKTOP_DIR=" + dir_.path + "/desk",
+       "XDG_CACHE_HOME=" + dir_.path + "/cache", "VELMORA_TRACE=" + dir_.path + "/trace.txt"}));
   auto frame = [](const Json &m) {
     std::string b = m.dump();
     return "Content-Length: " + std::to_string(b.size()) + "\r\n\r\n" + b;

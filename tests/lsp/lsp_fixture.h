@@ -24,10 +24,15 @@ class LspTest : public ::testing::Test {
     std::string cmd = "mkdir -p '" + root_ + "' '" + dir_.path + "/desk' '" + dir_.path + "/home'";
     if (!src.empty()) cmd += " && cp -R '" + src + "/.' '" + root_ + "'";
     ASSERT_EQ(0, system(cmd.c_str()));
+    Launch(capabilities, options);
+  }
+  // Starts the server on the project as it is (again, after Finish).
+  void Launch(Json capabilities = Json::object(), Json options = Json::object()) {
     client_.reset(new LspClient(
         {"--ini", dir_.path + "/none.ini"},
         {"HOME=" + dir_.path + "/home", "XDG_DESKTOP_DIR=" + dir_.path + "/desk",
-         "XDG_CONFIG_HOME=" + dir_.path + "/home", "VELMORA_TRACE=" + dir_.path + "/trace.txt"}));
+         "XDG_CONFIG_HOME=" + dir_.path + "/home", "XDG_CACHE_HOME=" + dir_.path + "/home/.cache",
+         "VELMORA_TRACE=" + dir_.path + "/trace.txt"}));
     ASSERT_TRUE(client_->Started());
     capabilities["window"]["workDoneProgress"] = true;
     Json init = client_->Result("initialize", Json{{"processId", nullptr},
