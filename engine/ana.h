@@ -92,8 +92,14 @@ struct ST_FUNC {
   // parser); and 1 for a function template.
   const char **param_types;
   int templated;
-  const char *return_type;  // its return type, written as param_types are, or null
-  int returns_const;        // 1: it returns a const object, reference or pointee
+  // Its return type, written as param_types are, or null; "$0" when a
+  // function template returns its first template parameter.
+  const char *return_type;
+  int returns_const;  // 1: it returns a const object, reference or pointee
+  // Defined in a class body (precise parser): 1 + the byte where that class
+  // starts in its source, else 0. Tells the specialisations and #if twins
+  // of one class apart.
+  int class_at;
   // Where it is in its source's text, beyond `line` (where its text starts,
   // the comment block above it included): its name and its closing brace.
   int name_line;    // 0-based line of the name
@@ -161,20 +167,30 @@ inline int CallForm(const ST_CALL *c) {
 
 // What an ST_CLASS record stands for.
 enum {
-  CLASS_RECORD = 0,      // a class, struct or union with a body
-  CLASS_INLINE_NS = 1,   // an inline namespace (its names are reached without it): scope only
-  CLASS_ENUMERATION = 2  // an enum: scope, and its enumerators as fields (name, enum's name)
+  CLASS_RECORD = 0,       // a class, struct or union with a body
+  CLASS_INLINE_NS = 1,    // an inline namespace (its names are reached without it): scope only
+  CLASS_ENUMERATION = 2,  // an enum: scope, and its enumerators as fields (name, enum's name)
+  // `using B = A;`, `typedef A B;` of a class: scope B, bases the one A as written
+  CLASS_ALIAS = 3,
+  // A function declared outside classes with default arguments: scope its
+  // namespace, the defaults as a class's
+  CLASS_DECLARATIONS = 4
 };
 
 // A class (struct, union) with a body, as the precise parser found it; or
 // another scope the linker needs to know of (kind).
 struct ST_CLASS {
-  int kind;             // CLASS_...
-  const char *scope;    // the class as a scope, enclosing ones first: "n::A::" (interned)
-  int base_count;       // classes named in its base list
-  const char **bases;   // their names as written, as scopes ("B::", "ns::C::"), interned
-  int field_count;      // data members declared with a class type (precise parser)
-  const char **fields;  // per member its name, then its class as a scope ("impl_", "Impl::")
+  int kind;            // CLASS_...
+  const char *scope;   // the class as a scope, enclosing ones first: "n::A::" (interned)
+  int base_count;      // classes named in its base list
+  const char **bases;  // their names as written, as scopes ("B::", "ns::C::"), interned
+  int field_count;     // data members declared with a class type (precise parser)
+  // Per member its name, then its class as a scope ("impl_", "Impl::"). The
+  // class is marked when the member reaches its object through a pointer or
+  // reference ("*Impl::", "^Impl::" to a const one, "?Impl::" not known).
+  // An element of a standard container member is listed as "name[]" (held
+  // by value) or "name[]*" (by pointer) with the element's class.
+  const char **fields;
   // Member functions declared in the body with default arguments (their
   // definitions may leave the defaults out): names, and per name the
   // parameters and the fewest arguments (2 ints each).

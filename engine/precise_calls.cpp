@@ -85,6 +85,10 @@ void precise_enter_call(PreciseWalk *w) {
   TSNode name = fn, object{};
   if (ts_node_symbol(fn) == g.field_expression) {
     object = ts_node_child_by_field_id(fn, g.f_argument);
+    // (a.b())->f(), (obj).f(): the parentheses change nothing
+    while (!ts_node_is_null(object) && ts_node_symbol(object) == g.parenthesized_expression &&
+           ts_node_named_child_count(object) == 1)
+      object = ts_node_named_child(object, 0);
     name = ts_node_child_by_field_id(fn, g.f_field);
     pc.form =
         !ts_node_is_null(object) && ts_node_symbol(object) == g.this_expr ? CALL_THIS : CALL_MEMBER;
@@ -104,7 +108,9 @@ void precise_enter_call(PreciseWalk *w) {
       TSSymbol s = ts_node_symbol(a);
       if (s == g.comment || s == kErrorSymbol) return;
       pc.args.push_back(precise_arg_type(w, a, pc.at));
-      pc.arg_calls.push_back(pc.args.back() == "@" ? CalledNameStart(g, w->t, a) : UINT32_MAX);
+      const std::string &type = pc.args.back();
+      pc.arg_calls.push_back(!type.empty() && type[0] == '@' ? CalledNameStart(g, w->t, a)
+                                                             : UINT32_MAX);
     });
   }
   if (pc.form == CALL_MEMBER) {
@@ -114,9 +120,11 @@ void precise_enter_call(PreciseWalk *w) {
     TSNode decl, declarator;
     if (g.cpp && pc.receiver[0] && precise_find_declaration(w, object, pc.at, &decl, &declarator))
       pc.object_const = precise_declared_const(w, decl, declarator);
+    if (g.cpp && !pc.receiver[0] && !ts_node_is_null(object))
+      precise_element_receiver(w, object, pc.at, arrow, &pc);
     if (!ts_node_is_null(object) && ts_node_symbol(object) == g.call_expression)
       pc.through = CalledNameStart(g, w->t, object);
-    if (!pc.receiver[0] && ts_node_symbol(object) == g.identifier)
+    if (!pc.receiver[0] && !pc.object[0] && ts_node_symbol(object) == g.identifier)
       precise_clean_text(w->t, NodeStart(w->t, object), NodeEnd(w->t, object), pc.object,
                          sizeof pc.object, 0);
     if (!ts_node_is_null(object) && ts_node_symbol(object) == g.field_expression)

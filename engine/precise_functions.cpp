@@ -107,6 +107,24 @@ int Templated(const PreciseGrammar &g, TSNode def) {
   return !ts_node_is_null(up) && ts_node_symbol(up) == g.template_declaration;
 }
 
+// `auto f() -> T`: the type descriptor T, and its declarator into
+// *declarator; null when def's return type is written before its name.
+TSNode TrailingReturn(const PreciseGrammar &g, TSNode def, TSNode *declarator) {
+  TSNode type = ts_node_child_by_field_id(def, g.f_type);
+  if (ts_node_is_null(type) || ts_node_symbol(type) != g.placeholder_type_specifier)
+    return TSNode{};
+  TSNode fd = precise_function_declarator(g, ts_node_child_by_field_id(def, g.f_declarator));
+  if (ts_node_is_null(fd) || ts_node_symbol(fd) != g.function_declarator) return TSNode{};
+  TSNode desc{};
+  precise_each_named_child(fd, [&](TSNode c) {
+    if (ts_node_symbol(c) == g.trailing_return_type && ts_node_named_child_count(c) > 0)
+      desc = ts_node_named_child(c, 0);
+  });
+  if (ts_node_is_null(desc) || ts_node_symbol(desc) != g.type_descriptor) return TSNode{};
+  *declarator = ts_node_child_by_field_id(desc, g.f_declarator);
+  return desc;
+}
+
 // What C++ says of a function's types beside its name: its parameters'
 // and return types, whether it is a template (C has no overloads to tell
 // apart, so C sources go without).
@@ -116,9 +134,16 @@ void RecordTypes(PreciseWalk *w, ST_FUNC *f, TSNode def, TSNode params,
   f->templated = Templated(*w->g, def);
   f->param_types = precise_param_types(w, params, f->argc, templates);
   TSNode declarator = ts_node_child_by_field_id(def, w->g->f_declarator);
-  std::string type = precise_type_text(w, def, declarator, templates);
+  TSNode trailing_declarator;
+  TSNode trailing = TrailingReturn(*w->g, def, &trailing_declarator);
+  TSNode holder = def;
+  if (!ts_node_is_null(trailing)) holder = trailing, declarator = trailing_declarator;
+  std::string type = precise_type_text(w, holder, declarator, templates);
   if (!type.empty() && type[0] != '$') f->return_type = ANA_Intern(type.c_str());
-  f->returns_const = precise_declared_const(w, def, declarator);
+  // `template <typename To> To f(...)`: a call f<T>(...) is a T.
+  if (f->templated && !templates.empty() && type == "$" + templates[0])
+    f->return_type = ANA_Intern("$0");
+  f->returns_const = precise_declared_const(w, holder, declarator);
 }
 
 // Makes the record of a function named nm (its qualifier and name) at
@@ -143,7 +168,11 @@ ST_FUNC *Record(PreciseWalk *w, const PreciseName &nm, const PreciseParams &pp, 
   head.member = befriended ? 0 : IsMember(w, nm.qualifier);
   head.const_this = head.member && is_const;
   char returns[260];
-  if (precise_class_of(w, ts_node_child_by_field_id(def, w->g->f_type), returns, sizeof returns))
+  TSNode trailing_declarator;
+  TSNode trailing = w->g->cpp ? TrailingReturn(*w->g, def, &trailing_declarator) : TSNode{};
+  TSNode returned = ts_node_is_null(trailing) ? def : trailing;
+  if (precise_class_of(w, ts_node_child_by_field_id(returned, w->g->f_type), returns,
+                       sizeof returns))
     head.returns = ANA_Intern(returns);
   uint32_t start = TextStart(w);
   head.line = precise_row_of(w, start);
@@ -151,6 +180,9 @@ ST_FUNC *Record(PreciseWalk *w, const PreciseName &nm, const PreciseParams &pp, 
   ST_FUNC *f = record_function(s, head);
   if (!f) return nullptr;
   uint32_t end = TextEnd(w, NodeEnd(w->t, def));
+  // The class whose body holds the definition (not one around a local class).
+  if (!w->scopes.empty() && w->scopes.back().is_class && w->funcs.empty())
+    f->class_at = 1 + (int)NodeStart(w->t, w->path[w->scopes.back().depth].node);
   f->def_pos = s->text + start;
   f->def_offset = (int)start;
   f->def_len = end > start ? (int)(end - start) : 0;

@@ -109,6 +109,9 @@ void Fill(PreciseGrammar *g, int cpp) {
   g->subscript_expression = Named(l, "subscript_expression");
   g->new_expression = Named(l, "new_expression");
   g->friend_declaration = Named(l, "friend_declaration");
+  g->for_range_loop = Named(l, "for_range_loop");
+  g->trailing_return_type = Named(l, "trailing_return_type");
+  g->alias_declaration = Named(l, "alias_declaration");
   g->open_brace = Token(l, "{");
   g->close_brace = Token(l, "}");
   g->f_declarator = Field(l, "declarator");
@@ -125,6 +128,7 @@ void Fill(PreciseGrammar *g, int cpp) {
   g->f_consequence = Field(l, "consequence");
   g->f_alternative = Field(l, "alternative");
   g->f_operator = Field(l, "operator");
+  g->f_right = Field(l, "right");
 }
 
 }  // namespace

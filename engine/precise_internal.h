@@ -53,9 +53,10 @@ struct PreciseGrammar {
       abstract_pointer_declarator, abstract_reference_declarator, abstract_function_declarator,
       type_qualifier, sized_type_specifier, template_parameter_list, type_parameter_declaration,
       variadic_type_parameter_declaration, optional_type_parameter_declaration,
-      placeholder_type_specifier, subscript_expression, new_expression, friend_declaration;
+      placeholder_type_specifier, subscript_expression, new_expression, friend_declaration,
+      for_range_loop, trailing_return_type, alias_declaration;
   TSFieldId f_declarator, f_name, f_scope, f_parameters, f_body, f_function, f_arguments, f_field,
-      f_argument, f_type, f_value, f_consequence, f_alternative, f_operator;
+      f_argument, f_type, f_value, f_consequence, f_alternative, f_operator, f_right;
 };
 
 // The grammar for C (cpp 0) or C++ (cpp 1), its numbers looked up once.
@@ -265,6 +266,13 @@ void precise_leave_scope(PreciseWalk *w);
 // An enum with a name and a body at the end of the path (outside any
 // function): its record with its enumerators.
 void precise_record_enum(PreciseWalk *w);
+// A declaration at the end of the path (outside any function and class):
+// when it declares a function with default arguments, a record of them for
+// its definition written elsewhere.
+void precise_record_declaration(PreciseWalk *w);
+// A `using B = A;` or `typedef A B;` at the end of the path (outside any
+// function) that names a class: its record, for receivers declared as B.
+void precise_record_alias(PreciseWalk *w);
 // Opens and closes the namespaces of the macro invocations before byte at.
 void precise_macro_scopes_before(PreciseWalk *w, uint32_t at);
 
@@ -290,6 +298,18 @@ void precise_enter_call(PreciseWalk *w);
 // found or is no class type.
 void precise_receiver_type(PreciseWalk *w, TSNode object, uint32_t at, int arrow, char *out,
                            size_t cap);
+// The element class a standard container's type node holds
+// (`std::vector<A*>`: "A::") into out: 1 found, with *pointee 0 or 1 for a
+// pointer (or smart pointer) to a non-const or const object, -1 when that
+// is not known, -2 for an element held by value. 0 for any other type.
+int precise_element_of(PreciseWalk *w, TSNode type, char *out, size_t cap, int *pointee);
+// obj.f() where obj is an element of a standard container: `v[i].f()`, or
+// the variable of a range for declared `auto` (`for (auto* s : v)`). Sets
+// pc's receiver and constness when v is declared in sight, else its object
+// to "v[]" ("v[]*" through `->`) for the linker to find among the data
+// members of the caller's class. Nothing for any other object.
+void precise_element_receiver(PreciseWalk *w, TSNode object, uint32_t at, int arrow,
+                              PreciseCall *pc);
 // The data members with a class type declared in a class body (a
 // field_declaration_list) into the class's record, as name and type pairs.
 void precise_record_fields(PreciseWalk *w, TSNode body, ST_CLASS *k);

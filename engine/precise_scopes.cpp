@@ -60,11 +60,45 @@ bool IsBase(const PreciseGrammar &g, TSSymbol s) {
   return s == g.type_identifier || s == g.qualified_identifier || s == g.template_type;
 }
 
+// The function decl (a declaration or member) declares with default
+// arguments: its name into *name, its parameters and fewest arguments into
+// counts[0] and counts[1]. False for anything else (a qualified name: it
+// declares what is declared elsewhere). c is a cursor to reuse.
+bool DeclaredDefaults(PreciseWalk *w, TSNode decl, TSTreeCursor *c, const char **name,
+                      int *counts) {
+  const PreciseGrammar &g = *w->g;
+  if (ts_node_symbol(decl) != g.field_declaration && ts_node_symbol(decl) != g.declaration)
+    return false;
+  TSNode fd = precise_function_declarator(g, ts_node_child_by_field_id(decl, g.f_declarator));
+  if (ts_node_is_null(fd) || ts_node_symbol(fd) != g.function_declarator) return false;
+  PreciseParams pp = precise_params_of(g, w->t, ts_node_child_by_field_id(fd, g.f_parameters), c);
+  PreciseName nm;
+  if (pp.argc_min >= pp.argc || pp.variadic ||
+      !precise_name_of(g, w->t, ts_node_child_by_field_id(fd, g.f_declarator), &nm) ||
+      nm.qualifier[0])
+    return false;
+  *name = ANA_Intern(nm.name);
+  counts[0] = pp.argc;
+  counts[1] = pp.argc_min;
+  return true;
+}
+
+// Keeps count defaults (names, and per name 2 counts) on the record k.
+void KeepDefaults(PreciseWalk *w, ST_CLASS *k, const char **names, const int *counts, int count) {
+  if (count == 0) return;
+  ARENA *a = &w->ctx->src->records;
+  k->default_names = (const char **)ArenaAlloc(a, sizeof(const char *) * (size_t)count);
+  k->default_counts = (int *)ArenaAlloc(a, sizeof(int) * 2 * (size_t)count);
+  if (!k->default_names || !k->default_counts) return;
+  memcpy(k->default_names, names, sizeof(const char *) * (size_t)count);
+  memcpy(k->default_counts, counts, sizeof(int) * 2 * (size_t)count);
+  k->default_count = count;
+}
+
 // The member functions declared in the class body with default arguments,
 // so that a definition written outside the class (which may not repeat the
 // defaults) takes as few arguments as the declaration says.
 void RecordDefaults(PreciseWalk *w, TSNode body, ST_CLASS *k) {
-  const PreciseGrammar &g = *w->g;
   enum { kMaxDefaults = 64 };  // a class with more keeps its first ones
   const char *names[kMaxDefaults];
   int counts[2 * kMaxDefaults];
@@ -77,35 +111,33 @@ void RecordDefaults(PreciseWalk *w, TSNode body, ST_CLASS *k) {
   for (bool next = ts_tree_cursor_goto_first_child(&members); next && count < kMaxDefaults;
        next = ts_tree_cursor_goto_next_sibling(&members)) {
     TSNode decl = ts_tree_cursor_current_node(&members);
-    if (ts_node_symbol(decl) != g.field_declaration && ts_node_symbol(decl) != g.declaration)
-      continue;
-    TSNode fd = precise_function_declarator(g, ts_node_child_by_field_id(decl, g.f_declarator));
-    if (ts_node_is_null(fd) || ts_node_symbol(fd) != g.function_declarator) continue;
-    PreciseParams pp =
-        precise_params_of(g, w->t, ts_node_child_by_field_id(fd, g.f_parameters), &c);
-    PreciseName nm;
-    if (pp.argc_min >= pp.argc || pp.variadic ||
-        !precise_name_of(g, w->t, ts_node_child_by_field_id(fd, g.f_declarator), &nm) ||
-        nm.qualifier[0])
-      continue;
-    names[count] = ANA_Intern(nm.name);
-    counts[2 * count] = pp.argc;
-    counts[2 * count + 1] = pp.argc_min;
-    count++;
+    if (DeclaredDefaults(w, decl, &c, &names[count], &counts[2 * count])) count++;
   }
   ts_tree_cursor_delete(&members);
   ts_tree_cursor_delete(&c);
-  if (count == 0) return;
-  ARENA *a = &w->ctx->src->records;
-  k->default_names = (const char **)ArenaAlloc(a, sizeof(const char *) * (size_t)count);
-  k->default_counts = (int *)ArenaAlloc(a, sizeof(int) * 2 * (size_t)count);
-  if (!k->default_names || !k->default_counts) return;
-  memcpy(k->default_names, names, sizeof(const char *) * (size_t)count);
-  memcpy(k->default_counts, counts, sizeof(int) * 2 * (size_t)count);
-  k->default_count = count;
+  KeepDefaults(w, k, names, counts, count);
 }
 
-// The class's record: its scope as the walk has it now, and its bases.
+// 1 when a preprocessor directive starts a line in the text [from, to): a
+// base named under an `#if` in a class head exists in one configuration
+// only, and taking it for granted would prefer overloads by it.
+bool DirectiveIn(const PreciseText &t, uint32_t from, uint32_t to) {
+  bool line_start = false;
+  for (uint32_t i = from; i < to && i < t.len; i++) {
+    char ch = t.text[i];
+    if (ch == '\n') {
+      line_start = true;
+    } else if (ch == '#' && line_start) {
+      return true;
+    } else if (ch != ' ' && ch != '\t') {
+      line_start = false;
+    }
+  }
+  return false;
+}
+
+// The class's record: its scope as the walk has it now, and its bases
+// (none when the head holds a directive).
 void RecordClass(PreciseWalk *w, TSNode klass) {
   const PreciseGrammar &g = *w->g;
   ST_SOURCE *s = w->ctx->src;
@@ -134,7 +166,7 @@ void RecordClass(PreciseWalk *w, TSNode klass) {
     }
   }
   ts_tree_cursor_delete(&c);
-  if (bases.empty()) return;
+  if (bases.empty() || DirectiveIn(w->t, NodeStart(w->t, klass), NodeEnd(w->t, clause))) return;
   k->bases = (const char **)ArenaAlloc(&s->records, sizeof(const char *) * bases.size());
   if (!k->bases) return;
   for (TSNode b : bases) {
@@ -169,6 +201,24 @@ void precise_enter_scope(PreciseWalk *w) {
   }
 }
 
+namespace {
+
+// A new record of the kind for the name last in the scope the walk has now
+// ("n::A::" + last + "::"); null when memory runs out.
+ST_CLASS *NamedRecord(PreciseWalk *w, int kind, const char *last) {
+  ST_SOURCE *s = w->ctx->src;
+  CHBUF *rec = AddCBFrom(&s->records, &s->classes, (int)sizeof(ST_CLASS));
+  if (!rec) return nullptr;
+  ST_CLASS *k = (ST_CLASS *)rec->data;
+  k->kind = kind;
+  char scope[1300];
+  FormatText(scope, sizeof scope, "%s%s::", w->scope, last);
+  k->scope = ANA_Intern(scope);
+  return k;
+}
+
+}  // namespace
+
 void precise_record_enum(PreciseWalk *w) {
   const PreciseGrammar &g = *w->g;
   TSNode e = w->path.back().node;
@@ -192,18 +242,59 @@ void precise_record_enum(PreciseWalk *w) {
     count++;
   }
   ST_SOURCE *s = w->ctx->src;
-  CHBUF *rec = AddCBFrom(&s->records, &s->classes, (int)sizeof(ST_CLASS));
-  if (!rec) return;
-  ST_CLASS *k = (ST_CLASS *)rec->data;
-  k->kind = CLASS_ENUMERATION;
-  char scope[1300];
-  FormatText(scope, sizeof scope, "%s%s::", w->scope, last);
-  k->scope = ANA_Intern(scope);
+  ST_CLASS *k = NamedRecord(w, CLASS_ENUMERATION, last);
+  if (!k) return;
   size_t bytes = sizeof(const char *) * 2 * (size_t)count;
   k->fields = count ? (const char **)ArenaAlloc(&s->records, bytes) : nullptr;
   if (!k->fields) return;
   memcpy(k->fields, pairs, bytes);
   k->field_count = count;
+}
+
+void precise_record_declaration(PreciseWalk *w) {
+  if (!w->scopes.empty() && w->scopes.back().is_class) return;  // the class record has those
+  TSNode decl = w->path.back().node;
+  TSTreeCursor c = ts_tree_cursor_new(decl);
+  const char *name;
+  int counts[2];
+  bool found = DeclaredDefaults(w, decl, &c, &name, counts);
+  ts_tree_cursor_delete(&c);
+  if (!found) return;
+  ST_SOURCE *s = w->ctx->src;
+  CHBUF *rec = AddCBFrom(&s->records, &s->classes, (int)sizeof(ST_CLASS));
+  if (!rec) return;
+  ST_CLASS *k = (ST_CLASS *)rec->data;
+  k->kind = CLASS_DECLARATIONS;
+  k->scope = ANA_Intern(w->scope);
+  KeepDefaults(w, k, &name, counts, 1);
+}
+
+void precise_record_alias(PreciseWalk *w) {
+  const PreciseGrammar &g = *w->g;
+  TSNode e = w->path.back().node;
+  TSNode name, type;
+  if (ts_node_symbol(e) == g.alias_declaration) {  // using B = A;
+    name = ts_node_child_by_field_id(e, g.f_name);
+    TSNode desc = ts_node_child_by_field_id(e, g.f_type);
+    if (ts_node_is_null(desc) || !ts_node_is_null(ts_node_child_by_field_id(desc, g.f_declarator)))
+      return;  // a pointer, a function type
+    type = ts_node_child_by_field_id(desc, g.f_type);
+  } else {  // typedef A B; (one name, no pointer)
+    name = ts_node_child_by_field_id(e, g.f_declarator);
+    if (ts_node_named_child_count(e) != 2) return;
+    type = ts_node_child_by_field_id(e, g.f_type);
+  }
+  char target[260], last[260];
+  if (ts_node_is_null(name) || ts_node_symbol(name) != g.type_identifier ||
+      !precise_class_of(w, type, target, sizeof target))
+    return;
+  precise_clean_text(w->t, NodeStart(w->t, name), NodeEnd(w->t, name), last, sizeof last, 0);
+  const char **bases = (const char **)ArenaAlloc(&w->ctx->src->records, sizeof(const char *));
+  ST_CLASS *k = bases ? NamedRecord(w, CLASS_ALIAS, last) : nullptr;
+  if (!k) return;
+  bases[0] = ANA_Intern(target);
+  k->bases = bases;
+  k->base_count = 1;
 }
 
 void precise_macro_scopes_before(PreciseWalk *w, uint32_t at) {

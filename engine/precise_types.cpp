@@ -169,6 +169,40 @@ std::string ThisType(PreciseWalk *w) {
   return (f->const_this ? "const " : "") + last + "*";
 }
 
+// f<T>(x) as an argument: static_cast<T>(x) and its kin are a T; any other
+// call is "@T", which the linker reads as T when f returns its first
+// template parameter ("@" when T is not told).
+std::string ExplicitlyTyped(PreciseWalk *w, TSNode fn) {
+  const PreciseGrammar &g = *w->g;
+  static const char *const kCasts[] = {"static_cast", "const_cast", "reinterpret_cast",
+                                       "dynamic_cast"};
+  TSNode name = ts_node_child_by_field_id(fn, g.f_name);
+  TSNode targs = ts_node_child_by_field_id(fn, g.f_arguments);
+  TSNode first = ts_node_is_null(targs) ? targs : ts_node_named_child(targs, 0);
+  std::string type;
+  if (!ts_node_is_null(first) && ts_node_symbol(first) == g.type_descriptor)
+    type = TypeOf(w, first, ts_node_child_by_field_id(first, g.f_declarator),
+                  w->funcs.back().templates);
+  if (!type.empty() && type[0] == '$') type.clear();
+  uint32_t a = ts_node_is_null(name) ? 0 : NodeStart(w->t, name);
+  uint32_t b = ts_node_is_null(name) ? 0 : NodeEnd(w->t, name);
+  for (const char *c : kCasts)
+    if (b - a == strlen(c) && memcmp(w->t.text + a, c, b - a) == 0) return type;
+  return "@" + type;
+}
+
+// std::string(x) and its kin: a temporary of that library class.
+bool StdStringCall(const PreciseText &t, TSNode fn) {
+  static const char *const kStrings[] = {"std::string", "std::wstring", "std::string_view",
+                                         "std::wstring_view"};
+  char text[64];
+  size_t n = precise_clean_text(t, NodeStart(t, fn), NodeEnd(t, fn), text, sizeof text, 0);
+  const char *p = n >= 2 && text[0] == ':' && text[1] == ':' ? text + 2 : text;
+  for (const char *k : kStrings)
+    if (strcmp(p, k) == 0) return true;
+  return false;
+}
+
 }  // namespace
 
 int precise_basic_word(const PreciseText &t, TSNode n) {
@@ -222,6 +256,11 @@ std::string precise_arg_type(PreciseWalk *w, TSNode e, uint32_t at) {
         bool c = false;
         return BaseName(w->t, NodeStart(w->t, fn), NodeEnd(w->t, fn), &c);
       }
+      if (fs == g.template_function) return ExplicitlyTyped(w, fn);
+      if (StdStringCall(w->t, fn)) {
+        bool c = false;
+        return BaseName(w->t, NodeStart(w->t, fn), NodeEnd(w->t, fn), &c);
+      }
       return "@";
     }
     if (s == g.parenthesized_expression) {
@@ -250,6 +289,10 @@ std::string precise_arg_type(PreciseWalk *w, TSNode e, uint32_t at) {
       TSNode d = ts_node_child_by_field_id(e, g.f_type);
       if (ts_node_is_null(d)) return std::string();
       return TypeOf(w, d, ts_node_child_by_field_id(d, g.f_declarator), {});
+    }
+    if (s == g.new_expression) {  // new A(...), new A[n]: an A*
+      std::string type = TypeOf(w, e, TSNode{}, w->funcs.back().templates);
+      return type.empty() || type[0] == '$' ? std::string() : type + "*";
     }
     if (s == g.unary_expression) {  // -1, -2.5
       TSNode arg = ts_node_child_by_field_id(e, g.f_argument);

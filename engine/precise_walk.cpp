@@ -142,6 +142,10 @@ bool Enter(PreciseWalk *w) {
     if (!w->funcs.empty()) precise_enter_call(w);
   } else if (e.sym == g.enum_specifier) {
     if (g.cpp) precise_record_enum(w);
+  } else if (e.sym == g.declaration) {
+    if (g.cpp && w->funcs.empty()) precise_record_declaration(w);
+  } else if (e.sym == g.alias_declaration || e.sym == g.type_definition) {
+    if (g.cpp && w->funcs.empty()) precise_record_alias(w);
   } else if (e.sym == g.namespace_definition || e.sym == g.class_specifier ||
              e.sym == g.struct_specifier || e.sym == g.union_specifier) {
     precise_enter_scope(w);

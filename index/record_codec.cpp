@@ -36,6 +36,10 @@ void FunctionFields(V &v, ST_FUNC &f) {
   v.Int(f.name_column);
   v.Int(f.name_offset);
   v.Int(f.end_line);
+  v.Int(f.templated);
+  v.Text(f.return_type);
+  v.Int(f.returns_const);
+  v.Int(f.class_at);
 }
 
 template <class V>
@@ -55,6 +59,14 @@ void FormFields(V &v, ST_CALL_FORM &h) {
   v.Int(h.form);
   v.Text(h.receiver);
   v.Text(h.object);
+  v.Text(h.member);
+  v.Int(h.object_const);
+}
+
+template <class V>
+void ClassFields(V &v, ST_CLASS &k) {
+  v.Int(k.kind);
+  v.Text(k.scope);
 }
 
 template <class V>
@@ -158,6 +170,15 @@ struct Reader {
   }
 };
 
+// A text array that may be null: 0, else 1 + its length and the texts.
+void PutTexts(Writer &w, const char *const *a, size_t n) {
+  PutUnsigned(w.out, a ? 1 + n : 0);
+  for (size_t i = 0; a && i < n; i++) {
+    const char *t = a[i];
+    w.Text(t);
+  }
+}
+
 // Records are written without their texts first (their numbers are known
 // only once every record was seen), then the table goes in front.
 void EncodeBody(Writer &w, ST_SOURCE *s) {
@@ -165,8 +186,12 @@ void EncodeBody(Writer &w, ST_SOURCE *s) {
   PutUnsigned(w.out, (uint64_t)s->funcs.count);
   ForEachFunction(s, [&](ST_FUNC *f) {
     FunctionFields(w, *f);
+    PutTexts(w, f->param_types, f->argc > 0 ? (size_t)f->argc : 1);
     PutUnsigned(w.out, (uint64_t)f->calls.count);
     w.calls.clear();
+    // Each call's number (1-based), for the calls written as arguments.
+    std::unordered_map<const ST_CALL *, uint64_t> numbers;
+    ForEachCall(f, [&](ST_CALL *c) { numbers.emplace(c, numbers.size() + 1); });
     ForEachCall(f, [&](ST_CALL *c) {
       CallFields(w, *c);
       w.calls.push_back(c);
@@ -184,15 +209,29 @@ void EncodeBody(Writer &w, ST_SOURCE *s) {
       }
       PutUnsigned(w.out, 1 + through);
       FormFields(w, *c->how);
+      size_t argc = c->argc > 0 ? (size_t)c->argc : 0;
+      PutTexts(w, c->how->arg_types, argc);
+      // The calls written as its arguments come after it: by number.
+      PutUnsigned(w.out, c->how->arg_calls ? 1 : 0);
+      for (size_t i = 0; c->how->arg_calls && i < argc; i++)
+        PutUnsigned(w.out, c->how->arg_calls[i] && numbers.count(c->how->arg_calls[i])
+                               ? numbers[c->how->arg_calls[i]]
+                               : 0);
     });
   });
   PutUnsigned(w.out, (uint64_t)s->classes.count);
   CB_ForEach<ST_CLASS>(s->classes, [&](ST_CLASS *k) {
-    w.Text(k->scope);
+    ClassFields(w, *k);
     PutUnsigned(w.out, (uint64_t)k->base_count);
     for (int i = 0; i < k->base_count; i++) w.Text(k->bases[i]);
     PutUnsigned(w.out, (uint64_t)k->field_count);
     for (int i = 0; i < 2 * k->field_count; i++) w.Text(k->fields[i]);
+    PutUnsigned(w.out, (uint64_t)k->default_count);
+    for (int i = 0; i < k->default_count; i++) {
+      w.Text(k->default_names[i]);
+      w.Int(k->default_counts[2 * i]);
+      w.Int(k->default_counts[2 * i + 1]);
+    }
   });
 }
 
@@ -222,6 +261,19 @@ const char **TextArray(ST_SOURCE *s, Reader &r, size_t n) {
   return a;
 }
 
+// A text array PutTexts wrote, expected to hold n texts (null when it
+// was null; a wrong length is bad bytes).
+const char **GetTexts(ST_SOURCE *s, Reader &r, size_t n) {
+  uint64_t mark = r.in->Unsigned();
+  if (mark == 0 || r.in->bad || (mark == 1 && n == 0)) return nullptr;
+  // Each text takes a byte at least: a length past what is left is bad.
+  if (mark - 1 != n || n == 0 || n > (size_t)(r.in->end - r.in->p)) {
+    r.in->bad = true;
+    return nullptr;
+  }
+  return TextArray(s, r, n);
+}
+
 bool DecodeBody(Reader &r, ST_SOURCE *s) {
   Cursor &in = *r.in;
   SourceFields(r, *s);
@@ -233,8 +285,10 @@ bool DecodeBody(Reader &r, ST_SOURCE *s) {
     f->source = s;
     CB_Init(&f->calls);
     FunctionFields(r, *f);
+    f->param_types = GetTexts(s, r, f->argc > 0 ? (size_t)f->argc : 1);
     size_t ncalls = in.Count(8);
     std::vector<ST_CALL *> made;
+    std::vector<std::pair<ST_CALL *, std::vector<uint64_t>>> arg_calls;  // resolved below
     for (size_t j = 0; j < ncalls && !in.bad; j++) {
       CHBUF *ce = AddCBFrom(&s->records, &f->calls, (int)sizeof(ST_CALL));
       if (!ce) return false;
@@ -249,6 +303,24 @@ bool DecodeBody(Reader &r, ST_SOURCE *s) {
       if (!c->how) return false;
       c->how->through = how > 1 ? made[how - 2] : nullptr;
       FormFields(r, *c->how);
+      size_t argc = c->argc > 0 ? (size_t)c->argc : 0;
+      c->how->arg_types = GetTexts(s, r, argc);
+      if (in.bad) return false;
+      if (in.Unsigned() == 1) {
+        if (argc == 0 || argc > (size_t)(in.end - in.p)) return false;
+        arg_calls.emplace_back(c, std::vector<uint64_t>());
+        for (size_t k = 0; k < argc; k++) arg_calls.back().second.push_back(in.Unsigned());
+      }
+    }
+    for (auto &ac : arg_calls) {
+      const ST_CALL **list =
+          (const ST_CALL **)ArenaAlloc(&s->records, sizeof(const ST_CALL *) * ac.second.size());
+      if (!list) return false;
+      for (size_t k = 0; k < ac.second.size(); k++) {
+        if (ac.second[k] > made.size()) return false;
+        list[k] = ac.second[k] ? made[ac.second[k] - 1] : nullptr;
+      }
+      ac.first->how->arg_calls = list;
     }
   }
   size_t nclasses = in.Count(3);
@@ -256,13 +328,25 @@ bool DecodeBody(Reader &r, ST_SOURCE *s) {
     CHBUF *e = AddCBFrom(&s->records, &s->classes, (int)sizeof(ST_CLASS));
     if (!e) return false;
     ST_CLASS *k = (ST_CLASS *)e->data;
-    r.Text(k->scope);
+    ClassFields(r, *k);
     size_t nbases = in.Count(1);
     k->bases = TextArray(s, r, nbases);
     k->base_count = (int)nbases;
     size_t nfields = in.Count(2);
     k->fields = TextArray(s, r, 2 * nfields);
     k->field_count = (int)nfields;
+    size_t ndefaults = in.Count(3);
+    if (ndefaults) {
+      k->default_names = (const char **)ArenaAlloc(&s->records, sizeof(const char *) * ndefaults);
+      k->default_counts = (int *)ArenaAlloc(&s->records, sizeof(int) * 2 * ndefaults);
+      if (!k->default_names || !k->default_counts) return false;
+      for (size_t d = 0; d < ndefaults && !in.bad; d++) {
+        r.Text(k->default_names[d]);
+        r.Int(k->default_counts[2 * d]);
+        r.Int(k->default_counts[2 * d + 1]);
+      }
+      k->default_count = (int)ndefaults;
+    }
   }
   // Names and scopes are never null in a record.
   bool whole = !in.bad && in.p == in.end;

@@ -13,7 +13,7 @@
 #include "foundation/log.h"
 
 // Changes whenever the bytes of a record change; part of every entry's key.
-enum { kRecordFormat = 1 };
+enum { kRecordFormat = 2 };
 
 // Appends the records of s (parsed, status -1) to out. Never fails.
 void EncodeRecords(const ST_SOURCE *s, std::string *out);

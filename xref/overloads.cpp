@@ -153,6 +153,19 @@ ST_FUNC *ChooseOverload(const std::vector<ST_FUNC *> &viable, const OverloadAsk 
   keep_if([](const ST_FUNC *f) { return !f->templated; });
   if (ask.want_const >= 0)
     keep_if([&ask](const ST_FUNC *f) { return !f->member || f->const_this == ask.want_const; });
+  // A name alone in a member written in its class's body names a member of
+  // that body first: one specialisation of a class template (or one #if
+  // twin of a class) does not call into another. Not when a candidate is
+  // defined outside every body: which class it belongs to is not known.
+  const ST_FUNC *caller = call ? call->caller : nullptr;
+  int form = call ? CallForm(call) : CALL_PLAIN;
+  bool in_bodies = true;
+  for (const ST_FUNC *f : best) in_bodies = in_bodies && f->class_at != 0;
+  if (caller && caller->class_at && in_bodies &&
+      (form == CALL_THIS || (form == CALL_PLAIN && (!call->scope || !*call->scope))))
+    keep_if([caller](const ST_FUNC *f) {
+      return f->sid == caller->sid && f->class_at == caller->class_at;
+    });
   // One function defined in several places (a static function per source,
   // the branches of an #if): the caller's own source has it.
   bool same = true;

@@ -73,6 +73,26 @@ string_view Visible(string_view scope) {
   return dropped ? string_view(ANA_Intern(shown.c_str())) : scope;
 }
 
+// `using B = A;` of an analysed class: B names A. An alias that names
+// another class where it is written again (an `#if` twin) names neither.
+void AddTypeAliases() {
+  std::unordered_map<string_view, string_view> named;
+  std::unordered_set<string_view> twice;
+  ForEachSource([&](ST_SOURCE *s) {
+    CB_ForEach<ST_CLASS>(s->classes, [&](const ST_CLASS *c) {
+      string_view scope = Text(c->scope), cls;
+      if (c->kind != CLASS_ALIAS || scope.empty() || c->base_count != 1 ||
+          g_scoped.classes.count(scope) ||
+          !ResolveType(Enclosing(scope), Text(c->bases[0]), &cls) || cls == scope)
+        return;
+      auto put = named.emplace(scope, cls);
+      if (!put.second && put.first->second != cls) twice.insert(scope);
+    });
+  });
+  for (const auto &a : named)
+    if (!twice.count(a.first)) g_scoped.class_aliases.emplace(a.first, a.second);
+}
+
 void AddClasses() {
   ForEachSource([](ST_SOURCE *s) {
     CB_ForEach<ST_CLASS>(s->classes, [](const ST_CLASS *c) {
@@ -94,6 +114,7 @@ void AddClasses() {
       g_scoped.classes_by_last[LastPart(scope)].push_back(scope);
     });
   });
+  AddTypeAliases();
   // The bases of a class defined twice (a header seen from two places) are
   // those of its first record.
   std::unordered_set<string_view> done;
@@ -188,7 +209,7 @@ bool IsEnum(string_view name) {
 // The data member `object` of the class `from` or of a base: false when
 // there is none with a class type; else true, with *cls the analysed class
 // it is declared with, or empty when that class is not analysed.
-bool FieldClass(string_view from, string_view object, string_view *cls) {
+bool FieldClass(string_view from, string_view object, string_view *cls, int *pointee) {
   auto own = g_scoped.classes.find(from);
   if (own == g_scoped.classes.end()) return false;
   auto field = g_scoped.fields.find(PairKey{from, object});
@@ -198,7 +219,12 @@ bool FieldClass(string_view from, string_view object, string_view *cls) {
     field = g_scoped.fields.find(PairKey{holder, object});
   }
   if (field == g_scoped.fields.end()) return false;
-  if (!ResolveType(holder, field->second, cls)) *cls = string_view();
+  string_view type = field->second;
+  char mark = type.empty() ? 0 : type[0];
+  int how = mark == '*' ? 0 : mark == '^' ? 1 : mark == '?' ? -1 : -2;
+  if (how != -2) type.remove_prefix(1);
+  if (pointee) *pointee = how;
+  if (!ResolveType(holder, type, cls)) *cls = string_view();
   return true;
 }
 

@@ -103,8 +103,11 @@ const FuncList *Lookup(const Map &map, const Key &key) {
 bool ResolveType(string_view from, string_view type, string_view *out);
 // The data member `object` of the class `from` or of a base: false when
 // there is none with a class type; else true, with *cls the analysed class
-// it is declared with, or empty when that class is not analysed.
-bool FieldClass(string_view from, string_view object, string_view *cls);
+// it is declared with, or empty when that class is not analysed. *pointee
+// (when not null) says how const what a call reaches through it is: 0 or 1
+// for a pointer or reference to a non-const or const object, -1 not known,
+// -2 an object held by value (as const as the object holding it).
+bool FieldClass(string_view from, string_view object, string_view *cls, int *pointee = nullptr);
 // 1 when a class named derived (a last part) has one named base among its
 // ancestors.
 bool Derives(string_view derived, string_view base);

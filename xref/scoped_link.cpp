@@ -82,6 +82,9 @@ string_view ResolveArgument(const ST_CALL *call, int i) {
   if (!f || !f->return_type) return string_view();
   for (const ST_FUNC *g : tied)
     if (!g->return_type || strcmp(g->return_type, f->return_type) != 0) return string_view();
+  // "$0": it returns its first template parameter, which the call names
+  // ("@T") or leaves to deduction (not known).
+  if (strcmp(f->return_type, "$0") == 0) return written.size() > 1 ? written.substr(1) : "";
   return f->return_type;
 }
 
@@ -157,13 +160,21 @@ ST_FUNC *FindQualified(string_view from, string_view q, const Ask &ask) {
 }
 
 // obj.f() in a member of the class `from`, with obj declared nowhere near:
-// when obj is a data member of that class or of a base, the class it is
-// declared with (*found set; the result null when that class is not
-// analysed).
-ST_FUNC *FindThroughField(string_view from, string_view object, const Ask &ask, bool *found) {
+// when obj is a data member of that class or of a base (or an element of
+// one, "v[]"), the class it is declared with (*found set; the result null
+// when that class is not analysed). The object is const as the call says
+// (object_const 1, or 0 for a copy), else as the member's pointer says, else
+// as the caller's object (this_const).
+ST_FUNC *FindThroughField(string_view from, string_view object, int object_const, int this_const,
+                          Ask ask, bool *found) {
   string_view cls;
-  if (!FieldClass(from, object, &cls)) return nullptr;
+  int pointee = -2;
+  if (!FieldClass(from, object, &cls, &pointee)) return nullptr;
   *found = true;
+  if (object_const == 1 || (object_const == 0 && pointee == -2))
+    ask.want_const = object_const;
+  else
+    ask.want_const = pointee == -2 ? this_const : pointee;
   return cls.empty() ? nullptr : FindInClass(cls, ask);
 }
 
@@ -241,10 +252,9 @@ ST_FUNC *Find(const ST_CALL *call, int through_left, std::vector<ST_FUNC *> *tie
       }
       if (how->object && caller && caller->member) {
         bool found = false;
-        ask.want_const = this_const;  // a data member of a const member's object is const
-        ST_FUNC *f = FindThroughField(from, how->object, ask, &found);
+        ST_FUNC *f =
+            FindThroughField(from, how->object, how->object_const, this_const, ask, &found);
         if (found) return f;
-        ask.want_const = -1;
       }
       return FindMember(ask);
     case CALL_THIS:

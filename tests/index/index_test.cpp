@@ -34,6 +34,15 @@ std::string Records(const ST_SOURCE *s) {
              f->returns ? f->returns : "-", f->line, f->def_offset, f->def_len, f->name_line,
              f->name_column, f->name_offset, f->end_line);
     out += line;
+    // What the precise parser adds for overload choice.
+    out += "  T tmpl" + std::to_string(f->templated) +
+           " rt:" + (f->return_type ? f->return_type : "-") + " rc" +
+           std::to_string(f->returns_const) + " in" + std::to_string(f->class_at) + " params:";
+    for (int i = 0; f->param_types && i < (f->argc > 0 ? f->argc : 1); i++)
+      out += std::string("[") + f->param_types[i] + "]";
+    out += "\n";
+    std::vector<const ST_CALL *> all;
+    ForEachCall(f, [&](const ST_CALL *c) { all.push_back(c); });
     std::vector<const ST_CALL *> seen;
     ForEachCall(f, [&](const ST_CALL *c) {
       int through = -1;
@@ -45,10 +54,23 @@ std::string Records(const ST_SOURCE *s) {
                CallForm(c), c->how && c->how->receiver ? c->how->receiver : "-",
                c->how && c->how->object ? c->how->object : "-", through);
       out += line;
+      if (!c->how) return;
+      out += std::string("    m:") + (c->how->member ? c->how->member : "-") + " oc" +
+             std::to_string(c->how->object_const) + " args:";
+      for (int i = 0; c->how->arg_types && i < c->argc; i++) {
+        int at = -1;
+        for (size_t j = 0; c->how->arg_calls && j < all.size(); j++)
+          if (all[j] == c->how->arg_calls[i]) at = (int)j;
+        out += std::string("[") + c->how->arg_types[i] + "@" + std::to_string(at) + "]";
+      }
+      out += "\n";
     });
   });
   CB_ForEach<ST_CLASS>(s->classes, [&](const ST_CLASS *k) {
-    out += std::string("K ") + k->scope;
+    out += "K" + std::to_string(k->kind) + " " + k->scope;
+    for (int i = 0; i < k->default_count; i++)
+      out += " =" + std::string(k->default_names[i]) + std::to_string(k->default_counts[2 * i]) +
+             "/" + std::to_string(k->default_counts[2 * i + 1]);
     for (int i = 0; i < k->base_count; i++) out += std::string(" :") + k->bases[i];
     for (int i = 0; i < 2 * k->field_count; i++) out += std::string(" .") + k->fields[i];
     out += "\n";
@@ -84,8 +106,12 @@ const char kCpp[] =
     "  Impl impl_;\n"
     "  A make();\n"
     "  void f() const override { impl_.g(); this->f(); make().f(); n::free_fn(1); }\n"
+    "  int h(const char* s, int k = 0);\n"
     "};\n"
+    "using Alias = A;\n"
+    "int later(int a, int b = 1);\n"
     "int free_fn(int a, int b = 2) { A a0; a0.f(); return b; }\n"
+    "template <typename T> auto pick(T t) -> const T* { return later(1, free_fn(2)) ? &t : 0; }\n"
     "}\n";
 
 class IndexTest : public EngineTest {
@@ -149,8 +175,12 @@ TEST_F(IndexTest, PreciseRecordsComeBackWithFormsAndClasses) {
   if (!ANA_ParserInUse()) GTEST_SKIP() << "built without the grammars";
   RunPaths({Source("a.cpp", kCpp)});
   std::string before = AllRecords();
-  ASSERT_NE(before.find("K n::A:: :Base::"), std::string::npos) << before;
-  ASSERT_NE(before.find("via2"), std::string::npos) << before;  // make().f()
+  ASSERT_NE(before.find("K0 n::A:: =h2/1 :Base::"), std::string::npos) << before;
+  ASSERT_NE(before.find("K3 n::Alias:: :A::"), std::string::npos) << before;
+  ASSERT_NE(before.find("K4 n:: =later2/1"), std::string::npos) << before;
+  ASSERT_NE(before.find("args:[int@-1][@@"), std::string::npos) << before;  // later(1, free_fn(2))
+  ASSERT_NE(before.find("T tmpl1 rt:- rc1"), std::string::npos) << before;  // pick
+  ASSERT_NE(before.find("via2"), std::string::npos) << before;              // make().f()
   std::string bytes;
   ST_SOURCE *s = (ST_SOURCE *)CB_Next(&ANA.sources, nullptr)->data;
   EncodeRecords(s, &bytes);

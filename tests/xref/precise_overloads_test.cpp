@@ -276,12 +276,15 @@ TEST_F(PreciseLinks, MembersOfMembersLookInTheMembersClass) {
   EXPECT_EQ(Links("User::g"), "end>X");
 }
 
-TEST_F(PreciseLinks, DefaultsDeclaredInTheClassServeTheDefinitionOutside) {
-  Analyse({{"s.h", "struct S { void Set(const char* s, int flags = 0); };\n"},
+TEST_F(PreciseLinks, DefaultsDeclaredInTheClassOrNamespaceServeTheDefinitionOutside) {
+  Analyse({{"s.h",
+            "struct S { void Set(const char* s, int flags = 0); };\n"
+            "namespace d { int Diff(int a, int b, int c = 2); }\n"},
            {"s.cpp",
             "#include \"s.h\"\nvoid S::Set(const char* s, int flags) {}\n"
-            "void f(S& x) { x.Set(\"a\"); x.Set(\"a\", 1); }\n"}});
-  EXPECT_EQ(Links("f"), "Set>L1 Set>L1");
+            "namespace d { int Diff(int a, int b, int c) { return 0; } }\n"  // L2
+            "void f(S& x) { x.Set(\"a\"); x.Set(\"a\", 1); d::Diff(1, 2); }\n"}});
+  EXPECT_EQ(Links("f"), "Set>L1 Set>L1 Diff>L2");
 }
 
 TEST_F(PreciseLinks, NamespacesOpenedByMacrosOfAnotherFile) {
@@ -347,7 +350,7 @@ TEST_F(PreciseLinks, FriendsPrefixMacrosAndConditionalsInHeadsKeepTheirScopes) {
 TEST_F(PreciseLinks, TwinsOfAnIfAreOneFunctionInCAndCandidatesInCpp) {
   const char *twins =
       "#if defined(_WIN32)\nstatic int Unload() { return 1; }\n"  // L1
-      "#else\nstatic int Unload() { return 2; }\n#endif\n"       // L3
+      "#else\nstatic int Unload() { return 2; }\n#endif\n"        // L3
       "int run() { return Unload(); }\n";
   // C links the later one, as the statement parser does; C++ shows both.
   Analyse({{"use.c", twins}});
@@ -355,4 +358,131 @@ TEST_F(PreciseLinks, TwinsOfAnIfAreOneFunctionInCAndCandidatesInCpp) {
   ANA_SourceRelease();
   Analyse({{"use.cpp", twins}});
   EXPECT_EQ(Links("run"), "Unload>L3/2");
+}
+
+TEST_F(PreciseLinks, ElementsOfContainersAndPointerMembersKeepTheirConstness) {
+  Analyse(
+      "#include <vector>\n"
+      "struct Suite {\n"
+      "  int name() const { return 0; }\n"  // L1
+      "  int name() { return 1; }\n"        // L3
+      "  void run() {} };\n"                // L4
+      "struct Other { int name() const { return 2; } void run() {} };\n"
+      "struct Impl {\n"
+      "  std::vector<Suite*> suites_;\n"
+      "  std::vector<Suite> values_;\n"
+      "  Suite* one_; const Suite* fixed_;\n"
+      "  void walk();\n"
+      "  void look() const; };\n"
+      "void Impl::walk() { for (auto* s : suites_) s->name(); suites_[0]->run();\n"
+      "  for (const auto& v : values_) v.name(); }\n"
+      "void Impl::look() const { for (auto* s : suites_) s->name(); values_[0].name();\n"
+      "  one_->name(); fixed_->name(); }\n"
+      "int local(const std::vector<Suite*>& list, std::vector<Suite>& copies) {\n"
+      "  for (auto s : list) s->run();\n"
+      "  for (auto c : copies) c.name();\n"
+      "  for (const Suite* s : list) s->name();\n"
+      "  for (auto& s : list) s.name();\n"  // `.` on a pointer: not read as an element
+      "  return 0; }\n");
+  EXPECT_EQ(Links("Impl::walk"), "name>L3 run>L4 name>L1");
+  // A const member's pointers still reach non-const objects; its elements
+  // held by value are const.
+  EXPECT_EQ(Links("Impl::look"), "name>L3 name>L1 name>L3 name>L1");
+  EXPECT_EQ(Links("local"), "run>L4 name>L3 name>L1 name>X");
+}
+
+TEST_F(PreciseLinks, ClassAliasesNameTheirClassUnlessTwinsDisagree) {
+  Analyse(
+      "namespace t {\n"
+      "struct Suite { int count() const { return 0; } };\n"  // L0
+      "struct Other { int count() const { return 1; } };\n"  // L2
+      "using Case = Suite;\n"
+      "typedef Other Kind;\n"
+      "#if A\nusing Mu = Suite;\n#else\nusing Mu = Other;\n#endif\n"
+      "namespace in {\n"
+      "int f(const Case& c, Kind* k, Mu& m) { return c.count() + k->count() + m.count(); }\n"
+      "} }\n");
+  EXPECT_EQ(Links("t::in::f"), "count>L0 count>L2 count>X");
+}
+
+TEST_F(PreciseLinks, CastsExplicitTemplateArgumentsNewAndTrailingReturnTypes) {
+  Analyse(
+      "#include <string>\n#include <vector>\n"
+      "struct Box { int m() { return 0; } };\n"
+      "struct Bag { int m() { return 1; } };\n"  // L3
+      "template <typename To> To Implicit(To x) { return x; }\n"
+      "void Print(unsigned char c) {}\n"       // L5
+      "void Print(char32_t c) {}\n"            // L6
+      "void Print(const wchar_t* s) {}\n"      // L7
+      "void Print(const std::string& s) {}\n"  // L8
+      "void Take(const std::vector<int>& v) {}\n"
+      "void Take(std::vector<int>* v) {}\n"  // L10
+      "auto Make() -> Bag { return Bag(); }\n"
+      "void f(char c, const char* s) {\n"
+      "  Print(static_cast<unsigned char>(c)); Print(Implicit<char32_t>(c));\n"
+      "  Print(Implicit<const wchar_t*>(nullptr)); Print(std::string(s));\n"
+      "  Take(new std::vector<int>()); Make().m(); }\n");
+  EXPECT_EQ(Links("f"),
+            "Print>L5 static_cast>X Print>L6 Implicit>L4 Print>L7 Implicit>L4 Print>L8 string>X "
+            "Take>L10 Make>L11 m>L3");
+}
+
+TEST_F(PreciseLinks, ABaseNamedUnderAnIfDoesNotChooseTheOverload) {
+  Analyse(
+      "struct Args {};\n"
+      "struct Other {};\n"
+      "template <typename C> struct Store\n"
+      "#if OLD_COMPILER\n"
+      "    : public Args\n"
+      "#endif\n"
+      "{};\n"
+      "void Use(Args a) {}\n"
+      "void Use(Other o) {}\n"
+      "void f(Store<int> s) { Use(s); }\n");
+  EXPECT_EQ(Links("f"), "Use>L8/2");  // either, as the base may not exist
+}
+
+TEST_F(PreciseLinks, AMemberInItsClassBodyCallsItsOwnSpecialisation) {
+  Analyse(
+      "template <typename T> class Value {\n"
+      "  static bool IsSet() { return true; }\n"  // L0
+      "  static bool Exists() { return IsSet(); } };\n"
+      "template <typename T> class Value<T&> {\n"
+      "  static bool IsSet() { return false; }\n"  // L3
+      "  static bool Exists() { return IsSet(); } };\n"
+      "class Re {\n"
+      "  static bool Full(const char* s) ;\n"
+      "  static bool Full(const std::string& s) { return Full(s.c_str()); } };\n"
+      "bool Re::Full(const char* s) { return true; }\n");
+  EXPECT_EQ(Links("Value::Exists"), "IsSet>L0 IsSet>L3");
+  // A candidate defined outside the class body may be the one meant.
+  EXPECT_EQ(Links("Re::Full"), "Full>L9/2 c_str>X");
+}
+
+TEST_F(PreciseLinks, SmartPointerElementsSubscriptsAndTrailingConstReturns) {
+  Analyse(
+      "#include <memory>\n#include <vector>\n"
+      "struct Node {\n"
+      "  int get() const { return 0; }\n"  // L2
+      "  int get() { return 1; } };\n"     // L4
+      "struct Tree {\n"
+      "  std::vector<std::unique_ptr<Node>> kids_;\n"
+      "  std::unique_ptr<const Node> frozen_;\n"
+      "  void visit(const std::vector<Node*>& list) const; };\n"
+      "void Tree::visit(const std::vector<Node*>& list) const {\n"
+      "  for (auto& k : kids_) k->get();\n"
+      "  kids_[0]->get(); frozen_->get();\n"
+      "  list[0]->get(); }\n"
+      "auto Frozen() -> const Node* { return nullptr; }\n"  // L13
+      "void use() { Frozen()->get(); }\n"
+      "template <typename T> T Cast(int x) { return T(); }\n"
+      "void Show(int a) {}\n"
+      "void Show(const char* s) {}\n"
+      "template <typename T> void Use(int v) { Show(Cast<T>(v)); }\n");
+  // What a smart pointer or a pointer element reaches is as const as its
+  // own declaration says, whatever the member function's constness.
+  EXPECT_EQ(Links("Tree::visit"), "get>L4 get>L4 get>L2 get>L4");
+  EXPECT_EQ(Links("use"), "Frozen>L13 get>L2");
+  // Cast<T> with T a template parameter tells nothing.
+  EXPECT_EQ(Links("Use"), "Show>L17/2 Cast>L15");
 }
