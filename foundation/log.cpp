@@ -308,8 +308,7 @@ size_t BuildLine(char *line, const char *message, size_t len, int nest, int flag
     message_max = 2048;
   }
   pos += CopyText(line + pos, std::min<size_t>(20, kLineSize - pos), indent);
-  pos +=
-      CopyText(line + pos, std::min<size_t>(message_max + 1, kLineSize - pos), message, (long)len);
+  pos += CopyText(line + pos, std::min(message_max + 1, kLineSize - pos), message, (long)len);
   CleanLine(line, pos);
   return pos;
 }
