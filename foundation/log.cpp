@@ -18,6 +18,7 @@
 #include "foundation/log.h"
 #include "foundation/log_internal.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdarg>
 #include <cstdint>
@@ -61,8 +62,9 @@ struct LogState {
   Channel ch[2];         // channel 0 debug log, 1 result log
   int nest;              // indentation depth, 0..16
   char line[kLineSize];  // the line as written
-  int lock_fd;           // descriptor holding the desktop's log lock, or -1
+  int lock_fd;           // descriptor holding the output folder's log lock, or -1
   int lock_state;        // 0 not tried, 1 ours (or none to be had), 2 another instance's
+  char lock_folder[VELMORA_PATH_MAX];  // the folder lock_state is about
 };
 
 std::mutex g_lock;
@@ -90,7 +92,7 @@ uint32_t Now() {
   uint32_t (*now)(void) = g_clock.load(std::memory_order_relaxed);
   return now ? now() : TickCount();
 }
-LogState g_log = {{{{0}, -1, 0, 0, 0, 0, {0}}, {{0}, -1, 0, 0, 0, 0, {0}}}, 0, {0}, -1, 0};
+LogState g_log = {{{{0}, -1, 0, 0, 0, 0, {0}}, {{0}, -1, 0, 0, 0, 0, {0}}}, 0, {0}, -1, 0, {0}};
 
 // Writes the buffered lines; after a failed write the file is looked at
 // with the next line (the lines are lost, as a line that cannot be written).
@@ -234,9 +236,24 @@ void CleanLine(char *line, size_t len) {
   }
 }
 
-size_t Min(size_t a, size_t b) {
-  return a < b ? a : b;
+// Takes the output folder's log lock once per process and folder; 1 when
+// another instance holds it (this one then writes its logs under names of its own).
+int LogsOfAnother(const char *desk) {
+  if (g_log.lock_state != 0 && strcmp(g_log.lock_folder, desk) != 0) {
+    ReleaseFolderLock(g_log.lock_fd);  // the folder changed with the settings
+    g_log.lock_state = 0;
+  }
+  if (g_log.lock_state == 0) {
+    CopyText(g_log.lock_folder, sizeof g_log.lock_folder, desk);
+    FolderLock r = LockFolder(desk, &g_log.lock_fd);
+    g_log.lock_state = r == FolderLock::kBusy ? 2 : 1;
+    if (r == FolderLock::kBusy)
+      DebugPrint("LogOpen :Logs in use by another instance, this one's end in -%ld.txt\r\n",
+                 ProcessIdNumber());
+  }
+  return g_log.lock_state == 2;
 }
+
 }  // namespace
 
 namespace log_detail {
@@ -290,30 +307,13 @@ size_t BuildLine(char *line, const char *message, size_t len, int nest, int flag
                      t.hour, t.minute, t.second, t.millisecond);
     message_max = 2048;
   }
-  pos += CopyText(line + pos, Min(20, kLineSize - pos), indent);
-  pos += CopyText(line + pos, Min(message_max + 1, kLineSize - pos), message, (long)len);
+  pos += CopyText(line + pos, std::min<size_t>(20, kLineSize - pos), indent);
+  pos += CopyText(line + pos, std::min(message_max + 1, kLineSize - pos), message, (long)len);
   CleanLine(line, pos);
   return pos;
 }
 
 }  // namespace log_detail
-
-namespace {
-
-// Takes the desktop's log lock once per process; 1 when another instance
-// holds it (this one then writes its logs under names of its own).
-int LogsOfAnother(const char *desk) {
-  if (g_log.lock_state == 0) {
-    FolderLock r = LockFolder(desk, &g_log.lock_fd);
-    g_log.lock_state = r == FolderLock::kBusy ? 2 : 1;
-    if (r == FolderLock::kBusy)
-      DebugPrint("LogOpen :Logs in use by another instance, this one's end in -%ld.txt\r\n",
-                 ProcessIdNumber());
-  }
-  return g_log.lock_state == 2;
-}
-
-}  // namespace
 
 void LogOpen(int channel, const char *name) {
   if (channel < 0 || channel > 1 || !name) return;
@@ -322,7 +322,7 @@ void LogOpen(int channel, const char *name) {
   CloseChannel(c);
   c.path[0] = 0;
   char desk[VELMORA_PATH_MAX];
-  if (!DesktopFolder(desk, sizeof desk)) return;  // logging stays off
+  if (!OutputFolder(desk, sizeof desk)) return;  // logging stays off
   char own[300];
   if (LogsOfAnother(desk)) {
     FormatText(own, sizeof own, "%s-%ld", name, ProcessIdNumber());

@@ -21,6 +21,9 @@ struct ProgressSink {
 struct WaitBox {
   virtual ~WaitBox() {}
   virtual void SetWaitText(const char *text) = 0;  // replaces the message; copied at once
+  // A question the job waits for (render a large graph?): the message, and
+  // the answers where the box can offer them; the next SetWaitText ends it.
+  virtual void AskToRender(const char *question) { SetWaitText(question); }
 };
 
 // The main window as the worker sees it.
@@ -83,14 +86,16 @@ enum { WINDOW_PROGRESS = 1, WINDOW_WAITBOX = 2 };
 
 // The four result views behind the tab control.
 // VIEW_CALLERS is the tree view of callers trees, after the original four;
-// VIEW_GRAPH the picture of the last tree's graph (the desktop program).
+// VIEW_GRAPH the picture of the last tree's graph and VIEW_SOURCE the text of
+// the selected function (the desktop program).
 enum {
   VIEW_FUNCTIONS = 0,
   VIEW_CALLS = 1,
   VIEW_TREE = 2,
   VIEW_RESULT = 3,
   VIEW_CALLERS = 4,
-  VIEW_GRAPH = 5
+  VIEW_GRAPH = 5,
+  VIEW_SOURCE = 6
 };
 
 typedef void *TREEITEM;  // a node of the CallTree view; nullptr: none / top level

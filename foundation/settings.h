@@ -50,6 +50,10 @@ struct ST_CONFIG {
   // 0/1: the desktop program's Graph tab is the picture viewer: graph output
   // is on whenever the renderer exists, and no external viewer is started.
   int GRAPH_IN_WINDOW;
+  // Where the logs and pictures go ("~" and "$NAME" as a shell writes them;
+  // a relative path is taken from the settings file's folder); empty: the
+  // desktop folder.
+  char OUTPUT_DIR[1024];
   int INDEX;  // 0/1: keep the project's index, and take unchanged sources from it
   // Language of the interface's messages: "ja" (built in), "en", "auto" (the
   // locale's) or another code with a catalogue (shell/ui_language.h).

@@ -2,6 +2,7 @@
 // programs around it: the renderer, the picture viewer and the text editor.
 #pragma once
 
+#include <string>
 #include <cstddef>
 
 struct ST_FUNC;
@@ -72,8 +73,9 @@ void GraphMissingCall(const ST_FUNC *caller, const ST_CALL *call);
 // Remark node below f; cut 1 is the MAX_CALL_TABLE form (no ";" before its edge).
 void GraphRemark(const ST_FUNC *f, const char *text, int cut);
 // Callers trees: the anonymous node of a name no source defines (its id
-// copied to id, cap bytes), a plain edge from a function to a node id, and a
-// remark node above f with its edge to f. Each statement ends its own line.
+// copied to id, cap bytes; argc below 0 labels it "(argc:*)", the calls of
+// every count), a plain edge from a function to a node id, and a remark node
+// above f with its edge to f. Each statement ends its own line.
 void GraphNameNode(const char *scope, const char *name, int argc, char *id, int cap);
 void GraphEdgeTo(const ST_FUNC *from, const char *toId);
 void GraphRemarkAbove(const ST_FUNC *f, const char *text);
@@ -101,6 +103,10 @@ void FreeGraphTools(void);
 void SetGraphFilePath(const char *path);
 // The graph file in use ("" before InitGraphTools); owned by graph/.
 const char *GraphFilePath(void);
+// Whether the trees from now on get a picture file on the desktop (1, as
+// built in) or not (0: NextGraphPicture claims no name; the desktop program's
+// Graph tab is then the only picture). Never fails.
+void SetGraphPictures(int on);
 // Claims FuncGraph[n].<GRAPH_EXT> (n 1..256, the first free) on the desktop by
 // creating it empty: 0 when all 256 are taken (no picture for this tree, a
 // trace line, GraphNoFreePicture 1) or none can be created, else 1 (also when
@@ -117,18 +123,55 @@ int RunRenderer(void);
 // started), 0 while it runs. When it has ended, its picture is moved onto the
 // claimed name (or the name is given back when it wrote none).
 int PollRenderer(void);
-// The desktop program's picture of the tree: starts the renderer once more
-// on the graph file, for an SVG in a new file of the private temporary
-// folder, hidden and remembered beside the picture's renderer (both run at
-// once). 0 when graph output is off or the renderer, the graph file or a new
-// file is missing, else 1.
-int RunSvgRenderer(void);
+// What CutGraphText found in a graph.
+struct GraphShape {
+  int nodes = 0;     // node statements in the whole graph
+  int shown = 0;     // of them, those within the depth asked for
+  int depth = 0;     // the greatest distance of a node from the root, in edges
+  std::string root;  // the root's node id (the first node statement), "" when none
+};
+// The graph text of one tree (as the renderer reads it) made for the Graph
+// tab: only the nodes within depth edges of the root (depth <= 0: all) and
+// the edges between them, distances taken along the edges (against them for
+// a callers tree, callers 1, whose edges run from caller to callee); the
+// root put at the end of the layout where a call tree starts or where a
+// callers tree ends. Lines that are not node or edge statements of the
+// writer stay. *shape (may be null) describes the whole graph and the cut.
+std::string CutGraphText(const std::string &text, int callers, int depth, GraphShape *shape);
+
+// The desktop program's picture of the tree for its Graph tab: keeps a copy
+// of the tree's whole graph in the private folder and starts the renderer,
+// hidden and remembered beside the picture's renderer (both run at once), on
+// that graph cut as CutGraphText cuts it (callers, depth) for an SVG. 0 when
+// graph output is off or the renderer, the graph file or a new file is
+// missing, else 1.
+int RunSvgRenderer(int callers, int depth);
+// The nodes of the current tree's graph that RunSvgRenderer(callers, depth)
+// draws (GraphNodeCount when its file cannot be read).
+int GraphCutNodeCount(int callers, int depth);
 // 1 when no SVG renderer runs any more (it ended and was reaped, or none was
 // started), 0 while it runs.
 int PollSvgRenderer(void);
 // The SVG of the last tree once its renderer ended with a non-empty file,
 // else ""; owned by graph/, the file stays until FreeGraphTools.
 const char *GraphSvgFile(void);
+// The whole graph kept for the Graph tab from which the SVG svg was drawn
+// (native path, "" when svg is not one of those SVGs).
+std::string GraphSvgSource(const char *svg);
+// The shape of the graph that the SVG svg (one of the Graph tab's) was cut
+// from, cut to depth as for it: 1, or 0 when svg is none of those SVGs.
+int GraphSvgShape(const char *svg, int callers, int depth, GraphShape *shape);
+// Main thread, for the Graph tab: starts the renderer (hidden, not waited
+// for) on the kept whole graph full cut to depth, for an SVG beside it (its
+// path in *svg). Returns its process id to poll (PollProcess), 0 when that
+// SVG exists already, -1 when nothing can be started (full is not a kept
+// graph, no renderer, no file).
+long StartGraphViewRender(const char *full, int callers, int depth, std::string *svg);
+// Main thread: starts the renderer (hidden, not waited for) on what drew the
+// SVG svg (one of the Graph tab's), for a picture of format ("png", "gif",
+// lower-case letters and digits) in a new file of the private folder (*out).
+// Its process id to poll, or -1 when it cannot be started.
+long StartPictureExport(const char *svg, const char *format, std::string *out);
 // 1 while a renderer of the current tree (picture or SVG) still runs.
 int RendererRunning(void);
 // The tree's graph will not be rendered (the user said no): the picture
@@ -146,15 +189,27 @@ int ShowGraphPicture(void);
 // ends). 0 for an empty command line, else 1; a failed start is not reported.
 int RunProgram(int mode, int show, const char *commandLine);
 // Starts program (one argument, blanks and all) with the arguments of args
-// (split by the command-line rules) and file (one argument), and forgets it;
-// a failed start is not reported.
+// (split by the command-line rules) and file (one argument), and watches it
+// (PollLaunches).
 void LaunchProgram(const char *program, const char *file, const char *args);
 // Editor on a private copy of the function's text: 0 when the function is not
 // found, its source cannot be read or the copy cannot be written, else 1.
 int OpenFunctionText(int sid, int fid);
-// Editor on the function's source at its line (EDITOR_CMD): 0 when not found,
-// else 1.
+// Editor on the function's source at its name's line (EDITOR_CMD): 0 when
+// not found, else 1.
 int OpenSourceAtFunction(int sid, int fid);
+// Editor on source sid at line (0-based; a call's line): 0 when there is no
+// such source, else 1.
+int OpenSourceAtLine(int sid, int line);
+
+// The launches of the editor (and LaunchProgram) are watched until they end:
+// -1 when one has ended with a failure (or could not be started) since the
+// last call, with *failure (may be null) the program and the last line it
+// wrote to its standard error (or what happened), native text; 1 while some
+// still run; 0 when none is left. One failure per call. Main thread.
+int PollLaunches(std::string *failure);
+// Stops watching every launch (they are reaped in the background). Shutdown.
+void ForgetLaunches(void);
 // Path of the picture of the last tree ("" when none); owned by graph/.
 const char *GraphPictureFile(void);
 // The viewer command template found at start-up ("" when none); owned by

@@ -310,8 +310,12 @@ void GraphRemark(const ST_FUNC *f, const char *text, int cut) {
 void GraphNameNode(const char *scope, const char *name, int argc, char *id, int cap) {
   NodeId node(0, 0);
   g_graph.nodes++;
-  PutGraphText(CheckedTemplate(g_config.ATTR_NO_FUNC, kAttrNoFunc, "sssd"), node.text,
-               Label(scope).text, Label(name).text, argc);
+  if (argc < 0)  // the calls of every count: the template's form without a count
+    PutGraphText("%s[shape=box,fillcolor=\"#C0C0C0\" label=\" %s%s(argc:*) \\n\"];", node.text,
+                 Label(scope).text, Label(name).text);
+  else
+    PutGraphText(CheckedTemplate(g_config.ATTR_NO_FUNC, kAttrNoFunc, "sssd"), node.text,
+                 Label(scope).text, Label(name).text, argc);
   PutGraph("%s", "\n");
   if (id && cap > 0) CopyText(id, (size_t)cap, node.text);
 }

@@ -1,5 +1,7 @@
 // The text editor launches for a function of the Function List: on a private
-// copy of the function's text, or on its whole source at its line.
+// copy of the function's text, or on its whole source at its name's line (or
+// at any line, for a call). Each launch is watched until it ends, so that a
+// launch that fails can be reported.
 #include <string>
 #include <vector>
 
@@ -26,16 +28,48 @@ const char kTempName[] = "VLM174B.TMP";
 
 namespace {
 
-// Starts program with extra arguments and file last, and forgets it.
+// The launches not yet seen to end, with the program each started; the
+// program's main thread alone starts and polls them.
+struct Launched {
+  WatchedProcess process;
+  std::string program;
+};
+std::vector<Launched> g_launched;
+
+// Starts program with extra arguments and file last, and watches it.
 void Launch(const std::string &program, std::vector<std::string> extra, const char *file) {
   std::vector<std::string> args;
   args.push_back(program);
   for (std::string &a : extra) args.push_back(std::move(a));
   args.push_back(file ? file : "");
-  ForgetProcess(StartProcessArgs(args, 0));
+  Launched l;
+  StartWatchedProcess(args, &l.process);
+  l.program = program;
+  g_launched.push_back(std::move(l));
 }
 
 }  // namespace
+
+int PollLaunches(std::string *failure) {
+  for (size_t i = 0; i < g_launched.size(); i++) {
+    std::string why;
+    int r = PollWatchedProcess(&g_launched[i].process, &why);
+    if (r == 0) continue;
+    std::string program = g_launched[i].program;
+    g_launched.erase(g_launched.begin() + (long)i);
+    if (r < 0) {
+      if (failure) *failure = program + ": " + why;
+      return -1;
+    }
+    i--;
+  }
+  return g_launched.empty() ? 0 : 1;
+}
+
+void ForgetLaunches(void) {
+  for (Launched &l : g_launched) ForgetWatchedProcess(&l.process);
+  g_launched.clear();
+}
 
 void LaunchProgram(const char *program, const char *file, const char *args) {
   std::vector<std::string> extra;
@@ -73,15 +107,29 @@ int OpenFunctionText(int sid, int fid) {
   return 1;
 }
 
+namespace {
+
+// The editor on path at line (0-based).
+void OpenAtLine(const char *path, int line) {
+  // The line goes into its own argument of EDITOR_CMD, split first.
+  std::string tmpl = SjisToUtf8(g_config.EDITOR_CMD);
+  Launch(SjisToUtf8(g_config.EDITOR),
+         TemplateArguments(tmpl.c_str(), "", "d", false, {{nullptr, line + 1}}), path);
+}
+
+}  // namespace
+
 int OpenSourceAtFunction(int sid, int fid) {
   ST_FUNC *f = ANA_FindFunction(sid, fid);
   if (!f) return 0;
-  if (f->def_len > 0 && f->source) {
-    // The line goes into its own argument of EDITOR_CMD, split first.
-    std::string tmpl = SjisToUtf8(g_config.EDITOR_CMD);
-    Launch(SjisToUtf8(g_config.EDITOR),
-           TemplateArguments(tmpl.c_str(), "", "d", false, {{nullptr, f->line + 1}}),
-           f->source->path);
-  }
+  // Its name's line: where its text starts may be a long comment above it.
+  if (f->def_len > 0 && f->source) OpenAtLine(f->source->path, f->name_line);
+  return 1;
+}
+
+int OpenSourceAtLine(int sid, int line) {
+  ST_SOURCE *s = ANA_FindSource(sid);
+  if (!s || !s->path || line < 0) return 0;
+  OpenAtLine(s->path, line);
   return 1;
 }

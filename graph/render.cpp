@@ -81,9 +81,8 @@ int DropEmptyStatements(const std::string &in, std::string *out) {
   return dropped;
 }
 
-// The graph text of the current tree, from its own file (another instance
-// may have put its own file at graph_file meanwhile). False when there is no
-// such file or it cannot be read.
+}  // namespace
+
 bool ReadGraphText(std::string *text) {
   text->clear();
   FdInfo info;
@@ -95,9 +94,6 @@ bool ReadGraphText(std::string *text) {
   return true;
 }
 
-// The renderer's input: this render's own copy of the graph in the private
-// folder, without the empty statements it rejects; its picture goes beside
-// it under the same unique name. False when the copy cannot be made.
 bool MakeRenderFiles(const std::string &ext, RenderFiles *r) {
   std::string text, fixed;
   if (!ReadGraphText(&text)) return false;
@@ -117,10 +113,12 @@ bool MakeRenderFiles(const std::string &ext, RenderFiles *r) {
   return true;
 }
 
+namespace {
+
 // Puts a render's picture at its claimed name (or gives the name up when the
 // renderer wrote none) and removes its private files.
 void FinishRender(RenderFiles *r) {
-  FillClaimedFile(&r->claim, g_graph.desktop_dir.c_str(), r->name.c_str(), r->output.c_str());
+  FillClaimedFile(&r->claim, g_graph.output_dir.c_str(), r->name.c_str(), r->output.c_str());
   if (!r->input.empty()) RemoveFile(r->input.c_str());
   *r = RenderFiles();
 }
@@ -130,7 +128,7 @@ void FinishRender(RenderFiles *r) {
 void HandOver(RenderFiles *r) {
   ChildOutput out;
   out.claim = r->claim;
-  out.dir = g_graph.desktop_dir;
+  out.dir = g_graph.output_dir;
   out.name = r->name;
   out.from = r->output;
   out.extra = r->input;
@@ -140,18 +138,8 @@ void HandOver(RenderFiles *r) {
 
 // Gives up the picture name of a tree that no renderer took.
 void ReleaseClaim() {
-  ReleaseClaimedFile(&g_graph.claim, g_graph.desktop_dir.c_str(), g_graph.claim_name.c_str());
+  ReleaseClaimedFile(&g_graph.claim, g_graph.output_dir.c_str(), g_graph.claim_name.c_str());
   g_graph.claim_name.clear();
-}
-
-// Ends the SVG renderer when it still runs and removes its files.
-void StopSvgRenderer() {
-  RenderFiles &r = g_graph.svg;
-  if (r.pid <= 0) return;
-  KillProcess(r.pid);
-  RemoveFile(r.output.c_str());
-  RemoveFile(r.input.c_str());
-  r = RenderFiles();
 }
 
 // pid becomes the renderer (0: none). One still running is not stopped: it
@@ -199,7 +187,7 @@ void InitGraphTools(void) {
     graph_enabled = 0;
     return;
   }
-  g_graph.desktop_dir.clear();
+  g_graph.output_dir.clear();
   g_graph.picture_file.clear();
   g_graph.viewer_template.clear();
   g_graph.no_free_name = 0;
@@ -207,7 +195,7 @@ void InitGraphTools(void) {
       !g_graph.graph_override.empty() ? g_graph.graph_override : DefaultGraphFile();
 
   char desk[VELMORA_PATH_MAX];
-  if (DesktopFolder(desk, sizeof desk)) g_graph.desktop_dir = desk;
+  if (OutputFolder(desk, sizeof desk)) g_graph.output_dir = desk;
 
   std::string ext = Native(g_config.GRAPH_EXT);
   std::string tmpl;
@@ -224,25 +212,36 @@ void InitGraphTools(void) {
 }
 
 void FreeGraphTools(void) {
+  ForgetLaunches();
   GraphFlush();
   CloseGraphFile();
   FreeBuffers();
   TakeRenderer(0);
   ReleaseClaim();
   StopSvgRenderer();
-  for (const std::string &f : g_graph.svg_files) RemoveFile(f.c_str());
-  g_graph.svg_files.clear();
+  for (const std::string &f : g_graph.view_files) RemoveFile(f.c_str());
+  g_graph.view_files.clear();
   g_graph.svg_file.clear();
   ReleasePrivateTempDir();
 }
 
+void SetGraphPictures(int on) {
+  g_graph.pictures_on = on ? 1 : 0;
+}
+
 int NextGraphPicture(void) {
   if (!graph_enabled) return 1;
+  if (!g_graph.pictures_on) {
+    ReleaseClaim();
+    g_graph.picture_file.clear();
+    g_graph.no_free_name = 0;
+    return 1;
+  }
   ReleaseClaim();
   g_graph.picture_file.clear();
   g_graph.no_free_name = 0;
   std::string ext = Native(g_config.GRAPH_EXT);
-  const std::string &desk = g_graph.desktop_dir;
+  const std::string &desk = g_graph.output_dir;
   if (desk.empty() || ext.find('/') != std::string::npos) return 0;
   // Each name is claimed by creating it, so no other instance can choose it
   // too and no link planted there is followed; the renderer's picture is
@@ -349,49 +348,7 @@ int RunProgramArgs(int mode, int show, const std::vector<std::string> &args) {
 }
 
 // ---------------------------------------------------------------------------
-// The window's picture (SVG) and stopping a render
-
-int RunSvgRenderer(void) {
-  StopSvgRenderer();  // one of a tree left without StopRenderer
-  g_graph.svg_file.clear();
-  if (!g_graph.piece || !g_graph.utf8 || !graph_enabled) return 0;
-  GraphFlush();
-  std::string dot = Native(g_config.DOT_EXE);
-  std::string found;
-  RenderFiles r;
-  // Its own copy of the graph beside the picture's, and its SVG beside that.
-  if (dot.empty() || g_graph.graph_file.empty() || !FindProgram(dot.c_str(), &found) ||
-      !MakeRenderFiles("svg", &r))
-    return 0;
-  long pid = StartProcessArgs({dot, "-Tsvg", "-o", r.output, r.input}, 1);
-  if (pid <= 0) {
-    RemoveFile(r.input.c_str());
-    return 0;
-  }
-  r.pid = pid;
-  g_graph.svg = std::move(r);
-  return 1;
-}
-
-int PollSvgRenderer(void) {
-  RenderFiles &r = g_graph.svg;
-  if (r.pid <= 0) return 1;
-  if (!PollProcess(r.pid)) return 0;
-  RemoveFile(r.input.c_str());
-  // A renderer that failed leaves no file, or an empty one.
-  if (FileSizeForRead(r.output.c_str()) > 0) {
-    g_graph.svg_file = r.output;
-    g_graph.svg_files.push_back(r.output);
-  } else {
-    RemoveFile(r.output.c_str());
-  }
-  r = RenderFiles();
-  return 1;
-}
-
-const char *GraphSvgFile(void) {
-  return g_graph.svg_file.c_str();
-}
+// Stopping a render (the Graph tab's SVG is in view_render.cpp)
 
 int RendererRunning(void) {
   return g_graph.dot_pid > 0 || g_graph.svg.pid > 0 ? 1 : 0;
@@ -409,7 +366,7 @@ void StopRenderer(void) {
     // What it wrote goes, and its picture name is given back.
     RenderFiles &r = g_graph.render;
     if (r.pid == pid) {
-      ReleaseClaimedFile(&r.claim, g_graph.desktop_dir.c_str(), r.name.c_str());
+      ReleaseClaimedFile(&r.claim, g_graph.output_dir.c_str(), r.name.c_str());
       RemoveFile(r.output.c_str());
       RemoveFile(r.input.c_str());
       r = RenderFiles();

@@ -276,6 +276,23 @@ int DesktopFolder(char *buf, size_t cap) {
   return Deliver(desk, buf, cap);
 }
 
+namespace {
+std::string g_output_folder;  // SetOutputFolder's folder, "" for the desktop; main thread
+}  // namespace
+
+void SetOutputFolder(const char *path) {
+  g_output_folder = path ? path : "";
+  while (g_output_folder.size() > 1 && g_output_folder.back() == '/') g_output_folder.pop_back();
+}
+
+int OutputFolder(char *buf, size_t cap) {
+  if (!buf || cap == 0) return 0;
+  buf[0] = 0;
+  if (g_output_folder.empty()) return DesktopFolder(buf, cap);
+  if (!MakeUserDir(g_output_folder.c_str())) return 0;
+  return Deliver(g_output_folder, buf, cap);
+}
+
 int ReadDirEntries(const char *dir, std::vector<DirEntry> *out) {
   if (!out) return 0;
   out->clear();

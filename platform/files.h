@@ -49,6 +49,13 @@ int MakeDirs(const char *path);
 // $HOME/Desktop; created when missing. 1 with the path in buf, 0 when it cannot
 // be made (buf empty).
 int DesktopFolder(char *buf, size_t cap);
+// Where the logs and pictures go: the folder SetOutputFolder named, made
+// (private, as MakeUserDir makes it) when missing, else the desktop folder.
+// 1 with the path in buf, 0 when it cannot be made (buf empty). Main thread.
+int OutputFolder(char *buf, size_t cap);
+// Names that folder (an absolute native path); nullptr or "" is the desktop
+// folder again. Main thread, before the logs and graph output are opened.
+void SetOutputFolder(const char *path);
 
 // One entry of a folder walk.
 struct DirEntryInfo {

@@ -2,8 +2,10 @@
 // that waits for the children nobody polls any more.
 #include "platform/process.h"
 
+#include "platform/files.h"
 #include "platform/output_files.h"
 #include "platform/sys.h"
+#include "platform/tempdir.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -17,6 +19,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -220,7 +223,12 @@ void ChildrenWithoutOutput(void) {
   g_children_quiet.store(1);
 }
 
-long StartProcessArgs(const std::vector<std::string> &given, int hidden) {
+namespace {
+
+// posix_spawnp of args in a process group of its own; err_fd >= 0 becomes its
+// standard error. -1 with *error set when it cannot be started.
+long Spawn(const std::vector<std::string> &given, int hidden, int err_fd, int *error) {
+  *error = 0;
   std::vector<std::string> args = given;
   if (args.empty() || args[0].empty()) return -1;
   if (g_children_quiet.load()) hidden = 1;
@@ -229,7 +237,10 @@ long StartProcessArgs(const std::vector<std::string> &given, int hidden) {
   argv.push_back(nullptr);
 
   SpawnSetup s;
-  if (!s.attr_ok || !s.actions_ok) return -1;
+  if (!s.attr_ok || !s.actions_ok) {
+    *error = ENOMEM;
+    return -1;
+  }
   // Own process group: a Ctrl-C typed at our terminal stops us, not the viewer
   // or a renderer the user chose to leave running. Signals we ignore or block
   // are not passed on.
@@ -246,14 +257,101 @@ long StartProcessArgs(const std::vector<std::string> &given, int hidden) {
   if (hidden) {
     posix_spawn_file_actions_addopen(&s.actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&s.actions, 1, 2);
+  } else if (err_fd >= 0) {
+    posix_spawn_file_actions_adddup2(&s.actions, err_fd, 2);
   }
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
   // No inherited handles: nothing but the three standard streams.
   posix_spawn_file_actions_addclosefrom_np(&s.actions, 3);
 #endif
   pid_t pid = -1;
-  if (posix_spawnp(&pid, argv[0], &s.actions, &s.attr, argv.data(), environ) != 0) return -1;
+  int r = posix_spawnp(&pid, argv[0], &s.actions, &s.attr, argv.data(), environ);
+  if (r != 0) {
+    *error = r;
+    return -1;
+  }
   return (long)pid;
+}
+
+// The last line of text in the file of fd (at most its last 4 KiB), without
+// its line end, cut to 300 bytes; "" when there is none.
+std::string LastLine(int fd) {
+  FdInfo info;
+  if (fd < 0 || !FdStat(fd, &info) || info.size <= 0) return std::string();
+  int64_t from = info.size > 4096 ? info.size - 4096 : 0;
+  std::string text((size_t)(info.size - from), '\0');
+  int64_t got = ReadFdFrom(fd, from, &text[0], (int64_t)text.size());
+  text.resize(got > 0 ? (size_t)got : 0);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+    text.pop_back();
+  size_t nl = text.find_last_of('\n');
+  if (nl != std::string::npos) text.erase(0, nl + 1);
+  if (text.size() > 300) text.resize(300);
+  return text;
+}
+
+}  // namespace
+
+long StartProcessArgs(const std::vector<std::string> &given, int hidden) {
+  int error;
+  return Spawn(given, hidden, -1, &error);
+}
+
+void StartWatchedProcess(const std::vector<std::string> &args, WatchedProcess *w) {
+  if (!w) return;
+  *w = WatchedProcess();
+  std::string path;
+  int fd = CreatePrivateTemp("stderr-", ".txt", &path);
+  // Nobody but this process needs the name: what the child writes stays
+  // readable through the descriptor, and the file goes when both close it.
+  if (fd >= 0) RemoveFile(path.c_str());
+  long pid = Spawn(args, 0, fd, &w->error);
+  w->pid = pid;
+  if (pid <= 0) {
+    CloseFd(fd);
+    if (!w->error) w->error = ENOENT;
+    return;
+  }
+  w->err_fd = fd;
+}
+
+int PollWatchedProcess(WatchedProcess *w, std::string *why) {
+  if (!w) return 1;
+  if (w->pid <= 0) {
+    if (why) *why = w->error ? strerror(w->error) : "not started";
+    *w = WatchedProcess();
+    return -1;
+  }
+  int status = 0;
+  pid_t r;
+  do {
+    r = waitpid((pid_t)w->pid, &status, WNOHANG);
+  } while (r < 0 && errno == EINTR);
+  if (r == 0) return 0;
+  int result = 1;
+  std::string text;
+  if (r < 0) {
+    result = 1;  // not our child any more: nothing to say
+  } else if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+    result = 1;
+  } else {
+    result = -1;
+    text = LastLine(w->err_fd);
+    if (text.empty())
+      text = WIFEXITED(status) ? "exit status " + std::to_string(WEXITSTATUS(status))
+                               : "killed by signal " + std::to_string(WTERMSIG(status));
+  }
+  CloseFd(w->err_fd);
+  *w = WatchedProcess();
+  if (why) *why = text;
+  return result;
+}
+
+void ForgetWatchedProcess(WatchedProcess *w) {
+  if (!w) return;
+  ForgetProcess(w->pid);
+  CloseFd(w->err_fd);
+  *w = WatchedProcess();
 }
 
 int PollProcess(long pid) {

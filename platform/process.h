@@ -35,6 +35,28 @@ long StartProcessArgs(const std::vector<std::string> &args, int hidden);
 // held open by a viewer that outlives it. Set once at start-up.
 void ChildrenWithoutOutput(void);
 
+// A started program whose failure its starter wants to tell the user about
+// (an editor that cannot open the file): its standard error goes to a private
+// file of ours, removed at once and kept open, so what it writes can be read
+// afterwards and never blocks it, however long it runs.
+struct WatchedProcess {
+  long pid = -1;    // the process, -1 when it could not be started
+  int err_fd = -1;  // our end of its standard error, -1 when none
+  int error = 0;    // why it could not be started (0: it was)
+};
+// Starts args like StartProcessArgs (not hidden) with standard error into a
+// private file. *w describes it; pid -1 when it could not be started.
+void StartWatchedProcess(const std::vector<std::string> &args, WatchedProcess *w);
+// Non-blocking: 0 while it runs; 1 once it has ended with status 0; -1 once
+// it has ended otherwise (or could not be started), with *why (may be null)
+// the last line it wrote to its standard error, or what happened ("exit
+// status 3", "killed by signal 9", the start's error). After an answer other
+// than 0 it is reaped and *w is empty.
+int PollWatchedProcess(WatchedProcess *w, std::string *why);
+// Stops watching without waiting: the process is reaped in the background
+// when it ends; *w is empty.
+void ForgetWatchedProcess(WatchedProcess *w);
+
 // Non-blocking look at a started process: 0 while it runs, 1 once it has ended
 // (it is then reaped and its id must not be used again), 1 also for an id
 // that is not a child of ours.

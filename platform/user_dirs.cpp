@@ -75,6 +75,51 @@ int UserBaseDir(UserDir which, char *buf, size_t cap) {
   return Deliver(dir, buf, cap);
 }
 
+int ExpandUserPath(const char *path, char *buf, size_t cap) {
+  if (!buf || cap == 0) return 0;
+  buf[0] = 0;
+  if (!path) return 0;
+  std::string out;
+  const char *p = path;
+  char dir[VELMORA_PATH_MAX];
+  if (p[0] == '~' && (p[1] == 0 || p[1] == '/')) {
+    if (!UserHomeDir(dir, sizeof dir)) return 0;
+    out = dir;
+    p++;
+  }
+  while (*p) {
+    if (*p != '$') {
+      out += *p++;
+      continue;
+    }
+    p++;
+    std::string name;
+    bool braced = *p == '{';
+    if (braced) p++;
+    while ((*p >= 'A' && *p <= 'Z') || (*p >= 'a' && *p <= 'z') || (*p >= '0' && *p <= '9') ||
+           *p == '_')
+      name += *p++;
+    if (braced) {
+      if (*p != '}') return 0;
+      p++;
+    }
+    if (name.empty()) return 0;
+    const char *value = GetEnv(name.c_str());
+    if (name == "XDG_CONFIG_HOME" || name == "XDG_STATE_HOME") {
+      // The base folders have defaults of their own.
+      if (!UserBaseDir(name == "XDG_STATE_HOME" ? UserDir::kState : UserDir::kConfig, dir,
+                       sizeof dir))
+        return 0;
+      out += dir;
+    } else if (value) {
+      out += value;
+    } else {
+      return 0;
+    }
+  }
+  return Deliver(out, buf, cap);
+}
+
 int MakeUserDir(const char *path) {
   if (!path || path[0] != '/') return 0;
   std::string p(path);

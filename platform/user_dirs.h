@@ -22,6 +22,13 @@ int UserHomeDir(char *buf, size_t cap);
 // 0 when there is no home or it does not fit (buf empty). Creates nothing.
 int UserBaseDir(UserDir which, char *buf, size_t cap);
 
+// A path as a user writes it in the settings: a leading "~" is the home
+// folder, "$NAME" and "${NAME}" the environment's values, where an unset
+// XDG_CONFIG_HOME or XDG_STATE_HOME stands for its default (above) and any
+// other unset name makes the path unusable. 1 with the path in buf; 0 when
+// it cannot be made or does not fit (buf empty).
+int ExpandUserPath(const char *path, char *buf, size_t cap);
+
 // Creates the folder path with its missing parents, each new one with mode
 // 0700 (the base-directory rules), and checks that path is a folder owned by
 // the calling user. A folder that already exists keeps its mode. 1 when it

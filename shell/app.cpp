@@ -39,10 +39,19 @@ struct AppState {
   char settings[VELMORA_PATH_MAX];          // settings file in force
   char ext_settings[VELMORA_PATH_MAX + 8];  // extension settings file
   int ana_created;                          // CreateANA succeeded
-  int registered;  // the collected sources are registered; the job must not do it again
+  int registered;           // the collected sources are registered; the job must not do it again
+  FileStamp settings_read;  // the settings file as it was when last read
 };
 
 AppState g_app;
+
+// The settings file's stamp now (size -1 when there is none).
+FileStamp SettingsStamp() {
+  FileStamp s{-1, 0};
+  StampFile(g_app.settings, &s);
+  return s;
+}
+
 // The next start opens the two log channels (AppSetLogs).
 int g_logs_on = 1;
 // The language named on the command line (velmora-cli --lang); "" for the
@@ -86,6 +95,7 @@ int AppStartCollecting(const char *ini_path, int n, const char *const *paths,
     ExtensionPathFromSettings(g_app.settings, g_app.ext_settings, sizeof g_app.ext_settings);
 
   LoadConfiguration(g_app.settings[0] ? g_app.settings : nullptr);
+  g_app.settings_read = SettingsStamp();
   UseUiLanguage(g_app.program, g_language_option[0] ? g_language_option : g_config.UI_LANG);
   if (g_logs_on) {
     LogOpen(0, "debug");
@@ -174,6 +184,24 @@ void AppStop(void) {
   TQ_MidiClose();
   MessagesClear();
   _MEMCHECK();
+}
+
+int AppReloadSettings(int force) {
+  if (WorkerBusy() || !g_app.settings[0]) return 0;
+  FileStamp now = SettingsStamp(), &was = g_app.settings_read;
+  if (!force && now.size == was.size && now.mtime_ns == was.mtime_ns) return 0;
+  char before[VELMORA_PATH_MAX], after[VELMORA_PATH_MAX];
+  int had = OutputFolder(before, sizeof before);
+  LoadConfiguration(g_app.settings);
+  g_app.settings_read = now;
+  // The logs follow the output folder; where it stayed they go on as they are.
+  if (g_logs_on && (OutputFolder(after, sizeof after) != had || strcmp(before, after) != 0)) {
+    LogFlush();
+    LogOpen(0, "debug");
+    LogOpen(1, "result");
+  }
+  InitGraphTools();
+  return 1;
 }
 
 void AppSetLogs(int on) {

@@ -60,6 +60,12 @@ const char *AppSettingsPath(void);
 // The extension settings file ("" before AppStart or without a settings
 // file); a native path owned by shell/.
 const char *AppExtensionSettingsPath(void);
+// Reads the settings file in force again when it changed since it was last
+// read (always with force): the configuration, graph output, and the log
+// files anew in their new folder when OUTPUT_DIR moved it. 1 when it was read
+// again, 0 when nothing changed. Main thread, while no job runs (0 then).
+int AppReloadSettings(int force);
+
 // 1 when the settings file in force sets key (a CONFIG key) at all, so a
 // program can tell a chosen value from the built-in one. 0 before AppStart.
 int AppSettingGiven(const char *key);

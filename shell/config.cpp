@@ -4,12 +4,17 @@
 // only when its placeholders are the ones its users pass.
 #include "shell/config.h"
 
+#include <string>
+
 #include "foundation/format_check.h"
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/text.h"
 #include "foundation/trace.h"
+#include "platform/codepage.h"
+#include "platform/files.h"
 #include "platform/ini.h"
+#include "platform/user_dirs.h"
 #include "xref/calltree.h"
 
 namespace {
@@ -69,6 +74,34 @@ void LowerAscii(char *s, size_t cap) {
   for (size_t i = 0; i < cap && s[i]; i++) {
     if (s[i] >= 'A' && s[i] <= 'Z') s[i] = static_cast<char>(s[i] - 'A' + 'a');
   }
+}
+
+// The folder of OUTPUT_DIR for the logs and pictures (the desktop when it is
+// empty or cannot be made out, with a trace line for the latter).
+void UseOutputDir(const Reader &r) {
+  std::string given = SjisToUtf8(g_config.OUTPUT_DIR);
+  if (given.empty()) {
+    SetOutputFolder(nullptr);
+    return;
+  }
+  char path[VELMORA_PATH_MAX];
+  if (!ExpandUserPath(given.c_str(), path, sizeof path)) {
+    DebugPrint("LoadConfiguration :OUTPUT_DIR ignored (cannot be made out).\r\n");
+    SetOutputFolder(nullptr);
+    return;
+  }
+  std::string dir = path;
+  if (dir[0] != '/') {
+    // Beside the settings that name it, as a portable copy expects.
+    std::string file = r.file;
+    size_t slash = file.rfind('/');
+    if (slash == std::string::npos) {
+      SetOutputFolder(nullptr);
+      return;
+    }
+    dir = file.substr(0, slash + 1) + dir;
+  }
+  SetOutputFolder(dir.c_str());
 }
 
 }  // namespace
@@ -147,6 +180,8 @@ void LoadConfiguration(const char *ini_path) {
   c.EXACT_NAMES = Flag(Int(r, "EXACT_NAMES", 0));
   c.GRAPH_IN_WINDOW = Flag(Int(r, "GRAPH_IN_WINDOW", 0));
   c.PARSER = Flag(Int(r, "PARSER", 0));
+  String(r, "OUTPUT_DIR", "", c.OUTPUT_DIR, sizeof c.OUTPUT_DIR);
+  UseOutputDir(r);
   c.INDEX = Flag(Int(r, "INDEX", 0));
   // An empty value is the built-in language, as an absent key is.
   String(r, "UI_LANG", "ja", c.UI_LANG, sizeof c.UI_LANG);

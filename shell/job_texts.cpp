@@ -26,8 +26,13 @@ const char kNoFunctions[] = N_(
     "\202\275\201B");
 
 // The status line after a stop.
-const char kStoppedParsing[] = N_("Stopped: %d of %d sources analysed; lists are partial");
-const char kStoppedCollecting[] = N_("Stopped: %d files collected, none analysed");
+// A stop while collecting or parsing leaves the lists empty (they are filled
+// once every source is parsed; only the desktop program says these); one
+// while linking leaves the Call List partial (velmora-cli warns with it too).
+const char kStoppedParsing[] =
+    N_("Stopped after %d of %d sources; nothing listed: F5 analyses again");
+const char kStoppedCollecting[] =
+    N_("Stopped after collecting %d files; nothing listed: F5 analyses again");
 const char kStoppedLinking[] = N_("Stopped: %d of %d sources linked; lists are partial");
 // Appended to the status text that ends an analysis in which sources were
 // parsed to their end inside a function body.
@@ -41,8 +46,7 @@ const char kFellBackSources[] =
 const char kNoPreciseParser[] =
     N_("%s  [the precise parser is not built in: sources read with the statement parser]");
 // The note on such a source, after its path.
-const char kFellBack[] =
-    N_("over the precise parser's %s budget: read with the statement parser");
+const char kFellBack[] = N_("over the precise parser's %s budget: read with the statement parser");
 const char kBudgetSize[] = N_("size");
 const char kBudgetMemory[] = N_("memory");
 const char kBudgetTime[] = N_("time");
@@ -70,6 +74,7 @@ const char kStoppedRender[] = N_("Stopped: the graph was not rendered");
 const char kAskRender[] =
     N_("The graph has %d nodes. Enter: render it; Escape: leave it unrendered");
 const char kNotRendered[] = N_("Not rendered: the graph has %d nodes");
+const char kRenderingLarge[] = N_("Rendering the graph of %d nodes; Escape stops it");
 // "デスクトップの FuncGraph[1]～[256] がすべて使われているため、図を作成しませんでした。"
 const char kNoPictureName[] =
     N_("\203f\203X\203N\203g\203b\203v\202\314 FuncGraph[1]\201`[256] \202\252\202\267\202\327"

@@ -25,6 +25,9 @@ extern const char kFellBack[], kBudgetSize[], kBudgetMemory[], kBudgetTime[];
 // when every picture name is taken.
 extern const char kInterrupted[], kGraphSmall[], kGraphLarge[], kGraphHuge[];
 extern const char kStoppedTree[], kStoppedRender[], kAskRender[], kNotRendered[];
+// The status line while a large graph renders after the user said yes ("%d"
+// nodes).
+extern const char kRenderingLarge[];
 extern const char kNoPictureName[];
 
 // The requests: busy, the wait box text of a tree, no feedback window.

@@ -131,6 +131,8 @@ int StartTreeJob(ST_FUNC *(*find)(int, int), int sid, int fid, const WorkerParam
   p.view = g_front.view;
   p.in_window = g_front.in_window;
   p.ask_large = g_front.ask_large;
+  p.graph_depth = g_front.graph_depth;
+  p.no_picture = g_front.no_picture;
   WorkerStart(&p);
   return 1;
 }
@@ -175,4 +177,12 @@ int RequestEditor(EditorView which, int sid, int fid) {
   }
   return which == EditorView::kFunction ? OpenFunctionText(sid, fid)
                                         : OpenSourceAtFunction(sid, fid);
+}
+
+int RequestEditorAtLine(int sid, int line) {
+  if (WorkerBusy()) {
+    Warn(g_front.main_window, kBusy);
+    return 0;
+  }
+  return OpenSourceAtLine(sid, line);
 }

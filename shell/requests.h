@@ -38,7 +38,8 @@ int RequestCallTree(int sid, int fid);
 int RequestCallersTree(int sid, int fid);
 // The one-level callers tree of a name no source defines: text is scope and
 // name written together (Shift_JIS) as unlinked calls write it, with argc
-// arguments. As RequestCallersTree; no job for an empty text.
+// arguments (below 0: with any number). As RequestCallersTree; no job for an
+// empty text.
 int RequestNameCallersTree(const char *text, int argc);
 // The same trees drawn again into their view only (going back and forth
 // through the trees of a session): no Result text, log lines, graph file,
@@ -49,13 +50,16 @@ int RequestTreeRedraw(int callers, int sid, int fid, const char *name, int argc)
 
 enum class EditorView {
   kFunction,  // "view Function": the function's text alone
-  kSource,    // "view Source": its source at its line
+  kSource,    // "view Source", "Go to Definition": its source at its name's line
 };
 // The editor on function (sid, fid) of the Function List. While busy: the
 // warning "処理中は受け付けません。" and 0 (a running job writes the records
 // it would read). Otherwise the result of OpenFunctionText or
 // OpenSourceAtFunction.
 int RequestEditor(EditorView which, int sid, int fid);
+// The editor on source sid at line (0-based): a call's place. Busy as
+// RequestEditor; otherwise the result of OpenSourceAtLine.
+int RequestEditorAtLine(int sid, int line);
 
 // One change to a source of the open project (RequestSourceChanges).
 struct SourceChange {

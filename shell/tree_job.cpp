@@ -37,6 +37,8 @@ void StartTree() {
 
 void ExpandTree() {
   int r = 0;
+  // Without a picture on the desktop no name is claimed there.
+  SetGraphPictures(g_job.p.no_picture ? 0 : 1);
   int outputs = g_job.p.view_only ? OUTPUT_VIEW : OUTPUT_ALL;
   TreeTools tools{&g_tree_wiring, Stopping() ? nullptr : g_job.p.views, g_job.p.tree_nodes};
   if (g_job.p.callers) {
@@ -69,19 +71,29 @@ void StartRenderers() {
     }
   }
   Pause(g_worker_timing.short_ms);
-  if (g_job.p.render) RunRenderer();
-  g_job.svg_running = g_job.p.render && g_job.p.in_window && RunSvgRenderer();
+  if (g_job.p.render && !g_job.p.no_picture) RunRenderer();
+  g_job.svg_running =
+      g_job.p.render && g_job.p.in_window && RunSvgRenderer(g_job.p.callers, g_job.p.graph_depth);
   JobState = JobStep::WaitForRenderer;
 }
 
+// The nodes the renderers will draw: the whole graph for a picture, the
+// Graph tab's cut without one.
+int NodesToDraw() {
+  if (!g_job.p.no_picture || !g_job.p.in_window) return GraphNodeCount();
+  return GraphCutNodeCount(g_job.p.callers, g_job.p.graph_depth);
+}
+
 void StartRenderer() {
-  if (g_job.p.render && g_job.p.ask_large && graph_enabled && GraphNodeCount() > kAskNodes) {
+  int nodes = g_job.p.render && g_job.p.ask_large && graph_enabled ? NodesToDraw() : 0;
+  g_job.nodes = nodes;
+  if (nodes > kAskNodes) {
     // Minutes of layout and a picture nobody can read: ask first.
     g_render_yes = 0;
     EscapePressed();  // only a press from now on answers
-    FormatText(MessageBuffer, sizeof MessageBuffer, Msg(kAskRender), GraphNodeCount());
+    FormatText(MessageBuffer, sizeof MessageBuffer, Msg(kAskRender), nodes);
     Status(MessageBuffer);
-    WaitText(MessageBuffer);
+    WaitQuestion(MessageBuffer);
     JobState = JobStep::AskRender;
     return;
   }
@@ -90,11 +102,14 @@ void StartRenderer() {
 
 void AskRender() {
   if (g_render_yes.exchange(0)) {
+    // The question is answered: the status line says what goes on now.
+    FormatText(MessageBuffer, sizeof MessageBuffer, Msg(kRenderingLarge), g_job.nodes);
+    Status(MessageBuffer);
     StartRenderers();
   } else if (EscapePressed()) {
     g_job.p.render = 0;  // no picture, no viewer
     ForgoGraphPicture();
-    FormatText(g_job.end_status, sizeof g_job.end_status, Msg(kNotRendered), GraphNodeCount());
+    FormatText(g_job.end_status, sizeof g_job.end_status, Msg(kNotRendered), g_job.nodes);
     JobState = JobStep::ShowPicture;
   }
 }

@@ -88,6 +88,9 @@ void Select(int view) {
 void WaitText(const char *text) {
   if (!Stopping() && g_job.p.wait_box) g_job.p.wait_box->SetWaitText(text);
 }
+void WaitQuestion(const char *text) {
+  if (!Stopping() && g_job.p.wait_box) g_job.p.wait_box->AskToRender(text);
+}
 void GraphShown(const char *svg) {
   if (!Stopping() && g_job.p.main_window && svg && *svg) g_job.p.main_window->ShowGraph(svg);
 }

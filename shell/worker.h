@@ -108,6 +108,11 @@ struct WorkerParams {
   // than kAskNodes nodes is rendered only when the user says so.
   int in_window = 0;
   int ask_large = 0;
+  // Call-tree job of the desktop program: the Graph tab shows the nodes
+  // within this depth of the root (0: all), and no picture file is made on
+  // the desktop (the Graph tab is the viewer; a picture is saved on request).
+  int graph_depth = 0;
+  int no_picture = 0;
   // Call-tree job: the tree is drawn into its view only (no Result text, log
   // lines, graph file or picture), as going back to an earlier tree does.
   int view_only = 0;
@@ -132,9 +137,11 @@ struct ShellFront {
   ResultsSink *results = nullptr;                          // the list rows
   void (*tree_nodes)(const TreeNodeInfo *node) = nullptr;  // every tree node, or null
   int render = 1;                                          // call trees are rendered (desktop: 1)
-  int view = 1;       // rendered pictures are opened in the viewer (desktop: 1)
-  int in_window = 0;  // an SVG of each graph for the Graph tab (desktop: 1)
-  int ask_large = 0;  // large graphs wait for the user's answer (desktop: 1)
+  int view = 1;         // rendered pictures are opened in the viewer (desktop: 1)
+  int in_window = 0;    // an SVG of each graph for the Graph tab (desktop: 1)
+  int ask_large = 0;    // large graphs wait for the user's answer (desktop: 1)
+  int graph_depth = 0;  // depth of the Graph tab's graphs (0: all)
+  int no_picture = 0;   // no picture file on the desktop (the Graph tab is the viewer)
   // The project's index: -1 as the INDEX setting says, 0 never, 1 always;
   // index_file names the file instead of the one named from the project's
   // roots ("" for that one; owned by the program).

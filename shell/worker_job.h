@@ -24,6 +24,7 @@ struct Job {
   char end_status[160];   // status text at the end of a tree job instead of the usual one
   int tree_cut;           // Escape cut the tree short
   int escaped;            // Escape stopped the collection
+  int nodes;              // the nodes the renderers are to draw (a large graph asks)
   uint32_t last_yield;    // tick count of the last busy turn's yield
   int updating;           // an update job: linking ends in FinishUpdate
 };
@@ -45,7 +46,8 @@ void PauseRest(unsigned ms, uint32_t start);
 void Status(const char *text);
 void Select(int view);
 void WaitText(const char *text);
-void GraphShown(const char *svg);  // nothing for a null or empty path
+void WaitQuestion(const char *text);  // the wait box's question before a large render
+void GraphShown(const char *svg);     // nothing for a null or empty path
 void TreeEnded(int complete);
 
 // The analysis job's port calls (worker_ports.cpp), as above.

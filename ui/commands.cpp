@@ -5,12 +5,17 @@
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStyle>
 #include <QToolBar>
 
+#include "ext/ext_settings.h"
+#include "graph/graph.h"
+#include "platform/keys.h"
+#include "platform/sys.h"
 #include "foundation/messages.h"
 #include "shell/requests.h"
 #include "shell/worker.h"
@@ -66,14 +71,18 @@ void MainWindow::BuildMenus() {
   AddCommand(file, UiText("Open &Folder..."), CMD_OPEN_FOLDER, QKeySequence::Open);
   AddCommand(file, UiText("Open F&iles..."), CMD_OPEN_FILES,
              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
-  AddCommand(file, UiText("&Re-analyse"), CMD_REANALYSE, QKeySequence(Qt::Key_F5));
+  reanalyse_ = AddCommand(file, UiText("&Re-analyse"), CMD_REANALYSE, QKeySequence(Qt::Key_F5));
   recent_ = file->addMenu(UiText("Re&cent"));
   recent_->setObjectName(QStringLiteral("recentMenu"));
+  // Paths may go while the program runs: the entries are looked at anew.
+  connect(recent_, &QMenu::aboutToShow, this, &MainWindow::FillRecentMenu);
   FillRecentMenu();
   file->addSeparator();
-  AddCommand(file, WithKey("&List Files in the Trace", "F4"), CMD_LIST_FILES, QKeySequence());
+  AddCommand(file, UiText("&Settings..."), CMD_SETTINGS, QKeySequence(Qt::CTRL | Qt::Key_Comma));
+  list_files_ =
+      AddCommand(file, WithKey("&List Files in the Trace", "F4"), CMD_LIST_FILES, QKeySequence());
   file->addSeparator();
-  AddCommand(file, UiText("&Quit."), CMD_QUIT, QKeySequence(Qt::CTRL | Qt::Key_Q));
+  quit_ = AddCommand(file, UiText("&Quit."), CMD_QUIT, QKeySequence(Qt::CTRL | Qt::Key_Q));
 
   QMenu *view = menuBar()->addMenu(UiText("&View"));
   back_ = AddCommand(view, UiText("&Back"), CMD_BACK, QKeySequence(Qt::ALT | Qt::Key_Left));
@@ -89,8 +98,11 @@ void MainWindow::BuildMenus() {
   AddCommand(view, WithKey("Graph: Zoom &In", "+"), CMD_ZOOM_IN, QKeySequence());
   AddCommand(view, WithKey("Graph: Zoom &Out", "-"), CMD_ZOOM_OUT, QKeySequence());
   AddCommand(view, WithKey("Graph: Fi&t", "0"), CMD_FIT, QKeySequence());
+  AddCommand(view, UiText("Graph: Save Picture &As..."), CMD_SAVE_PICTURE,
+             QKeySequence(Qt::CTRL | Qt::Key_S));
   view->addSeparator();
-  AddCommand(view, WithKey("&MIDI Notes On/Off", "F12"), CMD_MUSIC, QKeySequence());
+  music_ = AddCommand(view, WithKey("&MIDI Notes On/Off", "F12"), CMD_MUSIC, QKeySequence());
+  music_->setCheckable(true);
   // Back and Forward as buttons too, with their keys in the tooltips.
   QToolBar *bar = addToolBar(UiText("Navigation"));
   bar->setObjectName(QStringLiteral("navigationBar"));
@@ -105,17 +117,54 @@ void MainWindow::BuildMenus() {
 
   // The context menu's commands, on the function of the view shown.
   QMenu *function = menuBar()->addMenu(UiText("F&unction"));
+  function_menu_ = function;
   AddCommand(function, WithKey("&Tree", "Enter"), CMD_TREE, QKeySequence());
   AddCommand(function, WithKey("&Callers", "Shift+Enter"), CMD_CALLERS, QKeySequence());
   AddCommand(function, UiText("&view Function."), CMD_VIEW_FUNCTION,
              QKeySequence(Qt::CTRL | Qt::Key_E));
   AddCommand(function, UiText("view Source"), CMD_VIEW_SOURCE,
              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+  AddCommand(function, UiText("&Go to Definition"), CMD_GO_TO_DEFINITION,
+             QKeySequence(Qt::CTRL | Qt::Key_B));
+  AddCommand(function, UiText("Show in the &Source Tab"), CMD_SHOW_SOURCE,
+             QKeySequence(Qt::CTRL | Qt::Key_U));
+
+  // What the menus show (what can act, what is on) is brought up to date as
+  // each opens; a shortcut of a disabled item does nothing.
+  for (QAction *m : menuBar()->actions())
+    connect(m->menu(), &QMenu::aboutToShow, this, &MainWindow::UpdateMenuStates);
+  UpdateMenuStates();
 
   QMenu *help = menuBar()->addMenu(UiText("&Help"));
   AddCommand(help, UiText("List &Colours"), CMD_LEGEND, QKeySequence(Qt::SHIFT | Qt::Key_F1));
   AddCommand(help, UiText("&About"), CMD_ABOUT, QKeySequence(Qt::Key_F1));
 }
+
+void MainWindow::UpdateMenuStates() {
+  // The function commands need something listed.
+  bool loaded = ProjectIsOpen() && views_->Model(VIEW_FUNCTIONS)->Size() > 0;
+  if (function_menu_)
+    for (QAction *a : function_menu_->actions()) a->setEnabled(loaded);
+  if (music_) music_->setChecked(MusicEnabled() != 0);
+  if (list_files_) {
+    // Without a trace file the list would go nowhere.
+    bool trace = GetEnv("VELMORA_TRACE") && *GetEnv("VELMORA_TRACE");
+    list_files_->setEnabled(trace && ProjectIsOpen() && !WorkerBusy());
+    list_files_->setToolTip(trace ? QString()
+                                  : UiText("The trace is off: VELMORA_TRACE names its file"));
+  }
+}
+
+namespace {
+
+// 1 when at least one of the paths is still there to be analysed.
+bool AnyPathExists(const QStringList &paths) {
+  for (const QString &p : paths)
+    if (QFileInfo::exists(p)) return true;
+  return false;
+}
+
+}  // namespace
 
 void MainWindow::FillRecentMenu() {
   if (!recent_) return;
@@ -126,7 +175,10 @@ void MainWindow::FillRecentMenu() {
     if (label.size() > 90) label = label.left(42) + QStringLiteral(" ... ") + label.right(42);
     QAction *a = recent_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(label));
     a->setData(CMD_RECENT + i);
-    a->setToolTip(sets[i].join(QLatin1Char('\n')));
+    // A set whose paths are all gone can only end in "no file": greyed out.
+    bool there = AnyPathExists(sets[i]);
+    a->setEnabled(there);
+    a->setToolTip((there ? QString() : UiText("Gone: ")) + sets[i].join(QLatin1Char('\n')));
     connect(a, &QAction::triggered, this, [this, i] { OpenRecent(i); });
   }
   recent_->setEnabled(!sets.isEmpty());
@@ -134,13 +186,26 @@ void MainWindow::FillRecentMenu() {
 
 void MainWindow::OpenRecent(int i) {
   const QList<QStringList> sets = RecentPathSets();
-  if (i >= 0 && i < sets.size()) DropPaths(sets[i]);
+  if (i < 0 || i >= sets.size()) return;
+  // Checked again as it is chosen: the open project stays when nothing of
+  // the set is left to take its place.
+  if (!AnyPathExists(sets[i])) {
+    views_->SetStatusString(UiText("Not opened: the paths of that entry are gone"));
+    FillRecentMenu();
+    return;
+  }
+  DropPaths(sets[i]);
 }
 
 void MainWindow::Reanalyse() {
   if (shut_down_) return;
   if (WorkerBusy()) {
-    ShowWarningBox(this, UiText("処理中は受け付けません。"));
+    // The job is stopped as Escape stops it, and the analysis follows its end.
+    StopAnswer a = AskStopJob(this, RunningJobText(), UiText("Stop and analyse again"));
+    if (a == StopAnswer::kCancel) return;
+    if (a == StopAnswer::kStop && WorkerBusy()) EscapeRequest();
+    reanalyse_when_idle_ = true;
+    idle_timer_.start();
     return;
   }
   if (paths_.isEmpty()) {
@@ -164,6 +229,8 @@ void MainWindow::Command(int id) {
       break;
     case CMD_VIEW_FUNCTION:
     case CMD_VIEW_SOURCE:
+    case CMD_GO_TO_DEFINITION:
+    case CMD_SHOW_SOURCE:
     case CMD_CALLERS:
     case CMD_TREE:
       FunctionCommand(id, views_->CurrentTarget());
@@ -214,6 +281,12 @@ void MainWindow::Command(int id) {
       if (id == CMD_FIT) g->Fit();
       break;
     }
+    case CMD_SAVE_PICTURE:
+      SavePicture();
+      break;
+    case CMD_SETTINGS:
+      OpenSettings();
+      break;
     case CMD_LEGEND: {
       ColourLegend legend(this);
       legend.exec();
@@ -229,28 +302,67 @@ void MainWindow::FunctionCommand(int id, const FunctionTarget &t) {
   switch (id) {
     case CMD_VIEW_FUNCTION:
     case CMD_VIEW_SOURCE:
+    case CMD_GO_TO_DEFINITION:
       OpenInEditor(id, t);
       break;
     case CMD_CALLERS:
-      // A call no source defines: the functions that name it.
+      // A call no source defines: the functions that name it, with any
+      // number of arguments.
       if (!t.name.isEmpty())
-        NameCallersRequest(t.name, t.argc);
+        NameCallersRequest(t.name, -1);
       else
         CallersRequest(t.sid, t.fid);
       break;
     case CMD_TREE:
       if (t.IsFunction()) TreeRequest(t.sid, t.fid);
       break;
+    case CMD_SHOW_SOURCE: {
+      // From a call in the Source tab: on to the function it reaches; from
+      // a Call List row: the call in its caller.
+      FunctionTarget to = t;
+      if (views_->CurrentView() == VIEW_SOURCE) to.call_sid = 0, to.call_line = to.call_column = -1;
+      if (to.IsFunction() || to.IsCall()) views_->ShowSource(to);
+      break;
+    }
     default:
       break;
   }
 }
 
 void MainWindow::OpenInEditor(int id, const FunctionTarget &t) {
-  if (!t.IsFunction()) return;
+  int started = 0;
+  ApplySettingsChanges();  // an EDITOR changed in the file counts from now
   // Refused while a job runs: it renumbers the records these read.
-  RequestEditor(id == CMD_VIEW_FUNCTION ? EditorView::kFunction : EditorView::kSource, t.sid,
-                t.fid);
+  if (id == CMD_VIEW_SOURCE && t.IsCall()) {
+    started = RequestEditorAtLine(t.call_sid, t.call_line);  // the call itself
+  } else if (id == CMD_GO_TO_DEFINITION && t.IsCall() && !t.name.isEmpty()) {
+    Q_EMIT views_->NotDefined(FromSjis(t.name.toStdString()));
+  } else if (t.IsFunction()) {
+    started = RequestEditor(id == CMD_VIEW_FUNCTION ? EditorView::kFunction : EditorView::kSource,
+                            t.sid, t.fid);
+  }
+  if (started) WatchLaunches();
+}
+
+void MainWindow::WatchLaunches() {
+  if (shut_down_) return;
+  if (!launch_timer_.isActive()) launch_timer_.start();
+  // A program that cannot be started at all is told at once.
+  QMetaObject::invokeMethod(
+      this, [this] { PollEditorLaunches(); }, Qt::QueuedConnection);
+}
+
+void MainWindow::PollEditorLaunches() {
+  std::string why;
+  int r = PollLaunches(&why);
+  if (r < 0) {
+    // One failure a time; the timer keeps polling the others.
+    views_->SetStatusString(UiText("The editor did not start: %1 (see EDITOR and EDITOR_CMD "
+                                   "in the settings)")
+                                .arg(QString::fromLocal8Bit(why.c_str())));
+  } else if (r == 0) {
+    launch_timer_.stop();
+  }
 }
 
 void MainWindow::ShowFunctionMenu(const FunctionTarget &target, const QPoint &global) {
@@ -265,6 +377,20 @@ void MainWindow::contextMenuEvent(QContextMenuEvent *event) {
   event->accept();
 }
 
+void MainWindow::ShowGraphMenu(const QPoint &global) {
+  if (shut_down_) return;
+  QMenu menu(this);
+  menu.setObjectName(QStringLiteral("graphMenu"));
+  QAction *save = menu.addAction(UiText("Save Picture &As..."));
+  save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  save->setData(CMD_SAVE_PICTURE);
+  save->setEnabled(!views_->Graph()->File().isEmpty());
+  QAction *fit = menu.addAction(WithKey("Fi&t", "0"));
+  fit->setData(CMD_FIT);
+  QAction *chosen = menu.exec(global);
+  if (chosen) Command(chosen->data().toInt());
+}
+
 void MainWindow::ShowMenu(const FunctionTarget &target, const QPoint &global) {
   if (shut_down_) return;
   QMenu menu(QStringLiteral("dummy"), this);
@@ -277,6 +403,8 @@ void MainWindow::ShowMenu(const FunctionTarget &target, const QPoint &global) {
   };
   add(UiText("&view Function."), CMD_VIEW_FUNCTION, QKeySequence(Qt::CTRL | Qt::Key_E));
   add(UiText("view Source"), CMD_VIEW_SOURCE, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+  add(UiText("&Go to Definition"), CMD_GO_TO_DEFINITION, QKeySequence(Qt::CTRL | Qt::Key_B));
+  add(UiText("Show in the &Source Tab"), CMD_SHOW_SOURCE, QKeySequence(Qt::CTRL | Qt::Key_U));
   menu.addSeparator();
   add(WithKey("Callers", "Shift+Enter"), CMD_CALLERS, QKeySequence());
   // On a call no source defines, Tree is the caller's.

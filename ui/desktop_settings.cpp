@@ -76,12 +76,18 @@ QVariantList Widths(const QList<int> &widths) {
 
 }  // namespace
 
+unsigned SavedHandSizedColumns(int list) {
+  return Store().value(ColumnsKey(list) + QStringLiteral("ByHand")).toUInt();
+}
+
 void SaveWindowState(const QByteArray &geometry, const QList<int> &function_widths,
-                     const QList<int> &call_widths) {
+                     const QList<int> &call_widths, unsigned function_hand, unsigned call_hand) {
   QSettings s = Store();  // written once, when it goes
   s.setValue(QStringLiteral("window/geometry"), geometry);
   s.setValue(ColumnsKey(VIEW_FUNCTIONS), Widths(function_widths));
   s.setValue(ColumnsKey(VIEW_CALLS), Widths(call_widths));
+  s.setValue(ColumnsKey(VIEW_FUNCTIONS) + QStringLiteral("ByHand"), function_hand);
+  s.setValue(ColumnsKey(VIEW_CALLS) + QStringLiteral("ByHand"), call_hand);
 }
 
 void ForgetDesktopSettings() {

@@ -27,9 +27,13 @@ QByteArray SavedGeometry();
 // Widths of the columns of a list (VIEW_FUNCTIONS or VIEW_CALLS), empty
 // before the first run.
 QList<int> SavedColumnWidths(int list);
-// Keeps the window's geometry and the widths of both lists' columns, with
-// one write of the file (closing the window).
+// The columns of a list whose width the user set by hand (bit c for column
+// c), 0 before the first run.
+unsigned SavedHandSizedColumns(int list);
+// Keeps the window's geometry, the widths of both lists' columns and which
+// of them the user sized by hand (masks per list), with one write of the
+// file (closing the window).
 void SaveWindowState(const QByteArray &geometry, const QList<int> &function_widths,
-                     const QList<int> &call_widths);
+                     const QList<int> &call_widths, unsigned function_hand, unsigned call_hand);
 // Forgets everything (tests start from a first run).
 void ForgetDesktopSettings();

@@ -118,7 +118,8 @@ ProgressWindow::ProgressWindow(QWidget *owner, int phase) : QWidget(owner, Feedb
   setWindowTitle(QString());
   setFont(DialogFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
   DialogUnits du(font());
-  setFixedSize(du.Rect(0, 0, 246, 81).size());
+  // The designed box, and a row below it for Stop.
+  setFixedSize(du.Rect(0, 0, 246, 81 + 18).size());
   phase_ =
       Static(this, du, 7, 10, 232, 10, QStringLiteral("Message"), Qt::AlignLeft, false, "phase");
   pass_ = Static(this, du, 7, 25, 39, 13, QStringLiteral("PASS:"), Qt::AlignLeft | Qt::AlignVCenter,
@@ -131,6 +132,12 @@ ProgressWindow::ProgressWindow(QWidget *owner, int phase) : QWidget(owner, Feedb
   Static(this, du, 7, 62, 39, 12, UiText("Source : "), Qt::AlignRight | Qt::AlignVCenter, false,
          nullptr);
   source_ = Bar(this, du, 46, 62, 193, 12, "sourceBar");
+  stop_ = new QPushButton(UiText("Stop"), this);
+  stop_->setObjectName(QStringLiteral("stopButton"));
+  stop_->setToolTip(UiText("Stops the analysis, as Escape does"));
+  stop_->setGeometry(du.Rect(189, 80, 50, 14));
+  stop_->setFocusPolicy(Qt::NoFocus);  // Enter and Space stay the window's
+  connect(stop_, &QPushButton::clicked, this, &ProgressWindow::StopAsked);
 
   pass_->setText(UiText("PASS : "));
   detail_->clear();
@@ -202,6 +209,7 @@ WaitBoxWindow::WaitBoxWindow(QWidget *owner, const QString &text)
   text_->setWordWrap(true);
   text_height_ = text_->height();
   box_height_ = height();
+  box_width_ = width();
   lower_[0] = Static(this, du, 16, 37, 23, 9, UiText("About"), Qt::AlignRight | Qt::AlignVCenter,
                      false, nullptr);
   seconds_ = Static(this, du, 41, 37, 30, 9, QString(), Qt::AlignCenter, true, "seconds");
@@ -210,6 +218,23 @@ WaitBoxWindow::WaitBoxWindow(QWidget *owner, const QString &text)
   lower_[2] = Static(this, du, 74, 37, 19, 9, UiText("[sec]"), Qt::AlignLeft | Qt::AlignVCenter,
                      false, nullptr);
   for (int i = 0; i < 3; i++) lower_top_[i] = lower_[i]->y();
+  auto button = [this](const char *text, const char *name, const char *tip) {
+    QPushButton *b = new QPushButton(UiText(text), this);
+    b->setObjectName(QLatin1String(name));
+    b->setToolTip(UiText(tip));
+    b->setFocusPolicy(Qt::NoFocus);  // Enter answers through the key filter
+    return b;
+  };
+  stop_ = button(N_("Stop"), "stopButton", N_("Stops the tree or its graph, as Escape does"));
+  render_ = button(N_("Render"), "renderButton",
+                   N_("Renders the graph however long it takes (Enter)"));
+  leave_ = button(N_("Leave unrendered"), "leaveButton",
+                  N_("Shows the tree without its graph (Escape)"));
+  connect(stop_, &QPushButton::clicked, this, &WaitBoxWindow::StopAsked);
+  connect(render_, &QPushButton::clicked, this, &WaitBoxWindow::RenderAsked);
+  connect(leave_, &QPushButton::clicked, this, &WaitBoxWindow::LeaveAsked);
+  render_->hide();
+  leave_->hide();
 
   SetText(text);
   elapsed_ = 0;
@@ -241,7 +266,42 @@ void WaitBoxWindow::SetText(const QString &text) {
   int grow = need - text_height_;
   text_->resize(text_->width(), need);
   for (int i = 0; i < 3; i++) lower_[i]->move(lower_[i]->x(), lower_top_[i] + grow);
-  setFixedSize(width(), box_height_ + grow);
+  render_->hide();
+  leave_->hide();
+  stop_->show();
+  PlaceButtons(grow);
+}
+
+void WaitBoxWindow::AskToRender(const QString &question) {
+  SetText(question);
+  stop_->hide();
+  render_->show();
+  leave_->show();
+  PlaceButtons(text_->height() - text_height_);
+}
+
+int WaitBoxWindow::Asking() const {
+  return render_->isVisibleTo(this) ? 1 : 0;
+}
+
+void WaitBoxWindow::PlaceButtons(int grow) {
+  // One row under the seconds, right-aligned, the box widened when the
+  // answers need it.
+  const int gap = 6;
+  int y = box_height_ + grow;
+  int h = std::max(stop_->sizeHint().height(), render_->sizeHint().height());
+  QList<QPushButton *> row;
+  for (QPushButton *b : {render_, leave_, stop_})
+    if (!b->isHidden()) row << b;
+  int need = gap;
+  for (QPushButton *b : row) need += b->sizeHint().width() + gap;
+  int w = std::max(box_width_, need);
+  int x = w - need + gap;
+  for (QPushButton *b : row) {
+    b->setGeometry(x, y, b->sizeHint().width(), h);
+    x += b->sizeHint().width() + gap;
+  }
+  setFixedSize(w, y + h + gap);
 }
 
 int WaitBoxWindow::TextFits() const {

@@ -14,6 +14,7 @@
 
 class QLabel;
 class QProgressBar;
+class QPushButton;
 class QTimer;
 
 // Dialog units of one font to pixels.
@@ -47,6 +48,11 @@ class ProgressWindow : public QWidget {
   int SourcePos() const;
   // The caption of phase k.
   static QString PhaseCaption(int k);
+  QPushButton *StopButton() const { return stop_; }
+
+ Q_SIGNALS:
+  // The Stop button: the job is to stop as Escape stops it.
+  void StopAsked();
 
  protected:
   void closeEvent(QCloseEvent *event) override;
@@ -57,16 +63,27 @@ class ProgressWindow : public QWidget {
   QLabel *detail_;          // 1004
   QProgressBar *function_;  // 1000
   QProgressBar *source_;    // 1002
+  QPushButton *stop_;       // Stop, below the bars
   bool finishing_ = false;  // a close from Finish, not from the user
 };
 
-// The wait box: a message and the seconds since it opened.
+// The wait box: a message and the seconds since it opened, a Stop button,
+// and the answers to the question before a large render while it is asked.
 class WaitBoxWindow : public QWidget {
   Q_OBJECT
  public:
   WaitBoxWindow(QWidget *owner, const QString &text);
 
+  // A new message; a question asked before is over.
   void SetText(const QString &text);
+  // The question before a large render: its text, with Render and Leave
+  // unrendered offered until the next SetText.
+  void AskToRender(const QString &question);
+  // 1 while the question's answers are offered.
+  int Asking() const;
+  QPushButton *StopButton() const { return stop_; }
+  QPushButton *RenderButton() const { return render_; }
+  QPushButton *LeaveButton() const { return leave_; }
   // Recomputes the seconds from the tick count now (called twice a second).
   void Tick(uint32_t now);
   // Makes the box count from start (tests).
@@ -82,16 +99,27 @@ class WaitBoxWindow : public QWidget {
   static QColor SecondsColour(unsigned elapsed);
   QColor ShownColour() const;
 
+ Q_SIGNALS:
+  void StopAsked();    // Stop: as Escape
+  void RenderAsked();  // Render: as Enter to the question
+  void LeaveAsked();   // Leave unrendered: as Escape to the question
+
  protected:
   void closeEvent(QCloseEvent *event) override;
 
  private:
+  // Places the buttons under the row of the seconds and sizes the box.
+  void PlaceButtons(int grow);
   QLabel *text_;            // 1001
+  QPushButton *stop_;       // Stop
+  QPushButton *render_;     // Render (while asked)
+  QPushButton *leave_;      // Leave unrendered (while asked)
   QLabel *seconds_;         // 1008
   QLabel *lower_[3];        // the row under the text: "About", 1008, "[sec]"
   int lower_top_[3];        // their places in the designed layout
   int text_height_;         // designed height of 1001
   int box_height_;          // designed height of the box
+  int box_width_;           // designed width of the box
   QTimer *timer_;           // 500 ms refresh
   uint32_t start_;          // tick count at creation
   unsigned elapsed_ = 0;    // whole seconds shown

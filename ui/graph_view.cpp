@@ -48,10 +48,13 @@ void GraphView::Clear() {
   scene()->clear();  // deletes the items
   item_ = nullptr;
   mark_ = nullptr;
+  root_mark_ = nullptr;
+  root_rect_ = QRectF();
   text_ = nullptr;
   delete renderer_;
   renderer_ = nullptr;
   nodes_.clear();
+  ids_.clear();
   file_.clear();
   sel_sid_ = sel_fid_ = 0;
 }
@@ -116,13 +119,12 @@ void GraphView::ReadNodes(const QByteArray &svg) {
                   : QString();
     } else if (xml.name() == QLatin1String("title") && !group.isEmpty()) {
       QByteArray title = xml.readElementText().trimmed().toUtf8();
+      QRectF r = renderer_->transformForElement(group).mapRect(renderer_->boundsOnElement(group));
+      QRectF scene((r.left() - box.left()) * sx, (r.top() - box.top()) * sy, r.width() * sx,
+                   r.height() * sy);
+      ids_.push_back({QString::fromUtf8(title), scene});
       int sid = 0, fid = 0;
-      if (NodeIdFunction(title.constData(), &sid, &fid)) {
-        QRectF r = renderer_->transformForElement(group).mapRect(renderer_->boundsOnElement(group));
-        QRectF scene((r.left() - box.left()) * sx, (r.top() - box.top()) * sy, r.width() * sx,
-                     r.height() * sy);
-        nodes_.push_back(Node{scene, sid, fid});
-      }
+      if (NodeIdFunction(title.constData(), &sid, &fid)) nodes_.push_back(Node{scene, sid, fid});
       group.clear();
     }
   }
@@ -168,6 +170,43 @@ int GraphView::SelectFunction(int sid, int fid) {
   mark_->setRect(r.adjusted(-3, -3, 3, 3));
   mark_->show();
   return 1;
+}
+
+int GraphView::MarkRoot(const QString &node_id) {
+  root_rect_ = QRectF();
+  for (const auto &n : ids_)
+    if (n.first == node_id) root_rect_ = n.second;
+  if (root_rect_.isEmpty()) {
+    if (root_mark_) root_mark_->hide();
+    return 0;
+  }
+  if (!root_mark_) {
+    QPen pen(QColor(200, 40, 40));
+    pen.setWidth(4);
+    pen.setCosmetic(true);
+    root_mark_ = scene()->addRect(QRectF(), pen);
+    root_mark_->setZValue(0.5);  // under the selection's frame
+    root_mark_->setToolTip(UiText("Root"));
+  }
+  root_mark_->setRect(root_rect_.adjusted(-5, -5, 5, 5));
+  root_mark_->show();
+  return 1;
+}
+
+void GraphView::FitNew() {
+  QRectF r = scene()->sceneRect();
+  if (!item_ || r.isEmpty()) return;
+  QRectF v = viewport()->rect().adjusted(4, 4, -4, -4);
+  double fit = std::min(v.width() / r.width(), v.height() / r.height());
+  double z = std::min(1.0, fit);
+  if (z >= kReadableZoom || root_rect_.isEmpty()) {
+    SetZoom(std::max(z, kMinZoom));
+    CentreOn(r.center());
+    return;
+  }
+  // Too big to read whole: readable, around the root.
+  SetZoom(kReadableZoom);
+  CentreOn(root_rect_.center());
 }
 
 double GraphView::Zoom() const {
@@ -279,7 +318,11 @@ void GraphView::mouseDoubleClickEvent(QMouseEvent *event) {
 
 void GraphView::contextMenuEvent(QContextMenuEvent *event) {
   int sid = 0, fid = 0;
-  if (!FunctionAt(event->pos(), &sid, &fid)) return;
+  if (!FunctionAt(event->pos(), &sid, &fid)) {
+    Q_EMIT GraphMenu(event->globalPos());
+    event->accept();
+    return;
+  }
   SelectFunction(sid, fid);
   Q_EMIT FunctionMenu(sid, fid, event->globalPos());
   event->accept();
@@ -288,6 +331,11 @@ void GraphView::contextMenuEvent(QContextMenuEvent *event) {
 void GraphView::paintEvent(QPaintEvent *event) {
   QGraphicsView::paintEvent(event);
   if (hasFocus()) DrawFocusFrame(viewport(), QRect());
+}
+
+void GraphView::scrollContentsBy(int dx, int dy) {
+  QGraphicsView::scrollContentsBy(dx, dy);
+  viewport()->update();
 }
 
 void GraphView::focusInEvent(QFocusEvent *event) {

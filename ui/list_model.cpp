@@ -32,6 +32,16 @@ size_t Len(const char *s) {
   return s ? strlen(s) : 0;
 }
 
+// The tooltip of a LineNo cell: what the number is, and where the name is.
+QString LineTip(const FunctionRow &f) {
+  return UiText(
+             "LineNo %1 counts from 0: the function's text (its comment included) starts "
+             "on line %2 as an editor counts; its name is on line %3.")
+      .arg(f.line)
+      .arg(f.line + 1)
+      .arg(f.name_line + 1);
+}
+
 }  // namespace
 
 // What a sort needs, copied from the rows on the GUI thread so that the
@@ -51,7 +61,7 @@ struct ListModel::SortWork {
 ListModel::ListModel(int list, QObject *parent)
     : QAbstractTableModel(parent),
       list_(list),
-      columns_(list == VIEW_FUNCTIONS ? FL_COLUMNS : CL_COLUMNS) {}
+      columns_(list == VIEW_FUNCTIONS ? FL_COLUMNS : CL_VIEW_COLUMNS) {}
 
 ListModel::~ListModel() {
   if (sort_thread_.joinable()) sort_thread_.join();
@@ -120,6 +130,8 @@ int ListModel::Number(int r, int col) const {
         return c->to_sid;
       case CL_TO_FID:
         return c->to_sid > 0 ? c->to_fid : 0;
+      case CL_LINE:
+        return c->line + 1;
       default:
         return 0;
     }
@@ -170,7 +182,9 @@ QVariant ListModel::data(const QModelIndex &index, int role) const {
   if (s < 0 || c < 0 || c >= columns_) return QVariant();
   switch (role) {
     case Qt::DisplayRole:
+      return FromSjis(Cell(s, c));
     case Qt::ToolTipRole:
+      if (list_ == VIEW_FUNCTIONS && c == FL_LINE) return LineTip(*FunctionAt(s));
       return FromSjis(Cell(s, c));
     case Qt::BackgroundRole:
       // Functions nobody calls and calls that reach no definition stand out.
@@ -190,9 +204,19 @@ QVariant ListModel::data(const QModelIndex &index, int role) const {
 
 QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || section < 0 || section >= columns_) return QVariant();
-  if (role == Qt::DisplayRole)
-    return QString::fromLatin1(list_ == VIEW_FUNCTIONS ? kFunctionListHeaders[section]
-                                                       : kCallListHeaders[section]);
+  bool functions = list_ == VIEW_FUNCTIONS;
+  if (role == Qt::DisplayRole) {
+    if (!functions && section == CL_LINE) return QString::fromLatin1(kCallLineHeader);
+    return QString::fromLatin1(functions ? kFunctionListHeaders[section]
+                                         : kCallListHeaders[section]);
+  }
+  if (role == Qt::ToolTipRole && functions && section == FL_LINE)
+    return UiText(
+        "Where the function's text starts, the comment block above it included, counted "
+        "from 0 (an editor counts the same line one higher). view Source and Go to "
+        "Definition open the line of its name.");
+  if (role == Qt::ToolTipRole && !functions && section == CL_LINE)
+    return UiText("The line of the call, counted from 1 as an editor counts.");
   if (role == Qt::TextAlignmentRole) return int(Qt::AlignLeft | Qt::AlignVCenter);
   return QVariant();
 }

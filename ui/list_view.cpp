@@ -54,8 +54,18 @@ bool ListView::viewportEvent(QEvent *event) {
   return QTableView::viewportEvent(event);
 }
 
+int ListView::PictureShown() const {
+  // Only where no row is: the picture stands for an empty list, and under
+  // rows it would only show through.
+  QRect r = viewport()->rect();
+  int top = r.bottom() - picture_.height() + 1;
+  int n = model() ? model()->rowCount() : 0;
+  if (n == 0) return 1;
+  return rowViewportPosition(n - 1) + rowHeight(n - 1) <= top ? 1 : 0;
+}
+
 void ListView::paintEvent(QPaintEvent *event) {
-  {
+  if (PictureShown()) {
     QPainter p(viewport());
     QRect r = viewport()->rect();
     p.drawPixmap(r.right() - picture_.width() + 1, r.bottom() - picture_.height() + 1, picture_);

@@ -9,7 +9,8 @@
 #include "ui/list_model.h"
 
 // A list view with its background picture in the bottom-right corner of the
-// viewport (fixed there while the rows scroll), the focus frame, and its row
+// viewport (fixed there while the rows scroll, drawn only while no row
+// reaches it), the focus frame, and its row
 // under the mouse underlined (the hot row).
 class ListView : public QTableView {
   Q_OBJECT
@@ -17,6 +18,8 @@ class ListView : public QTableView {
   ListView(const QPixmap &picture, QWidget *parent = nullptr);
   // Shown row under the mouse, -1 when none.
   int HotRow() const { return hot_row_; }
+  // 1 when the background picture is drawn: the rows end above its corner.
+  int PictureShown() const;
 
  Q_SIGNALS:
   // Enter (shift: with Shift) on the current row (a shown row).

@@ -1,6 +1,7 @@
-// The main window (see mainwindow.h): its creation, the key filter, drops,
-// the feedback windows and closing. Commands and menus are in commands.cpp,
-// trees and their history in navigation.cpp, the ports in window_ports.cpp.
+// The main window (see mainwindow.h): its creation, the key filter, drops
+// and closing. Commands and menus are in commands.cpp, trees and their
+// history in navigation.cpp, the ports in window_ports.cpp, the progress
+// window and the wait box in feedback_windows.cpp.
 #include "ui/mainwindow.h"
 
 #include <QApplication>
@@ -37,8 +38,10 @@
 #include "shell/worker.h"
 #include "ui/desktop_settings.h"
 #include "ui/dialogs.h"
+#include "ui/graph_page.h"
 #include "ui/pictures.h"
 #include "ui/qtext.h"
+#include "ui/status_bar.h"
 #include "ui/views.h"
 #include "xref/list_columns.h"
 
@@ -134,15 +137,28 @@ void SetStopQuitHandler(StopQuitHandler handler) {
   g_stop_quit_handler = std::move(handler);
 }
 
-bool AskStopAndQuit(QWidget *owner, const QString &text) {
-  if (g_stop_quit_handler) return g_stop_quit_handler(owner, text);
+StopAnswer AskStopJob(QWidget *owner, const QString &text, const QString &stop_text) {
+  if (g_stop_quit_handler)
+    return g_stop_quit_handler(owner, text) ? StopAnswer::kStop : StopAnswer::kCancel;
   QMessageBox box(QMessageBox::Warning, UiText("Warning"), text, QMessageBox::NoButton, owner);
-  QPushButton *stop = box.addButton(UiText("Stop and quit"), QMessageBox::AcceptRole);
+  box.setObjectName(QStringLiteral("stopQuestion"));
+  QPushButton *stop = box.addButton(stop_text, QMessageBox::AcceptRole);
   KeepTitleWhole(&box);
   box.addButton(QMessageBox::Cancel);
   box.setDefaultButton(stop);
+  // A question about a job that has ended is none: it closes itself.
+  bool ended = false;
+  QTimer watch;
+  watch.setInterval(50);
+  QObject::connect(&watch, &QTimer::timeout, &box, [&] {
+    if (WorkerBusy()) return;
+    ended = true;
+    box.done(0);
+  });
+  watch.start();
   box.exec();
-  return box.clickedButton() == stop;
+  if (ended) return StopAnswer::kJobEnded;
+  return box.clickedButton() == stop ? StopAnswer::kStop : StopAnswer::kCancel;
 }
 
 bool AskConfirmation(QWidget *owner, const QString &caption, const QString &text) {
@@ -186,6 +202,17 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent) {
   });
   RestoreState();
 
+  idle_timer_.setInterval(50);
+  connect(&idle_timer_, &QTimer::timeout, this, [this] {
+    if (WorkerBusy() || shut_down_) return;
+    idle_timer_.stop();
+    if (reanalyse_when_idle_) {
+      reanalyse_when_idle_ = false;
+      Command(CMD_REANALYSE);
+    }
+  });
+  launch_timer_.setInterval(200);
+  connect(&launch_timer_, &QTimer::timeout, this, [this] { PollEditorLaunches(); });
   progress_timer_.setInterval(150);
   connect(&progress_timer_, &QTimer::timeout, this, [this] { progress_port_.ApplyTo(progress_); });
 
@@ -201,7 +228,17 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent) {
   // external one. Large graphs wait for the user's word.
   g_front.in_window = 1;
   g_front.ask_large = 1;
+  // As the viewer, the Graph tab needs no picture on the desktop either.
   if (g_config.GRAPH_IN_WINDOW) g_front.view = 0;
+  graph_in_window_ = g_config.GRAPH_IN_WINDOW;
+  g_front.no_picture = g_config.GRAPH_IN_WINDOW ? 1 : 0;
+  g_front.graph_depth = views_->GraphTab()->Depth();
+  connect(views_->GraphTab(), &GraphPage::DepthChosen, this, &MainWindow::ChooseGraphDepth);
+  export_timer_.setInterval(50);
+  connect(&export_timer_, &QTimer::timeout, this, &MainWindow::FinishPictureExport);
+  connect(views_->Graph(), &GraphView::GraphMenu, this, &MainWindow::ShowGraphMenu);
+  depth_timer_.setInterval(50);
+  connect(&depth_timer_, &QTimer::timeout, this, &MainWindow::FinishDepthRender);
   SetStatus(Msg(g_config.STAT_MESS[0]));
 }
 
@@ -235,6 +272,8 @@ void MainWindow::Start(const QStringList &paths) {
     FillRecentMenu();
   }
   if (!started) SetDropsAccepted(true);
+  // The keys go to the Function List from the start (Down moves in it).
+  views_->ListWidget(VIEW_FUNCTIONS)->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::KeyCommand(int key) {
@@ -252,6 +291,7 @@ void MainWindow::KeyCommand(int key) {
     }
   } else if (key == Qt::Key_F12) {
     ToggleMusic();
+    UpdateMenuStates();
   }
 }
 
@@ -259,6 +299,7 @@ void MainWindow::DropPaths(const QStringList &paths) {
   if (shut_down_ || WorkerBusy()) return;  // ignored silently while busy
   int n = (int)paths.size();
   if (n == 0) return;
+  ApplySettingsChanges();
   setFocus();
   activateWindow();
   if (ProjectIsOpen()) {
@@ -278,6 +319,9 @@ void MainWindow::DropPaths(const QStringList &paths) {
   pending_ = Pending();
   UpdateHistoryActions();
   views_->Graph()->ShowText(QString());
+  // The search texts and the notes were for the project that goes.
+  views_->ClearFilters();
+  views_->LostNote()->Clear();
   paths_ = paths;
   AddRecentPathSet(paths);
   // Later: this may run inside the signal of an action of that very menu.
@@ -286,68 +330,10 @@ void MainWindow::DropPaths(const QStringList &paths) {
   RequestAnalysis(ptrs.data(), n);
 }
 
-int MainWindow::OpenProgress() {
-  if (progress_) DestroyProgress();
-  progress_port_.Reset();
-  ProgressWindow *w = new ProgressWindow(this, 0);
-  progress_ = w;
-  w->show();
-  w->raise();
-  w->activateWindow();
-  progress_timer_.start();
-  return 1;
-}
-
-int MainWindow::OpenWait(const QString &text) {
-  if (wait_) CloseWait();
-  QString t = text;
-  t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-  WaitBoxWindow *w = new WaitBoxWindow(this, t);
-  wait_ = w;
-  w->show();
-  w->raise();
-  w->activateWindow();
-  return 1;
-}
-
-template <typename Box>
-void MainWindow::LetGo(QPointer<Box> &slot, bool finish) {
-  if (!slot) return;
-  Box *w = slot;
-  slot = nullptr;
-  TakeBackActivation(w);
-  if (finish)
-    w->Finish();
-  else
-    w->hide();
-  w->deleteLater();
-}
-
-void MainWindow::CloseProgress() {
-  progress_timer_.stop();
-  views_->FitColumns();  // the lists are full now
-  if (progress_) progress_port_.ApplyTo(progress_);
-  LetGo(progress_, true);
-}
-
-void MainWindow::DestroyProgress() {
-  progress_timer_.stop();
-  progress_port_.Reset();
-  if (!shut_down_) views_->FitColumns();
-  LetGo(progress_, false);
-}
-
-void MainWindow::CloseWait() {
-  LetGo(wait_, true);
-}
-
-void MainWindow::TakeBackActivation(QWidget *box) {
-  // The keys go back to the window the box took them from, not elsewhere.
-  if (!shut_down_ && QApplication::activeWindow() == box) activateWindow();
-}
-
 void MainWindow::SetDropsAccepted(bool on) {
   setAcceptDrops(on && !shut_down_);
+  // The job that ends here may have listed a project, or dropped one.
+  if (!shut_down_) UpdateMenuStates();
 }
 
 void MainWindow::SetStatus(const char *sjis) {
@@ -363,15 +349,36 @@ void MainWindow::Shutdown() {
   queue_.Abandon();
   WorkerStop();
   progress_timer_.stop();
+  launch_timer_.stop();
+  idle_timer_.stop();
+  depth_timer_.stop();
+  export_timer_.stop();
   if (progress_) DestroyProgress();
   if (wait_) CloseWait();
   if (g_front.main_window == &port_) g_front = ShellFront{};
   setAcceptDrops(false);
 }
 
+QString MainWindow::RunningJobText() {
+  switch (JobState.load()) {
+    case JobStep::StartRenderer:
+    case JobStep::WaitForRenderer:
+    case JobStep::AskRender:
+    case JobStep::ShowPicture:
+      return UiText("グラフを作成しています。");  // the graph is being rendered
+    case JobStep::StartTree:
+    case JobStep::ExpandTree:
+      return UiText("関数呼出木を作成しています。");  // a call tree is being built
+    default:
+      return UiText("ソース解析処理中です。");  // the sources are being analysed
+  }
+}
+
 void MainWindow::closeEvent(QCloseEvent *event) {
-  // A job runs: the user chooses between stopping it and going on.
-  if (!shut_down_ && WorkerBusy() && !AskStopAndQuit(this, UiText("ソース解析処理中です。"))) {
+  // A job runs: the user chooses between stopping it and going on; a job
+  // that ends while the question is open leaves nothing to stop.
+  if (!shut_down_ && WorkerBusy() &&
+      AskStopJob(this, RunningJobText(), UiText("Stop and quit")) == StopAnswer::kCancel) {
     event->ignore();
     return;
   }
@@ -393,7 +400,8 @@ void MainWindow::showEvent(QShowEvent *event) {
 
 void MainWindow::SaveState() {
   SaveWindowState(saveGeometry(), views_->ColumnWidths(VIEW_FUNCTIONS),
-                  views_->ColumnWidths(VIEW_CALLS));
+                  views_->ColumnWidths(VIEW_CALLS), views_->HandSizedColumns(VIEW_FUNCTIONS),
+                  views_->HandSizedColumns(VIEW_CALLS));
 }
 
 void MainWindow::RestoreState() {
@@ -401,6 +409,8 @@ void MainWindow::RestoreState() {
   if (!g.isEmpty()) restoreGeometry(g);
   views_->SetColumnWidths(VIEW_FUNCTIONS, SavedColumnWidths(VIEW_FUNCTIONS));
   views_->SetColumnWidths(VIEW_CALLS, SavedColumnWidths(VIEW_CALLS));
+  views_->SetHandSizedColumns(VIEW_FUNCTIONS, SavedHandSizedColumns(VIEW_FUNCTIONS));
+  views_->SetHandSizedColumns(VIEW_CALLS, SavedHandSizedColumns(VIEW_CALLS));
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event) {

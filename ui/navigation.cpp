@@ -3,6 +3,7 @@
 // tab, the end of the job), and Back and Forward through the trees of the
 // session, which redraw a tree into its view without rendering its graph
 // again while its picture is still there.
+#include <QFile>
 #include <QFileInfo>
 #include <QScrollBar>
 #include <QTimer>
@@ -10,9 +11,11 @@
 #include "foundation/messages.h"
 #include "foundation/settings.h"
 #include "graph/graph.h"
+#include "platform/process.h"
 #include "shell/requests.h"
 #include "shell/worker.h"
 #include "ui/mainwindow.h"
+#include "ui/graph_page.h"
 #include "ui/qtext.h"
 #include "ui/views.h"
 
@@ -62,12 +65,15 @@ int MainWindow::NameCallersRequest(const QByteArray &sjis, int argc) {
 int MainWindow::StartTree(const TreeVisit &visit) {
   if (shut_down_) return 0;
   if (!WorkerBusy()) KeepVisitState();
+  ApplySettingsChanges();
   int r = RequestVisit(visit);
   if (r && WorkerBusy()) {  // a job was started (not a function that is gone)
     pending_ = Pending();
     pending_.active = true;
     pending_.visit = visit;
+    pending_.visit.depth = g_front.graph_depth;
     views_->Graph()->ShowText(UiText("Drawing the graph..."));
+    views_->GraphTab()->ClearTitle();
   }
   return r;
 }
@@ -106,6 +112,7 @@ void MainWindow::KeepVisitState() {
   GraphView *g = views_->Graph();
   if (!cur->svg.isEmpty() && g->File() == cur->svg) {
     cur->centre = g->Centre();
+    cur->zoom = g->Zoom();
     cur->has_centre = true;
   }
 }
@@ -113,10 +120,15 @@ void MainWindow::KeepVisitState() {
 void MainWindow::RestoreVisit(const TreeVisit &v) {
   GraphView *g = views_->Graph();
   if (!v.svg.isEmpty() && QFileInfo::exists(v.svg)) {
-    if (g->File() != v.svg) g->Load(v.svg);
-    if (v.has_centre) g->CentreOn(v.centre);
+    // Within Back and Forward a graph comes back as the user left it.
+    if (g->File() != v.svg) ShowGraphOf(v, v.svg, !v.has_centre);
+    if (v.has_centre) {
+      g->SetZoom(v.zoom);
+      g->CentreOn(v.centre);
+    }
   } else {
     g->ShowText(NoGraphText());
+    views_->GraphTab()->ClearTitle();
   }
   views_->SelectView(v.tab >= 0 ? v.tab : v.callers ? VIEW_CALLERS : VIEW_TREE);
   TreeView *tv = v.callers ? views_->CallersWidget() : views_->TreeWidget();
@@ -128,9 +140,75 @@ void MainWindow::RestoreVisit(const TreeVisit &v) {
 void MainWindow::GraphReady(const QString &svg) {
   if (shut_down_) return;
   if (pending_.active) pending_.svg = svg;
-  views_->Graph()->Load(svg);
+  // A new tree's graph arrives fitted; one of Back and Forward as it was left
+  // (RestoreVisit, once the job ends).
+  bool fresh = !pending_.active || pending_.step == 0;
+  ShowGraphOf(pending_.visit, svg, fresh);
   // With the Graph tab as the viewer, the picture is shown as a viewer would.
   if (g_config.GRAPH_IN_WINDOW) views_->SelectView(VIEW_GRAPH);
+}
+
+QString MainWindow::RootName(const TreeVisit &v) const {
+  if (!v.name.isEmpty()) return FromSjis(v.name.toStdString());
+  ListModel *m = views_->Model(VIEW_FUNCTIONS);
+  for (int r = 0; r < m->Size(); r++) {
+    const FunctionRow *f = m->FunctionAt(r);
+    if (f->sid == v.sid && f->fid == v.fid) return FromSjis(std::string(f->scope) + f->name);
+  }
+  return QString();
+}
+
+void MainWindow::ShowGraphOf(const TreeVisit &v, const QString &svg, bool fit) {
+  GraphView *g = views_->Graph();
+  if (!g->Load(svg)) {
+    views_->GraphTab()->ClearTitle();
+    return;
+  }
+  GraphShape shape;
+  GraphSvgShape(QFile::encodeName(svg).constData(), v.callers, v.depth, &shape);
+  g->MarkRoot(QString::fromStdString(shape.root));
+  views_->GraphTab()->SetTitle(RootName(v), v.callers != 0, shape.shown, shape.nodes, v.depth,
+                               shape.depth);
+  if (fit) g->FitNew();
+}
+
+void MainWindow::ChooseGraphDepth(int depth) {
+  g_front.graph_depth = depth;
+  // The graph shown is drawn again at that depth; the next trees take it.
+  TreeVisit *cur = history_.Current();
+  if (shut_down_ || WorkerBusy() || !cur || cur->svg.isEmpty() || cur->depth == depth) return;
+  std::string full = GraphSvgSource(QFile::encodeName(cur->svg).constData());
+  std::string svg;
+  long pid = StartGraphViewRender(full.c_str(), cur->callers, depth, &svg);
+  if (pid < 0) {
+    views_->SetStatusString(UiText("The graph cannot be drawn at that depth"));
+    return;
+  }
+  depth_render_ = DepthRender{pid, history_.Index(), depth, QFile::decodeName(svg.c_str())};
+  if (pid == 0) {
+    FinishDepthRender();
+  } else {
+    views_->SetStatusString(UiText("Drawing the graph..."));
+    depth_timer_.start();
+  }
+}
+
+void MainWindow::FinishDepthRender() {
+  DepthRender d = depth_render_;
+  if (d.pid > 0 && !PollProcess(d.pid)) return;  // still drawing
+  depth_timer_.stop();
+  depth_render_ = DepthRender();
+  TreeVisit *cur = history_.Current();
+  // Another tree may be shown by now; a drawing that failed changes nothing.
+  if (shut_down_ || !cur || history_.Index() != d.visit || !QFileInfo(d.svg).size()) {
+    if (!shut_down_ && d.pid > 0) views_->SetStatusString(QString());
+    return;
+  }
+  cur->svg = d.svg;
+  cur->depth = d.depth;
+  cur->has_centre = false;
+  ShowGraphOf(*cur, d.svg, true);
+  views_->SetStatusString(QString());
 }
 
 void MainWindow::TreeJobDone(int complete) {

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -21,10 +22,13 @@
 
 #include "foundation/ports.h"
 #include "platform/sys.h"
+#include "shell/app.h"
 #include "shell/worker.h"
 #include "ui/dialogs.h"
 #include "ui/mainwindow.h"
 #include "ui/qtext.h"
+#include "ui/settings_dialog.h"
+#include "ui/source_page.h"
 #include "ui/views.h"
 #include "xref/list_columns.h"
 
@@ -62,7 +66,7 @@ void Step(Tour *t) {
   MainWindow *w = t->w;
   ViewsPanel *v = w->Views();
   // Steps that follow a job wait for it; a stuck job ends the tour.
-  if (WorkerBusy() && (t->step == 0 || t->step == 3 || t->step == 8)) {
+  if (WorkerBusy() && (t->step == 0 || t->step == 3 || t->step == 9)) {
     if (++t->waited > 600) {
       fprintf(stderr, "velmora: the job did not end; no screenshots\n");
       w->close();
@@ -92,30 +96,42 @@ void Step(Tour *t) {
       break;
     case 4:
       Save(*t, w, "calltree.png");
-      v->SelectView(VIEW_GRAPH);
-      v->Graph()->Fit();
+      v->SelectView(VIEW_GRAPH);  // as it arrived: fitted, with its title
       break;
-    case 5:
+    case 5: {
       Save(*t, w, "graph.png");
+      int sid = 0, fid = 0;
+      if (FindFunction(v, "main", &sid, &fid)) {
+        FunctionTarget target;
+        target.sid = sid;
+        target.fid = fid;
+        v->ShowSource(target);
+        // The first call underlined, as a click on it leaves it.
+        v->SourceTab()->View()->SetCurrentCall(0);
+      }
+      break;
+    }
+    case 6:
+      Save(*t, w, "source.png");
       v->SelectView(VIEW_RESULT);
       break;
-    case 6:
+    case 7:
       Save(*t, w, "result.png");
       v->SelectView(VIEW_FUNCTIONS);
       v->FilterEdit(VIEW_FUNCTIONS)->setText(QStringLiteral("is_"));
       break;
-    case 7: {
+    case 8: {
       Save(*t, w, "search.png");
       v->FilterEdit(VIEW_FUNCTIONS)->clear();
       int sid = 0, fid = 0;
       if (FindFunction(v, "is_even", &sid, &fid)) w->CallersRequest(sid, fid);
       break;
     }
-    case 8:
+    case 9:
       v->SelectView(VIEW_CALLERS);
       v->CallersWidget()->expandAll();
       break;
-    case 9: {
+    case 10: {
       Save(*t, w, "callers.png");
       v->SelectView(VIEW_FUNCTIONS);
       w->OpenProgress();
@@ -128,7 +144,7 @@ void Step(Tour *t) {
       p->SetSourcePos(50);
       break;
     }
-    case 10: {
+    case 11: {
       Save(*t, w->Progress(), "progress.png");
       w->DestroyProgress();
       w->OpenWait(UiText("関数呼出木を作成しています。"));
@@ -137,7 +153,7 @@ void Step(Tour *t) {
       b->Tick(TickCount());
       break;
     }
-    case 11: {
+    case 12: {
       Save(*t, w->Wait(), "waitbox.png");
       w->CloseWait();
       // The File menu, open over the window: a picture of the screen there.
@@ -148,7 +164,7 @@ void Step(Tour *t) {
             w->menuBar()->mapToGlobal(w->menuBar()->actionGeometry(file).bottomLeft()));
       break;
     }
-    case 12: {
+    case 13: {
       QMenu *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
       if (menu) {
         QRect area = w->frameGeometry().united(menu->geometry());
@@ -166,8 +182,16 @@ void Step(Tour *t) {
       QTimer::singleShot(300, w, [t, a] {
         Save(*t, a, "about.png");
         a->close();
-        t->w->close();
-        delete t;
+        // The Settings dialog on the sample settings, then the end.
+        SettingsDialog *d = new SettingsDialog(t->w, QFile::decodeName(AppSettingsPath()));
+        d->setAttribute(Qt::WA_DeleteOnClose);
+        d->show();
+        QTimer::singleShot(300, t->w, [t, d] {
+          Save(*t, d, "settings.png");
+          d->close();
+          t->w->close();
+          delete t;
+        });
       });
       return;
     }

@@ -19,8 +19,10 @@ struct TreeVisit {
   int tab = -1;          // view shown when the user left it (-1: the tree's own)
   int scroll = 0;        // the tree view's vertical scroll position then
   QPointF centre;        // the Graph view's centre then
+  double zoom = 0;       // and its zoom (0: not yet seen)
   bool has_centre = false;
-  QString svg;  // the graph's picture for the Graph tab, or ""
+  QString svg;    // the graph's picture for the Graph tab, or ""
+  int depth = 0;  // the depth that picture shows (0: all)
 };
 
 class TreeHistory {

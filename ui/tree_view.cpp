@@ -163,6 +163,11 @@ void TreeView::contextMenuEvent(QContextMenuEvent *event) {
   event->accept();
 }
 
+void TreeView::scrollContentsBy(int dx, int dy) {
+  QTreeView::scrollContentsBy(dx, dy);
+  viewport()->update();
+}
+
 void TreeView::focusInEvent(QFocusEvent *event) {
   QTreeView::focusInEvent(event);
   viewport()->update();

@@ -74,6 +74,9 @@ class TreeView : public QTreeView {
   void contextMenuEvent(QContextMenuEvent *event) override;
   void focusInEvent(QFocusEvent *event) override;
   void focusOutEvent(QFocusEvent *event) override;
+  // Scrolling moves the pixels drawn, the focus frame with them: the whole
+  // viewport is drawn again, so no copy of the frame is left behind.
+  void scrollContentsBy(int dx, int dy) override;
   // A tree with lines, lines at the root too, whatever the style draws by
   // itself (most draw only the expand buttons).
   void drawBranches(QPainter *painter, const QRect &rect, const QModelIndex &index) const override;

@@ -21,20 +21,23 @@
 #include "foundation/text.h"
 #include "shell/app.h"
 #include "shell/requests.h"
+#include "ui/graph_page.h"
+#include "ui/source_page.h"
 #include "ui/pictures.h"
 #include "ui/qtext.h"
+#include "ui/status_bar.h"
 #include "xref/list_columns.h"
 
 namespace {
 
 // Column widths in units of h (FONT_SIZE_LV / 2); -1 is the hidden column.
 const int kFunctionUnits[FL_COLUMNS] = {6, 20, 6, 20, 8, 6, -1};
-const int kCallUnits[CL_COLUMNS] = {6, 18, 6, 18, 18, 6, 6, 7, 18, 7, 18};
+const int kCallUnits[CL_VIEW_COLUMNS] = {6, 18, 6, 18, 18, 6, 6, 7, 18, 7, 18, 7};
 
-// The views in the order of their tabs: the Graph beside the CallTree, the
-// Callers last.
-const int kTabViews[] = {VIEW_FUNCTIONS, VIEW_CALLS,  VIEW_TREE,
-                         VIEW_GRAPH,     VIEW_RESULT, VIEW_CALLERS};
+// The views in the order of their tabs: the Graph and the Source beside the
+// CallTree, the Callers last.
+const int kTabViews[] = {VIEW_FUNCTIONS, VIEW_CALLS,  VIEW_TREE,   VIEW_GRAPH,
+                         VIEW_SOURCE,    VIEW_RESULT, VIEW_CALLERS};
 const int kTabCount = (int)(sizeof kTabViews / sizeof kTabViews[0]);
 
 // Lists longer than this sort on a thread of their own.
@@ -64,21 +67,16 @@ int ViewsPanel::ColumnWidth(int list, int col, int font_size) {
     if (col < 0 || col >= FL_COLUMNS) return 0;
     return kFunctionUnits[col] < 0 ? 0 : kFunctionUnits[col] * h + 2;
   }
-  if (col < 0 || col >= CL_COLUMNS) return 0;
+  if (col < 0 || col >= CL_VIEW_COLUMNS) return 0;
   return kCallUnits[col] * h + 2;
 }
 
 ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), queue_(queue) {
   rows_timer_.setSingleShot(true);
   connect(&rows_timer_, &QTimer::timeout, this, [this] { AfterBatch(true); });
-  const ST_CONFIG &cfg = g_config;
-  QFont tab_font = MakeFont(cfg.FONT_NAME_TAB, cfg.FONT_SIZE_TAB, false);
-  QFont list_font = MakeFont(cfg.FONT_NAME_LV, cfg.FONT_SIZE_LV, true);
-  // The Result text takes the lists' size unless the settings choose its own.
-  QFont result_font =
-      MakeFont(cfg.FONT_NAME_TV,
-               AppSettingGiven("FONT_SIZE_TV") ? cfg.FONT_SIZE_TV : cfg.FONT_SIZE_LV, true);
-  QFont tree_font = MakeFont(cfg.FONT_NAME_EDIT, cfg.FONT_SIZE_EDIT, true);
+  Fonts fonts = ConfigFonts();
+  const QFont &tab_font = fonts.tab, &list_font = fonts.list, &result_font = fonts.result,
+              &tree_font = fonts.tree;
 
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName(QStringLiteral("tabs"));
@@ -89,6 +87,7 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
   BuildCallTree(tree_font);
   BuildCallersTree(tree_font);
   BuildGraph();
+  BuildSource(tree_font);
   BuildResult(result_font);
   AddTabs();
   BuildStatusBar();
@@ -100,6 +99,35 @@ ViewsPanel::ViewsPanel(PortQueue *queue, QWidget *parent) : QWidget(parent), que
   layout->addWidget(status_);
 
   queue_->SetApplier(this);
+}
+
+ViewsPanel::Fonts ViewsPanel::ConfigFonts() {
+  const ST_CONFIG &cfg = g_config;
+  Fonts f;
+  f.tab = MakeFont(cfg.FONT_NAME_TAB, cfg.FONT_SIZE_TAB, false);
+  f.list = MakeFont(cfg.FONT_NAME_LV, cfg.FONT_SIZE_LV, true);
+  // The Result text takes the lists' size unless the settings choose its own.
+  f.result = MakeFont(cfg.FONT_NAME_TV,
+                      AppSettingGiven("FONT_SIZE_TV") ? cfg.FONT_SIZE_TV : cfg.FONT_SIZE_LV, true);
+  f.tree = MakeFont(cfg.FONT_NAME_EDIT, cfg.FONT_SIZE_EDIT, true);
+  return f;
+}
+
+void ViewsPanel::ApplyConfig() {
+  Fonts f = ConfigFonts();
+  tabs_->tabBar()->setFont(f.tab);
+  for (ListView *v : lists_) {
+    v->setFont(f.list);
+    v->horizontalHeader()->setFont(f.list);
+    v->verticalHeader()->setDefaultSectionSize(QFontMetrics(f.list).height() + 4);
+  }
+  result_->setFont(f.result);
+  result_->SetLimit(g_config.MAX_RESULT_BUFFER * 1024);
+  tree_->setFont(f.tree);
+  callers_->setFont(f.tree);
+  source_page_->View()->setFont(f.tree);
+  RelabelTabs();
+  UpdateParserLabel();
 }
 
 void ViewsPanel::BuildListPage(int list, const QFont &list_font) {
@@ -121,7 +149,9 @@ void ViewsPanel::BuildListPage(int list, const QFont &list_font) {
   connect(boxes_[list], &QLineEdit::textChanged, this, [this, list](const QString &t) {
     filters_[list]->SetText(t);
     UpdateRowsText();
+    lists_[list]->scrollToTop();  // the first match in sight
   });
+  connect(boxes_[list], &QLineEdit::returnPressed, this, [this, list] { ChooseBestRow(list); });
   ListView *v = new ListView(ListBackground(list), page);
   box_layout->addWidget(boxes_[list]);
   box_layout->addWidget(v, 1);
@@ -145,9 +175,14 @@ void ViewsPanel::BuildListPage(int list, const QFont &list_font) {
   hh->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   hh->setMinimumSectionSize(0);
   int ncol = models_[list]->columnCount();
+  sizing_ = true;
   for (int c = 0; c < ncol; c++) hh->resizeSection(c, ColumnWidth(list, c, g_config.FONT_SIZE_LV));
+  sizing_ = false;
   if (list == VIEW_FUNCTIONS) v->setColumnHidden(FL_CALLED, true);  // drives the colouring only
   connect(hh, &QHeaderView::sectionClicked, this, [this, list](int c) { ClickColumn(list, c); });
+  connect(hh, &QHeaderView::sectionResized, this, [this, list](int c, int, int) {
+    if (!sizing_ && c >= 0 && c < 32) hand_sized_[list] |= 1u << c;
+  });
   ConnectListView(list, v);
   lists_[list] = v;
 }
@@ -224,7 +259,9 @@ void ViewsPanel::BuildCallersTree(const QFont &tree_font) {
 }
 
 void ViewsPanel::BuildGraph() {
-  graph_ = new GraphView(tabs_);
+  graph_page_ = new GraphPage(tabs_);
+  graph_page_->setObjectName(QStringLiteral("graphPage"));
+  graph_ = graph_page_->View();
   graph_->setObjectName(QStringLiteral("graphView"));
   graph_->ShowText(UiText("No graph yet: double-click a function to draw its tree."));
   // A click on a node finds its function in the Function List; a
@@ -267,7 +304,10 @@ void ViewsPanel::AddTabs() {
         page = tree_;
         break;
       case VIEW_GRAPH:
-        page = graph_;
+        page = graph_page_;
+        break;
+      case VIEW_SOURCE:
+        page = source_page_;
         break;
       case VIEW_RESULT:
         page = result_;
@@ -286,10 +326,17 @@ void ViewsPanel::BuildStatusBar() {
   status_ = new QStatusBar(this);
   status_->setObjectName(QStringLiteral("status"));
   status_->setSizeGripEnabled(true);
-  status_label_ = new QLabel(status_);
+  status_label_ = new ElidedLabel(status_);
   status_label_->setObjectName(QStringLiteral("statusText"));
-  status_label_->setTextFormat(Qt::PlainText);
   status_->addWidget(status_label_, 1);
+  lost_ = new LostSourcesNote(status_);
+  lost_->setObjectName(QStringLiteral("lostSources"));
+  status_->addPermanentWidget(lost_);
+  parser_label_ = new QLabel(status_);
+  parser_label_->setObjectName(QStringLiteral("parserText"));
+  parser_label_->setTextFormat(Qt::PlainText);
+  status_->addPermanentWidget(parser_label_);
+  UpdateParserLabel();
   rows_label_ = new QLabel(status_);
   rows_label_->setObjectName(QStringLiteral("rowsText"));
   rows_label_->setTextFormat(Qt::PlainText);
@@ -309,8 +356,10 @@ void ViewsPanel::RelabelTabs() {
   relabelling_ = true;
   for (int t = 0; t < kTabCount; t++) {
     int v = kTabViews[t];
-    QString name = v < 4 ? UiTextSjis(g_config.TAB_NAME[v])
-                         : UiText(v == VIEW_GRAPH ? N_("Graph") : N_("Callers"));
+    QString name = v < 4              ? UiTextSjis(g_config.TAB_NAME[v])
+                   : v == VIEW_GRAPH  ? UiText(N_("Graph"))
+                   : v == VIEW_SOURCE ? UiText(N_("Source"))
+                                      : UiText(N_("Callers"));
     tabs_->setTabText(t, (v == current_ ? QStringLiteral("* ") : QStringLiteral("  ")) + name);
   }
   relabelling_ = false;
@@ -319,6 +368,7 @@ void ViewsPanel::RelabelTabs() {
 void ViewsPanel::OnTabChanged(int index) {
   if (relabelling_ || ViewAt(index) < 0) return;
   current_ = ViewAt(index);
+  if (current_ == VIEW_SOURCE) ShowSourceNow();
   RelabelTabs();
   UpdateRowsText();
   Q_EMIT TabChosen(current_);
@@ -330,6 +380,7 @@ void ViewsPanel::SelectView(int view) {
   QSignalBlocker block(tabs_);
   tabs_->setCurrentIndex(tab);
   current_ = view;
+  if (current_ == VIEW_SOURCE) ShowSourceNow();
   RelabelTabs();
   UpdateRowsText();
 }
@@ -340,6 +391,10 @@ void ViewsPanel::StepTab(int step) {
 }
 
 void ViewsPanel::FocusFilter() {
+  if (current_ == VIEW_SOURCE) {  // the search inside the source shown
+    source_page_->OpenFind();
+    return;
+  }
   if (current_ != VIEW_FUNCTIONS && current_ != VIEW_CALLS) SelectView(VIEW_FUNCTIONS);
   boxes_[current_]->setFocus(Qt::ShortcutFocusReason);
   boxes_[current_]->selectAll();
@@ -357,11 +412,19 @@ void ViewsPanel::UpdateRowsText() {
 }
 
 void ViewsPanel::SetStatusText(const char *text) {
-  status_label_->setText(FromSjis(text));
+  SetStatusString(FromSjis(text));
+}
+
+void ViewsPanel::SetStatusString(const QString &text) {
+  status_label_->SetFullText(text);
 }
 
 QString ViewsPanel::StatusText() const {
-  return status_label_->text();
+  return status_label_->FullText();
+}
+
+void ViewsPanel::UpdateParserLabel() {
+  parser_label_->setText(ParserLabelText());
 }
 
 int ViewsPanel::SortState(int list, int col) const {
@@ -385,6 +448,7 @@ void ViewsPanel::ClickColumn(int list, int col) {
 
 void ViewsPanel::FitColumns() {
   int half = std::max(100, window()->width() / 2);
+  sizing_ = true;
   for (int list = 0; list < 2; list++) {
     ListView *v = lists_[list];
     QHeaderView *hh = v->horizontalHeader();
@@ -392,6 +456,7 @@ void ViewsPanel::FitColumns() {
     int margin = hh->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, hh);
     for (int c = 0; c < models_[list]->columnCount(); c++) {
       if (v->isColumnHidden(c)) continue;
+      if (c < 32 && (hand_sized_[list] >> c & 1)) continue;  // the user's width stays
       // The header's text, its margins and room for the sort indicator.
       QString head = models_[list]->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
       int want = hf.horizontalAdvance(head) + 3 * margin + hf.height() + 4;
@@ -406,6 +471,7 @@ void ViewsPanel::FitColumns() {
       }
     }
   }
+  sizing_ = false;
 }
 
 QList<int> ViewsPanel::ColumnWidths(int list) const {
@@ -418,10 +484,12 @@ QList<int> ViewsPanel::ColumnWidths(int list) const {
 
 void ViewsPanel::SetColumnWidths(int list, const QList<int> &widths) {
   if (list < 0 || list > 1) return;
+  sizing_ = true;
   for (int c = 0; c < models_[list]->columnCount() && c < widths.size(); c++) {
     if (lists_[list]->isColumnHidden(c)) continue;
     // A width the user could not even grab is not taken.
     if (widths[c] >= 8 && widths[c] <= 4000)
       lists_[list]->horizontalHeader()->resizeSection(c, widths[c]);
   }
+  sizing_ = false;
 }

@@ -22,6 +22,7 @@
 
 #include "foundation/ports.h"
 #include "xref/results.h"
+#include "ui/function_target.h"
 #include "ui/list_filter.h"
 #include "ui/list_view.h"
 #include "ui/graph_view.h"
@@ -29,18 +30,13 @@
 #include "ui/result_view.h"
 #include "ui/tree_view.h"
 
+class ElidedLabel;
+class GraphPage;
+class SourcePage;
+class LostSourcesNote;
 class QLabel;
 class QStatusBar;
 class QTabWidget;
-
-// The function a menu, a key or a click acts on.
-struct FunctionTarget {
-  int sid = 0, fid = 0;  // the function, or 0, 0
-  QByteArray name;       // else a name no source defines (Shift_JIS), for its callers
-  int argc = 0;          // with its number of arguments
-  bool IsFunction() const { return sid > 0 && fid > 0; }
-  bool IsEmpty() const { return !IsFunction() && name.isEmpty(); }
-};
 
 // The tab control with the views and the status bar (the child windows of
 // the main window), and the fill operations of the result views. Views keep
@@ -80,6 +76,7 @@ class ViewsPanel : public QWidget, public ResultViews, public ResultsSink, publi
 
   // Main-window side (GUI thread).
   void SetStatusText(const char *text);
+  void SetStatusString(const QString &text);
   QString StatusText() const;
   void SelectView(int view);  // ShowView of the tab control
   int CurrentView() const { return current_; }
@@ -100,11 +97,33 @@ class ViewsPanel : public QWidget, public ResultViews, public ResultsSink, publi
   TreeModel *Callers() const { return callers_model_; }
   TreeView *CallersWidget() const { return callers_; }
   GraphView *Graph() const { return graph_; }
+  GraphPage *GraphTab() const { return graph_page_; }
+  SourcePage *SourceTab() const { return source_page_; }
+  // The Source tab follows the function or call selected in the other views;
+  // it reads its file only while it is shown. ShowSource shows target there
+  // and selects the tab.
+  void FollowTarget(const FunctionTarget &target);
+  void ShowSource(const FunctionTarget &target);
   ListFilter *Filter(int list) const { return filters_[list & 1]; }
   FilterBox *FilterEdit(int list) const { return boxes_[list & 1]; }
   // Ctrl+F: the search box of the list shown (the Function List's when no
   // list is shown), focused with its text selected.
   void FocusFilter();
+  // Enter in a search box: the row whose name matches its text best (the
+  // exact match first) becomes the list's selected and current row, is
+  // scrolled into view and takes the keys. Nothing without rows.
+  void ChooseBestRow(int list);
+  // The shown row ChooseBestRow takes, -1 when the list shows none.
+  int BestShownRow(int list) const;
+  // Empties both search boxes (a new project).
+  void ClearFilters();
+  // The note on the sources whose parse ended inside a function.
+  LostSourcesNote *LostNote() const { return lost_; }
+  // Shows the parser of the settings in force.
+  void UpdateParserLabel();
+  // The settings read anew: fonts, tab names, the Result view's limit and the
+  // parser shown.
+  void ApplyConfig();
   // "n of m rows" while the list shown has a filter text, else "".
   QString RowsText() const;
   ResultEdit *Result() const { return result_; }
@@ -129,6 +148,10 @@ class ViewsPanel : public QWidget, public ResultViews, public ResultsSink, publi
   // The widths of a list's columns, and back (missing ones stay).
   QList<int> ColumnWidths(int list) const;
   void SetColumnWidths(int list, const QList<int> &widths);
+  // The columns of a list whose width the user set by hand (bit c for column
+  // c): FitColumns leaves them as they are. And back (a new run).
+  unsigned HandSizedColumns(int list) const { return hand_sized_[list & 1]; }
+  void SetHandSizedColumns(int list, unsigned mask) { hand_sized_[list & 1] = mask; }
 
   // What a store row of a list stands for: a Function List row's function; a
   // Call List row's called function when it is linked, else its caller with
@@ -141,6 +164,8 @@ class ViewsPanel : public QWidget, public ResultViews, public ResultsSink, publi
   FunctionTarget CurrentTarget() const;
   // Selects the Function List row of (sid, fid) and shows it; 1 when found.
   int SelectFunctionRow(int sid, int fid);
+  // "name [source]" of function (sid, fid) as the Function List shows it.
+  QString RowName(int sid, int fid) const;
  Q_SIGNALS:
   // A double-click asks for the call tree of (sid, fid); view is the list.
   void TreeRequested(int view, int sid, int fid);
@@ -158,6 +183,11 @@ class ViewsPanel : public QWidget, public ResultViews, public ResultsSink, publi
 
  private:
   void OnTabChanged(int index);
+  // The fonts of the settings in force, for the tabs, lists, Result and trees.
+  struct Fonts {
+    QFont tab, list, result, tree;
+  };
+  static Fonts ConfigFonts();
   void RelabelTabs();
   // Makes the batch's rows and tree items visible. Rows appended to a list
   // become rows of its model at most every kRowPaceMs while the fill goes
@@ -174,29 +204,42 @@ class ViewsPanel : public QWidget, public ResultViews, public ResultsSink, publi
   void BuildCallTree(const QFont &tree_font);
   void BuildCallersTree(const QFont &tree_font);
   void BuildGraph();
+  void BuildSource(const QFont &font);
+  void ConnectFollowing();
+  // Shows what the Source tab is to follow, when it changed.
+  void ShowSourceNow();
   void BuildResult(const QFont &result_font);
   void AddTabs();
   void BuildStatusBar();
 
-  PortQueue *queue_;                 // ordered way to the GUI thread
-  QTabWidget *tabs_ = nullptr;       // tab control
-  QStatusBar *status_ = nullptr;     // status bar (simple mode: one label)
-  QLabel *status_label_ = nullptr;   // its one text
-  ListView *lists_[2] = {};          // Function List, Call List
-  ListModel *models_[2] = {};        // their rows
-  TreeView *tree_ = nullptr;         // CallTree view
-  TreeModel *tree_model_ = nullptr;  // its nodes
-  ResultEdit *result_ = nullptr;     // Result text
-  int current_ = 0;                  // index of the shown view
-  int sort_state_[4][16] = {};       // per view and column
-  bool relabelling_ = false;         // tab labels being rewritten
+  PortQueue *queue_;                     // ordered way to the GUI thread
+  QTabWidget *tabs_ = nullptr;           // tab control
+  QStatusBar *status_ = nullptr;         // status bar (simple mode: one label)
+  ElidedLabel *status_label_ = nullptr;  // its one text
+  ListView *lists_[2] = {};              // Function List, Call List
+  ListModel *models_[2] = {};            // their rows
+  TreeView *tree_ = nullptr;             // CallTree view
+  TreeModel *tree_model_ = nullptr;      // its nodes
+  ResultEdit *result_ = nullptr;         // Result text
+  int current_ = 0;                      // index of the shown view
+  int sort_state_[4][16] = {};           // per view and column
+  bool relabelling_ = false;             // tab labels being rewritten
+  bool sizing_ = false;                  // column widths being set by the program
+  unsigned hand_sized_[2] = {};          // per list, the columns the user sized
 
   // The search boxes and the Callers view.
   ListFilter *filters_[2] = {};              // the rows the search boxes leave
   FilterBox *boxes_[2] = {};                 // the search boxes of the two lists
   QLabel *rows_label_ = nullptr;             // "n of m rows" in the status bar
+  LostSourcesNote *lost_ = nullptr;          // sources that end inside a function
+  QLabel *parser_label_ = nullptr;           // the parser in use
   TreeView *callers_ = nullptr;              // Callers view
-  GraphView *graph_ = nullptr;               // Graph view
+  GraphPage *graph_page_ = nullptr;          // Graph tab: title, depth and view
+  GraphView *graph_ = nullptr;               // its view
+  SourcePage *source_page_ = nullptr;        // Source tab
+  FunctionTarget source_target_;             // what it is to show
+  bool source_stale_ = false;                // source_target_ is not shown yet
+  bool source_leads_ = false;                // a selection made from the Source tab
   TreeModel *callers_model_ = nullptr;       // its nodes
   std::atomic<int> tree_target_{VIEW_TREE};  // tree view the tree operations address
 

@@ -5,6 +5,7 @@
 #include <QItemSelectionModel>
 
 #include "ui/qtext.h"
+#include "ui/source_page.h"
 #include "ui/views.h"
 
 void ViewsPanel::ActivateRow(int list, int shown_row) {
@@ -28,6 +29,9 @@ FunctionTarget ViewsPanel::TargetOfRow(int list, int row) const {
   }
   const CallRow *c = m->CallAt(row);
   if (!c) return t;
+  t.call_sid = c->sid;
+  t.call_line = c->line;
+  t.call_column = c->column;
   if (c->to_sid > 0) {
     t.sid = c->to_sid;
     t.fid = c->to_fid;
@@ -67,6 +71,8 @@ FunctionTarget ViewsPanel::CurrentTarget() const {
       t.fid = graph_->SelectedFid();
       return t;
     }
+    case VIEW_SOURCE:
+      return source_page_->Current();
     default:
       return FunctionTarget();
   }
@@ -95,7 +101,8 @@ int ViewsPanel::SelectFunctionRow(int sid, int fid) {
 void ViewsPanel::CallersOfRow(int list, int row) {
   FunctionTarget t = TargetOfRow(list, row);
   if (list == VIEW_CALLS && !t.name.isEmpty()) {
-    Q_EMIT CallersOfName(t.name, t.argc);
+    // Every unlinked call of that name, whatever it passes.
+    Q_EMIT CallersOfName(t.name, -1);
     return;
   }
   if (t.IsFunction()) Q_EMIT CallersRequested(t.sid, t.fid);

@@ -1,6 +1,7 @@
 // The ports over the windows (see mainwindow.h): what the worker asks of the
 // main window, the progress window and the wait box, carried to the GUI
 // thread in order through the window's PortQueue.
+#include <QFile>
 #include <QString>
 
 #include <memory>
@@ -10,6 +11,7 @@
 #include "ui/dialogs.h"
 #include "ui/mainwindow.h"
 #include "ui/qtext.h"
+#include "ui/status_bar.h"
 #include "ui/views.h"
 
 void MainPort::ShowWarning(const char *text) {
@@ -107,6 +109,15 @@ void MainPort::TreeDone(int complete) {
   w_->Queue()->Post(std::move(op));
 }
 
+void MainPort::SourceLost(const char *path, const char *function, int line) {
+  PortOp op;
+  MainWindow *w = w_;
+  QString p = QFile::decodeName(path ? path : "");
+  QString f = FromSjis(function);
+  op.fn = [w, p, f, line] { w->Views()->LostNote()->Add(p, f, line); };
+  w_->Queue()->Post(std::move(op));
+}
+
 void ProgressPort::SetFunctionProgress(int percent) {
   std::lock_guard<std::mutex> lock(mu_);
   function_ = percent;
@@ -169,6 +180,16 @@ void ProgressPort::Reset() {
   std::lock_guard<std::mutex> lock(mu_);
   dirty_ = 0;
   shown_detail_.clear();
+}
+
+void WaitPort::AskToRender(const char *question) {
+  PortOp op;
+  QString t = FromSjis(question);
+  MainWindow *w = w_;
+  op.fn = [w, t] {
+    if (w->Wait()) static_cast<WaitBoxWindow *>(w->Wait())->AskToRender(t);
+  };
+  w_->Queue()->Post(std::move(op));
 }
 
 void WaitPort::SetWaitText(const char *text) {

@@ -210,7 +210,7 @@ int ANA_MakeNameCallersTree(const TreeTools &tools, const char *text, int argc) 
   std::vector<CallerRef> callers;
   ForEachFunction([&](ST_FUNC *f) {
     ForEachCall(f, [&](const ST_CALL *c) {
-      if (c->to_func || c->argc != argc) return;
+      if (c->to_func || (argc >= 0 && c->argc != argc)) return;
       size_t n = strlen(c->scope);
       if (strncmp(text, c->scope, n) != 0 || strcmp(text + n, c->name) != 0) return;
       if (!callers.empty() && callers.back().caller == f)
@@ -226,10 +226,13 @@ int ANA_MakeNameCallersTree(const TreeTools &tools, const char *text, int argc) 
   char id[40] = "";
   TREEITEM node = nullptr;
   if (!TreeStopRequested()) {
-    if (TreeTextOn()) PutTreeText("%s(argc:%d);\r\n", text, argc);
+    // Calls of every count have no one count to show.
+    char count[16] = "*";
+    if (argc >= 0) FormatText(count, sizeof count, "%d", argc);
+    if (TreeTextOn()) PutTreeText("%s(argc:%s);\r\n", text, count);
     if (TreeViewOn()) {
       char label[1100];
-      FormatText(label, sizeof label, "%s(argc:%d)", text, argc);
+      FormatText(label, sizeof label, "%s(argc:%s)", text, count);
       node = TreeAddNodeText(VIEW_CALLERS, nullptr, NODE_NOT_EXIST, label, text);
     }
     if (TreeGraphOn() && cg.name_node) cg.name_node("", text, argc, id, (int)sizeof id);

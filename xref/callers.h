@@ -14,6 +14,8 @@
 // interrupted by Escape (the outputs are still closed), 0 without a root.
 int ANA_MakeCallersTree(const TreeTools &tools, ST_FUNC *root, int depthLimit);
 // Draws the one-level callers tree of the name text (scope and name written
-// together, Shift_JIS) as unlinked calls with argc arguments write it.
+// together, Shift_JIS) as unlinked calls with argc arguments write it; argc
+// below 0 takes the calls of every argument count (the root then reads
+// "text(argc:*)").
 // Returns 1, -1 when interrupted, 0 for a null or empty text (nothing drawn).
 int ANA_MakeNameCallersTree(const TreeTools &tools, const char *text, int argc);

@@ -27,7 +27,12 @@ inline constexpr int CL_TO_SID = 7;        // SID of the function reached
 inline constexpr int CL_TO_SOURCE = 8;     // its source's file name
 inline constexpr int CL_TO_FID = 9;        // its FID
 inline constexpr int CL_TO_FUNCTION = 10;  // its scope and name
-inline constexpr int CL_COLUMNS = 11;      // number of columns
+inline constexpr int CL_COLUMNS = 11;      // number of columns of the lists printed and logged
+// The desktop program's Call List shows one column more after those: the line
+// of the call, counted from 1 as editors count (velmora-cli's tab-separated
+// lists keep the columns above; its JSON has the same line as "line").
+inline constexpr int CL_LINE = 11;
+inline constexpr int CL_VIEW_COLUMNS = 12;  // columns of the desktop's Call List
 
 // Header texts, one per column.
 inline constexpr const char *kFunctionListHeaders[FL_COLUMNS] = {
@@ -35,11 +40,13 @@ inline constexpr const char *kFunctionListHeaders[FL_COLUMNS] = {
 inline constexpr const char *kCallListHeaders[CL_COLUMNS] = {
     "SID", "Source", "FID",      "Function", "CallFunction", "Argc",
     "-",   "toSID",  "toSource", "toFID",    "toFunction"};
+inline constexpr const char *kCallLineHeader = "Line";  // header of CL_LINE
 
 // 1 when the cells of column col of list (VIEW_FUNCTIONS, else the Call
 // List) are numbers, which sort and print as numbers.
 inline int IsNumberColumn(int list, int col) {
   if (list == VIEW_FUNCTIONS)
     return col == FL_SID || col == FL_FID || col == FL_LINE || col == FL_ARGC || col == FL_CALLED;
-  return col == CL_SID || col == CL_FID || col == CL_ARGC || col == CL_TO_SID || col == CL_TO_FID;
+  return col == CL_SID || col == CL_FID || col == CL_ARGC || col == CL_TO_SID || col == CL_TO_FID ||
+         col == CL_LINE;
 }

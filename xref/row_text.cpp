@@ -135,6 +135,8 @@ void AppendCallCell(std::string &out, const CallRow &r, int col) {
         out += r.to_name;
       }
       return;
+    case CL_LINE:
+      return AppendNumber(out, r.line + 1);
     default:
       return;
   }

@@ -16,10 +16,11 @@ CallRow MakeCallRow(const ST_CALL *c);
 // Appends the text of cell col (a column of xref/list_columns.h) of a row
 // to out; nothing for a column the list does not have. Numbers as "%d",
 // names as scope and name written together, an unlinked call's "to" cells
-// empty.
+// empty; a call's CL_LINE counted from 1.
 void AppendFunctionCell(std::string &out, const FunctionRow &r, int col);
 void AppendCallCell(std::string &out, const CallRow &r, int col);
-// Appends every cell of a row, each ended by a tab but the last; a tab, CR
+// Appends every cell of a row (a Call List row's CL_COLUMNS, without its
+// line), each ended by a tab but the last; a tab, CR
 // or LF inside a cell becomes a blank, so one row stays one line.
 void AppendFunctionCells(std::string &out, const FunctionRow &r);
 void AppendCallCells(std::string &out, const CallRow &r);

@@ -275,7 +275,7 @@ TEST_F(HostileRender, PathsCannotAddArguments) {
   FormatText(g_config.EDITOR, sizeof g_config.EDITOR, "%s", spaced.c_str());
   CopyText(g_config.EDITOR_CMD, sizeof g_config.EDITOR_CMD, "-n \"+%d\"");
   ST_FUNC *f = Func(Source("my \"file\".c"), "f", 1);
-  f->line = 9;
+  f->name_line = 9;
   EXPECT_EQ(OpenSourceAtFunction(f->sid, f->fid), 1);
   EXPECT_EQ(WaitForFile(dir + "/editor.args"), "-n\n+10\n/src/my \"file\".c\n");
 }

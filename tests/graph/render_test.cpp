@@ -124,15 +124,65 @@ TEST_F(GraphFixture, EditorOnTheSourceAtTheFunctionLine) {
              Script("editor", "editor.args").c_str());
   CopyText(g_config.EDITOR_CMD, sizeof g_config.EDITOR_CMD, "+%d");
   ST_FUNC *f = Func(Source("my file.c"), "f", 1);
+  // The line of its name, not where its text (and the comment above it) starts.
+  f->line = 3;
+  f->name_line = 7;
   EXPECT_EQ(OpenSourceAtFunction(1, 1), 1);
-  EXPECT_EQ(WaitForFile(dir + "/editor.args"), "+1\n/src/my file.c\n");
+  EXPECT_EQ(WaitForFile(dir + "/editor.args"), "+8\n/src/my file.c\n");
   unlink((dir + "/editor.args").c_str());
+  // A call's line in a source.
+  EXPECT_EQ(OpenSourceAtLine(1, 11), 1);
+  EXPECT_EQ(WaitForFile(dir + "/editor.args"), "+12\n/src/my file.c\n");
+  unlink((dir + "/editor.args").c_str());
+  EXPECT_EQ(OpenSourceAtLine(2, 11), 0);
 
-  f->line = 41;
+  f->name_line = 41;
   CopyText(g_config.EDITOR_CMD, sizeof g_config.EDITOR_CMD, "-l %s");  // unusable: dropped
   EXPECT_EQ(OpenSourceAtFunction(1, 1), 1);
   EXPECT_EQ(WaitForFile(dir + "/editor.args"), "/src/my file.c\n");
   EXPECT_EQ(OpenSourceAtFunction(1, 2), 0);
+}
+
+// Polls the launches until none runs or one failed; the last answer.
+static int WaitForLaunches(std::string *why) {
+  int r = 1;
+  for (int i = 0; i < 1000 && (r = PollLaunches(why)) == 1; i++) usleep(10000);
+  return r;
+}
+
+TEST_F(GraphFixture, AnEditorThatFailsIsReported) {
+  Func(Source("my file.c"), "f", 1);
+  // A launcher that starts but cannot open anything, as xdg-open without a
+  // terminal: its last line on stderr is the reason.
+  std::string failing = dir + "/failing.sh";
+  WriteFile(failing,
+            "#!/bin/sh\necho 'starting' >&2\necho 'x-terminal-emulator: not found' >&2\n"
+            "exit 3\n");
+  chmod(failing.c_str(), 0755);
+  FormatText(g_config.EDITOR, sizeof g_config.EDITOR, "%s", failing.c_str());
+  ASSERT_EQ(OpenSourceAtFunction(1, 1), 1);
+  std::string why;
+  EXPECT_EQ(WaitForLaunches(&why), -1);
+  EXPECT_EQ(why, failing + ": x-terminal-emulator: not found");
+  EXPECT_EQ(PollLaunches(&why), 0);  // told once
+
+  // Silent failures say how they ended; a program that is not there, why.
+  WriteFile(failing, "#!/bin/sh\nexit 4\n");
+  ASSERT_EQ(OpenSourceAtFunction(1, 1), 1);
+  EXPECT_EQ(WaitForLaunches(&why), -1);
+  EXPECT_EQ(why, failing + ": exit status 4");
+  FormatText(g_config.EDITOR, sizeof g_config.EDITOR, "%s", (dir + "/no-editor").c_str());
+  ASSERT_EQ(OpenSourceAtFunction(1, 1), 1);
+  EXPECT_EQ(WaitForLaunches(&why), -1);
+  EXPECT_EQ(why, dir + "/no-editor: No such file or directory");
+
+  // An editor that does its work ends the watch without a word.
+  FormatText(g_config.EDITOR, sizeof g_config.EDITOR, "%s",
+             Script("editor", "editor.args").c_str());
+  why.clear();
+  ASSERT_EQ(OpenSourceAtFunction(1, 1), 1);
+  EXPECT_EQ(WaitForLaunches(&why), 0);
+  EXPECT_EQ(why, "");
 }
 
 TEST_F(GraphFixture, EditorOnAPrivateCopyOfTheFunction) {
@@ -194,7 +244,7 @@ TEST_F(GraphFixture, SvgBesideThePictureWithItsNodes) {
   ASSERT_EQ(ANA_MakeCallStackTree(tools, x.main, 16), 1);
   EXPECT_GT(GraphNodeCount(), 2);
   ASSERT_EQ(RunRenderer(), 1);
-  ASSERT_EQ(RunSvgRenderer(), 1);
+  ASSERT_EQ(RunSvgRenderer(0, 0), 1);
   EXPECT_STREQ(GraphSvgFile(), "");  // not before its renderer ended
   for (int i = 0; i < 3000 && !PollSvgRenderer(); i++) usleep(10000);
   ASSERT_EQ(WaitForRenderer(), 1);
@@ -211,7 +261,7 @@ TEST_F(GraphFixture, SvgBesideThePictureWithItsNodes) {
 
   // A second tree gets a file of its own; shutdown removes both.
   ASSERT_EQ(ANA_MakeCallStackTree(tools, x.main, 16), 1);
-  ASSERT_EQ(RunSvgRenderer(), 1);
+  ASSERT_EQ(RunSvgRenderer(0, 0), 1);
   for (int i = 0; i < 3000 && !PollSvgRenderer(); i++) usleep(10000);
   std::string second = GraphSvgFile();
   EXPECT_NE(second, svg);
@@ -233,7 +283,7 @@ TEST_F(GraphFixture, StoppedRenderIsKilledAndWritesNothing) {
   Example x = BuildExample();
   ASSERT_EQ(ANA_MakeCallStackTree(tools, x.main, 16), 1);
   ASSERT_EQ(RunRenderer(), 1);
-  ASSERT_EQ(RunSvgRenderer(), 1);
+  ASSERT_EQ(RunSvgRenderer(0, 0), 1);
   std::string svg = g_graph.svg.output;
   long pids[2] = {g_graph.dot_pid, g_graph.svg.pid};
   EXPECT_EQ(RendererRunning(), 1);

@@ -1,26 +1,31 @@
 // The desktop program in another language. In English the main window, its
 // menus and tool tips, the status line, the tabs, the progress window, the
-// wait box, a warning, the question before a drop and the About box show no
-// Japanese but in data (file names, list rows). In "xx", a made-up language
-// whose every translation is its English text in 【】 marks (built from
-// po/en.po for the tests), every text the program shows carries the marks:
-// a text that does not come from the catalogue is named. And a translated
-// warning box is wide enough for its whole title.
+// wait box, a warning, the question before a drop, the About box and the
+// Settings dialog show no Japanese but in data (file names, list rows). In
+// "xx", a made-up language whose every translation is its English text in
+// 【】 marks (built from po/en.po for the tests), every text the program
+// shows carries the marks: a text that does not come from the catalogue is
+// named. And a translated warning box is wide enough for its whole title.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QTabBar>
 #include <QTimer>
 #include <QToolBar>
+
+#include <algorithm>
 
 #include "gui_fixture.h"
 #include "platform/files.h"
 #include "shell/ui_language.h"
 #include "ui/qtext.h"
+#include "ui/settings_dialog.h"
 
 using namespace velmora_gui;
 
@@ -41,27 +46,31 @@ bool HasJapanese(const QString &s) {
 }
 
 // Data, which no language changes: the title (the product and its version),
-// numbers, and the recent paths.
+// the recent paths, the settings' keys, and numbers and signs without
+// letters (the close button of the Source tab's search bar).
 bool IsData(const QString &s) {
   if (s == QStringLiteral("Velmora Ver 0.10")) return true;
-  bool digits = true;
-  for (QChar c : s) digits = digits && (c.isDigit() || c.isSpace());
-  return digits;
+  if (QRegularExpression(QStringLiteral("^[A-Z][A-Z_]+$")).match(s).hasMatch()) return true;
+  return std::none_of(s.begin(), s.end(), [](QChar c) { return c.isLetter(); });
 }
 
 // The texts of a window and its children that the program chooses: titles,
 // labels, buttons, menus and actions with their tool tips, tabs, place
 // holders. Lists, trees, the Result view and the progress window's detail
 // line show data and are not read.
-// The standard buttons of a message box are Qt's own, in Qt's translations.
+// The standard buttons of a message box or a dialog are Qt's own, in Qt's
+// translations.
 QStringList Texts(QWidget *w) {
   QStringList out;
   out << w->windowTitle();
   for (QLabel *l : w->findChildren<QLabel *>())
     if (l->objectName() != QStringLiteral("detail")) out << l->text();
   QMessageBox *box = qobject_cast<QMessageBox *>(w);
-  for (QAbstractButton *b : w->findChildren<QAbstractButton *>())
+  for (QAbstractButton *b : w->findChildren<QAbstractButton *>()) {
+    QDialogButtonBox *bar = qobject_cast<QDialogButtonBox *>(b->parentWidget());
+    if (bar && bar->standardButton(b) != QDialogButtonBox::NoButton) continue;
     if (!box || box->standardButton(b) == QMessageBox::NoButton) out << b->text() << b->toolTip();
+  }
   for (QLineEdit *e : w->findChildren<QLineEdit *>()) out << e->placeholderText();
   for (QTabBar *t : w->findChildren<QTabBar *>())
     for (int i = 0; i < t->count(); i++) out << t->tabText(i);
@@ -145,6 +154,11 @@ class GuiLanguageTest : public GuiFixture {
       w_->Command(cmd);
     }
     SetWarningHandler([this](QWidget *, const QString &text) { warnings_ << text; });
+    // The Settings dialog, with a file and without one.
+    for (const QString &file : {QStringLiteral("/nowhere/velmora.ini"), QString()}) {
+      SettingsDialog d(w_, file);
+      seen << Texts(&d);
+    }
   }
 
  private Q_SLOTS:

@@ -116,7 +116,7 @@ class GuiNavigatorTest : public NavigatorFixture {
     QContextMenuEvent e1(QContextMenuEvent::Mouse, at, c->viewport()->mapToGlobal(at));
     QApplication::sendEvent(c->viewport(), &e1);
     QCOMPARE(pick.name, QStringLiteral("contextMenu"));
-    QCOMPARE(pick.seen.size(), 4);
+    QCOMPARE(pick.seen.size(), 6);
     QVERIFY(WaitIdle());
     QVERIFY2(TreeRoot().startsWith(QStringLiteral("compute(argc:2)")), qPrintable(TreeRoot()));
     // An unlinked one: Tree is the caller's, Callers the name's.
@@ -132,7 +132,8 @@ class GuiNavigatorTest : public NavigatorFixture {
     pick.Arm(this, QStringLiteral("Callers"));
     QApplication::sendEvent(c->viewport(), &e2);
     QVERIFY(WaitIdle());
-    QVERIFY(Views()->Callers()->Dump().startsWith(QStringLiteral("4 missing_function(argc:3)")));
+    QVERIFY2(Views()->Callers()->Dump().startsWith(QStringLiteral("4 missing_function(argc:*)")),
+             qPrintable(Views()->Callers()->Dump()));
 
     // A CallTree node and a Callers node.
     Views()->SelectView(VIEW_TREE);
@@ -143,7 +144,7 @@ class GuiNavigatorTest : public NavigatorFixture {
     pick.Arm(this, QStringLiteral("Callers"));
     QContextMenuEvent e3(QContextMenuEvent::Mouse, at, tv->viewport()->mapToGlobal(at));
     QApplication::sendEvent(tv->viewport(), &e3);
-    QCOMPARE(pick.seen.size(), 4);
+    QCOMPARE(pick.seen.size(), 6);
     QVERIFY(WaitIdle());
     QCOMPARE(Views()->Callers()->Dump().section(QLatin1Char('('), 0, 0).mid(2),
              kid.data().toString().section(QLatin1Char('('), 0, 0));
@@ -153,7 +154,7 @@ class GuiNavigatorTest : public NavigatorFixture {
     pick.Arm(this, QStringLiteral("Tree"));
     QContextMenuEvent e4(QContextMenuEvent::Mouse, at, cv->viewport()->mapToGlobal(at));
     QApplication::sendEvent(cv->viewport(), &e4);
-    QCOMPARE(pick.seen.size(), 4);
+    QCOMPARE(pick.seen.size(), 6);
     QVERIFY(WaitIdle());
     QVERIFY(warnings_.isEmpty());
     // The Function menu of the menu bar acts on the view shown.
@@ -208,11 +209,13 @@ class GuiNavigatorTest : public NavigatorFixture {
     QCOMPARE(Views()->CurrentView(), (int)VIEW_GRAPH);
     QCOMPARE(Views()->Graph()->File(), second);
     QCOMPARE(Pictures(), pictures);
-    // A picture gone: that tree is rendered again.
+    // A picture gone: that tree is rendered again (into the Graph tab only:
+    // as the viewer, it leaves nothing on the desktop).
     QFile::remove(first);
     QVERIFY(w_->GoThroughHistory(-1));
     QVERIFY(WaitIdle());
-    QCOMPARE(Pictures(), pictures + 1);
+    QCOMPARE(Pictures(), 0);
+    QVERIFY(Views()->Graph()->File() != first);
     QVERIFY(QFile::exists(Views()->Graph()->File()));
     // A new tree after going back drops the trees ahead.
     QVERIFY(w_->TreeRequest(Sid("f10"), Fid("f10")));
@@ -280,9 +283,8 @@ class GuiNavigatorTest : public NavigatorFixture {
     QTest::keyClick(w_->windowHandle(), Qt::Key_Escape);
     QVERIFY(WaitIdle());
     // Stopped while collecting or while parsing, depending on the machine.
-    QVERIFY(Status().startsWith(QStringLiteral("Stopped: ")));
-    QVERIFY2(Status().endsWith(QStringLiteral(" sources analysed; lists are partial")) ||
-                 Status().endsWith(QStringLiteral(" files collected, none analysed")),
+    QVERIFY2(Status().startsWith(QStringLiteral("Stopped after ")) &&
+                 Status().endsWith(QStringLiteral("; nothing listed: F5 analyses again")),
              qPrintable(Status()));
     QTest::keyClick(w_->windowHandle(), Qt::Key_F5);
     QVERIFY(WaitIdle());

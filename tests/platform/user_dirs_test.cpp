@@ -126,3 +126,61 @@ TEST_F(UserDirsTest, CopyNeverReplacesFollowsOrLeavesDebris) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string Expanded(const char *path) {
+  char buf[VELMORA_PATH_MAX];
+  return ExpandUserPath(path, buf, sizeof buf) ? std::string(buf) : std::string("<none>");
+}
+
+}  // namespace
+
+TEST_F(UserDirsTest, PathsAsUsersWriteThem) {
+  EnvScope home;
+  home.Set("HOME", dir.c_str());
+  EnvScope state;
+  state.Set("XDG_STATE_HOME", nullptr);
+  EnvScope other;
+  other.Set("VELMORA_TEST_PLACE", "/srv/x");
+  EnvScope none;
+  none.Set("VELMORA_TEST_UNSET", nullptr);
+  EXPECT_EQ(Expanded("~"), dir);
+  EXPECT_EQ(Expanded("~/logs"), dir + "/logs");
+  EXPECT_EQ(Expanded("a~/b"), "a~/b");  // only a leading one
+  // The base folders have their defaults; other names their values.
+  EXPECT_EQ(Expanded("$XDG_STATE_HOME/velmora"), dir + "/.local/state/velmora");
+  EXPECT_EQ(Expanded("${VELMORA_TEST_PLACE}/v$VELMORA_TEST_PLACE"), "/srv/x/v/srv/x");
+  {
+    EnvScope set;
+    set.Set("XDG_STATE_HOME", "/state");
+    EXPECT_EQ(Expanded("$XDG_STATE_HOME/velmora"), "/state/velmora");
+  }
+  // An unset name, an unclosed brace or a lone $ make nothing.
+  EXPECT_EQ(Expanded("$VELMORA_TEST_UNSET/x"), "<none>");
+  EXPECT_EQ(Expanded("${VELMORA_TEST_PLACE/x"), "<none>");
+  EXPECT_EQ(Expanded("a$/b"), "<none>");
+  EXPECT_EQ(Expanded("plain/relative"), "plain/relative");
+  char small[8];
+  EXPECT_EQ(ExpandUserPath("~/longer-than-eight", small, sizeof small), 0);
+  EXPECT_STREQ(small, "");
+}
+
+TEST_F(UserDirsTest, OutputFolderMadePrivateOrTheDesktop) {
+  EnvScope desk;
+  desk.Set("XDG_DESKTOP_DIR", (dir + "/Desktop").c_str());
+  char buf[VELMORA_PATH_MAX];
+  SetOutputFolder((dir + "/state/velmora/").c_str());
+  ASSERT_EQ(OutputFolder(buf, sizeof buf), 1);
+  EXPECT_EQ(std::string(buf), dir + "/state/velmora");
+  EXPECT_EQ(Mode(dir + "/state/velmora"), 0700);
+  SetOutputFolder(nullptr);
+  ASSERT_EQ(OutputFolder(buf, sizeof buf), 1);
+  EXPECT_EQ(std::string(buf), dir + "/Desktop");
+  // One that cannot be made: nothing (the logs and pictures are then off).
+  WriteFile(dir + "/file", "x");
+  SetOutputFolder((dir + "/file/below").c_str());
+  EXPECT_EQ(OutputFolder(buf, sizeof buf), 0);
+  EXPECT_STREQ(buf, "");
+  SetOutputFolder(nullptr);
+}

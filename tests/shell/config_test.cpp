@@ -7,6 +7,7 @@
 #include "foundation/log.h"
 #include "foundation/settings.h"
 #include "foundation/trace_capture.h"
+#include "platform/files.h"
 #include "platform/sys.h"
 #include "shell/config.h"
 #include "support/testenv.h"
@@ -153,3 +154,32 @@ TEST_F(ConfigTest, TemplatesWithOtherPlaceholdersFallBack) {
 }
 
 }  // namespace
+
+TEST_F(ConfigTest, OutputDirWhereTheSettingsSay) {
+  char buf[VELMORA_PATH_MAX];
+  velmora_test::EnvScope desk;
+  desk.Set("XDG_DESKTOP_DIR", (scratch_.path + "/Desktop").c_str());
+  velmora_test::EnvScope home;
+  home.Set("HOME", scratch_.path.c_str());
+  velmora_test::EnvScope state;
+  state.Set("XDG_STATE_HOME", nullptr);
+  // Built in: the desktop.
+  Load("[CONFIG]\n");
+  EXPECT_STREQ(g_config.OUTPUT_DIR, "");
+  ASSERT_EQ(OutputFolder(buf, sizeof buf), 1);
+  EXPECT_EQ(std::string(buf), scratch_.path + "/Desktop");
+  // The sample's form: the state folder, made private.
+  Load("[CONFIG]\nOUTPUT_DIR=$XDG_STATE_HOME/velmora\n");
+  ASSERT_EQ(OutputFolder(buf, sizeof buf), 1);
+  EXPECT_EQ(std::string(buf), scratch_.path + "/.local/state/velmora");
+  // A relative folder lies beside the settings file.
+  Load("[CONFIG]\nOUTPUT_DIR=logs\n");
+  ASSERT_EQ(OutputFolder(buf, sizeof buf), 1);
+  EXPECT_EQ(std::string(buf), scratch_.path + "/logs");
+  // One that cannot be made out: the desktop, and a trace line.
+  Load("[CONFIG]\nOUTPUT_DIR=$VELMORA_NO_SUCH_VARIABLE/x\n");
+  ASSERT_EQ(OutputFolder(buf, sizeof buf), 1);
+  EXPECT_EQ(std::string(buf), scratch_.path + "/Desktop");
+  EXPECT_NE(trace_.text().find("LoadConfiguration :OUTPUT_DIR ignored"), std::string::npos);
+  LoadConfiguration(nullptr);
+}
