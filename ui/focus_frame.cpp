@@ -1,6 +1,8 @@
 // The focus frame of the views (see focus_frame.h).
 #include "ui/focus_frame.h"
 
+#include <QAbstractScrollArea>
+#include <QEvent>
 #include <QPainter>
 #include <QPen>
 #include <QWidget>
@@ -22,4 +24,26 @@ void DrawFocusFrame(QWidget *viewport, const QRect &row) {
   pen.setStyle(Qt::DashLine);
   p.setPen(pen);
   p.drawRect(row.adjusted(0, 0, -1, -1));
+}
+
+namespace {
+
+// Owned by the view it watches.
+class FocusRepaint : public QObject {
+ public:
+  explicit FocusRepaint(QAbstractScrollArea *view) : QObject(view), view_(view) {}
+  bool eventFilter(QObject *watched, QEvent *event) override {
+    if (watched == view_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+      view_->viewport()->update();
+    return false;
+  }
+
+ private:
+  QAbstractScrollArea *view_;
+};
+
+}  // namespace
+
+void RepaintOnFocusChange(QAbstractScrollArea *view) {
+  view->installEventFilter(new FocusRepaint(view));
 }

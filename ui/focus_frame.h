@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QRect>
 
+class QAbstractScrollArea;
 class QWidget;
 
 // The frame's colour.
@@ -13,3 +14,6 @@ QColor FocusFrameColour();
 // and a 1-pixel border around row (viewport coordinates; an empty rect draws
 // none). Call from the view's paintEvent after the view has painted.
 void DrawFocusFrame(QWidget *viewport, const QRect &row);
+// Repaints view's viewport whenever the view gains or loses the keyboard, so
+// the frame comes and goes with it (the viewport does not repaint by itself).
+void RepaintOnFocusChange(QAbstractScrollArea *view);

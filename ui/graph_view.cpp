@@ -29,6 +29,7 @@ const double kMinZoom = 0.01, kMaxZoom = 16;  // the zoom stays between these
 }  // namespace
 
 GraphView::GraphView(QWidget *parent) : QGraphicsView(parent) {
+  RepaintOnFocusChange(this);
   setScene(new QGraphicsScene(this));
   setDragMode(QGraphicsView::ScrollHandDrag);
   setTransformationAnchor(QGraphicsView::AnchorUnderMouse);
@@ -335,15 +336,5 @@ void GraphView::paintEvent(QPaintEvent *event) {
 
 void GraphView::scrollContentsBy(int dx, int dy) {
   QGraphicsView::scrollContentsBy(dx, dy);
-  viewport()->update();
-}
-
-void GraphView::focusInEvent(QFocusEvent *event) {
-  QGraphicsView::focusInEvent(event);
-  viewport()->update();
-}
-
-void GraphView::focusOutEvent(QFocusEvent *event) {
-  QGraphicsView::focusOutEvent(event);
   viewport()->update();
 }

@@ -88,8 +88,6 @@ class GraphView : public QGraphicsView {
   // Scrolling moves the pixels drawn, the focus frame with them: the whole
   // viewport is drawn again, so no copy of the frame is left behind.
   void scrollContentsBy(int dx, int dy) override;
-  void focusInEvent(QFocusEvent *event) override;
-  void focusOutEvent(QFocusEvent *event) override;
 
  private:
   struct Node {

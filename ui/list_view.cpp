@@ -34,6 +34,7 @@ class HotRowDelegate : public QStyledItemDelegate {
 
 ListView::ListView(const QPixmap &picture, QWidget *parent)
     : QTableView(parent), picture_(picture) {
+  RepaintOnFocusChange(this);
   setMouseTracking(true);
   setItemDelegate(new HotRowDelegate(this));
 }
@@ -106,14 +107,4 @@ void ListView::contextMenuEvent(QContextMenuEvent *event) {
   selectRow(i.row());
   Q_EMIT MenuAt(i.row(), event->globalPos());
   event->accept();
-}
-
-void ListView::focusInEvent(QFocusEvent *event) {
-  QTableView::focusInEvent(event);
-  viewport()->update();
-}
-
-void ListView::focusOutEvent(QFocusEvent *event) {
-  QTableView::focusOutEvent(event);
-  viewport()->update();
 }

@@ -32,8 +32,6 @@ class ListView : public QTableView {
   void scrollContentsBy(int dx, int dy) override;
   void keyPressEvent(QKeyEvent *event) override;
   void contextMenuEvent(QContextMenuEvent *event) override;
-  void focusInEvent(QFocusEvent *event) override;
-  void focusOutEvent(QFocusEvent *event) override;
   void mouseMoveEvent(QMouseEvent *event) override;
   bool viewportEvent(QEvent *event) override;
 

@@ -24,6 +24,7 @@ const int kTabWidth = 8;  // columns a tab reaches to
 }  // namespace
 
 SourceView::SourceView(QWidget *parent) : QAbstractScrollArea(parent) {
+  RepaintOnFocusChange(this);
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setMouseTracking(true);
   viewport()->setCursor(Qt::IBeamCursor);
@@ -400,14 +401,4 @@ void SourceView::keyPressEvent(QKeyEvent *event) {
     return;
   }
   QAbstractScrollArea::keyPressEvent(event);
-}
-
-void SourceView::focusInEvent(QFocusEvent *event) {
-  QAbstractScrollArea::focusInEvent(event);
-  viewport()->update();
-}
-
-void SourceView::focusOutEvent(QFocusEvent *event) {
-  QAbstractScrollArea::focusOutEvent(event);
-  viewport()->update();
 }

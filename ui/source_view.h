@@ -71,8 +71,6 @@ class SourceView : public QAbstractScrollArea {
   void contextMenuEvent(QContextMenuEvent *event) override;
   bool viewportEvent(QEvent *event) override;
   bool focusNextPrevChild(bool next) override;
-  void focusInEvent(QFocusEvent *event) override;
-  void focusOutEvent(QFocusEvent *event) override;
 
  private:
   struct Place {

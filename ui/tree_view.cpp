@@ -129,6 +129,10 @@ QString TreeModel::Dump() const {
 // ---------------------------------------------------------------------------
 // TreeView
 
+TreeView::TreeView(QWidget *parent) : QTreeView(parent) {
+  RepaintOnFocusChange(this);
+}
+
 void TreeView::paintEvent(QPaintEvent *event) {
   QTreeView::paintEvent(event);
   if (!hasFocus()) return;
@@ -165,16 +169,6 @@ void TreeView::contextMenuEvent(QContextMenuEvent *event) {
 
 void TreeView::scrollContentsBy(int dx, int dy) {
   QTreeView::scrollContentsBy(dx, dy);
-  viewport()->update();
-}
-
-void TreeView::focusInEvent(QFocusEvent *event) {
-  QTreeView::focusInEvent(event);
-  viewport()->update();
-}
-
-void TreeView::focusOutEvent(QFocusEvent *event) {
-  QTreeView::focusOutEvent(event);
   viewport()->update();
 }
 

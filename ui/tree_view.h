@@ -60,7 +60,7 @@ class TreeModel : public QAbstractItemModel {
 class TreeView : public QTreeView {
   Q_OBJECT
  public:
-  explicit TreeView(QWidget *parent = nullptr) : QTreeView(parent) {}
+  explicit TreeView(QWidget *parent = nullptr);
 
  Q_SIGNALS:
   // Enter (shift: with Shift) on the current node.
@@ -72,8 +72,6 @@ class TreeView : public QTreeView {
   void paintEvent(QPaintEvent *event) override;
   void keyPressEvent(QKeyEvent *event) override;
   void contextMenuEvent(QContextMenuEvent *event) override;
-  void focusInEvent(QFocusEvent *event) override;
-  void focusOutEvent(QFocusEvent *event) override;
   // Scrolling moves the pixels drawn, the focus frame with them: the whole
   // viewport is drawn again, so no copy of the frame is left behind.
   void scrollContentsBy(int dx, int dy) override;
