@@ -87,6 +87,9 @@ QStringList AskPaths(QWidget *owner, bool folder);
 typedef std::function<QString(QWidget *owner, const QString &suggested)> SaveDialogHandler;
 void SetSaveDialogHandler(SaveDialogHandler handler);
 QString AskSavePath(QWidget *owner, const QString &suggested);
+// Copies from over dest, which keeps its old content unless the copy is
+// whole; false when nothing was replaced.
+bool CopyReplacing(const QString &from, const QString &dest);
 
 // MainWindowPort over the main window; callable from any thread.
 class MainPort : public MainWindowPort {

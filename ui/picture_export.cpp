@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include "graph/graph.h"
 #include "platform/files.h"
@@ -30,6 +31,21 @@ QString FormatOf(const QString &path) {
 }
 
 }  // namespace
+
+// A temporary file beside dest takes its place once it is complete.
+bool CopyReplacing(const QString &from, const QString &dest) {
+  QFile in(from);
+  QSaveFile out(dest);
+  if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly)) return false;
+  while (!in.atEnd()) {
+    QByteArray chunk = in.read(1 << 20);
+    if (chunk.isEmpty() || out.write(chunk) != chunk.size()) {
+      out.cancelWriting();
+      break;
+    }
+  }
+  return out.commit();
+}
 
 void SetSaveDialogHandler(SaveDialogHandler handler) {
   g_save_handler = std::move(handler);
@@ -93,10 +109,9 @@ void MainWindow::FinishPictureExport() {
   export_timer_.stop();
   Export e = export_;
   export_ = Export();
-  // The user's answer to the dialog allowed replacing the file.
-  bool ok = QFileInfo(e.from).size() > 0;
-  if (ok && QFileInfo::exists(e.dest)) ok = QFile::remove(e.dest);
-  if (ok) ok = QFile::copy(e.from, e.dest);
+  // The user's answer to the dialog allowed replacing the file; the old one
+  // stays until the new one is whole.
+  bool ok = QFileInfo(e.from).size() > 0 && CopyReplacing(e.from, e.dest);
   if (e.temporary) RemoveFile(QFile::encodeName(e.from).constData());
   if (shut_down_) return;
   views_->SetStatusString(ok ? UiText("Picture saved: %1").arg(e.dest)

@@ -6,7 +6,9 @@
 // Runs offscreen, and under Xvfb with the xcb platform when xvfb-run exists
 // (the same program, as an end-to-end test against a real display server).
 #include <QComboBox>
+#include <QDir>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 #include "navigator_fixture.h"
 #include "ui/graph_page.h"
@@ -268,6 +270,32 @@ class GuiRenderTest : public NavigatorFixture {
     QCOMPARE(Status(), QStringLiteral("Not saved: name the picture .svg, .png or .gif"));
     SetSaveDialogHandler(nullptr);
     QCOMPARE(PictureNames(), 0);
+  }
+
+  // A picture saved over an existing file: the old file stays whole until the
+  // new one is, so a copy that fails loses nothing.
+  void aFailedSaveKeepsTheOldFile() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QString dest = dir.filePath(QStringLiteral("kept.svg"));
+    QFile old(dest);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("old picture");
+    old.close();
+    QVERIFY(!CopyReplacing(dir.path(), dest));  // a folder cannot be read as a file
+    QVERIFY(!CopyReplacing(dir.filePath(QStringLiteral("missing.svg")), dest));
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("old picture"));
+    old.close();
+    QString from = dir.filePath(QStringLiteral("new.svg"));
+    QFile f(from);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("new picture");
+    f.close();
+    QVERIFY(CopyReplacing(from, dest));
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("new picture"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);  // no temporary left
   }
 };
 
