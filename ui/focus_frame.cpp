@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QPainter>
 #include <QPen>
+#include <QPointer>
 #include <QWidget>
 
 QColor FocusFrameColour() {
@@ -28,18 +29,20 @@ void DrawFocusFrame(QWidget *viewport, const QRect &row) {
 
 namespace {
 
-// Owned by the view it watches.
+// Owned by the view it watches. It keeps the viewport rather than the view:
+// a view being destroyed is only a QWidget by the time its focus goes, and
+// its viewport, a child, is still there.
 class FocusRepaint : public QObject {
  public:
-  explicit FocusRepaint(QAbstractScrollArea *view) : QObject(view), view_(view) {}
-  bool eventFilter(QObject *watched, QEvent *event) override {
-    if (watched == view_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
-      view_->viewport()->update();
+  explicit FocusRepaint(QAbstractScrollArea *view) : QObject(view), viewport_(view->viewport()) {}
+  bool eventFilter(QObject *, QEvent *event) override {
+    if ((event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) && viewport_)
+      viewport_->update();
     return false;
   }
 
  private:
-  QAbstractScrollArea *view_;
+  QPointer<QWidget> viewport_;
 };
 
 }  // namespace
