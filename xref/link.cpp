@@ -218,6 +218,26 @@ ST_FUNC *FindByIndex(const char *key, const ST_CALL *call, int caller_sid) {
   return found;
 }
 
+// The statement parser's rule: the hash index of "scope:name" with its
+// tie-breaks (use_index as for FindDefinition).
+ST_FUNC *FindByStatementRule(const ST_CALL *call, int caller_sid, bool use_index) {
+  // "%s:%s" put together directly: this runs once per call.
+  char key[528];
+  size_t n = CopyText(key, sizeof key, call->scope);
+  n += CopyText(key + n, sizeof key - n, ":");
+  CopyText(key + n, sizeof key - n, call->name);
+  if (use_index && g_index_ready && ANA.func_index->buckets && ANA.func_index->size)
+    return FindByIndex(key, call, caller_sid);
+  return FindByBucketWalk(key, call, caller_sid);
+}
+
+// Stores found (or no link) in the call.
+void LinkTo(ST_CALL *call, ST_FUNC *found) {
+  call->to_sid = found ? found->sid : 0;
+  call->to_fid = found ? found->fid : 0;
+  call->to_func = found;
+}
+
 // use_index: the call is linked by ANA_LinkNextSource, whose phase built the
 // sorted copy from the func_index of this phase.
 ST_FUNC *FindDefinition(const ST_CALL *call, int caller_sid, bool use_index,
@@ -231,14 +251,7 @@ ST_FUNC *FindDefinition(const ST_CALL *call, int caller_sid, bool use_index,
     ScopedIndexDrop();
     return found;
   }
-  // "%s:%s" put together directly: this runs once per call.
-  char key[528];
-  size_t n = CopyText(key, sizeof key, call->scope);
-  n += CopyText(key + n, sizeof key - n, ":");
-  CopyText(key + n, sizeof key - n, call->name);
-  if (use_index && g_index_ready && ANA.func_index->buckets && ANA.func_index->size)
-    return FindByIndex(key, call, caller_sid);
-  return FindByBucketWalk(key, call, caller_sid);
+  return FindByStatementRule(call, caller_sid, use_index);
 }
 
 // An ambiguous call keeps every definition it may reach. Its form record
@@ -262,18 +275,12 @@ void KeepCandidates(ST_CALL *call, const std::vector<ST_FUNC *> &tied) {
 
 // The definition the call reaches, stored in the call (hashes already set).
 ST_FUNC *Resolve(ST_CALL *call, bool use_index) {
-  call->to_sid = 0;
-  call->to_fid = 0;
-  call->to_func = nullptr;
+  LinkTo(call, nullptr);
   if (call->how) call->how->candidate_count = 0;
   std::vector<ST_FUNC *> tied;
   ST_FUNC *found = FindDefinition(call, call->caller ? call->caller->sid : 0, use_index, &tied);
-  if (found) {
-    call->to_sid = found->sid;
-    call->to_fid = found->fid;
-    call->to_func = found;
-    KeepCandidates(call, tied);
-  }
+  LinkTo(call, found);
+  if (found) KeepCandidates(call, tied);
   return found;
 }
 
@@ -384,21 +391,12 @@ void LinkStartAhead(void) {
 ST_FUNC *ANA_ResolveCall(ST_CALL *call) {
   if (!call) return nullptr;
   SetHashes(call);
-  call->to_sid = call->to_fid = 0;
-  call->to_func = nullptr;
+  LinkTo(call, nullptr);
   if (!ANA.func_index) return nullptr;
   // The statement parser's rule straight away: asking the records which
   // linker they want walks every source, once per call.
-  char key[528];
-  size_t n = CopyText(key, sizeof key, call->scope);
-  n += CopyText(key + n, sizeof key - n, ":");
-  CopyText(key + n, sizeof key - n, call->name);
-  ST_FUNC *found = FindByBucketWalk(key, call, call->caller ? call->caller->sid : 0);
-  if (found) {
-    call->to_sid = found->sid;
-    call->to_fid = found->fid;
-    call->to_func = found;
-  }
+  ST_FUNC *found = FindByStatementRule(call, call->caller ? call->caller->sid : 0, false);
+  LinkTo(call, found);
   return found;
 }
 
