@@ -334,7 +334,8 @@ int RunTrees(const Options &o, TerminalFront *front) {
   if (o.render && !o.trees.empty() && !graph_enabled)
     front->Note(
         MsgUtf8("graph output is off, nothing is rendered (see DISPLAY_GRAPH and DOT_EXE)"));
-  const ST_QUERY *q = ProjectQuery();
+  // The query layer is made only for a run that asks for a tree by name.
+  const ST_QUERY *q = o.trees.empty() ? nullptr : ProjectQuery();
   for (const TreeAsk &t : o.trees) {
     int sid = 0, fid = 0;
     bool f = false;
