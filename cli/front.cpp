@@ -277,11 +277,11 @@ int TerminalFront::TakesRows(int list) {
 }
 
 void TerminalFront::AddFunctionRows(const FunctionRow *rows, size_t n) {
-  if (keep_[0]) functions_.insert(functions_.end(), rows, rows + n);
+  if (keep_[0]) functions_.Append(rows, n);
 }
 
 void TerminalFront::AddCallRows(const CallRow *rows, size_t n) {
-  if (keep_[1]) calls_.insert(calls_.end(), rows, rows + n);
+  if (keep_[1]) calls_.Append(rows, n);
 }
 
 void TerminalFront::SetCalled(size_t first, const int *called, size_t n) {

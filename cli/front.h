@@ -11,6 +11,7 @@
 
 #include "foundation/ports.h"
 #include "xref/results.h"
+#include "xref/row_store.h"
 
 // utf8 as it may reach a terminal: C0 controls other than those in keep, DEL,
 // C1 controls and bytes that are not UTF-8 are shown as \xHH instead of
@@ -95,6 +96,6 @@ struct TerminalFront : MainWindowPort, ProgressSink, WaitBox, ResultViews, Resul
   intptr_t tree_items_ = 0;  // nodes of the CallTree view
   // Rows of the kept lists; their texts are the analyzer's, which outlives
   // the printing.
-  std::vector<FunctionRow> functions_;
-  std::vector<CallRow> calls_;
+  RowBlocks<FunctionRow> functions_;
+  RowBlocks<CallRow> calls_;
 };

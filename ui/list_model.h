@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "ui/row_store.h"
+#include "xref/row_store.h"
 #include "xref/results.h"
 
 // Rows of one list view. Rows are addressed by their place in the store (the
