@@ -2,7 +2,7 @@
 #include "lsp/outbox.h"
 
 #include "lsp/framing.h"
-#include "platform/stdio_channel.h"
+#include "platform/files.h"
 
 bool Outbox::Send(const Json &message) {
   std::string body = DumpJson(message);
@@ -13,7 +13,7 @@ bool Outbox::Send(const Json &message) {
   }
   if (failed_) return false;
   std::string bytes = FrameMessage(body);
-  if (!WriteAll(fd_, bytes.data(), bytes.size())) failed_ = true;
+  if (!WriteFd(fd_, bytes.data(), bytes.size())) failed_ = true;
   return !failed_;
 }
 

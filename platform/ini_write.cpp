@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -104,19 +103,6 @@ struct Line {
   std::string end;   // "\r\n", "\n" or "" (the last line)
 };
 
-bool WriteAll(int fd, const std::string &s) {
-  const char *p = s.data();
-  size_t left = s.size();
-  while (left > 0) {
-    ssize_t w = write(fd, p, left);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return false;
-    p += w;
-    left -= (size_t)w;
-  }
-  return true;
-}
-
 // Puts bytes at path by a new file beside it and a rename; mode for the new
 // file. 1 done; 0 not (path unchanged).
 int Replace(const std::string &path, const std::string &bytes, mode_t mode) {
@@ -125,7 +111,7 @@ int Replace(const std::string &path, const std::string &bytes, mode_t mode) {
   name.push_back(0);
   int fd = mkstemp(name.data());
   if (fd < 0) return 0;
-  bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, bytes) && fsync(fd) == 0;
+  bool ok = fchmod(fd, mode) == 0 && WriteFd(fd, bytes.data(), bytes.size()) && fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
   if (ok && rename(name.data(), path.c_str()) == 0) return 1;
   unlink(name.data());

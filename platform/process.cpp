@@ -328,13 +328,10 @@ int PollWatchedProcess(WatchedProcess *w, std::string *why) {
     r = waitpid((pid_t)w->pid, &status, WNOHANG);
   } while (r < 0 && errno == EINTR);
   if (r == 0) return 0;
+  // Not our child any more (r < 0): nothing to say.
   int result = 1;
   std::string text;
-  if (r < 0) {
-    result = 1;  // not our child any more: nothing to say
-  } else if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
-    result = 1;
-  } else {
+  if (r > 0 && !(WIFEXITED(status) && WEXITSTATUS(status) == 0)) {
     result = -1;
     text = LastLine(w->err_fd);
     if (text.empty())

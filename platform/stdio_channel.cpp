@@ -1,6 +1,8 @@
 // The protocol channel on the standard streams (see stdio_channel.h).
 #include "platform/stdio_channel.h"
 
+#include "platform/files.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -26,20 +28,6 @@ int TakeStdoutForProtocol(void) {
   return out;
 }
 
-int WriteAll(int fd, const void *bytes, size_t len) {
-  const char *p = (const char *)bytes;
-  while (len > 0) {
-    ssize_t n = write(fd, p, len);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return 0;
-    }
-    p += n;
-    len -= (size_t)n;
-  }
-  return 1;
-}
-
 int OpenWakeableReader(int fd, WakeableReader *r) {
   r->fd = fd;
   r->wake[0] = r->wake[1] = -1;
@@ -60,7 +48,7 @@ long WakeableRead(WakeableReader *r, void *buf, size_t cap) {
 }
 
 void WakeReader(WakeableReader *r) {
-  if (r->wake[1] >= 0) WriteAll(r->wake[1], "x", 1);
+  if (r->wake[1] >= 0) WriteFd(r->wake[1], "x", 1);
 }
 
 void CloseWakeableReader(WakeableReader *r) {

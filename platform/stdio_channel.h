@@ -16,8 +16,6 @@ long ReadSome(int fd, void *buf, size_t cap);
 // write errors instead of ending the process. -1 when the descriptors cannot
 // be had (nothing changed).
 int TakeStdoutForProtocol(void);
-// Writes all len bytes to fd (retrying short writes): 1 written, 0 failed.
-int WriteAll(int fd, const void *bytes, size_t len);
 
 // A descriptor read on one thread that another thread can wake, so that the
 // reading thread can be joined while nothing arrives.
