@@ -50,13 +50,10 @@ int ViewsPanel::BestShownRow(int list) const {
         q && !text.empty() ? Query_Search(q, text.c_str(), 1) : std::vector<QueryHit>();
     if (hits.empty()) return 0;
     ListModel *m = models_[list];
-    for (int r = 0; r < m->Size(); r++) {
-      const FunctionRow *row = m->FunctionAt(r);
-      if (row->sid != hits[0].function.sid || row->fid != hits[0].function.fid) continue;
-      QModelIndex i = f->mapFromSource(m->index(m->ShownRow(r), 0));
-      return i.isValid() ? i.row() : 0;
-    }
-    return 0;
+    int r = m->FunctionRowOf(hits[0].function.sid, hits[0].function.fid);
+    if (r < 0) return 0;
+    QModelIndex i = f->mapFromSource(m->index(m->ShownRow(r), 0));
+    return i.isValid() ? i.row() : 0;
   }
   std::string folded = Folded(text);  // once, not for every row
   int best = 0, best_kind = INT_MAX;
