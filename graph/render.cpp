@@ -231,15 +231,10 @@ void SetGraphPictures(int on) {
 
 int NextGraphPicture(void) {
   if (!graph_enabled) return 1;
-  if (!g_graph.pictures_on) {
-    ReleaseClaim();
-    g_graph.picture_file.clear();
-    g_graph.no_free_name = 0;
-    return 1;
-  }
   ReleaseClaim();
   g_graph.picture_file.clear();
   g_graph.no_free_name = 0;
+  if (!g_graph.pictures_on) return 1;
   std::string ext = Native(g_config.GRAPH_EXT);
   const std::string &desk = g_graph.output_dir;
   if (desk.empty() || ext.find('/') != std::string::npos) return 0;

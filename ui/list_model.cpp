@@ -84,6 +84,13 @@ const FunctionRow *ListModel::FunctionAt(int row) const {
   return &functions_[(size_t)row];
 }
 
+int ListModel::FunctionRowOf(int sid, int fid) const {
+  if (list_ != VIEW_FUNCTIONS) return -1;
+  for (size_t r = 0; r < functions_.size(); r++)
+    if (functions_[r].sid == sid && functions_[r].fid == fid) return (int)r;
+  return -1;
+}
+
 const CallRow *ListModel::CallAt(int row) const {
   if (list_ != VIEW_CALLS || row < 0 || (size_t)row >= calls_.size()) return nullptr;
   return &calls_[(size_t)row];

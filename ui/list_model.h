@@ -39,6 +39,8 @@ class ListModel : public QAbstractTableModel {
   // range or of the other kind. Valid until the rows change.
   const FunctionRow *FunctionAt(int row) const;
   const CallRow *CallAt(int row) const;
+  // The store row of function sid, fid (the first such); -1 when none.
+  int FunctionRowOf(int sid, int fid) const;
   // The Shift_JIS text of one cell, "" when out of range.
   std::string Cell(int row, int col) const;
   // Rows in the store, pending ones included.

@@ -151,11 +151,8 @@ void MainWindow::GraphReady(const QString &svg) {
 QString MainWindow::RootName(const TreeVisit &v) const {
   if (!v.name.isEmpty()) return FromSjis(v.name.toStdString());
   ListModel *m = views_->Model(VIEW_FUNCTIONS);
-  for (int r = 0; r < m->Size(); r++) {
-    const FunctionRow *f = m->FunctionAt(r);
-    if (f->sid == v.sid && f->fid == v.fid) return FromSjis(std::string(f->scope) + f->name);
-  }
-  return QString();
+  const FunctionRow *f = m->FunctionAt(m->FunctionRowOf(v.sid, v.fid));
+  return f ? FromSjis(std::string(f->scope) + f->name) : QString();
 }
 
 void MainWindow::ShowGraphOf(const TreeVisit &v, const QString &svg, bool fit) {

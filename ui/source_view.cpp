@@ -21,6 +21,13 @@ namespace {
 
 const int kTabWidth = 8;  // columns a tab reaches to
 
+// Width of a shown line up to a character (column clamped to the line).
+double AdvanceTo(const QFontMetricsF &fm, const QString &shown, const std::vector<int> &at,
+                 int column) {
+  column = std::max(0, std::min(column, (int)at.size() - 1));
+  return fm.horizontalAdvance(shown.left(at[(size_t)column]));
+}
+
 }  // namespace
 
 SourceView::SourceView(QWidget *parent) : QAbstractScrollArea(parent) {
@@ -63,6 +70,10 @@ int SourceView::GutterWidth() const {
   int digits = 1;
   for (int n = lines; n >= 10; n /= 10) digits++;
   return QFontMetrics(font()).horizontalAdvance(QLatin1Char('9')) * std::max(digits, 3) + 14;
+}
+
+int SourceView::TextLeft() const {
+  return GutterWidth() + 4 - horizontalScrollBar()->value();
 }
 
 int SourceView::FirstVisibleLine() const {
@@ -108,9 +119,7 @@ QString SourceView::Shown(int line, std::vector<int> *at) const {
 double SourceView::XOf(int line, int column) const {
   std::vector<int> at;
   QString shown = Shown(line, &at);
-  column = std::max(0, std::min(column, (int)at.size() - 1));
-  double x = QFontMetricsF(font()).horizontalAdvance(shown.left(at[(size_t)column]));
-  return GutterWidth() + 4 - horizontalScrollBar()->value() + x;
+  return TextLeft() + AdvanceTo(QFontMetricsF(font()), shown, at, column);
 }
 
 QPoint SourceView::PointOf(int line, int column) const {
@@ -127,7 +136,7 @@ SourceView::Place SourceView::PlaceAt(const QPoint &pos) const {
   std::vector<int> at;
   QString shown = Shown(p.line, &at);
   QFontMetricsF fm(font());
-  double x = pos.x() - (GutterWidth() + 4 - horizontalScrollBar()->value());
+  double x = pos.x() - TextLeft();
   // The character whose middle is past x ends the place.
   double left = 0;
   int n = (int)at.size() - 1;
@@ -218,7 +227,7 @@ void SourceView::paintEvent(QPaintEvent *) {
     int lh = LineHeight();
     int first = FirstVisibleLine();
     int last = std::min(text_->LineCount() - 1, first + r.height() / lh + 1);
-    double x0 = gw + 4 - horizontalScrollBar()->value();
+    double x0 = TextLeft();
     Place s0 = std::min(anchor_, caret_), s1 = std::max(anchor_, caret_);
     QRect text_area(gw, 0, r.width() - gw, r.height());
     for (int line = first; line <= last; line++) {
@@ -231,10 +240,7 @@ void SourceView::paintEvent(QPaintEvent *) {
       }
       std::vector<int> at;
       QString shown = Shown(line, &at);
-      auto x_at = [&](int column) {
-        column = std::max(0, std::min(column, (int)at.size() - 1));
-        return x0 + fm.horizontalAdvance(shown.left(at[(size_t)column]));
-      };
+      auto x_at = [&](int column) { return x0 + AdvanceTo(fm, shown, at, column); };
       p.setClipRect(text_area);
       if (!(s0 == s1) && line >= s0.line && line <= s1.line) {
         double a = line == s0.line ? x_at(s0.column) : x0;

@@ -85,6 +85,8 @@ class SourceView : public QAbstractScrollArea {
   QString Shown(int line, std::vector<int> *at) const;
   int GutterWidth() const;
   int LineHeight() const;
+  // x in the viewport where the text starts, as scrolled.
+  int TextLeft() const;
   // x in the viewport of a character of a line (column may be its length).
   double XOf(int line, int column) const;
   Place PlaceAt(const QPoint &pos) const;

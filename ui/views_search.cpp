@@ -16,20 +16,21 @@
 
 namespace {
 
-unsigned char Fold(unsigned char c) {
-  return c >= 'a' && c <= 'z' ? (unsigned char)(c - 32) : c;
+std::string Folded(std::string s) {
+  for (char &c : s)
+    if (c >= 'a' && c <= 'z') c = (char)(c - 32);
+  return s;
 }
 
-// How name (Shift_JIS) matches text: 0 the same, 1 the same but for the case
-// of ASCII letters, 2 starts with it, 3 holds it (any case), 4 not at all.
-int MatchKind(const std::string &name, const std::string &text) {
+// How name (Shift_JIS) matches text (folded: text with ASCII letters in
+// upper case): 0 the same, 1 the same but for the case of ASCII letters,
+// 2 starts with it, 3 holds it (any case), 4 not at all.
+int MatchKind(const std::string &name, const std::string &text, const std::string &folded) {
   if (text.empty()) return 4;
   if (name == text) return 0;
-  std::string a = name, b = text;
-  for (char &c : a) c = (char)Fold((unsigned char)c);
-  for (char &c : b) c = (char)Fold((unsigned char)c);
-  if (a == b) return 1;
-  size_t at = a.find(b);
+  std::string a = Folded(name);
+  if (a == folded) return 1;
+  size_t at = a.find(folded);
   if (at == 0) return 2;
   return at == std::string::npos ? 4 : 3;
 }
@@ -49,21 +50,19 @@ int ViewsPanel::BestShownRow(int list) const {
         q && !text.empty() ? Query_Search(q, text.c_str(), 1) : std::vector<QueryHit>();
     if (hits.empty()) return 0;
     ListModel *m = models_[list];
-    for (int r = 0; r < m->Size(); r++) {
-      const FunctionRow *row = m->FunctionAt(r);
-      if (row->sid != hits[0].function.sid || row->fid != hits[0].function.fid) continue;
-      QModelIndex i = f->mapFromSource(m->index(m->ShownRow(r), 0));
-      return i.isValid() ? i.row() : 0;
-    }
-    return 0;
+    int r = m->FunctionRowOf(hits[0].function.sid, hits[0].function.fid);
+    if (r < 0) return 0;
+    QModelIndex i = f->mapFromSource(m->index(m->ShownRow(r), 0));
+    return i.isValid() ? i.row() : 0;
   }
+  std::string folded = Folded(text);  // once, not for every row
   int best = 0, best_kind = INT_MAX;
   size_t best_len = 0;
   for (int shown = 0; shown < f->rowCount(); shown++) {
     const CallRow *c = models_[list]->CallAt(f->StoreRow(shown));
     if (!c) continue;
     std::string name = std::string(c->call_scope) + c->call_name;
-    int kind = MatchKind(name, text);
+    int kind = MatchKind(name, text, folded);
     if (kind < best_kind || (kind == best_kind && name.size() < best_len)) {
       best = shown;
       best_kind = kind;

@@ -76,11 +76,8 @@ void ViewsPanel::ShowSourceNow() {
 
 QString ViewsPanel::RowName(int sid, int fid) const {
   ListModel *m = models_[VIEW_FUNCTIONS];
-  for (int r = 0; r < m->Size(); r++) {
-    const FunctionRow *f = m->FunctionAt(r);
-    if (f->sid == sid && f->fid == fid)
-      return FromSjis(std::string(f->scope) + f->name) + QStringLiteral(" [") +
-             FromSjis(f->source) + QLatin1Char(']');
-  }
-  return QString();
+  const FunctionRow *f = m->FunctionAt(m->FunctionRowOf(sid, fid));
+  if (!f) return QString();
+  return FromSjis(std::string(f->scope) + f->name) + QStringLiteral(" [") + FromSjis(f->source) +
+         QLatin1Char(']');
 }

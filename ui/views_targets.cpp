@@ -81,21 +81,18 @@ FunctionTarget ViewsPanel::CurrentTarget() const {
 int ViewsPanel::SelectFunctionRow(int sid, int fid) {
   ListModel *m = models_[VIEW_FUNCTIONS];
   m->Commit();
-  for (int r = 0; r < m->Size(); r++) {
-    const FunctionRow *f = m->FunctionAt(r);
-    if (!f || f->sid != sid || f->fid != fid) continue;
-    // A row the search box hides is shown again.
-    QModelIndex i = filters_[VIEW_FUNCTIONS]->mapFromSource(m->index(m->ShownRow(r), 0));
-    if (!i.isValid()) {
-      boxes_[VIEW_FUNCTIONS]->clear();
-      i = filters_[VIEW_FUNCTIONS]->mapFromSource(m->index(m->ShownRow(r), 0));
-    }
-    if (!i.isValid()) return 0;
-    lists_[VIEW_FUNCTIONS]->selectRow(i.row());
-    lists_[VIEW_FUNCTIONS]->scrollTo(i, QAbstractItemView::PositionAtCenter);
-    return 1;
+  int r = m->FunctionRowOf(sid, fid);
+  if (r < 0) return 0;
+  // A row the search box hides is shown again.
+  QModelIndex i = filters_[VIEW_FUNCTIONS]->mapFromSource(m->index(m->ShownRow(r), 0));
+  if (!i.isValid()) {
+    boxes_[VIEW_FUNCTIONS]->clear();
+    i = filters_[VIEW_FUNCTIONS]->mapFromSource(m->index(m->ShownRow(r), 0));
   }
-  return 0;
+  if (!i.isValid()) return 0;
+  lists_[VIEW_FUNCTIONS]->selectRow(i.row());
+  lists_[VIEW_FUNCTIONS]->scrollTo(i, QAbstractItemView::PositionAtCenter);
+  return 1;
 }
 
 void ViewsPanel::CallersOfRow(int list, int row) {

@@ -88,6 +88,7 @@ class GuiRowsTest : public QObject {
     QCOMPARE(m.data(m.index(1, CL_CALL), Qt::DisplayRole).toString(), QString("gone"));
     QCOMPARE(m.CallAt(1)->argc, 0);
     QVERIFY(m.FunctionAt(0) == nullptr);  // the other kind
+    QCOMPARE(m.FunctionRowOf(3, 1), -1);  // a call row is no function row
     QCOMPARE(m.Cell(5, CL_CALL), std::string());
   }
 
@@ -114,9 +115,12 @@ class GuiRowsTest : public QObject {
     QCOMPARE(m.Cell(43692, FL_CALLED), std::string("1"));
     m.SetCalled(119999, called, 3);  // past the end: the rest is dropped
     QCOMPARE(m.Cell(119999, FL_CALLED), std::string("1"));
+    QCOMPARE(m.FunctionRowOf(71, 1), 70000);  // found past the first block
+    QCOMPARE(m.FunctionRowOf(1, 1001), -1);
     m.DeleteRows();
     QCOMPARE(m.rowCount(), 0);
     QCOMPARE(m.Size(), 0);
+    QCOMPARE(m.FunctionRowOf(1, 1), -1);
   }
 
   void numbersSortAsNumbersAndTextsAsTexts() {
